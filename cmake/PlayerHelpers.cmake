@@ -27,3 +27,23 @@ function(player_add_test)
     PROPERTIES ENVIRONMENT "${env}" TIMEOUT 300
     WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR})
 endfunction()
+
+# player_add_fuzzer(NAME name SOURCES a.cpp LIBS lib1 CORPUS dir)
+# SOURCES define LLVMFuzzerTestOneInput. Always builds <name>_replay, which feeds every file of
+# the seed corpus to the entry point, and registers it with CTest. With PLAYER_FUZZ on a clang
+# build (scripts/fuzz), also builds <name>, the coverage-guided libFuzzer binary.
+function(player_add_fuzzer)
+  cmake_parse_arguments(F "" "NAME;CORPUS" "SOURCES;LIBS" ${ARGN})
+  add_executable(${F_NAME}_replay ${F_SOURCES} ${CMAKE_SOURCE_DIR}/cmake/fuzz_replay_main.cpp)
+  target_link_libraries(${F_NAME}_replay PRIVATE ${F_LIBS})
+  if(PLAYER_TESTS)
+    add_test(NAME ${F_NAME}_corpus COMMAND ${F_NAME}_replay ${F_CORPUS})
+    set_tests_properties(${F_NAME}_corpus PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen" TIMEOUT 300)
+  endif()
+  if(PLAYER_FUZZ AND CMAKE_CXX_COMPILER_ID MATCHES "Clang")
+    add_executable(${F_NAME} ${F_SOURCES})
+    target_compile_options(${F_NAME} PRIVATE -fsanitize=fuzzer)
+    target_link_options(${F_NAME} PRIVATE -fsanitize=fuzzer)
+    target_link_libraries(${F_NAME} PRIVATE ${F_LIBS})
+  endif()
+endfunction()
