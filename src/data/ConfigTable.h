@@ -1,0 +1,70 @@
+// The sixteen course settings read from the program's INI file ("Language=" to "Random="),
+// shared by the shell, the options window, the user list and the script engine.
+#pragma once
+
+#include <array>
+#include <string>
+#include <string_view>
+
+namespace data {
+
+enum ConfigKey {
+    kLanguage = 0,
+    kGaz,
+    kUnit,
+    kCheckID,
+    kEvaluate,
+    kStart,
+    kLevel,
+    kIPserv,
+    kIPport,
+    kRootDir,
+    kDirectory,
+    kEditor,
+    kFlag,
+    kSymbol,
+    kResolution,
+    kRandom,
+    kConfigKeyCount
+};
+
+// "Language=", "Gaz=", ... in table order, each with its trailing '='.
+extern const char* const kConfigKeys[kConfigKeyCount];
+
+// The index of the first key that matches the start of line case-insensitively over the key's
+// length, or -1.
+int FindConfigKey(std::string_view line);
+
+class ConfigTable {
+  public:
+    // Value of index; an index outside 0..15 reads as the empty string.
+    const std::string& Get(int index) const;
+    // Sets value of index; an index outside 0..15 is ignored.
+    void Set(int index, std::string value);
+
+    // Applies one "key=value" line: the first matching key receives the rest of the line after
+    // its '='. A trailing CR and anything from a NUL byte on are dropped. False when no key
+    // matches (the line is then ignored).
+    bool ApplyOptionLine(std::string_view line);
+
+    // Reads every line of path through ApplyOptionLine; a later line for a key wins. A missing
+    // or unreadable file is reported with ShowSystemError(path, 2) and gives -1; otherwise 0.
+    int LoadConfiguration(const std::string& path);
+
+    // Writes the sixteen lines key + value in table order, creating or truncating path. When
+    // the file cannot be written: ShowSystemError(path, -1) and false.
+    bool SaveConfiguration(const std::string& path) const;
+
+    // The leading decimal integer of a value (atoi rules: blanks, sign, digits; 0 without
+    // digits; clamped to the int range).
+    int GetInt(int index) const;
+
+  private:
+    std::array<std::string, kConfigKeyCount> values_;
+};
+
+// atoi-style reading that never overflows: leading blanks, an optional sign, digits; 0 when
+// there are none; clamped to the int range.
+int LeadingInt(std::string_view text);
+
+}  // namespace data

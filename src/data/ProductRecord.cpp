@@ -1,0 +1,134 @@
+#include "data/ProductRecord.h"
+
+#include <cstdio>
+#include <fstream>
+#include <vector>
+
+#include "data/ConfigTable.h"
+#include "platform/Notifier.h"
+#include "platform/Path.h"
+
+namespace data {
+
+namespace {
+
+char Lower(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+bool EqualNoCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i)
+        if (Lower(a[i]) != Lower(b[i])) return false;
+    return true;
+}
+
+// One hexadecimal part of a version, wrapping in 32 bits; 0 when empty or not hexadecimal.
+uint32_t HexPart(std::string_view part) {
+    if (part.size() >= 2 && part[0] == '0' && (part[1] == 'x' || part[1] == 'X'))
+        part.remove_prefix(2);
+    if (part.empty()) return 0;
+    uint32_t value = 0;
+    for (char c : part) {
+        uint32_t digit;
+        if (c >= '0' && c <= '9')
+            digit = static_cast<uint32_t>(c - '0');
+        else if (c >= 'a' && c <= 'f')
+            digit = static_cast<uint32_t>(c - 'a' + 10);
+        else if (c >= 'A' && c <= 'F')
+            digit = static_cast<uint32_t>(c - 'A' + 10);
+        else
+            return 0;
+        value = (value << 4) | digit;
+    }
+    return value;
+}
+
+bool HasDriveLetter(std::string_view path) {
+    return path.size() >= 2 && path[1] == ':' &&
+           ((path[0] >= 'A' && path[0] <= 'Z') || (path[0] >= 'a' && path[0] <= 'z'));
+}
+
+}  // namespace
+
+uint32_t ReduceVersion(std::string_view text) {
+    const size_t colon = text.find(':');
+    const uint32_t a = HexPart(text.substr(0, colon));
+    const uint32_t b = colon == std::string_view::npos ? 0 : HexPart(text.substr(colon + 1));
+    return ((a & ~0xFFu) << 16) + (b & ~0xFFu);
+}
+
+std::string CatalogueField(std::string_view line, int k) {
+    if (k < 1) return {};
+    size_t pos = 0;
+    for (int i = 0; i < k; ++i) {
+        pos = line.find('[', pos);
+        if (pos == std::string_view::npos) return {};
+        ++pos;
+    }
+    const size_t end = line.find(']', pos);
+    return std::string(line.substr(pos, end == std::string_view::npos ? end : end - pos));
+}
+
+std::string ReplaceDriveMark(std::string_view path, std::string_view program_path) {
+    if (path.empty() || path[0] != '?') return std::string(path);
+    if (HasDriveLetter(program_path))
+        return std::string(1, program_path[0]) + std::string(path.substr(1));
+    path.remove_prefix(path.size() >= 2 && path[1] == ':' ? 2 : 1);
+    return std::string(path);
+}
+
+std::string CataloguePath(const ConfigTable& config, std::string_view program_path) {
+    const std::string& root = config.Get(kRootDir);
+    return ReplaceDriveMark((root.empty() ? std::string(".") : root) + "\\PRODUCT.DAT",
+                            program_path);
+}
+
+int LoadProduct(const ConfigTable& config, std::string_view program_path, ProductRecord& record) {
+    const std::string path = CataloguePath(config, program_path);
+    std::ifstream in(platform::NativePath(path), std::ios::binary);
+    if (!in) {
+        platform::CurrentNotifier().ShowSystemError(path, platform::kErrorFileNotFound);
+        return -1;
+    }
+    char program_version[32];
+    std::snprintf(program_version, sizeof program_version, "%04lX:%04lX",
+                  static_cast<unsigned long>(kProgramVersionMajor),
+                  static_cast<unsigned long>(kProgramVersionMinor));
+    const uint32_t wanted = ReduceVersion(program_version);
+    const std::string& language = config.Get(kLanguage);
+
+    for (std::string raw; std::getline(in, raw);) {
+        std::string_view line = raw;
+        // Lines are C strings: a NUL ends one, and its line end is not part of it.
+        if (size_t nul = line.find('\0'); nul != std::string_view::npos) line = line.substr(0, nul);
+        while (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+        if (line.empty() || line[0] == '#') continue;
+        if (!EqualNoCase(CatalogueField(line, 8), language)) continue;
+        if (ReduceVersion(CatalogueField(line, 5)) != wanted) continue;
+
+        std::vector<std::string> fields;
+        for (int k = 1;; ++k) {
+            std::string field = CatalogueField(line, k);
+            if (field.empty()) break;
+            fields.push_back(std::move(field));
+        }
+        if (fields.size() < 8) {
+            platform::CurrentNotifier().ShowSystemError(path, platform::kErrorBadCatalogue);
+            return -1;
+        }
+        record = ProductRecord{};
+        record.app_name = fields[0];
+        record.field2 = fields[1];
+        record.data_dir = ReplaceDriveMark(fields[2], program_path);
+        record.product_file = fields[3];
+        record.product_name = fields[3].substr(0, fields[3].find('.'));
+        record.version = fields[4];
+        record.field7 = fields[6];
+        record.language = fields[7];
+        return 1;
+    }
+    return 0;
+}
+
+}  // namespace data
