@@ -1,0 +1,49 @@
+// Paths as the courseware writes them ("MSG\\FR\\COMMON.MSG", "?:\\COURSE") mapped onto the
+// native file system, plus the few file-system services the player needs.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace platform {
+
+// Backslashes become '/', a drive prefix "X:" is dropped, and a component not found as written
+// is matched case-insensitively in its folder (course files arrive in any case). Components that
+// do not exist at all are kept as written, so the result can name a file still to be created.
+std::string NativePath(std::string_view path);
+
+// Records argv[0] made absolute (against the current folder), without resolving symbolic links.
+void SetProgramPath(const char* argv0);
+// The program path as set; empty until SetProgramPath is called.
+const std::string& ProgramPath();
+
+// The file name's extension (only the file name's) replaced by ".INI", or ".INI" appended.
+std::string IniPathFor(std::string_view program_path);
+
+// True when the file system holding path is mounted read-only or is iso9660/udf.
+bool IsRemovableMedia(std::string_view path);
+
+// Fixed system error codes the player passes itself.
+constexpr int kErrorFileNotFound = 2;
+constexpr int kErrorInvalidData = 13;
+constexpr int kErrorBadCatalogue = 19;
+
+// code < 0: the text of the current errno; 2, 13, 19: fixed texts; any other: strerror(code).
+std::string SystemErrorText(int code);
+
+// Wildcard search such as "MSG\\*.*": the names (not paths) in the pattern's folder that match
+// its last component, case-insensitively, sorted; "." and ".." are left out. "*.*" matches every
+// name, including names without a dot.
+std::vector<std::string> FindEntries(std::string_view pattern);
+
+// True when name matches the wildcard pattern ('*' any run, '?' one character), ignoring case.
+bool WildcardMatch(std::string_view pattern, std::string_view name);
+
+// Creates every missing folder of dir (either path form); true when dir exists afterwards.
+bool CreateFolders(std::string_view dir);
+
+bool FileExists(std::string_view path);       // a regular file (either path form)
+bool DirectoryExists(std::string_view path);  // a folder (either path form)
+
+}  // namespace platform
