@@ -1,0 +1,126 @@
+#include "data/ConfigTable.h"
+
+#include <gtest/gtest.h>
+
+#include "RecordingNotifier.h"
+#include "TempFolder.h"
+
+namespace {
+
+using data::ConfigTable;
+
+TEST(ConfigTable, KeyTableOrder) {
+    EXPECT_STREQ(data::kConfigKeys[data::kLanguage], "Language=");
+    EXPECT_STREQ(data::kConfigKeys[data::kIPserv], "IPserv=");
+    EXPECT_STREQ(data::kConfigKeys[data::kFlag], "Flag=");
+    EXPECT_STREQ(data::kConfigKeys[data::kRandom], "Random=");
+}
+
+TEST(ConfigTable, LoadAppliesLinesByKeyPrefix) {
+    TempFolder dir;
+    const std::string path = dir.Write("DEMO.INI",
+                                       "language=FR\r\n"  // any case, CR dropped
+                                       "Lang=DE\n"        // shorter than the key: ignored
+                                       "\n"
+                                       "Unknown=1\n"
+                                       "Directory=D1\n"
+                                       "LANGUAGE=GB\n"  // a later line wins
+                                       "Flag=-D -x 5 -w\n"
+                                       "Resolution=1024x768=x\n"  // rest of the line, '=' kept
+                                       "Start=");                 // no final line end
+    RecordingNotifier notes;
+    ConfigTable config;
+    ASSERT_EQ(config.LoadConfiguration(path), 0);
+    EXPECT_TRUE(notes.errors.empty());
+    EXPECT_EQ(config.Get(data::kLanguage), "GB");
+    EXPECT_EQ(config.Get(data::kDirectory), "D1");
+    EXPECT_EQ(config.Get(data::kFlag), "-D -x 5 -w");
+    EXPECT_EQ(config.Get(data::kResolution), "1024x768=x");
+    EXPECT_EQ(config.Get(data::kStart), "");
+    EXPECT_EQ(config.Get(data::kGaz), "");
+}
+
+TEST(ConfigTable, MissingFileReportsPathWithCode2) {
+    TempFolder dir;
+    RecordingNotifier notes;
+    ConfigTable config;
+    const std::string path = (dir.path / "NONE.INI").string();
+    EXPECT_EQ(config.LoadConfiguration(path), -1);
+    ASSERT_EQ(notes.errors.size(), 1u);
+    EXPECT_EQ(notes.errors[0].text, path);
+    EXPECT_EQ(notes.errors[0].code, 2);
+}
+
+TEST(ConfigTable, OverlongLinesAndBinaryGarbage) {
+    TempFolder dir;
+    std::string bytes = "Language=" + std::string(100000, 'L') + "\n";
+    bytes += std::string("\xff\xfe\0\x01garbage\0Unit=x\n", 19);
+    bytes += std::string(
+        "Directory=AB\0"
+        "CD\n",
+        16);  // a value ends at a NUL
+    bytes += std::string(70000, '\x80') + "\n";
+    bytes += "Unit=SI\n";
+    const std::string path = dir.Write("G.INI", bytes);
+    ConfigTable config;
+    ASSERT_EQ(config.LoadConfiguration(path), 0);
+    EXPECT_EQ(config.Get(data::kLanguage), std::string(100000, 'L'));
+    EXPECT_EQ(config.Get(data::kDirectory), "AB");
+    EXPECT_EQ(config.Get(data::kUnit), "SI");
+}
+
+TEST(ConfigTable, SaveWritesSixteenLinesThatLoadBack) {
+    TempFolder dir;
+    ConfigTable config;
+    config.Set(data::kLanguage, "FR");
+    config.Set(data::kRandom, "1-3;5-6");
+    config.Set(data::kEditor, "a\nGaz=injected");  // a value cannot add a line
+    const std::string path = (dir.path / "OUT.INI").string();
+    ASSERT_TRUE(config.SaveConfiguration(path));
+
+    std::string expected;
+    for (int i = 0; i < data::kConfigKeyCount; ++i)
+        expected += std::string(data::kConfigKeys[i]) +
+                    (i == data::kLanguage ? "FR"
+                     : i == data::kRandom ? "1-3;5-6"
+                     : i == data::kEditor ? "a"
+                                          : "") +
+                    "\n";
+    EXPECT_EQ(TempFolder::Read(path), expected);
+
+    ConfigTable back;
+    ASSERT_EQ(back.LoadConfiguration(path), 0);
+    EXPECT_EQ(back.Get(data::kRandom), "1-3;5-6");
+    EXPECT_EQ(back.Get(data::kGaz), "");
+}
+
+TEST(ConfigTable, SaveFailureIsReported) {
+    TempFolder dir;
+    RecordingNotifier notes;
+    ConfigTable config;
+    const std::string path = (dir.path / "missing" / "OUT.INI").string();
+    EXPECT_FALSE(config.SaveConfiguration(path));
+    ASSERT_EQ(notes.errors.size(), 1u);
+    EXPECT_EQ(notes.errors[0].text, path);
+    EXPECT_EQ(notes.errors[0].code, -1);
+}
+
+TEST(ConfigTable, OutOfRangeIndexAndLeadingInt) {
+    ConfigTable config;
+    config.Set(16, "x");
+    config.Set(-1, "x");
+    EXPECT_EQ(config.Get(16), "");
+    EXPECT_EQ(config.Get(-1), "");
+    const std::pair<const char*, int> cases[] = {
+        {"", 0},
+        {"12 steps", 12},
+        {"  -4", -4},
+        {"x3", 0},
+        {"+7", 7},
+        {"99999999999999999999", 2147483647},
+        {"-99999999999", -2147483647 - 1},
+    };
+    for (auto [text, value] : cases) EXPECT_EQ(data::LeadingInt(text), value) << text;
+}
+
+}  // namespace

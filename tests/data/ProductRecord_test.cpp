@@ -1,0 +1,114 @@
+#include "data/ProductRecord.h"
+
+#include <gtest/gtest.h>
+
+#include "RecordingNotifier.h"
+#include "TempFolder.h"
+#include "data/ConfigTable.h"
+
+namespace {
+
+using data::ProductRecord;
+
+TEST(ProductRecord, VersionReductionComparesHighBytesOnly) {
+    const std::pair<const char*, uint32_t> cases[] = {
+        {"1100:0800", 0x11000800u},     {"11FF:08AA", 0x11000800u},
+        {"0x11ff:0X08aa", 0x11000800u}, {"1200:0800", 0x12000800u},
+        {"1100", 0x11000000u},          {"11G0:0800", 0x00000800u},
+        {":0800", 0x00000800u},         {"", 0u},
+        {"0x:0800", 0x00000800u},       {"FFFFFFFFF:1", 0xFF000000u},  // wraps in 32 bits
+    };
+    for (auto [text, value] : cases) EXPECT_EQ(data::ReduceVersion(text), value) << text;
+}
+
+TEST(ProductRecord, CatalogueFields) {
+    const char* line = "x[A][][C]] [D";
+    EXPECT_EQ(data::CatalogueField(line, 1), "A");
+    EXPECT_EQ(data::CatalogueField(line, 2), "");
+    EXPECT_EQ(data::CatalogueField(line, 3), "C");
+    EXPECT_EQ(data::CatalogueField(line, 4), "D");  // no ']': up to the end of the line
+    EXPECT_EQ(data::CatalogueField(line, 5), "");
+    EXPECT_EQ(data::CatalogueField(line, 0), "");
+}
+
+TEST(ProductRecord, DriveMark) {
+    EXPECT_EQ(data::ReplaceDriveMark("?:\\COURSE", "E:\\PLAYER\\DEMO.EXE"), "E:\\COURSE");
+    EXPECT_EQ(data::ReplaceDriveMark("?:\\COURSE", "/opt/course/DEMO"), "\\COURSE");
+    EXPECT_EQ(data::ReplaceDriveMark("DATA?", "E:\\DEMO.EXE"), "DATA?");
+    data::ConfigTable config;
+    EXPECT_EQ(data::CataloguePath(config, "E:\\DEMO.EXE"), ".\\PRODUCT.DAT");
+    config.Set(data::kRootDir, "?:\\COURSE");
+    EXPECT_EQ(data::CataloguePath(config, "E:\\DEMO.EXE"), "E:\\COURSE\\PRODUCT.DAT");
+}
+
+class LoadProductTest : public ::testing::Test {
+  protected:
+    int Load(const std::string& catalogue, const std::string& language = "FR",
+             const std::string& program = "/opt/DEMO") {
+        dir_.Write("PRODUCT.DAT", catalogue);
+        config_.Set(data::kRootDir, dir_.path.string());
+        config_.Set(data::kLanguage, language);
+        return data::LoadProduct(config_, program, record_);
+    }
+    TempFolder dir_;
+    data::ConfigTable config_;
+    ProductRecord record_;
+    RecordingNotifier notes_;
+};
+
+TEST_F(LoadProductTest, FirstLineMatchingLanguageAndVersion) {
+    const std::string catalogue =
+        "# comment [App][2][D][X.PRD][1100:0800][6][7][FR]\r\n"
+        "\r\n"
+        "[Other][2][D0][OTHER.PRD][1100:0800][6][7][GB]\r\n"
+        "[Old][2][D1][OLD.PRD][1000:0800][6][7][FR]\r\n"
+        "[Demo course][two][?:\\DATA][DEMO.PRD.X][11FF:08AA][six][seven][fr]\r\n"
+        "[Second][2][D2][SECOND.PRD][1100:0800][6][7][FR]\r\n";
+    ASSERT_EQ(Load(catalogue, "FR", "E:\\PLAYER\\DEMO.EXE"), 1);
+    EXPECT_TRUE(notes_.errors.empty());
+    EXPECT_EQ(record_.app_name, "Demo course");
+    EXPECT_EQ(record_.field2, "two");
+    EXPECT_EQ(record_.data_dir, "E:\\DATA");
+    EXPECT_EQ(record_.product_file, "DEMO.PRD.X");
+    EXPECT_EQ(record_.product_name, "DEMO");
+    EXPECT_EQ(record_.version, "11FF:08AA");
+    EXPECT_EQ(record_.field7, "seven");
+    EXPECT_EQ(record_.language, "fr");
+    EXPECT_EQ(record_.value1, 1);
+    EXPECT_EQ(record_.value0, 0);
+}
+
+TEST_F(LoadProductTest, NoMatchingLineGivesZeroWithoutReport) {
+    EXPECT_EQ(
+        Load("[App][2][D][X.PRD][1200:0800][6][7][FR]\n[App][2][D][X][1100:0800][6][7][GB]\n"), 0);
+    EXPECT_TRUE(notes_.errors.empty());
+}
+
+TEST_F(LoadProductTest, MatchingLineWithAnEmptyFieldIsMalformed) {
+    EXPECT_EQ(Load("[App][2][D][X.PRD][1100:0800][][7][FR]\n[App][2][D][X][1100:0800][6][7][FR]\n"),
+              -1);
+    ASSERT_EQ(notes_.errors.size(), 1u);
+    EXPECT_EQ(notes_.errors[0].code, 19);
+    EXPECT_EQ(notes_.errors[0].text, dir_.path.string() + "\\PRODUCT.DAT");
+}
+
+TEST_F(LoadProductTest, MissingCatalogueReportsCode2) {
+    config_.Set(data::kRootDir, (dir_.path / "nowhere").string());
+    EXPECT_EQ(data::LoadProduct(config_, "/opt/DEMO", record_), -1);
+    ASSERT_EQ(notes_.errors.size(), 1u);
+    EXPECT_EQ(notes_.errors[0].code, 2);
+    EXPECT_EQ(notes_.errors[0].text, (dir_.path / "nowhere").string() + "\\PRODUCT.DAT");
+}
+
+TEST_F(LoadProductTest, GarbageAndOverlongLinesAreSkipped) {
+    std::string catalogue(200000, '[');
+    catalogue += "\n";
+    catalogue += std::string("\x00[A][2][D][X][1100:0800][6][7][FR]\n", 35);  // NUL ends the line
+    catalogue += std::string(50000, '\xee') + "]]]\n";
+    catalogue += "[App][2][D][" + std::string(5000, 'P') + ".PRD][1100:0800][6][7][FR]";
+    ASSERT_EQ(Load(catalogue), 1);
+    EXPECT_EQ(record_.product_name, std::string(5000, 'P'));
+    EXPECT_TRUE(notes_.errors.empty());
+}
+
+}  // namespace

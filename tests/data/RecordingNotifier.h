@@ -1,0 +1,25 @@
+// A notifier that records what it was asked to show, installed for the lifetime of the object.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "platform/Notifier.h"
+
+struct RecordingNotifier : platform::Notifier {
+    struct Error {
+        std::string text;
+        int code;
+    };
+    std::vector<Error> errors;
+    std::vector<std::string> messages;
+
+    RecordingNotifier() { platform::SetNotifier(this); }
+    ~RecordingNotifier() override { platform::SetNotifier(nullptr); }
+    void ShowSystemError(const std::string& text, int code) override {
+        errors.push_back({text, code});
+    }
+    void ShowMessage(const std::string& caption, const std::string& text) override {
+        messages.push_back(caption + "|" + text);
+    }
+};
