@@ -1,0 +1,98 @@
+#include "windows/SoundPlayer.h"
+
+#include <QApplication>
+#include <QMessageBox>
+#include <cerrno>
+
+#include "data/CoursePaths.h"
+#include "platform/Path.h"
+#include "text/Codepage.h"
+#include "text/MessageFile.h"
+
+namespace windows {
+
+namespace {
+
+constexpr unsigned kSoundListModulus = 1009;
+
+QString FromCp1252(const std::string& s) {
+    return QString::fromStdString(text::Cp1252ToUtf8(s));
+}
+
+}  // namespace
+
+SoundPlayer::SoundPlayer(std::unique_ptr<SoundBackend> backend) : backend_(std::move(backend)) {}
+
+void SoundPlayer::ShowError(const std::string& caption, const std::string& text) {
+    if (error_box_) {
+        error_box_(caption, text);
+        return;
+    }
+    if (qobject_cast<QApplication*>(QCoreApplication::instance()))
+        QMessageBox::critical(nullptr, FromCp1252(caption), FromCp1252(text));
+}
+
+bool SoundPlayer::PlaySoundNamed(const char* name, int flags) {
+    if (name == nullptr || silent_) {
+        backend_->Stop();
+        return true;
+    }
+    std::string path = data::SoundPath(name);
+    errno = 0;
+    if (platform::FileExists(path)) return backend_->Play(path, flags);
+    if (developer_) {
+        std::string reason =
+            platform::SystemErrorText(errno != 0 ? -1 : platform::kErrorFileNotFound);
+        text::MessageFile list;
+        if (list.Open(data::SoundListPath())) {
+            std::string caption = list.GetText(0);
+            std::string body = list.GetText(1, path) + "\n" + reason;
+            ShowError(caption, body);
+        } else {
+            ShowError(path, reason);
+        }
+    }
+    return false;
+}
+
+bool SoundPlayer::PlaySoundNumber(int number, int flags) {
+    text::MessageFile list;
+    if (!list.Open(data::SoundListPath())) return false;
+    list.SetCheckModulus(kSoundListModulus);
+    if (number >= 0 && number < list.RecordCount()) {
+        std::string name = list.GetText(number);
+        return PlaySoundNamed(name.c_str(), flags);
+    }
+    if (developer_) {
+        std::string caption = list.GetText(0);
+        std::string body = list.GetText(2);
+        ShowError(caption, body);
+    }
+    return false;
+}
+
+namespace {
+std::unique_ptr<SoundPlayer>& Instance() {
+    static std::unique_ptr<SoundPlayer> player;
+    return player;
+}
+}  // namespace
+
+SoundPlayer& Sounds() {
+    if (!Instance()) Instance() = std::make_unique<SoundPlayer>(MakeSoundBackend());
+    return *Instance();
+}
+
+void ShutdownSounds() {
+    Instance().reset();
+}
+
+bool PlaySoundNamed(const char* name, int flags) {
+    return Sounds().PlaySoundNamed(name, flags);
+}
+
+bool PlaySoundNumber(int number, int flags) {
+    return Sounds().PlaySoundNumber(number, flags);
+}
+
+}  // namespace windows

@@ -1,0 +1,55 @@
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "windows/SoundBackend.h"
+
+namespace windows {
+
+// Named and numbered sounds of the course: a name maps to "SND\<name>.WAV", a number to the
+// text of that number in the sound list "MSG\SND.MSG".
+class SoundPlayer {
+  public:
+    // Shows an error box (caption, text); texts are in the courseware's code page.
+    using ErrorBox = std::function<void(const std::string& caption, const std::string& text)>;
+
+    explicit SoundPlayer(std::unique_ptr<SoundBackend> backend);
+
+    // Silent: every call only stops the current sound. Developer: missing sounds are reported.
+    void SetSilent(bool silent) { silent_ = silent; }
+    void SetDeveloper(bool developer) { developer_ = developer; }
+    bool Silent() const { return silent_; }
+    bool Developer() const { return developer_; }
+    // Replaces the error box (the default shows a window message box).
+    void SetErrorBox(ErrorBox box) { error_box_ = std::move(box); }
+
+    // Plays SND\<name>.WAV with the play-sound flags; a null name stops the sound playing.
+    bool PlaySoundNamed(const char* name, int flags);
+    // Plays the sound named by text number of MSG\SND.MSG.
+    bool PlaySoundNumber(int number, int flags);
+
+    SoundBackend& Backend() { return *backend_; }
+    void SetBackend(std::unique_ptr<SoundBackend> backend) { backend_ = std::move(backend); }
+
+  private:
+    void ShowError(const std::string& caption, const std::string& text);
+
+    std::unique_ptr<SoundBackend> backend_;
+    ErrorBox error_box_;
+    bool silent_ = false;
+    bool developer_ = false;
+};
+
+// The process-wide player used by the windows, the shell and the script engine. Created on
+// first use with MakeSoundBackend().
+SoundPlayer& Sounds();
+// Stops and releases the process-wide player (before the application object goes away).
+void ShutdownSounds();
+
+// Shorthands for Sounds().PlaySoundNamed / PlaySoundNumber.
+bool PlaySoundNamed(const char* name, int flags);
+bool PlaySoundNumber(int number, int flags);
+
+}  // namespace windows
