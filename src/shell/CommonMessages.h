@@ -1,0 +1,34 @@
+// The language's COMMON message file and the list of languages a course offers.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "data/ConfigTable.h"
+#include "data/OptionFlags.h"
+#include "data/ProductRecord.h"
+#include "text/MessageFile.h"
+
+namespace shell {
+
+inline constexpr const char* kCommonName = "COMMON";
+
+// Opens MSG\<Language>\COMMON.MSG with check modulus 1009, show-errors following Developer
+// and the product name as link path; seed receives the file's seed (given later to the step,
+// sub-step and language files). Failure: ShowSystemError(path, 2) and -1; otherwise 0.
+int LoadCommonMessages(text::MessageFile& common, const data::ConfigTable& config,
+                       const data::OptionFlags& flags, const data::ProductRecord& product,
+                       int32_t& seed);
+
+struct LanguageEntry {
+    std::string folder;   // the folder under MSG
+    std::string caption;  // text 0 of its common file
+    std::string name;     // the caption between its first '(' and the first ')' after it
+};
+
+// Every folder under MSG that holds MSG\<folder>\<common_name>.MSG, read with the common seed,
+// in folder-name order. A file that does not open is left out.
+std::vector<LanguageEntry> FindLanguages(const std::string& common_name, int32_t seed);
+
+}  // namespace shell

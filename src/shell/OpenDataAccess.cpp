@@ -1,0 +1,45 @@
+#include "shell/OpenDataAccess.h"
+
+#include <cstdio>
+
+#include "data/CoursePaths.h"
+#include "platform/Path.h"
+
+namespace shell {
+
+bool OpenDataAccess(const data::ConfigTable& config, const data::ProductRecord& product,
+                    text::MessageFile& common, StartupView& view,
+                    const RemoteDataFactory& make_remote, std::unique_ptr<RemoteData>& remote) {
+    remote.reset();
+    const std::string& address = config.Get(data::kIPserv);
+    if (address == kLocalServer) return true;
+
+    const int port = config.GetInt(data::kIPport);
+    remote = make_remote ? make_remote() : nullptr;
+    if (!remote) remote = std::make_unique<UnavailableRemoteData>();
+    if (!remote->Connect(address, port, kServerTimeoutMs)) {
+        std::fprintf(stderr, "remote data %s:%d: %s\n", address.c_str(), port,
+                     remote->LastError().c_str());
+        view.ShowErrorBox(product.app_name, common.GetText(81, address, port));
+        remote.reset();
+        return false;
+    }
+
+    const std::string& lang = config.Get(data::kLanguage);
+    for (const char* file : {"GROUP", "USERS"}) {
+        const std::string base = data::FormatPath("%s\\%s\\%s\\%s", product.data_dir.c_str(),
+                                                  product.product_name.c_str(), lang.c_str(), file);
+        const size_t slash = base.rfind('\\');
+        const std::string folder = base.substr(0, slash);
+        for (const std::string& name : platform::FindEntries(base + ".*")) {
+            view.ShowStatus(common.GetText(82, name));
+            if (!remote->FetchFile(folder + "\\" + name))
+                std::fprintf(stderr, "remote data: %s: %s\n", name.c_str(),
+                             remote->LastError().c_str());
+        }
+    }
+    view.ShowStatus("");
+    return true;
+}
+
+}  // namespace shell

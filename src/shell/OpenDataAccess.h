@@ -1,0 +1,27 @@
+// The choice between local and remote data at start-up.
+#pragma once
+
+#include <memory>
+
+#include "data/ConfigTable.h"
+#include "data/ProductRecord.h"
+#include "shell/RemoteData.h"
+#include "shell/StartupView.h"
+#include "text/MessageFile.h"
+
+namespace shell {
+
+inline constexpr const char* kLocalServer = "127.0.0.1";
+inline constexpr int kServerTimeoutMs = 10000;
+
+// IPserv= exactly "127.0.0.1": local data, remote stays empty, true. Otherwise a client from
+// make_remote connects to IPserv=:IPport= (10 s time-out). Unreachable: an error box with common
+// text 81 (address, port) captioned with the application name, and false (start-up stops).
+// Connected: every local file matching <data>\<product>\<lang>\GROUP.* and then USERS.* is
+// fetched from the server, each announced in the status bar with common text 82 (name); the
+// status is cleared at the end; true.
+bool OpenDataAccess(const data::ConfigTable& config, const data::ProductRecord& product,
+                    text::MessageFile& common, StartupView& view,
+                    const RemoteDataFactory& make_remote, std::unique_ptr<RemoteData>& remote);
+
+}  // namespace shell
