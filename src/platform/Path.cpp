@@ -29,7 +29,40 @@ bool Exists(const std::string& path) {
     return lstat(path.c_str(), &st) == 0;
 }
 
-// Backslashes to '/', drive prefix dropped, runs of '/' collapsed.
+// Removes "." components and folds "name/.." away, as the system the courses come from does
+// before it touches the disk; leading ".." of a relative path stay.
+std::string CollapseDots(const std::string& path) {
+    if (path.find('.') == std::string::npos) return path;
+    const bool absolute = !path.empty() && path[0] == '/';
+    const bool trailing = path.size() > 1 && path.back() == '/';
+    std::vector<std::string> parts;
+    size_t pos = 0;
+    while (pos <= path.size()) {
+        size_t slash = path.find('/', pos);
+        if (slash == std::string::npos) slash = path.size();
+        std::string comp = path.substr(pos, slash - pos);
+        pos = slash + 1;
+        if (comp.empty() || comp == ".") continue;
+        if (comp == "..") {
+            if (!parts.empty() && parts.back() != "..") {
+                parts.pop_back();
+                continue;
+            }
+            if (absolute) continue;  // "/.." is "/"
+        }
+        parts.push_back(comp);
+    }
+    std::string out = absolute ? "/" : "";
+    for (size_t i = 0; i < parts.size(); ++i) {
+        if (i) out += '/';
+        out += parts[i];
+    }
+    if (out.empty()) return absolute ? "/" : ".";
+    if (trailing && out.back() != '/') out += '/';
+    return out;
+}
+
+// Backslashes to '/', drive prefix dropped, runs of '/' collapsed, dots folded.
 std::string Normalise(std::string_view path) {
     if (path.size() >= 2 && path[1] == ':' &&
         (std::isalpha(static_cast<unsigned char>(path[0])) || path[0] == '?')) {
@@ -42,7 +75,7 @@ std::string Normalise(std::string_view path) {
         if (c == '/' && !out.empty() && out.back() == '/') continue;
         out.push_back(c);
     }
-    return out;
+    return CollapseDots(out);
 }
 
 // The entry of folder whose name equals name ignoring case; empty when there is none.
@@ -199,7 +232,9 @@ bool IsRemovableMedia(std::string_view path) {
 }
 
 std::string SystemErrorText(int code) {
-    if (code < 0) code = errno;
+    char buf[256];
+    // The last error is always the library's text: its numbers overlap the fixed codes.
+    if (code < 0) return strerror_r(errno, buf, sizeof buf);
     switch (code) {
         case kErrorFileNotFound:
             return "File not found";
@@ -210,7 +245,6 @@ std::string SystemErrorText(int code) {
         default:
             break;
     }
-    char buf[256];
     return strerror_r(code, buf, sizeof buf);
 }
 

@@ -8,7 +8,8 @@
 
 namespace platform {
 
-// Backslashes become '/', a drive prefix "X:" is dropped, and a component not found as written
+// Backslashes become '/', a drive prefix "X:" is dropped, "." and "name/.." are folded away
+// lexically (as on the system the courses come from), and a component not found as written
 // is matched case-insensitively in its folder (course files arrive in any case). Components that
 // do not exist at all are kept as written, so the result can name a file still to be created.
 std::string NativePath(std::string_view path);

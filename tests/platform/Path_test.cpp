@@ -1,0 +1,147 @@
+#include "platform/Path.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "TempDir.h"
+#include "platform/Notifier.h"
+
+namespace platform {
+namespace {
+
+TEST(NativePath, MapsSeparatorsDrivesAndDots) {
+    struct Case {
+        const char* in;
+        const char* out;
+    } cases[] = {
+        {"MSG\\FR\\COMMON.MSG", "MSG/FR/COMMON.MSG"},
+        {"C:\\COURSE\\X.DAT", "/COURSE/X.DAT"},
+        {"?:\\COURSE", "/COURSE"},
+        {"a\\\\b//c", "a/b/c"},
+        {"\\x\\y\\F.MSG\\..\\EN\\F.MSG", "/x/y/EN/F.MSG"},
+        {"..\\up\\.\\f", "../up/f"},
+        {"\\..\\f", "/f"},
+        {"", ""},
+    };
+    for (const Case& c : cases) EXPECT_EQ(NativePath(c.in), c.out) << c.in;
+}
+
+TEST(NativePath, FindsNamesInAnyCaseComponentByComponent) {
+    TempDir dir;
+    dir.Write("Msg/fr/Common.msg", "x");
+    EXPECT_EQ(NativePath(dir.path() + "\\MSG\\FR\\COMMON.MSG"), dir / "Msg/fr/Common.msg");
+    // A missing file keeps its written name below the folders that were found.
+    EXPECT_EQ(NativePath(dir.path() + "\\MSG\\FR\\NEW\\A.TXT"), dir / "Msg/fr/NEW/A.TXT");
+    // An exact match wins over a case-insensitive one.
+    dir.Write("Msg/FR/x", "y");
+    EXPECT_EQ(NativePath(dir.path() + "/Msg/FR/x"), dir / "Msg/FR/x");
+}
+
+TEST(ProgramPath, MadeAbsoluteWithoutResolvingLinks) {
+    TempDir dir;
+    dir.Write("bin/player", "");
+    ASSERT_EQ(symlink((dir / "bin/player").c_str(), (dir / "COURSE").c_str()), 0);
+    char* old = getcwd(nullptr, 0);
+    ASSERT_EQ(chdir(dir.path().c_str()), 0);
+    SetProgramPath("./COURSE");
+    EXPECT_EQ(ProgramPath(), dir / "COURSE");
+    SetProgramPath((dir / "bin/./player").c_str());
+    EXPECT_EQ(ProgramPath(), dir / "bin/player");
+    ASSERT_EQ(chdir(old), 0);
+    free(old);
+    SetProgramPath("");
+    EXPECT_EQ(ProgramPath(), "");
+}
+
+TEST(IniPathFor, ReplacesOnlyTheFileNamesExtension) {
+    EXPECT_EQ(IniPathFor("/opt/course/PLAYER"), "/opt/course/PLAYER.INI");
+    EXPECT_EQ(IniPathFor("/opt/v1.2/player"), "/opt/v1.2/player.INI");
+    EXPECT_EQ(IniPathFor("/opt/course/Player.exe"), "/opt/course/Player.INI");
+    EXPECT_EQ(IniPathFor("C:\\A.B\\P.EXE"), "C:\\A.B\\P.INI");
+}
+
+TEST(Wildcards, MatchLikeTheCoursesSystem) {
+    struct Case {
+        const char* pattern;
+        const char* name;
+        bool match;
+    } cases[] = {
+        {"*.*", "FR", true},
+        {"*.*", "a.b.c", true},
+        {"*.MSG", "common.msg", true},
+        {"*.MSG", "COMMON.MSGX", false},
+        {"C?MMON.*", "COMMON", true},
+        {"STEP??.MSG", "STEP1.MSG", false},
+        {"*a*b*c", "xaxxbxxxc", true},
+        {"*a*b*c", "xaxxbxxx", false},
+        {"", "x", false},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(WildcardMatch(c.pattern, c.name), c.match) << c.pattern << " " << c.name;
+    }
+}
+
+TEST(FindEntries, ListsMatchingNamesOfTheFolder) {
+    TempDir dir;
+    dir.Write("MSG/FR/COMMON.MSG", "");
+    dir.Write("MSG/GB/COMMON.MSG", "");
+    dir.Write("MSG/SND.MSG", "");
+    dir.Write("MSG/readme", "");
+    EXPECT_EQ(FindEntries(dir.path() + "\\msg\\*.*"),
+              (std::vector<std::string>{"FR", "GB", "SND.MSG", "readme"}));
+    EXPECT_EQ(FindEntries(dir.path() + "\\MSG\\*.msg"), (std::vector<std::string>{"SND.MSG"}));
+    EXPECT_TRUE(FindEntries(dir.path() + "\\NONE\\*.*").empty());
+}
+
+TEST(Folders, CreatedAndTested) {
+    TempDir dir;
+    EXPECT_TRUE(CreateFolders(dir.path() + "\\A\\B\\C"));
+    EXPECT_TRUE(DirectoryExists(dir / "A/B/C"));
+    EXPECT_TRUE(CreateFolders(dir / "A/B"));  // existing is fine
+    EXPECT_FALSE(FileExists(dir / "A/B"));
+    dir.Write("A/f", "x");
+    EXPECT_TRUE(FileExists(dir.path() + "\\a\\F"));
+    EXPECT_FALSE(DirectoryExists(dir / "A/f"));
+    EXPECT_FALSE(CreateFolders(dir / "A/f/sub"));  // a file stands in the way
+}
+
+TEST(SystemErrorText, FixedCodesAndLastError) {
+    EXPECT_EQ(SystemErrorText(kErrorFileNotFound), "File not found");
+    EXPECT_EQ(SystemErrorText(kErrorInvalidData), "Invalid data");
+    EXPECT_EQ(SystemErrorText(kErrorBadCatalogue), "Malformed catalogue");
+    errno = EACCES;
+    EXPECT_EQ(SystemErrorText(-1), std::strerror(EACCES));
+}
+
+TEST(RemovableMedia, WritableFolderIsNot) {
+    TempDir dir;
+    EXPECT_FALSE(IsRemovableMedia(dir.path()));
+    EXPECT_FALSE(IsRemovableMedia(dir / "not/yet/there.txt"));
+}
+
+class RecordingNotifier : public Notifier {
+  public:
+    void ShowSystemError(const std::string& text, int code) override {
+        last = text + "|" + std::to_string(code);
+    }
+    void ShowMessage(const std::string& caption, const std::string& text) override {
+        last = caption + "|" + text;
+    }
+    std::string last;
+};
+
+TEST(Notifier, InstalledAndRestored) {
+    RecordingNotifier n;
+    SetNotifier(&n);
+    CurrentNotifier().ShowSystemError("PRODUCT.DAT", 13);
+    EXPECT_EQ(n.last, "PRODUCT.DAT|13");
+    SetNotifier(nullptr);
+    EXPECT_NE(&CurrentNotifier(), &n);
+}
+
+}  // namespace
+}  // namespace platform
