@@ -1,23 +1,18 @@
 #include "windows/SoundPlayer.h"
 
-#include <QApplication>
-#include <QMessageBox>
 #include <cerrno>
 
 #include "data/CoursePaths.h"
 #include "platform/Path.h"
 #include "text/Codepage.h"
 #include "text/MessageFile.h"
+#include "windows/StandardBoxes.h"
 
 namespace windows {
 
 namespace {
 
 constexpr unsigned kSoundListModulus = 1009;
-
-QString FromCp1252(const std::string& s) {
-    return QString::fromStdString(text::Cp1252ToUtf8(s));
-}
 
 }  // namespace
 
@@ -28,8 +23,7 @@ void SoundPlayer::ShowError(const std::string& caption, const std::string& text)
         error_box_(caption, text);
         return;
     }
-    if (qobject_cast<QApplication*>(QCoreApplication::instance()))
-        QMessageBox::critical(nullptr, FromCp1252(caption), FromCp1252(text));
+    ShowStandardBox(BoxKind::Error, caption, text);
 }
 
 bool SoundPlayer::PlaySoundNamed(const char* name, int flags) {

@@ -22,7 +22,7 @@ class SoundPlayer {
     void SetDeveloper(bool developer) { developer_ = developer; }
     bool Silent() const { return silent_; }
     bool Developer() const { return developer_; }
-    // Replaces the error box (the default shows a window message box).
+    // Replaces the error box (the default is the standard error box).
     void SetErrorBox(ErrorBox box) { error_box_ = std::move(box); }
 
     // Plays SND\<name>.WAV with the play-sound flags; a null name stops the sound playing.

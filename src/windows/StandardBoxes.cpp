@@ -1,0 +1,53 @@
+#include "windows/StandardBoxes.h"
+
+#include <QApplication>
+#include <QMessageBox>
+#include <cstdio>
+
+#include "platform/Path.h"
+#include "text/Codepage.h"
+
+namespace windows {
+
+namespace {
+
+StandardBoxHandler& Handler() {
+    static StandardBoxHandler handler;
+    return handler;
+}
+
+QString FromCp1252(const std::string& s) {
+    return QString::fromStdString(text::Cp1252ToUtf8(s));
+}
+
+}  // namespace
+
+void SetStandardBoxHandler(StandardBoxHandler handler) {
+    Handler() = std::move(handler);
+}
+
+void ShowStandardBox(BoxKind kind, const std::string& caption, const std::string& text) {
+    if (Handler()) {
+        Handler()(kind, caption, text);
+        return;
+    }
+    if (!qobject_cast<QApplication*>(QCoreApplication::instance())) {
+        std::fprintf(stderr, "%s: %s\n", text::Cp1252ToUtf8(caption).c_str(),
+                     text::Cp1252ToUtf8(text).c_str());
+        return;
+    }
+    if (kind == BoxKind::Error)
+        QMessageBox::critical(nullptr, FromCp1252(caption), FromCp1252(text));
+    else
+        QMessageBox::information(nullptr, FromCp1252(caption), FromCp1252(text));
+}
+
+void WindowNotifier::ShowSystemError(const std::string& text, int code) {
+    ShowStandardBox(BoxKind::Error, platform::SystemErrorText(code), text);
+}
+
+void WindowNotifier::ShowMessage(const std::string& caption, const std::string& text) {
+    ShowStandardBox(BoxKind::Information, caption, text);
+}
+
+}  // namespace windows

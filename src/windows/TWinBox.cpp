@@ -1,0 +1,290 @@
+#include "windows/TWinBox.h"
+
+#include <QApplication>
+#include <QFontMetrics>
+#include <QFrame>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QPushButton>
+#include <QScreen>
+#include <QStyle>
+#include <QTimer>
+
+#include "data/CoursePaths.h"
+#include "platform/Path.h"
+#include "text/Codepage.h"
+#include "windows/Settings.h"
+#include "windows/SoundPlayer.h"
+#include "windows/StandardBoxes.h"
+
+namespace windows {
+
+namespace {
+
+constexpr unsigned kBoxModulus = 1009;
+constexpr int kCloseSound = 10;
+constexpr int kAutoConfirmMs = 2000;
+
+TWinBox* g_shared = nullptr;
+
+QString FromCp1252(const std::string& s) {
+    return QString::fromStdString(text::Cp1252ToUtf8(s));
+}
+
+QStyle::StandardPixmap GlyphFor(int result) {
+    switch (result) {
+        case kResultYes:
+            return QStyle::SP_DialogYesButton;
+        case kResultNo:
+            return QStyle::SP_DialogNoButton;
+        case kResultCancel:
+            return QStyle::SP_DialogCancelButton;
+        case kResultAbort:
+            return QStyle::SP_DialogAbortButton;
+        case kResultRetry:
+            return QStyle::SP_DialogRetryButton;
+        case kResultIgnore:
+            return QStyle::SP_DialogIgnoreButton;
+        default:
+            return QStyle::SP_DialogOkButton;
+    }
+}
+
+// Splits at LF, dropping the CR of CR LF line ends.
+QStringList SplitLines(const QString& text) {
+    QStringList lines = text.split(QLatin1Char('\n'));
+    for (QString& line : lines)
+        if (line.endsWith(QLatin1Char('\r'))) line.chop(1);
+    return lines;
+}
+
+}  // namespace
+
+TWinBox* TWinBox::Shared() {
+    return g_shared;
+}
+
+void TWinBox::SetShared(TWinBox* box) {
+    g_shared = box;
+}
+
+TWinBox::TWinBox(QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::WindowStaysOnTopHint | Qt::CustomizeWindowHint |
+                          Qt::WindowTitleHint) {
+    setFixedSize(281, 112);
+    bevel_ = new QFrame(this);
+    bevel_->setFrameShape(QFrame::Box);
+    bevel_->setFrameShadow(QFrame::Sunken);
+    bevel_->setGeometry(kBoxBevelLeft, kBoxBevelTop, 265, 57);
+    image_ = new QLabel(this);
+    image_->move(kBoxImageLeft, kBoxImageTop);
+    image_->setAttribute(Qt::WA_TranslucentBackground);
+    label_ = new QLabel(this);
+    label_->setGeometry(kBoxLabelLeft, kBoxLabelTop, kBoxLabelWidth, 42);
+    label_->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+    label_->setWordWrap(true);
+    label_->setTextFormat(Qt::PlainText);
+    label_->setAttribute(Qt::WA_TranslucentBackground);
+    const int lefts[3] = {105, 15, 195};
+    for (int i = 0; i < 3; ++i) {
+        buttons_[i] = new QPushButton(this);
+        buttons_[i]->setGeometry(lefts[i], 74, kBoxButtonWidth, kBoxButtonHeight);
+        buttons_[i]->hide();
+        connect(buttons_[i], &QPushButton::clicked, this, [this, i] { done(results_[i]); });
+    }
+    buttons_[1]->setDefault(true);
+    timer_ = new QTimer(this);
+    timer_->setInterval(kAutoConfirmMs);
+    connect(timer_, &QTimer::timeout, this, [this] {
+        timer_->stop();
+        if (!buttons_[0]->isHidden()) buttons_[0]->click();
+    });
+
+    design_icon_ = style()->standardIcon(QStyle::SP_MessageBoxInformation).pixmap(32, 32);
+    image_->setPixmap(design_icon_);
+    image_->adjustSize();
+
+    OpenBoxMessages();
+    if (sound_list_.Open(data::SoundListPath())) {
+        sound_list_.SetCheckModulus(kBoxModulus);
+        sound_list_.PreloadAll();
+    }
+    LoadIcons();
+}
+
+TWinBox::~TWinBox() {
+    if (g_shared == this) g_shared = nullptr;
+    box_messages_.Close();
+    sound_list_.Close();
+}
+
+void TWinBox::OpenBoxMessages() {
+    box_path_ = data::MessagePath(CurrentLanguage(), "MSGBOX");
+    box_messages_.Close();
+    if (box_messages_.Open(box_path_)) box_messages_.SetCheckModulus(kBoxModulus);
+    box_messages_.SetShowErrors(DeveloperMode());
+}
+
+std::string TWinBox::BoxText(int number) {
+    return box_messages_.GetText(number);
+}
+
+QPixmap TWinBox::LoadBitmap(const std::string& name, bool* found) const {
+    QPixmap pixmap;
+    std::string path = data::BitmapPath(name);
+    bool ok = platform::FileExists(path) && pixmap.load(QString::fromStdString(path));
+    if (found) *found = ok;
+    return ok ? pixmap : design_icon_;
+}
+
+void TWinBox::LoadIcons() {
+    for (int t = kTextErrorIcon; t <= kTextInformationIcon; ++t)
+        icons_[t - kTextErrorIcon] = LoadBitmap(BoxText(t));
+}
+
+void TWinBox::Play(const std::string& sound_name) {
+    if (sound_name.empty())
+        PlaySoundNamed(nullptr, kSoundAsync);
+    else
+        PlaySoundNamed(sound_name.c_str(), kSoundAsync);
+}
+
+int TWinBox::Ask(const std::string& text, const std::string& caption, const char* picture,
+                 int sound, int icon, int buttons) {
+    setWindowTitle(FromCp1252(caption));
+    if (data::MessagePath(CurrentLanguage(), "MSGBOX") != box_path_) OpenBoxMessages();
+    box_messages_.SetShowErrors(DeveloperMode());
+
+    // Reset the layout, then size the label to the text.
+    label_->resize(kBoxLabelWidth, kBoxLabelHeight);
+    image_->setScaledContents(false);
+    image_->move(kBoxImageLeft, kBoxImageTop);
+    QString body = FromCp1252(text);
+    QFontMetrics metrics(label_->font());
+    std::vector<int> widths;
+    for (const QString& line : SplitLines(body)) widths.push_back(metrics.horizontalAdvance(line));
+    WinBoxLayout layout = LayoutWinBox(widths, metrics.height(), buttons);
+
+    label_->setGeometry(kBoxLabelLeft, kBoxLabelTop, layout.label_width, layout.label_height);
+    label_->setText(body);
+    label_->show();
+    bevel_->setGeometry(kBoxBevelLeft, kBoxBevelTop, layout.bevel_width, layout.bevel_height);
+    bevel_->show();
+    setFixedSize(layout.client_width, layout.client_height);
+    for (int i = 0; i < 3; ++i) {
+        const BoxButton& b = layout.button[i];
+        QPushButton* button = buttons_[i];
+        button->setGeometry(b.left, layout.button_top, kBoxButtonWidth, kBoxButtonHeight);
+        results_[i] = b.result;
+        if (b.visible) {
+            button->setText(FromCp1252(BoxText(b.text)));
+            button->setIcon(style()->standardIcon(GlyphFor(b.result)));
+        }
+        button->setVisible(b.visible);
+        button->setEnabled(true);
+    }
+
+    // Icon and sound; a picture or a sound number given by the caller wins.
+    std::string sound_name;
+    int bitmap_text = 0, icon_sound = 0;
+    if (IconResources(icon, bitmap_text, icon_sound)) {
+        image_->setPixmap(icons_[bitmap_text - kTextErrorIcon]);
+        sound_name = sound_list_.GetText(icon_sound);
+    }
+    if (picture && *picture) image_->setPixmap(LoadBitmap(picture));
+    image_->adjustSize();
+    if (sound != 0) sound_name = sound_list_.GetText(sound);
+    if (!quiet_) Play(sound_name);
+    return ShowModal();
+}
+
+int TWinBox::ShowPicture(const std::string& name, int height, int width) {
+    bool found = false;
+    QPixmap pixmap = LoadBitmap(name, &found);
+    if (!found) {
+        std::string path = data::BitmapPath(name);
+        ShowStandardBox(BoxKind::Error, "MSGBOX", box_messages_.GetText(kTextPictureMissing, path));
+    }
+    if (height != 0 || width != 0) {
+        int w = width != 0 ? width : pixmap.width();
+        int h = height != 0 ? height : pixmap.height();
+        pixmap = pixmap.scaled(std::max(w, 1), std::max(h, 1), Qt::IgnoreAspectRatio,
+                               Qt::SmoothTransformation);
+    }
+    image_->setScaledContents(false);
+    image_->setPixmap(pixmap);
+    image_->setGeometry(0, 0, pixmap.width(), pixmap.height());
+    bevel_->hide();
+    label_->hide();
+    PictureBoxLayout p = LayoutPictureBox(pixmap.width(), pixmap.height());
+    buttons_[1]->hide();
+    buttons_[2]->hide();
+    QPushButton* ok = buttons_[0];
+    ok->setText(FromCp1252(BoxText(kTextOk)));
+    ok->setIcon(style()->standardIcon(QStyle::SP_DialogOkButton));
+    ok->setGeometry(p.button_left, p.button_top, p.button_width, kBoxButtonHeight);
+    ok->show();
+    results_[0] = kResultOk;
+    setFixedSize(p.client_width, p.client_height);
+    placed_ = false;
+    return ShowModal();
+}
+
+int TWinBox::ShowPictureScaled(const std::string& name, double factor) {
+    bool found = false;
+    QPixmap pixmap = LoadBitmap(name, &found);
+    if (!found) return ShowPicture(name, 0, 0);
+    return ShowPicture(name, ScaleDimension(pixmap.height(), factor),
+                       ScaleDimension(pixmap.width(), factor));
+}
+
+void TWinBox::PlaceBox(int x, int y, int dx, int dy) {
+    placed_ = true;
+    place_ = QPoint(x + dy, y + dx);
+}
+
+int TWinBox::ShowModal() {
+    if (placed_) {
+        move(place_);
+    } else {
+        QScreen* s = screen() ? screen() : QGuiApplication::primaryScreen();
+        if (s) move(s->availableGeometry().center() - rect().center());
+    }
+    int result = exec();
+    placed_ = false;
+    return result;
+}
+
+void TWinBox::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    for (int i : {0, 1}) {
+        if (!buttons_[i]->isHidden() && buttons_[i]->isEnabled()) {
+            buttons_[i]->setFocus();
+            break;
+        }
+    }
+}
+
+void TWinBox::done(int result) {
+    timer_->stop();
+    QDialog::done(result);
+    for (QWidget* w : QApplication::topLevelWidgets()) w->update();
+    if (!quiet_) Play(sound_list_.GetText(kCloseSound));
+}
+
+void TWinBox::reject() {
+    // Escape answers like the box's Cancel (or No) button; a box without buttons just closes.
+    for (int want : {kResultCancel, kResultNo}) {
+        for (int i = 0; i < 3; ++i) {
+            if (!buttons_[i]->isHidden() && results_[i] == want) {
+                buttons_[i]->click();
+                return;
+            }
+        }
+    }
+    bool any = false;
+    for (QPushButton* b : buttons_) any = any || !b->isHidden();
+    if (!any) done(kResultCancel);
+}
+
+}  // namespace windows

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace windows::testing {
+
+// One text of a message file with its argument format entry ("%s %d" or "").
+struct Text {
+    std::string text;
+    std::string format;
+};
+
+// Writes a plain (unscrambled) compiled message file with checksums for modulus 1009.
+void WriteMessageFile(const std::filesystem::path& path, const std::vector<Text>& texts);
+// Writes a silent 16-bit mono PCM WAV of ms milliseconds.
+void WriteWav(const std::filesystem::path& path, int ms);
+// Writes a w x h BMP filled with one colour (0xRRGGBB).
+void WriteBmp(const std::filesystem::path& path, int w, int h, unsigned rgb);
+
+// A small course folder in a fresh temporary directory, made the current directory for the
+// fixture's lifetime: MSG\GB and MSG\FR with MSGBOX and COMMON texts, MSG\SND.MSG naming the
+// sounds, SND\*.WAV and the icon bitmaps in BMP\.
+class CourseFolder {
+  public:
+    CourseFolder();
+    ~CourseFolder();
+    const std::filesystem::path& Root() const { return root_; }
+
+  private:
+    std::filesystem::path root_;
+    std::filesystem::path previous_;
+};
+
+// Sound-list names used by the fixture, by number.
+inline const char* const kSoundNames[] = {"CAPTION", "ERRTEXT", "RANGE", "WARN", "QUEST", "ERROR",
+                                          "INFO",    "START",   "STOP",  "NEXT", "CLOSE"};
+
+}  // namespace windows::testing

@@ -1,0 +1,273 @@
+#include "windows/TWinBox.h"
+
+#include <gtest/gtest.h>
+
+#include <QFontMetrics>
+#include <QLabel>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+#include <functional>
+
+#include "CourseFixture.h"
+#include "QtTestEnvironment.h"
+#include "data/ConfigTable.h"
+#include "data/OptionFlags.h"
+#include "windows/Settings.h"
+#include "windows/SoundPlayer.h"
+#include "windows/StandardBoxes.h"
+
+namespace windows {
+namespace {
+
+using testing::CourseFolder;
+
+class TWinBoxTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        config_.Set(data::kLanguage, "GB");
+        SetSettings({&config_, &flags_, nullptr});
+        auto rec = std::make_unique<RecordingSoundBackend>();
+        sounds_ = rec.get();
+        Sounds().SetBackend(std::move(rec));
+        Sounds().SetSilent(false);
+        SetStandardBoxHandler([this](BoxKind kind, const std::string& caption,
+                                     const std::string& text) {
+            standard_boxes_.push_back({kind == BoxKind::Error ? "error" : "info", caption, text});
+        });
+        box_ = std::make_unique<TWinBox>();
+    }
+    void TearDown() override {
+        box_.reset();
+        SetStandardBoxHandler(nullptr);
+        SetSettings({});
+    }
+
+    // Runs action on the box once it is shown modally (with its geometry as shown).
+    void WhenShown(std::function<void(TWinBox&)> action) {
+        QTimer::singleShot(0, box_.get(), [this, action] { action(*box_); });
+    }
+    void ClickWhenShown(int button) {
+        WhenShown([button](TWinBox& b) { b.BitBtn(button)->click(); });
+    }
+
+    CourseFolder course_;
+    data::ConfigTable config_;
+    data::OptionFlags flags_;
+    RecordingSoundBackend* sounds_ = nullptr;
+    std::vector<std::vector<std::string>> standard_boxes_;
+    std::unique_ptr<TWinBox> box_;
+};
+
+TEST_F(TWinBoxTest, EachButtonReturnsItsResultWithItsCaption) {
+    struct Case {
+        int set;
+        int button;  // BitBtn index pressed
+        const char* caption;
+        int result;
+    };
+    const Case cases[] = {
+        {kButtonYes, 0, "Yes", kResultYes},
+        {kButtonNo, 0, "No", kResultNo},
+        {kButtonOk, 0, "OK", kResultOk},
+        {kButtonIgnore, 0, "Ignore", kResultIgnore},
+        {kButtonCancel, 0, "Cancel", kResultCancel},
+        {kButtonRetry, 0, "Retry", kResultRetry},
+        {kButtonAbort, 0, "Abort", kResultAbort},
+        {kButtonsYesNo, 1, "Yes", 6},
+        {kButtonsYesNo, 2, "No", 7},
+        {kButtonsOkCancel, 1, "OK", 1},
+        {kButtonsOkCancel, 2, "Cancel", 2},
+        {kButtonsYesNoCancel, 1, "Yes", 6},
+        {kButtonsYesNoCancel, 0, "No", 7},
+        {kButtonsYesNoCancel, 2, "Cancel", 2},
+        {kButtonsAbortRetryIgnore, 1, "Abort", 3},
+        {kButtonsAbortRetryIgnore, 0, "Retry", 4},
+        {kButtonsAbortRetryIgnore, 2, "Ignore", 5},
+    };
+    for (const Case& c : cases) {
+        QString caption;
+        WhenShown([&](TWinBox& b) {
+            caption = b.BitBtn(c.button)->text();
+            EXPECT_FALSE(b.BitBtn(c.button)->isHidden());
+            b.BitBtn(c.button)->click();
+        });
+        int result = box_->Ask("Question?", "Title", nullptr, 0, kIconQuestion, c.set);
+        EXPECT_EQ(result, c.result) << "set " << c.set << " button " << c.button;
+        EXPECT_EQ(caption.toStdString(), c.caption) << "set " << c.set;
+    }
+    EXPECT_EQ(box_->windowTitle().toStdString(), "Title");
+}
+
+TEST_F(TWinBoxTest, EscapeAnswersCancelOrNo) {
+    for (int set : {kButtonsYesNo, kButtonsOkCancel, kButtonsYesNoCancel, kButtonOk}) {
+        WhenShown([](TWinBox& b) {
+            QTest::keyClick(&b, Qt::Key_Escape);
+            // A box without Cancel or No stays open: confirm it.
+            if (b.isVisible()) b.BitBtn(0)->click();
+        });
+        int result = box_->Ask("?", "", nullptr, 0, 0, set);
+        int want = set == kButtonsYesNo ? kResultNo : set == kButtonOk ? kResultOk : kResultCancel;
+        EXPECT_EQ(result, want) << set;
+    }
+}
+
+TEST_F(TWinBoxTest, LabelWidthFollowsTheTextUpTo550Pixels) {
+    QFontMetrics fm(box_->Label()->font());
+    QString medium(8, QChar('W'));
+    while (fm.horizontalAdvance(medium) < 300) medium += 'W';
+    QString wide = medium;
+    while (fm.horizontalAdvance(wide) < 700) wide += 'W';
+
+    struct Case {
+        QString text;
+        int width;
+        bool taller;
+    };
+    const Case cases[] = {
+        {"Short", 215, false},
+        {medium, fm.horizontalAdvance(medium), false},
+        {wide, 215, true},  // too wide: the label keeps its width and the line wraps
+        {medium + "\n" + wide, fm.horizontalAdvance(medium), true},
+    };
+    for (const Case& c : cases) {
+        QRect label, bevel;
+        QSize client;
+        WhenShown([&](TWinBox& b) {
+            label = b.Label()->geometry();
+            bevel = b.Bevel()->geometry();
+            client = b.size();
+            b.BitBtn(0)->click();
+        });
+        box_->Ask(c.text.toStdString(), "", nullptr, 0, 0, kButtonOk);
+        EXPECT_EQ(label.width(), c.width) << c.text.size();
+        EXPECT_EQ(label.height() > 40, c.taller) << c.text.size();
+        EXPECT_EQ(bevel.width(), label.width() + 51);
+        EXPECT_EQ(bevel.height(), label.height() + 17);
+        EXPECT_EQ(client.width(), bevel.width() + 16);
+        EXPECT_EQ(client.height(), bevel.height() + 16 + 25 + 8);
+    }
+}
+
+TEST_F(TWinBoxTest, IconsAndSoundsComeFromTheCourse) {
+    QImage shown;
+    WhenShown([&](TWinBox& b) {
+        shown = b.Image()->pixmap().toImage();
+        b.BitBtn(0)->click();
+    });
+    box_->Ask("Oops", "", nullptr, 0, kIconError, kButtonOk);
+    EXPECT_EQ(shown.pixelColor(5, 5), QColor(255, 0, 0));
+    EXPECT_EQ(sounds_->PlayedPaths(), (std::vector<std::string>{"SND/ERROR.WAV", "SND/CLOSE.WAV"}));
+
+    // A picture and a sound number given by the caller replace the icon's.
+    sounds_->Clear();
+    WhenShown([&](TWinBox& b) {
+        shown = b.Image()->pixmap().toImage();
+        b.BitBtn(0)->click();
+    });
+    box_->Ask("Look", "", "WIDE", 7, kIconInformation, kButtonOk);
+    EXPECT_EQ(shown.size(), QSize(120, 40));
+    EXPECT_EQ(sounds_->PlayedPaths(), (std::vector<std::string>{"SND/START.WAV", "SND/CLOSE.WAV"}));
+
+    // No icon and no sound: the sound still playing is stopped.
+    sounds_->Clear();
+    ClickWhenShown(0);
+    box_->Ask("Plain", "", nullptr, 0, 0, kButtonOk);
+    ASSERT_FALSE(sounds_->calls().empty());
+    EXPECT_TRUE(sounds_->calls().front().stop);
+}
+
+TEST_F(TWinBoxTest, QuietBoxPlaysNothing) {
+    box_->SetQuiet(true);
+    ClickWhenShown(1);
+    EXPECT_EQ(box_->Ask("Sure?", "", nullptr, 5, kIconWarning, kButtonsYesNo), kResultYes);
+    EXPECT_TRUE(sounds_->calls().empty());
+}
+
+TEST_F(TWinBoxTest, LanguageSwitchReopensTheBoxTexts) {
+    QString yes;
+    WhenShown([&](TWinBox& b) {
+        yes = b.BitBtn(1)->text();
+        b.BitBtn(1)->click();
+    });
+    box_->Ask("?", "", nullptr, 0, 0, kButtonsYesNo);
+    EXPECT_EQ(yes, "Yes");
+    config_.Set(data::kLanguage, "FR");
+    WhenShown([&](TWinBox& b) {
+        yes = b.BitBtn(1)->text();
+        b.BitBtn(1)->click();
+    });
+    box_->Ask("?", "", nullptr, 0, 0, kButtonsYesNo);
+    EXPECT_EQ(yes, "Oui");
+    EXPECT_NE(box_->MessagePath().find("FR"), std::string::npos);
+}
+
+TEST_F(TWinBoxTest, AutoConfirmTimerClicksTheCentreButton) {
+    box_->Timer()->setInterval(10);
+    box_->Timer()->start();
+    EXPECT_EQ(box_->Ask("Next", "", nullptr, 0, 0, kButtonRetry), kResultRetry);
+    EXPECT_FALSE(box_->Timer()->isActive());
+}
+
+TEST_F(TWinBoxTest, PlaceBoxPlacesOnlyTheNextBox) {
+    QPoint at;
+    box_->PlaceBox(100, 50, 7, 3);
+    WhenShown([&](TWinBox& b) {
+        at = b.pos();
+        b.BitBtn(0)->click();
+    });
+    box_->Ask("Here", "", nullptr, 0, 0, kButtonOk);
+    EXPECT_EQ(at, QPoint(103, 57));
+    WhenShown([&](TWinBox& b) {
+        at = b.pos();
+        b.BitBtn(0)->click();
+    });
+    box_->Ask("Centred", "", nullptr, 0, 0, kButtonOk);
+    EXPECT_NE(at, QPoint(103, 57));
+}
+
+TEST_F(TWinBoxTest, ShowPictureSizesTheBoxToThePicture) {
+    QSize image, client;
+    QRect ok;
+    auto grab = [&](TWinBox& b) {
+        image = b.Image()->size();
+        client = b.size();
+        ok = b.BitBtn(0)->geometry();
+        b.BitBtn(0)->click();
+    };
+    WhenShown(grab);
+    EXPECT_EQ(box_->ShowPicture("WIDE", 0, 0), kResultOk);
+    EXPECT_EQ(image, QSize(120, 40));
+    EXPECT_EQ(client, QSize(120, 40 + 25 + 35));
+    EXPECT_EQ(ok, QRect((120 - 73 - 1) / 2, 45, 73, 25));
+
+    WhenShown(grab);
+    box_->ShowPicture("WIDE", 80, 300);
+    EXPECT_EQ(image, QSize(300, 80));
+
+    WhenShown(grab);
+    box_->ShowPictureScaled("WIDE", 0.5);
+    EXPECT_EQ(image, QSize(60, 20));
+    EXPECT_TRUE(standard_boxes_.empty());
+
+    // A missing picture is reported, then the design icon is shown.
+    WhenShown(grab);
+    box_->ShowPicture("NOPE", 0, 0);
+    ASSERT_EQ(standard_boxes_.size(), 1u);
+    EXPECT_EQ(standard_boxes_[0][0], "error");
+    EXPECT_EQ(standard_boxes_[0][1], "MSGBOX");
+    EXPECT_EQ(standard_boxes_[0][2], "Picture BMP/NOPE.BMP is missing");
+    EXPECT_GT(image.width(), 0);
+
+    // The next question box shows its frame and text again.
+    bool label_shown = false;
+    WhenShown([&](TWinBox& b) {
+        label_shown = b.Label()->isVisible();
+        b.BitBtn(0)->click();
+    });
+    box_->Ask("Back", "", nullptr, 0, 0, kButtonOk);
+    EXPECT_TRUE(label_shown);
+}
+
+}  // namespace
+}  // namespace windows
