@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "text/FormatString.h"
 #include "text/StreamFile.h"
 
 namespace text {
@@ -42,9 +43,5 @@ class LineFile : public StreamFile {
     int longest_ = 1024;
     int next_line_ = 1;
 };
-
-// Formats printf-style into a string of whatever length is needed.
-std::string FormatString(const char* format, ...) __attribute__((format(printf, 1, 2)));
-std::string FormatStringV(const char* format, va_list args);
 
 }  // namespace text

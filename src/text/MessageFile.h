@@ -8,6 +8,7 @@
 #include <memory>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "text/TextArg.h"
@@ -113,26 +114,32 @@ class MessageFile {
     const std::string& FullPath() const { return full_path_; }   // native path opened
 
   private:
-    bool OpenChain(const std::string& path, unsigned modulus, int depth);
-    bool ReadRecord(int number, std::string& out, int32_t seed, unsigned modulus);
-    void Expand(int number, std::string& out, int depth);
+    bool OpenAt(const std::string& path, unsigned modulus, int depth);
+    bool ResolvePath(const std::string& path, std::string& full) const;
+    bool ReadTable();
+    void LoadFormats();
+    bool LoadRecord(int number, std::string& out, int32_t seed, unsigned modulus, bool use_cache);
+    void Expand(int number, std::string& out);
     void Substitute(int number, const std::string& in, std::span<const TextArg> args);
-    void FetchOther(const std::string& name, int number, const char* extension, std::string& out);
+    std::string Argument(int number, int position, std::span<const TextArg> args) const;
+    std::string Conversion(std::string_view content);
+    bool FetchOther(std::string name, int number, const char* extension, std::string& out);
+    MessageFile* SideFile(const std::string& path);
     void ParseMarkup();
     std::string BaseName() const;
-    void ReportMissing(const std::string& path) const;
+    void Report(const std::string& caption, int error) const;
 
     std::unique_ptr<StreamFile> file_;
     int state_ = kClosed;
     uint8_t header_[24] = {};
+    int32_t header_seed_ = 0;
+    uint64_t file_size_ = 0;
     std::vector<uint32_t> offsets_;
     std::vector<uint32_t> checksums_;
     int record_count_ = 0;
-    uint32_t largest_record_ = 0;
-    uint64_t file_size_ = 0;
     std::vector<std::string> formats_;
     std::string text_;
-    std::string side_;
+    std::string scratch_;
     std::string link_path_;
     unsigned modulus_ = 0;
     int32_t seed_ = 0;
@@ -144,10 +151,13 @@ class MessageFile {
     std::string file_name_;
     std::string directory_;
     std::string full_path_;
-    std::map<int, std::string> cache_;
+    std::vector<std::string> cache_;
+    std::vector<bool> cached_;
     std::vector<TextSpan> spans_;
-    std::string default_font_ = "MS Sans Serif";
+    std::string default_font_;
     int default_attribute_ = 0;
+    // Other files that includes and conversions read, kept open until the next Open or Close.
+    std::map<std::string, std::unique_ptr<MessageFile>> side_files_;
 };
 
 }  // namespace text

@@ -9,7 +9,7 @@
 #include <cstring>
 
 #include "platform/Path.h"
-#include "text/LineFile.h"
+#include "text/FormatString.h"
 
 namespace text {
 
