@@ -70,6 +70,23 @@ std::string CatalogueField(std::string_view line, int k) {
     return std::string(line.substr(pos, end == std::string_view::npos ? end : end - pos));
 }
 
+std::vector<std::string_view> CatalogueFields(std::string_view line) {
+    std::vector<std::string_view> fields;
+    size_t close = 0;       // the first ']' at or after the current field's start
+    bool searched = false;  // close is valid
+    for (size_t i = 0; i < line.size(); ++i) {
+        if (line[i] != '[') continue;
+        const size_t start = i + 1;
+        if (!searched || (close != std::string_view::npos && close < start)) {
+            close = line.find(']', start);
+            searched = true;
+        }
+        const size_t end = close == std::string_view::npos ? line.size() : close;
+        fields.push_back(line.substr(start, end - start));
+    }
+    return fields;
+}
+
 std::string ReplaceDriveMark(std::string_view path, std::string_view program_path) {
     if (path.empty() || path[0] != '?') return std::string(path);
     if (HasDriveLetter(program_path))
@@ -107,11 +124,12 @@ int LoadProduct(const ConfigTable& config, std::string_view program_path, Produc
         if (!EqualNoCase(CatalogueField(line, 8), language)) continue;
         if (ReduceVersion(CatalogueField(line, 5)) != wanted) continue;
 
-        std::vector<std::string> fields;
-        for (int k = 1;; ++k) {
-            std::string field = CatalogueField(line, k);
-            if (field.empty()) break;
-            fields.push_back(std::move(field));
+        std::vector<std::string_view> fields = CatalogueFields(line);
+        for (size_t k = 0; k < fields.size(); ++k) {
+            if (fields[k].empty()) {
+                fields.resize(k);
+                break;
+            }
         }
         if (fields.size() < 8) {
             platform::CurrentNotifier().ShowSystemError(path, platform::kErrorBadCatalogue);

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace data {
 
@@ -36,6 +37,9 @@ uint32_t ReduceVersion(std::string_view text);
 // Field k (1-based) of a catalogue line: the text after the k-th '[' up to the next ']' (or
 // the end of the line when no ']' follows); empty when the line has fewer '['.
 std::string CatalogueField(std::string_view line, int k);
+
+// Every field of a catalogue line in order (views into line), found in one pass.
+std::vector<std::string_view> CatalogueFields(std::string_view line);
 
 // Replaces a leading '?' of path by the drive letter of program_path. A program path without a
 // drive letter (any native path) has no drive: "?:" (or a lone "?") is then removed, so

@@ -29,6 +29,13 @@ TEST(ProductRecord, CatalogueFields) {
     EXPECT_EQ(data::CatalogueField(line, 4), "D");  // no ']': up to the end of the line
     EXPECT_EQ(data::CatalogueField(line, 5), "");
     EXPECT_EQ(data::CatalogueField(line, 0), "");
+    // The one-pass split agrees with the field rule, overlapping fields included.
+    for (const char* text : {"x[A][][C]] [D", "[a[b]c]", "[[[", "]][x]", ""}) {
+        const auto fields = data::CatalogueFields(text);
+        for (size_t k = 0; k < fields.size(); ++k)
+            EXPECT_EQ(std::string(fields[k]), data::CatalogueField(text, int(k) + 1)) << text;
+        EXPECT_EQ(data::CatalogueField(text, int(fields.size()) + 1), "") << text;
+    }
 }
 
 TEST(ProductRecord, DriveMark) {
@@ -109,6 +116,15 @@ TEST_F(LoadProductTest, GarbageAndOverlongLinesAreSkipped) {
     ASSERT_EQ(Load(catalogue), 1);
     EXPECT_EQ(record_.product_name, std::string(5000, 'P'));
     EXPECT_TRUE(notes_.errors.empty());
+}
+
+TEST_F(LoadProductTest, MatchingLineWithVeryManyFields) {
+    std::string line = "[App][2][D][X.PRD][1100:0800][6][7][FR]";
+    for (int i = 0; i < 100000; ++i) line += "[x]";
+    line += std::string(100000, '[');  // unclosed fields running to the end of the line
+    ASSERT_EQ(Load(line + "\n"), 1);
+    EXPECT_EQ(record_.app_name, "App");
+    EXPECT_EQ(record_.language, "FR");
 }
 
 }  // namespace
