@@ -15,6 +15,8 @@ int LoadCommonMessages(text::MessageFile& common, const data::ConfigTable& confi
         platform::CurrentNotifier().ShowSystemError(path, platform::kErrorFileNotFound);
         return -1;
     }
+    // The main file's argument formats are the built-in ones, whatever its own block says.
+    common.InstallFormats(text::MessageFile::CommonFormats());
     common.SetCheckModulus(text::MessageFile::kStandardModulus);
     common.SetShowErrors(flags.Has(data::Developer));
     common.SetLinkPath(product.product_name);

@@ -14,9 +14,9 @@ namespace shell {
 
 inline constexpr const char* kCommonName = "COMMON";
 
-// Opens MSG\<Language>\COMMON.MSG with check modulus 1009, show-errors following Developer
-// and the product name as link path; seed receives the file's seed (given later to the step,
-// sub-step and language files). Failure: ShowSystemError(path, 2) and -1; otherwise 0.
+// Opens MSG\<Language>\COMMON.MSG with the built-in main formats, check modulus 1009, show-errors
+// following Developer and the product name as link path; seed receives the file's seed (given later
+// to the step, sub-step and language files). Failure: ShowSystemError(path, 2) and -1; otherwise 0.
 int LoadCommonMessages(text::MessageFile& common, const data::ConfigTable& config,
                        const data::OptionFlags& flags, const data::ProductRecord& product,
                        int32_t& seed);

@@ -1,0 +1,260 @@
+#include "shell/Startup.h"
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "platform/Notifier.h"
+#include "platform/Path.h"
+#include "shell/CommonMessages.h"
+#include "shell/OpenDataAccess.h"
+#include "text/MessageWriter.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+struct RecordingNotifier : platform::Notifier {
+    std::vector<std::pair<std::string, int>> errors;
+    RecordingNotifier() { platform::SetNotifier(this); }
+    ~RecordingNotifier() override { platform::SetNotifier(nullptr); }
+    void ShowSystemError(const std::string& text, int code) override {
+        errors.emplace_back(text, code);
+    }
+    void ShowMessage(const std::string&, const std::string&) override {}
+};
+
+struct RecordingView : shell::StartupView {
+    std::vector<std::string> boxes;
+    std::vector<std::string> status;
+    void ShowErrorBox(const std::string& caption, const std::string& text) override {
+        boxes.push_back(caption + "|" + text);
+    }
+    void ShowStatus(const std::string& text) override { status.push_back(text); }
+};
+
+struct FakeRemote : shell::RemoteData {
+    bool reachable = true;
+    std::vector<std::string>* log;
+    explicit FakeRemote(std::vector<std::string>* l) : log(l) {}
+    bool Connect(const std::string& address, int port, int timeout_ms) override {
+        log->push_back("connect " + address + ":" + std::to_string(port) + " " +
+                       std::to_string(timeout_ms));
+        return reachable;
+    }
+    bool FetchFile(const std::string& path) override {
+        log->push_back("fetch " + path);
+        return true;
+    }
+    void Close() override { log->push_back("close"); }
+    std::string LastError() const override { return "refused"; }
+};
+
+// A course folder in a fresh temporary folder, made the current folder and the program's
+// folder for the test's lifetime.
+class CourseFolder : public ::testing::Test {
+  public:
+    void SetUp() override {
+        std::string templ = (fs::temp_directory_path() / "startupXXXXXX").string();
+        root_ = mkdtemp(templ.data());
+        old_cwd_ = fs::current_path();
+        fs::current_path(root_);
+        program_ = (root_ / "DEMO").string();
+        platform::SetProgramPath(program_.c_str());
+
+        Write("DEMO.INI",
+              "Language=GB\nIPserv=127.0.0.1\nIPport=5000\nFlag=-D -r trace.log -x 3\n");
+        Write("PRODUCT.DAT",
+              "# catalogue\n"
+              "[Demo][DEMO][DATA][DEMO.PRD][1100:0800][1][1][GB]\n"
+              "[Formation][DEMO][DATA][DEMO.PRD][1100:0800][1][1][FR]\n");
+        WriteCommon("GB", "English (GB)", 4711);
+        WriteCommon("FR",
+                    "Fran\xe7"
+                    "ais (FR)",
+                    4711);
+    }
+    void TearDown() override {
+        fs::current_path(old_cwd_);
+        std::error_code ec;
+        fs::remove_all(root_, ec);
+    }
+
+    void Write(const std::string& name, const std::string& bytes) {
+        fs::path file = root_ / name;
+        fs::create_directories(file.parent_path());
+        std::ofstream(file, std::ios::binary) << bytes;
+    }
+    std::string Read(const std::string& name) {
+        std::ifstream in(root_ / name, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    }
+    void WriteCommon(const std::string& lang, const std::string& text0, int32_t seed) {
+        text::MessageContent content;
+        content.seed = seed;
+        content.texts.resize(83);
+        content.formats.resize(83);
+        content.texts[0] = text0;
+        content.texts[1] = "Caption " + lang;
+        content.texts[7] = "%1 - %2.%3";
+        content.texts[81] = "Server %1 port %2 unreachable";
+        content.texts[82] = "Fetching %1";
+        content.formats[82] = "%s";
+        Write("MSG/" + lang + "/COMMON.MSG", text::EncodeMessageFile(content));
+    }
+    bool Run(std::vector<const char*> argv = {"DEMO"}, shell::RemoteDataFactory remote = {}) {
+        return shell::RunStartup(*state_, program_, static_cast<int>(argv.size()), argv.data(),
+                                 view_, remote);
+    }
+
+    fs::path root_;
+    fs::path old_cwd_;
+    std::string program_;
+    std::unique_ptr<shell::StartupState> state_ = std::make_unique<shell::StartupState>();
+    RecordingView view_;
+    RecordingNotifier notes_;
+};
+
+TEST_F(CourseFolder, LocalStartUpEstablishesTheSettings) {
+    ASSERT_TRUE(Run({"DEMO", "-l", "FR"}));
+    EXPECT_TRUE(notes_.errors.empty());
+    EXPECT_EQ(state_->config.Get(data::kLanguage), "FR");
+    EXPECT_TRUE(state_->flags.Has(data::Developer));
+    EXPECT_TRUE(state_->flags.Has(data::AutoPlay));
+    EXPECT_EQ(state_->flags.auto_delay, 3);
+    EXPECT_EQ(state_->product.app_name, "Formation");
+    EXPECT_EQ(state_->product.product_name, "DEMO");
+
+    EXPECT_EQ(state_->common.State(), 0);
+    EXPECT_EQ(state_->common.CheckModulus(), 1009u);
+    EXPECT_TRUE(state_->common.ShowErrors());
+    EXPECT_EQ(state_->common.LinkPath(), "DEMO");
+    EXPECT_EQ(state_->common_seed, 4711);
+    EXPECT_EQ(state_->caption, "Caption FR");
+    EXPECT_EQ(state_->title, "Caption FR - 4.7");  // built-in format "%s %d %d"
+    EXPECT_EQ(state_->remote, nullptr);
+    EXPECT_FALSE(state_->removable_media);
+
+    // The trace log is open with its opening line; shutting down writes the closing one.
+    ASSERT_TRUE(state_->trace.IsOpen());
+    shell::ShutdownStartup(*state_);
+    const std::string trace = Read("trace.log");
+    ASSERT_GE(trace.size(), 4u);
+    EXPECT_EQ(trace.substr(0, 2), ">>");
+    EXPECT_NE(trace.find("\n<<"), std::string::npos);
+}
+
+// Each start-up failure stops the sequence with its own report.
+TEST_F(CourseFolder, FailuresStopWithTheirReport) {
+    struct Case {
+        const char* what;
+        std::function<void(CourseFolder&)> spoil;
+        std::string text;
+        int code;
+    };
+    const Case cases[] = {
+        {"no INI", [](CourseFolder& c) { fs::remove(c.root_ / "DEMO.INI"); }, "DEMO.INI", 2},
+        {"no catalogue", [](CourseFolder& c) { fs::remove(c.root_ / "PRODUCT.DAT"); },
+         ".\\PRODUCT.DAT", 2},
+        {"short line",
+         [](CourseFolder& c) { c.Write("PRODUCT.DAT", "[A][B][C][D][1100:0800][][7][GB]\n"); },
+         ".\\PRODUCT.DAT", 19},
+        {"bad version",
+         [](CourseFolder& c) { c.Write("PRODUCT.DAT", "[A][B][C][D][1200:0800][1][1][GB]\n"); },
+         "PRODUCT.DAT: bad version 1100:800", 13},
+        {"no common texts", [](CourseFolder& c) { fs::remove(c.root_ / "MSG/GB/COMMON.MSG"); },
+         "MSG\\GB\\COMMON.MSG", 2},
+    };
+    for (const auto& c : cases) {
+        TearDown();
+        SetUp();
+        state_ = std::make_unique<shell::StartupState>();
+        notes_.errors.clear();
+        c.spoil(*this);
+        EXPECT_FALSE(Run()) << c.what;
+        ASSERT_EQ(notes_.errors.size(), 1u) << c.what;
+        EXPECT_NE(notes_.errors[0].first.find(c.text), std::string::npos)
+            << c.what << ": " << notes_.errors[0].first;
+        EXPECT_EQ(notes_.errors[0].second, c.code) << c.what;
+    }
+}
+
+TEST_F(CourseFolder, UnreachableServerIsReportedWithCommonText81) {
+    Write("DEMO.INI", "Language=GB\nIPserv=10.1.2.3\nIPport=7001\n");
+    std::vector<std::string> log;
+    auto make = [&log] {
+        auto remote = std::make_unique<FakeRemote>(&log);
+        remote->reachable = false;
+        return remote;
+    };
+    EXPECT_FALSE(Run({"DEMO"}, make));
+    EXPECT_EQ(log, std::vector<std::string>{"connect 10.1.2.3:7001 10000"});
+    EXPECT_EQ(view_.boxes, std::vector<std::string>{"Demo|Server 10.1.2.3 port 7001 unreachable"});
+    EXPECT_EQ(state_->remote, nullptr);
+}
+
+TEST_F(CourseFolder, WithoutARemoteClientTheServerIsUnreachable) {
+    Write("DEMO.INI", "Language=GB\nIPserv=\nIPport=\n");  // empty is not the local address
+    EXPECT_FALSE(Run());
+    ASSERT_EQ(view_.boxes.size(), 1u);
+    EXPECT_EQ(view_.boxes[0], "Demo|Server  port 0 unreachable");
+}
+
+TEST_F(CourseFolder, ConnectedServerSendsGroupThenUserFiles) {
+    Write("DEMO.INI", "Language=GB\nIPserv=server\nIPport=7001\n");
+    Write("DATA/DEMO/GB/USERS.dat", "u");
+    Write("DATA/DEMO/GB/GROUP.idx", "g");
+    Write("DATA/DEMO/GB/GROUP.dat", "g");
+    Write("DATA/DEMO/GB/OTHER.dat", "o");
+    std::vector<std::string> log;
+    ASSERT_TRUE(Run({"DEMO"}, [&log] { return std::make_unique<FakeRemote>(&log); }));
+    const std::vector<std::string> expected = {
+        "connect server:7001 10000",
+        "fetch DATA\\DEMO\\GB\\GROUP.dat",
+        "fetch DATA\\DEMO\\GB\\GROUP.idx",
+        "fetch DATA\\DEMO\\GB\\USERS.dat",
+    };
+    EXPECT_EQ(log, expected);
+    const std::vector<std::string> status = {"Fetching GROUP.dat", "Fetching GROUP.idx",
+                                             "Fetching USERS.dat", ""};
+    EXPECT_EQ(view_.status, status);
+    ASSERT_NE(state_->remote, nullptr);
+    shell::ShutdownStartup(*state_);
+    EXPECT_EQ(log.back(), "close");
+    EXPECT_EQ(state_->remote, nullptr);
+}
+
+TEST_F(CourseFolder, LanguageListReadsEveryFolderWithACommonFile) {
+    fs::create_directories(root_ / "MSG" / "DE");  // no common file: not offered
+    Write("MSG/SND.MSG", "x");                     // not a folder
+    WriteCommon("NL", "Nederlands NL", 4711);      // no parentheses: no name
+    const auto languages = shell::FindLanguages("COMMON", 4711);
+    ASSERT_EQ(languages.size(), 3u);
+    EXPECT_EQ(languages[0].folder, "FR");
+    EXPECT_EQ(languages[0].caption,
+              "Fran\xe7"
+              "ais (FR)");
+    EXPECT_EQ(languages[0].name, "FR");
+    EXPECT_EQ(languages[1].folder, "GB");
+    EXPECT_EQ(languages[1].name, "GB");
+    EXPECT_EQ(languages[2].folder, "NL");
+    EXPECT_EQ(languages[2].name, "");
+}
+
+TEST_F(CourseFolder, CommonSeedComesFromTheFile) {
+    WriteCommon("GB", "English (GB)", -250);
+    Write("DEMO.INI", "Language=GB\nIPserv=127.0.0.1\n");
+    ASSERT_TRUE(Run());
+    EXPECT_EQ(state_->common_seed, -250);
+    EXPECT_EQ(state_->common.GetText(0), "English (GB)");  // unscrambled with that seed
+    EXPECT_FALSE(state_->common.ShowErrors());
+    EXPECT_FALSE(state_->trace.IsOpen());
+}
+
+}  // namespace
