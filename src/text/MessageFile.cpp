@@ -253,6 +253,7 @@ bool MessageFile::OpenAt(const std::string& path, unsigned modulus, int depth) {
             std::string target;
             if (ResolvePath(link_path_, target) && target == full_path_) {
                 state_ = kBadTable;  // names itself
+                record_count_ = 0;
                 return false;
             }
             std::string link = link_path_;
