@@ -1,5 +1,7 @@
 #include "shell/Startup.h"
 
+#include <cstdio>
+
 #include "data/CoursePaths.h"
 #include "platform/Notifier.h"
 #include "platform/Path.h"
@@ -19,8 +21,10 @@ bool RunStartup(StartupState& state, const std::string& program_path, int argc,
     if (state.config.LoadConfiguration(platform::IniPathFor(program_path)) != 0) return false;
 
     state.flags.ParseOptionWords(state.config.Get(data::kFlag));
+    // A log that cannot be opened leaves tracing silent, as a closed log is.
     if (state.flags.Has(data::Trace) && !state.trace.Open(state.flags.trace_path))
-        platform::CurrentNotifier().ShowSystemError(state.flags.trace_path, -1);
+        std::fprintf(stderr, "trace log %s: %s\n", state.flags.trace_path.c_str(),
+                     platform::SystemErrorText(-1).c_str());
 
     state.flags.ParseCommandLine(argc, argv, state.config);
 
