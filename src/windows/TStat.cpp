@@ -1,0 +1,105 @@
+#include "windows/TStat.h"
+
+#include <QFrame>
+#include <QGroupBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QSlider>
+#include <QStyle>
+#include <QTextEdit>
+
+#include "text/Codepage.h"
+#include "windows/Settings.h"
+
+namespace windows {
+
+namespace {
+
+constexpr int kWidth = 321;
+constexpr int kHeight = 247;
+
+QString FromCp1252(const std::string& s) {
+    return QString::fromStdString(text::Cp1252ToUtf8(s));
+}
+
+QTextEdit* ReadOnlyText(QWidget* parent) {
+    auto* edit = new QTextEdit(parent);
+    edit->setReadOnly(true);
+    edit->setFrameShape(QFrame::NoFrame);
+    edit->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    return edit;
+}
+
+}  // namespace
+
+TStat::TStat(QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint) {
+    setFixedSize(kWidth, kHeight);
+    image_ = new QLabel(this);
+    image_->move(8, 5);
+    image_->setPixmap(style()->standardIcon(QStyle::SP_MessageBoxQuestion).pixmap(32, 32));
+    image_->adjustSize();
+    titre_ = new QLabel(this);
+    titre_->setGeometry(40, 6, 273, 30);
+    titre_->setWordWrap(true);
+    titre_->setTextFormat(Qt::PlainText);
+    texte_ = ReadOnlyText(this);
+    texte_->setGeometry(16, 48, 289, 33);
+    bevel_ = new QFrame(this);
+    bevel_->setFrameShape(QFrame::Box);
+    bevel_->setFrameShadow(QFrame::Sunken);
+    bevel_->setGeometry(8, 40, 305, 96);
+    track_ = new QSlider(Qt::Horizontal, this);
+    track_->setGeometry(24, 88, 273, 28);
+    track_->setRange(0, 100);
+    track_->setValue(50);
+    track_->setSingleStep(10);
+    track_->setPageStep(10);
+    track_->setTickInterval(10);
+    track_->setTickPosition(QSlider::TicksBelow);
+    const struct {
+        const char* text;
+        int x;
+    } scale[] = {{"0", 24}, {"50", 152}, {"100", 282}};
+    for (const auto& s : scale) {
+        auto* label = new QLabel(s.text, this);
+        label->move(s.x, 118);
+    }
+    ok_ = new QPushButton(style()->standardIcon(QStyle::SP_DialogOkButton), "OK", this);
+    ok_->setGeometry(8, 144, 305, 25);
+    ok_->setDefault(true);
+    connect(ok_, &QPushButton::clicked, this, &QDialog::accept);
+    group_ = new QGroupBox(this);
+    group_->setGeometry(8, 176, 305, 65);
+    info_ = ReadOnlyText(group_);
+    info_->setGeometry(6, 16, 293, 43);
+}
+
+void TStat::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    setWindowTitle(FromCp1252(CommonText(65)));
+}
+
+void TStat::SetQuestion(const std::string& title, const std::string& text) {
+    titre_->setText(FromCp1252(title));
+    texte_->setPlainText(FromCp1252(text));
+}
+
+void TStat::SetComment(const std::string& text, bool right) {
+    info_->setPlainText(FromCp1252(text));
+    group_->setTitle(FromCp1252(CommonText(right ? 71 : 72)));
+    group_->setStyleSheet(right ? "QGroupBox { color: green; }" : "QGroupBox { color: red; }");
+}
+
+void TStat::SetAsking(bool asking) {
+    asking_ = asking;
+    track_->setEnabled(asking);
+    group_->setVisible(!asking);
+    setFixedSize(kWidth, asking ? kHeight - group_->height() - 5 : kHeight);
+}
+
+int TStat::Answer() const {
+    return track_->value();
+}
+
+}  // namespace windows

@@ -1,0 +1,56 @@
+#pragma once
+
+#include <QDialog>
+#include <string>
+
+class QFrame;
+class QGroupBox;
+class QLabel;
+class QPushButton;
+class QSlider;
+class QTextEdit;
+
+namespace windows {
+
+// The statistics window: estimate steps are answered on its track bar (0 to 100), and the
+// comment after an answer is shown in its group box.
+class TStat : public QDialog {
+  public:
+    explicit TStat(QWidget* parent = nullptr);
+
+    // The estimate question (courseware code page): title and text.
+    void SetQuestion(const std::string& title, const std::string& text);
+    // The comment after an answer, in a group box captioned with common text 71 in green
+    // (right) or 72 in red (wrong).
+    void SetComment(const std::string& text, bool right);
+    // Asking: the track bar is enabled and the window shrinks by the group box height + 5;
+    // otherwise the track bar is disabled and the window has its full height.
+    void SetAsking(bool asking);
+    bool Asking() const { return asking_; }
+    // The learner's answer: the track bar position.
+    int Answer() const;
+
+    QLabel* Image1() const { return image_; }
+    QLabel* Titre() const { return titre_; }
+    QTextEdit* Texte() const { return texte_; }
+    QSlider* TrackBar() const { return track_; }
+    QPushButton* BitBtn1() const { return ok_; }
+    QGroupBox* GroupBox() const { return group_; }
+    QTextEdit* InfoText() const { return info_; }
+
+  protected:
+    void showEvent(QShowEvent* event) override;
+
+  private:
+    QLabel* image_;
+    QLabel* titre_;
+    QTextEdit* texte_;
+    QFrame* bevel_;
+    QSlider* track_;
+    QPushButton* ok_;
+    QGroupBox* group_;
+    QTextEdit* info_;
+    bool asking_ = false;
+};
+
+}  // namespace windows
