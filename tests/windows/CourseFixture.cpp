@@ -6,6 +6,8 @@
 #include <fstream>
 #include <random>
 
+#include "platform/Path.h"
+
 namespace windows::testing {
 
 namespace fs = std::filesystem;
@@ -93,6 +95,8 @@ CourseFolder::CourseFolder() {
     fs::create_directories(root_);
     previous_ = fs::current_path();
     fs::current_path(root_);
+    // Message files named relative to the course are found beside the program.
+    platform::SetProgramPath((root_ / "PLAYER").c_str());
 
     auto box = [](const char* yes, const char* no, const char* ok, const char* cancel,
                   const char* ignore, const char* retry, const char* abort, const char* missing) {
