@@ -1,0 +1,27 @@
+# Compiles a source with msgc, dumps it with arguments and compares the JSON lines; then checks
+# that a missing file and a bad source both fail with exit status 1.
+set(out ${WORK}/round_trip.MSG)
+file(MAKE_DIRECTORY ${WORK})
+execute_process(COMMAND ${MSGC} compile ${SRC} ${out} RESULT_VARIABLE rc)
+if(NOT rc EQUAL 0)
+  message(FATAL_ERROR "compile failed: ${rc}")
+endif()
+execute_process(COMMAND ${MSGC} dump ${out} --modulus 1009 --arg 12 --arg 0.5 --arg Ann
+  OUTPUT_VARIABLE dump RESULT_VARIABLE rc)
+file(READ ${EXPECTED} expected)
+if(NOT rc EQUAL 0 OR NOT dump STREQUAL expected)
+  message(FATAL_ERROR "dump (${rc}) differs:\n${dump}\nexpected:\n${expected}")
+endif()
+execute_process(COMMAND ${MSGC} dump ${WORK}/missing.MSG RESULT_VARIABLE rc ERROR_VARIABLE err)
+if(NOT rc EQUAL 1 OR NOT err MATCHES "cannot open")
+  message(FATAL_ERROR "missing file: ${rc} ${err}")
+endif()
+file(WRITE ${WORK}/bad.txt "[0]\nok\n[0]\n")
+execute_process(COMMAND ${MSGC} compile ${WORK}/bad.txt ${WORK}/bad.MSG RESULT_VARIABLE rc
+  ERROR_VARIABLE err)
+if(NOT rc EQUAL 1 OR NOT err MATCHES "bad.txt:3: error")
+  message(FATAL_ERROR "bad source: ${rc} ${err}")
+endif()
+if(EXISTS ${WORK}/bad.MSG)
+  message(FATAL_ERROR "a failed compile left an output file")
+endif()

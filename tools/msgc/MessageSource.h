@@ -1,0 +1,35 @@
+// The text source form of message and conversion files, and the JSON lines of a dump.
+//
+//   # comment (only before the first record header)
+//   @seed 4711        scramble seed; 0 or absent: texts stored plain
+//   @version 1.0      major.minor
+//   @modulus 1009     modulus of the stored checksums (default 1009)
+//   [N] fmt           starts record N; after one blank, the record's format entry
+//   text lines        joined with LF, trailing empty lines dropped; a leading '\' is removed
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "text/MessageFile.h"
+#include "text/MessageWriter.h"
+
+namespace msgc {
+
+struct SourceError {
+    int line = 0;  // 1-based line of the source, 0 for the whole file
+    std::string message;
+};
+
+// Parses a UTF-8 source into the file's content (texts in Windows-1252). False with the first
+// error: a malformed directive or header, numbers out of order, a character the code page
+// cannot hold, a '#' in a format entry, a NUL byte.
+bool ParseMessageSource(std::string_view source, text::MessageContent& out, SourceError& error);
+
+// One dump line: {"n": N, "text": "...", "spans": [...]} with the bytes shown as Windows-1252
+// characters.
+std::string JsonRecord(int number, const std::string& text,
+                       const std::vector<text::TextSpan>& spans);
+
+}  // namespace msgc

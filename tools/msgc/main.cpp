@@ -1,0 +1,161 @@
+// msgc: compiles message and conversion files from their text source, and dumps compiled files.
+//   msgc compile SRC OUT
+//   msgc dump FILE [--modulus N] [--conv K] [--raw] [--numbers] [--arg VALUE]...
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <fstream>
+#include <iostream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "MessageSource.h"
+#include "platform/Path.h"
+#include "text/MessageFile.h"
+#include "text/MessageWriter.h"
+#include "text/TextArg.h"
+
+namespace {
+
+int Usage() {
+    std::fprintf(stderr,
+                 "usage: msgc compile SRC OUT\n"
+                 "       msgc dump FILE [--modulus N] [--conv K] [--raw] [--numbers] "
+                 "[--arg VALUE]...\n");
+    return 2;
+}
+
+bool ReadWhole(const std::string& path, std::string& out) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return false;
+    std::ostringstream s;
+    s << in.rdbuf();
+    out = s.str();
+    return !in.bad();
+}
+
+int Compile(const std::string& src, const std::string& dest) {
+    std::string source;
+    if (!ReadWhole(src, source)) {
+        std::fprintf(stderr, "msgc: cannot read %s: %s\n", src.c_str(), std::strerror(errno));
+        return 1;
+    }
+    text::MessageContent content;
+    msgc::SourceError error;
+    if (!msgc::ParseMessageSource(source, content, error)) {
+        std::fprintf(stderr, "%s:%d: error: %s\n", src.c_str(), error.line, error.message.c_str());
+        return 1;
+    }
+    const char* epoch = std::getenv("SOURCE_DATE_EPOCH");
+    content.time_stamp =
+        static_cast<uint32_t>(epoch ? std::strtoll(epoch, nullptr, 10) : std::time(nullptr));
+    const std::string bytes = text::EncodeMessageFile(content);
+    // Written beside the target and renamed, so a failed run leaves no half file.
+    const std::string temp = dest + ".tmp";
+    {
+        std::ofstream out(temp, std::ios::binary | std::ios::trunc);
+        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+        if (!out.flush()) {
+            std::fprintf(stderr, "msgc: cannot write %s: %s\n", dest.c_str(), std::strerror(errno));
+            std::remove(temp.c_str());
+            return 1;
+        }
+    }
+    if (std::rename(temp.c_str(), dest.c_str()) != 0) {
+        std::fprintf(stderr, "msgc: cannot write %s: %s\n", dest.c_str(), std::strerror(errno));
+        std::remove(temp.c_str());
+        return 1;
+    }
+    return 0;
+}
+
+// An argument as the player would pass it: integer, else real, else string.
+text::TextArg ParseArg(const std::string& value) {
+    if (!value.empty()) {
+        char* end = nullptr;
+        errno = 0;
+        long long i = std::strtoll(value.c_str(), &end, 0);
+        if (*end == '\0' && errno == 0) return text::TextArg(i);
+        double d = std::strtod(value.c_str(), &end);
+        if (*end == '\0') return text::TextArg(d);
+    }
+    return text::TextArg(value);
+}
+
+bool ParseNumber(const char* s, long& out) {
+    char* end = nullptr;
+    errno = 0;
+    out = std::strtol(s, &end, 10);
+    return *s && *end == '\0' && errno == 0;
+}
+
+int Dump(int argc, char** argv) {
+    std::string path = argv[2];
+    long modulus = -1, conv = -1;
+    bool raw = false, numbers = false;
+    std::vector<text::TextArg> args;
+    for (int i = 3; i < argc; ++i) {
+        std::string opt = argv[i];
+        if (opt == "--raw") {
+            raw = true;
+        } else if (opt == "--numbers") {
+            numbers = true;
+        } else if ((opt == "--modulus" || opt == "--conv" || opt == "--arg") && i + 1 < argc) {
+            const char* value = argv[++i];
+            if (opt == "--arg") {
+                args.push_back(ParseArg(value));
+            } else if (!ParseNumber(value, opt == "--modulus" ? modulus : conv) ||
+                       (opt == "--modulus" ? modulus : conv) < 0) {
+                std::fprintf(stderr, "msgc: %s needs a number\n", opt.c_str());
+                return 2;
+            }
+        } else {
+            return Usage();
+        }
+    }
+    // A relative path names a file in the current folder.
+    if (!path.empty() && path[0] != '/' && path[0] != '\\' &&
+        !(path.size() > 1 && path[1] == ':')) {
+        char* cwd = getcwd(nullptr, 0);
+        path = std::string(cwd ? cwd : ".") + "/" + path;
+        std::free(cwd);
+    }
+    text::MessageFile file;
+    if (!file.Open(path, 0)) {
+        const char* why = file.State() == text::MessageFile::kBadTable ? "bad offset table"
+                                                                       : std::strerror(ENOENT);
+        std::fprintf(stderr, "msgc: cannot open %s: %s\n", argv[2], why);
+        return 1;
+    }
+    if (modulus >= 0) file.SetCheckModulus(static_cast<unsigned>(modulus));
+    if (conv >= 0) file.SetConversionLine(static_cast<int>(conv));
+    file.SetShowNumbers(numbers);
+    for (int n = 0; n < file.RecordCount(); ++n) {
+        std::string line;
+        if (raw) {
+            line = msgc::JsonRecord(n, file.RawText(n), {});
+        } else {
+            const std::string& text = file.GetTextArgs(n, args);
+            line = msgc::JsonRecord(n, text, file.Spans());
+        }
+        std::fwrite(line.data(), 1, line.size(), stdout);
+        std::fputc('\n', stdout);
+    }
+    return std::fflush(stdout) == 0 ? 0 : 1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    platform::SetProgramPath(argv[0]);
+    if (argc < 3) return Usage();
+    const std::string command = argv[1];
+    if (command == "compile" && argc == 4) return Compile(argv[2], argv[3]);
+    if (command == "dump") return Dump(argc, argv);
+    return Usage();
+}
