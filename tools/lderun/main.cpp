@@ -1,0 +1,193 @@
+// lderun: runs a compiled lesson script on a headless stage and prints the outcome as JSON.
+//   lderun SCRIPT [--dir COURSE] [--ticks N] [--trace FILE] [--answer TEXT]...
+//          [--set KEY=VALUE]... [--png FILE]
+#include <QApplication>
+#include <QImage>
+#include <QWidget>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include <unistd.h>
+
+#include "data/ConfigTable.h"
+#include "data/OptionFlags.h"
+#include "platform/Path.h"
+#include "script/CommandTable.h"
+#include "script/HeadlessHost.h"
+#include "script/ScriptEngine.h"
+#include "text/Codepage.h"
+#include "text/TraceLog.h"
+
+namespace {
+
+int Usage() {
+    std::fprintf(
+        stderr,
+        "usage: lderun SCRIPT [--dir COURSE] [--ticks N] [--trace FILE] [--answer TEXT]...\n"
+        "              [--set KEY=VALUE]... [--png FILE]\n");
+    return 2;
+}
+
+std::string Json(const std::string& cp1252) {
+    std::string s = text::Cp1252ToUtf8(cp1252);
+    std::string out = "\"";
+    for (unsigned char c : s) {
+        if (c == '"' || c == '\\') {
+            out.push_back('\\');
+            out.push_back(static_cast<char>(c));
+        } else if (c < 0x20) {
+            char buf[8];
+            std::snprintf(buf, sizeof buf, "\\u%04x", c);
+            out += buf;
+        } else {
+            out.push_back(static_cast<char>(c));
+        }
+    }
+    return out + "\"";
+}
+
+std::string Absolute(const std::string& path) {
+    std::error_code ec;
+    auto p = std::filesystem::absolute(path, ec);
+    return ec ? path : p.string();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::string script_name, dir = ".", trace_path, png_path;
+    long ticks_limit = 10000;
+    std::vector<std::string> answers, sets;
+    for (int i = 1; i < argc; ++i) {
+        std::string a = argv[i];
+        auto value = [&](std::string& out) {
+            if (i + 1 >= argc) return false;
+            out = argv[++i];
+            return true;
+        };
+        std::string v;
+        if (a == "--dir") {
+            if (!value(dir)) return Usage();
+        } else if (a == "--ticks") {
+            if (!value(v)) return Usage();
+            char* end = nullptr;
+            ticks_limit = std::strtol(v.c_str(), &end, 10);
+            if (*end || ticks_limit < 0) return Usage();
+        } else if (a == "--trace") {
+            if (!value(trace_path)) return Usage();
+        } else if (a == "--png") {
+            if (!value(png_path)) return Usage();
+        } else if (a == "--answer") {
+            if (!value(v)) return Usage();
+            answers.push_back(v);
+        } else if (a == "--set") {
+            if (!value(v)) return Usage();
+            sets.push_back(v);
+        } else if (a.rfind("--", 0) == 0 || !script_name.empty())
+            return Usage();
+        else
+            script_name = a;
+    }
+    if (script_name.empty()) return Usage();
+
+    // Paths given on the command line are the caller's; the course folder becomes current.
+    if (script_name.find_first_of("/\\") != std::string::npos && script_name[0] != '/') {
+        script_name = Absolute(script_name);
+    }
+    if (!trace_path.empty()) trace_path = Absolute(trace_path);
+    if (!png_path.empty()) png_path = Absolute(png_path);
+    if (chdir(dir.c_str()) != 0) {
+        std::fprintf(stderr, "lderun: cannot enter %s\n", dir.c_str());
+        return 1;
+    }
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    int qt_argc = 1;
+    QApplication app(qt_argc, argv);
+    platform::SetProgramPath("lderun");
+
+    data::ConfigTable config;
+    for (const std::string& s : sets) {
+        if (!config.ApplyOptionLine(s)) {
+            std::fprintf(stderr, "lderun: unknown setting %s\n", s.c_str());
+            return 2;
+        }
+    }
+    data::OptionFlags options;
+    text::TraceLog trace;
+    if (!trace_path.empty()) {
+        options.Set(data::Trace);
+        if (!trace.Open(trace_path)) {
+            std::fprintf(stderr, "lderun: cannot open the trace log %s\n", trace_path.c_str());
+            return 1;
+        }
+    }
+
+    script::HeadlessHost host;
+    for (const std::string& a : answers) host.AddAnswer(a);
+    QWidget stage;
+    stage.resize(1008, 749);
+    QImage picture(1008, 749, QImage::Format_RGB32);
+    picture.fill(Qt::white);
+
+    script::ScriptEngine engine(&host);
+    script::ScriptEngine::Settings settings;
+    settings.config = &config;
+    settings.options = &options;
+    settings.data_dir = ".";
+    settings.app_title = "lderun";
+    engine.SetSettings(settings);
+    engine.SetTraceLog(&trace);
+    int64_t now = 1;
+    engine.SetClock([&now] { return now; });
+    engine.Bind(&stage, nullptr, &picture);
+    engine.Start();
+    engine.OpenScript(script_name, -1);
+    if (engine.File().Path().empty() && host.ended_count == 0) {
+        std::fprintf(stderr, "lderun: cannot open script %s\n", script_name.c_str());
+        return 1;
+    }
+
+    long ticks = 0;
+    while (ticks < ticks_limit) {
+        if ((engine.Ended() || host.ended_count > 0) && !engine.AnythingMoving()) break;
+        engine.Tick();
+        now += engine.TimerInterval();
+        ++ticks;
+    }
+    const bool ended = engine.Ended() || host.ended_count > 0;
+
+    std::string out = "{\"ended\": ";
+    out += ended ? "true" : "false";
+    out += ", \"ticks\": " + std::to_string(ticks) + ", \"objects\": [";
+    bool first = true;
+    for (int kind = 0; kind < script::kKindCount; ++kind) {
+        for (const script::StageObject* o : engine.ObjectsInOrder(kind)) {
+            const script::ObjectRecord& r = o->rec;
+            out += first ? "" : ", ";
+            first = false;
+            out += "{\"id\": " + std::to_string(r.id) + ", \"kind\": " + std::to_string(kind) +
+                   ", \"class\": " + std::to_string(r.display_class) +
+                   ", \"x\": " + std::to_string(r.x) + ", \"y\": " + std::to_string(r.y) +
+                   ", \"width\": " + std::to_string(r.width) +
+                   ", \"height\": " + std::to_string(r.height) +
+                   ", \"visible\": " + (r.visible ? "true" : "false") +
+                   ", \"label\": " + Json(r.label) + ", \"type\": " + std::to_string(r.type) + "}";
+        }
+    }
+    out += "], \"variables\": [";
+    for (int level = 0; level <= script::kMaxCallDepth; ++level) {
+        out += level ? ", [" : "[";
+        const auto& vars = engine.Variables(level);
+        for (size_t i = 0; i < vars.size(); ++i) out += (i ? ", " : "") + Json(vars[i]);
+        out += "]";
+    }
+    out += "]}";
+    std::printf("%s\n", out.c_str());
+    if (!png_path.empty() && !picture.save(QString::fromStdString(png_path), "PNG")) {
+        std::fprintf(stderr, "lderun: cannot write %s\n", png_path.c_str());
+    }
+    return 0;
+}
