@@ -168,7 +168,7 @@ void SetProgramPath(const char* argv0) {
             size_t colon = paths.find(':', pos);
             if (colon == std::string::npos) colon = paths.size();
             std::string dir = paths.substr(pos, colon - pos);
-            if (dir.empty()) dir = ".";
+            if (dir.empty()) dir.assign(1, '.');
             std::string candidate = dir + "/" + arg;
             if (access(candidate.c_str(), X_OK) == 0) abs = candidate;
             pos = colon + 1;
@@ -211,15 +211,15 @@ std::string IniPathFor(std::string_view program_path) {
 
 bool IsRemovableMedia(std::string_view path) {
     std::string p = NativePath(path);
-    if (p.empty()) p = ".";
+    if (p.empty()) p.assign(1, '.');
     // Walk up to something that exists: the file may not have been created yet.
     while (!Exists(p)) {
         size_t slash = p.find_last_of('/');
         if (slash == std::string::npos) {
-            p = ".";
+            p.assign(1, '.');
             break;
         }
-        p = slash == 0 ? "/" : p.substr(0, slash);
+        p.resize(slash == 0 ? 1 : slash);
     }
     struct statvfs vfs;
     if (statvfs(p.c_str(), &vfs) == 0 && (vfs.f_flag & ST_RDONLY)) return true;

@@ -60,7 +60,10 @@ std::string Build(const Spec& spec, std::string_view allowed_flags, bool precisi
         if (allowed_flags.find(f) != std::string_view::npos) out.push_back(f);
     }
     if (spec.width >= 0) out += std::to_string(spec.width);
-    if (precision && spec.precision >= 0) out += "." + std::to_string(spec.precision);
+    if (precision && spec.precision >= 0) {
+        out.push_back('.');
+        out += std::to_string(spec.precision);
+    }
     out += tail;
     return out;
 }

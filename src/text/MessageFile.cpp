@@ -297,14 +297,25 @@ bool MessageFile::ReadTable() {
     }
     record_count_ = static_cast<int>(entries - 1);
     checksums_.assign(static_cast<size_t>(record_count_), 0);
+    // Checksums end the records; they are read through a window that moves forward, so a file
+    // of small records costs a few block reads instead of one seek per record.
+    constexpr uint64_t kWindow = 64 * 1024;
+    std::vector<unsigned char> window;
+    uint64_t window_start = 0;
     for (int i = 0; i < record_count_; ++i) {
         if (offsets_[i + 1] - offsets_[i] < 5) continue;  // too short to hold text, NUL, checksum
-        if (!file_->Seek(offsets_[i + 1] - 4, SEEK_SET) || file_->Read(word, 1, 4) != 4) {
-            offsets_.clear();
-            checksums_.clear();
-            return false;
+        const uint64_t at = offsets_[i + 1] - 4;
+        if (window.empty() || at < window_start || at + 4 > window_start + window.size()) {
+            window_start = at;
+            window.resize(static_cast<size_t>(std::min(kWindow, file_size_ - at)));
+            if (!file_->Seek(static_cast<int64_t>(at), SEEK_SET) ||
+                file_->Read(window.data(), 1, window.size()) != window.size()) {
+                offsets_.clear();
+                checksums_.clear();
+                return false;
+            }
         }
-        checksums_[i] = ReadLe32(word);
+        checksums_[i] = ReadLe32(window.data() + (at - window_start));
     }
     return true;
 }
@@ -467,7 +478,8 @@ void MessageFile::Expand(int number, std::string& out) {
     std::string raw;
     LoadRecord(number, raw, seed_, modulus_, true);
     if (show_numbers_) {
-        out = "#" + std::to_string(number);
+        out.assign(1, '#');
+        out += std::to_string(number);
         if (raw.find("%@[") != std::string::npos) out += "@";
         return;
     }
