@@ -6,31 +6,30 @@
 namespace text {
 namespace {
 
-// The XOR key of each position: the seed's decimal digits, repeated.
-struct SeedKey {
-    explicit SeedKey(int32_t seed) {
-        length = std::snprintf(digits, sizeof digits, "%ld", static_cast<long>(seed));
-    }
-    unsigned char At(size_t j) const {
-        return static_cast<unsigned char>(digits[j % static_cast<size_t>(length)] - 48);
-    }
+// XORs each byte with the value of the seed's decimal digit at its position, repeated.
+void XorWithSeedDigits(char* data, size_t n, int32_t seed) {
     char digits[24];
-    int length;
-};
+    const int length = std::snprintf(digits, sizeof digits, "%ld", static_cast<long>(seed));
+    unsigned char key[24];
+    for (int i = 0; i < length; ++i) key[i] = static_cast<unsigned char>(digits[i] - 48);
+    int k = 0;
+    for (size_t j = 0; j < n; ++j) {
+        data[j] = static_cast<char>(data[j] ^ key[k]);
+        if (++k == length) k = 0;
+    }
+}
 
 }  // namespace
 
 void Unscramble(char* data, size_t n, int32_t seed) {
     if (seed == 0 || n == 0) return;
     std::reverse(data, data + n);
-    SeedKey key(seed);
-    for (size_t j = 0; j < n; ++j) data[j] = static_cast<char>(data[j] ^ key.At(j));
+    XorWithSeedDigits(data, n, seed);
 }
 
 void Scramble(char* data, size_t n, int32_t seed) {
     if (seed == 0 || n == 0) return;
-    SeedKey key(seed);
-    for (size_t j = 0; j < n; ++j) data[j] = static_cast<char>(data[j] ^ key.At(j));
+    XorWithSeedDigits(data, n, seed);
     std::reverse(data, data + n);
 }
 

@@ -43,6 +43,23 @@ class MessageFileTest : public ::testing::Test {
     MessageFile mf;
 };
 
+TEST(MessageCodec, KnownAnswers) {
+    // Reversed, then XORed with the seed's digits "12"; a '-' counts as the value -3.
+    std::string s = "B@@";
+    Unscramble(s.data(), s.size(), 12);
+    EXPECT_EQ(s, "ABC");
+    s = "a\x9C";
+    Unscramble(s.data(), s.size(), -3);
+    EXPECT_EQ(s, "ab");
+    Scramble(s.data(), s.size(), -3);
+    EXPECT_EQ(s, "a\x9C");
+    EXPECT_EQ(TextChecksum("AB", 1009), 190u);
+    EXPECT_EQ(TextChecksum(std::string_view("AB\0CD", 5), 1009), 190u);  // up to the NUL
+    EXPECT_EQ(TextChecksum("AB", 0), 0u);
+    // The multiplication wraps at 32 bits before the remainder is taken.
+    EXPECT_EQ(TextChecksum("\xFF\xFF\xFF\xFF\xFF\xFF", 4294967291u), 3272356031u);
+}
+
 TEST_F(MessageFileTest, ReadsPlainAndScrambledFiles) {
     for (int32_t seed : {0, 4711, -305}) {
         Make("M.MSG", {"zero", "", "two\r\nlines", std::string(3000, 'w')}, seed, 1009, {"", "%d"});
