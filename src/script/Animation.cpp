@@ -159,13 +159,10 @@ float RandomShownValue(ObjectRecord& o, uint32_t r) {
 }
 
 BlinkAction AdvanceBlink(ObjectRecord& o, bool series) {
-    if (o.blink_period == 0) {
+    if (o.blink_period <= 0) {
         o.finished = true;
-        return BlinkAction::kHide;
-    }
-    if (o.blink_period < 0) {
-        o.finished = true;
-        return BlinkAction::kShow;
+        o.daemon = false;  // stopped: it leaves the moving list
+        return o.blink_period == 0 ? BlinkAction::kHide : BlinkAction::kShow;
     }
     if (o.blink_counter == o.blink_period) {
         o.blink_counter = 0;

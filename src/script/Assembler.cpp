@@ -88,7 +88,10 @@ class Lexer {
         }
         t.text = std::string(s_.substr(start, pos_ - start));
         const char f = t.text[0];
-        t.type = (std::isdigit(static_cast<unsigned char>(f)) || f == '-' || f == '+' || f == '.')
+        const bool dotted_word =
+            f == '.' && t.text.size() > 1 && std::isalpha(static_cast<unsigned char>(t.text[1]));
+        t.type = !dotted_word && (std::isdigit(static_cast<unsigned char>(f)) || f == '-' ||
+                                  f == '+' || f == '.')
                      ? Token::kNumber
                      : Token::kWord;
         return true;

@@ -211,6 +211,21 @@ void ScriptEngine::OpenScript(const std::string& name, long offset) {
     LoadScript(name, offset, true);
 }
 
+void ScriptEngine::OpenScriptData(std::vector<uint8_t> bytes, const std::string& name) {
+    calls_.clear();
+    loop_stack_.clear();
+    file_.Assign(std::move(bytes), name);
+    Trace("LDE# open %s @ %ld", name.c_str(), -1L);
+    running_ = true;
+    dialog_open_ = false;
+    wake_up_ = 0;
+    ended_ = false;
+    case_taken_ = false;
+    CurrentVariables().clear();
+    timer_active_ = true;
+    ApplyTimer(*timer_, true, interval_);
+}
+
 bool ScriptEngine::LoadScript(const std::string& name, long offset, bool top_level) {
     (void)top_level;
     ScriptLocation loc = LocateScript(name, settings_.data_dir, ConfigValue(data::kDirectory));

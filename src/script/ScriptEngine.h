@@ -52,6 +52,8 @@ inline constexpr int kMaxGauges = 5;
 inline constexpr int kMaxCallDepth = 4;  // nested calls; call levels 0..4
 inline constexpr int kMaxLoopDepth = 5;
 inline constexpr int kDefaultInterval = 50;
+// Bitmaps are never stretched beyond this many pixels a side.
+inline constexpr int kMaxBitmapSide = 2048;
 
 class ScriptEngine {
   public:
@@ -107,6 +109,8 @@ class ScriptEngine {
     void Start();
     // Opens a script by name; offset -1 starts at the beginning.
     void OpenScript(const std::string& name, long offset = -1);
+    // Runs compiled bytes as the step's script (the runner's and the fuzzer's entry).
+    void OpenScriptData(std::vector<uint8_t> bytes, const std::string& name);
     void Refresh();
     void SetBackgroundColour(int32_t bgr);
     void SetBackgroundSize(int width, int height, int32_t bgr);

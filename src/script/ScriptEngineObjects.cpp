@@ -263,7 +263,8 @@ void ScriptEngine::ResizeWorking(StageObject& o) {
     if (o.rec.type == kAnimLinear || o.rec.type == kAnimProgressive || o.rec.type == kAnimRandom) {
         return;  // a number display draws its own bitmap
     }
-    const int w = std::clamp(o.rec.width, 0, 8192), h = std::clamp(o.rec.height, 0, 8192);
+    const int w = std::clamp(o.rec.width, 0, kMaxBitmapSide),
+              h = std::clamp(o.rec.height, 0, kMaxBitmapSide);
     if (w == 0 || h == 0) {
         o.working = QImage();
     } else if (o.pristine.width() == w && o.pristine.height() == h) {
@@ -390,8 +391,8 @@ void ScriptEngine::DrawNumber(StageObject& o, float value) {
 }
 
 void ScriptEngine::FillColour(StageObject& o, int32_t bgr) {
-    if (o.working.isNull() && o.rec.width > 0 && o.rec.height > 0 && o.rec.width <= 8192 &&
-        o.rec.height <= 8192) {
+    if (o.working.isNull() && o.rec.width > 0 && o.rec.height > 0 &&
+        o.rec.width <= kMaxBitmapSide && o.rec.height <= kMaxBitmapSide) {
         o.working = QImage(o.rec.width, o.rec.height, QImage::Format_RGB32);
     }
     o.working.fill(ColourFromBgr(bgr));
@@ -429,8 +430,8 @@ void ScriptEngine::SetBackgroundColour(int32_t bgr) {
 void ScriptEngine::SetBackgroundSize(int width, int height, int32_t bgr) {
     StageObject* bg = FindObject(kBackground, kBackgroundId);
     if (!bg) return;
-    bg->rec.width = std::clamp(width, 1, 8192);
-    bg->rec.height = std::clamp(height, 1, 8192);
+    bg->rec.width = std::clamp(width, 1, kMaxBitmapSide);
+    bg->rec.height = std::clamp(height, 1, kMaxBitmapSide);
     bg->working = QImage(bg->rec.width, bg->rec.height, QImage::Format_RGB32);
     SetBackgroundColour(bgr);
 }

@@ -1,0 +1,57 @@
+// Random bytes run as a compiled script on a headless stage: every tick must return, nothing
+// may crash or read outside the script, and the run is bounded by a tick budget.
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include <unistd.h>
+
+#include "data/ConfigTable.h"
+#include "data/OptionFlags.h"
+#include "script/HeadlessHost.h"
+#include "script/ScriptEngine.h"
+
+namespace {
+
+void EnterScratchFolder() {
+    static bool done = false;
+    if (done) return;
+    done = true;
+    char pattern[] = "/tmp/script_fuzz_XXXXXX";
+    if (mkdtemp(pattern) && chdir(pattern) == 0) return;
+    std::abort();
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    EnterScratchFolder();
+    data::ConfigTable config;
+    config.Set(data::kLanguage, "GB");
+    data::OptionFlags options;
+    options.Set(data::Trace);
+    script::HeadlessHost host;
+    script::ScriptEngine engine(&host);
+    script::ScriptEngine::Settings settings;
+    settings.config = &config;
+    settings.options = &options;
+    settings.data_dir = ".";
+    engine.SetSettings(settings);
+    size_t trace_bytes = 0;
+    engine.SetTraceSink([&trace_bytes](const std::string& line) { trace_bytes += line.size(); });
+    int64_t now = 1;
+    engine.SetClock([&now] { return now; });
+    engine.SeedRandom(1);
+    engine.Start();
+    engine.OpenScriptData(std::vector<uint8_t>(data, data + size), "FUZZ");
+    for (int tick = 0; tick < 400 && !(engine.Ended() && !engine.AnythingMoving()); ++tick) {
+        engine.Tick();
+        now += engine.TimerInterval();
+        if (engine.File().Offset() > engine.File().Size()) std::abort();
+        if (engine.CallDepth() > script::kMaxCallDepth) std::abort();
+        if (engine.LoopDepth() > static_cast<size_t>(script::kMaxLoopDepth)) std::abort();
+    }
+    return 0;
+}
