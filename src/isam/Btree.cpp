@@ -1,0 +1,377 @@
+// The B-tree of one index: the node cache, the path from the root to the current leaf, search,
+// stepping, insertion with splits (the root keeps its node number) and deletion without merging.
+#include <algorithm>
+#include <cstring>
+#include <unordered_set>
+
+#include "isam/IsamFile.h"
+#include "isam/Key.h"
+
+namespace isam::detail {
+
+constexpr size_t kCachedNodes = 20;
+
+Node* GetNode(IsamFile& f, IndexState& ix, uint32_t num, int expect_level) {
+    if (num < 2 || num > f.hdr.highest_node) Raise(kCorrupt);
+    auto it = ix.cache.find(num);
+    Node* node;
+    if (it == ix.cache.end()) {
+        auto fresh = std::make_unique<Node>();
+        node = fresh.get();
+        node->num = num;
+        ix.cache.emplace(num, std::move(fresh));
+    } else {
+        node = it->second.get();
+    }
+    node->stamp = ++ix.clock;
+    if (node->state == 0) {
+        uint8_t raw[32768];
+        ReadAt(f.idx_fd(), raw, size_t(f.ns), f.NodeOffset(num), kIndexFile);
+        node->state = 0;
+        DecodeNode(raw, f.ns, ix.shape, *node);
+        node->state = 1;
+        node->fresh = false;
+    }
+    if (expect_level >= 0 && node->level != expect_level) Raise(kCorrupt);
+    return node;
+}
+
+Node* NewNode(IsamFile& f, IndexState& ix, int level) {
+    uint32_t num = TakeNumber(f, f.node_free);
+    auto node = std::make_unique<Node>();
+    node->num = num;
+    node->state = 2;
+    node->level = level;
+    node->fresh = true;
+    node->stamp = ++ix.clock;
+    Node* p = node.get();
+    ix.cache[num] = std::move(node);
+    return p;
+}
+
+void InvalidateIndex(IndexState& ix, bool drop_dirty) {
+    for (auto& [num, node] : ix.cache) {
+        if (node->state == 2 && !drop_dirty) continue;
+        node->state = 0;
+        node->fresh = false;
+    }
+    ix.path.clear();
+}
+
+void TrimCache(IndexState& ix) {
+    ix.path.clear();
+    if (ix.cache.size() <= kCachedNodes) return;
+    std::vector<std::pair<uint64_t, uint32_t>> order;
+    for (auto& [num, node] : ix.cache)
+        if (node->state != 2) order.emplace_back(node->state == 0 ? 0 : node->stamp, num);
+    std::sort(order.begin(), order.end());
+    for (auto& [stamp, num] : order) {
+        if (ix.cache.size() <= kCachedNodes) break;
+        ix.cache.erase(num);
+    }
+}
+
+void WriteNode(IsamFile& f, IndexState& ix, Node& node) {
+    uint8_t raw[32768];
+    EncodeNode(node, ix.shape, f.ns, raw);
+    WriteAt(f.idx_fd(), raw, size_t(f.ns), f.NodeOffset(node.num), kIndexFile);
+    node.state = 1;
+    node.fresh = false;
+}
+
+void FlushIndexes(IsamFile& f, bool fresh_only) {
+    for (auto& ix : f.ix) {
+        std::vector<Node*> dirty;
+        for (auto& [num, node] : ix.cache)
+            if (node->state == 2 && (!fresh_only || node->fresh)) dirty.push_back(node.get());
+        // Parents before children: a crash between two writes leaves every entry reachable.
+        std::sort(dirty.begin(), dirty.end(), [](Node* a, Node* b) {
+            return a->level != b->level ? a->level > b->level : a->num < b->num;
+        });
+        for (Node* n : dirty) WriteNode(f, ix, *n);
+    }
+}
+
+static Node* Root(IsamFile& f, IndexState& ix) {
+    return GetNode(f, ix, ix.desc.root, -1);
+}
+
+bool TreeEmpty(IsamFile& f, IndexState& ix) {
+    return Root(f, ix)->count == 0;
+}
+
+// Descends from the path's last node to the leftmost or rightmost leaf below its position.
+static bool DescendEdge(IsamFile& f, IndexState& ix, bool left) {
+    const int keylen = ix.shape.keylen, esz = ix.shape.esz;
+    while (ix.path.back().node->level > 0) {
+        PathElem pe = ix.path.back();
+        Node* child = GetNode(f, ix, EntPtr(pe.node->Key(pe.pos, esz), keylen), pe.node->level - 1);
+        if (child->count == 0) return false;
+        ix.path.push_back({child, left ? 0 : child->count - 1});
+        if (ix.path.size() > 64) Raise(kCorrupt);
+    }
+    return true;
+}
+
+bool StepNext(IsamFile& f, IndexState& ix) {
+    for (;;) {
+        while (!ix.path.empty() && ix.path.back().pos + 1 >= ix.path.back().node->count)
+            ix.path.pop_back();
+        if (ix.path.empty()) return false;
+        ix.path.back().pos++;
+        if (DescendEdge(f, ix, true)) return true;
+    }
+}
+
+bool StepPrev(IsamFile& f, IndexState& ix) {
+    for (;;) {
+        while (!ix.path.empty() && ix.path.back().pos <= 0) ix.path.pop_back();
+        if (ix.path.empty()) return false;
+        ix.path.back().pos--;
+        if (DescendEdge(f, ix, false)) return true;
+    }
+}
+
+bool GoFirst(IsamFile& f, IndexState& ix) {
+    ix.path.clear();
+    ix.path.push_back({Root(f, ix), -1});
+    return StepNext(f, ix);
+}
+
+bool GoLast(IsamFile& f, IndexState& ix) {
+    ix.path.clear();
+    Node* root = Root(f, ix);
+    ix.path.push_back({root, root->count});
+    return StepPrev(f, ix);
+}
+
+static int Compare(IndexState& ix, const uint8_t* e, const uint8_t* key, int len,
+                   const uint32_t* serial) {
+    int c = CompareKeys(ix.desc, e, key, len);
+    if (c == 0 && serial) {
+        uint32_t s = EntSerial(e, ix.shape.keylen);
+        c = s < *serial ? -1 : s > *serial ? 1 : 0;
+    }
+    return c;
+}
+
+// First entry >= key (> key when greater); count when every entry is smaller. In a branch the
+// last entry covers every greater key whatever it holds, so it is never compared.
+static int Search(IndexState& ix, Node* n, const uint8_t* key, int len, bool greater,
+                  const uint32_t* serial) {
+    int lo = 0, hi = n->level > 0 ? n->count - 1 : n->count;
+    const int esz = ix.shape.esz;
+    while (lo < hi) {
+        int mid = (lo + hi) / 2;
+        int c = Compare(ix, n->Key(mid, esz), key, len, serial);
+        if (c < 0 || (greater && c == 0))
+            lo = mid + 1;
+        else
+            hi = mid;
+    }
+    return lo;
+}
+
+bool FindKey(IsamFile& f, IndexState& ix, const uint8_t* key, int len, bool greater,
+             const uint32_t* serial) {
+    ix.path.clear();
+    Node* n = Root(f, ix);
+    const int keylen = ix.shape.keylen;
+    for (;;) {
+        if (n->count == 0) {
+            ix.path.push_back({n, -1});
+            return StepNext(f, ix);
+        }
+        int pos = Search(ix, n, key, len, greater, serial);
+        bool past_end = pos == n->count;
+        if (past_end) pos = n->count - 1;
+        ix.path.push_back({n, pos});
+        if (ix.path.size() > 64) Raise(kCorrupt);
+        if (n->level == 0) return past_end ? StepNext(f, ix) : true;
+        n = GetNode(f, ix, EntPtr(n->Key(pos, ix.shape.esz), keylen), n->level - 1);
+    }
+}
+
+const uint8_t* PathEntry(IndexState& ix) {
+    const PathElem& pe = ix.path.back();
+    return pe.node->Key(pe.pos, ix.shape.esz);
+}
+
+void SetCurrentFromPath(IndexState& ix) {
+    const uint8_t* e = PathEntry(ix);
+    const int keylen = ix.shape.keylen;
+    ix.cur_key.assign(e, e + keylen);
+    ix.cur_rec = EntPtr(e, keylen);
+    ix.cur_serial = EntSerial(e, keylen);
+}
+
+int Refind(IsamFile& f, IndexState& ix) {
+    const int keylen = ix.shape.keylen;
+    if (ix.cur_key.size() != size_t(keylen)) return 0;
+    const uint32_t* serial = ix.shape.serial_width ? &ix.cur_serial : nullptr;
+    if (!FindKey(f, ix, ix.cur_key.data(), keylen, false, serial)) return 0;
+    const uint8_t* e = PathEntry(ix);
+    if (std::memcmp(e, ix.cur_key.data(), size_t(keylen)) == 0 && EntPtr(e, keylen) == ix.cur_rec &&
+        EntSerial(e, keylen) == ix.cur_serial)
+        return 1;
+    return 2;
+}
+
+// Inserts an entry at path[depth] position pos, splitting upwards when the node overflows.
+static void InsertAt(IsamFile& f, IndexState& ix, size_t depth, int pos, const uint8_t* entry) {
+    const int esz = ix.shape.esz, keylen = ix.shape.keylen;
+    Node* n = ix.path[depth].node;
+    if (pos < 0 || pos > n->count) Fatal("ISGROW", 218);
+    const int before = n->count;
+    n->ents.insert(n->ents.begin() + ptrdiff_t(pos) * esz, entry, entry + esz);
+    n->count++;
+    n->state = 2;
+    if (EncodedSize(*n, ix.shape) < f.ns - 4) return;
+
+    // Split point: half the entries (or bytes), or everything before an insert at the end.
+    int split;
+    if (pos == before) {
+        split = before;
+    } else if (!ix.shape.compressed) {
+        int s = before / 2;
+        split = s + (pos < s ? 1 : 0);
+    } else {
+        Node probe;
+        probe.level = n->level;
+        int half = EncodedSize(*n, ix.shape) / 2;
+        split = 1;
+        for (; split < n->count - 1; ++split) {
+            probe.count = split;
+            probe.ents.assign(n->ents.begin(), n->ents.begin() + ptrdiff_t(split) * esz);
+            if (EncodedSize(probe, ix.shape) >= half) break;
+        }
+    }
+    split = std::clamp(split, 1, n->count - 1);
+    const auto mid = n->ents.begin() + ptrdiff_t(split) * esz;
+    std::vector<uint8_t> left(n->ents.begin(), mid), right(mid, n->ents.end());
+    const int nleft = split, nright = n->count - split;
+
+    uint8_t up[kMaxKeyLength + 8];
+    std::memcpy(up, left.data() + size_t(nleft - 1) * esz, size_t(esz));
+    if (depth == 0) {
+        // The root keeps its number: both halves move to new nodes, the root goes up a level.
+        Node* l = NewNode(f, ix, n->level);
+        Node* r = NewNode(f, ix, n->level);
+        l->ents = std::move(left);
+        l->count = nleft;
+        r->ents = std::move(right);
+        r->count = nright;
+        n->level++;
+        n->count = 2;
+        n->ents.assign(size_t(2) * esz, 0);
+        SetEnt(n->Key(0, esz), keylen, up, EntSerial(up, keylen), l->num);
+        SetEnt(n->Key(1, esz), keylen, up, EntSerial(up, keylen), r->num);
+        return;
+    }
+    Node* l = NewNode(f, ix, n->level);
+    l->ents = std::move(left);
+    l->count = nleft;
+    n->ents = std::move(right);
+    n->count = nright;
+    uint8_t parent_entry[kMaxKeyLength + 8];
+    SetEnt(parent_entry, keylen, up, EntSerial(up, keylen), l->num);
+    InsertAt(f, ix, depth - 1, ix.path[depth - 1].pos, parent_entry);
+}
+
+void InsertKey(IsamFile& f, IndexState& ix, const uint8_t* key, uint32_t ptr) {
+    const int keylen = ix.shape.keylen, esz = ix.shape.esz;
+    const bool dups = ix.shape.serial_width != 0;
+    if (!dups && FindKey(f, ix, key, keylen, false) &&
+        CompareKeys(ix.desc, PathEntry(ix), key, keylen) == 0)
+        Raise(kDuplicate);
+    // Descend by find-greater; the insert position is where the leaf search stopped.
+    ix.path.clear();
+    Node* n = Root(f, ix);
+    for (;;) {
+        int pos = Search(ix, n, key, keylen, true, nullptr);
+        if (n->level > 0) {
+            if (n->count == 0) Raise(kCorrupt);
+            if (pos == n->count) pos = n->count - 1;
+            ix.path.push_back({n, pos});
+            if (ix.path.size() > 64) Raise(kCorrupt);
+            n = GetNode(f, ix, EntPtr(n->Key(pos, esz), keylen), n->level - 1);
+        } else {
+            ix.path.push_back({n, pos});
+            break;
+        }
+    }
+    uint32_t serial = 0;
+    if (dups) {
+        const uint8_t* prev = nullptr;
+        for (size_t d = ix.path.size(); d-- > 0;) {
+            if (ix.path[d].pos > 0) {
+                prev = ix.path[d].node->Key(ix.path[d].pos - 1, esz);
+                break;
+            }
+        }
+        if (prev && std::memcmp(prev, key, size_t(keylen)) == 0)
+            serial = EntSerial(prev, keylen) + 1;
+    }
+    uint8_t entry[kMaxKeyLength + 8];
+    SetEnt(entry, keylen, key, serial, ptr);
+    InsertAt(f, ix, ix.path.size() - 1, ix.path.back().pos, entry);
+    ix.path.clear();
+}
+
+bool FindEntry(IsamFile& f, IndexState& ix, const uint8_t* key, uint32_t ptr) {
+    const int keylen = ix.shape.keylen;
+    if (!FindKey(f, ix, key, keylen, false)) return false;
+    for (;;) {
+        const uint8_t* e = PathEntry(ix);
+        if (CompareKeys(ix.desc, e, key, keylen) != 0) return false;
+        if (EntPtr(e, keylen) == ptr) return true;
+        if (!StepNext(f, ix)) return false;
+    }
+}
+
+static void RemoveAt(IsamFile& f, IndexState& ix, size_t depth) {
+    const int esz = ix.shape.esz;
+    Node* n = ix.path[depth].node;
+    int pos = ix.path[depth].pos;
+    n->ents.erase(n->ents.begin() + ptrdiff_t(pos) * esz,
+                  n->ents.begin() + ptrdiff_t(pos + 1) * esz);
+    n->count--;
+    n->state = 2;
+    if (n->count > 0) return;
+    if (depth == 0) {
+        n->level = 0;
+        return;
+    }
+    // An emptied node leaves the tree; its number is given back when the operation commits.
+    n->state = 0;
+    f.freed_nodes.push_back(n->num);
+    RemoveAt(f, ix, depth - 1);
+}
+
+bool DeleteKey(IsamFile& f, IndexState& ix, const uint8_t* key, uint32_t ptr) {
+    if (!FindEntry(f, ix, key, ptr)) return false;
+    RemoveAt(f, ix, ix.path.size() - 1);
+    ix.path.clear();
+    return true;
+}
+
+static void FreeSubtree(IsamFile& f, IndexState& ix, uint32_t num, int level,
+                        std::unordered_set<uint32_t>& seen) {
+    if (!seen.insert(num).second) Raise(kCorrupt);
+    Node* n = GetNode(f, ix, num, level);
+    if (n->level > 0) {
+        std::vector<uint32_t> children;
+        for (int i = 0; i < n->count; ++i)
+            children.push_back(EntPtr(n->Key(i, ix.shape.esz), ix.shape.keylen));
+        for (uint32_t c : children) FreeSubtree(f, ix, c, n->level - 1, seen);
+    }
+    f.freed_nodes.push_back(num);
+}
+
+void FreeTree(IsamFile& f, IndexState& ix) {
+    std::unordered_set<uint32_t> seen;
+    FreeSubtree(f, ix, ix.desc.root, -1, seen);
+    InvalidateIndex(ix, true);
+}
+
+}  // namespace isam::detail

@@ -1,0 +1,462 @@
+// The checker reads the files directly, bounding every walk, so that damaged files give a list
+// of problems rather than a crash or a loop. Repair works through the engine on an exclusive
+// handle.
+#include "isam/Check.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+#include <map>
+#include <set>
+#include <unordered_map>
+
+#include "isam/IsamFile.h"
+#include "isam/Key.h"
+#include "isam/Protocol.h"
+
+namespace isam {
+
+using namespace detail;
+
+namespace {
+
+std::string Format(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
+std::string Format(const char* fmt, ...) {
+    char buf[512];
+    va_list ap;
+    va_start(ap, fmt);
+    std::vsnprintf(buf, sizeof buf, fmt, ap);
+    va_end(ap);
+    return buf;
+}
+
+struct Files {
+    int idx = -1, dat = -1;
+    off_t idx_size = 0, dat_size = 0;
+    ~Files() {
+        if (idx >= 0) ::close(idx);
+        if (dat >= 0) ::close(dat);
+    }
+};
+
+struct Checker {
+    std::vector<std::string>* problems;
+    std::vector<std::string>* notes;
+    Files files;
+    HeaderFields hdr;
+    int ns = 0;
+    int slotlen = 0;
+    bool masked = false;
+    std::vector<KeyDesc> keys;  // real indexes
+    std::vector<uint32_t> dict_nodes;
+    // Owner of each index node: 'd' dictionary, 't' tree, 'f' free-list node, 'e' free entry.
+    std::unordered_map<uint32_t, char> owner;
+    std::vector<std::unordered_map<uint32_t, std::vector<uint8_t>>> entries;  // ptr -> key
+
+    void Problem(std::string s) { problems->push_back(std::move(s)); }
+    void Note(std::string s) {
+        if (notes) notes->push_back(std::move(s));
+    }
+
+    bool ReadNode(uint32_t n, std::vector<uint8_t>& raw) {
+        raw.assign(size_t(ns), 0);
+        if (n < 1 || n > hdr.highest_node) return false;
+        off_t off = off_t(n - 1) * ns;
+        if (off + ns > files.idx_size) return false;
+        return ::pread(files.idx, raw.data(), size_t(ns), off) == ns;
+    }
+
+    bool Claim(uint32_t n, char what, const char* context) {
+        if (n < 2 || n > hdr.highest_node) {
+            Problem(Format("%s: node %u out of range 2..%u", context, n, hdr.highest_node));
+            return false;
+        }
+        auto [it, fresh] = owner.emplace(n, what);
+        if (!fresh) {
+            Problem(Format("%s: node %u is already used (%c)", context, n, it->second));
+            return false;
+        }
+        return true;
+    }
+
+    bool SlotLive(uint32_t r, std::vector<uint8_t>* slot) {
+        if (files.dat < 0 || r < 1) return false;
+        std::vector<uint8_t> buf(size_t(slotlen), 0);
+        off_t off = off_t(r - 1) * slotlen;
+        if (off + slotlen > files.dat_size) return false;
+        if (::pread(files.dat, buf.data(), size_t(slotlen), off) != slotlen) return false;
+        bool live = buf[size_t(hdr.reclen)] == kLive;
+        if (slot) *slot = std::move(buf);
+        return live;
+    }
+
+    bool Open(const char* name) {
+        std::string idx = FilePath(name, ".idx");
+        files.idx = ::open(idx.c_str(), O_RDONLY | O_CLOEXEC);
+        if (files.idx < 0) {
+            Problem(Format("cannot open %s: %s", idx.c_str(), std::strerror(errno)));
+            return false;
+        }
+        struct stat st;
+        ::fstat(files.idx, &st);
+        files.idx_size = st.st_size;
+        uint8_t head[64];
+        if (::pread(files.idx, head, 64, 0) != 64 || HeaderNodeSize(head) == 0) {
+            Problem("header node missing or node size impossible");
+            return false;
+        }
+        ns = HeaderNodeSize(head);
+        std::vector<uint8_t> raw(static_cast<size_t>(ns));
+        if (::pread(files.idx, raw.data(), size_t(ns), 0) != ns) {
+            Problem("header node cut short");
+            return false;
+        }
+        DecodeHeader(raw.data(), hdr);
+        if (hdr.serial_width != kSerialWidth) Problem(Format("serial width %d", hdr.serial_width));
+        if (hdr.nindexes < 1 || hdr.nindexes > kMaxIndexes + 1) {
+            Problem(Format("impossible number of indexes %d", hdr.nindexes));
+            return false;
+        }
+        if (off_t(hdr.highest_node) * ns > files.idx_size) {
+            Problem(Format("index file has %lld nodes, header says %u",
+                           (long long)(files.idx_size / ns), hdr.highest_node));
+        }
+        masked = hdr.file_flags & kFlagMasked;
+        slotlen = hdr.reclen + 1 + ((hdr.file_flags & kFlagVarlen) ? 6 : 0) + (masked ? 4 : 0);
+        if (hdr.reclen > 0) {
+            std::string dat = FilePath(name, ".dat");
+            files.dat = ::open(dat.c_str(), O_RDONLY | O_CLOEXEC);
+            if (files.dat < 0) {
+                Problem(Format("cannot open %s: %s", dat.c_str(), std::strerror(errno)));
+                return false;
+            }
+            ::fstat(files.dat, &st);
+            files.dat_size = st.st_size;
+        }
+        return true;
+    }
+
+    bool Dictionary() {
+        uint32_t node = hdr.dict_node;
+        std::vector<uint8_t> raw;
+        int found = 0;
+        while (found < hdr.nindexes) {
+            if (!Claim(node, 'd', "dictionary") || !ReadNode(node, raw)) {
+                Problem("dictionary chain broken");
+                return false;
+            }
+            dict_nodes.push_back(node);
+            int used = int(Be16(raw.data()));
+            if (used < 6 || used > ns - 4) {
+                Problem(Format("dictionary node %u: bytes used %d", node, used));
+                return false;
+            }
+            for (int off = 6; off < used && found < hdr.nindexes; ++found) {
+                KeyDesc k;
+                int size;
+                if (!DecodeDictEntry(raw.data() + off, used - off, k, &size)) {
+                    Problem(Format("dictionary node %u: malformed entry at %d", node, off));
+                    return false;
+                }
+                off += size;
+                if (k.nparts == 0) {
+                    if (found != 0) Problem("a 0-part dictionary entry after the first");
+                    continue;
+                }
+                if (!ValidateKey(k, hdr.reclen)) {
+                    Problem(Format("index %zu: invalid key description", keys.size() + 1));
+                    return false;
+                }
+                keys.push_back(k);
+            }
+            node = Be32(raw.data() + 2);
+        }
+        return true;
+    }
+
+    // Walks one tree; returns false when it had to stop early.
+    void Tree(size_t i) {
+        const KeyDesc& key = keys[i];
+        IndexShape shape;
+        MakeShape(key, shape);
+        auto& ptrs = entries[i];
+        const int keylen = shape.keylen;
+        std::vector<uint8_t> prev;
+        uint32_t prev_serial = 0;
+        bool have_prev = false;
+        int leaf_level = -1;
+        std::string ctx = Format("index %zu", i + 1);
+        struct Item {
+            uint32_t node;
+            int level;                   // expected, -1 for the root
+            std::vector<uint8_t> bound;  // keys below must not exceed it (empty: none)
+        };
+        std::vector<Item> stack{{key.root, -1, {}}};
+        std::vector<uint8_t> raw;
+        while (!stack.empty()) {
+            Item it = std::move(stack.back());
+            stack.pop_back();
+            if (!Claim(it.node, 't', ctx.c_str())) continue;
+            if (!ReadNode(it.node, raw)) {
+                Problem(Format("%s: node %u unreadable", ctx.c_str(), it.node));
+                continue;
+            }
+            Node node;
+            try {
+                DecodeNode(raw.data(), ns, shape, node);
+            } catch (const Fail&) {
+                Problem(Format("%s: node %u malformed", ctx.c_str(), it.node));
+                continue;
+            }
+            if (it.level >= 0 && node.level != it.level) {
+                Problem(Format("%s: node %u has level %d, expected %d", ctx.c_str(), it.node,
+                               node.level, it.level));
+                continue;
+            }
+            if (node.count == 0 && it.level >= 0)
+                Problem(Format("%s: empty node %u below the root", ctx.c_str(), it.node));
+            if (node.level == 0) {
+                if (leaf_level < 0) leaf_level = 0;
+                for (int j = 0; j < node.count; ++j) {
+                    const uint8_t* e = node.Key(j, shape.esz);
+                    uint32_t ptr = EntPtr(e, keylen), serial = EntSerial(e, keylen);
+                    if (!it.bound.empty() && CompareKeys(key, e, it.bound.data(), keylen) > 0)
+                        Problem(Format("%s: node %u holds a key above its parent's entry",
+                                       ctx.c_str(), it.node));
+                    if (have_prev) {
+                        int c = CompareKeys(key, prev.data(), e, keylen);
+                        bool bad = c > 0 || (c == 0 && !(key.flags & KEY_DUPS)) ||
+                                   (c == 0 && prev_serial >= serial);
+                        if (bad)
+                            Problem(
+                                Format("%s: keys out of order in node %u", ctx.c_str(), it.node));
+                    }
+                    prev.assign(e, e + keylen);
+                    prev_serial = serial;
+                    have_prev = true;
+                    if (!ptrs.emplace(ptr, std::vector<uint8_t>(e, e + keylen)).second)
+                        Problem(Format("%s: record %u has two entries", ctx.c_str(), ptr));
+                }
+                continue;
+            }
+            // Children are pushed last-first so that leaves are visited in key order.
+            for (int j = node.count - 1; j >= 0; --j) {
+                const uint8_t* e = node.Key(j, shape.esz);
+                std::vector<uint8_t> bound;
+                if (j < node.count - 1)
+                    bound.assign(e, e + keylen);
+                else
+                    bound = it.bound;
+                stack.push_back({EntPtr(e, keylen), node.level - 1, std::move(bound)});
+            }
+        }
+    }
+
+    void Records() {
+        std::vector<uint8_t> slot;
+        uint8_t keybuf[kMaxKeyLength];
+        std::vector<std::set<uint32_t>> seen(keys.size());
+        uint64_t live = 0;
+        for (uint32_t r = 1; r <= hdr.highest_rec; ++r) {
+            if (!SlotLive(r, &slot)) continue;
+            ++live;
+            uint32_t mask = masked ? Be32(slot.data() + slotlen - 4) : 0;
+            for (size_t i = 0; i < keys.size(); ++i) {
+                if (masked && i < 32 && ((mask >> i) & 1u)) continue;
+                BuildKey(keys[i], slot.data(), keybuf);
+                if (IsNullKey(keys[i], keybuf)) continue;
+                auto it = entries[i].find(r);
+                if (it == entries[i].end()) {
+                    Problem(Format("record %u is missing from index %zu", r, i + 1));
+                } else {
+                    if (std::memcmp(it->second.data(), keybuf, size_t(keys[i].keylen)) != 0)
+                        Problem(
+                            Format("index %zu: the entry of record %u has another key", i + 1, r));
+                    seen[i].insert(r);
+                }
+            }
+        }
+        for (size_t i = 0; i < keys.size(); ++i)
+            for (auto& [ptr, k] : entries[i])
+                if (!seen[i].count(ptr))
+                    Problem(
+                        Format("index %zu: entry points at record %u, which is not a live record "
+                               "of this index",
+                               i + 1, ptr));
+        Note(Format("%llu live records", (unsigned long long)live));
+    }
+
+    void FreeLists() {
+        std::vector<uint8_t> raw;
+        std::set<uint32_t> free_recs;
+        for (int which = 0; which < 2; ++which) {
+            const bool data = which == 1;
+            const char* ctx = data ? "data free list" : "index free list";
+            uint32_t node = data ? hdr.data_free : hdr.index_free;
+            while (node != 0) {
+                if (!Claim(node, 'f', ctx) || !ReadNode(node, raw)) {
+                    Problem(Format("%s: chain broken at node %u", ctx, node));
+                    break;
+                }
+                int used = int(Be16(raw.data()));
+                if (used < 6 || used > ns - 4 || (used - 6) % 4 != 0) {
+                    Problem(Format("%s: node %u has bytes used %d", ctx, node, used));
+                    break;
+                }
+                for (int off = 6; off < used; off += 4) {
+                    uint32_t n = Be32(raw.data() + off);
+                    if (!data) {
+                        Claim(n, 'e', ctx);
+                    } else if (n < 1 || n > hdr.highest_rec) {
+                        Problem(Format("%s: record %u out of range", ctx, n));
+                    } else if (!free_recs.insert(n).second) {
+                        Problem(Format("%s: record %u listed twice", ctx, n));
+                    } else if (SlotLive(n, nullptr)) {
+                        Problem(Format("%s: record %u is live", ctx, n));
+                    }
+                }
+                node = Be32(raw.data() + 2);
+            }
+        }
+        if (files.dat >= 0 && !(hdr.file_flags & kFlagAppend)) {
+            uint32_t leaked = 0;
+            for (uint32_t r = 1; r <= hdr.highest_rec; ++r)
+                if (!free_recs.count(r) && !SlotLive(r, nullptr)) ++leaked;
+            if (leaked) Note(Format("%u deleted records on no free list", leaked));
+        }
+        uint32_t orphans = 0;
+        for (uint32_t n = 2; n <= hdr.highest_node; ++n)
+            if (!owner.count(n)) ++orphans;
+        if (orphans) Note(Format("%u index nodes in no tree and on no list", orphans));
+    }
+};
+
+}  // namespace
+
+bool CheckFiles(const char* name, std::vector<std::string>* problems,
+                std::vector<std::string>* notes) {
+    std::vector<std::string> local;
+    if (!problems) problems = &local;
+    size_t before = problems->size();
+    Checker c{problems, notes, {}, {}, 0, 0, false, {}, {}, {}, {}};
+    if (!name || !*name) {
+        problems->push_back("no file name");
+        return false;
+    }
+    if (c.Open(name) && c.Dictionary()) {
+        c.entries.resize(c.keys.size());
+        for (size_t i = 0; i < c.keys.size(); ++i) c.Tree(i);
+        if (c.files.dat >= 0) c.Records();
+        c.FreeLists();
+    }
+    return problems->size() == before;
+}
+
+int RepairFiles(const char* name) {
+    int h = ISOPEN(name, OPEN_INOUT | LOCKMODE_EXCL);
+    if (h < 0) return -1;
+    int rc = Run(h, kOpWrite, kExclusive, [&](IsamFile& f) {
+        if (f.IndexOnly()) Raise(kBadArgument);
+        // Keep the header, the dictionary and the roots; every other node becomes free.
+        std::set<uint32_t> keep{1};
+        std::vector<uint8_t> raw(size_t(f.ns));
+        uint32_t node = f.hdr.dict_node;
+        for (size_t found = 0; found < size_t(f.hdr.nindexes);) {
+            if (node < 2 || node > f.hdr.highest_node || !keep.insert(node).second) Raise(kCorrupt);
+            ReadAt(f.idx_fd(), raw.data(), size_t(f.ns), f.NodeOffset(node), kIndexFile);
+            int used = int(Be16(raw.data()));
+            for (int off = 6; off < used && found < size_t(f.hdr.nindexes); ++found) {
+                KeyDesc k;
+                int size;
+                if (!DecodeDictEntry(raw.data() + off, used - off, k, &size)) Raise(kCorrupt);
+                off += size;
+            }
+            node = Be32(raw.data() + 2);
+        }
+        for (auto& ix : f.ix) {
+            keep.insert(ix.desc.root);
+            ix.cache.clear();
+            ix.path.clear();
+            ix.cur_rec = 0;
+            auto root = std::make_unique<Node>();
+            root->num = ix.desc.root;
+            root->state = 2;
+            ix.cache[root->num] = std::move(root);
+        }
+        f.hdr.index_free = 0;
+        f.hdr.data_free = 0;
+        InvalidateFreeLists(f);
+        f.state &= ~kStAppend;
+        for (uint32_t n = f.hdr.highest_node; n >= 2; --n)
+            if (!keep.count(n)) GiveNumber(f, f.node_free, n);
+        for (size_t i = 0; i < f.ix.size(); ++i) {
+            const size_t per_chunk = 4096;
+            std::vector<uint8_t> chunk(per_chunk * size_t(f.slotlen));
+            uint8_t key[kMaxKeyLength];
+            for (uint32_t first = 1; first <= f.hdr.highest_rec; first += uint32_t(per_chunk)) {
+                size_t want = std::min<size_t>(per_chunk, f.hdr.highest_rec - first + 1);
+                size_t got = ReadSome(f.dat_fd(), chunk.data(), want * size_t(f.slotlen),
+                                      f.SlotOffset(first), kDataFile);
+                for (size_t j = 0; j < want && (j + 1) * size_t(f.slotlen) <= got; ++j) {
+                    const uint8_t* slot = chunk.data() + j * size_t(f.slotlen);
+                    if (slot[f.reclen] != kLive) continue;
+                    uint32_t mask = f.Masked() ? Be32(slot + f.slotlen - 4) : 0;
+                    if (InIndex(f, i, slot, mask, key))
+                        InsertKey(f, f.ix[i], key, first + uint32_t(j));
+                }
+            }
+        }
+        for (uint32_t r = f.hdr.highest_rec; r >= 1; --r)
+            if (!SlotLive(f, r)) f.freed_recs.push_back(r);
+        return 0;
+    });
+    int err = last_error, io = last_io_error;
+    ISCLOSE(h);
+    last_error = rc < 0 ? err : 0;
+    last_io_error = rc < 0 ? io : 0;
+    return rc;
+}
+
+bool DescribeFiles(const char* name, std::string* out) {
+    std::vector<std::string> problems;
+    Checker c{&problems, nullptr, {}, {}, 0, 0, false, {}, {}, {}, {}};
+    if (!name || !c.Open(name) || !c.Dictionary()) {
+        *out = problems.empty() ? std::string("cannot read the files") : problems.front();
+        return false;
+    }
+    const HeaderFields& h = c.hdr;
+    std::string s;
+    s += Format("node size %d\nrecord length %d%s\n", h.node_size, h.reclen,
+                h.reclen == 0 ? " (index-only)" : "");
+    s += Format("slot length %d\nmaximum length %d\n", c.slotlen, h.maxlen);
+    s += Format("file flags 0x%x%s%s%s\n", h.file_flags,
+                (h.file_flags & kFlagMasked) ? " masked" : "",
+                (h.file_flags & kFlagAppend) ? " append" : "",
+                (h.file_flags & kFlagVarlen) ? " varlen" : "");
+    s += Format("dictionary node %u\nindexes %zu%s\n", h.dict_node, c.keys.size(),
+                h.nindexes > int(c.keys.size()) ? " (no primary key)" : "");
+    for (size_t i = 0; i < c.keys.size(); ++i) {
+        const KeyDesc& k = c.keys[i];
+        s += Format("index %zu: root %u flags 0x%x length %d parts", i + 1, k.root, k.flags,
+                    k.keylen);
+        for (int j = 0; j < k.nparts; ++j)
+            s += Format(" %d:%d:%d", k.parts[j].start, k.parts[j].length, k.parts[j].type);
+        s += "\n";
+    }
+    uint64_t live = 0;
+    for (uint32_t r = 1; c.files.dat >= 0 && r <= h.highest_rec; ++r)
+        if (c.SlotLive(r, nullptr)) ++live;
+    s += Format("highest record %u\nlive records %llu\n", h.highest_rec, (unsigned long long)live);
+    s += Format("highest node %u\nindex file nodes %lld\n", h.highest_node,
+                (long long)(c.files.idx_size / h.node_size));
+    s += Format("data free list %u\nindex free list %u\n", h.data_free, h.index_free);
+    s += Format("change counter %u\nunique id %u\n", h.change_counter, h.unique_id);
+    *out = s;
+    return true;
+}
+
+}  // namespace isam

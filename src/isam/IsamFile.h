@@ -1,0 +1,257 @@
+// Internal state of the engine: the file control block of a handle, its indexes with their node
+// caches, free lists and locks, and the functions the units share.
+#pragma once
+
+#include <sys/types.h>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "isam/Format.h"
+#include "isam/Isam.h"
+
+namespace isam::detail {
+
+// An error raised inside an operation; caught at the entry point.
+struct Fail {
+    int code;
+    int io;
+};
+[[noreturn]] void Raise(int code, int io = 0);
+// Raises the current errno (0 when none) with file kind + step as the I/O code.
+[[noreturn]] void RaiseSystem(int io);
+// A failed consistency check: the fatal hook hears of it and the operation fails with 105.
+[[noreturn]] void Fatal(const char* unit, int check);
+
+// last_io_error = file kind + step.
+constexpr int kIndexFile = 1, kDataFile = 2, kLockFile = 7;
+constexpr int kStepRemove = 0, kStepOpen = 16, kStepCreate = 32, kStepSeek = 48, kStepRead = 64,
+              kStepWrite = 80, kStepLock = 96;
+
+// ---- System I/O (SysIo.cpp)
+// Base name after link-file redirection, plus the extension.
+std::string FilePath(const std::string& name, const char* ext);
+void ReadAt(int fd, void* buf, size_t n, off_t off, int kind);  // short read: 105
+void WriteAt(int fd, const void* buf, size_t n, off_t off, int kind);
+// Reads up to n bytes; answers the count (short at end of file).
+size_t ReadSome(int fd, void* buf, size_t n, off_t off, int kind);
+// Byte-range lock on the lock file: true when taken; a conflict answers false without waiting.
+bool LockRange(int fd, off_t off, off_t len, bool wait);
+void UnlockRange(int fd, off_t off, off_t len);
+
+// ---- Nodes (Node.cpp)
+struct IndexShape {
+    const KeyDesc* desc = nullptr;
+    int keylen = 0;
+    int serial_width = 0;  // 4 with KEY_DUPS
+    bool compressed = false;
+    int esz = 0;         // expanded entry: key, serial, pointer
+    int disk_entry = 0;  // uncompressed entry on disk
+    int max_entry = 0;   // largest entry on disk
+};
+void MakeShape(const KeyDesc& key, IndexShape& shape);
+
+struct Node {
+    uint32_t num = 0;
+    int state = 0;  // 0 must be read, 1 equal to the file, 2 dirty
+    int level = 0;
+    int count = 0;
+    bool fresh = false;  // taken during the current operation
+    uint64_t stamp = 0;
+    std::vector<uint8_t> ents;  // count entries of esz bytes
+
+    uint8_t* Key(int i, int esz) { return ents.data() + size_t(i) * esz; }
+};
+inline uint32_t EntSerial(const uint8_t* e, int keylen) {
+    uint32_t v;
+    std::memcpy(&v, e + keylen, 4);
+    return v;
+}
+inline uint32_t EntPtr(const uint8_t* e, int keylen) {
+    uint32_t v;
+    std::memcpy(&v, e + keylen + 4, 4);
+    return v;
+}
+inline void SetEnt(uint8_t* e, int keylen, const uint8_t* key, uint32_t serial, uint32_t ptr) {
+    if (key != e) std::memmove(e, key, size_t(keylen));
+    std::memcpy(e + keylen, &serial, 4);
+    std::memcpy(e + keylen + 4, &ptr, 4);
+}
+void DecodeNode(const uint8_t* raw, int ns, const IndexShape& s, Node& node);
+int EncodedSize(const Node& node, const IndexShape& s);
+void EncodeNode(const Node& node, const IndexShape& s, int ns, uint8_t* raw);
+
+// ---- Per-index state
+struct PathElem {
+    Node* node;
+    int pos;
+};
+
+struct IndexState {
+    KeyDesc desc;
+    IndexShape shape;
+    int cmp_len = 0;
+    std::vector<uint8_t> cur_key;
+    uint32_t cur_rec = 0;
+    uint32_t cur_serial = 0;
+    std::unordered_map<uint32_t, std::unique_ptr<Node>> cache;
+    std::vector<PathElem> path;
+    uint64_t clock = 0;
+};
+
+struct FreeList {
+    bool is_data = false;
+    std::vector<uint8_t> buf;
+    uint32_t buf_node = 0;
+    int state = 0;  // 0 not loaded, 1 loaded, 2 dirty
+};
+
+// One set of operating-system files shared by the handles of this process that open them.
+struct Physical {
+    int idx_fd = -1, dat_fd = -1, lck_fd = -1;
+    dev_t dev = 0;
+    ino_t ino = 0;
+    int users = 0;
+    int file_lock = 0;  // 0 none, 1 shared byte at lock_byte, 2 exclusive region
+    uint32_t lock_byte = 0;
+    bool exclusive_handle = false;
+    std::vector<struct IsamFile*> handles;
+};
+
+enum OpKind { kOpNone = 0, kOpOpen, kOpNeutral, kOpRead, kOpWrite };
+
+// Handle state flags.
+constexpr int kStNoPrimary = 0x01;
+constexpr int kStNextCurrent = 0x02;
+constexpr int kStPrevCurrent = 0x04;
+constexpr int kStWriteLock = 0x08;
+constexpr int kStAppend = 0x10;
+constexpr int kStRequireLock = 0x20;
+constexpr int kStNoCurrent = 0x40;
+
+// Lock-state bits.
+constexpr int kLkFileShared = 0x01;
+constexpr int kLkFileExcl = 0x02;
+constexpr int kLkIndexShared = 0x04;
+constexpr int kLkIndexExcl = 0x08;
+constexpr int kLkAllRecords = 0x20;
+
+constexpr off_t kIndexRegion = 0x20000000;
+constexpr off_t kRecordRegion = 0x40000000;
+
+struct IsamFile {
+    int handle = -1;
+    std::string name;
+    int mode = 0;
+    int state = 0;
+    std::shared_ptr<Physical> phys;
+    int reclen = 0, slotlen = 0, maxlen = 0, ns = kNodeSize;
+    int cur_index = -1;  // -1: record-number order
+    uint32_t lock_slot = 0;
+    HeaderFields hdr;
+    std::vector<uint8_t> header;
+    std::vector<IndexState> ix;
+    FreeList node_free, data_free;
+    std::vector<uint32_t> rec_locks;
+    int lock_bits = 0;
+    RecordFilter filter = nullptr;
+    uint32_t mask = 0;
+    std::vector<uint8_t> rec;  // one slot
+    int kind = kOpNone;
+    int my_recnum = 0, my_reclen = 0, my_error = 0, my_io_error = 0;
+    uint32_t recpos = 0;
+    // During a write operation: allocations made, numbers freed (given back at commit).
+    bool allocated = false;
+    std::vector<uint32_t> freed_nodes, freed_recs;
+    std::vector<uint32_t> pending_nums;  // slots to write at commit, their bytes one after another
+    std::vector<uint8_t> pending_bytes;
+
+    int idx_fd() const { return phys->idx_fd; }
+    int dat_fd() const { return phys->dat_fd; }
+    int lck_fd() const { return phys->lck_fd; }
+    bool Exclusive() const { return (mode & LOCKMODE_EXCL) != 0; }
+    bool NoLocks() const { return (mode & LOCKMODE_NONE) != 0; }
+    bool Masked() const { return (mode & OPEN_MASKED) != 0; }
+    bool IndexOnly() const { return reclen == 0; }
+    off_t NodeOffset(uint32_t n) const { return off_t(n - 1) * ns; }
+    off_t SlotOffset(uint32_t r) const { return off_t(r - 1) * slotlen; }
+};
+
+// ---- Index file nodes and the B-tree (Btree.cpp)
+Node* GetNode(IsamFile& f, IndexState& ix, uint32_t num, int expect_level);
+Node* NewNode(IsamFile& f, IndexState& ix, int level);
+void InvalidateIndex(IndexState& ix, bool drop_dirty);
+void TrimCache(IndexState& ix);
+void WriteNode(IsamFile& f, IndexState& ix, Node& node);
+// Writes the dirty nodes of every index: fresh ones when fresh_only, else the rest top-down.
+void FlushIndexes(IsamFile& f, bool fresh_only);
+bool TreeEmpty(IsamFile& f, IndexState& ix);
+bool GoFirst(IsamFile& f, IndexState& ix);
+bool GoLast(IsamFile& f, IndexState& ix);
+bool StepNext(IsamFile& f, IndexState& ix);
+bool StepPrev(IsamFile& f, IndexState& ix);
+// Positions on the first entry >= key (or > key) over len bytes, with serial (when given) breaking
+// ties; false when there is none.
+bool FindKey(IsamFile& f, IndexState& ix, const uint8_t* key, int len, bool greater,
+             const uint32_t* serial = nullptr);
+// The entry at the path's leaf.
+const uint8_t* PathEntry(IndexState& ix);
+void SetCurrentFromPath(IndexState& ix);
+// Re-finds the current entry: 0 none, 1 same entry, 2 another entry.
+int Refind(IsamFile& f, IndexState& ix);
+void InsertKey(IsamFile& f, IndexState& ix, const uint8_t* key, uint32_t ptr);
+// Deletes (key, ptr); false when no such entry exists.
+bool DeleteKey(IsamFile& f, IndexState& ix, const uint8_t* key, uint32_t ptr);
+// Positions on the entry (key, ptr); false when absent.
+bool FindEntry(IsamFile& f, IndexState& ix, const uint8_t* key, uint32_t ptr);
+// Gives every node of an index, leaves first, to the index-node free list.
+void FreeTree(IsamFile& f, IndexState& ix);
+
+// ---- Free lists (FreeList.cpp)
+uint32_t TakeNumber(IsamFile& f, FreeList& fl);
+void GiveNumber(IsamFile& f, FreeList& fl, uint32_t n);
+void WriteFreeLists(IsamFile& f);
+void InvalidateFreeLists(IsamFile& f);
+
+// ---- Locks (Lock.cpp)
+uint32_t LockSlot(IsamFile& f);
+void TakeIndexLock(IsamFile& f, bool exclusive);
+void ReleaseIndexLock(IsamFile& f);
+bool TakeFileLock(Physical& p, IsamFile& f, bool exclusive, bool wait);
+void ReleaseFileLock(Physical& p);
+bool LockRecord(IsamFile& f, uint32_t n, bool wait);
+void UnlockRecord(IsamFile& f, uint32_t n);
+void ReleaseRecordLocks(IsamFile& f);
+bool HoldsRecord(const IsamFile& f, uint32_t n);
+bool TestRecord(IsamFile& f, uint32_t n);
+
+// ---- Records and positioning (Records.cpp)
+void ReadHeader(IsamFile& f);
+void WriteHeader(IsamFile& f);
+void Resync(IsamFile& f);
+void Commit(IsamFile& f);
+// Reads slot n into f.rec; raises dead_code when n is out of range or the slot is not live.
+void ReadSlot(IsamFile& f, uint32_t n, int dead_code);
+void DropPending(IsamFile& f);
+bool SlotLive(IsamFile& f, uint32_t n);
+uint32_t SlotMask(IsamFile& f);
+bool InIndex(IsamFile& f, size_t i, const uint8_t* record, uint32_t mask, uint8_t* key);
+uint32_t WriteRecord(IsamFile& f, const uint8_t* record);
+void RewriteRecord(IsamFile& f, uint32_t n, const uint8_t* record);
+void DeleteRecord(IsamFile& f, uint32_t n);
+bool Position(IsamFile& f, int mode, const uint8_t* record);
+void LoadCurrentRecord(IsamFile& f, uint8_t* out);
+void GotoRecord(IsamFile& f, uint32_t n);
+int FailCode(int mode);
+
+// ---- Handle table and lifecycle (Entry.cpp, Lifecycle.cpp)
+IsamFile* Lookup(int handle);
+void LoadDictionary(IsamFile& f);
+void FixShapes(IsamFile& f);
+int OpenHandle(const char* name, int mode, bool build_done);
+void CloseHandle(IsamFile& f);
+
+}  // namespace isam::detail

@@ -1,0 +1,317 @@
+// Records: the header at every operation, the commit order of a write, slots, writing, rewriting
+// and deleting with index maintenance, and positioning for the read modes.
+#include <cstring>
+#include <vector>
+
+#include "isam/IsamFile.h"
+#include "isam/Key.h"
+
+namespace isam::detail {
+
+void ReadHeader(IsamFile& f) {
+    ReadAt(f.idx_fd(), f.header.data(), size_t(f.ns), 0, kIndexFile);
+    HeaderFields h;
+    DecodeHeader(f.header.data(), h);
+    if (h.node_size != f.ns) Raise(kCorrupt);
+    f.hdr.data_free = h.data_free;
+    f.hdr.index_free = h.index_free;
+    f.hdr.highest_rec = h.highest_rec;
+    f.hdr.highest_node = h.highest_node;
+    f.hdr.change_counter = h.change_counter;
+    f.hdr.unique_id = h.unique_id;
+    if (h.file_flags & kFlagAppend)
+        f.state |= kStAppend;
+    else
+        f.state &= ~kStAppend;
+}
+
+void WriteHeader(IsamFile& f) {
+    f.hdr.nindexes = int(f.ix.size()) + ((f.state & kStNoPrimary) ? 1 : 0);
+    int flags = f.hdr.file_flags & ~(kFlagMasked | kFlagAppend | kFlagVarlen);
+    if (f.Masked()) flags |= kFlagMasked;
+    if (f.state & kStAppend) flags |= kFlagAppend;
+    if ((f.mode & 0x30) == 0x30) flags |= kFlagVarlen;
+    f.hdr.file_flags = flags;
+    EncodeHeader(f.header.data(), f.hdr);
+    WriteAt(f.idx_fd(), f.header.data(), size_t(f.ns), 0, kIndexFile);
+}
+
+void Resync(IsamFile& f) {
+    if (f.Exclusive()) return;
+    uint32_t held = f.hdr.change_counter;
+    ReadHeader(f);
+    if (f.hdr.change_counter != held) {
+        for (auto& ix : f.ix) InvalidateIndex(ix, false);
+        InvalidateFreeLists(f);
+    }
+}
+
+void DropPending(IsamFile& f) {
+    f.allocated = false;
+    f.freed_nodes.clear();
+    f.freed_recs.clear();
+    f.pending_nums.clear();
+    f.pending_bytes.clear();
+}
+
+// Commit order, so that a process killed between two writes leaves no number both in use and
+// free: new nodes, the header with the numbers taken, the slots, the changed nodes (parents
+// first), the deleted slots' flags, then the numbers given back and the header again.
+void Commit(IsamFile& f) {
+    FlushIndexes(f, true);
+    bool counted = false;
+    if (f.allocated) {
+        WriteFreeLists(f);
+        f.hdr.change_counter++;
+        counted = true;
+        WriteHeader(f);
+    }
+    for (size_t i = 0; i < f.pending_nums.size(); ++i)
+        WriteAt(f.dat_fd(), f.pending_bytes.data() + i * size_t(f.slotlen), size_t(f.slotlen),
+                f.SlotOffset(f.pending_nums[i]), kDataFile);
+    FlushIndexes(f, false);
+    const uint8_t dead = kDead;
+    for (uint32_t r : f.freed_recs)
+        WriteAt(f.dat_fd(), &dead, 1, f.SlotOffset(r) + f.reclen, kDataFile);
+    if (counted && f.freed_recs.empty() && f.freed_nodes.empty()) {
+        DropPending(f);
+        return;
+    }
+    // Giving a record back may take a node for a list node; keep going until nothing is left.
+    std::vector<uint32_t> recs = std::move(f.freed_recs);
+    f.freed_recs.clear();
+    while (!f.freed_nodes.empty() || !recs.empty()) {
+        std::vector<uint32_t> nodes = std::move(f.freed_nodes);
+        f.freed_nodes.clear();
+        for (uint32_t n : nodes) GiveNumber(f, f.node_free, n);
+        for (uint32_t r : recs) GiveNumber(f, f.data_free, r);
+        recs.clear();
+    }
+    WriteFreeLists(f);
+    if (!counted) f.hdr.change_counter++;
+    WriteHeader(f);
+    DropPending(f);
+}
+
+void ReadSlot(IsamFile& f, uint32_t n, int dead_code) {
+    if (n < 1 || n > f.hdr.highest_rec) Raise(dead_code);
+    size_t got = ReadSome(f.dat_fd(), f.rec.data(), size_t(f.slotlen), f.SlotOffset(n), kDataFile);
+    if (got < size_t(f.slotlen)) std::memset(f.rec.data() + got, 0, size_t(f.slotlen) - got);
+    if (f.rec[size_t(f.reclen)] != kLive) Raise(dead_code);
+}
+
+bool SlotLive(IsamFile& f, uint32_t n) {
+    if (n < 1 || n > f.hdr.highest_rec) return false;
+    uint8_t flag = 0;
+    if (ReadSome(f.dat_fd(), &flag, 1, f.SlotOffset(n) + f.reclen, kDataFile) != 1) return false;
+    return flag == kLive;
+}
+
+uint32_t SlotMask(IsamFile& f) {
+    return f.Masked() ? Be32(f.rec.data() + f.slotlen - 4) : 0;
+}
+
+bool InIndex(IsamFile& f, size_t i, const uint8_t* record, uint32_t mask, uint8_t* key) {
+    if (f.Masked() && i < 32 && (mask >> i) & 1u) return false;
+    BuildKey(f.ix[i].desc, record, key);
+    return !IsNullKey(f.ix[i].desc, key);
+}
+
+static void QueueSlot(IsamFile& f, uint32_t n, const uint8_t* record) {
+    size_t at = f.pending_bytes.size();
+    f.pending_bytes.resize(at + size_t(f.slotlen), 0);
+    uint8_t* slot = f.pending_bytes.data() + at;
+    std::memcpy(slot, record, size_t(f.reclen));
+    slot[f.reclen] = kLive;
+    if (f.Masked()) PutBe32(slot + f.slotlen - 4, f.mask);
+    f.pending_nums.push_back(n);
+}
+
+uint32_t WriteRecord(IsamFile& f, const uint8_t* record) {
+    uint8_t key[kMaxKeyLength];
+    if (f.IndexOnly()) {
+        BuildKey(f.ix[0].desc, record, key);
+        InsertKey(f, f.ix[0], key, uint32_t(f.my_recnum));
+        return uint32_t(f.my_recnum);
+    }
+    uint32_t highest = f.hdr.highest_rec;
+    uint32_t n = TakeNumber(f, f.data_free);
+    // A number from the free list must name a dead slot; a live one means a damaged list.
+    if (n <= highest && SlotLive(f, n)) Raise(kCorrupt);
+    for (size_t i = 0; i < f.ix.size(); ++i)
+        if (InIndex(f, i, record, f.mask, key)) InsertKey(f, f.ix[i], key, n);
+    QueueSlot(f, n, record);
+    return n;
+}
+
+void RewriteRecord(IsamFile& f, uint32_t n, const uint8_t* record) {
+    if ((f.state & kStRequireLock) && !HoldsRecord(f, n) && !f.Exclusive()) Raise(kNoCurrent);
+    if (!TestRecord(f, n)) Raise(kRecordLocked);
+    ReadSlot(f, n, kNoCurrent);
+    const uint32_t old_mask = SlotMask(f);
+    uint8_t okey[kMaxKeyLength], nkey[kMaxKeyLength];
+    for (size_t i = 0; i < f.ix.size(); ++i) {
+        bool old_in = InIndex(f, i, f.rec.data(), old_mask, okey);
+        bool new_in = InIndex(f, i, record, f.mask, nkey);
+        if (!old_in && !new_in) continue;
+        if (old_in && new_in && std::memcmp(okey, nkey, size_t(f.ix[i].shape.keylen)) == 0)
+            continue;
+        if (old_in) DeleteKey(f, f.ix[i], okey, n);  // a missing old entry is simply replaced
+        if (new_in) InsertKey(f, f.ix[i], nkey, n);
+    }
+    QueueSlot(f, n, record);
+}
+
+void DeleteRecord(IsamFile& f, uint32_t n) {
+    if ((f.state & kStRequireLock) && !HoldsRecord(f, n) && !f.Exclusive()) Raise(kNoCurrent);
+    if (!TestRecord(f, n)) Raise(kRecordLocked);
+    ReadSlot(f, n, kNoCurrent);
+    const uint32_t mask = SlotMask(f);
+    uint8_t key[kMaxKeyLength];
+    for (size_t i = 0; i < f.ix.size(); ++i)
+        if (InIndex(f, i, f.rec.data(), mask, key) && !DeleteKey(f, f.ix[i], key, n))
+            Raise(kNoRecord);
+    f.freed_recs.push_back(n);
+    UnlockRecord(f, n);
+}
+
+int FailCode(int mode) {
+    switch (mode) {
+        case CURRENT:
+            return kNoCurrent;
+        case EQUAL:
+        case GREATER:
+        case GREATER_EQUAL:
+            return kNoRecord;
+        default:
+            return kEndOfFile;
+    }
+}
+
+static bool PositionRecordOrder(IsamFile& f, int mode) {
+    int64_t pos = f.recpos, start, step;
+    switch (mode) {
+        case FIRST:
+            start = 1, step = 1;
+            break;
+        case LAST:
+            start = f.hdr.highest_rec, step = -1;
+            break;
+        case NEXT:
+        case GREATER:
+            start = pos + 1, step = 1;
+            break;
+        case PREV:
+            start = pos - 1, step = -1;
+            break;
+        case CURRENT:
+        case GREATER_EQUAL:
+            start = pos, step = 1;
+            break;
+        default:
+            start = f.my_recnum, step = 0;
+            break;
+    }
+    for (int64_t n = start;; n += step) {
+        if (n < 1 || n > int64_t(f.hdr.highest_rec)) return false;
+        if (SlotLive(f, uint32_t(n))) {
+            f.recpos = uint32_t(n);
+            f.my_recnum = int(n);
+            return true;
+        }
+        if (step == 0) return false;
+    }
+}
+
+bool Position(IsamFile& f, int mode, const uint8_t* record) {
+    if (f.cur_index < 0) return PositionRecordOrder(f, mode);
+    IndexState& ix = f.ix[size_t(f.cur_index)];
+    const int keylen = ix.shape.keylen;
+    bool ok = false;
+    switch (mode) {
+        case FIRST:
+            ok = GoFirst(f, ix);
+            break;
+        case LAST:
+            ok = GoLast(f, ix);
+            break;
+        case NEXT:
+        case PREV:
+        case CURRENT: {
+            if (ix.cur_rec == 0) return false;
+            const std::vector<uint8_t> old_key = ix.cur_key;
+            const uint32_t old_serial = ix.cur_serial;
+            int r = Refind(f, ix);
+            if (mode == NEXT)
+                ok = r == 1 ? StepNext(f, ix) : r == 2;
+            else if (mode == PREV)
+                ok = r == 0 ? GoLast(f, ix) : StepPrev(f, ix);
+            else
+                ok = r != 0;
+            // A scan must move through the keys in order; a tree that sends it back is damaged
+            // (and would otherwise loop for ever).
+            if (ok && r != 0 && mode != CURRENT) {
+                const uint8_t* e = PathEntry(ix);
+                int c = CompareKeys(ix.desc, e, old_key.data(), keylen);
+                if (c == 0 && ix.shape.serial_width) {
+                    uint32_t s = EntSerial(e, keylen);
+                    c = s < old_serial ? -1 : s > old_serial ? 1 : 0;
+                }
+                bool forward = mode == NEXT ? (r == 1 ? c > 0 : c >= 0) : c < 0;
+                if (!forward) Raise(kCorrupt);
+            }
+            break;
+        }
+        default: {
+            if (!record) Raise(kBadArgument);
+            uint8_t key[kMaxKeyLength];
+            BuildKey(ix.desc, record, key);
+            int len = ix.cmp_len > 0 ? ix.cmp_len : keylen;
+            ok = FindKey(f, ix, key, len, mode == GREATER);
+            if (ok && mode == EQUAL) ok = CompareKeys(ix.desc, PathEntry(ix), key, len) == 0;
+            if (!ok) ix.cur_key.assign(key, key + keylen);
+            break;
+        }
+    }
+    if (!ok) return false;
+    SetCurrentFromPath(ix);
+    f.my_recnum = int(ix.cur_rec);
+    return true;
+}
+
+void LoadCurrentRecord(IsamFile& f, uint8_t* out) {
+    if (f.IndexOnly()) {
+        IndexState& ix = f.ix[0];
+        RebuildRecord(ix.desc, ix.cur_key.data(), out);
+        return;
+    }
+    // An index entry naming a dead slot means the files are out of step.
+    ReadSlot(f, uint32_t(f.my_recnum), f.cur_index < 0 ? kNoCurrent : kCorrupt);
+    std::memcpy(out, f.rec.data(), size_t(f.reclen));
+    if (f.Masked()) f.mask = SlotMask(f);
+}
+
+void GotoRecord(IsamFile& f, uint32_t n) {
+    if (f.cur_index < 0) {
+        if (f.IndexOnly() || !SlotLive(f, n)) Raise(kNoRecord);
+        f.recpos = n;
+        f.my_recnum = int(n);
+        return;
+    }
+    IndexState& ix = f.ix[size_t(f.cur_index)];
+    bool ok = false;
+    if (f.IndexOnly()) {
+        for (ok = GoFirst(f, ix); ok; ok = StepNext(f, ix))
+            if (EntPtr(PathEntry(ix), ix.shape.keylen) == n) break;
+    } else {
+        ReadSlot(f, n, kNoRecord);
+        uint8_t key[kMaxKeyLength];
+        ok = InIndex(f, size_t(f.cur_index), f.rec.data(), SlotMask(f), key) &&
+             FindEntry(f, ix, key, n);
+    }
+    if (!ok) Raise(kNoRecord);
+    SetCurrentFromPath(ix);
+    f.my_recnum = int(n);
+}
+
+}  // namespace isam::detail

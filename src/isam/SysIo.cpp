@@ -1,0 +1,108 @@
+// File names with link-file redirection, whole reads and writes at an offset, and byte-range
+// locks on the lock file (open-file-description locks, so each open file owns its locks).
+#include <fcntl.h>
+#include <sched.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+
+#include "isam/IsamFile.h"
+
+namespace isam::detail {
+
+std::string FilePath(const std::string& name, const char* ext) {
+    std::string base = name;
+    std::string link = name + ".lnk";
+    if (FILE* fp = std::fopen(link.c_str(), "r")) {
+        char line[256];
+        if (std::fgets(line, sizeof line, fp)) {
+            std::string target(line);
+            while (!target.empty() && (target.back() == '\n' || target.back() == '\r'))
+                target.pop_back();
+            for (char& c : target)
+                if (c == '\\') c = '/';
+            if (target.size() >= 2 && target[1] == ':') target.erase(0, 2);
+            // A link file without a usable line is treated as absent.
+            if (!target.empty()) base = target;
+        }
+        std::fclose(fp);
+    }
+    return base + ext;
+}
+
+size_t ReadSome(int fd, void* buf, size_t n, off_t off, int kind) {
+    size_t done = 0;
+    auto* p = static_cast<uint8_t*>(buf);
+    while (done < n) {
+        ssize_t r = ::pread(fd, p + done, n - done, off + off_t(done));
+        if (r < 0) {
+            if (errno == EINTR) continue;
+            RaiseSystem(kind + kStepRead);
+        }
+        if (r == 0) break;
+        done += size_t(r);
+    }
+    return done;
+}
+
+void ReadAt(int fd, void* buf, size_t n, off_t off, int kind) {
+    // A node or slot cut short by the end of the file means the file is damaged.
+    if (ReadSome(fd, buf, n, off, kind) != n) Raise(kCorrupt);
+}
+
+void WriteAt(int fd, const void* buf, size_t n, off_t off, int kind) {
+    size_t done = 0;
+    auto* p = static_cast<const uint8_t*>(buf);
+    while (done < n) {
+        ssize_t r = ::pwrite(fd, p + done, n - done, off + off_t(done));
+        if (r < 0) {
+            if (errno == EINTR) continue;
+            RaiseSystem(kind + kStepWrite);
+        }
+        if (r == 0) {
+            errno = ENOSPC;
+            RaiseSystem(kind + kStepWrite);
+        }
+        done += size_t(r);
+    }
+}
+
+static int SetLock(int fd, short type, off_t off, off_t len) {
+    struct flock fl {};
+    fl.l_type = type;
+    fl.l_whence = SEEK_SET;
+    fl.l_start = off;
+    fl.l_len = len;
+    fl.l_pid = 0;
+    return ::fcntl(fd, F_OFD_SETLK, &fl);
+}
+
+bool LockRange(int fd, off_t off, off_t len, bool wait) {
+    int spins = 0;
+    for (;;) {
+        if (SetLock(fd, F_WRLCK, off, len) == 0) return true;
+        int err = errno;
+        bool conflict = err == EAGAIN || err == EACCES;
+        if (!conflict && err != EINTR && err != EDEADLK) RaiseSystem(kLockFile + kStepLock);
+        if (conflict && !wait) return false;
+        // Waiting: yield a few times, then sleep briefly between attempts.
+        if (++spins < 20) {
+            sched_yield();
+        } else {
+            struct timespec ts {
+                0, spins < 200 ? 100000 : 1000000
+            };
+            nanosleep(&ts, nullptr);
+        }
+    }
+}
+
+void UnlockRange(int fd, off_t off, off_t len) {
+    while (SetLock(fd, F_UNLCK, off, len) != 0) {
+        if (errno != EINTR) RaiseSystem(kLockFile + kStepLock);
+    }
+}
+
+}  // namespace isam::detail

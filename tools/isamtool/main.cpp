@@ -1,0 +1,276 @@
+// isamtool: builds, fills, dumps, checks and repairs ISAM files; adds and drops indexes; clusters.
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "isam/Check.h"
+#include "isam/Isam.h"
+
+namespace {
+
+const char kUsage[] =
+    "usage: isamtool build NAME --reclen N --key SPEC [--flags F] [--mode M]\n"
+    "       isamtool addindex NAME --key SPEC [--flags F]\n"
+    "       isamtool delindex NAME --key SPEC\n"
+    "       isamtool write NAME            (records on stdin, one per line, as hex)\n"
+    "       isamtool rewrite NAME RECNUM HEX\n"
+    "       isamtool delete NAME RECNUM\n"
+    "       isamtool dump NAME [--index N]\n"
+    "       isamtool check NAME\n"
+    "       isamtool repair NAME\n"
+    "       isamtool cluster NAME --index N\n"
+    "       isamtool info NAME\n"
+    "SPEC is START:LEN:TYPE[,START:LEN:TYPE...] (TYPE 0-7, +128 descending) or - for none.\n";
+
+int Usage() {
+    std::fputs(kUsage, stderr);
+    return 2;
+}
+
+// Reports the engine's error for an operation and answers the exit status.
+int EngineFailure(const char* what) {
+    std::fprintf(stderr, "isamtool: %s: %s (%d)\n", what, isam::ErrorText(isam::last_error),
+                 isam::last_error);
+    return 1;
+}
+
+bool ParseNumber(const std::string& s, long* out) {
+    if (s.empty()) return false;
+    char* end = nullptr;
+    errno = 0;
+    long v = std::strtol(s.c_str(), &end, 0);
+    if (errno != 0 || *end != '\0') return false;
+    *out = v;
+    return true;
+}
+
+bool ParseKey(const std::string& spec, long flags, isam::KeyDesc* key) {
+    *key = isam::KeyDesc{};
+    key->flags = int(flags);
+    if (spec == "-") return true;
+    size_t pos = 0;
+    while (pos <= spec.size()) {
+        size_t comma = spec.find(',', pos);
+        std::string part =
+            spec.substr(pos, comma == std::string::npos ? std::string::npos : comma - pos);
+        long v[3];
+        size_t c1 = part.find(':'), c2 = c1 == std::string::npos ? c1 : part.find(':', c1 + 1);
+        if (c2 == std::string::npos || key->nparts >= isam::kMaxKeyParts) return false;
+        if (!ParseNumber(part.substr(0, c1), &v[0]) ||
+            !ParseNumber(part.substr(c1 + 1, c2 - c1 - 1), &v[1]) ||
+            !ParseNumber(part.substr(c2 + 1), &v[2]))
+            return false;
+        key->parts[key->nparts++] = {int(v[0]), int(v[1]), int(v[2])};
+        if (comma == std::string::npos) break;
+        pos = comma + 1;
+    }
+    return true;
+}
+
+bool FromHex(const std::string& hex, size_t len, std::vector<unsigned char>* out) {
+    if (hex.size() != len * 2) return false;
+    out->assign(len, 0);
+    for (size_t i = 0; i < len; ++i) {
+        int hi = std::isxdigit((unsigned char)hex[2 * i])
+                     ? std::stoi(hex.substr(2 * i, 1), nullptr, 16)
+                     : -1;
+        int lo = std::isxdigit((unsigned char)hex[2 * i + 1])
+                     ? std::stoi(hex.substr(2 * i + 1, 1), nullptr, 16)
+                     : -1;
+        if (hi < 0 || lo < 0) return false;
+        (*out)[i] = (unsigned char)(hi * 16 + lo);
+    }
+    return true;
+}
+
+std::string ToHex(const unsigned char* p, size_t n) {
+    static const char digits[] = "0123456789abcdef";
+    std::string s;
+    s.reserve(n * 2);
+    for (size_t i = 0; i < n; ++i) {
+        s += digits[p[i] >> 4];
+        s += digits[p[i] & 15];
+    }
+    return s;
+}
+
+struct Args {
+    std::string command, name;
+    std::vector<std::string> positional;
+    std::string key;
+    long reclen = -1, flags = 0, mode = -1, index = -1;
+};
+
+bool ParseArgs(int argc, char** argv, Args* a) {
+    if (argc < 3) return false;
+    a->command = argv[1];
+    a->name = argv[2];
+    for (int i = 3; i < argc; ++i) {
+        std::string opt = argv[i];
+        auto value = [&](long* out) { return i + 1 < argc && ParseNumber(argv[++i], out); };
+        if (opt == "--reclen") {
+            if (!value(&a->reclen)) return false;
+        } else if (opt == "--flags") {
+            if (!value(&a->flags)) return false;
+        } else if (opt == "--mode") {
+            if (!value(&a->mode)) return false;
+        } else if (opt == "--index") {
+            if (!value(&a->index)) return false;
+        } else if (opt == "--key") {
+            if (i + 1 >= argc) return false;
+            a->key = argv[++i];
+        } else if (opt.rfind("--", 0) == 0) {
+            return false;
+        } else {
+            a->positional.push_back(opt);
+        }
+    }
+    return true;
+}
+
+class Handle {
+  public:
+    explicit Handle(int h) : h_(h) {}
+    ~Handle() {
+        if (h_ >= 0) isam::ISCLOSE(h_);
+    }
+    int get() const { return h_; }
+
+  private:
+    int h_;
+};
+
+int Dump(const Args& a) {
+    Handle h(isam::ISOPEN(a.name.c_str(), isam::OPEN_INPUT));
+    if (h.get() < 0) return EngineFailure("open");
+    long index = a.index < 0 ? 1 : a.index;
+    if (isam::ISSELECTINDEX(h.get(), int(index), false) < 0) return EngineFailure("select index");
+    std::vector<unsigned char> rec(size_t(isam::RecordLength(h.get())) + 1, 0);
+    int mode = isam::FIRST;
+    for (;; mode = isam::NEXT) {
+        if (isam::ISREAD(h.get(), rec.data(), mode) < 0) {
+            if (isam::last_error == isam::kEndOfFile) break;
+            return EngineFailure("read");
+        }
+        std::printf("%d %s\n", isam::last_recnum, ToHex(rec.data(), rec.size() - 1).c_str());
+    }
+    return 0;
+}
+
+int Write(const Args& a) {
+    Handle h(isam::ISOPEN(a.name.c_str(), isam::OPEN_INOUT));
+    if (h.get() < 0) return EngineFailure("open");
+    const size_t len = size_t(isam::RecordLength(h.get()));
+    std::string line;
+    std::vector<unsigned char> rec;
+    for (int number = 1; std::getline(std::cin, line); ++number) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (!FromHex(line, len, &rec)) {
+            std::fprintf(stderr, "isamtool: line %d: expected %zu hex digits\n", number, len * 2);
+            return 1;
+        }
+        if (isam::ISWRITE(h.get(), rec.data()) < 0) return EngineFailure("write");
+        std::printf("%d\n", isam::last_recnum);
+    }
+    return 0;
+}
+
+int Run(const Args& a) {
+    const std::string& cmd = a.command;
+    const char* name = a.name.c_str();
+    isam::KeyDesc key;
+    if (cmd == "build") {
+        if (a.reclen < 0 || a.key.empty() || !ParseKey(a.key, a.flags, &key)) return Usage();
+        int mode = a.mode < 0 ? isam::OPEN_INOUT : int(a.mode);
+        int h = isam::ISBUILD(name, int(a.reclen), key, mode);
+        if (h < 0) return EngineFailure("build");
+        isam::ISCLOSE(h);
+        return 0;
+    }
+    if (cmd == "addindex" || cmd == "delindex") {
+        if (a.key.empty() || !ParseKey(a.key, a.flags, &key)) return Usage();
+        Handle h(isam::ISOPEN(name, isam::OPEN_INOUT));
+        if (h.get() < 0) return EngineFailure("open");
+        int rc =
+            cmd == "addindex" ? isam::ISADDINDEX(h.get(), key) : isam::ISDELINDEX(h.get(), key);
+        return rc < 0 ? EngineFailure(cmd.c_str()) : 0;
+    }
+    if (cmd == "write") return Write(a);
+    if (cmd == "rewrite" || cmd == "delete") {
+        long recnum;
+        size_t want = cmd == "rewrite" ? 2 : 1;
+        if (a.positional.size() != want || !ParseNumber(a.positional[0], &recnum)) return Usage();
+        Handle h(isam::ISOPEN(name, isam::OPEN_INOUT));
+        if (h.get() < 0) return EngineFailure("open");
+        if (cmd == "delete")
+            return isam::ISDELREC(h.get(), int32_t(recnum)) < 0 ? EngineFailure("delete") : 0;
+        std::vector<unsigned char> rec;
+        if (!FromHex(a.positional[1], size_t(isam::RecordLength(h.get())), &rec)) {
+            std::fprintf(stderr, "isamtool: expected %d hex digits\n",
+                         isam::RecordLength(h.get()) * 2);
+            return 1;
+        }
+        return isam::ISREWREC(h.get(), int32_t(recnum), rec.data()) < 0 ? EngineFailure("rewrite")
+                                                                        : 0;
+    }
+    if (cmd == "dump") return Dump(a);
+    if (cmd == "check") {
+        std::vector<std::string> problems, notes;
+        bool ok = isam::CheckFiles(name, &problems, &notes);
+        for (const auto& n : notes) std::printf("note: %s\n", n.c_str());
+        for (const auto& p : problems) std::printf("%s\n", p.c_str());
+        if (ok) std::printf("ok\n");
+        return ok ? 0 : 1;
+    }
+    if (cmd == "repair") {
+        if (isam::RepairFiles(name) < 0) return EngineFailure("repair");
+        std::printf("repaired\n");
+        return 0;
+    }
+    if (cmd == "cluster") {
+        if (a.index < 0) return Usage();
+        int h = isam::ISOPEN(name, isam::OPEN_INOUT | isam::LOCKMODE_EXCL);
+        if (h < 0) return EngineFailure("open");
+        isam::KeyDesc* chosen = nullptr;
+        if (a.index == 0) {
+            chosen = &key;
+        } else if (isam::IndexKey(h, int(a.index), &key)) {
+            chosen = &key;
+        } else {
+            isam::ISCLOSE(h);
+            std::fprintf(stderr, "isamtool: cluster: no index %ld\n", a.index);
+            return 1;
+        }
+        int nh = isam::ISCLUSTER(h, chosen);
+        if (nh < 0) {
+            int err = isam::last_error;
+            isam::ISCLOSEALL();
+            isam::last_error = err;
+            return EngineFailure("cluster");
+        }
+        isam::ISCLOSE(nh);
+        return 0;
+    }
+    if (cmd == "info") {
+        std::string text;
+        if (!isam::DescribeFiles(name, &text)) {
+            std::fprintf(stderr, "isamtool: info: %s\n", text.c_str());
+            return 1;
+        }
+        std::fputs(text.c_str(), stdout);
+        return 0;
+    }
+    return Usage();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    Args args;
+    if (!ParseArgs(argc, argv, &args)) return Usage();
+    return Run(args);
+}
