@@ -1,6 +1,7 @@
 #include "script/Raster.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "script/CommandTable.h"
 
@@ -36,12 +37,17 @@ void BlitRect(QImage& dst, int dx, int dy, const QImage& src, int sx, int sy, in
     w = std::min(w, dst.width() - dx);
     h = std::min(h, dst.height() - dy);
     if (w <= 0 || h <= 0) return;
+    // Row pointers are taken once: scanLine() on a writable image checks for sharing each call.
+    uchar* dst_bits = dst.bits();
+    const qsizetype dst_stride = dst.bytesPerLine();
+    const uchar* src_bits = src.constBits();
+    const qsizetype src_stride = src.bytesPerLine();
     for (int row = 0; row < h; ++row) {
-        auto* d = reinterpret_cast<uint32_t*>(dst.scanLine(dy + row)) + dx;
-        auto* s = reinterpret_cast<const uint32_t*>(src.constScanLine(sy + row)) + sx;
+        auto* d = reinterpret_cast<uint32_t*>(dst_bits + (dy + row) * dst_stride) + dx;
+        auto* s = reinterpret_cast<const uint32_t*>(src_bits + (sy + row) * src_stride) + sx;
         switch (op) {
             case RasterOp::kCopy:
-                std::copy(s, s + w, d);
+                std::memcpy(d, s, static_cast<size_t>(w) * 4);
                 break;
             case RasterOp::kAnd:
                 for (int i = 0; i < w; ++i) d[i] &= (s[i] | 0xFF000000u);
