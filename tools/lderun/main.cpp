@@ -1,6 +1,6 @@
 // lderun: runs a compiled lesson script on a headless stage and prints the outcome as JSON.
 //   lderun SCRIPT [--dir COURSE] [--ticks N] [--trace FILE] [--answer TEXT]...
-//          [--set KEY=VALUE]... [--png FILE]
+//          [--set KEY=VALUE]... [--ini FILE] [--png FILE]
 #include <QApplication>
 #include <QImage>
 #include <QWidget>
@@ -14,6 +14,7 @@
 
 #include "data/ConfigTable.h"
 #include "data/OptionFlags.h"
+#include "data/ProductRecord.h"
 #include "platform/Path.h"
 #include "script/CommandTable.h"
 #include "script/HeadlessHost.h"
@@ -27,7 +28,7 @@ int Usage() {
     std::fprintf(
         stderr,
         "usage: lderun SCRIPT [--dir COURSE] [--ticks N] [--trace FILE] [--answer TEXT]...\n"
-        "              [--set KEY=VALUE]... [--png FILE]\n");
+        "              [--set KEY=VALUE]... [--ini FILE] [--png FILE]\n");
     return 2;
 }
 
@@ -58,7 +59,7 @@ std::string Absolute(const std::string& path) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    std::string script_name, dir = ".", trace_path, png_path;
+    std::string script_name, dir = ".", trace_path, png_path, ini_path;
     long ticks_limit = 10000;
     std::vector<std::string> answers, sets;
     for (int i = 1; i < argc; ++i) {
@@ -86,10 +87,13 @@ int main(int argc, char** argv) {
         } else if (a == "--set") {
             if (!value(v)) return Usage();
             sets.push_back(v);
-        } else if (a.rfind("--", 0) == 0 || !script_name.empty())
+        } else if (a == "--ini") {
+            if (!value(ini_path)) return Usage();
+        } else if (a.rfind("--", 0) == 0 || !script_name.empty()) {
             return Usage();
-        else
+        } else {
             script_name = a;
+        }
     }
     if (script_name.empty()) return Usage();
 
@@ -98,6 +102,7 @@ int main(int argc, char** argv) {
         script_name = Absolute(script_name);
     }
     if (!trace_path.empty()) trace_path = Absolute(trace_path);
+    if (!ini_path.empty()) ini_path = Absolute(ini_path);
     if (!png_path.empty()) png_path = Absolute(png_path);
     if (chdir(dir.c_str()) != 0) {
         std::fprintf(stderr, "lderun: cannot enter %s\n", dir.c_str());
@@ -109,6 +114,7 @@ int main(int argc, char** argv) {
     platform::SetProgramPath("lderun");
 
     data::ConfigTable config;
+    if (!ini_path.empty() && config.LoadConfiguration(ini_path) != 0) return 1;
     for (const std::string& s : sets) {
         if (!config.ApplyOptionLine(s)) {
             std::fprintf(stderr, "lderun: unknown setting %s\n", s.c_str());
@@ -136,7 +142,12 @@ int main(int argc, char** argv) {
     script::ScriptEngine::Settings settings;
     settings.config = &config;
     settings.options = &options;
-    settings.data_dir = ".";
+    // The data directory of the course's product catalogue when it names one, else the course.
+    data::ProductRecord product;
+    settings.data_dir = data::LoadProduct(config, platform::ProgramPath(), product) == 1 &&
+                                !product.data_dir.empty()
+                            ? product.data_dir
+                            : ".";
     settings.app_title = "lderun";
     engine.SetSettings(settings);
     engine.SetTraceLog(&trace);

@@ -1,0 +1,36 @@
+# The demo course's lesson scripts: assembled with ldeasm into DATA/LDE (named with the
+# Directory= prefix D1 of DEMO.INI), with the pictures and pop-up menu texts they use.
+if(TARGET demo_course AND TARGET ldeasm)
+  foreach(name INTRO VALVE)
+    set(src ${CMAKE_CURRENT_LIST_DIR}/lde/${name}.lds)
+    set(out ${DEMO_COURSE_DIR}/DATA/LDE/D1${name})
+    add_custom_command(OUTPUT ${out}
+      COMMAND ${CMAKE_COMMAND} -E make_directory ${DEMO_COURSE_DIR}/DATA/LDE
+      COMMAND ldeasm asm ${src} ${out}
+      DEPENDS ${src} ldeasm
+      COMMENT "Assembling lesson script D1${name}"
+      VERBATIM)
+    set_property(GLOBAL APPEND PROPERTY DEMO_COURSE_OUTPUTS ${out})
+  endforeach()
+
+  if(COMMAND demo_course_message)
+    foreach(lang GB FR)
+      demo_course_message(lde/msg/${lang}/VALVE.txt MSG/${lang}/D1VALVE.MSG)
+    endforeach()
+  endif()
+
+  find_program(DEMO_SCRIPTS_IMAGEMAGICK NAMES convert-im6.q16 convert-im6 convert)
+  if(DEMO_SCRIPTS_IMAGEMAGICK)
+    set(stamp ${CMAKE_CURRENT_BINARY_DIR}/script_pictures.stamp)
+    add_custom_command(OUTPUT ${stamp}
+      COMMAND ${CMAKE_COMMAND} -E env IM=${DEMO_SCRIPTS_IMAGEMAGICK}
+              sh ${CMAKE_CURRENT_LIST_DIR}/lde/make_pictures.sh ${DEMO_COURSE_DIR}
+      COMMAND ${CMAKE_COMMAND} -E touch ${stamp}
+      DEPENDS ${CMAKE_CURRENT_LIST_DIR}/lde/make_pictures.sh
+      COMMENT "Making the pictures of the demo's lesson scripts"
+      VERBATIM)
+    set_property(GLOBAL APPEND PROPERTY DEMO_COURSE_OUTPUTS ${stamp})
+  else()
+    message(STATUS "demo course: ImageMagick missing, the lesson scripts' pictures left out")
+  endif()
+endif()
