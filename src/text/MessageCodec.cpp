@@ -35,10 +35,15 @@ void Scramble(char* data, size_t n, int32_t seed) {
 
 uint32_t TextChecksum(std::string_view text, uint32_t modulus) {
     if (modulus == 0) return 0;
+    // a mod modulus through a precomputed reciprocal (exact for every 32-bit a): a division
+    // per byte would dominate the cost of reading a text.
+    const uint64_t reciprocal = UINT64_MAX / modulus + 1;
     uint32_t sum = 0;
     for (char c : text) {
         if (c == '\0') break;
-        sum = (sum * 64u + static_cast<unsigned char>(c)) % modulus;
+        const uint32_t a = sum * 64u + static_cast<unsigned char>(c);
+        const uint64_t low = reciprocal * a;
+        sum = static_cast<uint32_t>((static_cast<unsigned __int128>(low) * modulus) >> 64);
     }
     return sum;
 }
