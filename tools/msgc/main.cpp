@@ -127,8 +127,9 @@ int Dump(int argc, char** argv) {
     }
     text::MessageFile file;
     if (!file.Open(path, 0)) {
-        const char* why = file.State() == text::MessageFile::kBadTable ? "bad offset table"
-                                                                       : std::strerror(ENOENT);
+        const char* why = file.State() == text::MessageFile::kBadTable
+                              ? "not a valid message file (bad offset table or link chain)"
+                              : std::strerror(ENOENT);
         std::fprintf(stderr, "msgc: cannot open %s: %s\n", argv[2], why);
         return 1;
     }
