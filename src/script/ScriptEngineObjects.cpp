@@ -144,9 +144,13 @@ void ScriptEngine::CreateBaseObjects() {
         bg->rec.width = bg->rec.target_width = bg->rec.prev_width = picture_->width();
         background_copy_ = picture_->copy();
     }
-    if (!FindObject(kPanel, kPanelId)) {
-        StageObject* panel = Allocate(kPanel, kPanelId);
+    StageObject* panel = FindObject(kPanel, kPanelId);
+    if (!panel) {
+        panel = Allocate(kPanel, kPanelId);
         panel->rec.display_class = kClassPanel;
+    }
+    // A panel control bound since the object was made takes it over.
+    if (panel->panel_control != panel_) {
         panel->panel_control = panel_;
         if (panel_) {
             const QRect r = panel_->geometry();

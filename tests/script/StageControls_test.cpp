@@ -1,0 +1,102 @@
+// The Qt side of stage objects: image controls laid over images, the panel control, gauges.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QSlider>
+#include <QWidget>
+
+#include "EngineFixture.h"
+#include "script/ImageControl.h"
+
+namespace script {
+namespace {
+
+class ControlsTest : public EngineFixture {
+  protected:
+    void SetUp() override {
+        EngineFixture::SetUp();
+        stage_ = std::make_unique<QWidget>();
+        stage_->resize(200, 150);
+        panel_ = new QWidget(stage_.get());
+        panel_->setGeometry(5, 100, 60, 30);
+        engine_->Bind(stage_.get(), panel_, &picture_);
+        engine_->Start();
+    }
+    void TearDown() override {
+        engine_.reset();
+        stage_.reset();
+        EngineFixture::TearDown();
+    }
+    // Direct children of the stage other than the panel and gauges: the image controls.
+    std::vector<QWidget*> Controls() const {
+        std::vector<QWidget*> out;
+        for (QWidget* w : stage_->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
+            if (w != panel_ && !qobject_cast<QSlider*>(w)) out.push_back(w);
+        }
+        return out;
+    }
+    std::unique_ptr<QWidget> stage_;
+    QWidget* panel_ = nullptr;
+};
+
+TEST_F(ControlsTest, ImageControlFollowsItsObject) {
+    WritePicture("P", 10, 8, Qt::red);
+    WriteScript("CTL",
+                ".lines off\nBmp \"P\", 20, 30 @ 1\nHint \"Pump\" @ 1\n"
+                "MoveTo 40, 30, 10 @ 1\nSync\nSize 16, 12 @ 1\n");
+    RunToEnd("CTL");
+    ASSERT_EQ(Controls().size(), 1u);
+    QWidget* c = Controls()[0];
+    EXPECT_EQ(c, engine_->Find(kBmp, 1)->control.data());
+    EXPECT_EQ(c->geometry(), QRect(40, 30, 12, 16));
+    EXPECT_EQ(c->toolTip(), "Pump");
+    WriteScript("OFF", ".lines off\nHideHint @ 1\n");
+    RunToEnd("OFF");
+    EXPECT_TRUE(c->toolTip().isEmpty());
+    WriteScript("GONE", ".lines off\nClear @ 1\n");
+    RunToEnd("GONE");
+    EXPECT_TRUE(Controls().empty());
+}
+
+TEST_F(ControlsTest, PanelObjectDrivesThePanelControl) {
+    const StageObject* panel = engine_->Find(kPanel, kPanelId);
+    ASSERT_NE(panel, nullptr);
+    EXPECT_EQ(panel->rec.x, 5);
+    EXPECT_EQ(panel->rec.width, 60);
+    WriteScript("PAN", ".lines off\nSetPos 15, 90 @ Panel\nSetWidth 80 @ Panel\nHide @ Panel\n");
+    RunToEnd("PAN");
+    EXPECT_EQ(panel_->geometry(), QRect(15, 90, 80, 30));
+    EXPECT_TRUE(panel_->isHidden());
+}
+
+TEST_F(ControlsTest, GaugesAreSlidersOnTheStageAtMostFive) {
+    WritePicture("P", 4, 4, Qt::red);
+    std::string src = ".lines off\n";
+    for (int id = 1; id <= 6; ++id) {
+        src += "Bmp \"P\", 0, 0 @ " + std::to_string(id) + "\nGaugeCreateH 10, " +
+               std::to_string(id * 20) + ", 120, 0 @ " + std::to_string(id) + "\n";
+    }
+    src += "GaugeTrackBar 0, 50, 20 @ 2\nGaugeDelete @ 3\n";
+    WriteScript("GAUGE", src);
+    RunToEnd("GAUGE");
+    auto sliders = stage_->findChildren<QSlider*>();
+    ASSERT_EQ(sliders.size(), 4);  // five made, one deleted, the sixth refused
+    QSlider* shown = nullptr;
+    for (QSlider* s : sliders) {
+        if (!s->isHidden()) shown = s;
+    }
+    ASSERT_NE(shown, nullptr);
+    EXPECT_EQ(shown->geometry(), QRect(10, 40, 120, 30));
+    EXPECT_EQ(shown->maximum(), 50);
+    EXPECT_EQ(shown->value(), 20);
+    EXPECT_EQ(engine_->Gauges()[1].position, 20);
+}
+
+}  // namespace
+}  // namespace script
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}

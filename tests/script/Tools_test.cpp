@@ -1,0 +1,95 @@
+// ldeasm and lderun as a course author uses them: assemble, disassemble, run headless.
+#include <gtest/gtest.h>
+
+#include <QImage>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+struct Result {
+    int status = -1;
+    std::string out;
+};
+
+Result Shell(const std::string& command) {
+    Result r;
+    FILE* p = popen((command + " 2>/dev/null").c_str(), "r");
+    if (!p) return r;
+    char buf[4096];
+    size_t n;
+    while ((n = fread(buf, 1, sizeof buf, p)) > 0) r.out.append(buf, n);
+    int status = pclose(p);
+    r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return r;
+}
+
+class ToolsTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        char pattern[] = "/tmp/script_tools_XXXXXX";
+        ASSERT_NE(mkdtemp(pattern), nullptr);
+        dir_ = pattern;
+        std::filesystem::create_directories(dir_ + "/LDE");
+        std::filesystem::create_directories(dir_ + "/BMP");
+        QImage img(6, 4, QImage::Format_RGB32);
+        img.fill(Qt::red);
+        ASSERT_TRUE(img.save(QString::fromStdString(dir_ + "/BMP/P.BMP"), "BMP"));
+    }
+    void TearDown() override { std::filesystem::remove_all(dir_); }
+    void Write(const std::string& name, const std::string& text) {
+        std::ofstream(dir_ + "/" + name) << text;
+    }
+    std::string dir_;
+};
+
+TEST_F(ToolsTest, AssembleRunAndDisassemble) {
+    Write("a.lds",
+          "Bmp \"P\", 30, 40 @ 2\nIdent \"caf\xC3\xA9\" @ 2\nMoveX 50, 5 @ 2\n"
+          "$0 = DialogBox \"Go?\", YESNO\n");
+    ASSERT_EQ(Shell(std::string(LDEASM) + " asm " + dir_ + "/a.lds " + dir_ + "/LDE/A").status, 0);
+    Result run = Shell(std::string(LDERUN) + " A --dir " + dir_ + " --answer no --png " + dir_ +
+                       "/stage.png --trace " + dir_ + "/trace.txt");
+    ASSERT_EQ(run.status, 0);
+    EXPECT_NE(run.out.find("\"ended\": true"), std::string::npos) << run.out;
+    EXPECT_NE(
+        run.out.find("{\"id\": 2, \"kind\": 2, \"class\": 2, \"x\": 50, \"y\": 40, \"width\": 6, "
+                     "\"height\": 4, \"visible\": true, \"label\": \"caf\xC3\xA9\", \"type\": 3}"),
+        std::string::npos)
+        << run.out;
+    EXPECT_NE(run.out.find("\"variables\": [[\"NO\"], [], [], [], []]"), std::string::npos)
+        << run.out;
+    QImage stage(QString::fromStdString(dir_ + "/stage.png"));
+    ASSERT_FALSE(stage.isNull());
+    EXPECT_EQ(stage.pixel(52, 42) & 0xFFFFFF, 0xFF0000u);
+    std::ifstream trace(dir_ + "/trace.txt");
+    std::string first;
+    std::getline(trace, first);
+    EXPECT_EQ(first.rfind(">>", 0), 0u);
+
+    Result dis = Shell(std::string(LDEASM) + " dis " + dir_ + "/LDE/A");
+    ASSERT_EQ(dis.status, 0);
+    EXPECT_NE(dis.out.find("MoveX 50, 5 @ 2 Bmp"), std::string::npos) << dis.out;
+}
+
+TEST_F(ToolsTest, ExitCodes) {
+    Write("bad.lds", "Show\n");
+    EXPECT_EQ(Shell(std::string(LDEASM) + " asm " + dir_ + "/bad.lds " + dir_ + "/LDE/B").status,
+              1);
+    EXPECT_EQ(Shell(std::string(LDEASM) + " nonsense").status, 2);
+    EXPECT_EQ(Shell(std::string(LDERUN) + " MISSING --dir " + dir_).status, 1);
+    EXPECT_EQ(Shell(std::string(LDERUN) + " --ticks").status, 2);
+    Write("loop.lds", "head:\nLoop 0, out\nEndLoop head\nout:\n");
+    ASSERT_EQ(Shell(std::string(LDEASM) + " asm " + dir_ + "/loop.lds " + dir_ + "/LDE/L").status,
+              0);
+    Result r = Shell(std::string(LDERUN) + " L --dir " + dir_ + " --ticks 25");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_NE(r.out.find("{\"ended\": false, \"ticks\": 25,"), std::string::npos) << r.out;
+}
+
+}  // namespace
