@@ -140,6 +140,7 @@ void ScriptEngine::CreateBaseObjects() {
         bg->rec.script = file_.Name().substr(0, 20);
         bg->working = QImage(picture_->size(), QImage::Format_RGB32);
         bg->working.fill(Qt::white);
+        bg->rec.colour = 0xFFFFFF;  // the colour it was filled with
         bg->rec.height = bg->rec.target_height = bg->rec.prev_height = picture_->height();
         bg->rec.width = bg->rec.target_width = bg->rec.prev_width = picture_->width();
         background_copy_ = picture_->copy();
@@ -406,6 +407,7 @@ void ScriptEngine::Refresh() {
     if (StageObject* bg = FindObject(kBackground, kBackgroundId)) {
         if (bg->rec.path.empty()) {
             FillColour(*bg, bg->rec.colour);
+            Blit(*picture_, 0, 0, bg->working, RasterOp::kCopy);
         } else {
             LoadBitmap(*bg, bg->rec.path, bg->rec.x, bg->rec.y);
         }
