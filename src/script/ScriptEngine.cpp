@@ -106,6 +106,11 @@ void ScriptEngine::EnsureMessageFile() {
     vte_->InstallFormats(text::MessageFile::EngineFormats());
     if (!lang.empty() && vte_->Open(data::MessagePath(lang, "VTE"))) {
         vte_->InstallFormats(text::MessageFile::EngineFormats());
+        // A version unlike the main file's is reported by the message file; its texts serve.
+        text::MessageFile* common = settings_.common_messages;
+        if (common && common->State() == text::MessageFile::kOpen) {
+            vte_->CheckVersion(common->MajorVersion(), common->MinorVersion());
+        }
     }
 }
 

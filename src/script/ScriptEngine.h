@@ -63,6 +63,8 @@ class ScriptEngine {
         const data::OptionFlags* options = nullptr;
         std::string data_dir;   // the product's data directory
         std::string app_title;  // caption of DialogBox questions
+        // The language's main message file: the engine's own must carry its version.
+        text::MessageFile* common_messages = nullptr;
     };
 
     struct CallFrame {

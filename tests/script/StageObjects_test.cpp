@@ -283,3 +283,53 @@ TEST_F(StageTest, RestoreRefusesATruncatedFileAndStopsAtAMissingPicture) {
 
 }  // namespace
 }  // namespace script
+
+namespace script {
+namespace {
+
+class OrderTest : public EngineFixture {
+  protected:
+    std::vector<int> Order() const {
+        std::vector<int> ids;
+        for (const StageObject* o : engine_->ObjectsInOrder(kBmp)) ids.push_back(o->rec.id);
+        return ids;
+    }
+};
+
+TEST_F(OrderTest, DrawingOrderCommands) {
+    WritePicture("P", 4, 4, Qt::red);
+    std::string make = ".lines off\n";
+    for (int id = 1; id <= 4; ++id) make += "Bmp \"P\", 0, 0 @ " + std::to_string(id) + "\n";
+    WriteScript("MAKE", make);
+    RunToEnd("MAKE");
+    struct Case {
+        const char* source;
+        std::vector<int> order;
+    } cases[] = {
+        {"BringFront @ 1", {2, 3, 4, 1}}, {"SendBack @ 4", {4, 2, 3, 1}},
+        {"Insert 2 @ 1", {4, 2, 1, 3}},   {"Insert 99 @ 4", {2, 1, 3, 4}},
+        {"Swap 2, 4", {4, 1, 3, 2}},      {"Insert -5 @ 3", {3, 4, 1, 2}},
+    };
+    for (const Case& c : cases) {
+        WriteScript("ORDER", std::string(".lines off\n") + c.source + "\n");
+        RunToEnd("ORDER");
+        EXPECT_EQ(Order(), c.order) << c.source;
+    }
+}
+
+TEST_F(OrderTest, TopmostObjectIsDrawnLastAndFixOutlivesClear) {
+    WritePicture("R", 10, 10, Qt::red);
+    WritePicture("B", 10, 10, Qt::blue);
+    WriteScript("TOP", ".lines off\nBmp \"R\", 20, 20 @ 1\nBmp \"B\", 25, 25 @ 2\n");
+    RunToEnd("TOP");
+    Ticks(1);
+    EXPECT_EQ(picture_.pixel(27, 27) & 0xFFFFFF, 0x0000FFu);
+    WriteScript("FRONT", ".lines off\nBringFront @ 1\nFix @ 1\nClear @ 1\nClear @ 2\n");
+    RunToEnd("FRONT");
+    Ticks(1);
+    EXPECT_EQ(picture_.pixel(27, 27) & 0xFFFFFF, 0xFF0000u);  // painted into the background
+    EXPECT_EQ(picture_.pixel(32, 32) & 0xFFFFFF, 0xFFFFFFu);  // the blue one left nothing
+}
+
+}  // namespace
+}  // namespace script
