@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
@@ -58,6 +59,14 @@ struct Checker {
     std::vector<std::unordered_map<uint32_t, std::vector<uint8_t>>> entries;  // ptr -> key
 
     void Problem(std::string s) { problems->push_back(std::move(s)); }
+    // Loops stop at what the files hold, whatever the header claims.
+    uint32_t NodeLimit() const {
+        return uint32_t(std::min<off_t>(off_t(hdr.highest_node), files.idx_size / ns));
+    }
+    uint32_t RecordLimit() const {
+        if (files.dat < 0) return 0;
+        return uint32_t(std::min<off_t>(off_t(hdr.highest_rec), files.dat_size / slotlen));
+    }
     void Note(std::string s) {
         if (notes) notes->push_back(std::move(s));
     }
@@ -261,7 +270,8 @@ struct Checker {
         uint8_t keybuf[kMaxKeyLength];
         std::vector<std::set<uint32_t>> seen(keys.size());
         uint64_t live = 0;
-        for (uint32_t r = 1; r <= hdr.highest_rec; ++r) {
+        const uint32_t limit = RecordLimit();
+        for (uint32_t r = 1; r <= limit; ++r) {
             if (!SlotLive(r, &slot)) continue;
             ++live;
             uint32_t mask = masked ? Be32(slot.data() + slotlen - 4) : 0;
@@ -324,12 +334,14 @@ struct Checker {
         }
         if (files.dat >= 0 && !(hdr.file_flags & kFlagAppend)) {
             uint32_t leaked = 0;
-            for (uint32_t r = 1; r <= hdr.highest_rec; ++r)
+            const uint32_t limit = RecordLimit();
+            for (uint32_t r = 1; r <= limit; ++r)
                 if (!free_recs.count(r) && !SlotLive(r, nullptr)) ++leaked;
             if (leaked) Note(Format("%u deleted records on no free list", leaked));
         }
         uint32_t orphans = 0;
-        for (uint32_t n = 2; n <= hdr.highest_node; ++n)
+        const uint32_t nodes = NodeLimit();
+        for (uint32_t n = 2; n <= nodes; ++n)
             if (!owner.count(n)) ++orphans;
         if (orphans) Note(Format("%u index nodes in no tree and on no list", orphans));
     }
@@ -387,6 +399,14 @@ int RepairFiles(const char* name) {
             root->state = 2;
             ix.cache[root->num] = std::move(root);
         }
+        // Numbers beyond the ends of the files are dropped.
+        struct stat st;
+        if (fstat(f.idx_fd(), &st) == 0 && off_t(f.hdr.highest_node) > st.st_size / f.ns)
+            f.hdr.highest_node = uint32_t(st.st_size / f.ns);
+        for (uint32_t n : keep)
+            if (n > f.hdr.highest_node) Raise(kCorrupt);
+        if (fstat(f.dat_fd(), &st) == 0 && off_t(f.hdr.highest_rec) > st.st_size / f.slotlen)
+            f.hdr.highest_rec = uint32_t(st.st_size / f.slotlen);
         f.hdr.index_free = 0;
         f.hdr.data_free = 0;
         InvalidateFreeLists(f);
@@ -448,7 +468,8 @@ bool DescribeFiles(const char* name, std::string* out) {
         s += "\n";
     }
     uint64_t live = 0;
-    for (uint32_t r = 1; c.files.dat >= 0 && r <= h.highest_rec; ++r)
+    const uint32_t limit = c.RecordLimit();
+    for (uint32_t r = 1; r <= limit; ++r)
         if (c.SlotLive(r, nullptr)) ++live;
     s += Format("highest record %u\nlive records %llu\n", h.highest_rec, (unsigned long long)live);
     s += Format("highest node %u\nindex file nodes %lld\n", h.highest_node,

@@ -3,6 +3,7 @@
 // the error exit that leaves memory equal to the files.
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <new>
@@ -530,7 +531,12 @@ int ISAPPENDMODE(int handle, bool on) {
             f.state |= kStAppend;
         } else {
             f.state &= ~kStAppend;
-            for (uint32_t r = f.hdr.highest_rec; r >= 1; --r)
+            struct stat st;
+            if (fstat(f.dat_fd(), &st) != 0) RaiseSystem(kDataFile + kStepSeek);
+            uint32_t in_file =
+                uint32_t(std::min<off_t>(off_t(f.hdr.highest_rec), st.st_size / f.slotlen));
+            for (uint32_t r = f.hdr.highest_rec; r > in_file; --r) GiveNumber(f, f.data_free, r);
+            for (uint32_t r = in_file; r >= 1; --r)
                 if (!SlotLive(f, r)) GiveNumber(f, f.data_free, r);
         }
         return 0;

@@ -327,6 +327,7 @@ static void FillIndex(IsamFile& f, size_t i) {
         size_t want = std::min<size_t>(per_chunk, f.hdr.highest_rec - first + 1);
         size_t got = ReadSome(f.dat_fd(), chunk.data(), want * size_t(f.slotlen),
                               f.SlotOffset(first), kDataFile);
+        if (got == 0) break;
         for (size_t j = 0; j < want && (j + 1) * size_t(f.slotlen) <= got; ++j) {
             const uint8_t* slot = chunk.data() + j * size_t(f.slotlen);
             if (slot[f.reclen] != kLive) continue;

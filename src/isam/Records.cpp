@@ -1,5 +1,7 @@
 // Records: the header at every operation, the commit order of a write, slots, writing, rewriting
 // and deleting with index maintenance, and positioning for the read modes.
+#include <sys/stat.h>
+
 #include <cstring>
 #include <vector>
 
@@ -188,7 +190,15 @@ int FailCode(int mode) {
     }
 }
 
+// Number of whole slots in the data file: slots beyond it are dead whatever the header says.
+static int64_t SlotsInFile(IsamFile& f) {
+    struct stat st;
+    if (fstat(f.dat_fd(), &st) != 0) RaiseSystem(kDataFile + kStepSeek);
+    return int64_t(st.st_size / f.slotlen);
+}
+
 static bool PositionRecordOrder(IsamFile& f, int mode) {
+    if (f.IndexOnly()) return false;
     int64_t pos = f.recpos, start, step;
     switch (mode) {
         case FIRST:
@@ -212,8 +222,14 @@ static bool PositionRecordOrder(IsamFile& f, int mode) {
             start = f.my_recnum, step = 0;
             break;
     }
+    if (start < 1 || start > int64_t(f.hdr.highest_rec)) return false;
+    const int64_t in_file = SlotsInFile(f);
+    if (start > in_file) {
+        if (step >= 0) return false;
+        start = in_file;
+    }
     for (int64_t n = start;; n += step) {
-        if (n < 1 || n > int64_t(f.hdr.highest_rec)) return false;
+        if (n < 1 || n > in_file) return false;
         if (SlotLive(f, uint32_t(n))) {
             f.recpos = uint32_t(n);
             f.my_recnum = int(n);

@@ -1,0 +1,204 @@
+// Damaged files: every damage gives errors (or a list of problems from the checker), never a
+// crash, a read outside a buffer or an endless loop; a half-done write is found and repaired.
+#include <functional>
+#include <random>
+
+#include "IsamFixture.h"
+
+namespace isam_test {
+namespace {
+
+using namespace isam;
+
+class DamageTest : public IsamTest {
+  protected:
+    void SetUp() override {
+        IsamTest::SetUp();
+        int h = BuildSimple("base");
+        ASSERT_GE(h, 0);
+        ASSERT_EQ(
+            ISADDINDEX(h, Key({{4, 4, KP_INT32}}, KEY_DUPS | KEY_LEAD_COMPRESS | KEY_DUP_COMPRESS)),
+            0);
+        for (int i = 0; i < 400; ++i) ASSERT_EQ(ISWRITE(h, Rec(i * 7 % 400, i % 13).data()), 0);
+        for (int i = 0; i < 400; i += 5) ASSERT_EQ(ISDELETE(h, Rec(i).data()), 0);
+        ASSERT_EQ(ISCLOSE(h), 0);
+        idx_ = ReadBytes(Path("base.idx"));
+        dat_ = ReadBytes(Path("base.dat"));
+    }
+    static uint32_t Be(const std::vector<uint8_t>& b, size_t off) { return load_be32(&b[off]); }
+    static uint8_t* Node(std::vector<uint8_t>& b, uint32_t n) { return &b[(n - 1) * 1024]; }
+    // First child of the root of index 1 (a leaf or a branch below the root).
+    uint32_t FirstChild() { return load_be32(Node(idx_, 3) + 2 + 4); }
+
+    // Writes the damaged files, then uses them every way; reports whether the checker objected.
+    bool Exercise(const std::vector<uint8_t>& idx, const std::vector<uint8_t>& dat) {
+        WriteBytes(Path("x.idx"), idx);
+        WriteBytes(Path("x.dat"), dat);
+        std::vector<std::string> problems;
+        bool clean = CheckFiles(Path("x").c_str(), &problems);
+        int h = ISOPEN(Path("x").c_str(), OPEN_INOUT);
+        if (h >= 0) {
+            std::vector<uint8_t> r(8);
+            for (int index = 0; index <= 2; ++index) {
+                ISSELECTINDEX(h, index, false);
+                int steps = 0;
+                for (int mode = FIRST; ISREAD(h, r.data(), mode) == 0 && steps < 100000;
+                     mode = NEXT)
+                    ++steps;
+                EXPECT_LT(steps, 100000);
+                steps = 0;
+                for (int mode = LAST; ISREAD(h, r.data(), mode) == 0 && steps < 100000; mode = PREV)
+                    ++steps;
+                EXPECT_LT(steps, 100000);
+            }
+            ISSELECTINDEX(h, 1, false);
+            for (int k = 0; k < 400; k += 37) {
+                r = Rec(k);
+                ISREAD(h, r.data(), EQUAL);
+            }
+            ISWRITE(h, Rec(1000, 3).data());
+            ISDELETE(h, Rec(7).data());
+            ISREWRITE(h, Rec(14, 99).data());
+            ISCLOSE(h);
+        }
+        CheckFiles(Path("x").c_str(), &problems);  // after the writes too
+        return clean;
+    }
+
+    std::vector<uint8_t> idx_, dat_;
+};
+
+TEST_F(DamageTest, BaseFilesAreSound) {
+    EXPECT_TRUE(Exercise(idx_, dat_));
+}
+
+TEST_F(DamageTest, EachDamageIsReportedAndSurvived) {
+    struct Case {
+        const char* what;
+        std::function<void(std::vector<uint8_t>&, std::vector<uint8_t>&)> damage;
+    };
+    const uint32_t child = FirstChild();
+    const uint32_t root2 = [&] {
+        std::vector<uint8_t> d = idx_;
+        return load_be32(Node(d, 2) + 6 + 12 + 2);  // second dictionary entry's root
+    }();
+    const Case cases[] = {
+        {"index file cut inside the header", [](auto& i, auto&) { i.resize(1500); }},
+        {"index file cut after the root", [](auto& i, auto&) { i.resize(3 * 1024); }},
+        {"data file cut short", [](auto&, auto& d) { d.resize(d.size() / 2 + 3); }},
+        {"garbage in a tree node",
+         [&](auto& i, auto&) {
+             std::mt19937 rng(5);
+             for (int k = 0; k < 1024; ++k) Node(i, child)[k] = uint8_t(rng());
+         }},
+        {"impossible bytes used", [&](auto& i, auto&) { store_be16(Node(i, child), 0xFFF0); }},
+        {"impossible index count", [](auto& i, auto&) { store_be16(&i[8], 999); }},
+        {"impossible node size", [](auto& i, auto&) { store_be16(&i[6], 3); }},
+        {"highest node beyond the file", [](auto& i, auto&) { store_be32(&i[37], 0x7FFFFF00); }},
+        {"tree pointing back at its root",
+         [&](auto& i, auto&) { store_be32(Node(i, 3) + 2 + 4, 3); }},
+        {"child pointing at the header",
+         [&](auto& i, auto&) { store_be32(Node(i, 3) + 2 + 4, 1); }},
+        {"wrong level byte", [&](auto& i, auto&) { Node(i, child)[1022] = 7; }},
+        {"compressed node with bad counts",
+         [&](auto& i, auto&) { std::memset(Node(i, root2) + 2, 0xFF, 40); }},
+        {"index free list looping on itself",
+         [&](auto& i, auto&) {
+             uint32_t head = child;  // make a tree node the list head, pointing at itself
+             store_be32(&i[29], head);
+             store_be16(Node(i, head), 6);
+             store_be32(Node(i, head) + 2, head);
+         }},
+        {"data free list naming a live record",
+         [&](auto& i, auto&) {
+             uint32_t head = load_be32(&i[25]);
+             uint8_t* n = Node(i, head);
+             store_be32(n + load_be16(n) - 4, 2);
+         }},
+        {"dictionary chain looping",
+         [](auto& i, auto&) {
+             store_be32(&i[1024 + 2], 2);
+             store_be16(&i[8], 5);
+         }},
+        {"entry pointing past the records",
+         [&](auto& i, auto&) {
+             uint32_t leaf = 3;
+             while (Node(i, leaf)[1022] > 0) leaf = load_be32(Node(i, leaf) + 2 + 4);
+             store_be32(Node(i, leaf) + 2 + 4, 0x00FFFFFF);
+         }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::vector<uint8_t> idx = idx_, dat = dat_;
+        c.damage(idx, dat);
+        EXPECT_FALSE(Exercise(idx, dat)) << "the checker missed: " << c.what;
+    }
+}
+
+TEST_F(DamageTest, LiveRecordOnTheFreeListIsNeverOverwritten) {
+    std::vector<uint8_t> idx = idx_;
+    uint32_t head = load_be32(&idx[25]);
+    uint8_t* n = Node(idx, head);
+    store_be32(n + load_be16(n) - 4, 2);
+    WriteBytes(Path("x.idx"), idx);
+    WriteBytes(Path("x.dat"), dat_);
+    int h = ISOPEN(Path("x").c_str(), OPEN_INOUT);
+    ASSERT_GE(h, 0);
+    std::vector<uint8_t> before(8), after(8);
+    ASSERT_EQ(ISREADREC(h, before.data(), 2), 0);
+    EXPECT_EQ(ISWRITE(h, Rec(5000).data()), -1);
+    EXPECT_EQ(last_error, kCorrupt);
+    ASSERT_EQ(ISREADREC(h, after.data(), 2), 0);
+    EXPECT_EQ(before, after);
+}
+
+TEST_F(DamageTest, HalfDoneWriteIsFoundAndRepaired) {
+    // The index file as it was before a write, with the data file after it: the record's slot is
+    // live and counted but its index entries never reached the file.
+    int h = ISOPEN(Path("base").c_str(), OPEN_INOUT);
+    ASSERT_GE(h, 0);
+    ASSERT_EQ(ISWRITE(h, Rec(4321, 1).data()), 0);
+    const int32_t recnum = last_recnum;
+    ASSERT_EQ(ISCLOSE(h), 0);
+    std::vector<uint8_t> idx = ReadBytes(Path("base.idx"));
+    // Put back every node but the header and the free lists.
+    for (size_t off = 1024; off < idx_.size(); ++off) {
+        uint32_t node = uint32_t(off / 1024 + 1);
+        if (node != load_be32(&idx[25]) && node != load_be32(&idx[29])) idx[off] = idx_[off];
+    }
+    WriteBytes(Path("base.idx"), idx);
+    std::vector<std::string> problems;
+    EXPECT_FALSE(CheckFiles(Path("base").c_str(), &problems));
+    bool named = false;
+    for (auto& p : problems)
+        named |= p.find("record " + std::to_string(recnum) + " is missing") != std::string::npos;
+    EXPECT_TRUE(named);
+    ASSERT_EQ(RepairFiles(Path("base").c_str()), 0);
+    EXPECT_TRUE(Consistent("base"));
+    h = ISOPEN(Path("base").c_str(), OPEN_INPUT);
+    std::vector<uint8_t> r = Rec(4321);
+    ASSERT_EQ(ISREAD(h, r.data(), EQUAL), 0);
+    EXPECT_EQ(last_recnum, recnum);
+    EXPECT_EQ(Scan(h).size(), 321u);
+}
+
+TEST_F(DamageTest, FatalHookHearsOfFailedChecks) {
+    static std::string heard;
+    ISSETFATALHOOK([](const char* msg) { heard = msg; });
+    std::vector<uint8_t> idx = idx_;
+    const uint32_t root2 = load_be32(Node(idx, 2) + 6 + 12 + 2);
+    std::memset(Node(idx, root2) + 2, 0xFF, 40);
+    WriteBytes(Path("x.idx"), idx);
+    WriteBytes(Path("x.dat"), dat_);
+    int h = ISOPEN(Path("x").c_str(), OPEN_INPUT);
+    ASSERT_GE(h, 0);
+    ASSERT_EQ(ISSELECTINDEX(h, 2, false), 0);
+    std::vector<uint8_t> r(8);
+    EXPECT_EQ(ISREAD(h, r.data(), FIRST), -1);
+    EXPECT_EQ(last_error, kCorrupt);
+    EXPECT_EQ(heard.rfind("fatal isam error ISCOMP(", 0), 0u) << heard;
+    ISSETFATALHOOK(nullptr);
+}
+
+}  // namespace
+}  // namespace isam_test
