@@ -130,9 +130,13 @@ std::string TWinBox::BoxText(int number) {
 }
 
 QPixmap TWinBox::LoadBitmap(const std::string& name, bool* found) const {
+    return LoadPicture(data::BitmapPath(name), found);
+}
+
+QPixmap TWinBox::LoadPicture(const std::string& path, bool* found) const {
     QPixmap pixmap;
-    std::string path = data::BitmapPath(name);
-    bool ok = platform::FileExists(path) && pixmap.load(QString::fromStdString(path));
+    std::string native = platform::NativePath(path);
+    bool ok = platform::FileExists(native) && pixmap.load(QString::fromStdString(native));
     if (found) *found = ok;
     return ok ? pixmap : design_icon_;
 }
@@ -199,10 +203,13 @@ int TWinBox::Ask(const std::string& text, const std::string& caption, const char
 }
 
 int TWinBox::ShowPicture(const std::string& name, int height, int width) {
+    return ShowPictureFile(data::BitmapPath(name), height, width);
+}
+
+int TWinBox::ShowPictureFile(const std::string& path, int height, int width) {
     bool found = false;
-    QPixmap pixmap = LoadBitmap(name, &found);
+    QPixmap pixmap = LoadPicture(path, &found);
     if (!found) {
-        std::string path = data::BitmapPath(name);
         ShowStandardBox(BoxKind::Error, "MSGBOX", box_messages_.GetText(kTextPictureMissing, path));
     }
     if (height != 0 || width != 0) {
@@ -231,11 +238,15 @@ int TWinBox::ShowPicture(const std::string& name, int height, int width) {
 }
 
 int TWinBox::ShowPictureScaled(const std::string& name, double factor) {
+    return ShowPictureFileScaled(data::BitmapPath(name), factor);
+}
+
+int TWinBox::ShowPictureFileScaled(const std::string& path, double factor) {
     bool found = false;
-    QPixmap pixmap = LoadBitmap(name, &found);
-    if (!found) return ShowPicture(name, 0, 0);
-    return ShowPicture(name, ScaleDimension(pixmap.height(), factor),
-                       ScaleDimension(pixmap.width(), factor));
+    QPixmap pixmap = LoadPicture(path, &found);
+    if (!found) return ShowPictureFile(path, 0, 0);
+    return ShowPictureFile(path, ScaleDimension(pixmap.height(), factor),
+                           ScaleDimension(pixmap.width(), factor));
 }
 
 void TWinBox::PlaceBox(int x, int y, int dx, int dy) {

@@ -32,6 +32,9 @@ class TWinBox : public QDialog {
     int ShowPicture(const std::string& name, int height, int width);
     // ShowPicture with the picture's own size multiplied by factor.
     int ShowPictureScaled(const std::string& name, double factor);
+    // The same for a picture file given by its path (either path form).
+    int ShowPictureFile(const std::string& path, int height, int width);
+    int ShowPictureFileScaled(const std::string& path, double factor);
     // Shows the next box at left x + dy, top y + dx instead of centred.
     void PlaceBox(int x, int y, int dx, int dy);
 
@@ -63,6 +66,7 @@ class TWinBox : public QDialog {
     void OpenBoxMessages();
     void LoadIcons();
     QPixmap LoadBitmap(const std::string& name, bool* found = nullptr) const;
+    QPixmap LoadPicture(const std::string& path, bool* found) const;
     std::string BoxText(int number);
     void Play(const std::string& sound_name);
     int ShowModal();

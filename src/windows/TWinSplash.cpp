@@ -21,6 +21,9 @@ QLabel* MakeCaption(QWidget* parent, int x, int y, int w, int h) {
     font.setBold(true);
     font.setPointSize(font.pointSize() + 2);
     label->setFont(font);
+    QPalette palette = label->palette();
+    palette.setColor(QPalette::WindowText, Qt::white);
+    label->setPalette(palette);
     return label;
 }
 

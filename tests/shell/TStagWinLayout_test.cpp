@@ -13,8 +13,12 @@ TEST(TStagWinLayoutTest, PlacementFormats) {
         int x, y, w;
     };
     const Case cases[] = {
-        {"X10 Y20 W300", 10, 20, 300}, {"X10 Y20", 10, 20, 0}, {"Y120", 0, 120, 0},
-        {"", 0, 0, 0},                 {"X15", 15, 0, 0},       {"garbage", 0, 0, 0},
+        {"X10 Y20 W300", 10, 20, 300},
+        {"X10 Y20", 10, 20, 0},
+        {"Y120", 0, 120, 0},
+        {"", 0, 0, 0},
+        {"X15", 15, 0, 0},
+        {"garbage", 0, 0, 0},
     };
     for (const Case& c : cases) {
         InfoPlacement p = ParseInfoPlacement(c.text);
@@ -63,8 +67,8 @@ TEST(TStagWinLayoutTest, DisplayCheck) {
         bool fits;
     };
     const Case cases[] = {
-        {"", 1008, 749, 8, 1008, 749, true},  {"", 1008, 749, 7, 1008, 749, false},
-        {"", 1007, 749, 24, 1008, 749, false}, {"800x600", 800, 600, 24, 800, 600, true},
+        {"", 1008, 749, 8, 1008, 749, true},       {"", 1008, 749, 7, 1008, 749, false},
+        {"", 1007, 749, 24, 1008, 749, false},     {"800x600", 800, 600, 24, 800, 600, true},
         {"junk", 1280, 1024, 24, 1008, 749, true}, {"-5x10", 1280, 1024, 24, 1008, 749, true},
     };
     for (const Case& c : cases) {

@@ -1,0 +1,550 @@
+#include "shell/TStagWin.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QFile>
+#include <QFrame>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMediaPlayer>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPainter>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QStyle>
+#include <QTextEdit>
+#include <QTimer>
+#include <QToolButton>
+#include <filesystem>
+
+#include "data/ConfigTable.h"
+#include "data/CoursePaths.h"
+#include "platform/Path.h"
+#include "script/ScriptEngine.h"
+#include "shell/CommonMessages.h"
+#include "shell/TStagWinHost.h"
+#include "shell/TStagWinLayout.h"
+#include "text/Codepage.h"
+#include "windows/TWinBox.h"
+
+namespace shell {
+
+namespace {
+
+constexpr int kPanel4Left = 36;
+constexpr int kPanel2Top = 10;
+constexpr int kCommandWidth = 90;
+constexpr int kCommandHeight = 28;
+constexpr int kAnswerButtonSize = 28;
+constexpr int kAnswerLabelHeight = 34;
+
+QString Q(const std::string& s) {
+    return QString::fromStdString(text::Cp1252ToUtf8(s));
+}
+
+// The stage: the background picture the script engine draws on, at its own size.
+class StageView : public QWidget {
+  public:
+    StageView(QImage& picture, QWidget* parent) : QWidget(parent), picture_(picture) {
+        setAttribute(Qt::WA_OpaquePaintEvent);  // the picture covers the window: no erase
+        setAutoFillBackground(false);
+    }
+
+  protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter p(this);
+        p.fillRect(rect(), Qt::white);
+        if (!picture_.isNull()) p.drawImage(0, 0, picture_);
+    }
+
+  private:
+    QImage& picture_;
+};
+
+// A read-only rich text as the window's answer and question boxes use.
+QTextEdit* ReadOnlyText(QWidget* parent) {
+    auto* t = new QTextEdit(parent);
+    t->setReadOnly(true);
+    t->setFrameShape(QFrame::NoFrame);
+    t->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    t->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    return t;
+}
+
+QPushButton* GlyphButton(QWidget* parent, QStyle::StandardPixmap glyph, const char* caption) {
+    auto* b = new QPushButton(parent->style()->standardIcon(glyph), caption, parent);
+    return b;
+}
+
+// Flags of the languages the program knows, drawn as stripes when the course has no bitmap.
+QPixmap BuiltInFlag(const std::string& name) {
+    struct Flag {
+        const char* name;
+        bool vertical;
+        QRgb colours[3];
+    };
+    static const Flag flags[] = {
+        {"DE", false, {0x000000, 0xDD0000, 0xFFCE00}},
+        {"ES", false, {0xAA151B, 0xF1BF00, 0xAA151B}},
+        {"FR", true, {0x0055A4, 0xFFFFFF, 0xEF4135}},
+        {"IT", true, {0x009246, 0xFFFFFF, 0xCE2B37}},
+        {"NL", false, {0xAE1C28, 0xFFFFFF, 0x21468B}},
+        {"PL", false, {0xFFFFFF, 0xFFFFFF, 0xDC143C}},
+        {"PT", true, {0x006600, 0xFF0000, 0xFF0000}},
+        {"GB", false, {0x012169, 0xFFFFFF, 0xC8102E}},
+    };
+    for (const Flag& f : flags) {
+        if (name != f.name) continue;
+        QPixmap pixmap(24, 16);
+        QPainter p(&pixmap);
+        for (int i = 0; i < 3; ++i) {
+            QRect r = f.vertical ? QRect(i * 8, 0, 8, 16) : QRect(0, i * 16 / 3, 24, 6);
+            p.fillRect(r, QColor(f.colours[i]));
+        }
+        if (name == "GB") {  // blue field with a white-edged red cross
+            p.fillRect(pixmap.rect(), QColor(f.colours[0]));
+            p.fillRect(QRect(9, 0, 6, 16), QColor(f.colours[1]));
+            p.fillRect(QRect(0, 5, 24, 6), QColor(f.colours[1]));
+            p.fillRect(QRect(10, 0, 4, 16), QColor(f.colours[2]));
+            p.fillRect(QRect(0, 6, 24, 4), QColor(f.colours[2]));
+        }
+        return pixmap;
+    }
+    return {};
+}
+
+// A bitmap of the course (BMP\<name>.BMP), else the built-in one of that name, else none.
+QIcon CourseIcon(const std::string& name) {
+    if (name.empty()) return {};
+    std::string path = data::BitmapPath(name);
+    QPixmap pixmap;
+    if (platform::FileExists(path) && pixmap.load(QString::fromStdString(path))) return pixmap;
+    QPixmap flag = BuiltInFlag(name);
+    return flag.isNull() ? QIcon() : QIcon(flag);
+}
+
+}  // namespace
+
+QEvent::Type UserMessageEvent::EventType() {
+    static const QEvent::Type type = QEvent::Type(QEvent::registerEventType());
+    return type;
+}
+
+TStagWin::TStagWin(int argc, const char* const* argv, RemoteDataFactory make_remote)
+    : argc_(argc), argv_(argv), make_remote_(std::move(make_remote)) {
+    if (!make_remote_) make_remote_ = [] { return std::make_unique<UnavailableRemoteData>(); };
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                   Qt::WindowCloseButtonHint);
+    resize(759, 548);
+    CreateControls();
+    CreateMenus();
+}
+
+TStagWin::~TStagWin() {
+    // The main window's destruction: the engine first (it draws on this window), then the
+    // remote link and the trace log with its closing line.
+    engine_.reset();
+    host_.reset();
+    ShutdownStartup(state_);
+}
+
+void TStagWin::CreateControls() {
+    stage_ = new StageView(background_, this);
+    stage_->setEnabled(true);
+    setCentralWidget(stage_);
+
+    panel1_ = new QFrame(stage_);
+    panel1_->setFrameShape(QFrame::StyledPanel);
+    panel1_->setAutoFillBackground(true);
+    panel1_->hide();
+    panel2_ = new QLabel(panel1_);
+    QFont bold = panel2_->font();
+    bold.setBold(true);
+    bold.setPixelSize(15);
+    panel2_->setFont(bold);
+    panel2_->hide();
+    panel4_ = new QFrame(panel1_);
+    panel4_->setFrameShape(QFrame::Panel);
+    panel4_->setFrameShadow(QFrame::Sunken);
+    label40_ = ReadOnlyText(panel4_);
+    for (int i = 0; i < 6; ++i) {
+        answer_labels_[i] = ReadOnlyText(panel1_);
+        answer_labels_[i]->setEnabled(false);
+        answer_labels_[i]->hide();
+        auto* b = new QPushButton(QString::number(i + 1), panel1_);
+        QFont f = b->font();
+        f.setBold(true);
+        b->setFont(f);
+        b->setProperty("tag", i + 1);
+        b->hide();
+        connect(b, &QPushButton::clicked, this, [this, i] { events_->AnswerClick(i + 1); });
+        answer_buttons_[i] = b;
+    }
+    // Design places of answers 5 and 6: a third row below 1/2 and 3/4.
+    answer_buttons_[4]->setGeometry(kPanel4Left, 150, kAnswerButtonSize, kAnswerButtonSize);
+    answer_buttons_[5]->setGeometry(kPanel4Left + 360, 150, kAnswerButtonSize, kAnswerButtonSize);
+    answer_labels_[4]->setGeometry(kPanel4Left + 38, 150, 300, kAnswerLabelHeight);
+    answer_labels_[5]->setGeometry(kPanel4Left + 398, 150, 300, kAnswerLabelHeight);
+
+    next_ = GlyphButton(panel1_, QStyle::SP_ArrowRight, "&Next");
+    next_->setEnabled(false);
+    stop_ = GlyphButton(panel1_, QStyle::SP_MediaStop, "&Stop");
+    prev_ = GlyphButton(panel1_, QStyle::SP_ArrowLeft, "&Prev");
+    prev_->setEnabled(false);
+    prev_->hide();
+    exit_ = GlyphButton(panel1_, QStyle::SP_DialogCancelButton, "Exit");
+    exit_->setLayoutDirection(Qt::RightToLeft);  // glyph on the right
+    exit_->hide();
+    connect(next_, &QPushButton::clicked, this, [this] { events_->NextClick(); });
+    connect(stop_, &QPushButton::clicked, this, [this] { events_->StopClick(); });
+    connect(prev_, &QPushButton::clicked, this, [this] { events_->PrevClick(); });
+    connect(exit_, &QPushButton::clicked, this, [this] { events_->ExitClick(); });
+
+    speed_button_ = new QToolButton(panel1_);
+    speed_button_->setIcon(style()->standardIcon(QStyle::SP_TitleBarShadeButton));
+    connect(speed_button_, &QToolButton::clicked, this, &TStagWin::SpeedButton1Click);
+
+    measure_label_ = new QLabel(stage_);
+    measure_label_->setAttribute(Qt::WA_TranslucentBackground);
+    measure_label_->hide();
+
+    panel11_ = new QFrame(stage_);
+    panel11_->setFrameShape(QFrame::StyledPanel);
+    panel11_->hide();
+    struct Side {
+        const char* caption;
+        std::function<void()> click;
+    };
+    const Side side[] = {
+        {"", [] {}},
+        {"", [] {}},
+        {"&Exit", [this] { events_->ExitClick(); }},
+        {"&Next", [this] { events_->NextClick(); }},
+        {"&Stop", [this] { events_->StopClick(); }},
+        {"&Prev", [this] { events_->PrevClick(); }},
+    };
+    const char* names[] = {"BitBtn3", "BitBtn4", "BitBtn7", "BitBtn5", "BitBtn6", "BitBtn9"};
+    for (int i = 0; i < 6; ++i) {
+        auto* b = new QPushButton(side[i].caption, panel11_);
+        b->setObjectName(names[i]);
+        b->setGeometry(8, 8 + i * 34, kCommandWidth, kCommandHeight);
+        connect(b, &QPushButton::clicked, this, side[i].click);
+    }
+    panel11_->resize(kCommandWidth + 16, 8 + 6 * 34);
+
+    panel_info_ = new QFrame(stage_);
+    panel_info_->setFrameShape(QFrame::Panel);
+    panel_info_->setAutoFillBackground(true);
+    QPalette aqua = panel_info_->palette();
+    aqua.setColor(QPalette::Window, QColor(0, 255, 255));
+    aqua.setColor(QPalette::Base, QColor(0, 255, 255));
+    panel_info_->setPalette(aqua);
+    info_text_ = ReadOnlyText(panel_info_);
+    info_text_->setPalette(aqua);
+    info_text_->setAlignment(Qt::AlignCenter);
+    info_text_->viewport()->installEventFilter(this);
+    panel_info_->hide();
+
+    media_player_ = new QMediaPlayer(this);
+    media_button_ = new QPushButton(style()->standardIcon(QStyle::SP_MediaPlay), "", stage_);
+    media_button_->hide();
+    connect(media_button_, &QPushButton::clicked, media_player_, &QMediaPlayer::play);
+    connect(media_player_, &QMediaPlayer::mediaStatusChanged, this,
+            [this](QMediaPlayer::MediaStatus s) {
+                if (s == QMediaPlayer::EndOfMedia) MediaPlayerNotify();
+            });
+
+    for (int i = 0; i < 5; ++i) {
+        auto* label = new QLabel(this);
+        label->setAlignment(Qt::AlignCenter);
+        label->hide();
+        statusBar()->addWidget(label);
+        status_panels_.push_back(label);
+    }
+
+    timer_ = new QTimer(this);
+    timer_->setInterval(3000);
+    connect(timer_, &QTimer::timeout, this, [this] { events_->CommencerClick(); });
+}
+
+void TStagWin::CreateMenus() {
+    QMenuBar* bar = menuBar();
+    language_menu_ = bar->addMenu("Language");
+    language_action_ = language_menu_->menuAction();
+    language_action_->setVisible(false);
+    config_ = bar->addAction("Config");
+    config_->setVisible(false);
+    connect(config_, &QAction::triggered, this, [this] { events_->ConfigClick(); });
+    option_menu_ = bar->addMenu("Option");
+    option_action_ = option_menu_->menuAction();
+    option_action_->setVisible(false);
+    reset_ = option_menu_->addAction("Reset");
+    reset_->setEnabled(false);
+    connect(reset_, &QAction::triggered, this, [this] { events_->ResetClick(); });
+    messages_ = option_menu_->addAction("Messages");
+    messages_->setCheckable(true);
+    connect(messages_, &QAction::toggled, this, &TStagWin::MessagesClick);
+    help_menu_ = bar->addMenu("Help");
+    topics_ = help_menu_->addAction("Topics");
+    connect(topics_, &QAction::triggered, this, &TStagWin::TopicsClick);
+    help_menu_->addSeparator();
+    about_me_ = help_menu_->addAction("About");
+    connect(about_me_, &QAction::triggered, this, [this] { events_->AboutMeClick(); });
+    quit_ = bar->addAction("Quit");
+    connect(quit_, &QAction::triggered, this, &QWidget::close);
+}
+
+void TStagWin::LayoutControls() {
+    int stage_width = stage_->width() > 0 ? stage_->width() : width();
+    int stage_height = stage_->height() > 0 ? stage_->height() : height();
+    ControlPanelLayout l =
+        LayoutControlPanel(0, stage_width, stage_height, kPanel4Left, kPanel2Top, kCommandWidth,
+                           kCommandHeight, kAnswerButtonSize, kAnswerLabelHeight);
+    auto place = [](QWidget* w, const Rect& r) {
+        w->setGeometry(r.left, r.top, r.width, r.height);
+    };
+    int height = collapsed_height_ != 0 ? kCollapsedPanelHeight : l.panel1.height;
+    panel1_->setGeometry(l.panel1.left, stage_height - height, l.panel1.width, height);
+    place(panel4_, l.panel4);
+    place(label40_, l.label40);
+    panel2_->setGeometry(l.panel4.left, kPanel2Top, l.panel4.width, 24);
+    place(stop_, l.stop);
+    place(next_, l.next);
+    place(prev_, l.prev);
+    place(exit_, l.exit);
+    for (int i = 0; i < 4; ++i) {
+        place(answer_buttons_[i], l.button[i]);
+        place(answer_labels_[i], l.label[i]);
+    }
+    place(speed_button_, l.speed_button);
+    speed_button_->show();
+    panel2_->hide();
+}
+
+void TStagWin::FormShow() {
+    if (!ready_) return;
+    text::MessageFile& c = state_.common;
+    state_.caption = c.GetText(1);
+    state_.title = c.GetText(7, state_.caption, 4, 7);
+    QApplication::setApplicationDisplayName(QString());
+    std::string caption = state_.caption + " [" + c.GetText(8) + " - ";
+    std::string nine = c.GetText(9);
+    caption += nine.substr(0, nine.find('\n')) + "]";
+    setWindowTitle(Q(caption));
+    language_menu_->setTitle(Q(c.GetText(18)));
+    config_->setText(Q(c.GetText(19)));
+    option_menu_->setTitle(Q(c.GetText(23)));
+    reset_->setText(Q(c.GetText(25)));
+    reset_->setEnabled(true);
+    help_menu_->setTitle(Q(c.GetText(26)));
+    topics_->setText(Q(c.GetText(27)));
+    about_me_->setText(Q(c.GetText(28)));
+    quit_->setText(Q(c.GetText(29)));
+    next_->setText(Q(c.GetText(21)));
+    stop_->setText(Q(c.GetText(22)));
+    prev_->setText(Q(c.GetText(20)));
+    exit_->setText(Q(c.GetText(30)));
+    if (state_.flags.Has(data::PrevButton)) prev_->show();
+    speed_button_->setToolTip(Q(c.GetText(collapsed_height_ != 0 ? 114 : 113)));
+    stop_->setEnabled(state_.flags.Has(data::Developer) ||
+                      state_.config.GetInt(data::kEvaluate) == 0);
+}
+
+void TStagWin::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    LayoutControls();
+    FormShow();
+    if (splash_) splash_->raise();
+}
+
+void TStagWin::closeEvent(QCloseEvent* event) {
+    if (events_->CloseQuery())
+        event->accept();
+    else
+        event->ignore();
+}
+
+void TStagWin::keyPressEvent(QKeyEvent* event) {
+    events_->KeyPress(event->key());
+    QMainWindow::keyPressEvent(event);
+}
+
+bool TStagWin::event(QEvent* e) {
+    if (e->type() == UserMessageEvent::EventType()) {
+        auto* m = static_cast<UserMessageEvent*>(e);
+        events_->UserMessage(m->message, m->param);
+        return true;
+    }
+    return QMainWindow::event(e);
+}
+
+bool TStagWin::eventFilter(QObject* watched, QEvent* e) {
+    if (watched == info_text_->viewport() && e->type() == QEvent::MouseButtonPress)
+        InfoTextMouseDown();
+    return QMainWindow::eventFilter(watched, e);
+}
+
+void TStagWin::PostUserMessage(int message, long param) {
+    QCoreApplication::postEvent(this, new UserMessageEvent(message, param));
+}
+
+int TStagWin::Box(const std::string& text, const std::string& caption, int icon, int buttons) {
+    if (windows::TWinBox* shared = windows::TWinBox::Shared())
+        return shared->Ask(text, caption, nullptr, 0, icon, buttons);
+    windows::TWinBox own;
+    return own.Ask(text, caption, nullptr, 0, icon, buttons);
+}
+
+void TStagWin::ShowErrorBox(const std::string& caption, const std::string& text) {
+    Box(text, caption, windows::kIconError, windows::kButtonOk);
+}
+
+void TStagWin::ShowStatus(const std::string& text) {
+    if (text.empty())
+        statusBar()->clearMessage();
+    else
+        statusBar()->showMessage(Q(text));
+    statusBar()->repaint();
+}
+
+void TStagWin::ShowStanding(const std::string& text, const Standing& s) {
+    text::MessageFile& c = state_.common;
+    statusBar()->clearMessage();  // off simple mode: the panels show
+    std::vector<std::string> texts;
+    texts.push_back(c.GetText(46, s.group_name));
+    texts.push_back(s.user_name);
+    texts.push_back(c.GetText(55, s.level));
+    if (state_.flags.Has(data::Developer)) texts.push_back(c.GetText(58, s.step, s.steps));
+    texts.push_back(c.GetText(57, s.total, StandingPercent(s.total, s.total_worth)));
+    size_t sized = texts.size();
+    texts.push_back(text);
+    while (status_panels_.size() < texts.size()) {
+        auto* label = new QLabel(this);
+        label->setAlignment(Qt::AlignCenter);
+        statusBar()->addWidget(label);
+        status_panels_.push_back(label);
+    }
+    QFontMetrics fm(statusBar()->font());
+    for (size_t i = 0; i < status_panels_.size(); ++i) {
+        QLabel* panel = status_panels_[i];
+        QString value = i < texts.size() ? Q(texts[i]) : QString();
+        panel->setText(value);
+        if (i < sized) panel->setFixedWidth(fm.horizontalAdvance(value) + 40);
+        panel->setVisible(i < texts.size());
+    }
+}
+
+void TStagWin::ShowInfo(const std::string& text, const std::string& placement, int p_number) {
+    if (text.empty()) return;
+    std::string shown = text;
+    if (p_number != 0) shown += "\n" + state_.common.GetText(75, p_number);
+    QString body = Q(shown);
+    info_text_->setPlainText(body);
+    info_text_->setAlignment(Qt::AlignCenter);
+    QFontMetrics measure(measure_label_->font());
+    std::vector<int> widths;
+    for (const QString& line : body.split('\n')) widths.push_back(measure.horizontalAdvance(line));
+    int margin = int(info_text_->document()->documentMargin());
+    InfoPanelGeometry g = LayoutInfoPanel(ParseInfoPlacement(placement), widths,
+                                          QFontMetrics(info_text_->font()).height(), margin,
+                                          stage_->width(), panel_info_->y());
+    panel_info_->setGeometry(g.left, g.top, g.width, g.height);
+    info_text_->setGeometry(0, 0, g.width, g.height);
+    info_text_->viewport()->setCursor(comment_name_ != "-" ? Qt::PointingHandCursor
+                                                           : Qt::ArrowCursor);
+    panel_info_->show();
+    panel_info_->raise();
+    panel_info_->repaint();
+    info_text_->repaint();
+}
+
+void TStagWin::SetCommentName(const std::string& name) {
+    comment_name_ = name;
+    info_text_->viewport()->setCursor(name != "-" ? Qt::PointingHandCursor : Qt::ArrowCursor);
+}
+
+void TStagWin::SpeedButton1Click() {
+    text::MessageFile& c = state_.common;
+    if (collapsed_height_ == 0) {
+        collapsed_height_ = panel1_->height();
+        speed_button_->setToolTip(Q(c.GetText(114)));
+        panel4_->hide();
+        stop_->hide();
+        int bottom = panel1_->geometry().bottom();
+        panel1_->setGeometry(panel1_->x(), bottom + 1 - kCollapsedPanelHeight, panel1_->width(),
+                             kCollapsedPanelHeight);
+    } else {
+        int bottom = panel1_->geometry().bottom();
+        panel1_->setGeometry(panel1_->x(), bottom + 1 - collapsed_height_, panel1_->width(),
+                             collapsed_height_);
+        panel4_->show();
+        stop_->show();
+        collapsed_height_ = 0;
+        speed_button_->setToolTip(Q(c.GetText(113)));
+    }
+}
+
+void TStagWin::MediaPlayerNotify() {
+    media_button_->hide();
+}
+
+void TStagWin::LanguageClick(const std::string& caption) {
+    std::string language = LanguageFromCaption(caption);
+    std::string previous = state_.config.Get(data::kLanguage);
+    if (language == previous) return;
+    std::string ini = platform::IniPathFor(platform::ProgramPath());
+    state_.config.Set(data::kLanguage, language);
+    state_.config.SaveConfiguration(ini);
+    // Check the new language's texts before dropping the ones in use, so that a missing file
+    // leaves the window readable in the previous language.
+    text::MessageFile probe;
+    int32_t seed = 0;
+    if (LoadCommonMessages(probe, state_.config, state_.flags, state_.product, seed) != 0) {
+        state_.config.Set(data::kLanguage, previous);
+        state_.config.SaveConfiguration(ini);
+        return;
+    }
+    probe.Close();
+    LoadCommonMessages(state_.common, state_.config, state_.flags, state_.product,
+                       state_.common_seed);
+    state_.common.SetShowNumbers(messages_->isChecked());
+    FormShow();
+    events_->RefreshUserList();
+}
+
+void TStagWin::MessagesClick(bool checked) {
+    state_.common.SetShowNumbers(checked);
+    FormShow();
+    events_->RefreshUserList();
+}
+
+void TStagWin::BuildLanguageMenu() {
+    language_menu_->clear();
+    std::string common_name = std::filesystem::path(state_.common.FileName()).stem().string();
+    if (common_name.empty()) common_name = kCommonName;
+    for (const LanguageEntry& entry : FindLanguages(common_name, state_.common_seed)) {
+        QAction* item = language_menu_->addAction(CourseIcon(entry.name), Q(entry.caption));
+        item->setObjectName(QString::fromStdString(entry.name));
+        item->setCheckable(false);
+        std::string caption = entry.caption;
+        connect(item, &QAction::triggered, this, [this, caption] { LanguageClick(caption); });
+    }
+}
+
+void TStagWin::ApplyDeveloperStatus() {
+    if (!state_.flags.Has(data::Developer)) return;
+    statusBar()->showMessage(state_.removable_media ? "CDROM" : "");
+    auto* label = new QLabel(this);
+    label->setAlignment(Qt::AlignCenter);
+    label->hide();
+    statusBar()->addWidget(label);
+    status_panels_.push_back(label);
+    QPalette p = palette();
+    p.setColor(QPalette::Window, p.color(QPalette::Button));
+    setPalette(p);
+}
+
+}  // namespace shell

@@ -1,0 +1,72 @@
+#include "shell/TStagWinHost.h"
+
+#include <QWidget>
+
+#include "shell/TStagWin.h"
+#include "windows/SoundPlayer.h"
+#include "windows/TAVIview.h"
+#include "windows/TWinBox.h"
+
+namespace shell {
+
+namespace {
+
+// The shared message box, or a private one for the length of one call.
+template <class F>
+int WithBox(F&& f) {
+    if (windows::TWinBox* box = windows::TWinBox::Shared()) return f(*box);
+    windows::TWinBox own;
+    return f(own);
+}
+
+}  // namespace
+
+TStagWinHost::TStagWinHost(TStagWin& window) : window_(window) {}
+
+TStagWinHost::~TStagWinHost() = default;
+
+windows::TAVIview* TStagWinHost::VideoWindow() {
+    if (!video_) {
+        own_video_ = std::make_unique<windows::TAVIview>();
+        video_ = own_video_.get();
+    }
+    return video_;
+}
+
+void TStagWinHost::ScriptEnded() {
+    window_.PostUserMessage(kWmScriptDone);
+}
+
+void TStagWinHost::Picked(int object_id, int tag) {
+    (void)object_id;  // the shell reads the picked entries from the objects themselves
+    window_.PostUserMessage(kWmUser, tag);
+}
+
+int TStagWinHost::Ask(const script::Question& q) {
+    return WithBox([&](windows::TWinBox& box) {
+        if (q.placed) {
+            QPoint at = window_.Stage()->mapToGlobal(QPoint(q.x, q.y));
+            box.PlaceBox(at.x(), at.y(), 0, 0);
+        }
+        return box.Ask(q.text, q.caption, nullptr, 0, q.icon, q.buttons);
+    });
+}
+
+void TStagWinHost::ShowPicture(const std::string& path, int height, int width, double zoom) {
+    WithBox([&](windows::TWinBox& box) {
+        return zoom != 0 ? box.ShowPictureFileScaled(path, zoom)
+                         : box.ShowPictureFile(path, height, width);
+    });
+}
+
+void TStagWinHost::PlaySound(const std::string& name, int flags) {
+    windows::PlaySoundNamed(name.empty() ? nullptr : name.c_str(), flags);
+}
+
+void TStagWinHost::PlayVideo(const std::string& path, int x, int y, int mode, bool in_stage) {
+    (void)in_stage;  // both play in the video window, placed over the stage
+    QPoint at = window_.Stage()->mapToGlobal(QPoint(x, y));
+    VideoWindow()->PlayVideo(at.x(), at.y(), mode, path);
+}
+
+}  // namespace shell

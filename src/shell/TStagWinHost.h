@@ -1,0 +1,38 @@
+// The script engine's way to the real windows: questions and pictures in the message box,
+// sounds through the sound player, clips in the video window, and the engine's two
+// notifications posted to the main window.
+#pragma once
+
+#include <QPointer>
+#include <memory>
+
+#include "script/StageHost.h"
+#include "windows/TAVIview.h"
+
+namespace shell {
+
+class TStagWin;
+
+class TStagWinHost : public script::StageHost {
+  public:
+    explicit TStagWinHost(TStagWin& window);
+    ~TStagWinHost() override;
+
+    // The video window the engine plays into (created on first use when none is given).
+    void SetVideoWindow(windows::TAVIview* view) { video_ = view; }
+    windows::TAVIview* VideoWindow();
+
+    void ScriptEnded() override;
+    void Picked(int object_id, int tag) override;
+    int Ask(const script::Question& question) override;
+    void ShowPicture(const std::string& path, int height, int width, double zoom) override;
+    void PlaySound(const std::string& name, int flags) override;
+    void PlayVideo(const std::string& path, int x, int y, int mode, bool in_stage) override;
+
+  private:
+    TStagWin& window_;
+    QPointer<windows::TAVIview> video_;
+    std::unique_ptr<windows::TAVIview> own_video_;
+};
+
+}  // namespace shell

@@ -1,0 +1,212 @@
+// The window steps of the main window's creation around the start-up sequence, and the help
+// documents.
+#include <QApplication>
+#include <QGuiApplication>
+#include <QIcon>
+#include <QLabel>
+#include <QMenu>
+#include <QScreen>
+#include <QStatusBar>
+#include <QTimer>
+#include <chrono>
+#include <cstdlib>
+#include <ctime>
+#include <filesystem>
+
+#include "data/ConfigTable.h"
+#include "data/CoursePaths.h"
+#include "platform/Notifier.h"
+#include "platform/Path.h"
+#include "script/ScriptEngine.h"
+#include "shell/TStagWin.h"
+#include "shell/TStagWinHost.h"
+#include "shell/TStagWinLayout.h"
+#include "text/Codepage.h"
+#include "windows/Settings.h"
+#include "windows/SoundPlayer.h"
+#include "windows/TWinBox.h"
+#include "windows/TWinSplash.h"
+
+namespace shell {
+
+namespace {
+
+constexpr int kStartTimerMs = 3000;
+
+QString Q(const std::string& s) {
+    return QString::fromStdString(text::Cp1252ToUtf8(s));
+}
+
+}  // namespace
+
+bool TStagWin::FormCreate() {
+    // Steps 1 to 7: trace log, configuration, options, command line, catalogue, common texts,
+    // local or remote data.
+    if (!RunStartup(state_, platform::ProgramPath(), argc_, argv_, *this, make_remote_)) {
+        return false;
+    }
+    windows::SetSettings({&state_.config, &state_.flags, &state_.common});
+    windows::Sounds().SetSilent(state_.flags.Has(data::Silent));
+    windows::Sounds().SetDeveloper(state_.flags.Has(data::Developer));
+
+    // 8. Caption and application title.
+    setWindowTitle(Q(state_.caption));
+    QGuiApplication::setApplicationDisplayName(Q(state_.title));
+
+    // 9. Icon and background of the product.
+    const std::string& product = state_.product.product_name;
+    std::string icon = data::IconPath(product);
+    if (platform::FileExists(icon))
+        QApplication::setWindowIcon(QIcon(QString::fromStdString(icon)));
+    std::string bitmap = data::BitmapPath(product);
+    if (platform::FileExists(bitmap)) {
+        QImage loaded(QString::fromStdString(bitmap));
+        if (!loaded.isNull()) background_ = loaded.convertToFormat(QImage::Format_RGB32);
+    }
+
+    // 10. The screen must hold the window (11: no task bar to hide here).
+    if (!CheckDisplay()) return false;
+
+    // 12. Splash.
+    if (!state_.flags.Has(data::NoSplash)) ShowSplash();
+
+    // 13. Menus and the language list.
+    bool developer = state_.flags.Has(data::Developer);
+    messages_->setVisible(developer);
+    option_action_->setVisible(developer || state_.flags.Has(data::OptionsMenu));
+    language_action_->setVisible(state_.flags.Has(data::LanguageMenu));
+    BuildLanguageMenu();
+    reset_->setIcon(QIcon(QString::fromStdString(data::BitmapPath(state_.common.GetText(109)))));
+    topics_->setIcon(QIcon(QString::fromStdString(data::BitmapPath(state_.common.GetText(107)))));
+    about_me_->setIcon(QIcon(QString::fromStdString(data::BitmapPath(state_.common.GetText(108)))));
+
+    // 14. Control panel.
+    LayoutControls();
+
+    // 15. Removable media (set by the start-up); developer status.
+    ApplyDeveloperStatus();
+
+    // 16. Random seed.
+    std::srand(unsigned(std::time(nullptr)));
+
+    // 17. The script engine, bound to this window.
+    CreateEngine();
+
+    // 18. Hints: at once, shown for 30 s (tool tips follow the style's own timing here).
+    // 19. Start timer.
+    timer_->setInterval(kStartTimerMs);
+    timer_->start();
+
+    // 20. Start sound.
+    std::string start_sound = state_.common.GetText(5, product);
+    if (!start_sound.empty()) windows::PlaySoundNamed(start_sound.c_str(), windows::kSoundAsync);
+
+    // 21. Ready.
+    ready_ = true;
+    return true;
+}
+
+bool TStagWin::CheckDisplay() {
+    QScreen* screen = QGuiApplication::primaryScreen();
+    QSize size = screen ? screen->size() : QSize();
+    int depth = screen ? screen->depth() : 0;
+    DisplayCheck check =
+        CheckDisplaySize(state_.config.Get(data::kResolution), size.width(), size.height(), depth);
+    setFixedSize(check.width, check.height);
+    if (check.fits) {
+        if (screen) move(screen->geometry().center() - rect().center());
+        return true;
+    }
+    // The desktop offers no display-mode change: report it as a failed change and stop.
+    std::string text = state_.common.GetText(88);  // each GetText reuses one buffer
+    std::string caption = state_.common.GetText(84);
+    windows::TWinBox box;
+    box.Ask(text, caption, nullptr, 0, windows::kIconError, windows::kButtonOk);
+    return false;
+}
+
+void TStagWin::ShowSplash() {
+    auto* splash = new windows::TWinSplash;
+    std::string picture = data::BitmapPath(state_.common.GetText(2));
+    if (platform::FileExists(picture)) splash->SetPicture(QString::fromStdString(picture));
+    splash->Label1()->setText(Q(state_.title));
+    splash->Label2()->setText(Q(state_.common.GetText(3)));
+    splash->show();
+    splash->repaint();
+    splash_ = splash;
+}
+
+void TStagWin::CreateEngine() {
+    host_ = std::make_unique<TStagWinHost>(*this);
+    engine_ = std::make_unique<script::ScriptEngine>(host_.get());
+    script::ScriptEngine::Settings settings;
+    settings.config = &state_.config;
+    settings.options = &state_.flags;
+    settings.data_dir = state_.product.data_dir;
+    settings.app_title = state_.title;
+    engine_->SetSettings(settings);
+    if (state_.flags.Has(data::Trace)) engine_->SetTraceLog(&state_.trace);
+    engine_->SeedRandom(uint32_t(std::time(nullptr)));
+    engine_->Bind(stage_, panel1_, &background_, [this] { stage_->update(); });
+}
+
+void TStagWin::TopicsClick() {
+    const std::string& program = platform::ProgramPath();
+    std::string document = platform::NativePath(data::FormatPath(
+        "%sMSG\\%s\\%s.PDF", std::filesystem::path(program).parent_path().string().c_str(),
+        state_.config.Get(data::kLanguage).c_str(),
+        std::filesystem::path(program).stem().string().c_str()));
+    if (!platform::FileExists(document)) return;
+    std::string viewer = AssociatedProgram(document);
+    if (!viewer.empty()) OpenDocument(viewer, document);
+}
+
+void TStagWin::InfoTextMouseDown() {
+    if (comment_name_ == "-") return;
+    std::string title = state_.common.GetText(54, comment_name_);
+    if (viewers_.IsOpen(title)) return;
+    std::string folder = std::filesystem::path(platform::ProgramPath()).parent_path().string();
+    std::string document = platform::NativePath(
+        folder + "/" +
+        data::FormatPath("MSG\\%s\\COMMON\\%s\\%s.PDF", state_.config.Get(data::kLanguage).c_str(),
+                         state_.config.Get(data::kUnit).c_str(), comment_name_.c_str()));
+    if (platform::FileExists(document)) {
+        std::string viewer = AssociatedProgram(document);
+        if (viewer.empty()) {
+            platform::CurrentNotifier().ShowMessage("", document);
+            return;
+        }
+        StartDocument(viewer, document, title);
+    } else if (state_.flags.Has(data::Developer)) {
+        platform::CurrentNotifier().ShowMessage(title, document);
+    }
+}
+
+bool TStagWin::OpenDocument(const std::string& program, const std::string& document) {
+    return StartDocument(program, document, document);
+}
+
+bool TStagWin::StartDocument(const std::string& program, const std::string& document,
+                             const std::string& title) {
+    std::string argument = "\"" + document + "\"";
+    if (state_.flags.Has(data::Developer))
+        Box("arg: " + argument, program, windows::kIconInformation, windows::kButtonOk);
+    int error = viewers_.Start(program, document, title);
+    if (error != 0) {
+        Box(SpawnErrorText(error), state_.common.GetText(76), windows::kIconError,
+            windows::kButtonOk);
+        return false;
+    }
+    repaint();
+    return true;
+}
+
+void TStagWin::CloseDocumentWindow() {
+    std::string search = state_.common.GetText(54, comment_name_);
+    viewers_.CloseMatching(search, [this, &search](int number, const std::string& title) {
+        if (state_.flags.Has(data::Trace))
+            state_.trace.AppendFormatted("#scan %2d: %s %s", number, search.c_str(), title.c_str());
+    });
+}
+
+}  // namespace shell

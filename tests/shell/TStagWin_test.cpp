@@ -1,0 +1,319 @@
+#include "shell/TStagWin.h"
+
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QFrame>
+#include <QLabel>
+#include <QMenu>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QTextEdit>
+#include <QTimer>
+#include <QToolButton>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "../windows/CourseFixture.h"
+#include "../windows/QtTestEnvironment.h"
+#include "data/ConfigTable.h"
+#include "platform/Notifier.h"
+#include "platform/Path.h"
+#include "script/ScriptEngine.h"
+#include "shell/TStagWinHost.h"
+#include "windows/Settings.h"
+#include "windows/SoundPlayer.h"
+#include "windows/StandardBoxes.h"
+#include "windows/TWinBox.h"
+
+namespace shell {
+namespace {
+
+namespace fs = std::filesystem;
+using windows::testing::Text;
+using windows::testing::WriteMessageFile;
+
+// Records what the start-up reports instead of showing boxes.
+struct Reports : platform::Notifier {
+    std::vector<std::string> lines;
+    void ShowSystemError(const std::string& text, int code) override {
+        lines.push_back("system:" + text + "|" + std::to_string(code));
+    }
+    void ShowMessage(const std::string& caption, const std::string& text) override {
+        lines.push_back("message:" + caption + "|" + text);
+    }
+};
+
+// Confirms every course message box that opens while it lives, noting its text.
+class BoxCloser {
+  public:
+    explicit BoxCloser(std::vector<std::string>& seen) {
+        QObject::connect(&timer_, &QTimer::timeout, [&seen] {
+            windows::TWinBox* box = nullptr;
+            for (QWidget* w : QApplication::topLevelWidgets())
+                if (auto* b = dynamic_cast<windows::TWinBox*>(w); b && b->isVisible()) box = b;
+            if (!box) return;
+            seen.push_back("winbox:" + box->windowTitle().toStdString() + "|" +
+                           box->Label()->text().toStdString());
+            box->BitBtn(0)->click();
+        });
+        timer_.start(10);
+    }
+
+  private:
+    QTimer timer_;
+};
+
+// The common texts the main window reads, in one language.
+std::vector<Text> CommonTexts(const std::string& lang) {
+    std::vector<Text> t(120);
+    for (size_t i = 0; i < t.size(); ++i) t[i].text = lang + std::to_string(i);
+    t[0].text = lang == "GB" ? "English (GB)" : "Francais (FR)";
+    t[7] = {"%1 - version %2.%3", "%s %d %d"};
+    t[9].text = lang + "9 first line\nsecond line";
+    t[46] = {"Group %1", "%s"};
+    t[55] = {"Level %1", "%02d %d"};  // the main file's built-in formats apply
+    t[57] = {"Score %1 (%2%)", "%d %02.1lf"};
+    t[58] = {"Step %1/%2", "%d %d"};
+    t[75] = {"Page %1", "%d"};
+    return t;
+}
+
+class TStagWinTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        platform::SetProgramPath((course_.Root() / "DEMO").c_str());
+        platform::SetNotifier(&reports_);
+        windows::SetStandardBoxHandler(
+            [this](windows::BoxKind, const std::string& caption, const std::string& text) {
+                reports_.lines.push_back("box:" + caption + "|" + text);
+            });
+        windows::Sounds().SetBackend(std::make_unique<windows::RecordingSoundBackend>());
+        WriteIni("GB", "-i -w");
+        std::ofstream("PRODUCT.DAT") << "[Demo][D][DATA][DEMO.PRD][1100:0800][1][1][GB]\n"
+                                     << "[Demo FR][D][DATA][DEMO.PRD][1100:0800][1][1][FR]\n";
+        WriteMessageFile("MSG/GB/COMMON.MSG", CommonTexts("GB"));
+        WriteMessageFile("MSG/FR/COMMON.MSG", CommonTexts("FR"));
+    }
+    void TearDown() override {
+        windows::SetStandardBoxHandler(nullptr);
+        platform::SetNotifier(nullptr);
+        windows::SetSettings({});
+    }
+    void WriteIni(const std::string& lang, const std::string& flags,
+                  const std::string& extra = "") {
+        std::ofstream("DEMO.INI") << "Language=" << lang << "\nIPserv=127.0.0.1\nEvaluate=3\n"
+                                  << "Resolution=640x480\nFlag=" << flags << "\n"
+                                  << extra;
+    }
+    std::string ReadIni() {
+        std::ifstream in("DEMO.INI");
+        std::stringstream s;
+        s << in.rdbuf();
+        return s.str();
+    }
+    // A window after a successful creation, shown offscreen.
+    std::unique_ptr<TStagWin> Created() {
+        auto w = std::make_unique<TStagWin>(1, argv_);
+        EXPECT_TRUE(w->FormCreate());
+        w->show();
+        return w;
+    }
+
+    windows::testing::CourseFolder course_;
+    Reports reports_;
+    const char* argv_[2] = {"DEMO", nullptr};
+};
+
+TEST_F(TStagWinTest, StartupFailuresAreReportedAndStopTheCreation) {
+    struct Case {
+        const char* name;
+        std::function<void()> damage;
+        const char* report;  // the start of the expected report
+    };
+    const Case cases[] = {
+        {"missing INI", [] { fs::remove("DEMO.INI"); }, "system:"},
+        {"missing catalogue", [] { fs::remove("PRODUCT.DAT"); }, "system:"},
+        {"bad version",
+         [] { std::ofstream("PRODUCT.DAT") << "[Demo][D][DATA][DEMO.PRD][1200:0800][1][1][GB]\n"; },
+         "system:PRODUCT.DAT: bad version 1100:800|13"},
+        {"missing COMMON", [] { fs::remove("MSG/GB/COMMON.MSG"); }, "system:"},
+        {"screen too small", [this] { WriteIni("GB", "-w", "Resolution=9000x9000\n"); },
+         "winbox:GB84|GB88"},
+    };
+    for (const Case& c : cases) {
+        SetUp();
+        c.damage();
+        reports_.lines.clear();
+        BoxCloser closer(reports_.lines);
+        TStagWin w(1, argv_);
+        EXPECT_FALSE(w.FormCreate()) << c.name;
+        EXPECT_FALSE(w.Ready()) << c.name;
+        EXPECT_EQ(w.Engine(), nullptr) << c.name;
+        if (*c.report) {
+            ASSERT_EQ(reports_.lines.size(), 1u) << c.name;
+            EXPECT_EQ(reports_.lines[0].rfind(c.report, 0), 0u)
+                << c.name << ": " << reports_.lines[0];
+        }
+    }
+}
+
+TEST_F(TStagWinTest, CreationCaptionsEverythingFromTheCommonTexts) {
+    auto w = Created();
+    EXPECT_TRUE(w->Ready());
+    ASSERT_NE(w->Engine(), nullptr);
+    EXPECT_TRUE(w->Timer()->isActive());
+    EXPECT_EQ(w->Timer()->interval(), 3000);
+    EXPECT_EQ(w->windowTitle().toStdString(), "GB1 [GB8 - GB9 first line]");
+    EXPECT_EQ(w->BitBtn1()->text().toStdString(), "GB21");
+    EXPECT_EQ(w->BitBtn2()->text().toStdString(), "GB22");
+    EXPECT_EQ(w->BitBtn8()->text().toStdString(), "GB20");
+    EXPECT_EQ(w->BitBtn10()->text().toStdString(), "GB30");
+    EXPECT_EQ(w->HelpMenu()->title().toStdString(), "GB26");
+    EXPECT_EQ(w->QuitAction()->text().toStdString(), "GB29");
+    EXPECT_TRUE(w->ResetAction()->isEnabled());
+    EXPECT_EQ(w->SpeedButton1()->toolTip().toStdString(), "GB113");
+    // Evaluate=3 outside developer mode: Stop is disabled; the language menu lists both.
+    EXPECT_FALSE(w->BitBtn2()->isEnabled());
+    EXPECT_TRUE(w->LanguageMenu()->menuAction()->isVisible());
+    ASSERT_EQ(w->LanguageMenu()->actions().size(), 2);
+    QAction* french = w->LanguageMenu()->findChild<QAction*>("FR");
+    ASSERT_NE(french, nullptr);
+    EXPECT_EQ(french->text().toStdString(), "Francais (FR)");
+    EXPECT_FALSE(french->icon().isNull());  // a built-in flag
+    EXPECT_FALSE(w->MessagesAction()->isVisible());
+    EXPECT_TRUE(reports_.lines.empty());
+}
+
+TEST_F(TStagWinTest, LanguageSwitchRewritesTheIniAndRecaptions) {
+    auto w = Created();
+    int refreshed = 0;
+    struct Events : TStagWinEvents {
+        int* count;
+        void RefreshUserList() override { ++*count; }
+    } events;
+    events.count = &refreshed;
+    w->SetEvents(&events);
+
+    w->LanguageClick("English (GB)");  // the current language: nothing happens
+    EXPECT_EQ(refreshed, 0);
+    EXPECT_NE(ReadIni().find("Evaluate=3"), std::string::npos);
+
+    w->LanguageClick("Francais (FR)");
+    EXPECT_EQ(refreshed, 1);
+    std::string ini = ReadIni();
+    EXPECT_NE(ini.find("Language=FR\n"), std::string::npos) << ini;
+    EXPECT_NE(ini.find("Evaluate=3\n"), std::string::npos) << ini;
+    EXPECT_EQ(w->BitBtn1()->text().toStdString(), "FR21");
+    EXPECT_EQ(w->windowTitle().toStdString(), "FR1 [FR8 - FR9 first line]");
+    EXPECT_EQ(windows::CurrentLanguage(), "FR");
+
+    // A language whose texts are missing leaves the window and the INI as they were.
+    reports_.lines.clear();
+    w->LanguageClick("Deutsch (DE)");
+    EXPECT_EQ(w->BitBtn1()->text().toStdString(), "FR21");
+    EXPECT_NE(ReadIni().find("Language=FR\n"), std::string::npos);
+    EXPECT_EQ(reports_.lines.size(), 1u);
+}
+
+TEST_F(TStagWinTest, MessagesToggleShowsTextNumbers) {
+    WriteIni("GB", "-D -w");
+    auto w = Created();
+    EXPECT_TRUE(w->MessagesAction()->isVisible());
+    EXPECT_TRUE(w->BitBtn2()->isEnabled());  // developer mode
+    w->MessagesAction()->setChecked(true);
+    EXPECT_EQ(w->BitBtn1()->text().toStdString(), "#21");
+    w->MessagesAction()->setChecked(false);
+    EXPECT_EQ(w->BitBtn1()->text().toStdString(), "GB21");
+}
+
+TEST_F(TStagWinTest, ShowStandingFillsThePanels) {
+    auto w = Created();
+    Standing s{"Pumps", "MARTIN", 2, 3, 9, 0, 0};
+    w->ShowStanding("extra", s);
+    auto text = [&](int i) { return w->StatusPanels()[i]->text().toStdString(); };
+    EXPECT_EQ(text(0), "Group Pumps");
+    EXPECT_EQ(text(1), "MARTIN");
+    EXPECT_EQ(text(2), "Level 02");
+    EXPECT_EQ(text(3), "Score 0 (0.0%)");  // nothing at stake yet
+    EXPECT_EQ(text(4), "extra");
+    QFontMetrics fm(w->statusBar()->font());
+    EXPECT_EQ(w->StatusPanels()[0]->width(), fm.horizontalAdvance("Group Pumps") + 40);
+    s.total = 5;
+    s.total_worth = 20;
+    w->ShowStanding("", s);
+    EXPECT_EQ(text(3), "Score 5 (25.0%)");
+}
+
+TEST_F(TStagWinTest, DeveloperStandingShowsTheStep) {
+    WriteIni("GB", "-D -w");
+    auto w = Created();
+    w->ShowStanding("params", Standing{"G", "U", 1, 3, 9, 1, 2});
+    EXPECT_EQ(w->StatusPanels()[3]->text().toStdString(), "Step 3/9");
+    EXPECT_EQ(w->StatusPanels()[4]->text().toStdString(), "Score 1 (50.0%)");
+    EXPECT_EQ(w->StatusPanels()[5]->text().toStdString(), "params");
+}
+
+TEST_F(TStagWinTest, ShowInfoPlacesThePanel) {
+    auto w = Created();
+    w->ShowInfo("", "Y120");
+    EXPECT_FALSE(w->PanelInfo()->isVisible());
+    w->ShowInfo("A comment\non two lines", "Y120", 12);
+    QFrame* panel = w->PanelInfo();
+    EXPECT_TRUE(panel->isVisible());
+    EXPECT_EQ(panel->y(), 120);
+    EXPECT_EQ(panel->x(), (w->Stage()->width() - panel->width()) / 2);
+    EXPECT_TRUE(w->InfoText()->toPlainText().endsWith("Page 12"));
+    w->ShowInfo("Placed", "X30 Y40 W200");
+    EXPECT_EQ(panel->geometry().topLeft(), QPoint(30, 40));
+    EXPECT_EQ(panel->width(), 200);
+}
+
+TEST_F(TStagWinTest, CollapseAndExpandRestoreThePanel) {
+    auto w = Created();
+    QFrame* panel = w->Panel1();
+    QRect before = panel->geometry();
+    w->SpeedButton1Click();
+    EXPECT_EQ(panel->height(), 30);
+    EXPECT_EQ(panel->geometry().bottom(), before.bottom());
+    EXPECT_TRUE(w->Panel4()->isHidden());
+    EXPECT_TRUE(w->BitBtn2()->isHidden());
+    EXPECT_EQ(w->SpeedButton1()->toolTip().toStdString(), "GB114");
+    w->SpeedButton1Click();
+    EXPECT_EQ(panel->geometry(), before);
+    EXPECT_FALSE(w->Panel4()->isHidden());
+    EXPECT_FALSE(w->BitBtn2()->isHidden());
+    EXPECT_EQ(w->SpeedButton1()->toolTip().toStdString(), "GB113");
+}
+
+TEST_F(TStagWinTest, EngineNotificationsArriveAsQueuedMessages) {
+    auto w = Created();
+    struct Events : TStagWinEvents {
+        std::vector<std::pair<int, long>> got;
+        void UserMessage(int m, long p) override { got.push_back({m, p}); }
+    } events;
+    w->SetEvents(&events);
+    w->Host()->ScriptEnded();
+    w->Host()->Picked(4, 2);
+    EXPECT_TRUE(events.got.empty());  // never delivered inside the engine's call
+    QApplication::processEvents();
+    std::vector<std::pair<int, long>> want = {{kWmScriptDone, 0}, {kWmUser, 2}};
+    EXPECT_EQ(events.got, want);
+}
+
+TEST_F(TStagWinTest, FailedDocumentProgramIsReported) {
+    auto w = Created();
+    std::vector<std::string> boxes;
+    BoxCloser closer(boxes);
+    EXPECT_FALSE(w->OpenDocument("/nonexistent/viewer", "doc.pdf"));
+    EXPECT_EQ(w->Viewers().Count(), 0u);
+    EXPECT_EQ(boxes, std::vector<std::string>{"winbox:GB76|Path or file name not found"});
+    EXPECT_TRUE(w->OpenDocument("true", "doc.pdf"));
+    EXPECT_EQ(SpawnErrorText(ENOENT), "Path or file name not found");
+    EXPECT_EQ(SpawnErrorText(9999), "Unknown error");
+}
+
+}  // namespace
+}  // namespace shell
