@@ -114,6 +114,10 @@ void ScriptEngine::EnsureMessageFile() {
     }
 }
 
+bool ScriptEngine::EngineHasText(int number) const {
+    return vte_ && vte_->State() == text::MessageFile::kOpen && vte_->RecordSize(number) > 5;
+}
+
 void ScriptEngine::Bind(QWidget* stage, QWidget* panel, QImage* picture,
                         std::function<void()> picture_changed) {
     stage_ = stage;
@@ -495,8 +499,7 @@ std::string ScriptEngine::ErrorText(int code, int opcode, int id, const std::str
             number = 12;
             break;
     }
-    const bool from_file =
-        vte_ && vte_->State() == text::MessageFile::kOpen && vte_->RecordSize(number) > 5;
+    const bool from_file = EngineHasText(number);
     switch (code) {
         case kErrUnknownOpcode:
             return from_file ? vte_->GetText(4, name, opcode, script, source_line_)
@@ -541,8 +544,7 @@ void ScriptEngine::ShowError(int code, const std::string& message) {
     ApplyTimer(*timer_, false, interval_);
     Question q;
     q.text = message;
-    const bool from_file =
-        vte_ && vte_->State() == text::MessageFile::kOpen && vte_->RecordSize(8) > 5;
+    const bool from_file = EngineHasText(8);
     q.caption = from_file ? vte_->GetText(8) : FallbackText(8);
     q.icon = 16;
     q.buttons = 3;

@@ -185,6 +185,8 @@ class ScriptEngine {
     void ShowError(int code, const std::string& text);
     std::string ErrorText(int code, int opcode, int id, const std::string& str);
     void EnsureMessageFile();
+    // The engine's message file is open and holds a text numbered number.
+    bool EngineHasText(int number) const;
 
     // Commands (ScriptEngineCommands.cpp).
     void ExecuteCommand(int op, int slot, const Arguments& args, int id, int kind);

@@ -280,11 +280,10 @@ void ScriptEngine::TagMenu(StageObject& o, const std::string& name, int op) {
                                                 ConfigValue(data::kDirectory), o.rec.tag);
     text::MessageFile mf;
     if (!mf.Open(path)) {
-        std::string message = ErrorText(kErrScript, op, o.rec.id, path);
-        const bool from_file =
-            vte_ && vte_->State() == text::MessageFile::kOpen && vte_->RecordSize(3) > 5;
-        message = from_file ? vte_->GetText(3, path)
-                            : text::FormatString("Message file %s not found", path.c_str());
+        const bool from_file = EngineHasText(3);
+        std::string message = from_file
+                                  ? vte_->GetText(3, path)
+                                  : text::FormatString("Message file %s not found", path.c_str());
         platform::CurrentNotifier().ShowSystemError(message, -1);
         Trace("LDE# **error** %s not found @ %d (idx %d, Tag %s, id %d, type %d)", path.c_str(),
               source_line_, op, o.rec.tag.c_str(), o.rec.id, o.kind);

@@ -239,8 +239,7 @@ void ScriptEngine::DrawObject(StageObject& o, QImage& target) {
             // Shown once per object rather than on every tick.
             if (!o.mask_reported) {
                 o.mask_reported = true;
-                const bool from_file =
-                    vte_ && vte_->State() == text::MessageFile::kOpen && vte_->RecordSize(9) > 5;
+                const bool from_file = EngineHasText(9);
                 std::string mask_name = data::FormatPath("BMP\\MASK\\%s.BMP", o.base_name.c_str());
                 std::string message =
                     from_file ? vte_->GetText(9, file_.Path(), mask_name)
@@ -453,8 +452,7 @@ bool ScriptEngine::SaveObjects(const std::string& path) {
     const std::string native = NativeOf(path);
     std::FILE* f = std::fopen(native.c_str(), "wb");
     if (!f) {
-        const bool from_file =
-            vte_ && vte_->State() == text::MessageFile::kOpen && vte_->RecordSize(10) > 5;
+        const bool from_file = EngineHasText(10);
         std::string why = std::strerror(errno);
         std::string message = from_file ? vte_->GetText(10, path, why)
                                         : text::FormatString("Objects not saved to %s: %s",
@@ -517,8 +515,7 @@ bool ScriptEngine::RestoreObjects(const std::string& path) {
         if (rec.display_class == kClassImage) {
             if (!LoadBitmap(*o, rec.path, rec.x, rec.y)) {
                 if (Developer()) {
-                    const bool from_file = vte_ && vte_->State() == text::MessageFile::kOpen &&
-                                           vte_->RecordSize(11) > 5;
+                    const bool from_file = EngineHasText(11);
                     std::string why = std::strerror(errno ? errno : ENOENT);
                     platform::CurrentNotifier().ShowMessage(
                         settings_.app_title,
