@@ -39,9 +39,9 @@ struct Model {
     }
 };
 
-class BtreeModelTest : public IsamTest, public ::testing::WithParamInterface<int> {};
+class IsamBtreeModelTest : public IsamTest, public ::testing::WithParamInterface<int> {};
 
-TEST_P(BtreeModelTest, RandomWorkMatchesModel) {
+TEST_P(IsamBtreeModelTest, RandomWorkMatchesModel) {
     const int flags = GetParam();
     const bool dups = flags & KEY_DUPS;
     const char fill = (flags & KEY_TRAIL_NUL) ? '\0' : ' ';
@@ -122,14 +122,14 @@ TEST_P(BtreeModelTest, RandomWorkMatchesModel) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Flags, BtreeModelTest,
+INSTANTIATE_TEST_SUITE_P(Flags, IsamBtreeModelTest,
                          ::testing::Values(0, KEY_DUPS, KEY_DUPS | KEY_DUP_COMPRESS,
                                            KEY_LEAD_COMPRESS, KEY_TRAIL_COMPRESS,
                                            KEY_DUPS | KEY_LEAD_COMPRESS | KEY_TRAIL_COMPRESS,
                                            KEY_DUPS | KEY_DUP_COMPRESS | KEY_LEAD_COMPRESS |
                                                KEY_TRAIL_COMPRESS | KEY_TRAIL_NUL));
 
-using BtreeTest = IsamTest;
+using IsamBtreeTest = IsamTest;
 
 // Entries of the raw index file: level and count of node n.
 std::pair<int, int> NodeShape(const std::vector<uint8_t>& idx, uint32_t n, int entry) {
@@ -137,7 +137,7 @@ std::pair<int, int> NodeShape(const std::vector<uint8_t>& idx, uint32_t n, int e
     return {p[1022], int((load_be16(p) - 2) / unsigned(entry))};
 }
 
-TEST_F(BtreeTest, AscendingInsertsFillNodes) {
+TEST_F(IsamBtreeTest, AscendingInsertsFillNodes) {
     int h = BuildSimple("a");
     for (int i = 0; i < 128; ++i) ASSERT_EQ(ISWRITE(h, Rec(i).data()), 0);
     ISCLOSE(h);
@@ -153,7 +153,7 @@ TEST_F(BtreeTest, AscendingInsertsFillNodes) {
     EXPECT_TRUE(Consistent("a"));
 }
 
-TEST_F(BtreeTest, DeletingEverythingLeavesAnEmptyRootAndFreeNodes) {
+TEST_F(IsamBtreeTest, DeletingEverythingLeavesAnEmptyRootAndFreeNodes) {
     // 200-byte keys: four entries per node, so 100 records make a three-level tree.
     KeyDesc big = Key({{0, 200, KP_CHAR}});
     int h = ISBUILD(Path("d").c_str(), 204, big, OPEN_INOUT);
@@ -193,7 +193,7 @@ TEST_F(BtreeTest, DeletingEverythingLeavesAnEmptyRootAndFreeNodes) {
     EXPECT_TRUE(Consistent("d"));
 }
 
-TEST_F(BtreeTest, ReadPositioningRules) {
+TEST_F(IsamBtreeTest, ReadPositioningRules) {
     int h = BuildSimple("p");
     std::vector<uint8_t> r(8);
     EXPECT_EQ(ISSTART(h, nullptr, 0, nullptr, FIRST), 0);  // empty index: no error
@@ -230,7 +230,7 @@ TEST_F(BtreeTest, ReadPositioningRules) {
     EXPECT_EQ(last_error, kBadArgument);
 }
 
-TEST_F(BtreeTest, PartialKeysDescendingPartsAndNullSuppression) {
+TEST_F(IsamBtreeTest, PartialKeysDescendingPartsAndNullSuppression) {
     KeyDesc two = Key({{0, 4, KP_INT32}, {4, 4, KP_INT32 | KP_DESC}});
     int h = ISBUILD(Path("k").c_str(), 18, two, OPEN_INOUT);
     ASSERT_GE(h, 0);
@@ -272,7 +272,7 @@ int EvenOnly(int, void* record, int) {
     return load_be32(record) % 2 == 0;
 }
 
-TEST_F(BtreeTest, FilterSkipsRejectedRecords) {
+TEST_F(IsamBtreeTest, FilterSkipsRejectedRecords) {
     int h = BuildSimple("f");
     for (int i = 1; i <= 6; ++i) ASSERT_EQ(ISWRITE(h, Rec(i).data()), 0);
     ASSERT_EQ(ISSETFILTER(h, EvenOnly), 0);

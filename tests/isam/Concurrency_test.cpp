@@ -15,7 +15,7 @@ namespace {
 
 using namespace isam;
 
-using ConcurrencyTest = IsamTest;
+using IsamConcurrencyTest = IsamTest;
 
 constexpr int kCounterKey = 0;
 
@@ -41,7 +41,7 @@ int Worker(const std::string& name, int who, int rounds) {
     return ISCLOSE(h) == 0 ? 0 : 16;
 }
 
-TEST_F(ConcurrencyTest, TwoProcessesShareRecordsUnderLocks) {
+TEST_F(IsamConcurrencyTest, TwoProcessesShareRecordsUnderLocks) {
     const std::string name = Path("shared");
     int h = BuildSimple("shared");
     ASSERT_EQ(ISWRITE(h, Rec(kCounterKey, 0).data()), 0);
@@ -92,7 +92,7 @@ void Writer(const std::string& name, int fd, int first_key) {
     }
 }
 
-TEST_F(ConcurrencyTest, KilledWriterLosesAtMostItsCallInProgress) {
+TEST_F(IsamConcurrencyTest, KilledWriterLosesAtMostItsCallInProgress) {
     const std::string name = Path("crash");
     int h = BuildSimple("crash");
     ASSERT_GE(h, 0);

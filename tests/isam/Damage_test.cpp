@@ -10,7 +10,7 @@ namespace {
 
 using namespace isam;
 
-class DamageTest : public IsamTest {
+class IsamDamageTest : public IsamTest {
   protected:
     void SetUp() override {
         IsamTest::SetUp();
@@ -68,11 +68,11 @@ class DamageTest : public IsamTest {
     std::vector<uint8_t> idx_, dat_;
 };
 
-TEST_F(DamageTest, BaseFilesAreSound) {
+TEST_F(IsamDamageTest, BaseFilesAreSound) {
     EXPECT_TRUE(Exercise(idx_, dat_));
 }
 
-TEST_F(DamageTest, EachDamageIsReportedAndSurvived) {
+TEST_F(IsamDamageTest, EachDamageIsReportedAndSurvived) {
     struct Case {
         const char* what;
         std::function<void(std::vector<uint8_t>&, std::vector<uint8_t>&)> damage;
@@ -135,7 +135,7 @@ TEST_F(DamageTest, EachDamageIsReportedAndSurvived) {
     }
 }
 
-TEST_F(DamageTest, LiveRecordOnTheFreeListIsNeverOverwritten) {
+TEST_F(IsamDamageTest, LiveRecordOnTheFreeListIsNeverOverwritten) {
     std::vector<uint8_t> idx = idx_;
     uint32_t head = load_be32(&idx[25]);
     uint8_t* n = Node(idx, head);
@@ -152,7 +152,7 @@ TEST_F(DamageTest, LiveRecordOnTheFreeListIsNeverOverwritten) {
     EXPECT_EQ(before, after);
 }
 
-TEST_F(DamageTest, HalfDoneWriteIsFoundAndRepaired) {
+TEST_F(IsamDamageTest, HalfDoneWriteIsFoundAndRepaired) {
     // The index file as it was before a write, with the data file after it: the record's slot is
     // live and counted but its index entries never reached the file.
     int h = ISOPEN(Path("base").c_str(), OPEN_INOUT);
@@ -182,7 +182,7 @@ TEST_F(DamageTest, HalfDoneWriteIsFoundAndRepaired) {
     EXPECT_EQ(Scan(h).size(), 321u);
 }
 
-TEST_F(DamageTest, FatalHookHearsOfFailedChecks) {
+TEST_F(IsamDamageTest, FatalHookHearsOfFailedChecks) {
     static std::string heard;
     ISSETFATALHOOK([](const char* msg) { heard = msg; });
     std::vector<uint8_t> idx = idx_;

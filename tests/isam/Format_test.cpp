@@ -10,9 +10,9 @@ namespace {
 
 using namespace isam;
 
-using FormatTest = IsamTest;
+using IsamFormatTest = IsamTest;
 
-TEST_F(FormatTest, FreshFileHasHeaderDictionaryAndRoot) {
+TEST_F(IsamFormatTest, FreshFileHasHeaderDictionaryAndRoot) {
     int h = ISBUILD(Path("f").c_str(), 40, Key({{2, 4, KP_INT32}, {10, 3, KP_CHAR}}, KEY_DUPS),
                     OPEN_INOUT);
     ASSERT_GE(h, 0);
@@ -42,7 +42,7 @@ TEST_F(FormatTest, FreshFileHasHeaderDictionaryAndRoot) {
     EXPECT_EQ(ReadBytes(Path("f.dat")).size(), 0u);
 }
 
-TEST_F(FormatTest, SlotsAndMasks) {
+TEST_F(IsamFormatTest, SlotsAndMasks) {
     for (int masked : {0, 1}) {
         std::string name = masked ? "m" : "p";
         int h = ISBUILD(Path(name).c_str(), 40, Key({{0, 4, KP_INT32}}),
@@ -69,7 +69,7 @@ TEST_F(FormatTest, SlotsAndMasks) {
     }
 }
 
-TEST_F(FormatTest, FileWithoutPrimaryKey) {
+TEST_F(IsamFormatTest, FileWithoutPrimaryKey) {
     int h = ISBUILD(Path("n").c_str(), 10, KeyDesc{}, OPEN_INOUT);
     ASSERT_GE(h, 0);
     ISCLOSE(h);
@@ -89,7 +89,7 @@ TEST_F(FormatTest, FileWithoutPrimaryKey) {
     EXPECT_EQ(rec, 1);
 }
 
-TEST_F(FormatTest, LockSlotCounterStartsAtFour) {
+TEST_F(IsamFormatTest, LockSlotCounterStartsAtFour) {
     int h = BuildSimple("l");
     ASSERT_GE(h, 0);
     EXPECT_EQ(load_be32(ReadBytes(Path("l.lck")).data()), 4u);
@@ -101,7 +101,7 @@ TEST_F(FormatTest, LockSlotCounterStartsAtFour) {
     EXPECT_EQ(ReadBytes(Path("l.lck")).size(), 4u);
 }
 
-TEST_F(FormatTest, LinkFileRedirectsEveryFile) {
+TEST_F(IsamFormatTest, LinkFileRedirectsEveryFile) {
     std::filesystem::create_directory(Path("real"));
     {
         std::ofstream link(Path("alias.lnk"));
@@ -120,7 +120,7 @@ TEST_F(FormatTest, LinkFileRedirectsEveryFile) {
     EXPECT_EQ(Scan(h), std::vector<int32_t>{7});
 }
 
-TEST_F(FormatTest, HeaderCountersAfterWrites) {
+TEST_F(IsamFormatTest, HeaderCountersAfterWrites) {
     int h = BuildSimple("c");
     for (int i = 0; i < 5; ++i) ASSERT_EQ(ISWRITE(h, Rec(i).data()), 0);
     int32_t id = 0;

@@ -13,7 +13,7 @@ using isam::detail::CompareKeys;
 using isam::detail::IsNullKey;
 using isam::detail::ValidateKey;
 
-TEST(KeyTest, Validation) {
+TEST(IsamKeyTest, Validation) {
     struct Case {
         KeyDesc key;
         int reclen;
@@ -37,7 +37,7 @@ TEST(KeyTest, Validation) {
     EXPECT_FALSE(ValidateKey(nine, 100));
 }
 
-TEST(KeyTest, OrderByType) {
+TEST(IsamKeyTest, OrderByType) {
     struct Case {
         int type;
         std::vector<uint8_t> low, high;
@@ -73,7 +73,7 @@ TEST(KeyTest, OrderByType) {
     EXPECT_LT(CompareKeys(two, x, y, 4), 0);
 }
 
-TEST(KeyTest, StringPartsStopAtNulAndNullKeys) {
+TEST(IsamKeyTest, StringPartsStopAtNulAndNullKeys) {
     KeyDesc k = Key({{2, 6, KP_STRING}, {0, 2, KP_CHAR | (0x20 << 8)}}, KEY_NULL_SUPPRESS);
     ASSERT_TRUE(ValidateKey(k, 8));
     uint8_t rec[8] = {'a', 'b', 'x', 'y', 0, 'z', 'z', 'z'};
@@ -91,7 +91,7 @@ TEST(KeyTest, StringPartsStopAtNulAndNullKeys) {
     EXPECT_FALSE(IsNullKey(blank, spaces));
 }
 
-TEST(KeyTest, FieldHelpers) {
+TEST(IsamKeyTest, FieldHelpers) {
     uint8_t b[8];
     store_be16(b, 0xFFFF);
     EXPECT_EQ(load_be16(b), 65535u);

@@ -11,9 +11,9 @@ namespace {
 
 using namespace isam;
 
-using LifecycleTest = IsamTest;
+using IsamLifecycleTest = IsamTest;
 
-TEST_F(LifecycleTest, BuildAndOpenErrors) {
+TEST_F(IsamLifecycleTest, BuildAndOpenErrors) {
     int h = BuildSimple("b");
     ASSERT_GE(h, 0);
     ISCLOSE(h);
@@ -47,7 +47,7 @@ TEST_F(LifecycleTest, BuildAndOpenErrors) {
     EXPECT_EQ(last_error, kBadArgument);
 }
 
-TEST_F(LifecycleTest, VariableLengthFilesAreBuiltButNotOpened) {
+TEST_F(IsamLifecycleTest, VariableLengthFilesAreBuiltButNotOpened) {
     int h = ISBUILD(Path("v").c_str(), 8, 100, Key({{0, 4, KP_INT32}}), OPEN_INOUT);
     ASSERT_GE(h, 0);
     ISCLOSE(h);
@@ -60,7 +60,7 @@ TEST_F(LifecycleTest, VariableLengthFilesAreBuiltButNotOpened) {
     }
 }
 
-TEST_F(LifecycleTest, ExclusiveUseEraseAndRename) {
+TEST_F(IsamLifecycleTest, ExclusiveUseEraseAndRename) {
     int h = BuildSimple("x");
     ASSERT_EQ(ISWRITE(h, Rec(1).data()), 0);
     EXPECT_EQ(ISERASE(Path("x").c_str()), -1);
@@ -88,7 +88,7 @@ TEST_F(LifecycleTest, ExclusiveUseEraseAndRename) {
     EXPECT_EQ(last_error, kBadArgument);
 }
 
-TEST_F(LifecycleTest, ReadOnlyWithoutLocks) {
+TEST_F(IsamLifecycleTest, ReadOnlyWithoutLocks) {
     int h = BuildSimple("ro");
     ASSERT_EQ(ISWRITE(h, Rec(1).data()), 0);
     ISCLOSE(h);
@@ -102,7 +102,7 @@ TEST_F(LifecycleTest, ReadOnlyWithoutLocks) {
     EXPECT_EQ(Scan(h), std::vector<int32_t>{1});
 }
 
-TEST_F(LifecycleTest, AddAndDropIndexes) {
+TEST_F(IsamLifecycleTest, AddAndDropIndexes) {
     int h = BuildSimple("ix");
     for (int i = 0; i < 50; ++i) ASSERT_EQ(ISWRITE(h, Rec(i, 100 - i).data()), 0);
     KeyDesc second = Key({{4, 4, KP_INT32}});
@@ -152,7 +152,7 @@ TEST_F(LifecycleTest, AddAndDropIndexes) {
     EXPECT_EQ(IndexCount(h), 15);
 }
 
-TEST_F(LifecycleTest, FileWithoutPrimaryKeyGetsIndexes) {
+TEST_F(IsamLifecycleTest, FileWithoutPrimaryKeyGetsIndexes) {
     int h = ISBUILD(Path("np").c_str(), 8, KeyDesc{}, OPEN_INOUT);
     for (int i : {3, 1, 2}) ASSERT_EQ(ISWRITE(h, Rec(i).data()), 0);
     EXPECT_EQ(Scan(h), (std::vector<int32_t>{3, 1, 2}));
@@ -169,7 +169,7 @@ TEST_F(LifecycleTest, FileWithoutPrimaryKeyGetsIndexes) {
     EXPECT_TRUE(Consistent("np"));
 }
 
-TEST_F(LifecycleTest, CloneCopyAndCluster) {
+TEST_F(IsamLifecycleTest, CloneCopyAndCluster) {
     int h = BuildSimple("src", OPEN_INOUT | LOCKMODE_EXCL);
     ASSERT_EQ(ISADDINDEX(h, Key({{4, 4, KP_INT32}}, KEY_DUPS)), 0);
     std::vector<int> keys(300);
@@ -205,7 +205,7 @@ TEST_F(LifecycleTest, CloneCopyAndCluster) {
     EXPECT_EQ(last_error, kNotExclusive);
 }
 
-TEST_F(LifecycleTest, CloseAllAndHandleReuse) {
+TEST_F(IsamLifecycleTest, CloseAllAndHandleReuse) {
     int a = BuildSimple("h1");
     int b = BuildSimple("h2");
     EXPECT_NE(a, b);

@@ -7,9 +7,9 @@ namespace {
 
 using namespace isam;
 
-using RecordsTest = IsamTest;
+using IsamRecordsTest = IsamTest;
 
-TEST_F(RecordsTest, DeletedNumbersAreReusedLastFreedFirst) {
+TEST_F(IsamRecordsTest, DeletedNumbersAreReusedLastFreedFirst) {
     int h = BuildSimple("r");
     for (int i = 1; i <= 8; ++i) ASSERT_EQ(ISWRITE(h, Rec(i * 10).data()), 0);
     ASSERT_EQ(ISDELREC(h, 5), 0);
@@ -38,7 +38,7 @@ TEST_F(RecordsTest, DeletedNumbersAreReusedLastFreedFirst) {
     EXPECT_TRUE(Consistent("r"));
 }
 
-TEST_F(RecordsTest, AppendMode) {
+TEST_F(IsamRecordsTest, AppendMode) {
     int h = BuildSimple("a");
     for (int i = 1; i <= 8; ++i) ASSERT_EQ(ISWRITE(h, Rec(i).data()), 0);
     ASSERT_EQ(ISDELREC(h, 5), 0);
@@ -56,7 +56,7 @@ TEST_F(RecordsTest, AppendMode) {
     EXPECT_TRUE(Consistent("a"));
 }
 
-TEST_F(RecordsTest, DataFreeListOutgrowsOneNode) {
+TEST_F(IsamRecordsTest, DataFreeListOutgrowsOneNode) {
     int h = BuildSimple("big");
     const int n = 600;  // a list node holds 253 numbers
     for (int i = 1; i <= n; ++i) ASSERT_EQ(ISWRITE(h, Rec(i).data()), 0);
@@ -75,7 +75,7 @@ TEST_F(RecordsTest, DataFreeListOutgrowsOneNode) {
     EXPECT_NE(load_be32(&idx[29]), 0u);
 }
 
-TEST_F(RecordsTest, MasksKeepRecordsOutOfIndexes) {
+TEST_F(IsamRecordsTest, MasksKeepRecordsOutOfIndexes) {
     int h = ISBUILD(Path("m").c_str(), 8, Key({{0, 4, KP_INT32}}), OPEN_INOUT | OPEN_MASKED);
     ASSERT_GE(h, 0);
     KeyDesc second = Key({{4, 4, KP_INT32}}, KEY_DUPS);
@@ -102,7 +102,7 @@ TEST_F(RecordsTest, MasksKeepRecordsOutOfIndexes) {
     EXPECT_TRUE(Consistent("m"));
 }
 
-TEST_F(RecordsTest, RecordLocksBetweenHandlesOfOneProcess) {
+TEST_F(IsamRecordsTest, RecordLocksBetweenHandlesOfOneProcess) {
     int h1 = BuildSimple("l");
     for (int i = 1; i <= 4; ++i) ASSERT_EQ(ISWRITE(h1, Rec(i).data()), 0);
     int h2 = ISOPEN(Path("l").c_str(), OPEN_INOUT);
@@ -133,7 +133,7 @@ TEST_F(RecordsTest, RecordLocksBetweenHandlesOfOneProcess) {
     EXPECT_EQ(B(r), 88);
 }
 
-TEST_F(RecordsTest, RequiredLocksAndAutomaticLocking) {
+TEST_F(IsamRecordsTest, RequiredLocksAndAutomaticLocking) {
     int h = BuildSimple("q", OPEN_INOUT | LOCKMODE_AUTO);
     for (int i = 1; i <= 3; ++i) ASSERT_EQ(ISWRITE(h, Rec(i).data()), 0);
     ASSERT_EQ(ISREQUIRELOCK(h, true), 0);
@@ -152,7 +152,7 @@ TEST_F(RecordsTest, RequiredLocksAndAutomaticLocking) {
     EXPECT_EQ(last_error, kBadArgument);
 }
 
-TEST_F(RecordsTest, OperationKindsAndHandles) {
+TEST_F(IsamRecordsTest, OperationKindsAndHandles) {
     EXPECT_EQ(ISREAD(-1, nullptr, FIRST), -1);
     EXPECT_EQ(last_error, kNotOpen);
     EXPECT_EQ(ISWRITE(12345, nullptr), -1);
@@ -181,7 +181,7 @@ TEST_F(RecordsTest, OperationKindsAndHandles) {
     EXPECT_EQ(mode, OPEN_INPUT | LOCKMODE_MANUAL);
 }
 
-TEST_F(RecordsTest, FailedWriteLeavesMemoryEqualToFiles) {
+TEST_F(IsamRecordsTest, FailedWriteLeavesMemoryEqualToFiles) {
     int h = BuildSimple("e");
     KeyDesc second = Key({{4, 4, KP_INT32}});
     ASSERT_EQ(ISADDINDEX(h, second), 0);
@@ -203,7 +203,7 @@ TEST_F(RecordsTest, FailedWriteLeavesMemoryEqualToFiles) {
     EXPECT_TRUE(Consistent("e"));
 }
 
-TEST_F(RecordsTest, RewriteAndDeleteThroughTheCurrentRecord) {
+TEST_F(IsamRecordsTest, RewriteAndDeleteThroughTheCurrentRecord) {
     int h = BuildSimple("c");
     for (int i = 1; i <= 5; ++i) ASSERT_EQ(ISWRITE(h, Rec(i).data()), 0);
     std::vector<uint8_t> r(8);
@@ -240,7 +240,7 @@ TEST_F(RecordsTest, RewriteAndDeleteThroughTheCurrentRecord) {
     EXPECT_TRUE(Consistent("c"));
 }
 
-TEST_F(RecordsTest, IndexOnlyFile) {
+TEST_F(IsamRecordsTest, IndexOnlyFile) {
     int h = ISBUILD(Path("i").c_str(), 0, Key({{0, 4, KP_INT32}}, KEY_DUPS), OPEN_INOUT);
     ASSERT_GE(h, 0);
     EXPECT_FALSE(std::filesystem::exists(Path("i.dat")));
