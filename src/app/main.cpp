@@ -10,6 +10,7 @@
 #include "windows/SoundPlayer.h"
 #include "windows/StandardBoxes.h"
 #include "windows/TAVIview.h"
+#include "windows/TApropos.h"
 #include "windows/TEditView.h"
 #include "windows/TStat.h"
 #include "windows/TWinBox.h"
@@ -25,6 +26,8 @@ int main(int argc, char** argv) {
         shell::TStagWin main_window(argc, argv);
         if (main_window.FormCreate()) {
             // The windows that live for the whole run, after the main window.
+            windows::TApropos about;
+            windows::TApropos::SetShared(&about);
             windows::TWinBox box;
             windows::TWinBox::SetShared(&box);
             windows::TEditView edit_view;
@@ -34,6 +37,7 @@ int main(int argc, char** argv) {
             main_window.show();
             result = application.exec();
             windows::TWinBox::SetShared(nullptr);
+            windows::TApropos::SetShared(nullptr);
         }
     }
     windows::ShutdownSounds();

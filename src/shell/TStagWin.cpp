@@ -27,6 +27,7 @@
 #include "shell/TStagWinHost.h"
 #include "shell/TStagWinLayout.h"
 #include "text/Codepage.h"
+#include "windows/TApropos.h"
 #include "windows/TWinBox.h"
 
 namespace shell {
@@ -292,7 +293,7 @@ void TStagWin::CreateMenus() {
     connect(topics_, &QAction::triggered, this, &TStagWin::TopicsClick);
     help_menu_->addSeparator();
     about_me_ = help_menu_->addAction("About");
-    connect(about_me_, &QAction::triggered, this, [this] { events_->AboutMeClick(); });
+    connect(about_me_, &QAction::triggered, this, &TStagWin::AboutMeClick);
     quit_ = bar->addAction("Quit");
     connect(quit_, &QAction::triggered, this, &QWidget::close);
 }
@@ -485,6 +486,14 @@ void TStagWin::SpeedButton1Click() {
         collapsed_height_ = 0;
         speed_button_->setToolTip(Q(c.GetText(113)));
     }
+}
+
+void TStagWin::AboutMeClick() {
+    std::unique_ptr<windows::TApropos> own;
+    windows::TApropos* about = windows::TApropos::Shared();
+    if (!about) about = (own = std::make_unique<windows::TApropos>(this)).get();
+    about->SetTexts(state_.product.app_name, state_.title);
+    about->exec();
 }
 
 void TStagWin::MediaPlayerNotify() {

@@ -63,7 +63,6 @@ class TStagWinEvents {
     virtual bool CloseQuery() { return true; }
     virtual void ResetClick() {}
     virtual void ConfigClick() {}
-    virtual void AboutMeClick() {}
     virtual void RefreshUserList() {}
 };
 
@@ -107,6 +106,8 @@ class TStagWin : public QMainWindow, public StartupView {
     void InfoTextMouseDown();
     void SpeedButton1Click();
     void MediaPlayerNotify();
+    // The about box: the application name and the version text (common text 7).
+    void AboutMeClick();
 
     void SetEvents(TStagWinEvents* events) { events_ = events ? events : &no_events_; }
     StartupState& State() { return state_; }

@@ -144,6 +144,7 @@ void TStagWin::CreateEngine() {
     settings.options = &state_.flags;
     settings.data_dir = state_.product.data_dir;
     settings.app_title = state_.title;
+    settings.common_messages = &state_.common;
     engine_->SetSettings(settings);
     if (state_.flags.Has(data::Trace)) engine_->SetTraceLog(&state_.trace);
     engine_->SeedRandom(uint32_t(std::time(nullptr)));

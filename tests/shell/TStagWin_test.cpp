@@ -303,6 +303,18 @@ TEST_F(TStagWinTest, EngineNotificationsArriveAsQueuedMessages) {
     EXPECT_EQ(events.got, want);
 }
 
+TEST_F(TStagWinTest, TraceLogOpensAtCreationAndClosesWithTheWindow) {
+    WriteIni("GB", "-w -r trace.log");
+    Created().reset();
+    std::ifstream in("trace.log");
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(in, line);)
+        if (!line.empty()) lines.push_back(line);
+    ASSERT_GE(lines.size(), 2u);
+    EXPECT_EQ(lines.front().rfind(">>", 0), 0u);
+    EXPECT_EQ(lines.back().rfind("<<", 0), 0u);
+}
+
 TEST_F(TStagWinTest, FailedDocumentProgramIsReported) {
     auto w = Created();
     std::vector<std::string> boxes;
