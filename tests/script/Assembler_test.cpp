@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
 #include "script/CommandTable.h"
 
 namespace script {
@@ -110,6 +114,28 @@ TEST(Disassemble, PrintsCutAndUnknownBytesWithoutFailing) {
     AssemblyResult odd_back = Assemble(Disassemble(odd));
     ASSERT_TRUE(odd_back.ok) << odd_back.error;
     EXPECT_EQ(odd_back.bytes, odd);
+}
+
+}  // namespace
+}  // namespace script
+
+namespace script {
+namespace {
+
+// Every script of the fuzzing seed corpus, garbage included, prints and assembles back to the
+// same bytes.
+TEST(Disassemble, SeedCorpusRoundTrips) {
+    int files = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(SCRIPT_CORPUS_DIR)) {
+        std::ifstream in(entry.path(), std::ios::binary);
+        std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)),
+                                   std::istreambuf_iterator<char>());
+        AssemblyResult back = Assemble(Disassemble(bytes));
+        ASSERT_TRUE(back.ok) << entry.path() << ": " << back.error;
+        EXPECT_EQ(back.bytes, bytes) << entry.path();
+        ++files;
+    }
+    EXPECT_GT(files, 0);
 }
 
 }  // namespace

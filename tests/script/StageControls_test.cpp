@@ -96,6 +96,8 @@ TEST_F(ControlsTest, GaugesAreSlidersOnTheStageAtMostFive) {
 }  // namespace script
 
 int main(int argc, char** argv) {
+    // Test discovery runs this binary outside CTest's environment too.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
