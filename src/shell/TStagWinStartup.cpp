@@ -5,6 +5,7 @@
 #include <QIcon>
 #include <QLabel>
 #include <QMenu>
+#include <QProxyStyle>
 #include <QScreen>
 #include <QStatusBar>
 #include <QTimer>
@@ -32,6 +33,17 @@ namespace shell {
 namespace {
 
 constexpr int kStartTimerMs = 3000;
+
+// Hints appear at once, and at once again when the pointer moves to the next control.
+class HintTimingStyle : public QProxyStyle {
+  public:
+    using QProxyStyle::QProxyStyle;
+    int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
+                  QStyleHintReturn* data) const override {
+        if (hint == SH_ToolTip_WakeUpDelay || hint == SH_ToolTip_FallAsleepDelay) return 0;
+        return QProxyStyle::styleHint(hint, option, widget, data);
+    }
+};
 
 QString Q(const std::string& s) {
     return QString::fromStdString(text::Cp1252ToUtf8(s));
@@ -92,7 +104,10 @@ bool TStagWin::FormCreate() {
     // 17. The script engine, bound to this window.
     CreateEngine();
 
-    // 18. Hints: at once, shown for 30 s (tool tips follow the style's own timing here).
+    // 18. Hints: no pause before a hint nor between hints (how long one stays is the
+    // toolkit's own rule).
+    if (!dynamic_cast<HintTimingStyle*>(QApplication::style()))
+        QApplication::setStyle(new HintTimingStyle);
     // 19. Start timer.
     timer_->setInterval(kStartTimerMs);
     timer_->start();
