@@ -144,7 +144,10 @@ int main(int argc, char** argv) {
     settings.options = &options;
     // The data directory of the course's product catalogue when it names one, else the course.
     data::ProductRecord product;
-    settings.data_dir = data::LoadProduct(config, platform::ProgramPath(), product) == 1 &&
+    const bool has_catalogue =
+        platform::FileExists(data::CataloguePath(config, platform::ProgramPath()));
+    settings.data_dir = has_catalogue &&
+                                data::LoadProduct(config, platform::ProgramPath(), product) == 1 &&
                                 !product.data_dir.empty()
                             ? product.data_dir
                             : ".";
