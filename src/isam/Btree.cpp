@@ -60,14 +60,31 @@ void InvalidateIndex(IndexState& ix, bool drop_dirty) {
 
 void TrimCache(IndexState& ix) {
     ix.path.clear();
-    if (ix.cache.size() <= kCachedNodes) return;
-    std::vector<std::pair<uint64_t, uint32_t>> order;
-    for (auto& [num, node] : ix.cache)
-        if (node->state != 2) order.emplace_back(node->state == 0 ? 0 : node->stamp, num);
-    std::sort(order.begin(), order.end());
-    for (auto& [stamp, num] : order) {
-        if (ix.cache.size() <= kCachedNodes) break;
-        ix.cache.erase(num);
+    if (ix.cache.size() > 2 * kCachedNodes) {
+        // After a large operation: sort the clean nodes by age and drop the oldest.
+        std::vector<std::pair<uint64_t, uint32_t>> order;
+        for (auto& [num, node] : ix.cache)
+            if (node->state != 2) order.emplace_back(node->state == 0 ? 0 : node->stamp, num);
+        std::sort(order.begin(), order.end());
+        for (auto& entry : order) {
+            if (ix.cache.size() <= kCachedNodes) break;
+            ix.cache.erase(entry.second);
+        }
+        return;
+    }
+    // Usually one node over the limit: drop the least recently used clean ones one by one.
+    while (ix.cache.size() > kCachedNodes) {
+        auto oldest = ix.cache.end();
+        for (auto it = ix.cache.begin(); it != ix.cache.end(); ++it) {
+            const Node& n = *it->second;
+            if (n.state == 2) continue;
+            uint64_t age = n.state == 0 ? 0 : n.stamp;
+            if (oldest == ix.cache.end() ||
+                age < (oldest->second->state == 0 ? 0 : oldest->second->stamp))
+                oldest = it;
+        }
+        if (oldest == ix.cache.end()) return;
+        ix.cache.erase(oldest);
     }
 }
 
