@@ -1,0 +1,89 @@
+// The isamtool command line: its outputs, exit codes and error texts.
+#include <sys/wait.h>
+
+#include <cstdio>
+
+#include "IsamFixture.h"
+
+namespace isam_test {
+namespace {
+
+struct Output {
+    int status;
+    std::string text;
+};
+
+class IsamtoolTest : public IsamTest {
+  protected:
+    // Runs isamtool with the arguments (and standard input), capturing stdout and stderr.
+    Output Tool(const std::string& args, const std::string& input = "") {
+        std::string in_path = Path("stdin.txt");
+        WriteBytes(in_path, std::vector<uint8_t>(input.begin(), input.end()));
+        std::string cmd = std::string(ISAMTOOL_PATH) + " " + args + " < " + in_path + " 2>&1";
+        FILE* p = popen(cmd.c_str(), "r");
+        Output out{-1, ""};
+        if (!p) return out;
+        char buf[512];
+        while (size_t n = fread(buf, 1, sizeof buf, p)) out.text.append(buf, n);
+        int status = pclose(p);
+        out.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        return out;
+    }
+};
+
+TEST_F(IsamtoolTest, BuildWriteDumpCheckAndCluster) {
+    const std::string f = Path("t");
+    ASSERT_EQ(Tool("build " + f + " --reclen 4 --key 0:2:1 --flags 0x1").status, 0);
+    Output w = Tool("write " + f, "00030001\n0001aaaa\nffff0002\n00010003\n");
+    ASSERT_EQ(w.status, 0) << w.text;
+    EXPECT_EQ(w.text, "1\n2\n3\n4\n");
+    // INT16 keys: -1 (ffff) first, duplicates of 1 in the order written.
+    EXPECT_EQ(Tool("dump " + f).text, "3 ffff0002\n2 0001aaaa\n4 00010003\n1 00030001\n");
+    EXPECT_EQ(Tool("dump " + f + " --index 0").text,
+              "1 00030001\n2 0001aaaa\n3 ffff0002\n4 00010003\n");
+    EXPECT_EQ(Tool("rewrite " + f + " 2 0005bbbb").status, 0);
+    EXPECT_EQ(Tool("delete " + f + " 3").status, 0);
+    Output check = Tool("check " + f);
+    EXPECT_EQ(check.status, 0);
+    EXPECT_NE(check.text.find("ok\n"), std::string::npos);
+    ASSERT_EQ(Tool("addindex " + f + " --key 2:2:0").status, 0);
+    EXPECT_EQ(Tool("dump " + f + " --index 2").text, "1 00030001\n4 00010003\n2 0005bbbb\n");
+    ASSERT_EQ(Tool("cluster " + f + " --index 1").status, 0);
+    EXPECT_EQ(Tool("dump " + f + " --index 0").text, "1 00010003\n2 00030001\n3 0005bbbb\n");
+    Output info = Tool("info " + f);
+    EXPECT_NE(info.text.find("indexes 2"), std::string::npos) << info.text;
+    EXPECT_NE(info.text.find("index 1: root 3 flags 0x1 length 2 parts 0:2:1"), std::string::npos)
+        << info.text;
+    ASSERT_EQ(Tool("delindex " + f + " --key 2:2:0").status, 0);
+    EXPECT_EQ(Tool("check " + f).status, 0);
+}
+
+TEST_F(IsamtoolTest, FailuresPrintTheEngineError) {
+    const std::string f = Path("e");
+    Output missing = Tool("dump " + f);
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_EQ(missing.text, "isamtool: open: No such file or directory (2)\n");
+    ASSERT_EQ(Tool("build " + f + " --reclen 8 --key 0:4:2").status, 0);
+    Output again = Tool("build " + f + " --reclen 8 --key 0:4:2");
+    EXPECT_EQ(again.status, 1);
+    EXPECT_EQ(again.text, "isamtool: build: File exists (17)\n");
+    Output dup = Tool("write " + f, "0000000100000000\n0000000100000000\n");
+    EXPECT_EQ(dup.status, 1);
+    EXPECT_EQ(dup.text, "1\nisamtool: write: illegal duplicate (100)\n");
+    Output bad = Tool("write " + f, "00zz\n");
+    EXPECT_EQ(bad.status, 1);
+    EXPECT_EQ(Tool("delete " + f + " 9").text, "isamtool: delete: no current record (112)\n");
+    EXPECT_EQ(Tool("build " + Path("k") + " --reclen 8 --key 6:4:2").text,
+              "isamtool: build: illegal key description (103)\n");
+    EXPECT_EQ(Tool("frobnicate " + f).status, 2);
+    // Damage is reported with a non-zero status.
+    std::vector<uint8_t> idx = ReadBytes(f + ".idx");
+    isam::store_be16(&idx[2048], 0xFFFF);
+    WriteBytes(f + ".idx", idx);
+    Output check = Tool("check " + f);
+    EXPECT_EQ(check.status, 1);
+    EXPECT_NE(check.text.find("malformed"), std::string::npos) << check.text;
+}
+
+}  // namespace
+}  // namespace isam_test
