@@ -167,11 +167,11 @@ void TStagWin::CreateEngine() {
 }
 
 void TStagWin::TopicsClick() {
-    const std::string& program = platform::ProgramPath();
-    std::string document = platform::NativePath(data::FormatPath(
-        "%sMSG\\%s\\%s.PDF", std::filesystem::path(program).parent_path().string().c_str(),
-        state_.config.Get(data::kLanguage).c_str(),
-        std::filesystem::path(program).stem().string().c_str()));
+    std::filesystem::path program(platform::ProgramPath());
+    std::string document = platform::NativePath(
+        program.parent_path().string() + "/" +
+        data::FormatPath("MSG\\%s\\%s.PDF", state_.config.Get(data::kLanguage).c_str(),
+                         program.stem().string().c_str()));
     if (!platform::FileExists(document)) return;
     std::string viewer = AssociatedProgram(document);
     if (!viewer.empty()) OpenDocument(viewer, document);

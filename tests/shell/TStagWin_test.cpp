@@ -9,9 +9,12 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QStatusBar>
+#include <QTest>
 #include <QTextEdit>
 #include <QTimer>
 #include <QToolButton>
+#include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -78,6 +81,7 @@ std::vector<Text> CommonTexts(const std::string& lang) {
     t[57] = {"Score %1 (%2%)", "%d %02.1lf"};
     t[58] = {"Step %1/%2", "%d %d"};
     t[75] = {"Page %1", "%d"};
+    t[54] = {"%1.pdf", "%s"};
     return t;
 }
 
@@ -313,6 +317,49 @@ TEST_F(TStagWinTest, TraceLogOpensAtCreationAndClosesWithTheWindow) {
     ASSERT_GE(lines.size(), 2u);
     EXPECT_EQ(lines.front().rfind(">>", 0), 0u);
     EXPECT_EQ(lines.back().rfind("<<", 0), 0u);
+}
+
+TEST_F(TStagWinTest, HelpAndCommentDocumentsOpenInAViewerThePlayerCloses) {
+    // A viewer on PATH that notes what it opens and stays running until it is ended.
+    fs::create_directories("bin");
+    std::ofstream("bin/evince") << "#!/bin/sh\necho \"$1\" >> opened.txt\nexec sleep 30\n";
+    fs::permissions("bin/evince", fs::perms::owner_all);
+    std::string old_path = std::getenv("PATH") ? std::getenv("PATH") : "";
+    setenv("PATH", ((course_.Root() / "bin").string() + ":" + old_path).c_str(), 1);
+    fs::create_directories("MSG/GB/COMMON/SI");
+    std::ofstream("MSG/GB/DEMO.PDF") << "%PDF";
+    std::ofstream("MSG/GB/COMMON/SI/PUMP.PDF") << "%PDF";
+    WriteIni("GB", "-w", "Unit=SI\n");
+    auto w = Created();
+
+    w->TopicsClick();
+    EXPECT_EQ(w->Viewers().Count(), 1u);
+    w->SetCommentName("PUMP");
+    w->InfoTextMouseDown();
+    EXPECT_EQ(w->Viewers().Count(), 2u);
+    w->InfoTextMouseDown();  // its window is open already
+    EXPECT_EQ(w->Viewers().Count(), 2u);
+    EXPECT_TRUE(QTest::qWaitFor(
+        [] {
+            std::ifstream in("opened.txt");
+            return std::count(std::istreambuf_iterator<char>(in), {}, '\n') == 2;
+        },
+        5000));
+    std::ifstream in("opened.txt");
+    std::string first, second;
+    std::getline(in, first);
+    std::getline(in, second);
+    EXPECT_EQ(first, (course_.Root() / "MSG/GB/DEMO.PDF").string());
+    EXPECT_EQ(second, (course_.Root() / "MSG/GB/COMMON/SI/PUMP.PDF").string());
+
+    w->CloseDocumentWindow();  // ends the comment's viewer only
+    EXPECT_EQ(w->Viewers().Count(), 1u);
+    EXPECT_FALSE(w->Viewers().IsOpen("PUMP.pdf"));
+    w->SetCommentName("-");
+    w->InfoTextMouseDown();
+    EXPECT_EQ(w->Viewers().Count(), 1u);
+    EXPECT_TRUE(w->Viewers().CloseMatching("DEMO.PDF"));
+    setenv("PATH", old_path.c_str(), 1);
 }
 
 TEST_F(TStagWinTest, FailedDocumentProgramIsReported) {
