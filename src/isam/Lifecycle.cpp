@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 
@@ -408,6 +409,16 @@ int ISERASE(const char* name) {
 int ISRENAME(const char* old_name, const char* new_name) {
     if (!new_name || !*new_name) return FailGlobal(kBadArgument);
     return WithExclusiveFiles(old_name, [&](int reclen) {
+        // Never replace the files of another name: renaming over them would lose them.
+        struct stat st;
+        if (::stat(FilePath(new_name, ".idx").c_str(), &st) == 0) {
+            errno = EEXIST;
+            RaiseSystem(kIndexFile + kStepRemove);
+        }
+        if (reclen > 0 && ::stat(FilePath(new_name, ".dat").c_str(), &st) == 0) {
+            errno = EEXIST;
+            RaiseSystem(kDataFile + kStepRemove);
+        }
         if (::rename(FilePath(old_name, ".idx").c_str(), FilePath(new_name, ".idx").c_str()) != 0)
             RaiseSystem(kIndexFile + kStepRemove);
         if (reclen > 0 &&

@@ -73,6 +73,9 @@ TEST_F(IsamLifecycleTest, ExclusiveUseEraseAndRename) {
     EXPECT_EQ(ISOPEN(Path("x").c_str(), OPEN_INPUT), -1);
     EXPECT_EQ(last_error, kFileLocked);
     ISCLOSE(h);
+    ISCLOSE(BuildSimple("other"));
+    EXPECT_EQ(ISRENAME(Path("x").c_str(), Path("other").c_str()), -1);  // never over another file
+    EXPECT_EQ(last_error, EEXIST);
     ASSERT_EQ(ISRENAME(Path("x").c_str(), Path("y").c_str()), 0);
     EXPECT_FALSE(std::filesystem::exists(Path("x.idx")));
     EXPECT_TRUE(std::filesystem::exists(Path("x.lck")));  // the lock file stays behind
