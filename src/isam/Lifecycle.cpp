@@ -78,7 +78,7 @@ static void Register(IsamFile& f) {
     }
     if (!f.NoLocks()) {
         p->lck_fd = ::open(FilePath(f.name, ".lck").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
-        if (p->lck_fd < 0) RaiseSystem(kLockFile + kStepOpen);
+        if (p->lck_fd < 0) RaiseSystem(kLockFile + kStepCreate);
         if (!TakeFileLock(*p, f, f.Exclusive(), false)) Raise(kFileLocked);
     }
     p->exclusive_handle = f.Exclusive();
