@@ -67,7 +67,12 @@ static void Register(IsamFile& f) {
     f.phys = p;
     const int access = (f.NoLocks() ? O_RDONLY : O_RDWR) | O_CLOEXEC;
     p->idx_fd = ::open(idx.c_str(), access);
-    if (p->idx_fd < 0) RaiseSystem(kIndexFile + kStepOpen);
+    if (p->idx_fd < 0) {
+        // A read-only file system refuses writing access as a permission: callers retry with
+        // LOCKMODE_NONE on EACCES, as they would on read-only media elsewhere.
+        if (errno == EROFS) errno = EACCES;
+        RaiseSystem(kIndexFile + kStepOpen);
+    }
     if (::fstat(p->idx_fd, &st) != 0) RaiseSystem(kIndexFile + kStepOpen);
     p->dev = st.st_dev;
     p->ino = st.st_ino;
@@ -78,7 +83,10 @@ static void Register(IsamFile& f) {
     }
     if (!f.NoLocks()) {
         p->lck_fd = ::open(FilePath(f.name, ".lck").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
-        if (p->lck_fd < 0) RaiseSystem(kLockFile + kStepCreate);
+        if (p->lck_fd < 0) {
+            if (errno == EROFS) errno = EACCES;
+            RaiseSystem(kLockFile + kStepCreate);
+        }
         if (!TakeFileLock(*p, f, f.Exclusive(), false)) Raise(kFileLocked);
     }
     p->exclusive_handle = f.Exclusive();
