@@ -297,8 +297,10 @@ int ISREAD(int handle, void* record, int mode) {
                 Raise(FailCode(logical));
             }
             LoadCurrentRecord(f, out);
+            bool locked_now = false;
             if (lockbits) {
                 uint32_t n = uint32_t(f.my_recnum);
+                locked_now = !HoldsRecord(f, n);
                 if (LockRecord(f, n, false)) {
                     if (!(lockbits & LOCK_KEEP)) UnlockRecord(f, n);
                 } else if (!(lockbits & LOCK_WAIT)) {
@@ -317,6 +319,9 @@ int ISREAD(int handle, void* record, int mode) {
             if (f.filter) {
                 last_error = 0;
                 if (!f.filter(handle, out, logical)) {
+                    // A rejected record keeps no lock taken for it by this read.
+                    if (locked_now && (lockbits & LOCK_KEEP))
+                        UnlockRecord(f, uint32_t(f.my_recnum));
                     if (last_error != 0) Raise(last_error);
                     int follow = FollowOn(logical);
                     if (follow < 0) Raise(kNoRecord);

@@ -285,6 +285,13 @@ TEST_F(IsamBtreeTest, FilterSkipsRejectedRecords) {
     ASSERT_EQ(ISREAD(h, r.data(), GREATER_EQUAL), 0);
     EXPECT_EQ(A(r), 4);
     EXPECT_GT(g_filter_calls, 0);
+    // A locked read keeps the lock of the record it returns, not of the ones it passed over.
+    ASSERT_EQ(ISREAD(h, r.data(), FIRST | LOCK_KEEP), 0);
+    EXPECT_EQ(A(r), 2);
+    int other = ISOPEN(Path("f").c_str(), OPEN_INOUT);
+    EXPECT_EQ(ISREWRITE(other, Rec(1, 5).data()), 0);
+    EXPECT_EQ(ISREWRITE(other, Rec(2, 5).data()), -1);
+    EXPECT_EQ(last_error, kRecordLocked);
 }
 
 }  // namespace
