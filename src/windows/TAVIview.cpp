@@ -76,8 +76,11 @@ TAVIview::TAVIview(QWidget* parent)
     connect(player_, &QMediaPlayer::mediaStatusChanged, this, [this](QMediaPlayer::MediaStatus s) {
         if (s == QMediaPlayer::EndOfMedia) MediaPlayerNotify();
     });
-    connect(panel1_->videoSink(), &QVideoSink::videoSizeChanged, this,
-            [this] { ApplyDisplaySize(panel1_->videoSink()->videoSize()); });
+    // Queued: the sink announces a new size while holding its own lock, so reading the size
+    // from inside that call would deadlock.
+    connect(
+        panel1_->videoSink(), &QVideoSink::videoSizeChanged, this,
+        [this] { ApplyDisplaySize(panel1_->videoSink()->videoSize()); }, Qt::QueuedConnection);
     ApplyDisplaySize(QSize());
 }
 

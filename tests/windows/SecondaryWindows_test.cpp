@@ -9,8 +9,11 @@
 #include <QTimer>
 #include <cstring>
 
+#include <QVideoWidget>
 #include "QtTestEnvironment.h"
+#include "platform/Path.h"
 #include "windows/SoundPlayer.h"
+#include "windows/StandardBoxes.h"
 #include "windows/TAVIview.h"
 #include "windows/TEditView.h"
 #include "windows/TStat.h"
@@ -150,6 +153,19 @@ TEST(AviViewTest, OnlyALoopingClipRestartsAtItsEnd) {
     EXPECT_EQ(view.PlayCount(), starts);
 }
 
+#ifdef TEST_CLIP
+// A real clip: its size lays out the window, and with LOOP it restarts at each end.
+TEST(AviViewTest, RealClipLoopsAndSizesTheWindow) {
+    TAVIview view;
+    view.PlayVideo(10, 10, TAVIview::kLoopOption, TEST_CLIP);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return view.PlayCount() >= 3; }, 20000))
+        << "plays: " << view.PlayCount();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return view.Panel1()->size() == QSize(160, 120); }, 5000));
+    EXPECT_EQ(view.size(), QSize(180, 120 + view.Panel2()->height() + 50));
+    view.close();
+}
+#endif
+
 TEST(StatTest, AskingEnablesTheTrackBarAndHidesTheComment) {
     TStat stat;
     EXPECT_EQ(stat.size(), QSize(321, 247));
@@ -166,6 +182,21 @@ TEST(StatTest, AskingEnablesTheTrackBarAndHidesTheComment) {
     EXPECT_NE(stat.GroupBox()->styleSheet().indexOf("green"), -1);
     stat.SetComment("Too far", false);
     EXPECT_NE(stat.GroupBox()->styleSheet().indexOf("red"), -1);
+}
+
+TEST(WindowNotifierTest, SystemErrorsAreCaptionedWithTheSystemText) {
+    std::vector<std::string> shown;
+    SetStandardBoxHandler([&](BoxKind kind, const std::string& caption, const std::string& text) {
+        shown.push_back(std::string(kind == BoxKind::Error ? "error|" : "info|") + caption + "|" +
+                        text);
+    });
+    WindowNotifier notifier;
+    notifier.ShowSystemError("MSG\\GB\\COMMON.MSG", 2);
+    notifier.ShowMessage("Title", "Body");
+    SetStandardBoxHandler(nullptr);
+    ASSERT_EQ(shown.size(), 2u);
+    EXPECT_EQ(shown[0], "error|" + platform::SystemErrorText(2) + "|MSG\\GB\\COMMON.MSG");
+    EXPECT_EQ(shown[1], "info|Title|Body");
 }
 
 TEST(SplashTest, ClosesAndDeletesItself) {
