@@ -40,7 +40,11 @@ void WriteHeader(IsamFile& f) {
 
 void Resync(IsamFile& f) {
     if (f.Exclusive()) return;
+    // Every write operation changes the counter: while it is the one held, nothing else changed.
+    uint8_t head[64];
+    ReadAt(f.idx_fd(), head, sizeof head, 0, kIndexFile);
     uint32_t held = f.hdr.change_counter;
+    if (Be32(head + 41) == held) return;
     ReadHeader(f);
     if (f.hdr.change_counter != held) {
         for (auto& ix : f.ix) InvalidateIndex(ix, false);
