@@ -15,7 +15,7 @@ if [ -z "${E2E_INSIDE_X:-}" ]; then
 fi
 
 cd "$course" || { echo "no course folder $course"; exit 1; }
-./DEMO > "$shot.log" 2>&1 &
+QT_QPA_PLATFORM=xcb ./DEMO > "$shot.log" 2>&1 &
 pid=$!
 # The splash covers the stage for 4 seconds; then the stage must show within the time limit.
 sleep 5

@@ -82,6 +82,7 @@ std::vector<Text> CommonTexts(const std::string& lang) {
     t[58] = {"Step %1/%2", "%d %d"};
     t[75] = {"Page %1", "%d"};
     t[54] = {"%1.pdf", "%s"};
+    t[5] = {"%1", "%s"};  // the start sound: the product's name
     return t;
 }
 
@@ -94,7 +95,10 @@ class TStagWinTest : public ::testing::Test {
             [this](windows::BoxKind, const std::string& caption, const std::string& text) {
                 reports_.lines.push_back("box:" + caption + "|" + text);
             });
-        windows::Sounds().SetBackend(std::make_unique<windows::RecordingSoundBackend>());
+        auto sounds = std::make_unique<windows::RecordingSoundBackend>();
+        sounds_ = sounds.get();
+        windows::Sounds().SetBackend(std::move(sounds));
+        windows::testing::WriteWav("SND/DEMO.WAV", 20);
         WriteIni("GB", "-i -w");
         std::ofstream("PRODUCT.DAT") << "[Demo][D][DATA][DEMO.PRD][1100:0800][1][1][GB]\n"
                                      << "[Demo FR][D][DATA][DEMO.PRD][1100:0800][1][1][FR]\n";
@@ -128,6 +132,7 @@ class TStagWinTest : public ::testing::Test {
 
     windows::testing::CourseFolder course_;
     Reports reports_;
+    windows::RecordingSoundBackend* sounds_ = nullptr;
     const char* argv_[2] = {"DEMO", nullptr};
 };
 
@@ -189,6 +194,10 @@ TEST_F(TStagWinTest, CreationCaptionsEverythingFromTheCommonTexts) {
     EXPECT_FALSE(french->icon().isNull());  // a built-in flag
     EXPECT_FALSE(w->MessagesAction()->isVisible());
     EXPECT_TRUE(reports_.lines.empty());
+    // The product's start sound plays without waiting.
+    using Call = windows::RecordingSoundBackend::Call;
+    std::vector<Call> start = {{"SND/DEMO.WAV", windows::kSoundAsync, false}};
+    EXPECT_EQ(sounds_->calls(), start);
 }
 
 TEST_F(TStagWinTest, LanguageSwitchRewritesTheIniAndRecaptions) {
