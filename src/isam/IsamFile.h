@@ -36,6 +36,8 @@ constexpr int kStepRemove = 0, kStepOpen = 16, kStepCreate = 32, kStepSeek = 48,
 std::string FilePath(const std::string& name, const char* ext);
 void ReadAt(int fd, void* buf, size_t n, off_t off, int kind);  // short read: 105
 void WriteAt(int fd, const void* buf, size_t n, off_t off, int kind);
+// For crash tests: when >= 0, the number of writes allowed before the process kills itself.
+extern int g_crash_after_writes;
 // Reads up to n bytes; answers the count (short at end of file).
 size_t ReadSome(int fd, void* buf, size_t n, off_t off, int kind);
 // Byte-range lock on the lock file: true when taken; a conflict answers false without waiting.

@@ -314,17 +314,30 @@ static void AppendDictEntry(IsamFile& f, const KeyDesc& k) {
     WriteAt(f.idx_fd(), raw.data(), size_t(f.ns), f.NodeOffset(last.node), kIndexFile);
 }
 
-static void RemoveDictEntry(IsamFile& f, size_t which) {
+// Dropping entry `which` in two writes, each leaving a dictionary the header can be read with:
+// first the entry moves behind the others (count unchanged, so every index is still listed),
+// and once the header counts one index fewer, the trailing entry is cut off.
+static void MoveDictEntryLast(IsamFile& f, size_t which) {
     std::vector<DictEntryPos> entries = ReadDictionary(f);
     const DictEntryPos& e = entries.at(which);
+    const DictEntryPos& last = entries.back();
+    if (e.node != last.node) Raise(kCorrupt);  // our dictionaries always fit in one node
     std::vector<uint8_t> raw(size_t(f.ns));
     ReadAt(f.idx_fd(), raw.data(), size_t(f.ns), f.NodeOffset(e.node), kIndexFile);
-    int used = int(Be16(raw.data()));
-    std::memmove(raw.data() + e.offset, raw.data() + e.offset + e.size,
-                 size_t(used - e.offset - e.size));
-    std::memset(raw.data() + used - e.size, 0, size_t(e.size));
-    PutBe16(raw.data(), unsigned(used - e.size));
+    const int end = last.offset + last.size;
+    std::rotate(raw.begin() + e.offset, raw.begin() + e.offset + e.size, raw.begin() + end);
     WriteAt(f.idx_fd(), raw.data(), size_t(f.ns), f.NodeOffset(e.node), kIndexFile);
+}
+
+static void CutDictAfterCount(IsamFile& f) {
+    std::vector<DictEntryPos> entries = ReadDictionary(f);
+    const DictEntryPos& last = entries.back();
+    std::vector<uint8_t> raw(size_t(f.ns));
+    ReadAt(f.idx_fd(), raw.data(), size_t(f.ns), f.NodeOffset(last.node), kIndexFile);
+    const int end = last.offset + last.size;
+    std::memset(raw.data() + end, 0, size_t(f.ns - 4 - end));
+    PutBe16(raw.data(), unsigned(end));
+    WriteAt(f.idx_fd(), raw.data(), size_t(f.ns), f.NodeOffset(last.node), kIndexFile);
 }
 
 // Inserts every live record into index i, reading the data file in large chunks.
@@ -478,14 +491,19 @@ int ISDELINDEX(int handle, const KeyDesc& key) {
         if (which < 0) Raise(kBadKey);
         bool switched = MakeExclusive(f);
         try {
+            // The tree's nodes are given back at commit, after the index has left the header
+            // and the dictionary: a cut before then leaves them on no list, which repair mends.
             FreeTree(f, f.ix[size_t(which)]);
-            RemoveDictEntry(f, size_t(which) + (no_primary ? 1 : 0));
+            MoveDictEntryLast(f, size_t(which) + (no_primary ? 1 : 0));
+            f.ix.erase(f.ix.begin() + which);
+            FixShapes(f);
+            f.hdr.change_counter++;
+            WriteHeader(f);
+            CutDictAfterCount(f);
         } catch (...) {
             RestoreShared(f, switched);
             throw;
         }
-        f.ix.erase(f.ix.begin() + which);
-        FixShapes(f);
         // The current index is kept by identity; when it was the one dropped, the first is used.
         if (f.cur_index == which)
             f.cur_index = f.ix.empty() ? -1 : 0;

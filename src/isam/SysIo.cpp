@@ -2,6 +2,7 @@
 // locks on the lock file (open-file-description locks, so each open file owns its locks).
 #include <fcntl.h>
 #include <sched.h>
+#include <signal.h>
 #include <time.h>
 #include <unistd.h>
 
@@ -52,7 +53,11 @@ void ReadAt(int fd, void* buf, size_t n, off_t off, int kind) {
     if (ReadSome(fd, buf, n, off, kind) != n) Raise(kCorrupt);
 }
 
+int g_crash_after_writes = -1;
+
 void WriteAt(int fd, const void* buf, size_t n, off_t off, int kind) {
+    // Crash tests: the process dies just before the write that would exceed its budget.
+    if (g_crash_after_writes >= 0 && g_crash_after_writes-- == 0) ::raise(SIGKILL);
     size_t done = 0;
     auto* p = static_cast<const uint8_t*>(buf);
     while (done < n) {

@@ -9,6 +9,7 @@
 #include <set>
 
 #include "IsamFixture.h"
+#include "isam/IsamFile.h"
 
 namespace isam_test {
 namespace {
@@ -177,5 +178,58 @@ TEST_F(IsamConcurrencyTest, KilledWriterLosesAtMostItsCallInProgress) {
     }
 }
 
+// An index change cut after each of its writes in turn: the files open at once, the primary
+// key still finds the records, and check passes or repair makes it pass.
+TEST_F(IsamConcurrencyTest, IndexChangeCutAfterAnyWriteLeavesFilesThatOpen) {
+    const std::string name = Path("indexes");
+    const KeyDesc second = Key({{4, 4, KP_INT32}}, KEY_DUPS | KEY_DUP_COMPRESS);
+    int h = BuildSimple("indexes");
+    ASSERT_GE(h, 0);
+    for (int i = 0; i < 3000; ++i) ASSERT_EQ(ISWRITE(h, Rec(i, i % 97).data()), 0);
+    ASSERT_EQ(ISCLOSE(h), 0);
+    for (bool add : {true, false}) {
+        // The drop starts from the files the completed add left.
+        const std::vector<uint8_t> idx = ReadBytes(name + ".idx"), dat = ReadBytes(name + ".dat");
+        bool completed = false;
+        for (int budget = 0; !completed && budget < 1000; ++budget) {
+            WriteBytes(name + ".idx", idx);
+            WriteBytes(name + ".dat", dat);
+            pid_t pid = fork();
+            ASSERT_GE(pid, 0);
+            if (pid == 0) {
+                int ch = ISOPEN(name.c_str(), OPEN_INOUT);
+                if (ch < 0) _exit(30);
+                detail::g_crash_after_writes = budget;
+                _exit((add ? ISADDINDEX(ch, second) : ISDELINDEX(ch, second)) == 0 ? 0 : 31);
+            }
+            int status = 0;
+            ASSERT_EQ(waitpid(pid, &status, 0), pid);
+            if (WIFEXITED(status)) {
+                ASSERT_EQ(WEXITSTATUS(status), 0);
+                completed = true;
+            } else {
+                ASSERT_EQ(WTERMSIG(status), SIGKILL);
+            }
+            const std::string at =
+                (add ? "add" : "drop") + std::string(" cut at ") + std::to_string(budget);
+            int rh = ISOPEN(name.c_str(), OPEN_INPUT);
+            ASSERT_GE(rh, 0) << at << ": open failed with " << last_error;
+            std::vector<uint8_t> r = Rec(1234);
+            EXPECT_EQ(ISREAD(rh, r.data(), EQUAL), 0) << at;
+            EXPECT_EQ(B(r), 1234 % 97) << at;
+            ISCLOSE(rh);
+            if (!CheckFiles(name.c_str(), nullptr))
+                ASSERT_EQ(RepairFiles(name.c_str()), 0) << at << ": " << last_error;
+            ASSERT_TRUE(Consistent("indexes")) << at;
+            // When the change reached the files, the index count says so and nothing else.
+            rh = ISOPEN(name.c_str(), OPEN_INPUT);
+            const int count = IndexCount(rh);
+            EXPECT_TRUE(count == 1 || count == 2) << at;
+            if (completed) EXPECT_EQ(count, add ? 2 : 1) << at;
+            ISCLOSE(rh);
+        }
+        EXPECT_TRUE(completed);
+    }
+}
 }  // namespace
 }  // namespace isam_test
