@@ -220,11 +220,8 @@ void ScriptEngine::OpenScript(const std::string& name, long offset) {
     LoadScript(name, offset, true);
 }
 
-void ScriptEngine::OpenScriptData(std::vector<uint8_t> bytes, const std::string& name) {
-    calls_.clear();
-    loop_stack_.clear();
-    file_.Assign(std::move(bytes), name);
-    Trace("LDE# open %s @ %ld", name.c_str(), -1L);
+// Starts executing the script just loaded, with fresh variables at this call level.
+void ScriptEngine::BeginRun() {
     running_ = true;
     dialog_open_ = false;
     wake_up_ = 0;
@@ -233,6 +230,14 @@ void ScriptEngine::OpenScriptData(std::vector<uint8_t> bytes, const std::string&
     CurrentVariables().clear();
     timer_active_ = true;
     ApplyTimer(*timer_, true, interval_);
+}
+
+void ScriptEngine::OpenScriptData(std::vector<uint8_t> bytes, const std::string& name) {
+    calls_.clear();
+    loop_stack_.clear();
+    file_.Assign(std::move(bytes), name);
+    Trace("LDE# open %s @ %ld", name.c_str(), -1L);
+    BeginRun();
 }
 
 bool ScriptEngine::LoadScript(const std::string& name, long offset, bool top_level) {
@@ -251,14 +256,7 @@ bool ScriptEngine::LoadScript(const std::string& name, long offset, bool top_lev
     file_ = std::move(next);
     Trace("LDE# open %s @ %ld", name.c_str(), offset);
     if (offset != -1) file_.Seek(offset, 0);
-    running_ = true;
-    dialog_open_ = false;
-    wake_up_ = 0;
-    ended_ = false;
-    case_taken_ = false;
-    CurrentVariables().clear();
-    timer_active_ = true;
-    ApplyTimer(*timer_, true, interval_);
+    BeginRun();
     return true;
 }
 

@@ -175,6 +175,7 @@ class ScriptEngine {
     void Trace(const char* format, ...) __attribute__((format(printf, 2, 3)));
     int64_t Now() const;
     bool LoadScript(const std::string& name, long offset, bool top_level);
+    void BeginRun();
     void EndOfScript();
     void ExecuteKeyword(int op, const Arguments& args);
     std::string KeywordValue(int v) const;
@@ -203,6 +204,8 @@ class ScriptEngine {
     // Objects (ScriptEngineObjects.cpp).
     StageObject* FindObject(int kind, int id);
     StageObject* Allocate(int kind, int id);
+    StageObject* CreateObject(int op, int kind, int id, const Arguments& args,
+                              StageObject* existing);
     void RemoveObject(StageObject& o);
     void RemoveAll(bool keep_base);
     void CreateBaseObjects();

@@ -361,24 +361,33 @@ void ScriptEngine::CreateGauge(StageObject& o, const Arguments& args, bool verti
     }
 }
 
+// Makes a new stage object for a creating command, reporting a bad kind, an identifier
+// already in use or a full stage; nullptr when nothing was made.
+StageObject* ScriptEngine::CreateObject(int op, int kind, int id, const Arguments& args,
+                                        StageObject* existing) {
+    if (kind < 0 || kind >= kKindCount) {
+        ReportError(kErrNotFound, op, id, args.text);
+        return nullptr;
+    }
+    if (existing) {
+        ReportError(kErrExists, op, id, args.text);
+        return nullptr;
+    }
+    StageObject* o = Allocate(kind, id);
+    if (!o) {
+        ReportError(kErrCreate, op, id, args.text);
+        return nullptr;
+    }
+    o->rec.script = file_.Name().substr(0, 20);
+    return o;
+}
+
 void ScriptEngine::ExecuteObject(int op, int slot, const Arguments& args, int id, int kind,
                                  StageObject* o) {
     switch (op) {
         case kOpBmp: {
-            if (kind < 0 || kind >= kKindCount) {
-                ReportError(kErrNotFound, op, id, args.text);
-                return;
-            }
-            if (o) {
-                ReportError(kErrExists, op, id, args.text);
-                return;
-            }
-            o = Allocate(kind, id);
-            if (!o) {
-                ReportError(kErrCreate, op, id, args.text);
-                return;
-            }
-            o->rec.script = file_.Name().substr(0, 20);
+            o = CreateObject(op, kind, id, args, o);
+            if (!o) return;
             o->rec.display_class = kClassImage;
             o->rec.type = 0;
             if (!LoadBitmap(*o, data::FormatPath("BMP\\%s.BMP", args.text.c_str()), args.Int(0),
@@ -648,20 +657,8 @@ void ScriptEngine::ExecuteObject(int op, int slot, const Arguments& args, int id
             }
             return;
         case kOpAvi: {
-            if (kind < 0 || kind >= kKindCount) {
-                ReportError(kErrNotFound, op, id, args.text);
-                return;
-            }
-            if (o) {
-                ReportError(kErrExists, op, id, args.text);
-                return;
-            }
-            o = Allocate(kind, id);
-            if (!o) {
-                ReportError(kErrCreate, op, id, args.text);
-                return;
-            }
-            o->rec.script = file_.Name().substr(0, 20);
+            o = CreateObject(op, kind, id, args, o);
+            if (!o) return;
             o->rec.display_class = kClassVideo;
             o->rec.type = op;
             o->rec.path = data::FormatPath("AVI\\%s.AVI", args.text.c_str()).substr(0, 259);
