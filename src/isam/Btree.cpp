@@ -16,7 +16,14 @@ Node* GetNode(IsamFile& f, IndexState& ix, uint32_t num, int expect_level) {
     auto it = ix.cache.find(num);
     Node* node;
     if (it == ix.cache.end()) {
-        auto fresh = std::make_unique<Node>();
+        std::unique_ptr<Node> fresh;
+        if (ix.spare.empty()) {
+            fresh = std::make_unique<Node>();
+        } else {
+            fresh = std::move(ix.spare.back());
+            ix.spare.pop_back();
+            fresh->state = 0;
+        }
         node = fresh.get();
         node->num = num;
         ix.cache.emplace(num, std::move(fresh));
@@ -84,6 +91,7 @@ void TrimCache(IndexState& ix) {
                 oldest = it;
         }
         if (oldest == ix.cache.end()) return;
+        if (ix.spare.size() < 4) ix.spare.push_back(std::move(oldest->second));
         ix.cache.erase(oldest);
     }
 }

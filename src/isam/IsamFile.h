@@ -42,6 +42,8 @@ extern int g_crash_after_writes;
 size_t ReadSome(int fd, void* buf, size_t n, off_t off, int kind);
 // Byte-range lock on the lock file: true when taken; a conflict answers false without waiting.
 bool LockRange(int fd, off_t off, off_t len, bool wait);
+// True when a lock on the range could be taken now (one test, nothing taken).
+bool RangeFree(int fd, off_t off, off_t len);
 void UnlockRange(int fd, off_t off, off_t len);
 
 // ---- Nodes (Node.cpp)
@@ -100,6 +102,7 @@ struct IndexState {
     uint32_t cur_rec = 0;
     uint32_t cur_serial = 0;
     std::unordered_map<uint32_t, std::unique_ptr<Node>> cache;
+    std::vector<std::unique_ptr<Node>> spare;  // evicted nodes, reused with their buffers
     std::vector<PathElem> path;
     uint64_t clock = 0;
 };
@@ -121,6 +124,10 @@ struct Physical {
     uint32_t lock_byte = 0;
     bool exclusive_handle = false;
     std::vector<struct IsamFile*> handles;
+    // The header node mapped read-only (null when not mapped): the change counter is checked at
+    // every call without a system call. The page cache keeps it equal to what pread would see.
+    const uint8_t* head_map = nullptr;
+    size_t head_map_len = 0;
 };
 
 enum OpKind { kOpNone = 0, kOpOpen, kOpNeutral, kOpRead, kOpWrite };

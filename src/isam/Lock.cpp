@@ -134,9 +134,7 @@ void ReleaseRecordLocks(IsamFile& f) {
 bool TestRecord(IsamFile& f, uint32_t n) {
     if (f.NoLocks() || (f.lock_bits & kLkAllRecords) || HoldsRecord(f, n)) return true;
     if (HeldInProcess(f, n)) return false;
-    if (!LockRange(f.lck_fd(), kRecordRegion + off_t(n), 1, false)) return false;
-    UnlockRange(f.lck_fd(), kRecordRegion + off_t(n), 1);
-    return true;
+    return RangeFree(f.lck_fd(), kRecordRegion + off_t(n), 1);
 }
 
 }  // namespace isam::detail

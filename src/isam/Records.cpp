@@ -2,6 +2,7 @@
 // and deleting with index maintenance, and positioning for the read modes.
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -11,7 +12,10 @@
 namespace isam::detail {
 
 void ReadHeader(IsamFile& f) {
-    ReadAt(f.idx_fd(), f.header.data(), size_t(f.ns), 0, kIndexFile);
+    if (f.phys->head_map && f.phys->head_map_len == size_t(f.ns))
+        std::memcpy(f.header.data(), f.phys->head_map, size_t(f.ns));
+    else
+        ReadAt(f.idx_fd(), f.header.data(), size_t(f.ns), 0, kIndexFile);
     HeaderFields h;
     DecodeHeader(f.header.data(), h);
     if (h.node_size != f.ns) Raise(kCorrupt);
@@ -41,8 +45,12 @@ void WriteHeader(IsamFile& f) {
 void Resync(IsamFile& f) {
     if (f.Exclusive()) return;
     // Every write operation changes the counter: while it is the one held, nothing else changed.
-    uint8_t head[64];
-    ReadAt(f.idx_fd(), head, sizeof head, 0, kIndexFile);
+    uint8_t buf[64];
+    const uint8_t* head = f.phys->head_map;
+    if (!head) {
+        ReadAt(f.idx_fd(), buf, sizeof buf, 0, kIndexFile);
+        head = buf;
+    }
     uint32_t held = f.hdr.change_counter;
     if (Be32(head + 41) == held) return;
     ReadHeader(f);
@@ -259,7 +267,8 @@ bool Position(IsamFile& f, int mode, const uint8_t* record) {
         case PREV:
         case CURRENT: {
             if (ix.cur_rec == 0) return false;
-            const std::vector<uint8_t> old_key = ix.cur_key;
+            uint8_t old_key[kMaxKeyLength];
+            std::memcpy(old_key, ix.cur_key.data(), std::min(ix.cur_key.size(), sizeof old_key));
             const uint32_t old_serial = ix.cur_serial;
             int r = Refind(f, ix);
             if (mode == NEXT)
@@ -272,7 +281,7 @@ bool Position(IsamFile& f, int mode, const uint8_t* record) {
             // (and would otherwise loop for ever).
             if (ok && r != 0 && mode != CURRENT) {
                 const uint8_t* e = PathEntry(ix);
-                int c = CompareKeys(ix.desc, e, old_key.data(), keylen);
+                int c = CompareKeys(ix.desc, e, old_key, keylen);
                 if (c == 0 && ix.shape.serial_width) {
                     uint32_t s = EntSerial(e, keylen);
                     c = s < old_serial ? -1 : s > old_serial ? 1 : 0;

@@ -104,6 +104,19 @@ bool LockRange(int fd, off_t off, off_t len, bool wait) {
     }
 }
 
+bool RangeFree(int fd, off_t off, off_t len) {
+    for (;;) {
+        struct flock fl {};
+        fl.l_type = F_WRLCK;
+        fl.l_whence = SEEK_SET;
+        fl.l_start = off;
+        fl.l_len = len;
+        fl.l_pid = 0;
+        if (::fcntl(fd, F_OFD_GETLK, &fl) == 0) return fl.l_type == F_UNLCK;
+        if (errno != EINTR) RaiseSystem(kLockFile + kStepLock);
+    }
+}
+
 void UnlockRange(int fd, off_t off, off_t len) {
     while (SetLock(fd, F_UNLCK, off, len) != 0) {
         if (errno != EINTR) RaiseSystem(kLockFile + kStepLock);

@@ -72,6 +72,56 @@ TEST_F(IsamConcurrencyTest, TwoProcessesShareRecordsUnderLocks) {
     EXPECT_TRUE(Consistent("shared"));
 }
 
+// A handle whose nodes are cached sees another process's writes at its next call, and a record
+// that process holds locked cannot be rewritten or deleted.
+TEST_F(IsamConcurrencyTest, CachedHandleSeesAnotherProcesssWritesAndLocks) {
+    const std::string name = Path("seen");
+    int h = BuildSimple("seen");
+    ASSERT_GE(h, 0);
+    ASSERT_EQ(ISWRITE(h, Rec(1, 1).data()), 0);
+    ASSERT_EQ(ISCLOSE(h), 0);
+    int to_parent[2], to_child[2];
+    ASSERT_EQ(pipe(to_parent), 0);
+    ASSERT_EQ(pipe(to_child), 0);
+    pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        char go = 'g';
+        if (read(to_child[0], &go, 1) != 1) _exit(40);
+        int ch = ISOPEN(name.c_str(), OPEN_INOUT | LOCKMODE_MANUAL);
+        if (ch < 0) _exit(41);
+        for (int i = 2; i <= 2000; ++i)
+            if (ISWRITE(ch, Rec(i, i).data()) != 0) _exit(42);
+        std::vector<uint8_t> c = Rec(1);
+        if (ISREAD(ch, c.data(), EQUAL | LOCK_KEEP) != 0) _exit(43);
+        if (write(to_parent[1], &go, 1) != 1 || read(to_child[0], &go, 1) != 1) _exit(44);
+        _exit(0);
+    }
+    h = ISOPEN(name.c_str(), OPEN_INOUT | LOCKMODE_MANUAL);
+    ASSERT_GE(h, 0);
+    std::vector<uint8_t> r = Rec(1);
+    ASSERT_EQ(ISREAD(h, r.data(), EQUAL), 0);  // the root is now cached
+    char go = 'g';
+    ASSERT_EQ(write(to_child[1], &go, 1), 1);
+    ASSERT_EQ(read(to_parent[0], &go, 1), 1);
+    r = Rec(1500);
+    EXPECT_EQ(ISREAD(h, r.data(), EQUAL), 0);
+    EXPECT_EQ(B(r), 1500);
+    EXPECT_EQ(Scan(h).size(), 2000u);
+    EXPECT_EQ(ISREWRITE(h, Rec(1, 7).data()), -1);
+    EXPECT_EQ(last_error, 107);
+    EXPECT_EQ(ISDELETE(h, Rec(1).data()), -1);
+    EXPECT_EQ(last_error, 107);
+    ASSERT_EQ(write(to_child[1], &go, 1), 1);
+    int status = 0;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_EQ(ISREWRITE(h, Rec(1, 7).data()), 0);  // the lock went with the process
+    EXPECT_EQ(ISCLOSE(h), 0);
+    EXPECT_TRUE(Consistent("seen"));
+}
+
 // The writer reports each call before and after it: "b OP KEY VALUE" then "a".
 void Writer(const std::string& name, int fd, int first_key) {
     int h = ISOPEN(name.c_str(), OPEN_INOUT);
