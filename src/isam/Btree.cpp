@@ -105,8 +105,9 @@ void WriteNode(IsamFile& f, IndexState& ix, Node& node) {
 }
 
 void FlushIndexes(IsamFile& f, bool fresh_only) {
+    std::vector<Node*>& dirty = f.dirty_scratch;
     for (auto& ix : f.ix) {
-        std::vector<Node*> dirty;
+        dirty.clear();
         for (auto& [num, node] : ix.cache)
             if (node->state == 2 && (!fresh_only || node->fresh)) dirty.push_back(node.get());
         // Parents before children: a crash between two writes leaves every entry reachable.

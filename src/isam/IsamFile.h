@@ -177,6 +177,7 @@ struct IsamFile {
     std::vector<uint32_t> freed_nodes, freed_recs;
     std::vector<uint32_t> pending_nums;  // slots to write at commit, their bytes one after another
     std::vector<uint8_t> pending_bytes;
+    std::vector<Node*> dirty_scratch;  // reused by each write-back
 
     int idx_fd() const { return phys->idx_fd; }
     int dat_fd() const { return phys->dat_fd; }

@@ -18,6 +18,19 @@ void MakeShape(const KeyDesc& key, IndexShape& s) {
                   ((key.flags & KEY_TRAIL_COMPRESS) ? 1 : 0);
 }
 
+// Copies a key; short keys (the usual case) without a call to memcpy.
+static inline void CopyKey(uint8_t* dst, const uint8_t* src, int n) {
+    if (n >= 8 && n <= 16) {
+        uint64_t a, b;
+        std::memcpy(&a, src, 8);
+        std::memcpy(&b, src + n - 8, 8);
+        std::memcpy(dst, &a, 8);
+        std::memcpy(dst + n - 8, &b, 8);
+    } else {
+        std::memcpy(dst, src, size_t(n));
+    }
+}
+
 static uint8_t FillByte(const IndexShape& s) {
     return (s.desc->flags & KEY_TRAIL_NUL) ? 0x00 : 0x20;
 }
@@ -33,11 +46,15 @@ void DecodeNode(const uint8_t* raw, int ns, const IndexShape& s, Node& node) {
         node.count = (used - 2) / s.disk_entry;
         node.ents.resize(size_t(node.count) * s.esz);
         const uint8_t* p = raw + 2;
+        uint8_t* e = node.ents.data();
         for (int i = 0; i < node.count; ++i) {
-            uint8_t* e = node.Key(i, s.esz);
+            CopyKey(e, p, keylen);
             uint32_t serial = sw ? Be32(p + keylen) : 0;
-            SetEnt(e, keylen, p, serial, Be32(p + keylen + sw));
+            uint32_t ptr = Be32(p + keylen + sw);
+            std::memcpy(e + keylen, &serial, 4);
+            std::memcpy(e + keylen + 4, &ptr, 4);
             p += s.disk_entry;
+            e += s.esz;
         }
         return;
     }
@@ -97,7 +114,7 @@ static int EncodeEntries(const Node& node, const IndexShape& s, uint8_t* out) {
             uint8_t* p = out + 2;
             for (int i = 0; i < node.count; ++i) {
                 const uint8_t* e = node.ents.data() + size_t(i) * esz;
-                std::memcpy(p, e, size_t(keylen));
+                CopyKey(p, e, keylen);
                 if (sw) PutBe32(p + keylen, EntSerial(e, keylen));
                 PutBe32(p + keylen + sw, EntPtr(e, keylen));
                 p += s.disk_entry;
