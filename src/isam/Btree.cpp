@@ -32,10 +32,15 @@ Node* GetNode(IsamFile& f, IndexState& ix, uint32_t num, int expect_level) {
     }
     node->stamp = ++ix.clock;
     if (node->state == 0) {
-        uint8_t raw[32768];
-        ReadAt(f.idx_fd(), raw, size_t(f.ns), f.NodeOffset(num), kIndexFile);
         node->state = 0;
-        DecodeNode(raw, f.ns, ix.shape, *node);
+        if (const uint8_t* m =
+                MapAt(f.phys->idx_map, f.idx_fd(), f.NodeOffset(num), size_t(f.ns))) {
+            DecodeNode(m, f.ns, ix.shape, *node);
+        } else {
+            uint8_t raw[32768];
+            ReadAt(f.idx_fd(), raw, size_t(f.ns), f.NodeOffset(num), kIndexFile);
+            DecodeNode(raw, f.ns, ix.shape, *node);
+        }
         node->state = 1;
         node->fresh = false;
     }

@@ -46,6 +46,19 @@ bool LockRange(int fd, off_t off, off_t len, bool wait);
 bool RangeFree(int fd, off_t off, off_t len);
 void UnlockRange(int fd, off_t off, off_t len);
 
+// A read-only shared mapping of a file. Only bytes below `valid` (the file's size when last
+// looked at) are ever read through it; files never shrink while open, so those stay readable.
+struct FileMap {
+    uint8_t* base = nullptr;
+    size_t cap = 0;    // bytes of address space mapped (may run past the end of the file)
+    size_t valid = 0;  // bytes known to be inside the file
+    bool failed = false;
+};
+// The n bytes at off through the mapping, or null when they are not (yet) inside the file or the
+// file cannot be mapped: the caller then reads them with pread.
+const uint8_t* MapAt(FileMap& m, int fd, off_t off, size_t n);
+void Unmap(FileMap& m);
+
 // ---- Nodes (Node.cpp)
 struct IndexShape {
     const KeyDesc* desc = nullptr;
@@ -124,10 +137,9 @@ struct Physical {
     uint32_t lock_byte = 0;
     bool exclusive_handle = false;
     std::vector<struct IsamFile*> handles;
-    // The header node mapped read-only (null when not mapped): the change counter is checked at
-    // every call without a system call. The page cache keeps it equal to what pread would see.
-    const uint8_t* head_map = nullptr;
-    size_t head_map_len = 0;
+    // The index and data files mapped read-only, so that the header, nodes and slots are read
+    // without a system call; writes still go through pwrite, which the mapping sees.
+    FileMap idx_map, dat_map;
 };
 
 enum OpKind { kOpNone = 0, kOpOpen, kOpNeutral, kOpRead, kOpWrite };

@@ -1,7 +1,6 @@
 // Whole-file operations: build, open, close, erase, rename, adding and dropping indexes, clone,
 // copy and cluster; registration of handles on shared operating-system files.
 #include <fcntl.h>
-#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -26,8 +25,8 @@ static void Unregister(IsamFile& f) {
     auto& hs = p->handles;
     hs.erase(std::remove(hs.begin(), hs.end(), &f), hs.end());
     if (--p->users > 0) return;
-    if (p->head_map) ::munmap(const_cast<uint8_t*>(p->head_map), p->head_map_len);
-    p->head_map = nullptr;
+    Unmap(p->idx_map);
+    Unmap(p->dat_map);
     try {
         ReleaseFileLock(*p);
     } catch (const Fail&) {
@@ -79,15 +78,10 @@ static void Register(IsamFile& f) {
     if (::fstat(p->idx_fd, &st) != 0) RaiseSystem(kIndexFile + kStepOpen);
     p->dev = st.st_dev;
     p->ino = st.st_ino;
+    // Read-only media are opened without locks: there a read error must stay an error code, which
+    // a mapped read would turn into a signal, so those files are read with pread only.
+    p->idx_map.failed = p->dat_map.failed = f.NoLocks();
     ReadRawHeader(f);
-    // Exclusive handles never re-read the header; the others map it when the file holds it whole.
-    if (!f.Exclusive() && st.st_size >= off_t(f.ns)) {
-        void* m = ::mmap(nullptr, size_t(f.ns), PROT_READ, MAP_SHARED, p->idx_fd, 0);
-        if (m != MAP_FAILED) {
-            p->head_map = static_cast<const uint8_t*>(m);
-            p->head_map_len = size_t(f.ns);
-        }
-    }
     if (Be16(f.header.data() + 13) != 0) {
         p->dat_fd = ::open(FilePath(f.name, ".dat").c_str(), access);
         if (p->dat_fd < 0) RaiseSystem(kDataFile + kStepOpen);

@@ -12,8 +12,8 @@
 namespace isam::detail {
 
 void ReadHeader(IsamFile& f) {
-    if (f.phys->head_map && f.phys->head_map_len == size_t(f.ns))
-        std::memcpy(f.header.data(), f.phys->head_map, size_t(f.ns));
+    if (const uint8_t* m = MapAt(f.phys->idx_map, f.idx_fd(), 0, size_t(f.ns)))
+        std::memcpy(f.header.data(), m, size_t(f.ns));
     else
         ReadAt(f.idx_fd(), f.header.data(), size_t(f.ns), 0, kIndexFile);
     HeaderFields h;
@@ -46,7 +46,7 @@ void Resync(IsamFile& f) {
     if (f.Exclusive()) return;
     // Every write operation changes the counter: while it is the one held, nothing else changed.
     uint8_t buf[64];
-    const uint8_t* head = f.phys->head_map;
+    const uint8_t* head = MapAt(f.phys->idx_map, f.idx_fd(), 0, sizeof buf);
     if (!head) {
         ReadAt(f.idx_fd(), buf, sizeof buf, 0, kIndexFile);
         head = buf;
@@ -109,6 +109,11 @@ void Commit(IsamFile& f) {
 
 void ReadSlot(IsamFile& f, uint32_t n, int dead_code) {
     if (n < 1 || n > f.hdr.highest_rec) Raise(dead_code);
+    if (const uint8_t* m = MapAt(f.phys->dat_map, f.dat_fd(), f.SlotOffset(n), size_t(f.slotlen))) {
+        std::memcpy(f.rec.data(), m, size_t(f.slotlen));
+        if (f.rec[size_t(f.reclen)] != kLive) Raise(dead_code);
+        return;
+    }
     size_t got = ReadSome(f.dat_fd(), f.rec.data(), size_t(f.slotlen), f.SlotOffset(n), kDataFile);
     if (got < size_t(f.slotlen)) std::memset(f.rec.data() + got, 0, size_t(f.slotlen) - got);
     if (f.rec[size_t(f.reclen)] != kLive) Raise(dead_code);
@@ -116,6 +121,8 @@ void ReadSlot(IsamFile& f, uint32_t n, int dead_code) {
 
 bool SlotLive(IsamFile& f, uint32_t n) {
     if (n < 1 || n > f.hdr.highest_rec) return false;
+    const off_t at = f.SlotOffset(n) + f.reclen;
+    if (const uint8_t* m = MapAt(f.phys->dat_map, f.dat_fd(), at, 1)) return *m == kLive;
     uint8_t flag = 0;
     if (ReadSome(f.dat_fd(), &flag, 1, f.SlotOffset(n) + f.reclen, kDataFile) != 1) return false;
     return flag == kLive;

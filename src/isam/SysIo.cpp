@@ -3,9 +3,12 @@
 #include <fcntl.h>
 #include <sched.h>
 #include <signal.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
 #include <time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 
@@ -31,6 +34,36 @@ std::string FilePath(const std::string& name, const char* ext) {
         std::fclose(fp);
     }
     return base + ext;
+}
+
+const uint8_t* MapAt(FileMap& m, int fd, off_t off, size_t n) {
+    if (off < 0 || fd < 0 || m.failed) return nullptr;
+    const size_t end = size_t(off) + n;
+    if (end > m.valid) {
+        struct stat st;
+        if (::fstat(fd, &st) != 0 || size_t(st.st_size) < end) return nullptr;
+        const size_t size = size_t(st.st_size);
+        if (size > m.cap) {
+            // Reserve room to grow into, so that a growing file is rarely mapped again.
+            const size_t cap = std::max<size_t>(size_t(1) << 24, size * 2);
+            Unmap(m);
+            void* p = ::mmap(nullptr, cap, PROT_READ, MAP_SHARED, fd, 0);
+            if (p == MAP_FAILED) {
+                m.failed = true;
+                return nullptr;
+            }
+            m.base = static_cast<uint8_t*>(p);
+            m.cap = cap;
+        }
+        m.valid = size;
+    }
+    return m.base + off;
+}
+
+void Unmap(FileMap& m) {
+    if (m.base) ::munmap(m.base, m.cap);
+    m.base = nullptr;
+    m.cap = m.valid = 0;
 }
 
 size_t ReadSome(int fd, void* buf, size_t n, off_t off, int kind) {
