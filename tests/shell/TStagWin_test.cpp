@@ -18,6 +18,7 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include "script/StageHost.h"
 
 #include "../windows/CourseFixture.h"
 #include "../windows/QtTestEnvironment.h"
@@ -314,6 +315,48 @@ TEST_F(TStagWinTest, EngineNotificationsArriveAsQueuedMessages) {
     QApplication::processEvents();
     std::vector<std::pair<int, long>> want = {{kWmScriptDone, 0}, {kWmUser, 2}};
     EXPECT_EQ(events.got, want);
+}
+
+TEST_F(TStagWinTest, EngineQuestionsPicturesAndSoundsReachTheWindows) {
+    auto w = Created();
+    windows::TWinBox box;
+    windows::TWinBox::SetShared(&box);
+    windows::testing::WriteBmp("BMP/PUMP.BMP", 40, 20, 0x00FF00);
+
+    // A placed question appears at its stage position and returns the button's answer.
+    QPoint at;
+    QTimer::singleShot(0, &box, [&] {
+        at = box.pos();
+        box.BitBtn(2)->click();  // No
+    });
+    script::Question q;
+    q.text = "Open the valve?";
+    q.caption = "Pump";
+    q.icon = windows::kIconQuestion;
+    q.buttons = windows::kButtonsYesNo;
+    q.placed = true;
+    q.x = 15;
+    q.y = 25;
+    EXPECT_EQ(w->Host()->Ask(q), script::kAnswerNo);
+    EXPECT_EQ(at, w->Stage()->mapToGlobal(QPoint(15, 25)));
+
+    // Pictures: a zoom scales the picture's own size.
+    QSize shown;
+    QTimer::singleShot(0, &box, [&] {
+        shown = box.Image()->size();
+        box.BitBtn(0)->click();
+    });
+    w->Host()->ShowPicture("BMP\\PUMP.BMP", 0, 0, 2.0);
+    EXPECT_EQ(shown, QSize(80, 40));
+
+    // Sounds: a name plays, an empty name stops.
+    sounds_->Clear();
+    w->Host()->PlaySound("DEMO", windows::kSoundAsync | windows::kSoundLoop);
+    w->Host()->PlaySound("", windows::kSoundAsync);
+    using Call = windows::RecordingSoundBackend::Call;
+    std::vector<Call> want = {{"SND/DEMO.WAV", 9, false}, {"", 0, true}};
+    EXPECT_EQ(sounds_->calls(), want);
+    windows::TWinBox::SetShared(nullptr);
 }
 
 TEST_F(TStagWinTest, TraceLogOpensAtCreationAndClosesWithTheWindow) {
