@@ -234,11 +234,45 @@ void SetCurrentFromPath(IndexState& ix) {
     ix.cur_key.assign(e, e + keylen);
     ix.cur_rec = EntPtr(e, keylen);
     ix.cur_serial = EntSerial(e, keylen);
+    ix.hint.clear();
+    for (const PathElem& pe : ix.path) ix.hint.emplace_back(pe.node->num, pe.pos);
+}
+
+// Rebuilds the path to the current entry from the hint when every node on it is cached and
+// valid, each parent entry still points at the next node, and the leaf entry is the current one.
+static bool PathFromHint(IndexState& ix) {
+    const int keylen = ix.shape.keylen, esz = ix.shape.esz;
+    if (ix.hint.empty() || ix.hint.front().first != ix.desc.root) return false;
+    ix.path.clear();
+    Node* parent = nullptr;
+    int parent_pos = 0;
+    for (const auto& [num, pos] : ix.hint) {
+        auto it = ix.cache.find(num);
+        Node* n = it == ix.cache.end() ? nullptr : it->second.get();
+        if (!n || n->state == 0 || pos < 0 || pos >= n->count ||
+            (parent && (parent->level != n->level + 1 ||
+                        EntPtr(parent->Key(parent_pos, esz), keylen) != num))) {
+            ix.path.clear();
+            return false;
+        }
+        ix.path.push_back({n, pos});
+        parent = n;
+        parent_pos = pos;
+    }
+    const uint8_t* e = PathEntry(ix);
+    if (parent->level != 0 || std::memcmp(e, ix.cur_key.data(), size_t(keylen)) != 0 ||
+        EntPtr(e, keylen) != ix.cur_rec || EntSerial(e, keylen) != ix.cur_serial) {
+        ix.path.clear();
+        return false;
+    }
+    for (const PathElem& pe : ix.path) pe.node->stamp = ++ix.clock;
+    return true;
 }
 
 int Refind(IsamFile& f, IndexState& ix) {
     const int keylen = ix.shape.keylen;
     if (ix.cur_key.size() != size_t(keylen)) return 0;
+    if (PathFromHint(ix)) return 1;
     const uint32_t* serial = ix.shape.serial_width ? &ix.cur_serial : nullptr;
     if (!FindKey(f, ix, ix.cur_key.data(), keylen, false, serial)) return 0;
     const uint8_t* e = PathEntry(ix);

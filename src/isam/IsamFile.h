@@ -117,6 +117,9 @@ struct IndexState {
     std::unordered_map<uint32_t, std::unique_ptr<Node>> cache;
     std::vector<std::unique_ptr<Node>> spare;  // evicted nodes, reused with their buffers
     std::vector<PathElem> path;
+    // Node numbers and positions of the path to the current entry, for finding it again without
+    // a search while those nodes are still cached and unchanged.
+    std::vector<std::pair<uint32_t, int>> hint;
     uint64_t clock = 0;
 };
 
