@@ -321,17 +321,28 @@ static void AppendDictEntry(IsamFile& f, const KeyDesc& k) {
 
 // Dropping entry `which` in two writes, each leaving a dictionary the header can be read with:
 // first the entry moves behind the others (count unchanged, so every index is still listed),
-// and once the header counts one index fewer, the trailing entry is cut off.
-static void MoveDictEntryLast(IsamFile& f, size_t which) {
+// and once the header counts one index fewer, the trailing entry is cut off. Answers false when
+// the entries after it lie in other nodes (only in files with small nodes from elsewhere): the
+// entry is then removed in place and the header must follow at once.
+static bool MoveDictEntryLast(IsamFile& f, size_t which) {
     std::vector<DictEntryPos> entries = ReadDictionary(f);
     const DictEntryPos& e = entries.at(which);
     const DictEntryPos& last = entries.back();
-    if (e.node != last.node) Raise(kCorrupt);  // our dictionaries always fit in one node
     std::vector<uint8_t> raw(size_t(f.ns));
     ReadAt(f.idx_fd(), raw.data(), size_t(f.ns), f.NodeOffset(e.node), kIndexFile);
-    const int end = last.offset + last.size;
-    std::rotate(raw.begin() + e.offset, raw.begin() + e.offset + e.size, raw.begin() + end);
+    const bool moved = e.node == last.node;
+    if (moved) {
+        const int end = last.offset + last.size;
+        std::rotate(raw.begin() + e.offset, raw.begin() + e.offset + e.size, raw.begin() + end);
+    } else {
+        int used = int(Be16(raw.data()));
+        std::memmove(raw.data() + e.offset, raw.data() + e.offset + e.size,
+                     size_t(used - e.offset - e.size));
+        std::memset(raw.data() + used - e.size, 0, size_t(e.size));
+        PutBe16(raw.data(), unsigned(used - e.size));
+    }
     WriteAt(f.idx_fd(), raw.data(), size_t(f.ns), f.NodeOffset(e.node), kIndexFile);
+    return moved;
 }
 
 static void CutDictAfterCount(IsamFile& f) {
@@ -495,17 +506,28 @@ int ISDELINDEX(int handle, const KeyDesc& key) {
             if (SameIndex(f.ix[i].desc, key)) which = int(i);
         if (which < 0) Raise(kBadKey);
         bool switched = MakeExclusive(f);
+        bool erased = false;
         try {
             // The tree's nodes are given back at commit, after the index has left the header
             // and the dictionary: a cut before then leaves them on no list, which repair mends.
             FreeTree(f, f.ix[size_t(which)]);
-            MoveDictEntryLast(f, size_t(which) + (no_primary ? 1 : 0));
+            const bool moved = MoveDictEntryLast(f, size_t(which) + (no_primary ? 1 : 0));
             f.ix.erase(f.ix.begin() + which);
+            erased = true;
             FixShapes(f);
             f.hdr.change_counter++;
             WriteHeader(f);
-            CutDictAfterCount(f);
+            if (moved) CutDictAfterCount(f);
         } catch (...) {
+            if (erased) {
+                // Memory must again equal the files: take the indexes from them.
+                try {
+                    ReadHeader(f);
+                    LoadDictionary(f);
+                } catch (const Fail&) {
+                }
+                if (f.cur_index >= int(f.ix.size())) f.cur_index = f.ix.empty() ? -1 : 0;
+            }
             RestoreShared(f, switched);
             throw;
         }
