@@ -14,17 +14,16 @@ endfunction()
 # QT marks tests that create a QApplication: they run on the offscreen platform.
 function(player_add_test)
   cmake_parse_arguments(T "QT" "NAME" "SOURCES;LIBS" ${ARGN})
+  if(T_QT)
+    list(APPEND T_SOURCES ${CMAKE_SOURCE_DIR}/cmake/qt_test_options.cpp)
+  endif()
   add_executable(${T_NAME} ${T_SOURCES})
   target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main)
-  set(env "QT_QPA_PLATFORM=offscreen")
-  if(T_QT)
-    # Qt's font and plugin caches live until exit; leak reports there are noise.
-    list(APPEND env "ASAN_OPTIONS=detect_leaks=0")
-  endif()
+  # One entry only: the discovery script would split a list of variables.
   gtest_discover_tests(${T_NAME}
     DISCOVERY_MODE PRE_TEST
     DISCOVERY_TIMEOUT 60
-    PROPERTIES ENVIRONMENT "${env}" TIMEOUT 300
+    PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen" TIMEOUT 300
     WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR})
 endfunction()
 

@@ -1,6 +1,6 @@
-// Qt, its platform plugins and the audio and media libraries under Qt Multimedia keep caches
-// for the life of the process; leak reports from them say nothing about the player. Window
-// tests therefore run without leak checking (the other sanitizer checks stay on).
+// Test programs that make a QApplication: Qt, its platform plugins and the audio and media
+// libraries under Qt Multimedia keep caches for the life of the process, and leak reports from
+// them say nothing about the player, so these run without leak checking (other checks stay on).
 extern "C" const char* __asan_default_options() {
     return "detect_leaks=0";
 }
