@@ -45,7 +45,7 @@ const uint8_t* MapAt(FileMap& m, int fd, off_t off, size_t n) {
         const size_t size = size_t(st.st_size);
         if (size > m.cap) {
             // Reserve room to grow into, so that a growing file is rarely mapped again.
-            const size_t cap = std::max<size_t>(size_t(1) << 24, size * 2);
+            const size_t cap = std::max<size_t>(size_t(1) << 20, size * 2);
             Unmap(m);
             void* p = ::mmap(nullptr, cap, PROT_READ, MAP_SHARED, fd, 0);
             if (p == MAP_FAILED) {
