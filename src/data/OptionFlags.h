@@ -30,12 +30,12 @@ inline constexpr const char* kFlagWordsSpec = "r:x:SDiwCtgbeV?";
 inline constexpr const char* kCommandLineSpec = "l:s:";
 
 // Option scanner shared by both parsers. Each Next call returns the next option letter, '?'
-// for a letter not in the specification (or a missing argument), or -1 at the end; the
+// for a letter not in the option string (or a missing argument), or -1 at the end; the
 // option's argument is left in Argument().
 //   - The first word must begin with '-' or '/', which becomes the switch character for all
 //     later words; a word that does not begin with it ends the scan, and a word that is the
 //     switch character twice ("--") is consumed and ends the scan.
-//   - Letters may be grouped ("-Dwi"); a letter followed by ':' in the specification takes the
+//   - Letters may be grouped ("-Dwi"); a letter followed by ':' in the option string takes the
 //     rest of its word, or the whole next word when the rest is empty.
 //   - In option-word mode an unknown letter skips the rest of its word.
 class OptionScanner {

@@ -52,7 +52,7 @@ Spec Parse(std::string_view s) {
     return spec;
 }
 
-// The rebuilt specification: allowed flags, width, precision, then the given tail.
+// The rebuilt conversion: allowed flags, width, precision, then the given tail.
 std::string Build(const Spec& spec, std::string_view allowed_flags, bool precision,
                   const char* tail) {
     std::string out = "%";

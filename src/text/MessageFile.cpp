@@ -517,7 +517,7 @@ void MessageFile::Expand(int number, std::string& out) {
 
 std::string MessageFile::Argument(int number, int position, std::span<const TextArg> args) const {
     if (position < 1 || static_cast<size_t>(position) > args.size()) return {};
-    // The position-th specification of the record's format entry, "%s" when there is none.
+    // The position-th conversion of the record's format entry, "%s" when there is none.
     std::string_view format = Format(number);
     std::string_view spec = "%s";
     size_t at = std::string_view::npos;

@@ -1,5 +1,5 @@
 // A typed argument for MessageFile::GetText. Format entries come from files, so each argument
-// carries its own type and is converted to the type a specification asks for, never read blind.
+// carries its own type and is converted to the type a conversion asks for, never read blind.
 #pragma once
 
 #include <string>
