@@ -16,6 +16,7 @@
 #include "platform/Notifier.h"
 #include "platform/Path.h"
 #include "script/Animation.h"
+#include "script/CustomCursors.h"
 #include "script/ImageControl.h"
 #include "script/Raster.h"
 #include "script/ScriptEngine.h"
@@ -265,10 +266,8 @@ bool ScriptEngine::SetObjectCursor(StageObject& o, const std::string& name) {
     int n = 0;
     char extra = 0;
     if (std::sscanf(name.c_str(), "curs%02d%c", &n, &extra) != 1 || n < 1 || n > 50) return false;
-    // Custom cursors come from the program's resources when it carries them.
-    QString resource = QString::asprintf(":/cursors/curs%02d.png", n);
-    if (!QFile::exists(resource)) return false;
-    QCursor cursor{QPixmap(resource)};
+    QCursor cursor;
+    if (!CustomCursor(n, &cursor)) return false;
     if (o.control) o.control->setCursor(cursor);
     if (o.panel_control) o.panel_control->setCursor(cursor);
     return true;

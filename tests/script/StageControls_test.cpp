@@ -6,6 +6,7 @@
 #include <QWidget>
 
 #include "EngineFixture.h"
+#include "script/CustomCursors.h"
 #include "script/ImageControl.h"
 
 namespace script {
@@ -56,6 +57,36 @@ TEST_F(ControlsTest, ImageControlFollowsItsObject) {
     WriteScript("GONE", ".lines off\nClear @ 1\n");
     RunToEnd("GONE");
     EXPECT_TRUE(Controls().empty());
+}
+
+TEST_F(ControlsTest, CursorsOverObjectsComeFromTheTableOrTheFiftyCustomOnes) {
+    WritePicture("P", 10, 8, Qt::red);
+    WriteScript(
+        "CUR",
+        ".lines off\nBmp \"P\", 0, 0 @ 1\nBmp \"P\", 20, 0 @ 2\nBmp \"P\", 40, 0 @ 3\n"
+        "SetCursor \"HOURGLASS\" @ 1\nSetCursor \"curs07\" @ 2\nSetCursor \"curs50\" @ 3\n");
+    RunToEnd("CUR");
+    EXPECT_TRUE(TraceLines("LDE# **error**").empty());
+    EXPECT_EQ(engine_->Find(kBmp, 1)->control->cursor().shape(), Qt::WaitCursor);
+    for (int id : {2, 3}) {
+        const QCursor c = engine_->Find(kBmp, id)->control->cursor();
+        EXPECT_EQ(c.shape(), Qt::BitmapCursor) << id;
+        EXPECT_FALSE(c.pixmap().isNull()) << id;
+    }
+}
+
+TEST(CustomCursors, FiftyDistinctPicturesAndNoOthers) {
+    EXPECT_TRUE(CustomCursorImage(0).isNull());
+    EXPECT_TRUE(CustomCursorImage(kCustomCursorCount + 1).isNull());
+    std::vector<QImage> seen;
+    for (int n = 1; n <= kCustomCursorCount; ++n) {
+        const QImage image = CustomCursorImage(n);
+        ASSERT_EQ(image.size(), QSize(32, 32)) << n;
+        EXPECT_EQ(image.pixel(0, 0) >> 24, 0u) << "corner not transparent in " << n;
+        for (size_t k = 0; k < seen.size(); ++k)
+            EXPECT_NE(image, seen[k]) << n << " equals " << k + 1;
+        seen.push_back(image);
+    }
 }
 
 TEST_F(ControlsTest, PanelObjectDrivesThePanelControl) {
