@@ -21,15 +21,8 @@ if(TARGET demo_course AND TARGET ldeasm)
 
   find_program(DEMO_SCRIPTS_IMAGEMAGICK NAMES convert-im6.q16 convert-im6 convert)
   if(DEMO_SCRIPTS_IMAGEMAGICK)
-    set(stamp ${CMAKE_CURRENT_BINARY_DIR}/script_pictures.stamp)
-    add_custom_command(OUTPUT ${stamp}
-      COMMAND ${CMAKE_COMMAND} -E env IM=${DEMO_SCRIPTS_IMAGEMAGICK}
-              sh ${CMAKE_CURRENT_LIST_DIR}/lde/make_pictures.sh ${DEMO_COURSE_DIR}
-      COMMAND ${CMAKE_COMMAND} -E touch ${stamp}
-      DEPENDS ${CMAKE_CURRENT_LIST_DIR}/lde/make_pictures.sh
-      COMMENT "Making the pictures of the demo's lesson scripts"
-      VERBATIM)
-    set_property(GLOBAL APPEND PROPERTY DEMO_COURSE_OUTPUTS ${stamp})
+    demo_course_generate(script_pictures lde/make_pictures.sh
+      "Making the pictures of the demo's lesson scripts" ENV IM=${DEMO_SCRIPTS_IMAGEMAGICK})
   else()
     message(STATUS "demo course: ImageMagick missing, the lesson scripts' pictures left out")
   endif()
