@@ -89,18 +89,27 @@ void ErrorExit(IsamFile& f, const Fail& e) {
         g_fatal_hook(msg);
     }
     const bool was_write = f.kind == kOpWrite;
+    // A read through a mapping that faulted saw zeros: whatever failed, the file is damaged, and
+    // the nodes, lists and header read during the operation are dropped like a write's.
+    bool damaged = false;
+    if (f.phys) {
+        damaged = TakeDamage(f.phys->idx_map);
+        damaged = TakeDamage(f.phys->dat_map) || damaged;
+    }
+    const Fail err = damaged ? Fail{kCorrupt, 0} : e;
     f.kind = kOpNone;
-    f.my_error = e.code;
-    f.my_io_error = e.io;
-    last_error = e.code;
+    f.my_error = err.code;
+    f.my_io_error = err.io;
+    last_error = err.code;
     DropPending(f);
-    if (was_write) {
+    if (was_write || damaged) {
         for (auto& ix : f.ix) InvalidateIndex(ix, true);
         InvalidateFreeLists(f);
         if (f.phys && f.idx_fd() >= 0) {
             try {
                 ReadHeader(f);
             } catch (const Fail&) {
+                f.stale = true;
             }
         }
     }

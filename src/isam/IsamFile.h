@@ -47,17 +47,26 @@ bool RangeFree(int fd, off_t off, off_t len);
 void UnlockRange(int fd, off_t off, off_t len);
 
 // A read-only shared mapping of a file. Only bytes below `valid` (the file's size when last
-// looked at) are ever read through it; files never shrink while open, so those stay readable.
+// looked at) are read through it. A file cut short behind the engine's back (or a page the disk
+// cannot read) raises SIGBUS: a handler swaps in a zero page and marks the mapping damaged, and
+// the operation that read it fails with kCorrupt instead of trusting the zeros.
 struct FileMap {
     uint8_t* base = nullptr;
     size_t cap = 0;    // bytes of address space mapped (may run past the end of the file)
     size_t valid = 0;  // bytes known to be inside the file
     bool failed = false;
+    int slot = -1;     // entry in the signal handler's table of mappings while mapped
+    bool hit = false;  // damage seen and the mapping dropped; cleared by TakeDamage
 };
 // The n bytes at off through the mapping, or null when they are not (yet) inside the file or the
-// file cannot be mapped: the caller then reads them with pread.
+// file cannot be mapped: the caller then reads them with pread. Raises kCorrupt when a read
+// through the mapping has faulted since the damage was last taken.
 const uint8_t* MapAt(FileMap& m, int fd, off_t off, size_t n);
 void Unmap(FileMap& m);
+// True when a read through the mapping has faulted (one flag load: cheap enough for every call).
+bool MapDamaged(const FileMap& m);
+// Drops a damaged mapping (the next MapAt maps the file afresh) and answers whether it was.
+bool TakeDamage(FileMap& m);
 
 // ---- Nodes (Node.cpp)
 struct IndexShape {
@@ -187,6 +196,7 @@ struct IsamFile {
     int kind = kOpNone;
     int my_recnum = 0, my_reclen = 0, my_error = 0, my_io_error = 0;
     uint32_t recpos = 0;
+    bool stale = false;  // the error exit failed to reload the header: reload it first next time
     // During a write operation: allocations made, numbers freed (given back at commit).
     bool allocated = false;
     std::vector<uint32_t> freed_nodes, freed_recs;

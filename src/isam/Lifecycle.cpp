@@ -198,6 +198,7 @@ int OpenHandle(const char* name, int mode, bool build_done) {
                 f.ix[0].cur_rec = 0;
             }
         }
+        FailOnDamage(f);
         ReleaseIndexLock(f);
         for (auto& ix : f.ix) TrimCache(ix);
     } catch (const Fail& e) {
@@ -205,7 +206,13 @@ int OpenHandle(const char* name, int mode, bool build_done) {
             if (f.phys) ReleaseIndexLock(f);
         } catch (const Fail&) {
         }
+        bool damaged = false;
+        if (f.phys) {
+            damaged = TakeDamage(f.phys->idx_map);
+            damaged = TakeDamage(f.phys->dat_map) || damaged;
+        }
         Unregister(f);
+        if (damaged) return FailGlobal(kCorrupt);
         return FailGlobal(e.code, e.io);
     }
     f.kind = kOpNone;

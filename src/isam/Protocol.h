@@ -19,6 +19,11 @@ int FailGlobal(int code, int io = 0);
 void ErrorExit(IsamFile& f, const Fail& e);
 bool KindAllowed(const IsamFile& f, int kind);
 
+// Raises kCorrupt when a read through one of the handle's mappings has faulted.
+inline void FailOnDamage(IsamFile& f) {
+    if (f.phys && (MapDamaged(f.phys->idx_map) || MapDamaged(f.phys->dat_map))) Raise(kCorrupt);
+}
+
 enum LockNeed { kNoLock = 0, kShared = 1, kExclusive = 2 };
 
 // Runs one operation on an open handle under the protocol; work answers the return value.
@@ -43,7 +48,10 @@ int Run(int handle, int kind, int lock, Work&& work) {
             Resync(*f);
         }
         int result = work(*f);
+        // A faulted mapped read must not be written back nor reported as success.
+        FailOnDamage(*f);
         if (kind == kOpWrite) Commit(*f);
+        FailOnDamage(*f);
         ReleaseIndexLock(*f);
         f->kind = kOpNone;
         for (auto& ix : f->ix) TrimCache(ix);

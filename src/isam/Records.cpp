@@ -12,13 +12,19 @@
 namespace isam::detail {
 
 void ReadHeader(IsamFile& f) {
-    if (const uint8_t* m = MapAt(f.phys->idx_map, f.idx_fd(), 0, size_t(f.ns)))
-        std::memcpy(f.header.data(), m, size_t(f.ns));
-    else
-        ReadAt(f.idx_fd(), f.header.data(), size_t(f.ns), 0, kIndexFile);
+    // The held copy changes only once the new one decodes: a failed read leaves it intact, so a
+    // later write cannot put half a header back on disk.
+    std::vector<uint8_t> raw;
+    const uint8_t* src = MapAt(f.phys->idx_map, f.idx_fd(), 0, size_t(f.ns));
+    if (!src) {
+        raw.resize(size_t(f.ns));
+        ReadAt(f.idx_fd(), raw.data(), size_t(f.ns), 0, kIndexFile);
+        src = raw.data();
+    }
     HeaderFields h;
-    DecodeHeader(f.header.data(), h);
+    DecodeHeader(src, h);
     if (h.node_size != f.ns) Raise(kCorrupt);
+    std::memcpy(f.header.data(), src, size_t(f.ns));
     f.hdr.data_free = h.data_free;
     f.hdr.index_free = h.index_free;
     f.hdr.highest_rec = h.highest_rec;
@@ -43,6 +49,14 @@ void WriteHeader(IsamFile& f) {
 }
 
 void Resync(IsamFile& f) {
+    if (f.stale) {
+        // The error exit could not reload the header: nothing held may be trusted.
+        ReadHeader(f);
+        for (auto& ix : f.ix) InvalidateIndex(ix, false);
+        InvalidateFreeLists(f);
+        f.stale = false;
+        return;
+    }
     if (f.Exclusive()) return;
     // Every write operation changes the counter: while it is the one held, nothing else changed.
     uint8_t buf[64];

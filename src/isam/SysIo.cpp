@@ -1,5 +1,6 @@
-// File names with link-file redirection, whole reads and writes at an offset, and byte-range
-// locks on the lock file (open-file-description locks, so each open file owns its locks).
+// File names with link-file redirection, read-only maps guarded against SIGBUS, whole reads and
+// writes at an offset, and byte-range locks on the lock file (open-file-description locks, so
+// each open file owns its locks).
 #include <fcntl.h>
 #include <sched.h>
 #include <signal.h>
@@ -9,6 +10,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 
@@ -36,7 +38,102 @@ std::string FilePath(const std::string& name, const char* ext) {
     return base + ext;
 }
 
+// Mappings the SIGBUS handler may repair: a fixed table of lock-free atomics, so that the handler
+// reads it without locks. An entry is live while len is non-zero.
+namespace {
+struct MapSlot {
+    std::atomic<uintptr_t> base{0};
+    std::atomic<size_t> len{0};
+    std::atomic<bool> damaged{false};
+};
+constexpr int kMapSlots = 64;
+MapSlot g_slots[kMapSlots];
+struct sigaction g_prev_bus;
+size_t g_page = 4096;
+bool g_bus_installed = false;
+static_assert(std::atomic<uintptr_t>::is_always_lock_free &&
+              std::atomic<size_t>::is_always_lock_free && std::atomic<bool>::is_always_lock_free);
+
+// A fault inside a live mapping: a zero page replaces the one that cannot be read and the
+// mapping is marked damaged; the read then completes. Any other SIGBUS goes to the previous
+// handler, or takes the default action.
+void OnBus(int sig, siginfo_t* info, void* ctx) {
+    const int saved = errno;
+    if (info && info->si_code > 0) {
+        const auto addr = reinterpret_cast<uintptr_t>(info->si_addr);
+        for (MapSlot& s : g_slots) {
+            const uintptr_t base = s.base.load(std::memory_order_acquire);
+            const size_t len = s.len.load(std::memory_order_acquire);
+            if (len == 0 || addr < base || addr - base >= len) continue;
+            void* page = reinterpret_cast<void*>(addr & ~uintptr_t(g_page - 1));
+            if (::mmap(page, g_page, PROT_READ, MAP_FIXED | MAP_PRIVATE | MAP_ANONYMOUS, -1, 0) ==
+                MAP_FAILED)
+                break;
+            s.damaged.store(true, std::memory_order_release);
+            errno = saved;
+            return;
+        }
+    }
+    errno = saved;
+    if ((g_prev_bus.sa_flags & SA_SIGINFO) && g_prev_bus.sa_sigaction) {
+        g_prev_bus.sa_sigaction(sig, info, ctx);
+    } else if (g_prev_bus.sa_handler != SIG_DFL && g_prev_bus.sa_handler != SIG_IGN) {
+        g_prev_bus.sa_handler(sig);
+    } else {
+        // Default action: restore it and raise again; the signal is delivered on return.
+        struct sigaction dfl {};
+        dfl.sa_handler = SIG_DFL;
+        sigemptyset(&dfl.sa_mask);
+        ::sigaction(SIGBUS, &dfl, nullptr);
+        ::raise(SIGBUS);
+    }
+}
+
+// Installed when the first file is mapped, so after any handler a runtime set up at start-up.
+void InstallBusHandler() {
+    if (g_bus_installed) return;
+    g_bus_installed = true;
+    long page = ::sysconf(_SC_PAGESIZE);
+    if (page > 0) g_page = size_t(page);
+    struct sigaction sa {};
+    sa.sa_sigaction = OnBus;
+    sa.sa_flags = SA_SIGINFO | SA_ONSTACK;
+    sigemptyset(&sa.sa_mask);
+    ::sigaction(SIGBUS, &sa, &g_prev_bus);
+}
+
+int RegisterMap(uint8_t* base, size_t len) {
+    InstallBusHandler();
+    for (int i = 0; i < kMapSlots; ++i) {
+        MapSlot& s = g_slots[i];
+        if (s.len.load(std::memory_order_relaxed) != 0) continue;
+        s.damaged.store(false, std::memory_order_relaxed);
+        s.base.store(reinterpret_cast<uintptr_t>(base), std::memory_order_release);
+        s.len.store(len, std::memory_order_release);
+        return i;
+    }
+    return -1;
+}
+}  // namespace
+
+bool MapDamaged(const FileMap& m) {
+    return m.hit || (m.slot >= 0 && g_slots[m.slot].damaged.load(std::memory_order_acquire));
+}
+
+bool TakeDamage(FileMap& m) {
+    if (!MapDamaged(m)) return false;
+    Unmap(m);
+    m.hit = false;
+    return true;
+}
+
 const uint8_t* MapAt(FileMap& m, int fd, off_t off, size_t n) {
+    if (m.slot >= 0 && g_slots[m.slot].damaged.load(std::memory_order_acquire)) {
+        // What this operation read through the mapping may be zeros: drop it and fail.
+        Unmap(m);
+        m.hit = true;
+    }
+    if (m.hit) Raise(kCorrupt);
     if (off < 0 || fd < 0 || m.failed) return nullptr;
     const size_t end = size_t(off) + n;
     if (end > m.valid) {
@@ -52,8 +149,16 @@ const uint8_t* MapAt(FileMap& m, int fd, off_t off, size_t n) {
                 m.failed = true;
                 return nullptr;
             }
+            // Without an entry in the handler's table a fault could not be caught: use pread.
+            const int slot = RegisterMap(static_cast<uint8_t*>(p), cap);
+            if (slot < 0) {
+                ::munmap(p, cap);
+                m.failed = true;
+                return nullptr;
+            }
             m.base = static_cast<uint8_t*>(p);
             m.cap = cap;
+            m.slot = slot;
         }
         m.valid = size;
     }
@@ -61,6 +166,11 @@ const uint8_t* MapAt(FileMap& m, int fd, off_t off, size_t n) {
 }
 
 void Unmap(FileMap& m) {
+    if (m.slot >= 0) {
+        g_slots[m.slot].len.store(0, std::memory_order_release);
+        g_slots[m.slot].base.store(0, std::memory_order_release);
+        m.slot = -1;
+    }
     if (m.base) ::munmap(m.base, m.cap);
     m.base = nullptr;
     m.cap = m.valid = 0;

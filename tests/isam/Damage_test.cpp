@@ -1,5 +1,10 @@
 // Damaged files: every damage gives errors (or a list of problems from the checker), never a
 // crash, a read outside a buffer or an endless loop; a half-done write is found and repaired.
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <csignal>
 #include <functional>
 #include <random>
 
@@ -198,6 +203,107 @@ TEST_F(IsamDamageTest, FatalHookHearsOfFailedChecks) {
     EXPECT_EQ(last_error, kCorrupt);
     EXPECT_EQ(heard.rfind("fatal isam error ISCOMP(", 0), 0u) << heard;
     ISSETFATALHOOK(nullptr);
+}
+
+// Files cut short behind an open handle: reads through the engine's maps fault on pages past the
+// new end. Every call fails (105 where a mapped read faulted), nothing is written back, and once
+// the files are back the same handle reads and rewrites them again.
+TEST_F(IsamTest, FilesCutShortBehindOpenHandleFailCleanly) {
+    const int n = 3000;
+    int h = BuildSimple("t");
+    ASSERT_GE(h, 0);
+    ASSERT_EQ(ISADDINDEX(h, Key({{4, 4, KP_INT32}}, KEY_DUPS)), 0);
+    for (int i = 0; i < n; ++i) ASSERT_EQ(ISWRITE(h, Rec(i, i * 3).data()), 0);
+    const auto idx = ReadBytes(Path("t.idx")), dat = ReadBytes(Path("t.dat"));
+    ASSERT_GT(idx.size(), 4 * 4096u);
+    ASSERT_GT(dat.size(), 4 * 4096u);
+
+    auto cut = [&](const char* ext, off_t size) {
+        int fd = ::open(Path(std::string("t") + ext).c_str(), O_RDWR);
+        ASSERT_GE(fd, 0);
+        ASSERT_EQ(::ftruncate(fd, size), 0);
+        ::close(fd);
+    };
+    auto size_of = [&](const char* ext) {
+        return std::filesystem::file_size(Path(std::string("t") + ext));
+    };
+    struct Case {
+        const char* what;
+        off_t idx_size, dat_size;  // -1: left whole
+    };
+    const Case cases[] = {
+        {"index cut after its first page", 4096, -1},
+        {"data file emptied", -1, 0},
+        {"both emptied", 0, 0},
+    };
+    ASSERT_EQ(ISCLOSE(h), 0);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        // A fresh handle caches only the last record's path; its reads map both files whole.
+        h = ISOPEN(Path("t").c_str(), OPEN_INOUT);
+        ASSERT_GE(h, 0);
+        std::vector<uint8_t> r = Rec(n - 1);
+        ASSERT_EQ(ISREAD(h, r.data(), EQUAL), 0);
+        ASSERT_EQ(B(r), (n - 1) * 3);
+        if (c.idx_size >= 0) cut(".idx", c.idx_size);
+        if (c.dat_size >= 0) cut(".dat", c.dat_size);
+        const auto idx_cut = size_of(".idx"), dat_cut = size_of(".dat");
+
+        // The first read touches a page past the new end of a file: the fault becomes 105.
+        r = Rec(n / 2);
+        EXPECT_EQ(ISREAD(h, r.data(), EQUAL), -1);
+        EXPECT_EQ(last_error, kCorrupt);
+        r = Rec(n / 3);
+        EXPECT_EQ(ISREAD(h, r.data(), EQUAL), -1);
+        EXPECT_NE(last_error, 0);
+        EXPECT_EQ(ISREAD(h, r.data(), NEXT), -1);
+        EXPECT_NE(last_error, 0);
+        EXPECT_EQ(ISREWRITE(h, Rec(n / 4, 1).data()), -1);
+        EXPECT_NE(last_error, 0);
+        // Nothing read from the damaged files went back to them.
+        EXPECT_EQ(size_of(".idx"), idx_cut);
+        EXPECT_EQ(size_of(".dat"), dat_cut);
+
+        WriteBytes(Path("t.idx"), idx);
+        WriteBytes(Path("t.dat"), dat);
+        for (int k : {0, n / 4, n / 2, n - 1}) {
+            r = Rec(k);
+            ASSERT_EQ(ISREAD(h, r.data(), EQUAL), 0) << k;
+            EXPECT_EQ(B(r), k * 3);
+        }
+        ASSERT_EQ(ISREAD(h, r.data(), NEXT), -1);
+        EXPECT_EQ(last_error, kEndOfFile);
+        ASSERT_EQ(ISCLOSE(h), 0);
+    }
+    h = ISOPEN(Path("t").c_str(), OPEN_INOUT);
+    ASSERT_GE(h, 0);
+    ASSERT_EQ(ISREWRITE(h, Rec(n / 4, 1).data()), 0);
+    std::vector<uint8_t> r = Rec(n / 4);
+    ASSERT_EQ(ISREAD(h, r.data(), EQUAL), 0);
+    EXPECT_EQ(B(r), 1);
+    ASSERT_EQ(ISCLOSE(h), 0);
+    EXPECT_TRUE(Consistent("t"));
+}
+
+// A fault outside the engine's mappings still reaches the previous handler or the default action.
+TEST_F(IsamTest, ForeignBusErrorIsNotSwallowed) {
+    int h = BuildSimple("f");
+    ASSERT_GE(h, 0);
+    ASSERT_EQ(ISWRITE(h, Rec(1).data()), 0);
+    std::vector<uint8_t> r = Rec(1);
+    ASSERT_EQ(ISREAD(h, r.data(), EQUAL), 0);  // the engine has mapped a file: its handler is set
+    EXPECT_DEATH(
+        {
+            const std::string path = Path("other");
+            WriteBytes(path, std::vector<uint8_t>(8192, 1));
+            int fd = ::open(path.c_str(), O_RDWR);
+            auto* p =
+                static_cast<volatile uint8_t*>(::mmap(nullptr, 8192, PROT_READ, MAP_SHARED, fd, 0));
+            if (p == MAP_FAILED || ::ftruncate(fd, 0) != 0) std::exit(0);
+            std::printf("%d\n", p[4096]);
+            std::exit(0);
+        },
+        "");
 }
 
 }  // namespace
