@@ -413,23 +413,7 @@ int RepairFiles(const char* name) {
         f.state &= ~kStAppend;
         for (uint32_t n = f.hdr.highest_node; n >= 2; --n)
             if (!keep.count(n)) GiveNumber(f, f.node_free, n);
-        for (size_t i = 0; i < f.ix.size(); ++i) {
-            const size_t per_chunk = 4096;
-            std::vector<uint8_t> chunk(per_chunk * size_t(f.slotlen));
-            uint8_t key[kMaxKeyLength];
-            for (uint32_t first = 1; first <= f.hdr.highest_rec; first += uint32_t(per_chunk)) {
-                size_t want = std::min<size_t>(per_chunk, f.hdr.highest_rec - first + 1);
-                size_t got = ReadSome(f.dat_fd(), chunk.data(), want * size_t(f.slotlen),
-                                      f.SlotOffset(first), kDataFile);
-                for (size_t j = 0; j < want && (j + 1) * size_t(f.slotlen) <= got; ++j) {
-                    const uint8_t* slot = chunk.data() + j * size_t(f.slotlen);
-                    if (slot[f.reclen] != kLive) continue;
-                    uint32_t mask = f.Masked() ? Be32(slot + f.slotlen - 4) : 0;
-                    if (InIndex(f, i, slot, mask, key))
-                        InsertKey(f, f.ix[i], key, first + uint32_t(j));
-                }
-            }
-        }
+        for (size_t i = 0; i < f.ix.size(); ++i) FillIndex(f, i);
         for (uint32_t r = f.hdr.highest_rec; r >= 1; --r)
             if (!SlotLive(f, r)) f.freed_recs.push_back(r);
         return 0;

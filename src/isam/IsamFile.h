@@ -244,6 +244,8 @@ bool DeleteKey(IsamFile& f, IndexState& ix, const uint8_t* key, uint32_t ptr);
 bool FindEntry(IsamFile& f, IndexState& ix, const uint8_t* key, uint32_t ptr);
 // Gives every node of an index, leaves first, to the index-node free list.
 void FreeTree(IsamFile& f, IndexState& ix);
+// Inserts every live record of the data file into index i.
+void FillIndex(IsamFile& f, size_t i);
 
 // ---- Free lists (FreeList.cpp)
 uint32_t TakeNumber(IsamFile& f, FreeList& fl);

@@ -364,7 +364,7 @@ static void CutDictAfterCount(IsamFile& f) {
 }
 
 // Inserts every live record into index i, reading the data file in large chunks.
-static void FillIndex(IsamFile& f, size_t i) {
+void FillIndex(IsamFile& f, size_t i) {
     const size_t per_chunk = std::max<size_t>(1, (256 * 1024) / size_t(f.slotlen));
     std::vector<uint8_t> chunk(per_chunk * size_t(f.slotlen));
     uint8_t key[kMaxKeyLength];
