@@ -1,0 +1,142 @@
+#include "data/ScoreFile.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdint>
+#include <fstream>
+#include <iterator>
+
+#include "platform/Path.h"
+
+namespace data {
+namespace {
+
+void PutInt(std::string& out, int32_t value) {
+    const auto u = static_cast<uint32_t>(value);
+    out.push_back(static_cast<char>(u & 0xFF));
+    out.push_back(static_cast<char>((u >> 8) & 0xFF));
+    out.push_back(static_cast<char>((u >> 16) & 0xFF));
+    out.push_back(static_cast<char>((u >> 24) & 0xFF));
+}
+
+int32_t GetInt(const unsigned char* p) {
+    return static_cast<int32_t>(uint32_t{p[0]} | (uint32_t{p[1]} << 8) | (uint32_t{p[2]} << 16) |
+                                (uint32_t{p[3]} << 24));
+}
+
+template <typename Array>
+void PutArray(std::string& out, const Array& array, int count) {
+    for (int i = 0; i < count; ++i) PutInt(out, array[i]);
+}
+
+template <typename Array>
+const unsigned char* GetArray(const unsigned char* p, Array& array, int count) {
+    for (int i = 0; i < count; ++i, p += 4) array[i] = GetInt(p);
+    return p;
+}
+
+// Writes all of bytes to fd, retrying short writes.
+bool WriteAll(int fd, std::string_view bytes) {
+    while (!bytes.empty()) {
+        const ssize_t n = ::write(fd, bytes.data(), bytes.size());
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            if (n == 0) errno = ENOSPC;
+            return false;
+        }
+        bytes.remove_prefix(static_cast<size_t>(n));
+    }
+    return true;
+}
+
+// Replaces the file at native path with bytes through a temporary file in the same folder,
+// flushed and renamed over it. 0 or an errno value; on failure the old file is left as it was.
+int ReplaceWith(const std::string& path, std::string_view bytes) {
+    const size_t slash = path.rfind('/');
+    const std::string folder = slash == std::string::npos ? "." : path.substr(0, slash);
+    std::string temp = (slash == std::string::npos ? std::string() : folder + "/") + ".scoXXXXXX";
+    const int fd = ::mkstemp(temp.data());
+    if (fd < 0) return errno;
+    int error = 0;
+    if (!WriteAll(fd, bytes)) error = errno;
+    if (error == 0) {
+        const mode_t mask = ::umask(0);
+        ::umask(mask);
+        if (::fchmod(fd, 0666 & ~mask) != 0) error = errno;
+    }
+    if (error == 0 && ::fsync(fd) != 0) error = errno;
+    if (::close(fd) != 0 && error == 0) error = errno;
+    if (error == 0 && ::rename(temp.c_str(), path.c_str()) != 0) error = errno;
+    if (error != 0) ::unlink(temp.c_str());
+    return error;
+}
+
+}  // namespace
+
+bool IsScoreStepCount(int n) {
+    return n > 0 && n < kStepCapacity;
+}
+
+size_t ScoreFileSize(int n) {
+    return 16 + 24 * static_cast<size_t>(n < 0 ? 0 : n);
+}
+
+std::string EncodeScores(const ScoreBook& book, int n) {
+    std::string out;
+    if (!IsScoreStepCount(n)) return out;
+    out.reserve(ScoreFileSize(n));
+    PutArray(out, book.LevelSteps, kLevelCapacity);
+    PutArray(out, book.LevelState, kLevelCapacity);
+    for (const auto* array : {&book.StepScore, &book.StepWorth, &book.StepBonus, &book.StepTime,
+                              &book.StepVisits, &book.StepStatus}) {
+        PutArray(out, *array, n);
+    }
+    return out;
+}
+
+bool DecodeScores(std::string_view bytes, int n, ScoreBook& book) {
+    if (!IsScoreStepCount(n) || bytes.size() != ScoreFileSize(n)) return false;
+    const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
+    p = GetArray(p, book.LevelSteps, kLevelCapacity);
+    p = GetArray(p, book.LevelState, kLevelCapacity);
+    for (auto* array : {&book.StepScore, &book.StepWorth, &book.StepBonus, &book.StepTime,
+                        &book.StepVisits, &book.StepStatus}) {
+        p = GetArray(p, *array, n);
+    }
+    return true;
+}
+
+int ReadScoreFile(std::string_view path, int n, ScoreBook& book) {
+    if (!IsScoreStepCount(n)) return ERANGE;
+    const std::string native = platform::NativePath(path);
+    errno = 0;
+    std::ifstream in(native, std::ios::binary);
+    if (!in) return errno != 0 ? errno : ENOENT;
+    // One byte more than the file should hold tells a longer file apart.
+    std::string bytes(ScoreFileSize(n) + 1, '\0');
+    in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    if (in.bad()) return EIO;
+    bytes.resize(static_cast<size_t>(in.gcount()));
+    return DecodeScores(bytes, n, book) ? 0 : EBADMSG;
+}
+
+int WriteScoreFile(std::string_view path, int n, const ScoreBook& book) {
+    if (!IsScoreStepCount(n)) return ERANGE;
+    const std::string native = platform::NativePath(path);
+    const size_t slash = native.rfind('/');
+    if (slash != std::string::npos && slash > 0 &&
+        !platform::CreateFolders(native.substr(0, slash))) {
+        return errno != 0 ? errno : ENOENT;
+    }
+    struct stat st;
+    if (::stat(native.c_str(), &st) == 0) {
+        if (S_ISDIR(st.st_mode)) return EISDIR;
+        if (::access(native.c_str(), W_OK) != 0) return EACCES;
+    }
+    return ReplaceWith(native, EncodeScores(book, n));
+}
+
+}  // namespace data
