@@ -17,9 +17,10 @@ struct Result {
     std::string out;
 };
 
-Result Shell(const std::string& command) {
+// Runs command; out collects its standard output, and its error output too with errors set.
+Result Shell(const std::string& command, bool errors = false) {
     Result r;
-    FILE* p = popen((command + " 2>/dev/null").c_str(), "r");
+    FILE* p = popen((command + (errors ? " 2>&1" : " 2>/dev/null")).c_str(), "r");
     if (!p) return r;
     char buf[4096];
     size_t n;
@@ -90,6 +91,27 @@ TEST_F(ToolsTest, ExitCodes) {
     Result r = Shell(std::string(LDERUN) + " L --dir " + dir_ + " --ticks 25");
     EXPECT_EQ(r.status, 0);
     EXPECT_NE(r.out.find("{\"ended\": false, \"ticks\": 25,"), std::string::npos) << r.out;
+}
+
+// Bad input to the tools ends with a message naming the fault and exit status 1 or 2, never
+// with an abort.
+TEST_F(ToolsTest, RefusesBadInputWithAMessage) {
+    const std::string asm_ = std::string(LDEASM) + " asm ";
+    const std::string dis = std::string(LDEASM) + " dis ";
+    struct Case {
+        std::string command;
+        int status;
+        const char* message;
+    } cases[] = {
+        {dis + dir_, 1, "is a folder, not a file"},
+        {asm_ + dir_ + " " + dir_ + "/OUT", 1, "is a folder, not a file"},
+        {dis + dir_ + "/none", 1, "No such file or directory"},
+    };
+    for (const Case& c : cases) {
+        Result r = Shell(c.command, true);
+        EXPECT_EQ(r.status, c.status) << c.command << "\n" << r.out;
+        EXPECT_NE(r.out.find(c.message), std::string::npos) << c.command << "\n" << r.out;
+    }
 }
 
 }  // namespace

@@ -1,12 +1,16 @@
 // ldeasm: assembles lesson scripts from their text form and prints compiled scripts back.
 //   ldeasm asm SRC OUT
 //   ldeasm dis FILE
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
+#include <exception>
 #include <fstream>
 #include <iostream>
-#include <iterator>
 #include <string>
 #include <vector>
+
+#include <sys/stat.h>
 
 #include "script/Assembler.h"
 
@@ -17,22 +21,37 @@ int Usage() {
     return 2;
 }
 
-bool ReadAll(const char* path, std::string& out) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return false;
-    out.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    return !in.bad();
+// Reads a whole regular file; false with the reason in why.
+bool ReadAll(const char* path, std::string& out, std::string& why) {
+    std::FILE* f = std::fopen(path, "rb");
+    if (!f) {
+        why = std::strerror(errno);
+        return false;
+    }
+    struct stat st;
+    if (fstat(fileno(f), &st) == 0 && S_ISDIR(st.st_mode)) {
+        std::fclose(f);
+        why = "it is a folder, not a file";
+        return false;
+    }
+    out.clear();
+    char buf[65536];
+    size_t n;
+    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) out.append(buf, n);
+    const bool failed = std::ferror(f) != 0;
+    const int error = errno;
+    std::fclose(f);
+    if (failed) why = std::strerror(error);
+    return !failed;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
+int Run(int argc, char** argv) {
     if (argc < 2) return Usage();
     const std::string mode = argv[1];
     if (mode == "asm" && argc == 4) {
-        std::string source;
-        if (!ReadAll(argv[2], source)) {
-            std::fprintf(stderr, "ldeasm: cannot read %s\n", argv[2]);
+        std::string source, why;
+        if (!ReadAll(argv[2], source, why)) {
+            std::fprintf(stderr, "ldeasm: cannot read %s: %s\n", argv[2], why.c_str());
             return 1;
         }
         script::AssemblyResult r = script::Assemble(source);
@@ -51,13 +70,32 @@ int main(int argc, char** argv) {
         return 0;
     }
     if (mode == "dis" && argc == 3) {
-        std::string bytes;
-        if (!ReadAll(argv[2], bytes)) {
-            std::fprintf(stderr, "ldeasm: cannot read %s\n", argv[2]);
+        std::string bytes, why;
+        if (!ReadAll(argv[2], bytes, why)) {
+            std::fprintf(stderr, "ldeasm: cannot read %s: %s\n", argv[2], why.c_str());
             return 1;
         }
         std::cout << script::Disassemble(std::vector<uint8_t>(bytes.begin(), bytes.end()));
+        std::cout.flush();
+        if (!std::cout) {
+            std::fprintf(stderr, "ldeasm: cannot write the listing\n");
+            return 1;
+        }
         return 0;
     }
     return Usage();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    // Whatever the library throws (memory exhausted on a huge file) ends the run with a message.
+    try {
+        return Run(argc, argv);
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "ldeasm: %s\n", e.what());
+    } catch (...) {
+        std::fprintf(stderr, "ldeasm: unexpected failure\n");
+    }
+    return 1;
 }

@@ -6,6 +6,7 @@
 #include <QWidget>
 #include <cstdio>
 #include <cstdlib>
+#include <exception>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -56,9 +57,7 @@ std::string Absolute(const std::string& path) {
     return ec ? path : p.string();
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
+int Run(int argc, char** argv) {
     std::string script_name, dir = ".", trace_path, png_path, ini_path;
     long ticks_limit = 10000;
     std::vector<std::string> answers, sets;
@@ -204,4 +203,18 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "lderun: cannot write %s\n", png_path.c_str());
     }
     return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    // Whatever the libraries throw (memory exhausted) ends the run with a message.
+    try {
+        return Run(argc, argv);
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "lderun: %s\n", e.what());
+    } catch (...) {
+        std::fprintf(stderr, "lderun: unexpected failure\n");
+    }
+    return 1;
 }

@@ -1,6 +1,7 @@
 // msgc: compiles message and conversion files from their text source, and dumps compiled files.
 //   msgc compile SRC OUT
 //   msgc dump FILE [--modulus N] [--conv K] [--raw] [--numbers] [--arg VALUE]...
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -8,9 +9,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <exception>
 #include <fstream>
-#include <iostream>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -22,6 +22,8 @@
 
 namespace {
 
+const char kFolderNotFile[] = "it is a folder, not a file";
+
 int Usage() {
     std::fprintf(stderr,
                  "usage: msgc compile SRC OUT\n"
@@ -30,19 +32,34 @@ int Usage() {
     return 2;
 }
 
-bool ReadWhole(const std::string& path, std::string& out) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return false;
-    std::ostringstream s;
-    s << in.rdbuf();
-    out = s.str();
-    return !in.bad();
+// Reads a whole regular file; false with the reason in why.
+bool ReadWhole(const std::string& path, std::string& out, std::string& why) {
+    std::FILE* f = std::fopen(path.c_str(), "rb");
+    if (!f) {
+        why = std::strerror(errno);
+        return false;
+    }
+    struct stat st;
+    if (fstat(fileno(f), &st) == 0 && S_ISDIR(st.st_mode)) {
+        std::fclose(f);
+        why = kFolderNotFile;
+        return false;
+    }
+    out.clear();
+    char buf[65536];
+    size_t n;
+    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) out.append(buf, n);
+    const bool failed = std::ferror(f) != 0;
+    const int error = errno;
+    std::fclose(f);
+    if (failed) why = std::strerror(error);
+    return !failed;
 }
 
 int Compile(const std::string& src, const std::string& dest) {
-    std::string source;
-    if (!ReadWhole(src, source)) {
-        std::fprintf(stderr, "msgc: cannot read %s: %s\n", src.c_str(), std::strerror(errno));
+    std::string source, why;
+    if (!ReadWhole(src, source, why)) {
+        std::fprintf(stderr, "msgc: cannot read %s: %s\n", src.c_str(), why.c_str());
         return 1;
     }
     text::MessageContent content;
@@ -72,6 +89,16 @@ int Compile(const std::string& src, const std::string& dest) {
         return 1;
     }
     return 0;
+}
+
+// Why path cannot be opened for reading: a folder, or the system's text for the error.
+std::string WhyNotReadable(const std::string& path) {
+    struct stat st;
+    if (stat(path.c_str(), &st) != 0) return std::strerror(errno);
+    if (S_ISDIR(st.st_mode)) return kFolderNotFile;
+    if (!S_ISREG(st.st_mode)) return "not a regular file";
+    if (access(path.c_str(), R_OK) != 0) return std::strerror(errno);
+    return std::strerror(ENOENT);
 }
 
 // An argument as the player would pass it: integer, else real, else string.
@@ -127,10 +154,10 @@ int Dump(int argc, char** argv) {
     }
     text::MessageFile file;
     if (!file.Open(path, 0)) {
-        const char* why = file.State() == text::MessageFile::kBadTable
-                              ? "not a valid message file (bad offset table or link chain)"
-                              : std::strerror(ENOENT);
-        std::fprintf(stderr, "msgc: cannot open %s: %s\n", argv[2], why);
+        const std::string why = file.State() == text::MessageFile::kBadTable
+                                    ? "not a valid message file (bad offset table or link chain)"
+                                    : WhyNotReadable(path);
+        std::fprintf(stderr, "msgc: cannot open %s: %s\n", argv[2], why.c_str());
         return 1;
     }
     if (modulus >= 0) file.SetCheckModulus(static_cast<unsigned>(modulus));
@@ -150,13 +177,25 @@ int Dump(int argc, char** argv) {
     return std::fflush(stdout) == 0 ? 0 : 1;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
+int Run(int argc, char** argv) {
     platform::SetProgramPath(argv[0]);
     if (argc < 3) return Usage();
     const std::string command = argv[1];
     if (command == "compile" && argc == 4) return Compile(argv[2], argv[3]);
     if (command == "dump") return Dump(argc, argv);
     return Usage();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    // Whatever the library throws (memory exhausted on a huge file) ends the run with a message.
+    try {
+        return Run(argc, argv);
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "msgc: %s\n", e.what());
+    } catch (...) {
+        std::fprintf(stderr, "msgc: unexpected failure\n");
+    }
+    return 1;
 }

@@ -1,5 +1,5 @@
 # Compiles a source with msgc, dumps it with arguments and compares the JSON lines; then checks
-# that a missing file and a bad source both fail with exit status 1.
+# that a missing file, a folder and a bad source fail with exit status 1.
 set(out ${WORK}/round_trip.MSG)
 file(MAKE_DIRECTORY ${WORK})
 execute_process(COMMAND ${MSGC} compile ${SRC} ${out} RESULT_VARIABLE rc)
@@ -16,6 +16,13 @@ execute_process(COMMAND ${MSGC} dump ${WORK}/missing.MSG RESULT_VARIABLE rc ERRO
 if(NOT rc EQUAL 1 OR NOT err MATCHES "cannot open")
   message(FATAL_ERROR "missing file: ${rc} ${err}")
 endif()
+# A folder given for a file is named as such, to either command.
+foreach(command "dump;${WORK}" "compile;${WORK};${WORK}/folder.MSG")
+  execute_process(COMMAND ${MSGC} ${command} RESULT_VARIABLE rc ERROR_VARIABLE err)
+  if(NOT rc EQUAL 1 OR NOT err MATCHES "is a folder, not a file")
+    message(FATAL_ERROR "${command} of a folder: ${rc} ${err}")
+  endif()
+endforeach()
 file(WRITE ${WORK}/bad.txt "[0]\nok\n[0]\n")
 execute_process(COMMAND ${MSGC} compile ${WORK}/bad.txt ${WORK}/bad.MSG RESULT_VARIABLE rc
   ERROR_VARIABLE err)
