@@ -1,0 +1,46 @@
+#include "data/OptionChoices.h"
+
+#include "data/CoursePaths.h"
+#include "platform/Path.h"
+#include "text/MessageFile.h"
+
+namespace data {
+namespace {
+
+constexpr size_t kMaxCodeLength = 20;
+
+}  // namespace
+
+OptionChoice ParseOptionChoice(std::string_view text) {
+    OptionChoice choice;
+    if (size_t open = text.find('('); open != std::string_view::npos) {
+        std::string_view rest = text.substr(open + 1);
+        rest = rest.substr(0, rest.find(')'));
+        choice.code = std::string(rest.substr(0, kMaxCodeLength));
+    }
+    choice.name = std::string(text.substr(0, text.find(" (")));
+    return choice;
+}
+
+std::vector<OptionChoice> FindLanguageChoices(const std::string& common_name, int32_t seed,
+                                              const std::string& language, bool developer) {
+    std::vector<OptionChoice> choices;
+    const std::string wanted = "(" + language + ")";
+    for (const std::string& folder : platform::FindEntries("MSG\\*.*")) {
+        if (!platform::DirectoryExists("MSG\\" + folder)) continue;
+        const std::string path = MessagePath(folder, common_name);
+        if (!platform::FileExists(path)) continue;
+        text::MessageFile file;
+        if (!file.Open(path)) continue;
+        file.SetSeed(seed);
+        const std::string caption = file.GetText(0);
+        file.Close();
+        if (!developer && caption.find(wanted) == std::string::npos) continue;
+        OptionChoice choice = ParseOptionChoice(caption);
+        if (choice.code.empty()) choice.code = folder;
+        choices.push_back(std::move(choice));
+    }
+    return choices;
+}
+
+}  // namespace data

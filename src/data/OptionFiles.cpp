@@ -1,0 +1,120 @@
+#include "data/OptionFiles.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <fstream>
+#include <string_view>
+
+#include "data/ConfigTable.h"
+#include "data/CoursePaths.h"
+#include "platform/Path.h"
+
+namespace data {
+namespace {
+
+// Reads the lines of a text file without their line ends (LF or CR LF). False when the file
+// cannot be opened.
+bool ReadLines(const std::string& path, std::vector<std::string>& lines) {
+    std::ifstream in(platform::NativePath(path), std::ios::binary);
+    if (!in) {
+        if (errno == 0) errno = ENOENT;
+        return false;
+    }
+    for (std::string line; std::getline(in, line);) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        lines.push_back(std::move(line));
+    }
+    return true;
+}
+
+void AppendSection(std::string& out, const char* label, const std::string& path,
+                   const std::vector<std::string>& lines) {
+    out += label;
+    out += path;
+    out += '\n';
+    for (const std::string& line : lines) {
+        out += line;
+        out += '\n';
+    }
+}
+
+}  // namespace
+
+bool ApplyOptionFile(ConfigTable& config, const std::string& path,
+                     std::vector<std::string>* lines) {
+    std::vector<std::string> read;
+    if (!ReadLines(path, read)) return false;
+    for (const std::string& line : read) config.ApplyOptionLine(line);
+    if (lines != nullptr) *lines = std::move(read);
+    return true;
+}
+
+std::string OptionFileToLoad(const std::string& user_path, const std::string& group_path,
+                             const std::string& program_path) {
+    if (platform::FileExists(user_path)) return user_path;
+    if (platform::FileExists(group_path)) return group_path;
+    return program_path;
+}
+
+AppliedOptions ApplyUserOptions(ConfigTable& config, const std::string& folder, int group,
+                                int user) {
+    AppliedOptions applied;
+    applied.group_path = GroupOptionsPath(folder, group);
+    applied.user_path = UserOptionsPath(folder, user, group);
+    ApplyOptionFile(config, applied.group_path, &applied.group_lines);
+    ApplyOptionFile(config, applied.user_path, &applied.user_lines);
+    return applied;
+}
+
+std::string OptionSummary(const AppliedOptions& applied, const ConfigTable& config) {
+    std::string out;
+    AppendSection(out, "grp: ", applied.group_path, applied.group_lines);
+    AppendSection(out, "usr: ", applied.user_path, applied.user_lines);
+    const std::pair<const char*, int> values[] = {
+        {"lang: ", kLanguage}, {"gaz: ", kGaz},     {"unit: ", kUnit},   {"symb: ", kSymbol},
+        {"dir: ", kDirectory}, {"start: ", kStart}, {"rand: ", kRandom},
+    };
+    for (const auto& [label, key] : values) {
+        out += label;
+        out += config.Get(key);
+        out += '\n';
+    }
+    out.pop_back();
+    return out;
+}
+
+std::string OptionFileText(const ConfigTable& config) {
+    std::string text;
+    for (int i = 0; i < kConfigKeyCount; ++i) {
+        // A value never spans lines: what followed a line end would read as another key.
+        std::string_view value = config.Get(i);
+        value = value.substr(0, value.find_first_of(std::string_view("\r\n\0", 3)));
+        text += kConfigKeys[i];
+        text += value;
+        text += '\n';
+    }
+    return text;
+}
+
+bool WriteOptionFile(const ConfigTable& config, const std::string& path) {
+    const std::string text = OptionFileText(config);
+    std::FILE* f = std::fopen(platform::NativePath(path).c_str(), "wb");
+    if (f == nullptr) return false;
+    bool ok = std::fwrite(text.data(), 1, text.size(), f) == text.size();
+    const int saved = errno;
+    if (std::fclose(f) != 0)
+        ok = false;
+    else if (!ok)
+        errno = saved;
+    return ok;
+}
+
+bool ReadFluids(const std::string& path, std::vector<std::string>& fluids) {
+    std::vector<std::string> lines;
+    if (!ReadLines(path, lines)) return false;
+    for (std::string& line : lines)
+        if (!line.empty() && line[0] != ';') fluids.push_back(std::move(line));
+    return true;
+}
+
+}  // namespace data

@@ -1,0 +1,183 @@
+#include "data/OptionFiles.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "TempFolder.h"
+#include "data/ConfigTable.h"
+#include "data/CoursePaths.h"
+#include "data/OptionChoices.h"
+#include "platform/Path.h"
+#include "text/MessageWriter.h"
+
+namespace {
+
+using data::ConfigTable;
+
+TEST(OptionFiles, LinesApplyByKeyIgnoringCaseAndOtherNamesAreIgnored) {
+    TempFolder dir;
+    const std::string path = dir.Write("INI.001",
+                                       "gaz=Argon\r\n"
+                                       "Gas=Helium\n"  // not a key: ignored
+                                       "\n"
+                                       "unit=US\n"
+                                       "Unit=SI\n");  // a later line wins
+    ConfigTable config;
+    config.Set(data::kGaz, "Air");
+    std::vector<std::string> lines;
+    ASSERT_TRUE(data::ApplyOptionFile(config, path, &lines));
+    EXPECT_EQ(config.Get(data::kGaz), "Argon");
+    EXPECT_EQ(config.Get(data::kUnit), "SI");
+    EXPECT_EQ(lines,
+              (std::vector<std::string>{"gaz=Argon", "Gas=Helium", "", "unit=US", "Unit=SI"}));
+
+    errno = 0;
+    EXPECT_FALSE(data::ApplyOptionFile(config, (dir.path / "INI.002").string()));
+    EXPECT_EQ(errno, ENOENT);
+    EXPECT_EQ(config.Get(data::kGaz), "Argon");
+}
+
+TEST(OptionFiles, TheOptionsWindowLoadsTheUserFileElseTheGroupFileElseTheProgramIni) {
+    TempFolder dir;
+    const std::string folder = dir.path.string();
+    const std::string user = data::UserOptionsPath(folder, 7, 2);
+    const std::string group = data::GroupOptionsPath(folder, 2);
+    const std::string ini = dir.Write("DEMO.INI", "Gaz=Air\n");
+    EXPECT_EQ(data::OptionFileToLoad(user, group, ini), ini);
+    dir.Write("INI.002", "Gaz=Nitrogen\n");
+    EXPECT_EQ(data::OptionFileToLoad(user, group, ini), group);
+    dir.Write("INI007.002", "Gaz=Argon\n");
+    EXPECT_EQ(data::OptionFileToLoad(user, group, ini), user);
+}
+
+TEST(OptionFiles, ChoosingAUserAppliesTheGroupFileThenTheUserFile) {
+    TempFolder dir;
+    dir.Write("INI.002", "Gaz=Nitrogen\nUnit=US\nLanguage=FR\n");
+    dir.Write("INI007.002", "Gaz=Argon\n");
+    ConfigTable config;
+    config.Set(data::kLanguage, "GB");
+    config.Set(data::kDirectory, "D1");
+    const data::AppliedOptions applied = data::ApplyUserOptions(config, dir.path.string(), 2, 7);
+    EXPECT_EQ(config.Get(data::kGaz), "Argon");
+    EXPECT_EQ(config.Get(data::kUnit), "US");
+    EXPECT_EQ(config.Get(data::kLanguage), "FR");
+    EXPECT_EQ(data::OptionSummary(applied, config),
+              "grp: " + (dir.path / "INI.002").string() +
+                  "\nGaz=Nitrogen\nUnit=US\nLanguage=FR\n"
+                  "usr: " +
+                  (dir.path / "INI007.002").string() +
+                  "\nGaz=Argon\n"
+                  "lang: FR\ngaz: Argon\nunit: US\nsymb: \ndir: D1\nstart: \nrand: ");
+
+    // Another user of the group has no file of their own: the group's values hold.
+    ConfigTable other;
+    const data::AppliedOptions group_only = data::ApplyUserOptions(other, dir.path.string(), 2, 8);
+    EXPECT_EQ(other.Get(data::kGaz), "Nitrogen");
+    EXPECT_TRUE(group_only.user_lines.empty());
+}
+
+TEST(OptionFiles, AUserFileHoldsTheSixteenKeysInTableOrderWithLf) {
+    ConfigTable config;
+    config.Set(data::kLanguage, "FR");
+    config.Set(data::kGaz, "Argon");
+    config.Set(data::kSymbol, "US\nFlag=-D");  // a line end never starts another key
+    const std::string text = data::OptionFileText(config);
+    EXPECT_EQ(text,
+              "Language=FR\nGaz=Argon\nUnit=\nCheckID=\nEvaluate=\nStart=\nLevel=\nIPserv=\n"
+              "IPport=\nRootDir=\nDirectory=\nEditor=\nFlag=\nSymbol=US\nResolution=\n"
+              "Random=\n");
+
+    TempFolder dir;
+    const std::string path = dir.Write("INI007.002", "old contents that are longer than the new");
+    ASSERT_TRUE(data::WriteOptionFile(config, path));
+    EXPECT_EQ(TempFolder::Read(path), text);
+    ConfigTable back;
+    ASSERT_TRUE(data::ApplyOptionFile(back, path));
+    for (int i = 0; i < data::kConfigKeyCount; ++i)
+        EXPECT_EQ(back.Get(i), i == data::kSymbol ? "US" : config.Get(i)) << i;
+
+    errno = 0;
+    EXPECT_FALSE(data::WriteOptionFile(config, (dir.path / "missing" / "INI001.001").string()));
+    EXPECT_NE(errno, 0);
+}
+
+TEST(OptionFiles, FluidsSkipCommentAndEmptyLines) {
+    TempFolder dir;
+    const std::string path =
+        dir.Write("FLUID.DAT", "; gases offered\r\nAir\r\n\r\n;Helium\nArgon\n R134a ;x");
+    std::vector<std::string> fluids;
+    ASSERT_TRUE(data::ReadFluids(path, fluids));
+    EXPECT_EQ(fluids, (std::vector<std::string>{"Air", "Argon", " R134a ;x"}));
+    std::vector<std::string> none;
+    EXPECT_FALSE(data::ReadFluids((dir.path / "NONE.DAT").string(), none));
+    EXPECT_TRUE(none.empty());
+}
+
+TEST(OptionChoices, SourceTextGivesNameAndCode) {
+    struct Case {
+        const char* text;
+        const char* name;
+        const char* code;
+    };
+    const Case cases[] = {
+        {"English (GB)", "English", "GB"},
+        {"Metric (SI)", "Metric", "SI"},
+        {"Plain", "Plain", ""},
+        {"Open (XY", "Open", "XY"},
+        {"Long (ABCDEFGHIJKLMNOPQRSTUVWXYZ)", "Long", "ABCDEFGHIJKLMNOPQRST"},
+        {"Tight(CD) more", "Tight(CD) more", "CD"},
+    };
+    for (const Case& c : cases) {
+        const data::OptionChoice choice = data::ParseOptionChoice(c.text);
+        EXPECT_EQ(choice.name, c.name) << c.text;
+        EXPECT_EQ(choice.code, c.code) << c.text;
+    }
+}
+
+// A course folder with language folders, made the current folder while it lives.
+struct LanguageFolders : TempFolder {
+    static constexpr int32_t kSeed = 1957;
+    LanguageFolders() : previous(std::filesystem::current_path()) {
+        Common("MSG/FR/COMMON.MSG",
+               "Fran\xE7"
+               "ais (FR)");
+        Common("MSG/GB/COMMON.MSG", "English (GB)");
+        Common("MSG/XX/COMMON.MSG", "No code here");
+        Common("MSG/DE/OTHER.MSG", "Deutsch (DE)");  // not the main file's name
+        Write("MSG/SND.MSG", "");                    // a file, not a folder
+        std::filesystem::current_path(path);
+        // Message files named by relative paths are found beside the program.
+        platform::SetProgramPath((path / "DEMO").c_str());
+    }
+    ~LanguageFolders() { std::filesystem::current_path(previous); }
+    void Common(const std::string& name, const std::string& text0) {
+        text::MessageContent content;
+        content.seed = kSeed;
+        content.texts = {text0};
+        Write(name, text::EncodeMessageFile(content));
+    }
+    std::filesystem::path previous;
+};
+
+TEST(OptionChoices, LanguagesComeFromTheLanguageFoldersMainFiles) {
+    LanguageFolders course;
+    const auto learner = data::FindLanguageChoices("COMMON", LanguageFolders::kSeed, "GB", false);
+    ASSERT_EQ(learner.size(), 1u);
+    EXPECT_EQ(learner[0].code, "GB");
+    EXPECT_EQ(learner[0].name, "English");
+
+    const auto developer = data::FindLanguageChoices("COMMON", LanguageFolders::kSeed, "GB", true);
+    ASSERT_EQ(developer.size(), 3u);
+    EXPECT_EQ(developer[0].code, "FR");
+    EXPECT_EQ(developer[0].name,
+              "Fran\xE7"
+              "ais");
+    EXPECT_EQ(developer[1].code, "GB");
+    // Without a code in its text a language is stored under its folder's name.
+    EXPECT_EQ(developer[2].code, "XX");
+    EXPECT_EQ(developer[2].name, "No code here");
+}
+
+}  // namespace
