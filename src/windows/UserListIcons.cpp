@@ -1,0 +1,96 @@
+#include "windows/UserListIcons.h"
+
+#include <QHash>
+#include <QPainter>
+#include <QPainterPath>
+
+namespace windows {
+namespace {
+
+// A head and shoulders in a 16 x 16 box, offset by (x, y).
+void Person(QPainter& g, qreal x, qreal y, const QColor& fill) {
+    g.setPen(QPen(QColor(40, 40, 40), 1));
+    g.setBrush(fill);
+    QPainterPath body;
+    body.moveTo(x + 2, y + 15);
+    body.cubicTo(x + 2, y + 9, x + 14, y + 9, x + 14, y + 15);
+    body.closeSubpath();
+    g.drawPath(body);
+    g.setBrush(QColor(255, 220, 180));
+    g.drawEllipse(QRectF(x + 4.5, y + 1.5, 7, 7));
+}
+
+QImage Draw(int number) {
+    const int size = number == kIconHeader ? 32 : 16;
+    QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    QPainter g(&image);
+    g.setRenderHint(QPainter::Antialiasing);
+    switch (number) {
+        case kIconHeader:  // two learners side by side, the front one larger
+            g.scale(1.4, 1.4);
+            Person(g, 7, 1, QColor(120, 160, 220));
+            Person(g, 0, 6, QColor(40, 90, 190));
+            break;
+        case kIconGroup: {  // a folder holding a learner
+            g.setPen(QPen(QColor(120, 90, 20), 1));
+            g.setBrush(QColor(240, 200, 80));
+            QPainterPath folder;
+            folder.moveTo(1.5, 3.5);
+            folder.lineTo(6.5, 3.5);
+            folder.lineTo(8, 5.5);
+            folder.lineTo(14.5, 5.5);
+            folder.lineTo(14.5, 14.5);
+            folder.lineTo(1.5, 14.5);
+            folder.closeSubpath();
+            g.drawPath(folder);
+            g.scale(0.6, 0.6);
+            Person(g, 5.5, 8.5, QColor(40, 90, 190));
+            break;
+        }
+        case kIconUser:
+            Person(g, 0, 0, QColor(40, 90, 190));
+            break;
+        case kIconFinished:  // a learner with a green tick
+            Person(g, 0, 0, QColor(40, 150, 70));
+            g.setPen(QPen(QColor(0, 120, 0), 2.5, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+            g.drawPolyline(QPolygonF({QPointF(8, 11), QPointF(11, 14), QPointF(15, 7)}));
+            break;
+        case kIconPassword:  // a key
+            g.setPen(QPen(QColor(110, 80, 0), 1));
+            g.setBrush(QColor(230, 180, 30));
+            g.drawEllipse(QRectF(1.5, 4.5, 7, 7));
+            g.drawRect(QRectF(7.5, 7, 7, 2));
+            g.drawRect(QRectF(11.5, 9, 1.5, 3));
+            g.setBrush(Qt::white);
+            g.drawEllipse(QRectF(3.5, 6.5, 3, 3));
+            break;
+        case kIconMarker: {  // a red flag on a pole
+            g.setPen(QPen(QColor(60, 60, 60), 1.5));
+            g.drawLine(QPointF(3.5, 1.5), QPointF(3.5, 15));
+            g.setPen(QPen(QColor(140, 0, 0), 1));
+            g.setBrush(QColor(220, 30, 30));
+            QPainterPath flag;
+            flag.moveTo(4, 2);
+            flag.lineTo(14.5, 5.5);
+            flag.lineTo(4, 9);
+            flag.closeSubpath();
+            g.drawPath(flag);
+            break;
+        }
+        default:
+            return QImage();
+    }
+    return image;
+}
+
+}  // namespace
+
+QImage UserListIcon(int number) {
+    static QHash<int, QImage> drawn;
+    auto it = drawn.find(number);
+    if (it == drawn.end()) it = drawn.insert(number, Draw(number));
+    return *it;
+}
+
+}  // namespace windows
