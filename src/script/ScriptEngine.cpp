@@ -205,6 +205,7 @@ void ScriptEngine::Start() {
     running_ = true;
     dialog_open_ = false;
     wake_up_ = 0;
+    try_count_ = 0;
     for (auto& kt : kinds_) kt.moving.clear();
     file_.Clear();
     calls_.clear();

@@ -128,6 +128,10 @@ class ScriptEngine {
 
     // The pop-up menu handler of an image object: entry index of its menu was picked.
     void PickMenuEntry(int kind, int id, int index);
+    // Sets an object's picked value back to -1 once the pick has been handled.
+    void ClearPick(int kind, int id);
+    // The learner's picks in pop-up menus since the last Start.
+    int TryCount() const { return try_count_; }
 
     // State, for the runner and tests.
     bool TimerActive() const;
@@ -273,6 +277,7 @@ class ScriptEngine {
     std::mt19937 random_;
     bool seeded_ = false;
     bool cursor_hidden_ = false;
+    int try_count_ = 0;
 };
 
 }  // namespace script

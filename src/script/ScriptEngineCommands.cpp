@@ -335,7 +335,12 @@ void ScriptEngine::PickMenuEntry(int kind, int id, int index) {
     if (!o) return;
     if (o->control) o->control->update();
     o->control_tag = MenuTag(o->menu, index);
+    ++try_count_;
     if (host_) host_->Picked(o->rec.id, o->control_tag);
+}
+
+void ScriptEngine::ClearPick(int kind, int id) {
+    if (StageObject* o = FindObject(kind, id)) o->control_tag = -1;
 }
 
 void ScriptEngine::CreateGauge(StageObject& o, const Arguments& args, bool vertical) {

@@ -212,6 +212,15 @@ TEST_F(StageTest, TagBuildsTheMenuAndAPickPostsItsPosition) {
     engine_->PickMenuEntry(kBmp, 6, 1);
     EXPECT_EQ(host_.events[host_.events.size() - 2], "pick 6 2");
     EXPECT_EQ(host_.events.back(), "pick 6 0");
+    // Every pick counts as a try until the next Start; a handled pick is cleared.
+    EXPECT_EQ(engine_->TryCount(), 2);
+    engine_->PickMenuEntry(kBmp, 6, 3);
+    EXPECT_EQ(engine_->Find(kBmp, 6)->control_tag, 1);
+    engine_->ClearPick(kBmp, 6);
+    EXPECT_EQ(engine_->Find(kBmp, 6)->control_tag, -1);
+    EXPECT_EQ(engine_->TryCount(), 3);
+    engine_->Start();
+    EXPECT_EQ(engine_->TryCount(), 0);
 }
 
 TEST_F(StageTest, MissingTagFileIsTracedAndLeavesNoMenu) {
