@@ -1,0 +1,61 @@
+#include "shell/ContextFiles.h"
+
+#include "data/CoursePaths.h"
+#include "platform/Path.h"
+
+namespace shell {
+namespace {
+
+constexpr int kTextContextSaved = 80;
+
+}  // namespace
+
+std::string UserContextFile(const LessonSettings& settings, const ContextSite& site) {
+    return data::UserContextPath(settings.data_dir, site.user, site.group);
+}
+
+std::string StepContextFile(const LessonSettings& settings, const ContextSite& site) {
+    return data::StepContextPath(settings.data_dir, settings.Config(data::kDirectory), site.level,
+                                 site.step);
+}
+
+bool SaveContext(const LessonSettings& settings, Prompter& prompter, LessonEngine& engine,
+                 const ContextSite& site) {
+    if (!settings.SavesProgress()) return true;
+    std::string path;
+    if (settings.Has(data::StepContext)) {
+        // The courseware form, so the note can drop the data directory's prefix.
+        path = settings.data_dir + data::FormatPath("\\CTX\\%sS%02dQ%02dN%d.CTX",
+                                                    settings.Config(data::kDirectory).c_str(),
+                                                    site.level, site.step, 1);
+        prompter.ShowStatusNote(
+            settings.Common(kTextContextSaved, path.substr(settings.data_dir.size())));
+        path = StepContextFile(settings, site);
+    } else {
+        path = UserContextFile(settings, site);
+    }
+    // The engine writes the file itself; its folder may not exist yet for a new course.
+    const std::string native = platform::NativePath(path);
+    const size_t slash = native.rfind('/');
+    if (slash != std::string::npos && slash > 0) platform::CreateFolders(native.substr(0, slash));
+    if (engine.SaveObjects(path)) return true;
+    prompter.ShowSystemError(path, -1);
+    return false;
+}
+
+bool RestoreContext(const LessonSettings& settings, Prompter& prompter, LessonEngine& engine,
+                    const ContextSite& site) {
+    if (site.level == 1 && site.step == 0) return false;
+    const bool developer = settings.Has(data::Developer);
+    if (!settings.Has(data::NoStepContextRestore)) {
+        const std::string path = StepContextFile(settings, site);
+        if (engine.RestoreObjects(path)) return true;
+        if (developer) prompter.ShowSystemError(path, -1);
+    }
+    const std::string path = UserContextFile(settings, site);
+    if (engine.RestoreObjects(path)) return true;
+    if (developer) prompter.ShowSystemError(path, -1);
+    return false;
+}
+
+}  // namespace shell

@@ -1,0 +1,45 @@
+#include "shell/ScoreFiles.h"
+
+#include "data/CoursePaths.h"
+#include "data/ScoreFile.h"
+#include "platform/Path.h"
+
+namespace shell {
+namespace {
+
+constexpr int kTextScoreFile = 78;
+constexpr int kTextFileError = 76;
+
+void ReportScoreFile(const LessonSettings& settings, Prompter& prompter, const char* direction,
+                     const std::string& path) {
+    prompter.Ask(settings.Common(kTextScoreFile, direction, platform::NativePath(path)),
+                 settings.Common(kTextFileError), kBoxError, kBoxOk);
+}
+
+}  // namespace
+
+std::string ScoreFilePath(const ScoreSite& site) {
+    return data::ScorePath(site.users_dir, site.user, site.group);
+}
+
+bool SaveScores(const LessonSettings& settings, Prompter& prompter, const data::ScoreBook& book,
+                const ScoreSite& site) {
+    if (!settings.SavesProgress()) return true;
+    const std::string path = ScoreFilePath(site);
+    if (data::WriteScoreFile(path, site.step_count, book) == 0) return true;
+    ReportScoreFile(settings, prompter, "wr", path);
+    settings.Trace(">saveScore> %d %d", site.step_count, data::kStepCapacity);
+    return false;
+}
+
+bool RestoreScores(const LessonSettings& settings, Prompter& prompter, data::ScoreBook& book,
+                   const ScoreSite& site) {
+    if (settings.removable_media) return true;
+    const std::string path = ScoreFilePath(site);
+    if (data::ReadScoreFile(path, site.step_count, book) == 0) return true;
+    ReportScoreFile(settings, prompter, "rd", path);
+    settings.Trace(">restoreScore> %d %d", site.step_count, data::kStepCapacity);
+    return false;
+}
+
+}  // namespace shell
