@@ -104,6 +104,13 @@ struct Checker {
     }
 
     bool Open(const char* name) {
+        std::string marker = FilePath(name, ".cls");
+        if (::access(marker.c_str(), F_OK) == 0) {
+            // The pair may be half replaced: only the engine's open puts it right.
+            Problem(Format("%s: a cluster was cut short; opening the file finishes it",
+                           marker.c_str()));
+            return false;
+        }
         std::string idx = FilePath(name, ".idx");
         files.idx = ::open(idx.c_str(), O_RDONLY | O_CLOEXEC);
         if (files.idx < 0) {

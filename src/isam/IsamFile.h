@@ -36,8 +36,10 @@ constexpr int kStepRemove = 0, kStepOpen = 16, kStepCreate = 32, kStepSeek = 48,
 std::string FilePath(const std::string& name, const char* ext);
 void ReadAt(int fd, void* buf, size_t n, off_t off, int kind);  // short read: 105
 void WriteAt(int fd, const void* buf, size_t n, off_t off, int kind);
-// For crash tests: when >= 0, the number of writes allowed before the process kills itself.
+// For crash tests: when >= 0, the number of writes (and renames or removals of whole files)
+// allowed before the process kills itself. CrashPoint counts one.
 extern int g_crash_after_writes;
+void CrashPoint();
 // Reads up to n bytes; answers the count (short at end of file).
 size_t ReadSome(int fd, void* buf, size_t n, off_t off, int kind);
 // Byte-range lock on the lock file: true when taken; a conflict answers false without waiting.
@@ -289,6 +291,11 @@ IsamFile* Lookup(int handle);
 void LoadDictionary(IsamFile& f);
 void FixShapes(IsamFile& f);
 int OpenHandle(const char* name, int mode, bool build_done);
+
+// ---- Clustering (Cluster.cpp)
+// Finishes or undoes a cluster of the name that was cut short (a marker file says which); 113
+// while another process holds the files, or when no_locks forbids changing them.
+void SettleCluster(const std::string& name, bool no_locks);
 void CloseHandle(IsamFile& f);
 
 }  // namespace isam::detail

@@ -1,5 +1,5 @@
 // Whole-file operations: build, open, close, erase, rename, adding and dropping indexes, clone,
-// copy and cluster; registration of handles on shared operating-system files.
+// copy; registration of handles on shared operating-system files.
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -49,6 +49,7 @@ static void ReadRawHeader(IsamFile& f) {
 
 // Opens the files of f.name, or shares them with another handle of this process that has them.
 static void Register(IsamFile& f) {
+    SettleCluster(f.name, f.NoLocks());
     std::string idx = FilePath(f.name, ".idx");
     struct stat st;
     if (::stat(idx.c_str(), &st) != 0) RaiseSystem(kIndexFile + kStepOpen);
@@ -619,33 +620,6 @@ int ISCOPY(int dest, int source, const KeyDesc* key) {
     for (auto& ix : s->ix) TrimCache(ix);
     Publish(*d);
     return 0;
-}
-
-int ISCLUSTER(int handle, const KeyDesc* key) {
-    IsamFile* f = Lookup(handle);
-    if (!f) return FailGlobal(kNotOpen);
-    if (f->IndexOnly()) return FailGlobal(kBadArgument);
-    if (!f->Exclusive()) return FailGlobal(kNotExclusive);
-    const std::string name = f->name;
-    const int mode = f->mode & ~0x30;
-    size_t cut = name.find_last_of("/\\:");
-    char tmp_base[32];
-    std::snprintf(tmp_base, sizeof tmp_base, "ist%05ld", long(::getpid()));
-    const std::string tmp =
-        (cut == std::string::npos ? std::string() : name.substr(0, cut + 1)) + tmp_base;
-    int h = ISCLONE(handle, tmp.c_str());
-    if (h < 0) return -1;
-    if (ISCOPY(h, handle, key) < 0) {
-        int err = last_error, io = last_io_error;
-        ISCLOSE(h);
-        ISERASE(tmp.c_str());
-        return FailGlobal(err, io);
-    }
-    ISCLOSE(h);
-    ISCLOSE(handle);
-    if (ISERASE(name.c_str()) < 0 || ISRENAME(tmp.c_str(), name.c_str()) < 0) return -1;
-    ::unlink(FilePath(tmp, ".lck").c_str());  // the temporary file's own lock file
-    return ISOPEN(name.c_str(), mode);
 }
 
 }  // namespace isam

@@ -198,9 +198,13 @@ void ReadAt(int fd, void* buf, size_t n, off_t off, int kind) {
 
 int g_crash_after_writes = -1;
 
-void WriteAt(int fd, const void* buf, size_t n, off_t off, int kind) {
-    // Crash tests: the process dies just before the write that would exceed its budget.
+void CrashPoint() {
+    // Crash tests: the process dies just before the step that would exceed its budget.
     if (g_crash_after_writes >= 0 && g_crash_after_writes-- == 0) ::raise(SIGKILL);
+}
+
+void WriteAt(int fd, const void* buf, size_t n, off_t off, int kind) {
+    CrashPoint();
     size_t done = 0;
     auto* p = static_cast<const uint8_t*>(buf);
     while (done < n) {
