@@ -3,9 +3,11 @@
 #include <cerrno>
 #include <cstdio>
 #include <fstream>
+#include <iterator>
 
 #include "platform/Notifier.h"
 #include "platform/Path.h"
+#include "platform/ReplaceFile.h"
 
 namespace data {
 
@@ -97,23 +99,71 @@ int ConfigTable::LoadConfiguration(const std::string& path) {
     return 0;
 }
 
+std::string ConfigTable::RewriteConfiguration(std::string_view old_text) const {
+    // A value never spans lines: anything from a line end on would become another key.
+    auto value_of = [this](int key) {
+        std::string_view value = values_[static_cast<size_t>(key)];
+        return value.substr(0, value.find_first_of(std::string_view("\r\n\0", 3)));
+    };
+    std::string out;
+    out.reserve(old_text.size() + 256);
+    bool present[kConfigKeyCount] = {};
+    std::string_view newline = "\n";
+    bool first_end = true;
+    for (size_t pos = 0; pos < old_text.size();) {
+        size_t end = old_text.find('\n', pos);
+        end = end == std::string_view::npos ? old_text.size() : end + 1;
+        std::string_view line = old_text.substr(pos, end - pos);
+        pos = end;
+        std::string_view terminator = line.ends_with("\r\n") ? "\r\n"
+                                      : line.ends_with('\n') ? "\n"
+                                                             : "";
+        if (first_end && !terminator.empty()) {
+            newline = terminator;
+            first_end = false;
+        }
+        const int key = line.empty() ? -1 : FindConfigKey(CleanLine(line));
+        if (key < 0) {
+            out += line;
+            continue;
+        }
+        // Every line of the key gets the value, so whichever one a reader takes agrees.
+        present[key] = true;
+        out += line.substr(0, std::string_view(kConfigKeys[key]).size());
+        out += value_of(key);
+        out += terminator;
+    }
+    if (!out.empty() && out.back() != '\n') out += newline;
+    for (int i = 0; i < kConfigKeyCount; ++i) {
+        if (present[i]) continue;
+        out += kConfigKeys[i];
+        out += value_of(i);
+        out += newline;
+    }
+    return out;
+}
+
 bool ConfigTable::SaveConfiguration(const std::string& path) const {
-    std::FILE* f = std::fopen(platform::NativePath(path).c_str(), "wb");
-    if (f == nullptr) {
+    // The lines the player does not own are kept, so the old file is read first; one that
+    // exists but cannot be read is not overwritten.
+    std::string old_text;
+    const std::string native = platform::NativePath(path);
+    std::ifstream in(native, std::ios::binary);
+    if (in) {
+        old_text.assign(std::istreambuf_iterator<char>(in), {});
+        if (in.bad()) {
+            platform::CurrentNotifier().ShowSystemError(path, -1);
+            return false;
+        }
+    } else if (platform::FileExists(native) || errno != ENOENT) {
         platform::CurrentNotifier().ShowSystemError(path, -1);
         return false;
     }
-    bool ok = true;
-    for (int i = 0; i < kConfigKeyCount; ++i) {
-        // A value never spans lines: anything from a line end on would become another key.
-        std::string_view value = values_[static_cast<size_t>(i)];
-        value = value.substr(0, value.find_first_of(std::string_view("\r\n\0", 3)));
-        ok = ok && std::fprintf(f, "%s%.*s\n", kConfigKeys[i], static_cast<int>(value.size()),
-                                value.data()) >= 0;
+    if (!platform::ReplaceFile(native, RewriteConfiguration(old_text))) {
+        platform::CurrentNotifier().ShowSystemError(path, -1);
+        return false;
     }
-    if (std::fclose(f) != 0) ok = false;
-    if (!ok) platform::CurrentNotifier().ShowSystemError(path, -1);
-    return ok;
+    return true;
 }
 
 }  // namespace data

@@ -51,9 +51,15 @@ class ConfigTable {
     // or unreadable file is reported with ShowSystemError(path, 2) and gives -1; otherwise 0.
     int LoadConfiguration(const std::string& path);
 
-    // Writes the sixteen lines key + value in table order, creating or truncating path. When
-    // the file cannot be written: ShowSystemError(path, -1) and false.
+    // Writes the values into the INI at path: each line of a key the table owns gets the
+    // current value (the key as written there, the line end kept), a key missing from the file
+    // is appended, and every other line (comments, sections, unknown keys) stays as it was. A
+    // new file holds the sixteen lines in table order. The file is replaced whole, so a failure
+    // leaves the old one untouched: ShowSystemError(path, -1) and false.
     bool SaveConfiguration(const std::string& path) const;
+
+    // The text SaveConfiguration writes over a file that holds old_text.
+    std::string RewriteConfiguration(std::string_view old_text) const;
 
     // The leading decimal integer of a value (atoi rules: blanks, sign, digits; 0 without
     // digits; clamped to the int range).

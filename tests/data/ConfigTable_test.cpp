@@ -4,6 +4,7 @@
 
 #include "RecordingNotifier.h"
 #include "TempFolder.h"
+#include "support/FileSizeLimit.h"
 
 namespace {
 
@@ -103,6 +104,63 @@ TEST(ConfigTable, SaveFailureIsReported) {
     ASSERT_EQ(notes.errors.size(), 1u);
     EXPECT_EQ(notes.errors[0].text, path);
     EXPECT_EQ(notes.errors[0].code, -1);
+}
+
+TEST(ConfigTable, SaveKeepsTheLinesItDoesNotOwn) {
+    TempFolder dir;
+    const std::string path = dir.Write("DEMO.INI",
+                                       "; set up by the trainer\r\n"
+                                       "[Course]\r\n"
+                                       "language=GB\r\n"  // the key keeps its spelling
+                                       "Lang=DE\r\n"
+                                       "Trainer=Smith\r\n"
+                                       "Flag=-i -w\r\n"
+                                       "\r\n"
+                                       "[Other]\r\n"
+                                       "LANGUAGE=IT\r\n"  // every line of a key agrees
+                                       "Evaluate=3");     // no final line end
+    ConfigTable config;
+    ASSERT_EQ(config.LoadConfiguration(path), 0);
+    config.Set(data::kLanguage, "FR");
+    ASSERT_TRUE(config.SaveConfiguration(path));
+
+    std::string expected =
+        "; set up by the trainer\r\n"
+        "[Course]\r\n"
+        "language=FR\r\n"
+        "Lang=DE\r\n"
+        "Trainer=Smith\r\n"
+        "Flag=-i -w\r\n"
+        "\r\n"
+        "[Other]\r\n"
+        "LANGUAGE=FR\r\n"
+        "Evaluate=3\r\n";
+    for (int i = 0; i < data::kConfigKeyCount; ++i)  // missing keys, in the file's line ends
+        if (i != data::kLanguage && i != data::kFlag && i != data::kEvaluate)
+            expected += std::string(data::kConfigKeys[i]) + "\r\n";
+    EXPECT_EQ(TempFolder::Read(path), expected);
+
+    // Saving again changes nothing more.
+    ASSERT_TRUE(config.SaveConfiguration(path));
+    EXPECT_EQ(TempFolder::Read(path), expected);
+}
+
+TEST(ConfigTable, SaveOnAFullDiskLeavesTheOldFile) {
+    TempFolder dir;
+    std::string old = "; " + std::string(3000, '-') + "\nLanguage=GB\nFlag=-i -w -D\nRandom=1\n";
+    const std::string path = dir.Write("DEMO.INI", old);
+    RecordingNotifier notes;
+    ConfigTable config;
+    ASSERT_EQ(config.LoadConfiguration(path), 0);
+    config.Set(data::kLanguage, "FR");
+    {
+        support::FileSizeLimit full_disk(1000);
+        EXPECT_FALSE(config.SaveConfiguration(path));
+    }
+    EXPECT_EQ(TempFolder::Read(path), old);
+    ASSERT_EQ(notes.errors.size(), 1u);
+    EXPECT_EQ(notes.errors[0].text, path);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path), {}), 1);
 }
 
 TEST(ConfigTable, OutOfRangeIndexAndLeadingInt) {
