@@ -1,7 +1,6 @@
 #include "script/Assembler.h"
 
 #include <cctype>
-#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -115,8 +114,13 @@ class Lexer {
                 utf8.push_back('\t');
             else if (e == 'r')
                 utf8.push_back('\r');
-            else if (e == 'x' && pos_ + 2 <= s_.size()) {
+            else if (e == 'x') {
                 // A raw byte, kept apart from the UTF-8 conversion below.
+                if (pos_ + 2 > s_.size() || !std::isxdigit(static_cast<unsigned char>(s_[pos_])) ||
+                    !std::isxdigit(static_cast<unsigned char>(s_[pos_ + 1]))) {
+                    error = "\\x needs two hex digits";
+                    return false;
+                }
                 int v = static_cast<int>(
                     std::strtol(std::string(s_.substr(pos_, 2)).c_str(), nullptr, 16));
                 pos_ += 2;
@@ -170,10 +174,9 @@ struct Writer {
         bytes.push_back(static_cast<uint8_t>(v & 0xFF));
         bytes.push_back(static_cast<uint8_t>((v >> 8) & 0xFF));
     }
-    void F32(float f) {
-        uint32_t u;
-        std::memcpy(&u, &f, 4);
-        for (int i = 0; i < 4; ++i) bytes.push_back(static_cast<uint8_t>(u >> (8 * i)));
+    // A real goes by its bit pattern, so no conversion can change a NaN on the way.
+    void F32(uint32_t bits) {
+        for (int i = 0; i < 4; ++i) bytes.push_back(static_cast<uint8_t>(bits >> (8 * i)));
     }
     void Str(const std::string& s) {
         bytes.insert(bytes.end(), s.begin(), s.end());
@@ -189,20 +192,53 @@ std::optional<long> ParseInteger(const std::string& s) {
     return v;
 }
 
-std::optional<float> ParseReal(const std::string& s) {
-    std::string l = Upper(s);
-    if (l == "INF" || l == "+INF") return INFINITY;
-    if (l == "-INF") return -INFINITY;
-    if (l == "NAN") return NAN;
+// A stored 16-bit value must come back as written: values outside [low, high] are refused.
+bool InRange(long v, long low, long high, const std::string& what, std::string& error) {
+    if (v >= low && v <= high) return true;
+    error = what + " is out of range (" + std::to_string(low) + " to " + std::to_string(high) + ")";
+    return false;
+}
+
+constexpr uint32_t kSignBit = 0x80000000u;
+constexpr uint32_t kExponentBits = 0x7F800000u;
+constexpr uint32_t kMantissaBits = 0x007FFFFFu;
+constexpr uint32_t kQuietNan = 0x00400000u;  // the mantissa of a plain "nan"
+
+// The bits of inf, nan or nan(0xM) (M the 23-bit mantissa, not 0), signed or not.
+std::optional<uint32_t> ParseSpecialReal(const std::string& s) {
+    std::string u = Upper(s);
+    uint32_t sign = 0;
+    if (!u.empty() && (u[0] == '-' || u[0] == '+')) {
+        sign = u[0] == '-' ? kSignBit : 0;
+        u.erase(0, 1);
+    }
+    if (u == "INF") return sign | kExponentBits;
+    if (u == "NAN") return sign | kExponentBits | kQuietNan;
+    if (u.rfind("NAN(0X", 0) != 0 || u.size() < 8 || u.back() != ')') return std::nullopt;
+    const std::string digits = u.substr(6, u.size() - 7);
+    if (digits.size() > 6 || digits.find_first_not_of("0123456789ABCDEF") != std::string::npos)
+        return std::nullopt;
+    const uint32_t mantissa = static_cast<uint32_t>(std::strtoul(digits.c_str(), nullptr, 16));
+    if (mantissa == 0 || mantissa > kMantissaBits) return std::nullopt;
+    return sign | kExponentBits | mantissa;
+}
+
+// The bits of a real written in decimal or as inf/nan; nothing when s is no real.
+std::optional<uint32_t> ParseReal(const std::string& s) {
+    if (auto special = ParseSpecialReal(s)) return special;
+    const std::string u = Upper(s);
+    if (s.empty() || u.find("NAN") != std::string::npos) return std::nullopt;
     char* end = nullptr;
     float v = std::strtof(s.c_str(), &end);
-    if (s.empty() || *end != '\0') return std::nullopt;
-    return v;
+    if (*end != '\0') return std::nullopt;
+    uint32_t bits;
+    std::memcpy(&bits, &v, 4);
+    return bits;
 }
 
 bool IsRealText(const std::string& s) {
+    if (ParseSpecialReal(s)) return true;
     std::string u = Upper(s);
-    if (u == "INF" || u == "+INF" || u == "-INF" || u == "NAN") return true;
     if (u.rfind("0X", 0) == 0 || u.rfind("-0X", 0) == 0) return false;
     return u.find_first_of(".E") != std::string::npos;
 }
@@ -289,6 +325,7 @@ class Assembler {
                 error = "expected $slot = Command";
                 return false;
             }
+            if (!InRange(*v, -32768, 32767, "result slot " + tokens[0].text, error)) return false;
             result_slot = static_cast<int>(*v);
             i = 2;
         }
@@ -360,6 +397,11 @@ class Assembler {
                     error = "bad number " + tokens[i].text;
                     return false;
                 }
+                // Signed or unsigned, as a 16-bit or 8-bit value can be read.
+                const bool is_word = word == ".word";
+                if (!InRange(*v, is_word ? -32768 : -128, is_word ? 65535 : 255,
+                             word + " " + tokens[i].text, error))
+                    return false;
                 if (word == ".word")
                     out_.I16(static_cast<int>(*v));
                 else
@@ -479,6 +521,10 @@ class Assembler {
             return false;
         }
         if (lines_ && line_no != last_line_) {
+            if (line_no > 32767) {
+                error = "Numline holds line numbers up to 32767 (write .lines off above here)";
+                return false;
+            }
             out_.I16(kKwNumline);
             out_.I16(line_no);
             last_line_ = line_no;
@@ -508,8 +554,9 @@ class Assembler {
                     error = "bad empty-argument tag " + t.text;
                     return false;
                 }
+                if (!InRange(*v, -32768, 32767, "tag " + t.text, error)) return false;
                 out_.I16(static_cast<int>(*v));
-            } else if (t.type == Token::kWord && letter == 'M') {
+            } else if (t.type == Token::kWord && letter == 'M' && !ParseSpecialReal(t.text)) {
                 int index = -1;
                 for (int w = 0; w < options.count; ++w) {
                     if (Upper(t.text) == options.words[w].word) index = w;
@@ -520,7 +567,8 @@ class Assembler {
                 }
                 out_.I16(kTagInteger);
                 out_.I16(index);
-            } else if (t.type == Token::kNumber && IsRealText(t.text)) {
+            } else if (t.type == Token::kNumber ? IsRealText(t.text)
+                                                : ParseSpecialReal(t.text).has_value()) {
                 auto v = ParseReal(t.text);
                 if (!v) {
                     error = "bad real " + t.text;
@@ -528,12 +576,7 @@ class Assembler {
                 }
                 out_.I16(kTagReal);
                 out_.F32(*v);
-            } else if (t.type == Token::kNumber || (t.type == Token::kWord && IsRealText(t.text))) {
-                if (IsRealText(t.text)) {
-                    out_.I16(kTagReal);
-                    out_.F32(*ParseReal(t.text));
-                    continue;
-                }
+            } else if (t.type == Token::kNumber) {
                 auto v = ParseInteger(t.text);
                 if (!v || *v < -32768 || *v > 32767) {
                     error = "bad integer " + t.text;
@@ -576,6 +619,8 @@ class Assembler {
                             error = "unknown object kind " + trailer[k].text;
                             return false;
                         }
+                        if (!InRange(*kv, -32768, 32767, "object kind " + trailer[k].text, error))
+                            return false;
                         kind = static_cast<int>(*kv);
                     }
                     ++k;
@@ -612,11 +657,10 @@ class Reader {
         pos_ += 2;
         return true;
     }
-    bool F32(float& f) {
+    bool F32(uint32_t& bits) {
         if (pos_ + 4 > b_.size()) return false;
-        uint32_t u = b_[pos_] | (b_[pos_ + 1] << 8) | (b_[pos_ + 2] << 16) |
-                     (static_cast<uint32_t>(b_[pos_ + 3]) << 24);
-        std::memcpy(&f, &u, 4);
+        bits = b_[pos_] | (b_[pos_ + 1] << 8) | (b_[pos_ + 2] << 16) |
+               (static_cast<uint32_t>(b_[pos_ + 3]) << 24);
         pos_ += 4;
         return true;
     }
@@ -659,11 +703,24 @@ std::string Quote(const std::string& s) {
     return out + "\"";
 }
 
-std::string RealLiteral(float f) {
+// A real that assembles back to the same 32 bits: nine significant digits for a finite value,
+// inf, nan, or nan(0xM) with the mantissa of any other NaN; a minus sign for the sign bit.
+std::string RealLiteral(uint32_t bits) {
+    const std::string sign = bits & kSignBit ? "-" : "";
+    const uint32_t mantissa = bits & kMantissaBits;
+    if ((bits & kExponentBits) == kExponentBits) {
+        if (mantissa == 0) return sign + "inf";
+        if (mantissa == kQuietNan) return sign + "nan";
+        char buf[16];
+        std::snprintf(buf, sizeof buf, "nan(0x%X)", mantissa);
+        return sign + buf;
+    }
+    float f;
+    std::memcpy(&f, &bits, 4);
     char buf[48];
     std::snprintf(buf, sizeof buf, "%.9g", static_cast<double>(f));
     std::string s = buf;
-    if (std::isfinite(f) && s.find_first_of(".e") == std::string::npos) s += ".0";
+    if (s.find_first_of(".e") == std::string::npos) s += ".0";
     return s;
 }
 
@@ -687,7 +744,7 @@ std::optional<std::string> DecodeOne(Reader& r, std::set<long>& targets,
                 if (!r.Str(s)) return std::nullopt;
                 line += Quote(s);
             } else if (letter == 'R') {
-                float f;
+                uint32_t f;
                 if (!r.F32(f)) return std::nullopt;
                 line += RealLiteral(f);
             } else {
@@ -729,7 +786,7 @@ std::optional<std::string> DecodeOne(Reader& r, std::set<long>& targets,
             else
                 line += std::to_string(v);
         } else if (tag == kTagReal) {
-            float f;
+            uint32_t f;
             if (!r.F32(f)) return std::nullopt;
             line += RealLiteral(f);
         } else if (tag == kTagString) {

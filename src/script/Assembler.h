@@ -7,10 +7,12 @@
 //   Keyword args                      a control keyword
 //   .word N / .byte N                 raw 16-bit or 8-bit values
 //
-// Command arguments: 12 (integer), 1.5 (real), "text" (string), &k (variable reference k),
+// Command arguments: 12 (integer), 1.5 / inf / nan / -nan(0x1) (real: a NaN by its sign and
+// mantissa), "text" (string), &k (variable reference k),
 // a word of the command's option table (YESNO, LOOP, RED ...), _ or _N (an argument tag that
 // carries no value). Keyword arguments are untagged: numbers, labels, strings; &k stands for the
 // value reference 400 + k and a configuration name (LANG .. RAND) for 200 + its index.
+// A value that does not fit its 16 or 8 bits is an error, as is a Numline past line 32767.
 #pragma once
 
 #include <cstdint>
