@@ -100,6 +100,39 @@ TEST(MessageSource, ErrorsNameTheLine) {
     }
 }
 
+// CR LF, LF and a lone CR all end a line: the same source with any of them compiles alike, and
+// errors name the same line.
+TEST(MessageSource, ReadsEveryKindOfLineEnd) {
+    const std::string lf = "@seed 4711\n[0]\nFirst\n\nsecond\n[1] %s\nScore %1\n";
+    text::MessageContent want;
+    SourceError error;
+    ASSERT_TRUE(ParseMessageSource(lf, want, error)) << error.message;
+    for (const char* end : {"\r\n", "\r"}) {
+        std::string source;
+        for (char c : lf) source += c == '\n' ? std::string(end) : std::string(1, c);
+        text::MessageContent got;
+        ASSERT_TRUE(ParseMessageSource(source, got, error)) << error.line << error.message;
+        EXPECT_EQ(got.texts, want.texts);
+        EXPECT_EQ(got.formats, want.formats);
+        EXPECT_EQ(got.seed, 4711);
+    }
+    EXPECT_EQ(want.texts[0], "First\n\nsecond");
+    struct Case {
+        std::string source;
+        int line;
+    } errors[] = {
+        {"[0]\ra\r[0]\r", 3},
+        {"[0]\r\n\r\n[0]", 3},
+        {"[0]\r\ra\n[0]", 4},
+        {std::string("[0]\ra\r\nb\0", 10), 3},
+    };
+    for (const Case& c : errors) {
+        text::MessageContent content;
+        EXPECT_FALSE(ParseMessageSource(c.source, content, error));
+        EXPECT_EQ(error.line, c.line) << error.message;
+    }
+}
+
 TEST(MessageSource, JsonLinesShowWindows1252AsUnicode) {
     std::vector<text::TextSpan> spans = {{0, 3, 0x19, ""}, {4, 2, 0x20, "Ar\"ial"}};
     EXPECT_EQ(

@@ -22,6 +22,19 @@ bool ParseLong(std::string_view s, long& value) {
     return *end == '\0' && errno == 0;
 }
 
+// Where the line starting at pos ends, and where the next one starts: CR LF, LF and a lone CR
+// each end a line, so sources from any system read alike.
+size_t LineEnd(std::string_view source, size_t pos, size_t& next) {
+    size_t eol = source.find_first_of("\r\n", pos);
+    if (eol == std::string_view::npos) {
+        next = source.size();
+        return source.size();
+    }
+    next = eol + 1;
+    if (source[eol] == '\r' && next < source.size() && source[next] == '\n') ++next;
+    return eol;
+}
+
 std::string Trim(std::string_view s) {
     size_t a = s.find_first_not_of(" \t");
     if (a == std::string_view::npos) return {};
@@ -70,10 +83,9 @@ bool ParseMessageSource(std::string_view source, text::MessageContent& out, Sour
         error.message = std::move(message);
         return false;
     };
-    if (source.find('\0') != std::string_view::npos) {
-        size_t before = source.substr(0, source.find('\0')).size();
+    if (const size_t nul = source.find('\0'); nul != std::string_view::npos) {
         int line = 1;
-        for (size_t i = 0; i < before; ++i) line += source[i] == '\n';
+        for (size_t pos = 0, next = 0; LineEnd(source, pos, next) < nul; pos = next) ++line;
         return fail(line, "NUL byte in the source");
     }
     if (source.substr(0, 3) == "\xEF\xBB\xBF") source.remove_prefix(3);  // byte-order mark
@@ -95,12 +107,11 @@ bool ParseMessageSource(std::string_view source, text::MessageContent& out, Sour
     int number = 0;
     size_t pos = 0;
     while (pos < source.size()) {
-        size_t eol = source.find('\n', pos);
-        if (eol == std::string_view::npos) eol = source.size();
+        size_t next = 0;
+        const size_t eol = LineEnd(source, pos, next);
         std::string_view line = source.substr(pos, eol - pos);
-        pos = eol + 1;
+        pos = next;
         ++number;
-        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
 
         std::string converted;
         size_t bad = 0;

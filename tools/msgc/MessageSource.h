@@ -6,6 +6,7 @@
 //   @modulus 1009     modulus of the stored checksums (default 1009)
 //   [N] fmt           starts record N; after one blank, the record's format entry
 //   text lines        joined with LF, trailing empty lines dropped; a leading '\' is removed
+// Lines end with LF, CR LF or CR alone.
 #pragma once
 
 #include <string>
