@@ -21,7 +21,8 @@ TraceLog::~TraceLog() {
 
 bool TraceLog::Open(std::string_view path) {
     Close();
-    if (!LineFile::Open(path, kRead | kWrite | kAppend, '\n')) return false;
+    // Only the log file is created: a folder that is missing is an error, not made on the way.
+    if (!LineFile::Open(path, kRead | kWrite | kAppend | kNoCreateFolders, '\n')) return false;
     AppendFormatted(">>%s", Now().c_str());
     return true;
 }

@@ -14,6 +14,7 @@ class TraceLog : public LineFile {
     ~TraceLog() override;
 
     // Opens path for appending (flags 11, LF lines) and writes ">>" with the current time.
+    // The file is created when missing, its folder never: a missing folder fails the open.
     bool Open(std::string_view path);
     // Writes "<<" with the current time, then closes. Nothing happens while closed.
     void Close();

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <filesystem>
 #include <regex>
 
 #include "../platform/TempDir.h"
@@ -108,6 +109,19 @@ TEST(TraceLog, OpenAndCloseLinesAroundEvents) {
     ASSERT_TRUE(std::regex_match(content, m, whole)) << content;
     EXPECT_TRUE(std::regex_match(m[1].str(), stamp)) << m[1];
     EXPECT_TRUE(std::regex_match(m[2].str(), stamp)) << m[2];
+}
+
+// The log is created in an existing folder only: a path through missing folders fails and
+// leaves nothing behind.
+TEST(TraceLog, CreatesTheFileButNoFolder) {
+    TempDir dir;
+    TraceLog log;
+    EXPECT_FALSE(log.Open(dir.path() + "/missing/deeper/trace.log"));
+    EXPECT_FALSE(log.IsOpen());
+    EXPECT_FALSE(std::filesystem::exists(dir / "missing"));
+    ASSERT_TRUE(log.Open(dir.path() + "/new.log"));
+    log.Close();
+    EXPECT_EQ(dir.Read("new.log").rfind(">>", 0), 0u);
 }
 
 }  // namespace
