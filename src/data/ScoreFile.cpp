@@ -1,6 +1,5 @@
 #include "data/ScoreFile.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -10,6 +9,7 @@
 #include <iterator>
 
 #include "platform/Path.h"
+#include "platform/ReplaceFile.h"
 
 namespace data {
 namespace {
@@ -36,42 +36,6 @@ template <typename Array>
 const unsigned char* GetArray(const unsigned char* p, Array& array, int count) {
     for (int i = 0; i < count; ++i, p += 4) array[i] = GetInt(p);
     return p;
-}
-
-// Writes all of bytes to fd, retrying short writes.
-bool WriteAll(int fd, std::string_view bytes) {
-    while (!bytes.empty()) {
-        const ssize_t n = ::write(fd, bytes.data(), bytes.size());
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-            if (n == 0) errno = ENOSPC;
-            return false;
-        }
-        bytes.remove_prefix(static_cast<size_t>(n));
-    }
-    return true;
-}
-
-// Replaces the file at native path with bytes through a temporary file in the same folder,
-// flushed and renamed over it. 0 or an errno value; on failure the old file is left as it was.
-int ReplaceWith(const std::string& path, std::string_view bytes) {
-    const size_t slash = path.rfind('/');
-    const std::string folder = slash == std::string::npos ? "." : path.substr(0, slash);
-    std::string temp = (slash == std::string::npos ? std::string() : folder + "/") + ".scoXXXXXX";
-    const int fd = ::mkstemp(temp.data());
-    if (fd < 0) return errno;
-    int error = 0;
-    if (!WriteAll(fd, bytes)) error = errno;
-    if (error == 0) {
-        const mode_t mask = ::umask(0);
-        ::umask(mask);
-        if (::fchmod(fd, 0666 & ~mask) != 0) error = errno;
-    }
-    if (error == 0 && ::fsync(fd) != 0) error = errno;
-    if (::close(fd) != 0 && error == 0) error = errno;
-    if (error == 0 && ::rename(temp.c_str(), path.c_str()) != 0) error = errno;
-    if (error != 0) ::unlink(temp.c_str());
-    return error;
 }
 
 }  // namespace
@@ -136,7 +100,8 @@ int WriteScoreFile(std::string_view path, int n, const ScoreBook& book) {
         if (S_ISDIR(st.st_mode)) return EISDIR;
         if (::access(native.c_str(), W_OK) != 0) return EACCES;
     }
-    return ReplaceWith(native, EncodeScores(book, n));
+    if (!platform::ReplaceFile(native, EncodeScores(book, n))) return errno != 0 ? errno : EIO;
+    return 0;
 }
 
 }  // namespace data
