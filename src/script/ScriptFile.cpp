@@ -56,12 +56,25 @@ bool ScriptFile::Load(const std::string& path, int* error) {
     if (!f) return fail(errno ? errno : ENOENT);
     std::vector<uint8_t> bytes;
     struct stat st;
-    if (fstat(fileno(f), &st) != 0 || !S_ISREG(st.st_mode) || st.st_size > kMaxSize) {
+    int refused = 0;
+    if (fstat(fileno(f), &st) != 0)
+        refused = errno ? errno : EIO;
+    else if (S_ISDIR(st.st_mode))
+        refused = EISDIR;
+    else if (!S_ISREG(st.st_mode))
+        refused = EINVAL;
+    else if (st.st_size > kMaxSize)
+        refused = EFBIG;
+    if (refused) {
         std::fclose(f);
-        return fail(S_ISDIR(st.st_mode) ? EISDIR : EFBIG);
+        return fail(refused);
     }
     bool ok = std::fseek(f, 0, SEEK_END) == 0;
     long size = ok ? std::ftell(f) : -1;
+    if (size > kMaxSize) {  // grown since it was measured
+        std::fclose(f);
+        return fail(EFBIG);
+    }
     ok = ok && size >= 0 && std::fseek(f, 0, SEEK_SET) == 0;
     if (ok) {
         bytes.resize(static_cast<size_t>(size));
@@ -72,6 +85,16 @@ bool ScriptFile::Load(const std::string& path, int* error) {
     if (!ok) return fail(code);
     Assign(std::move(bytes), path);
     return true;
+}
+
+std::string ScriptFile::LoadErrorText(int error) {
+    if (error == EFBIG) {
+        return "the file is too large: a script may hold at most " + std::to_string(kMaxSize) +
+               " bytes (" + std::to_string(kMaxSize >> 20) + " MB)";
+    }
+    if (error == EISDIR) return "it is a folder, not a file";
+    if (error == EINVAL) return "it is not a regular file";
+    return std::strerror(error);
 }
 
 void ScriptFile::Assign(std::vector<uint8_t> bytes, std::string path) {

@@ -37,8 +37,11 @@ class ScriptFile {
     static constexpr long kMaxSize = 16L << 20;  // larger files are refused
 
     // Reads the whole file; false (and errno-style code in *error) when the path is too long,
-    // the file cannot be opened or read. On failure the current content is kept.
+    // the file cannot be opened or read, is no regular file (EISDIR, EINVAL) or is larger than
+    // kMaxSize (EFBIG). On failure the current content is kept.
     bool Load(const std::string& path, int* error = nullptr);
+    // What an error code of Load means, for a person: EFBIG names the size limit.
+    static std::string LoadErrorText(int error);
     // Replaces the content with bytes (tests, fuzzing).
     void Assign(std::vector<uint8_t> bytes, std::string path = {});
     void Clear();

@@ -1,6 +1,11 @@
 #include "script/ScriptFile.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <filesystem>
+#include <fstream>
 
 namespace script {
 namespace {
@@ -72,16 +77,41 @@ TEST_F(ScriptFileTest, ReadsStopAtTheEndAndKeepOldBytesOfACutValue) {
     EXPECT_EQ(file_.Name(), "X");
 }
 
-TEST(ScriptFileLoad, FailureKeepsTheCurrentScript) {
+TEST(ScriptFileLoad, FailureKeepsTheCurrentScriptAndSaysWhy) {
+    char pattern[] = "/tmp/script_file_XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    const std::string dir = pattern;
+    // A sparse file one byte past the limit, and one of twice the limit: no disk space used.
+    for (const char* name : {"/BIG", "/HUGE"}) std::ofstream(dir + name).put('x');
+    ASSERT_EQ(truncate((dir + "/BIG").c_str(), ScriptFile::kMaxSize + 1), 0);
+    ASSERT_EQ(truncate((dir + "/HUGE").c_str(), 2 * ScriptFile::kMaxSize), 0);
+    struct Case {
+        std::string path;
+        int error;
+        const char* text;
+    } cases[] = {
+        {"/nonexistent/dir/SCRIPT", ENOENT, "No such file or directory"},
+        {std::string(300, 'a'), ENAMETOOLONG, "too long"},
+        {dir, EISDIR, "a folder, not a file"},
+        {dir + "/BIG", EFBIG, "at most 16777216 bytes (16 MB)"},
+        {dir + "/HUGE", EFBIG, "at most 16777216 bytes (16 MB)"},
+    };
     ScriptFile f;
     f.Assign({1, 2, 3}, "A");
-    int error = 0;
-    EXPECT_FALSE(f.Load("/nonexistent/dir/SCRIPT", &error));
-    EXPECT_NE(error, 0);
-    EXPECT_FALSE(f.Load(std::string(300, 'a'), &error));
-    EXPECT_FALSE(f.Load("/tmp", &error));  // a folder is no script
-    EXPECT_EQ(f.Size(), 3u);
-    EXPECT_EQ(f.Path(), "A");
+    for (const Case& c : cases) {
+        int error = 0;
+        EXPECT_FALSE(f.Load(c.path, &error)) << c.path;
+        EXPECT_EQ(error, c.error) << c.path;
+        EXPECT_NE(ScriptFile::LoadErrorText(error).find(c.text), std::string::npos)
+            << ScriptFile::LoadErrorText(error);
+        EXPECT_EQ(f.Size(), 3u);
+        EXPECT_EQ(f.Path(), "A");
+    }
+    // At the limit a script still loads.
+    ASSERT_EQ(truncate((dir + "/BIG").c_str(), ScriptFile::kMaxSize), 0);
+    EXPECT_TRUE(f.Load(dir + "/BIG"));
+    EXPECT_EQ(f.Size(), static_cast<size_t>(ScriptFile::kMaxSize));
+    std::filesystem::remove_all(dir);
 }
 
 }  // namespace

@@ -98,20 +98,39 @@ TEST_F(ToolsTest, ExitCodes) {
 TEST_F(ToolsTest, RefusesBadInputWithAMessage) {
     const std::string asm_ = std::string(LDEASM) + " asm ";
     const std::string dis = std::string(LDEASM) + " dis ";
+    const std::string run = std::string(LDERUN) + " T --dir " + dir_;
+    Write("t.lds", "Timer 50\n");
+    ASSERT_EQ(Shell(asm_ + dir_ + "/t.lds " + dir_ + "/LDE/T").status, 0);
+    // A sparse script of 32 MB: twice what a script may hold.
+    std::ofstream(dir_ + "/LDE/BIG").put('x');
+    ASSERT_EQ(truncate((dir_ + "/LDE/BIG").c_str(), 32L << 20), 0);
     struct Case {
         std::string command;
         int status;
-        const char* message;
+        std::string message;
     } cases[] = {
         {dis + dir_, 1, "is a folder, not a file"},
         {asm_ + dir_ + " " + dir_ + "/OUT", 1, "is a folder, not a file"},
         {dis + dir_ + "/none", 1, "No such file or directory"},
+        {run + " --answer MAYBE", 2, "--answer takes OK, YES, NO or CANCEL, not MAYBE"},
+        {run + " --ticks 99999999999999999999", 2, "usage: lderun"},
+        {run + " --png " + dir_ + "/none/stage.png", 1,
+         "cannot write " + dir_ + "/none/stage.png: No such file or directory"},
+        {run + " --trace " + dir_ + "/none/trace.txt", 1,
+         "cannot open the trace log " + dir_ + "/none/trace.txt: No such file or directory"},
+        {std::string(LDERUN) + " BIG --dir " + dir_, 1,
+         "cannot open script BIG: " + dir_ +
+             "/LDE/BIG: the file is too large: a script may hold at most "
+             "16777216 bytes (16 MB)"},
     };
     for (const Case& c : cases) {
         Result r = Shell(c.command, true);
         EXPECT_EQ(r.status, c.status) << c.command << "\n" << r.out;
         EXPECT_NE(r.out.find(c.message), std::string::npos) << c.command << "\n" << r.out;
     }
+    // Neither the trace log nor the picture made the missing folder.
+    EXPECT_FALSE(std::filesystem::exists(dir_ + "/none"));
+    EXPECT_EQ(Shell(run + " --answer yes --png " + dir_ + "/stage.png").status, 0);
 }
 
 }  // namespace

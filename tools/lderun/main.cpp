@@ -2,10 +2,14 @@
 //   lderun SCRIPT [--dir COURSE] [--ticks N] [--trace FILE] [--answer TEXT]...
 //          [--set KEY=VALUE]... [--ini FILE] [--png FILE]
 #include <QApplication>
+#include <QFile>
 #include <QImage>
 #include <QWidget>
+#include <cctype>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <exception>
 #include <filesystem>
 #include <string>
@@ -20,6 +24,7 @@
 #include "script/CommandTable.h"
 #include "script/HeadlessHost.h"
 #include "script/ScriptEngine.h"
+#include "script/ScriptFile.h"
 #include "text/Codepage.h"
 #include "text/TraceLog.h"
 
@@ -51,10 +56,46 @@ std::string Json(const std::string& cp1252) {
     return out + "\"";
 }
 
+// The answer words a question can take; anything else is a typing error, not CANCEL.
+bool IsAnswerWord(std::string word) {
+    for (char& c : word) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return word == "OK" || word == "YES" || word == "NO" || word == "CANCEL";
+}
+
+// Writes the stage picture as PNG; false with the reason in why.
+bool SavePicture(const QImage& picture, const std::string& path, std::string& why) {
+    QFile file(QString::fromStdString(path));
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+        why = file.errorString().toStdString();
+        return false;
+    }
+    if (!picture.save(&file, "PNG")) {
+        why = "the picture could not be encoded";
+        return false;
+    }
+    if (!file.flush() || file.error() != QFileDevice::NoError) {
+        why = file.errorString().toStdString();
+        return false;
+    }
+    file.close();
+    return true;
+}
+
 std::string Absolute(const std::string& path) {
     std::error_code ec;
     auto p = std::filesystem::absolute(path, ec);
     return ec ? path : p.string();
+}
+
+// Why the engine could not open the script: the same look-up and load, kept for its error.
+std::string WhyNotOpened(const std::string& name, const std::string& data_dir,
+                         const std::string& directory) {
+    const script::ScriptLocation loc = script::LocateScript(name, data_dir, directory);
+    script::ScriptFile probe;
+    int error = 0;
+    if (probe.Load(loc.path, &error)) return "it could not be read";
+    return Absolute(platform::NativePath(loc.path)) + ": " +
+           script::ScriptFile::LoadErrorText(error);
 }
 
 int Run(int argc, char** argv) {
@@ -74,14 +115,20 @@ int Run(int argc, char** argv) {
         } else if (a == "--ticks") {
             if (!value(v)) return Usage();
             char* end = nullptr;
+            errno = 0;
             ticks_limit = std::strtol(v.c_str(), &end, 10);
-            if (*end || ticks_limit < 0) return Usage();
+            if (v.empty() || *end || errno || ticks_limit < 0) return Usage();
         } else if (a == "--trace") {
             if (!value(trace_path)) return Usage();
         } else if (a == "--png") {
             if (!value(png_path)) return Usage();
         } else if (a == "--answer") {
             if (!value(v)) return Usage();
+            if (!IsAnswerWord(v)) {
+                std::fprintf(stderr, "lderun: --answer takes OK, YES, NO or CANCEL, not %s\n",
+                             v.c_str());
+                return 2;
+            }
             answers.push_back(v);
         } else if (a == "--set") {
             if (!value(v)) return Usage();
@@ -125,7 +172,8 @@ int Run(int argc, char** argv) {
     if (!trace_path.empty()) {
         options.Set(data::Trace);
         if (!trace.Open(trace_path)) {
-            std::fprintf(stderr, "lderun: cannot open the trace log %s\n", trace_path.c_str());
+            std::fprintf(stderr, "lderun: cannot open the trace log %s: %s\n", trace_path.c_str(),
+                         std::strerror(trace.LastError()));
             return 1;
         }
     }
@@ -159,7 +207,9 @@ int Run(int argc, char** argv) {
     engine.Start();
     engine.OpenScript(script_name, -1);
     if (engine.File().Path().empty() && host.ended_count == 0) {
-        std::fprintf(stderr, "lderun: cannot open script %s\n", script_name.c_str());
+        std::fprintf(
+            stderr, "lderun: cannot open script %s: %s\n", script_name.c_str(),
+            WhyNotOpened(script_name, settings.data_dir, config.Get(data::kDirectory)).c_str());
         return 1;
     }
 
@@ -199,8 +249,10 @@ int Run(int argc, char** argv) {
     }
     out += "]}";
     std::printf("%s\n", out.c_str());
-    if (!png_path.empty() && !picture.save(QString::fromStdString(png_path), "PNG")) {
-        std::fprintf(stderr, "lderun: cannot write %s\n", png_path.c_str());
+    std::string why;
+    if (!png_path.empty() && !SavePicture(picture, png_path, why)) {
+        std::fprintf(stderr, "lderun: cannot write %s: %s\n", png_path.c_str(), why.c_str());
+        return 1;
     }
     return 0;
 }
