@@ -24,9 +24,10 @@ static void LoadHead(IsamFile& f, FreeList& fl) {
     fl.state = 1;
 }
 
-static uint32_t NextNumber(IsamFile& f, uint32_t& highest) {
+static uint32_t NextNumber(IsamFile& f, FreeList& fl, uint32_t& highest) {
     if (highest >= 0x7FFFFFFFu) Raise(kCorrupt);
     f.allocated = true;
+    if (!fl.is_data && f.first_new_node == 0) f.first_new_node = highest + 1;
     return ++highest;
 }
 
@@ -34,7 +35,7 @@ uint32_t TakeNumber(IsamFile& f, FreeList& fl) {
     for (;;) {
         uint32_t& head = Head(f, fl);
         uint32_t& highest = Highest(f, fl);
-        if ((fl.is_data && (f.state & kStAppend)) || head == 0) return NextNumber(f, highest);
+        if ((fl.is_data && (f.state & kStAppend)) || head == 0) return NextNumber(f, fl, highest);
         LoadHead(f, fl);
         uint8_t* buf = fl.buf.data();
         int used = int(Be16(buf));
@@ -67,6 +68,20 @@ uint32_t TakeNumber(IsamFile& f, FreeList& fl) {
         f.allocated = true;
         return n;
     }
+}
+
+uint32_t NodesForGiving(IsamFile& f, size_t count) {
+    if (count == 0 || (f.state & kStAppend)) return 0;
+    size_t room = 0;
+    if (f.hdr.data_free != 0) {
+        LoadHead(f, f.data_free);
+        room = size_t(f.ns - 4 - int(Be16(f.data_free.buf.data()))) / 4;
+    }
+    if (count <= room) return 0;
+    const size_t per_node = size_t(f.ns - 4 - 6) / 4;
+    const size_t nodes = (count - room + per_node - 1) / per_node;
+    const size_t at_hand = f.freed_nodes.size() + (f.hdr.index_free != 0 ? 1 : 0);
+    return nodes > at_hand ? uint32_t(nodes - at_hand) : 0;
 }
 
 static void StartListNode(IsamFile& f, FreeList& fl, uint32_t node, uint32_t next) {

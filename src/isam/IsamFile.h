@@ -40,6 +40,9 @@ void WriteAt(int fd, const void* buf, size_t n, off_t off, int kind);
 // allowed before the process kills itself. CrashPoint counts one.
 extern int g_crash_after_writes;
 void CrashPoint();
+// For tests of a full disk: when >= 0, the number of writes after which the file system is full,
+// so that a write or reservation needing new space fails with ENOSPC.
+extern int g_full_after_writes;
 // Reads up to n bytes; answers the count (short at end of file).
 size_t ReadSome(int fd, void* buf, size_t n, off_t off, int kind);
 // Byte-range lock on the lock file: true when taken; a conflict answers false without waiting.
@@ -65,6 +68,10 @@ struct FileMap {
 // through the mapping has faulted since the damage was last taken.
 const uint8_t* MapAt(FileMap& m, int fd, off_t off, size_t n);
 void Unmap(FileMap& m);
+// Allocates the blocks of the bytes [off, off + len) that lie beyond the file's end (growing it
+// with zeros), so that writing them later cannot fail for want of space; m tells the size last
+// seen.
+void Reserve(int fd, FileMap& m, off_t off, off_t len, int kind);
 // True when a read through the mapping has faulted (one flag load: cheap enough for every call).
 bool MapDamaged(const FileMap& m);
 // Drops a damaged mapping (the next MapAt maps the file afresh) and answers whether it was.
@@ -201,6 +208,7 @@ struct IsamFile {
     bool stale = false;  // the error exit failed to reload the header: reload it first next time
     // During a write operation: allocations made, numbers freed (given back at commit).
     bool allocated = false;
+    uint32_t first_new_node = 0;  // the first node number past the old highest, 0 when none
     std::vector<uint32_t> freed_nodes, freed_recs;
     std::vector<uint32_t> pending_nums;  // slots to write at commit, their bytes one after another
     std::vector<uint8_t> pending_bytes;
@@ -252,6 +260,8 @@ void FillIndex(IsamFile& f, size_t i);
 // ---- Free lists (FreeList.cpp)
 uint32_t TakeNumber(IsamFile& f, FreeList& fl);
 void GiveNumber(IsamFile& f, FreeList& fl, uint32_t n);
+// How many nodes past the highest giving `count` record numbers back may take for list nodes.
+uint32_t NodesForGiving(IsamFile& f, size_t count);
 void WriteFreeLists(IsamFile& f);
 void InvalidateFreeLists(IsamFile& f);
 

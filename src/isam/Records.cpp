@@ -76,16 +76,39 @@ void Resync(IsamFile& f) {
 
 void DropPending(IsamFile& f) {
     f.allocated = false;
+    f.first_new_node = 0;
     f.freed_nodes.clear();
     f.freed_recs.clear();
     f.pending_nums.clear();
     f.pending_bytes.clear();
 }
 
+// Every byte a commit may add to the files is allocated before its first write, so that a full
+// disk fails the call with nothing changed: the slots queued, the nodes taken past the old end,
+// and the list nodes that giving record numbers back will take.
+static void ReserveSpace(IsamFile& f) {
+    if (!f.pending_nums.empty()) {
+        std::vector<uint32_t> nums = f.pending_nums;
+        std::sort(nums.begin(), nums.end());
+        for (size_t i = 0, j; i < nums.size(); i = j + 1) {
+            for (j = i; j + 1 < nums.size() && nums[j + 1] <= nums[j] + 1;) ++j;
+            Reserve(f.dat_fd(), f.phys->dat_map, f.SlotOffset(nums[i]),
+                    off_t(nums[j] - nums[i] + 1) * f.slotlen, kDataFile);
+        }
+    }
+    const uint32_t list_nodes = NodesForGiving(f, f.freed_recs.size());
+    const uint32_t first = f.first_new_node ? f.first_new_node : f.hdr.highest_node + 1;
+    const uint32_t past = f.hdr.highest_node + list_nodes + 1;
+    if (past > first)
+        Reserve(f.idx_fd(), f.phys->idx_map, f.NodeOffset(first), off_t(past - first) * f.ns,
+                kIndexFile);
+}
+
 // Commit order, so that a process killed between two writes leaves no number both in use and
 // free: new nodes, the header with the numbers taken, the slots, the changed nodes (parents
 // first), the deleted slots' flags, then the numbers given back and the header again.
 void Commit(IsamFile& f) {
+    ReserveSpace(f);
     FlushIndexes(f, true);
     bool counted = false;
     if (f.allocated) {

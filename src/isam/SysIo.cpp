@@ -203,8 +203,23 @@ void CrashPoint() {
     if (g_crash_after_writes >= 0 && g_crash_after_writes-- == 0) ::raise(SIGKILL);
 }
 
+int g_full_after_writes = -1;
+
+// True when the test hook says the file system is full and bytes up to `end` need new space.
+static bool DiskFull(int fd, off_t end) {
+    if (g_full_after_writes != 0) return false;
+    struct stat st;
+    return ::fstat(fd, &st) == 0 && st.st_size < end;
+}
+
 void WriteAt(int fd, const void* buf, size_t n, off_t off, int kind) {
     CrashPoint();
+    if (g_full_after_writes > 0) {
+        g_full_after_writes--;
+    } else if (DiskFull(fd, off + off_t(n))) {
+        errno = ENOSPC;
+        RaiseSystem(kind + kStepWrite);
+    }
     size_t done = 0;
     auto* p = static_cast<const uint8_t*>(buf);
     while (done < n) {
@@ -218,6 +233,21 @@ void WriteAt(int fd, const void* buf, size_t n, off_t off, int kind) {
             RaiseSystem(kind + kStepWrite);
         }
         done += size_t(r);
+    }
+}
+
+void Reserve(int fd, FileMap& m, off_t off, off_t len, int kind) {
+    const off_t end = off + len;
+    if (len <= 0 || end <= off_t(m.valid)) return;
+    struct stat st;
+    if (::fstat(fd, &st) != 0) RaiseSystem(kind + kStepSeek);
+    if (st.st_size >= end) return;
+    // A gap between the end of the file and off stays a hole, as the writes would leave it.
+    const off_t from = std::max(off, off_t(st.st_size));
+    int rc = DiskFull(fd, end) ? ENOSPC : ::posix_fallocate(fd, from, end - from);
+    if (rc != 0) {
+        errno = rc;
+        RaiseSystem(kind + kStepWrite);
     }
 }
 

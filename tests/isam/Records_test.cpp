@@ -1,6 +1,9 @@
 // Records and free space: reuse of numbers, append mode, the data free list across list nodes,
 // masks, record locks between handles of one process, required locks, unique ids.
+#include <functional>
+
 #include "IsamFixture.h"
+#include "isam/IsamFile.h"
 
 namespace isam_test {
 namespace {
@@ -201,6 +204,78 @@ TEST_F(IsamRecordsTest, FailedWriteLeavesMemoryEqualToFiles) {
     EXPECT_EQ(last_recnum, 301);
     EXPECT_EQ(Scan(h).size(), 301u);
     EXPECT_TRUE(Consistent("e"));
+}
+
+// A disk that fills at any write of a call: the call either succeeds or fails with ENOSPC leaving
+// the files byte for byte as they were (no record lost, no number leaked).
+TEST_F(IsamRecordsTest, FullDiskFailsTheCallWithNothingChanged) {
+    int h = BuildSimple("full");
+    ASSERT_EQ(ISADDINDEX(h, Key({{4, 4, KP_INT32}})), 0);
+    // Ascending keys fill the last leaf of both indexes: stop where the next write splits them
+    // for the second time, so that record 7 lies in another leaf.
+    std::vector<uint8_t> idx, dat;
+    int split = -1;
+    for (int i = 0, splits = 0; i < 1000 && splits < 2; ++i) {
+        idx = ReadBytes(Path("full.idx"));
+        dat = ReadBytes(Path("full.dat"));
+        ASSERT_EQ(ISWRITE(h, Rec(i, i).data()), 0);
+        if (load_be32(&ReadBytes(Path("full.idx"))[37]) != load_be32(&idx[37])) {
+            split = i;
+            ++splits;
+        }
+    }
+    ASSERT_GT(split, 10);
+    ASSERT_EQ(ISCLOSE(h), 0);
+    struct Case {
+        const char* what;
+        std::function<int(int)> call;
+        std::function<bool(int)> done;  // the call's effect is in the files
+    };
+    auto b_of = [](int fh, int key) {
+        std::vector<uint8_t> r = Rec(key);
+        return ISREAD(fh, r.data(), EQUAL) == 0 ? B(r) : -1;
+    };
+    const Case cases[] = {
+        {"delete (the data free list needs a node)",
+         [](int fh) { return ISDELETE(fh, Rec(5).data()); },
+         [&](int fh) { return b_of(fh, 5) < 0; }},
+        {"write (a new slot, both indexes split)",
+         [&](int fh) { return ISWRITE(fh, Rec(split, split).data()); },
+         [&](int fh) { return b_of(fh, split) == split; }},
+        {"rewrite (the second index splits)",
+         [](int fh) { return ISREWRITE(fh, Rec(7, 100000).data()); },
+         [&](int fh) { return b_of(fh, 7) == 100000; }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        int failures = 0;
+        for (int full_after = 0; full_after < 100; ++full_after) {
+            WriteBytes(Path("full.idx"), idx);
+            WriteBytes(Path("full.dat"), dat);
+            h = ISOPEN(Path("full").c_str(), OPEN_INOUT);
+            ASSERT_GE(h, 0);
+            detail::g_full_after_writes = full_after;
+            const int rc = c.call(h);
+            const int err = last_error;
+            detail::g_full_after_writes = -1;
+            if (rc != 0) {
+                ++failures;
+                EXPECT_EQ(err, ENOSPC) << full_after;
+                EXPECT_EQ(ReadBytes(Path("full.idx")), idx) << full_after;
+                EXPECT_EQ(ReadBytes(Path("full.dat")), dat) << full_after;
+                EXPECT_FALSE(c.done(h)) << full_after;
+            } else {
+                EXPECT_TRUE(c.done(h));
+            }
+            ASSERT_EQ(ISCLOSE(h), 0);
+            std::vector<std::string> problems, notes;
+            EXPECT_TRUE(CheckFiles(Path("full").c_str(), &problems, &notes)) << full_after;
+            for (const auto& n : notes)
+                EXPECT_EQ(n.find("no free list"), std::string::npos) << full_after << ": " << n;
+            if (rc == 0) break;
+        }
+        EXPECT_GT(failures, 0);
+    }
 }
 
 TEST_F(IsamRecordsTest, RewriteAndDeleteThroughTheCurrentRecord) {
