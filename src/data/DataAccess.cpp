@@ -1,0 +1,139 @@
+#include "data/DataAccess.h"
+
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cstdarg>
+#include <cstdio>
+#include <vector>
+
+#include "platform/Path.h"
+
+namespace data {
+
+bool BuildKey(int kind, isam::KeyDesc& key) {
+    key = isam::KeyDesc{};
+    if (kind == kGroupKey) {
+        key.nparts = 1;
+        key.parts[0] = {4, 4, isam::KP_INT32};
+    } else if (kind == kUserKey) {
+        key.nparts = 2;
+        key.parts[0] = {8, 4, isam::KP_INT32};
+        key.parts[1] = {4, 4, isam::KP_INT32};
+    } else {
+        return false;
+    }
+    return true;
+}
+
+DataAccess::~DataAccess() {
+    Close();
+}
+
+int DataAccess::Result(int rc) {
+    error_ = rc < 0 ? isam::last_error : 0;
+    return rc;
+}
+
+int DataAccess::Open(const std::string& path, int mode) {
+    if (path.empty()) {
+        error_ = ENOENT;
+        return -1;
+    }
+    std::string rest = path;
+    std::string drive;
+    if (rest.size() >= 2 && rest[1] == ':') {
+        drive = rest.substr(0, 2);
+        rest.erase(0, 2);
+    }
+    const size_t slash = rest.find_last_of("\\/");
+    std::string folder = slash == std::string::npos ? "" : rest.substr(0, slash);
+    std::string name = slash == std::string::npos ? rest : rest.substr(slash + 1);
+    const size_t dot = name.rfind('.');
+    const std::string base = dot == std::string::npos ? name : name.substr(0, dot);
+    if (base.empty()) {
+        error_ = ENOENT;
+        return -1;
+    }
+    const bool rooted = slash == 0;
+    const std::string prefix = folder.empty() ? (rooted ? "/" : "") : folder + "/";
+    const std::string data_path = platform::NativePath(drive + prefix + base + ".dat");
+    struct stat st;
+    if (::stat(data_path.c_str(), &st) != 0) {
+        error_ = errno;
+        return -1;
+    }
+    if (!S_ISREG(st.st_mode)) {
+        error_ = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
+        return -1;
+    }
+    Close();
+    drive_ = drive;
+    folder_ = folder;
+    base_ = base;
+    data_path_ = data_path;
+    const std::string base_path = data_path.substr(0, data_path.size() - 4);
+    mode_ = mode;
+    handle_ = Result(open_fn_(base_path.c_str(), mode_));
+    if (handle_ < 0 && error_ == EACCES) {
+        mode_ = mode | isam::LOCKMODE_NONE;
+        handle_ = Result(open_fn_(base_path.c_str(), mode_));
+    }
+    return handle_;
+}
+
+int DataAccess::Close() {
+    if (handle_ < 0) return 0;
+    const int rc = Result(isam::ISCLOSE(handle_));
+    if (rc == 0) handle_ = -1;
+    return rc;
+}
+
+int DataAccess::Flush() {
+    if (handle_ < 0) {
+        error_ = isam::kNotOpen;
+        return -1;
+    }
+    return Result(isam::ISFLUSH(handle_));
+}
+
+int DataAccess::SelectKey(int kind) {
+    if (!BuildKey(kind, key_)) {
+        error_ = isam::kBadKey;
+        return -1;
+    }
+    return 0;
+}
+
+int DataAccess::Start(int length, void* record, int mode) {
+    if (key_.nparts == 0) {
+        error_ = isam::kBadKey;
+        return -1;
+    }
+    return Result(isam::ISSTART(handle_, &key_, length, record, mode));
+}
+
+int DataAccess::Read(void* record, int mode) {
+    return Result(isam::ISREAD(handle_, record, mode));
+}
+
+int DataAccess::Rewrite(const void* record) {
+    return Result(isam::ISREWRITE(handle_, record));
+}
+
+std::string DataAccess::ErrorText(const char* format, ...) {
+    const std::string error = isam::ErrorText(error_);
+    if (!format) return error;
+    va_list args;
+    va_start(args, format);
+    va_list copy;
+    va_copy(copy, args);
+    const int n = std::vsnprintf(nullptr, 0, format, copy);
+    va_end(copy);
+    std::vector<char> buf(size_t(n > 0 ? n : 0) + 1);
+    std::vsnprintf(buf.data(), buf.size(), format, args);
+    va_end(args);
+    return std::string(buf.data()) + " : " + error;
+}
+
+}  // namespace data

@@ -1,0 +1,71 @@
+// One ISAM file of learner records (GROUP or USERS) with the key description that the next
+// positioning uses: the local role of the data access layer. Every operation returns the
+// engine's result (a handle or 0, or -1) and keeps the engine's error code for ErrorText.
+#pragma once
+
+#include <string>
+
+#include "isam/Isam.h"
+
+namespace data {
+
+// Key kinds: 0 the group file (group number, bytes 4 to 7); 1 the user file (group number,
+// bytes 8 to 11, then user number, bytes 4 to 7). Every part a 4-byte INT32, flags 0.
+// INT32 parts compare as big-endian while the records hold little-endian numbers, so key order
+// is not number order (group 128 sorts before group 1): callers never rely on it.
+constexpr int kGroupKey = 0;
+constexpr int kUserKey = 1;
+// Fills key for kind 0 or 1 and returns true; any other kind leaves it empty and returns false.
+bool BuildKey(int kind, isam::KeyDesc& key);
+
+class DataAccess {
+  public:
+    using OpenFunction = int (*)(const char* name, int mode);
+
+    // open_fn stands in for ISOPEN (tests give one that refuses as a read-only file would).
+    explicit DataAccess(OpenFunction open_fn = &isam::ISOPEN) : open_fn_(open_fn) {}
+    ~DataAccess();
+    DataAccess(const DataAccess&) = delete;
+    DataAccess& operator=(const DataAccess&) = delete;
+
+    // Opens the ISAM file whose base path is path without its extension. The path (either
+    // form: "DATA\\DEMO\\GB\\USERS" or native) is split into drive, folder, base name and
+    // extension; unless <drive><folder>\<base>.dat is an existing regular file, -1 without
+    // touching anything. A refusal with EACCES is retried once with 0x100 (no locking, read
+    // only) added to the mode. Returns the handle.
+    int Open(const std::string& path, int mode);
+    int Close();
+    int Flush();
+    // Fills the key description for kind 0 or 1; other kinds give -1 and leave it empty.
+    int SelectKey(int kind);
+    // ISSTART with the current key description; -1 (error 103) when it has no parts.
+    int Start(int length, void* record, int mode);
+    int Read(void* record, int mode);
+    // Replaces the record with the same primary key.
+    int Rewrite(const void* record);
+    // The caller's message (printf format), " : " and the text of the last error code; without
+    // a format, the error text alone.
+    std::string ErrorText(const char* format = nullptr, ...) __attribute__((format(printf, 2, 3)));
+
+    int Handle() const { return handle_; }
+    int Mode() const { return mode_; }
+    int LastError() const { return error_; }
+    const std::string& Drive() const { return drive_; }
+    const std::string& Folder() const { return folder_; }
+    const std::string& BaseName() const { return base_; }
+    // The data file's native path, "<folder>/<base>.dat".
+    const std::string& DataPath() const { return data_path_; }
+    const isam::KeyDesc& Key() const { return key_; }
+
+  private:
+    int Result(int rc);
+
+    OpenFunction open_fn_;
+    int handle_ = -1;
+    int mode_ = 0;
+    int error_ = 0;
+    std::string drive_, folder_, base_, data_path_;
+    isam::KeyDesc key_{};
+};
+
+}  // namespace data

@@ -1,0 +1,15 @@
+// Creation of a course's empty GROUP and USERS files with their keys (kinds 0 and 1).
+#pragma once
+
+#include <string>
+
+namespace data {
+
+// Builds an empty ISAM file at base_path (native, without extension): 96-byte group records
+// keyed by kind 0, or 148-byte user records keyed by kind 1. Existing files are never
+// replaced: the engine refuses with EEXIST. Returns 0, or -1 with the engine's error code in
+// error.
+int BuildGroupFile(const std::string& base_path, int& error);
+int BuildUsersFile(const std::string& base_path, int& error);
+
+}  // namespace data

@@ -1,0 +1,161 @@
+// The local role of the data access layer against real ISAM files.
+#include "data/DataAccess.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <filesystem>
+#include <vector>
+
+#include "TempFolder.h"
+#include "data/GroupRecord.h"
+#include "data/LearnerFiles.h"
+#include "data/UserRecord.h"
+
+namespace data {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct LearnerFolder : TempFolder {
+    std::string group = (path / "GROUP").string();
+    std::string users = (path / "USERS").string();
+
+    LearnerFolder() {
+        int error = 0;
+        EXPECT_EQ(BuildGroupFile(group, error), 0) << error;
+        EXPECT_EQ(BuildUsersFile(users, error), 0) << error;
+    }
+    void AddUser(int group_no, int user_no, const std::string& name) {
+        UserRecord r = UserTemplate();
+        r.GroupNo = group_no;
+        r.UserNo = user_no;
+        r.UserName = name;
+        uint8_t b[kUserRecordSize];
+        EncodeUserRecord(r, b);
+        const int h = isam::ISOPEN(users.c_str(), isam::OPEN_INOUT);
+        ASSERT_GE(h, 0);
+        EXPECT_EQ(isam::ISWRITE(h, b), 0);
+        isam::ISCLOSE(h);
+    }
+    std::vector<std::string> Names() const {
+        std::vector<std::string> out;
+        for (const auto& e : fs::directory_iterator(path)) out.push_back(e.path().filename());
+        std::sort(out.begin(), out.end());
+        return out;
+    }
+};
+
+TEST(DataAccessTest, OpenRefusesAMissingOrIrregularDataFileWithoutTouchingAnything) {
+    LearnerFolder folder;
+    fs::create_directory(folder.path / "DIR.dat");
+    fs::remove(folder.path / "GROUP.dat");
+    const auto before = folder.Names();
+    DataAccess access;
+    for (const std::string& path : {folder.group, (folder.path / "NONE").string(),
+                                    (folder.path / "DIR").string(), std::string()}) {
+        EXPECT_EQ(access.Open(path, isam::OPEN_INOUT), -1) << path;
+        EXPECT_EQ(access.Handle(), -1);
+        EXPECT_NE(access.LastError(), 0);
+    }
+    EXPECT_EQ(folder.Names(), before);
+}
+
+TEST(DataAccessTest, OpenSplitsThePathAndReadsByEitherKeyKind) {
+    LearnerFolder folder;
+    folder.AddUser(1, 1, "Ann");
+    folder.AddUser(1, 2, "Bob");
+    folder.AddUser(200, 1, "Cyd");
+
+    DataAccess users;
+    // The extension given is dropped; the data file beside it must exist.
+    ASSERT_GE(users.Open(folder.users + ".xyz", isam::OPEN_INOUT), 0) << users.ErrorText();
+    EXPECT_EQ(users.BaseName(), "USERS");
+    EXPECT_EQ(users.Folder(), folder.path.string());
+    EXPECT_EQ(users.DataPath(), folder.users + ".dat");
+    EXPECT_EQ(users.Mode(), isam::OPEN_INOUT);
+
+    uint8_t rec[kUserRecordSize];
+    UserRecord key = UserTemplate();
+    EXPECT_EQ(users.Start(0, rec, isam::EQUAL), -1) << "no key selected yet";
+    EXPECT_EQ(users.LastError(), isam::kBadKey);
+    EXPECT_EQ(users.SelectKey(7), -1);
+    EXPECT_EQ(users.Key().nparts, 0);
+    ASSERT_EQ(users.SelectKey(kUserKey), 0);
+    for (auto [g, u, name] : {std::tuple{1, 2, "Bob"}, {200, 1, "Cyd"}, {1, 1, "Ann"}}) {
+        key.GroupNo = g;
+        key.UserNo = u;
+        EncodeUserRecord(key, rec);
+        ASSERT_EQ(users.Start(0, rec, isam::EQUAL), 0) << users.ErrorText("%d:%d", g, u);
+        ASSERT_EQ(users.Read(rec, isam::EQUAL), 0);
+        EXPECT_EQ(DecodeUserRecord(rec).UserName, name);
+    }
+    // Rewrite by primary key, seen by a second handle.
+    UserRecord ann = DecodeUserRecord(rec);
+    ann.State = 1;
+    ann.Total = 40;
+    EncodeUserRecord(ann, rec);
+    EXPECT_EQ(users.Rewrite(rec), 0);
+    EXPECT_EQ(users.Flush(), 0);
+
+    DataAccess again;
+    ASSERT_GE(again.Open(folder.users, isam::OPEN_INPUT), 0);
+    again.SelectKey(kUserKey);
+    EncodeUserRecord(key, rec);
+    ASSERT_EQ(again.Start(0, rec, isam::EQUAL), 0);
+    ASSERT_EQ(again.Read(rec, isam::EQUAL), 0);
+    EXPECT_EQ(DecodeUserRecord(rec).Total, 40);
+
+    key.GroupNo = 2;
+    EncodeUserRecord(key, rec);
+    EXPECT_EQ(again.Start(0, rec, isam::EQUAL), -1);
+    EXPECT_EQ(again.ErrorText("user %d", 1), "user 1 : record not found");
+    EXPECT_EQ(again.ErrorText(), "record not found");
+    EXPECT_EQ(again.Close(), 0);
+    EXPECT_EQ(again.Handle(), -1);
+    EXPECT_EQ(again.Flush(), -1);
+
+    DataAccess groups;
+    ASSERT_GE(groups.Open(folder.group, isam::OPEN_INOUT), 0);
+    ASSERT_EQ(groups.SelectKey(kGroupKey), 0);
+    EXPECT_EQ(groups.Key().parts[0].start, 4);
+    uint8_t g[kGroupRecordSize];
+    EncodeGroupRecord(GroupTemplate(), g);
+    EXPECT_EQ(groups.Start(0, g, isam::GREATER_EQUAL), -1) << "an empty group file";
+}
+
+int g_calls = 0;
+int g_modes[2];
+int RefuseFirstOpen(const char* name, int mode) {
+    g_modes[g_calls++ % 2] = mode;
+    if (g_calls == 1) {
+        isam::last_error = EACCES;
+        return -1;
+    }
+    return isam::ISOPEN(name, mode);
+}
+
+TEST(DataAccessTest, PermissionRefusalIsRetriedWithoutLocking) {
+    LearnerFolder folder;
+    {
+        g_calls = 0;
+        DataAccess access(&RefuseFirstOpen);
+        EXPECT_GE(access.Open(folder.users, isam::OPEN_INOUT), 0);
+        EXPECT_EQ(g_calls, 2);
+        EXPECT_EQ(g_modes[0], isam::OPEN_INOUT);
+        EXPECT_EQ(g_modes[1], isam::OPEN_INOUT | isam::LOCKMODE_NONE);
+        EXPECT_EQ(access.Mode(), isam::OPEN_INOUT | isam::LOCKMODE_NONE);
+    }
+    if (geteuid() == 0) return;  // the system's own refusal needs an unprivileged user
+    for (const char* ext : {".dat", ".idx"}) ::chmod((folder.users + ext).c_str(), 0444);
+    ::chmod(folder.path.c_str(), 0555);
+    DataAccess access;
+    EXPECT_GE(access.Open(folder.users, isam::OPEN_INOUT), 0) << access.ErrorText();
+    EXPECT_EQ(access.Mode(), isam::OPEN_INOUT | isam::LOCKMODE_NONE);
+    ::chmod(folder.path.c_str(), 0755);
+}
+
+}  // namespace
+}  // namespace data
