@@ -121,6 +121,14 @@ int DataAccess::Rewrite(const void* record) {
     return Result(isam::ISREWRITE(handle_, record));
 }
 
+int DataAccess::Write(const void* record) {
+    return Result(isam::ISWRITE(handle_, record));
+}
+
+int DataAccess::Delete(const void* record) {
+    return Result(isam::ISDELETE(handle_, record));
+}
+
 std::string DataAccess::ErrorText(const char* format, ...) {
     const std::string error = isam::ErrorText(error_);
     if (!format) return error;

@@ -43,6 +43,9 @@ class DataAccess {
     int Read(void* record, int mode);
     // Replaces the record with the same primary key.
     int Rewrite(const void* record);
+    // For the administrator's tools: ISWRITE (a new record) and ISDELETE (by primary key).
+    int Write(const void* record);
+    int Delete(const void* record);
     // The caller's message (printf format), " : " and the text of the last error code; without
     // a format, the error text alone.
     std::string ErrorText(const char* format = nullptr, ...) __attribute__((format(printf, 2, 3)));

@@ -1,5 +1,7 @@
 #include "data/LearnerFiles.h"
 
+#include <algorithm>
+
 #include "data/DataAccess.h"
 #include "data/GroupRecord.h"
 #include "data/UserRecord.h"
@@ -26,6 +28,37 @@ int BuildGroupFile(const std::string& base_path, int& error) {
 
 int BuildUsersFile(const std::string& base_path, int& error) {
     return Build(base_path, kUserRecordSize, kUserKey, error);
+}
+
+// Reads every record in the order of the selected key, handing each to take.
+template <class Take>
+static int ReadAll(DataAccess& access, int kind, int reclen, Take&& take) {
+    std::vector<uint8_t> rec(size_t(reclen), 0);
+    if (access.SelectKey(kind) != 0 || access.Start(0, rec.data(), isam::FIRST) != 0) return -1;
+    for (int mode = isam::FIRST;; mode = isam::NEXT) {
+        if (access.Read(rec.data(), mode) != 0)
+            return access.LastError() == isam::kEndOfFile ? 0 : -1;
+        take(rec.data());
+    }
+}
+
+int ReadAllGroups(DataAccess& groups, std::vector<GroupRecord>& out) {
+    out.clear();
+    const int rc = ReadAll(groups, kGroupKey, kGroupRecordSize,
+                           [&](const uint8_t* b) { out.push_back(DecodeGroupRecord(b)); });
+    std::sort(out.begin(), out.end(),
+              [](const GroupRecord& a, const GroupRecord& b) { return a.group_no < b.group_no; });
+    return rc;
+}
+
+int ReadAllUsers(DataAccess& users, std::vector<UserRecord>& out) {
+    out.clear();
+    const int rc = ReadAll(users, kUserKey, kUserRecordSize,
+                           [&](const uint8_t* b) { out.push_back(DecodeUserRecord(b)); });
+    std::sort(out.begin(), out.end(), [](const UserRecord& a, const UserRecord& b) {
+        return a.GroupNo != b.GroupNo ? a.GroupNo < b.GroupNo : a.UserNo < b.UserNo;
+    });
+    return rc;
 }
 
 }  // namespace data

@@ -2,6 +2,10 @@
 #pragma once
 
 #include <string>
+#include <vector>
+
+#include "data/GroupRecord.h"
+#include "data/UserRecord.h"
 
 namespace data {
 
@@ -11,5 +15,12 @@ namespace data {
 // error.
 int BuildGroupFile(const std::string& base_path, int& error);
 int BuildUsersFile(const std::string& base_path, int& error);
+
+class DataAccess;
+
+// Every record of an open GROUP or USERS file, sorted by number (group, then user). Key order
+// is not number order, so the whole file is read. Returns 0, or -1 with the error in access.
+int ReadAllGroups(DataAccess& groups, std::vector<GroupRecord>& out);
+int ReadAllUsers(DataAccess& users, std::vector<UserRecord>& out);
 
 }  // namespace data

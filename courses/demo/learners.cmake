@@ -1,0 +1,16 @@
+# The demo course's groups and users, made at build time with the learners tool
+# (learners/make_learners.sh), one set per language.
+if(TARGET learners AND TARGET demo_course)
+  foreach(lang ${DEMO_LANGUAGES})
+    set(dir ${DEMO_COURSE_DIR}/DATA/${DEMO_PRODUCT}/${lang})
+    set(outs ${dir}/GROUP.dat ${dir}/GROUP.idx ${dir}/USERS.dat ${dir}/USERS.idx)
+    add_custom_command(OUTPUT ${outs}
+      COMMAND sh ${CMAKE_CURRENT_SOURCE_DIR}/learners/make_learners.sh $<TARGET_FILE:learners>
+              ${DEMO_COURSE_DIR} ${lang}
+      DEPENDS learners/make_learners.sh learners ${DEMO_COURSE_DIR}/PRODUCT.DAT
+              ${DEMO_COURSE_DIR}/${DEMO_PRODUCT}.INI
+      COMMENT "Making the demo course's ${lang} learners"
+      VERBATIM)
+    set_property(GLOBAL APPEND PROPERTY DEMO_COURSE_OUTPUTS ${outs})
+  endforeach()
+endif()

@@ -1,0 +1,27 @@
+#!/bin/sh
+# Makes the demo course's learners for one language with the learners tool, from scratch:
+# two groups, five users (one with a password, one allowed to configure, one who finished the
+# lesson, one half-way through it).
+# Usage: make_learners.sh LEARNERS COURSE LANG
+set -eu
+tool=$1 course=$2 lang=$3
+dir=$course/DATA/DEMO/$lang
+mkdir -p "$dir"
+rm -f "$dir"/GROUP.* "$dir"/USERS.*
+l() { cmd=$1; shift; "$tool" "$cmd" "$course" --lang "$lang" "$@"; }
+
+l init
+if [ "$lang" = FR ]; then
+  l add-group --group 1 --name "Équipe du matin"
+  l add-group --group 2 --name "Équipe de nuit"
+else
+  l add-group --group 1 --name "Morning shift"
+  l add-group --group 2 --name "Night shift"
+fi
+l add-user --group 1 --user 1 --name "Alice Martin" --password valve
+l add-user --group 1 --user 2 --name "Bruno Leroy" --may-configure
+l add-user --group 1 --user 3 --name "Chloé Dubois"
+l set-progress --group 1 --user 3 --state -1 --level 1 --step 2 --total 20 --worth 20
+l add-user --group 2 --user 1 --name "David Moreau"
+l set-progress --group 2 --user 1 --state 1 --level 1 --step 1 --total 5 --worth 10
+l add-user --group 2 --user 2 --name "Emma Petit"

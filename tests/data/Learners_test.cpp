@@ -1,0 +1,147 @@
+// The learners tool end to end on a small course folder.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <filesystem>
+
+#include "TempFolder.h"
+#include "data/DataAccess.h"
+#include "data/LearnerFiles.h"
+#include "data/UserRecord.h"
+
+namespace data {
+namespace {
+
+struct LearnersCourse : TempFolder {
+    LearnersCourse() {
+        Write("PRODUCT.DAT", "[Demo Course][DEMO][DATA][DEMO.PRD][1100:0800][1][1][GB]\n");
+        Write("DEMO.INI", "Language=GB\nIPserv=127.0.0.1\n");
+    }
+    // Runs learners with args after the course folder; the exit status and what it printed.
+    std::pair<int, std::string> Run(const std::string& cmd, const std::string& args) const {
+        const std::string line = std::string(LEARNERS_PATH) + " " + cmd + " '" + path.string() +
+                                 "' --lang GB " + args + " 2>&1";
+        FILE* p = popen(line.c_str(), "r");
+        std::string out;
+        char buf[256];
+        while (size_t n = fread(buf, 1, sizeof buf, p)) out.append(buf, n);
+        const int status = pclose(p);
+        return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, out};
+    }
+    std::string Users() const { return (path / "DATA/DEMO/GB/USERS").string(); }
+    std::string Groups() const { return (path / "DATA/DEMO/GB/GROUP").string(); }
+    std::vector<UserRecord> AllUsers() const {
+        DataAccess users;
+        std::vector<UserRecord> out;
+        EXPECT_GE(users.Open(Users(), isam::OPEN_INPUT), 0);
+        EXPECT_EQ(ReadAllUsers(users, out), 0);
+        return out;
+    }
+    std::vector<GroupRecord> AllGroups() const {
+        DataAccess groups;
+        std::vector<GroupRecord> out;
+        EXPECT_GE(groups.Open(Groups(), isam::OPEN_INPUT), 0);
+        EXPECT_EQ(ReadAllGroups(groups, out), 0);
+        return out;
+    }
+};
+
+TEST(LearnersToolTest, BuildsGroupsAndUsersAndRefusesBadRequests) {
+    LearnersCourse c;
+    ASSERT_EQ(c.Run("init", "").first, 0);
+    ASSERT_EQ(c.Run("add-group", "--group 200 --name 'Équipe B'").first, 0);
+    ASSERT_EQ(c.Run("add-group", "--group 1 --name Day").first, 0);
+    ASSERT_EQ(c.Run("add-user", "--group 1 --user 2 --name Bob --password s3cret").first, 0);
+    ASSERT_EQ(c.Run("add-user", "--group 200 --user 1 --name Zoë --may-configure").first, 0);
+    ASSERT_EQ(c.Run("add-user", "--group 1 --user 1 --name Ann").first, 0);
+
+    const auto before = TempFolder::Read(c.Users() + ".dat");
+    const struct {
+        const char* cmd;
+        const char* args;
+        const char* says;
+    } refused[] = {
+        {"init", "", "exists already"},
+        {"add-group", "--group 1 --name Again", "group 1 exists already"},
+        {"add-user", "--group 3 --user 1 --name X", "group 3 does not exist"},
+        {"add-user", "--group 1 --user 1 --name X", "user 1 of group 1 exists already"},
+        {"add-user", "--group 1 --user 256 --name X", "1 to 255"},
+        {"add-user", "--group 0 --user 1 --name X", "1 to 255"},
+        {"add-user", "--group 1 --user 9 --name 123456789012345678901234", "1 to 23"},
+        {"add-user", "--group 1 --user 9 --name '日本'", "Windows-1252"},
+        {"add-user", "--group 1 --user 9 --name X --password 1234567890123456789012", "1 to 21"},
+        {"remove-group", "--group 1", "still has users"},
+        {"remove-user", "--group 1 --user 7", "does not exist"},
+    };
+    for (const auto& r : refused) {
+        const auto [status, out] = c.Run(r.cmd, r.args);
+        EXPECT_EQ(status, 1) << r.cmd << " " << r.args;
+        EXPECT_NE(out.find(r.says), std::string::npos) << r.cmd << " " << r.args << ": " << out;
+    }
+    EXPECT_EQ(TempFolder::Read(c.Users() + ".dat"), before) << "refusals change nothing";
+
+    const auto groups = c.AllGroups();
+    ASSERT_EQ(groups.size(), 2u);
+    EXPECT_EQ(groups[1].group_no, 200);
+    EXPECT_EQ(groups[1].name, "\xc9quipe B");
+    const auto users = c.AllUsers();
+    ASSERT_EQ(users.size(), 3u);
+    EXPECT_EQ(users[0].UserName, "Ann");
+    EXPECT_EQ(users[1].UserName, "Bob");
+    EXPECT_TRUE(PasswordMatches("S3CRET", users[1].password));
+    EXPECT_TRUE(users[0].password.empty());
+    EXPECT_EQ(users[2].UserName, "Zo\xeb");
+    EXPECT_EQ(users[2].MayConfigure, 1);
+    EXPECT_EQ(users[1].MayConfigure, 0);
+    EXPECT_EQ(users[2].AskLeft, -1) << "from the template";
+    EXPECT_EQ(users[2].MaxLevel, 1);
+}
+
+TEST(LearnersToolTest, ResetAndRemoveTakeTheLearnersFilesAlong) {
+    LearnersCourse c;
+    ASSERT_EQ(c.Run("init", "").first, 0);
+    ASSERT_EQ(c.Run("add-group", "--group 2 --name Night").first, 0);
+    ASSERT_EQ(
+        c.Run("add-user", "--group 2 --user 5 --name Eve --password pw --may-configure").first, 0);
+    ASSERT_EQ(c.Run("set-progress",
+                    "--group 2 --user 5 --state -1 --level 1 --step 4 "
+                    "--total 30 --worth 40")
+                  .first,
+              0);
+    const std::string files[] = {"DATA/DEMO/GB/SCO005.002", "DATA/DEMO/GB/HST005.002",
+                                 "DATA/CTX/CTX005.002"};
+    for (const std::string& f : files) c.Write(f, "x");
+    c.Write("DATA/DEMO/GB/SCO005.003", "another group's");
+    EXPECT_EQ(c.AllUsers()[0].State, -1);
+
+    ASSERT_EQ(c.Run("reset-user", "--group 2 --user 5").first, 0);
+    UserRecord u = c.AllUsers()[0];
+    EXPECT_EQ(u.State, 0);
+    EXPECT_EQ(u.Total, 0);
+    EXPECT_EQ(u.Step, 0);
+    EXPECT_EQ(u.UserName, "Eve");
+    EXPECT_EQ(u.MayConfigure, 1);
+    EXPECT_TRUE(PasswordMatches("pw", u.password));
+    for (const std::string& f : files) EXPECT_FALSE(std::filesystem::exists(c.path / f)) << f;
+    EXPECT_TRUE(std::filesystem::exists(c.path / "DATA/DEMO/GB/SCO005.003"));
+
+    c.Write(files[0], "x");
+    ASSERT_EQ(c.Run("remove-user", "--group 2 --user 5").first, 0);
+    EXPECT_TRUE(c.AllUsers().empty());
+    EXPECT_FALSE(std::filesystem::exists(c.path / files[0]));
+    ASSERT_EQ(c.Run("remove-group", "--group 2").first, 0);
+    EXPECT_TRUE(c.AllGroups().empty());
+}
+
+TEST(LearnersToolTest, ACourseWithoutItsLanguageIsRefused) {
+    LearnersCourse c;
+    const std::string line =
+        std::string(LEARNERS_PATH) + " init '" + c.path.string() + "' --lang DE 2>/dev/null";
+    const int status = std::system(line.c_str());
+    EXPECT_EQ(WEXITSTATUS(status), 1);
+    EXPECT_FALSE(std::filesystem::exists(c.path / "DATA"));
+}
+
+}  // namespace
+}  // namespace data

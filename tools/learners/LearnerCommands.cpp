@@ -1,0 +1,228 @@
+#include "LearnerCommands.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+#include "data/DataAccess.h"
+#include "data/LearnerFiles.h"
+#include "platform/Path.h"
+
+namespace learners {
+
+namespace {
+
+int Fail(const std::string& message) {
+    std::fprintf(stderr, "learners: %s\n", message.c_str());
+    return 1;
+}
+
+int EngineFail(data::DataAccess& access, const std::string& what) {
+    return Fail(access.ErrorText("%s", what.c_str()) + " (" + std::to_string(access.LastError()) +
+                ")");
+}
+
+bool OpenFile(data::DataAccess& access, const std::string& path, std::string& error) {
+    if (access.Open(path, isam::OPEN_INOUT) < 0) {
+        error = access.ErrorText("open %s", path.c_str()) + " (" +
+                std::to_string(access.LastError()) + ")";
+        return false;
+    }
+    if (access.Mode() & isam::LOCKMODE_NONE) {
+        access.Close();
+        error = "open " + path + " : the files are read-only";
+        return false;
+    }
+    return true;
+}
+
+// Reads the record with the key of record (kind 0 or 1) into record; 1 found, 0 not found,
+// -1 on an engine error.
+int Find(data::DataAccess& access, int kind, uint8_t* record) {
+    if (access.SelectKey(kind) != 0) return -1;
+    if (access.Start(0, record, isam::EQUAL) != 0)
+        return access.LastError() == isam::kNoRecord ? 0 : -1;
+    if (access.Read(record, isam::EQUAL) != 0) return -1;
+    return 1;
+}
+
+int FindGroup(data::DataAccess& groups, int group_no, data::GroupRecord* found) {
+    data::GroupRecord key = data::GroupTemplate();
+    key.group_no = group_no;
+    uint8_t b[data::kGroupRecordSize];
+    data::EncodeGroupRecord(key, b);
+    const int rc = Find(groups, data::kGroupKey, b);
+    if (rc == 1 && found) *found = data::DecodeGroupRecord(b);
+    return rc;
+}
+
+int FindUser(data::DataAccess& users, int group_no, int user_no, data::UserRecord* found) {
+    data::UserRecord key = data::UserTemplate();
+    key.GroupNo = group_no;
+    key.UserNo = user_no;
+    uint8_t b[data::kUserRecordSize];
+    data::EncodeUserRecord(key, b);
+    const int rc = Find(users, data::kUserKey, b);
+    if (rc == 1 && found) *found = data::DecodeUserRecord(b);
+    return rc;
+}
+
+std::string UserLabel(const Request& r) {
+    return "user " + std::to_string(r.user) + " of group " + std::to_string(r.group);
+}
+
+// Removes a learner's own files; a file that is not there is no error.
+int RemoveUserFiles(const LearnerCourse& course, int user, int group) {
+    for (const std::string& path : {course.ScorePath(user, group), course.HistoryPath(user, group),
+                                    course.ContextPath(user, group)}) {
+        if (std::remove(path.c_str()) != 0 && errno != ENOENT)
+            return Fail("remove " + path + " : " + std::strerror(errno));
+    }
+    return 0;
+}
+
+struct OpenFiles {
+    data::DataAccess groups, users;
+};
+
+// Opens both files; false after printing why.
+bool OpenBoth(const LearnerCourse& course, OpenFiles& files) {
+    std::string error;
+    if (!OpenFile(files.groups, course.group_path, error) ||
+        !OpenFile(files.users, course.users_path, error)) {
+        Fail(error);
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+int InitFiles(const LearnerCourse& course) {
+    if (!platform::CreateFolders(course.learner_dir))
+        return Fail("cannot create the folder " + course.learner_dir);
+    int status = 0;
+    for (const auto& [path, build] : {std::pair{course.group_path, &data::BuildGroupFile},
+                                      {course.users_path, &data::BuildUsersFile}}) {
+        if (platform::FileExists(path + ".idx") || platform::FileExists(path + ".dat")) {
+            std::fprintf(stderr, "learners: %s exists already, left alone\n", path.c_str());
+            status = 1;
+            continue;
+        }
+        int error = 0;
+        if (build(path, error) != 0)
+            return Fail("build " + path + " : " + isam::ErrorText(error) + " (" +
+                        std::to_string(error) + ")");
+    }
+    return status;
+}
+
+int AddGroup(const LearnerCourse& course, const Request& r) {
+    OpenFiles f;
+    if (!OpenBoth(course, f)) return 1;
+    const int found = FindGroup(f.groups, r.group, nullptr);
+    if (found < 0) return EngineFail(f.groups, "read group " + std::to_string(r.group));
+    if (found == 1) return Fail("group " + std::to_string(r.group) + " exists already");
+    data::GroupRecord g = data::GroupTemplate();
+    g.group_no = r.group;
+    g.name = r.name;
+    uint8_t b[data::kGroupRecordSize];
+    data::EncodeGroupRecord(g, b);
+    if (f.groups.Write(b) != 0) return EngineFail(f.groups, "write group");
+    return 0;
+}
+
+int AddUser(const LearnerCourse& course, const Request& r) {
+    OpenFiles f;
+    if (!OpenBoth(course, f)) return 1;
+    const int group = FindGroup(f.groups, r.group, nullptr);
+    if (group < 0) return EngineFail(f.groups, "read group " + std::to_string(r.group));
+    if (group == 0) return Fail("group " + std::to_string(r.group) + " does not exist");
+    const int found = FindUser(f.users, r.group, r.user, nullptr);
+    if (found < 0) return EngineFail(f.users, "read " + UserLabel(r));
+    if (found == 1) return Fail(UserLabel(r) + " exists already");
+    data::UserRecord u = data::UserTemplate();
+    u.GroupNo = r.group;
+    u.UserNo = r.user;
+    u.UserName = r.name;
+    u.MayConfigure = r.may_configure ? 1 : 0;
+    if (r.password) u.password = data::ScramblePassword(*r.password);
+    uint8_t b[data::kUserRecordSize];
+    data::EncodeUserRecord(u, b);
+    if (f.users.Write(b) != 0) return EngineFail(f.users, "write " + UserLabel(r));
+    // Files left behind by an earlier learner of the same number are not this one's.
+    return RemoveUserFiles(course, r.user, r.group);
+}
+
+int RemoveUser(const LearnerCourse& course, const Request& r) {
+    OpenFiles f;
+    if (!OpenBoth(course, f)) return 1;
+    data::UserRecord u;
+    const int found = FindUser(f.users, r.group, r.user, &u);
+    if (found < 0) return EngineFail(f.users, "read " + UserLabel(r));
+    if (found == 0) return Fail(UserLabel(r) + " does not exist");
+    uint8_t b[data::kUserRecordSize];
+    data::EncodeUserRecord(u, b);
+    if (f.users.Delete(b) != 0) return EngineFail(f.users, "delete " + UserLabel(r));
+    return RemoveUserFiles(course, r.user, r.group);
+}
+
+int RemoveGroup(const LearnerCourse& course, const Request& r) {
+    OpenFiles f;
+    if (!OpenBoth(course, f)) return 1;
+    data::GroupRecord g;
+    const int found = FindGroup(f.groups, r.group, &g);
+    if (found < 0) return EngineFail(f.groups, "read group " + std::to_string(r.group));
+    if (found == 0) return Fail("group " + std::to_string(r.group) + " does not exist");
+    std::vector<data::UserRecord> users;
+    if (data::ReadAllUsers(f.users, users) != 0) return EngineFail(f.users, "read the users");
+    for (const data::UserRecord& u : users)
+        if (u.GroupNo == r.group)
+            return Fail("group " + std::to_string(r.group) + " still has users");
+    uint8_t b[data::kGroupRecordSize];
+    data::EncodeGroupRecord(g, b);
+    if (f.groups.Delete(b) != 0) return EngineFail(f.groups, "delete group");
+    return 0;
+}
+
+// Rewrites the user's record through change; 1 when the user does not exist.
+template <class Change>
+static int ChangeUser(const LearnerCourse& course, const Request& r, Change&& change) {
+    OpenFiles f;
+    if (!OpenBoth(course, f)) return 1;
+    data::UserRecord u;
+    const int found = FindUser(f.users, r.group, r.user, &u);
+    if (found < 0) return EngineFail(f.users, "read " + UserLabel(r));
+    if (found == 0) return Fail(UserLabel(r) + " does not exist");
+    change(u);
+    uint8_t b[data::kUserRecordSize];
+    data::EncodeUserRecord(u, b);
+    if (f.users.Rewrite(b) != 0) return EngineFail(f.users, "rewrite " + UserLabel(r));
+    return 0;
+}
+
+int ResetUser(const LearnerCourse& course, const Request& r) {
+    const int rc = ChangeUser(course, r, [](data::UserRecord& u) {
+        data::UserRecord fresh = data::UserTemplate();
+        fresh.UserNo = u.UserNo;
+        fresh.GroupNo = u.GroupNo;
+        fresh.UserName = u.UserName;
+        fresh.MayConfigure = u.MayConfigure;
+        fresh.password = u.password;
+        u = fresh;
+    });
+    return rc != 0 ? rc : RemoveUserFiles(course, r.user, r.group);
+}
+
+int SetProgress(const LearnerCourse& course, const Request& r) {
+    return ChangeUser(course, r, [&](data::UserRecord& u) {
+        if (r.state) u.State = *r.state;
+        if (r.level) u.Level = u.MaxLevel = *r.level;
+        if (r.step) u.Step = *r.step;
+        if (r.total) u.Total = *r.total;
+        if (r.worth) u.TotalWorth = *r.worth;
+    });
+}
+
+}  // namespace learners
