@@ -4,7 +4,9 @@
 #include <cstdio>
 #include <cstring>
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "platform/Path.h"
 
@@ -52,8 +54,17 @@ bool ScriptFile::Load(const std::string& path, int* error) {
     };
     if (path.size() >= kMaxPath) return fail(ENAMETOOLONG);
     std::string native = platform::NativePath(path);
-    std::FILE* f = std::fopen(native.c_str(), "rb");
-    if (!f) return fail(errno ? errno : ENOENT);
+    // Opened without blocking, so a FIFO or device named as a script is refused below instead
+    // of waiting for a writer; the stream itself reads normally.
+    int fd = ::open(native.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return fail(errno ? errno : ENOENT);
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    std::FILE* f = ::fdopen(fd, "rb");
+    if (!f) {
+        const int code = errno ? errno : EIO;
+        ::close(fd);
+        return fail(code);
+    }
     std::vector<uint8_t> bytes;
     struct stat st;
     int refused = 0;

@@ -1,6 +1,8 @@
 #include "script/ScriptFile.h"
 
 #include <gtest/gtest.h>
+
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -85,6 +87,8 @@ TEST(ScriptFileLoad, FailureKeepsTheCurrentScriptAndSaysWhy) {
     for (const char* name : {"/BIG", "/HUGE"}) std::ofstream(dir + name).put('x');
     ASSERT_EQ(truncate((dir + "/BIG").c_str(), ScriptFile::kMaxSize + 1), 0);
     ASSERT_EQ(truncate((dir + "/HUGE").c_str(), 2 * ScriptFile::kMaxSize), 0);
+    // A FIFO with no writer would block an ordinary open for ever.
+    ASSERT_EQ(mkfifo((dir + "/PIPE").c_str(), 0600), 0);
     struct Case {
         std::string path;
         int error;
@@ -95,6 +99,7 @@ TEST(ScriptFileLoad, FailureKeepsTheCurrentScriptAndSaysWhy) {
         {dir, EISDIR, "a folder, not a file"},
         {dir + "/BIG", EFBIG, "at most 16777216 bytes (16 MB)"},
         {dir + "/HUGE", EFBIG, "at most 16777216 bytes (16 MB)"},
+        {dir + "/PIPE", EINVAL, "not a regular file"},
     };
     ScriptFile f;
     f.Assign({1, 2, 3}, "A");

@@ -7,6 +7,7 @@
 #include <fstream>
 #include <string>
 
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -104,6 +105,7 @@ TEST_F(ToolsTest, RefusesBadInputWithAMessage) {
     // A sparse script of 32 MB: twice what a script may hold.
     std::ofstream(dir_ + "/LDE/BIG").put('x');
     ASSERT_EQ(truncate((dir_ + "/LDE/BIG").c_str(), 32L << 20), 0);
+    ASSERT_EQ(mkfifo((dir_ + "/pipe").c_str(), 0600), 0);
     struct Case {
         std::string command;
         int status;
@@ -112,6 +114,8 @@ TEST_F(ToolsTest, RefusesBadInputWithAMessage) {
         {dis + dir_, 1, "is a folder, not a file"},
         {asm_ + dir_ + " " + dir_ + "/OUT", 1, "is a folder, not a file"},
         {dis + dir_ + "/none", 1, "No such file or directory"},
+        {dis + dir_ + "/pipe", 1, "it is not a regular file"},
+        {asm_ + dir_ + "/pipe " + dir_ + "/OUT", 1, "it is not a regular file"},
         {run + " --answer MAYBE", 2, "--answer takes OK, YES, NO or CANCEL, not MAYBE"},
         {run + " --ticks 99999999999999999999", 2, "usage: lderun"},
         {run + " --png " + dir_ + "/none/stage.png", 1,

@@ -5,13 +5,16 @@
 #include <cstdio>
 #include <cstring>
 #include <exception>
-#include <fstream>
 #include <iostream>
 #include <string>
+#include <string_view>
 #include <vector>
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include "platform/ReplaceFile.h"
 #include "script/Assembler.h"
 
 namespace {
@@ -23,15 +26,23 @@ int Usage() {
 
 // Reads a whole regular file; false with the reason in why.
 bool ReadAll(const char* path, std::string& out, std::string& why) {
-    std::FILE* f = std::fopen(path, "rb");
-    if (!f) {
+    // Opened without blocking, so a FIFO is refused instead of waiting for a writer.
+    const int fd = ::open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
         why = std::strerror(errno);
         return false;
     }
     struct stat st;
-    if (fstat(fileno(f), &st) == 0 && S_ISDIR(st.st_mode)) {
-        std::fclose(f);
-        why = "it is a folder, not a file";
+    if (fstat(fd, &st) == 0 && !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        why = S_ISDIR(st.st_mode) ? "it is a folder, not a file" : "it is not a regular file";
+        return false;
+    }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    std::FILE* f = ::fdopen(fd, "rb");
+    if (!f) {
+        why = std::strerror(errno);
+        ::close(fd);
         return false;
     }
     out.clear();
@@ -59,12 +70,10 @@ int Run(int argc, char** argv) {
             std::fprintf(stderr, "%s:%s\n", argv[2], r.error.substr(5).c_str());
             return 1;
         }
-        std::ofstream out(argv[3], std::ios::binary | std::ios::trunc);
-        out.write(reinterpret_cast<const char*>(r.bytes.data()),
-                  static_cast<std::streamsize>(r.bytes.size()));
-        out.close();
-        if (!out) {
-            std::fprintf(stderr, "ldeasm: cannot write %s\n", argv[3]);
+        // Replaced whole, so a failed write (full disk) leaves the previous script intact.
+        const std::string_view bytes(reinterpret_cast<const char*>(r.bytes.data()), r.bytes.size());
+        if (!platform::ReplaceFile(argv[3], bytes)) {
+            std::fprintf(stderr, "ldeasm: cannot write %s: %s\n", argv[3], std::strerror(errno));
             return 1;
         }
         return 0;
