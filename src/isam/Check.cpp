@@ -1,6 +1,5 @@
 // The checker reads the files directly, bounding every walk, so that damaged files give a list
-// of problems rather than a crash or a loop. Repair works through the engine on an exclusive
-// handle.
+// of problems rather than a crash or a loop.
 #include "isam/Check.h"
 
 #include <fcntl.h>
@@ -93,6 +92,7 @@ struct Checker {
     }
 
     bool SlotLive(uint32_t r, std::vector<uint8_t>* slot) {
+        if (slot) slot->clear();
         if (files.dat < 0 || r < 1) return false;
         std::vector<uint8_t> buf(size_t(slotlen), 0);
         off_t off = off_t(r - 1) * slotlen;
@@ -152,6 +152,14 @@ struct Checker {
             }
             ::fstat(files.dat, &st);
             files.dat_size = st.st_size;
+            if (files.dat_size % slotlen != 0) {
+                // Slots read at the wrong length would be taken for records or for free space.
+                Problem(
+                    Format("data file of %lld bytes is no whole number of %d-byte slots: it "
+                           "does not belong to this index file",
+                           (long long)files.dat_size, slotlen));
+                return false;
+            }
         }
         return true;
     }
@@ -278,8 +286,13 @@ struct Checker {
         std::vector<std::set<uint32_t>> seen(keys.size());
         uint64_t live = 0;
         const uint32_t limit = RecordLimit();
+        uint32_t odd = 0, first_odd = 0;
         for (uint32_t r = 1; r <= limit; ++r) {
-            if (!SlotLive(r, &slot)) continue;
+            if (!SlotLive(r, &slot)) {
+                if (slot.size() > size_t(hdr.reclen) && slot[size_t(hdr.reclen)] != kDead && !odd++)
+                    first_odd = r;
+                continue;
+            }
             ++live;
             uint32_t mask = masked ? Be32(slot.data() + slotlen - 4) : 0;
             for (size_t i = 0; i < keys.size(); ++i) {
@@ -304,6 +317,19 @@ struct Checker {
                         Format("index %zu: entry points at record %u, which is not a live record "
                                "of this index",
                                i + 1, ptr));
+        if (odd)
+            Problem(
+                Format("%u slots (the first record %u) have a flag byte that is neither live "
+                       "nor deleted",
+                       odd, first_odd));
+        // The header counts every record written: a live slot past it is out of step.
+        uint32_t beyond = 0, first_beyond = 0;
+        const off_t slots = files.dat_size / slotlen;
+        for (off_t r = off_t(limit) + 1; r <= slots && r <= 0x7FFFFFFF; ++r)
+            if (SlotLive(uint32_t(r), nullptr) && !beyond++) first_beyond = uint32_t(r);
+        if (beyond)
+            Problem(Format("%u live records (the first %u) lie beyond the highest record number %u",
+                           beyond, first_beyond, hdr.highest_rec));
         Note(Format("%llu live records", (unsigned long long)live));
     }
 
@@ -373,63 +399,6 @@ bool CheckFiles(const char* name, std::vector<std::string>* problems,
         c.FreeLists();
     }
     return problems->size() == before;
-}
-
-int RepairFiles(const char* name) {
-    int h = ISOPEN(name, OPEN_INOUT | LOCKMODE_EXCL);
-    if (h < 0) return -1;
-    int rc = Run(h, kOpWrite, kExclusive, [&](IsamFile& f) {
-        if (f.IndexOnly()) Raise(kBadArgument);
-        // Keep the header, the dictionary and the roots; every other node becomes free.
-        std::set<uint32_t> keep{1};
-        std::vector<uint8_t> raw(size_t(f.ns));
-        uint32_t node = f.hdr.dict_node;
-        for (size_t found = 0; found < size_t(f.hdr.nindexes);) {
-            if (node < 2 || node > f.hdr.highest_node || !keep.insert(node).second) Raise(kCorrupt);
-            ReadAt(f.idx_fd(), raw.data(), size_t(f.ns), f.NodeOffset(node), kIndexFile);
-            int used = int(Be16(raw.data()));
-            for (int off = 6; off < used && found < size_t(f.hdr.nindexes); ++found) {
-                KeyDesc k;
-                int size;
-                if (!DecodeDictEntry(raw.data() + off, used - off, k, &size)) Raise(kCorrupt);
-                off += size;
-            }
-            node = Be32(raw.data() + 2);
-        }
-        for (auto& ix : f.ix) {
-            keep.insert(ix.desc.root);
-            ix.cache.clear();
-            ix.path.clear();
-            ix.cur_rec = 0;
-            auto root = std::make_unique<Node>();
-            root->num = ix.desc.root;
-            root->state = 2;
-            ix.cache[root->num] = std::move(root);
-        }
-        // Numbers beyond the ends of the files are dropped.
-        struct stat st;
-        if (fstat(f.idx_fd(), &st) == 0 && off_t(f.hdr.highest_node) > st.st_size / f.ns)
-            f.hdr.highest_node = uint32_t(st.st_size / f.ns);
-        for (uint32_t n : keep)
-            if (n > f.hdr.highest_node) Raise(kCorrupt);
-        if (fstat(f.dat_fd(), &st) == 0 && off_t(f.hdr.highest_rec) > st.st_size / f.slotlen)
-            f.hdr.highest_rec = uint32_t(st.st_size / f.slotlen);
-        f.hdr.index_free = 0;
-        f.hdr.data_free = 0;
-        InvalidateFreeLists(f);
-        f.state &= ~kStAppend;
-        for (uint32_t n = f.hdr.highest_node; n >= 2; --n)
-            if (!keep.count(n)) GiveNumber(f, f.node_free, n);
-        for (size_t i = 0; i < f.ix.size(); ++i) FillIndex(f, i);
-        for (uint32_t r = f.hdr.highest_rec; r >= 1; --r)
-            if (!SlotLive(f, r)) f.freed_recs.push_back(r);
-        return 0;
-    });
-    int err = last_error, io = last_io_error;
-    ISCLOSE(h);
-    last_error = rc < 0 ? err : 0;
-    last_io_error = rc < 0 ? io : 0;
-    return rc;
 }
 
 bool DescribeFiles(const char* name, std::string* out) {

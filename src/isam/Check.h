@@ -12,8 +12,9 @@ namespace isam {
 bool CheckFiles(const char* name, std::vector<std::string>* problems,
                 std::vector<std::string>* notes = nullptr);
 // Rebuilds the indexes and free lists from the data file; record numbers stay as they are.
-// Needs the files to itself; returns 0, or -1 with last_error set.
-int RepairFiles(const char* name);
+// Needs the files to itself, and refuses (105) a data file that does not fit the index file.
+// Returns 0, or -1 with last_error set and, where there is more to say, the reason in *why.
+int RepairFiles(const char* name, std::string* why = nullptr);
 // Header fields, indexes with their key descriptions, record and node counts; false when the
 // index file cannot be read (the reason in *out).
 bool DescribeFiles(const char* name, std::string* out);

@@ -2,6 +2,7 @@
 // crash, a read outside a buffer or an endless loop; a half-done write is found and repaired.
 #include <fcntl.h>
 #include <sys/mman.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <csignal>
@@ -9,6 +10,7 @@
 #include <random>
 
 #include "IsamFixture.h"
+#include "isam/IsamFile.h"
 
 namespace isam_test {
 namespace {
@@ -185,6 +187,91 @@ TEST_F(IsamDamageTest, HalfDoneWriteIsFoundAndRepaired) {
     ASSERT_EQ(ISREAD(h, r.data(), EQUAL), 0);
     EXPECT_EQ(last_recnum, recnum);
     EXPECT_EQ(Scan(h).size(), 321u);
+}
+
+// Repair first proves that the data file belongs to the index file: one that does not is reported
+// by check and refused by repair, and neither file is touched.
+TEST_F(IsamDamageTest, RepairRefusesADataFileThatDoesNotFit) {
+    auto build = [&](const char* name, int reclen, int count) {
+        int h = ISBUILD(Path(name).c_str(), reclen, Key({{0, 4, KP_INT32}}), OPEN_INOUT);
+        ASSERT_GE(h, 0);
+        std::vector<uint8_t> r(size_t(reclen), 0x20);
+        for (int i = 0; i < count; ++i) {
+            store_be32(r.data(), uint32_t(i));
+            ASSERT_EQ(ISWRITE(h, r.data()), 0);
+        }
+        ASSERT_EQ(ISCLOSE(h), 0);
+    };
+    build("small", 16, 5);
+    build("large", 32, 2000);
+    struct Case {
+        const char* what;
+        std::vector<uint8_t> idx, dat;
+    };
+    std::vector<uint8_t> odd_flag = dat_;
+    odd_flag[9 * 3 + 8] = 0x41;  // record 4's flag byte
+    const Case cases[] = {
+        {"the data file of a file with longer records", ReadBytes(Path("small.idx")),
+         ReadBytes(Path("large.dat"))},
+        {"a flag byte neither live nor deleted", idx_, odd_flag},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        WriteBytes(Path("x.idx"), c.idx);
+        WriteBytes(Path("x.dat"), c.dat);
+        std::vector<std::string> problems;
+        EXPECT_FALSE(CheckFiles(Path("x").c_str(), &problems));
+        std::string why;
+        EXPECT_EQ(RepairFiles(Path("x").c_str(), &why), -1);
+        EXPECT_EQ(last_error, kCorrupt);
+        EXPECT_NE(why, "");
+        EXPECT_EQ(ReadBytes(Path("x.idx")), c.idx);
+        EXPECT_EQ(ReadBytes(Path("x.dat")), c.dat);
+        EXPECT_FALSE(std::filesystem::exists(Path("x.idx~")));
+    }
+}
+
+// A live record past the highest record number is reported, and repair indexes it.
+TEST_F(IsamDamageTest, RepairKeepsALiveRecordBeyondTheHighestNumber) {
+    std::vector<uint8_t> dat = dat_;
+    std::vector<uint8_t> slot = Rec(9999, 1);
+    slot.push_back(0x0A);
+    dat.insert(dat.end(), slot.begin(), slot.end());
+    WriteBytes(Path("x.idx"), idx_);
+    WriteBytes(Path("x.dat"), dat);
+    std::vector<std::string> problems;
+    EXPECT_FALSE(CheckFiles(Path("x").c_str(), &problems));
+    ASSERT_EQ(RepairFiles(Path("x").c_str()), 0);
+    EXPECT_TRUE(Consistent("x"));
+    int h = ISOPEN(Path("x").c_str(), OPEN_INPUT);
+    std::vector<uint8_t> r = Rec(9999);
+    ASSERT_EQ(ISREAD(h, r.data(), EQUAL), 0);
+    EXPECT_EQ(last_recnum, 401);
+    ISCLOSE(h);
+}
+
+// Repair keeps the index file as it found it until it has succeeded.
+TEST_F(IsamDamageTest, RepairKeepsACopyUntilItSucceeds) {
+    const std::string copy = Path("base.idx~");
+    bool kept = false;
+    for (int budget = 0; budget < 5 && !kept; ++budget) {
+        WriteBytes(Path("base.idx"), idx_);
+        pid_t pid = fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0) {
+            detail::g_crash_after_writes = budget;
+            RepairFiles(Path("base").c_str());
+            _exit(0);
+        }
+        int status = 0;
+        ASSERT_EQ(waitpid(pid, &status, 0), pid);
+        ASSERT_TRUE(WIFSIGNALED(status));
+        kept = std::filesystem::exists(copy) && ReadBytes(copy) == idx_;
+    }
+    ASSERT_TRUE(kept);
+    ASSERT_EQ(RepairFiles(Path("base").c_str()), 0);
+    EXPECT_FALSE(std::filesystem::exists(copy));
+    EXPECT_TRUE(Consistent("base"));
 }
 
 TEST_F(IsamDamageTest, FatalHookHearsOfFailedChecks) {

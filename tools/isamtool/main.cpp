@@ -227,7 +227,11 @@ int Run(const Args& a) {
         return ok ? 0 : 1;
     }
     if (cmd == "repair") {
-        if (isam::RepairFiles(name) < 0) return EngineFailure("repair");
+        std::string why;
+        if (isam::RepairFiles(name, &why) < 0) {
+            if (!why.empty()) std::fprintf(stderr, "isamtool: repair: %s\n", why.c_str());
+            return EngineFailure("repair");
+        }
         std::printf("repaired\n");
         return 0;
     }
