@@ -70,3 +70,14 @@ tone RIGHT 0.3 sine 880:1320
 tone WRONG 0.4 sawtooth 300:150
 tone STOP 0.3 sine 600:300
 tone EXIT 0.3 sine 500:250
+
+# Sounds of the lesson's scripts: the motor's hum, the alarm horn, liquid filling the tank,
+# the crackle of cavitation.
+sox -n -r 22050 -b 16 -c 1 -e signed-integer "$snd/MOTOR.WAV" synth 1.5 sawtooth 50 sine 100 \
+    remix - lowpass 400 fade 0.2 1.5 0.3 vol 0.5
+sox -n -r 22050 -b 16 -c 1 -e signed-integer "$snd/ALARM.WAV" synth 0.25 square 950 \
+    pad 0 0.15 repeat 2 vol 0.4
+sox -n -r 22050 -b 16 -c 1 -e signed-integer "$snd/FILL.WAV" synth 2.0 brownnoise \
+    lowpass 900 tremolo 6 40 fade 0.3 2.0 0.5 vol 0.6
+sox -n -r 22050 -b 16 -c 1 -e signed-integer "$snd/GRAVEL.WAV" synth 1.2 whitenoise vol 0.4 \
+    tremolo 23 95 highpass 1500 fade 0.05 1.2 0.2
