@@ -1,0 +1,412 @@
+// Checks the built demo lesson in each language and unit system: every step's texts and
+// parameter line are what the lesson flow can use, every script it names (steps, pop-up menu
+// lines, level matrix cells) exists and runs to its end on a headless stage without an error,
+// and every file those name (sub-step texts, conversions, matrix, pictures, sounds,
+// documents) is in the course.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <QImage>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <memory>
+#include <ostream>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "data/ConfigTable.h"
+#include "data/OptionFlags.h"
+#include "data/ProductRecord.h"
+#include "platform/Path.h"
+#include "script/HeadlessHost.h"
+#include "script/ScriptEngine.h"
+#include "text/MessageFile.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+const fs::path kCourse = DEMO_COURSE_DIR;
+constexpr int kCommonSeed = 1957;
+constexpr unsigned kSubStepModulus = 1009;
+constexpr int kSliderMax = 100;  // the estimate slider runs from 0 to 100
+constexpr int kTickLimit = 5000;
+
+enum Kind { kChoice = 0, kPractical = 1, kEstimate = 2 };
+
+// The step parameter line, as the lesson flow reads it.
+struct StepParams {
+    unsigned long key_high = 0, key_low = 0;
+    int expected = 0, tolerance = 0, try_limit = 0, try_penalty = 0, points = 0;
+    char script[64] = "-";
+    int f_number = 0, p_number = 0;
+    char comment[64] = "-";
+};
+
+int ParseParams(const std::string& line, StepParams& p) {
+    return std::sscanf(line.c_str(), "K[%lX:%lX] BR%d:%d TRY%d:%d PT%d LDE%63s F%d P%d:[%63[^]]",
+                       &p.key_high, &p.key_low, &p.expected, &p.tolerance, &p.try_limit,
+                       &p.try_penalty, &p.points, p.script, &p.f_number, &p.p_number, p.comment);
+}
+
+std::vector<std::string> Split(const std::string& text, const std::string& sep) {
+    std::vector<std::string> parts;
+    size_t pos = 0;
+    for (;;) {
+        size_t at = text.find(sep, pos);
+        parts.push_back(text.substr(pos, at == std::string::npos ? std::string::npos : at - pos));
+        if (at == std::string::npos) return parts;
+        pos = at + sep.size();
+    }
+}
+
+// The bracketed fields of a level configuration line: "[a][b]" gives {a, b}.
+std::vector<std::string> Fields(const std::string& line) {
+    std::vector<std::string> fields;
+    size_t pos = 0;
+    while ((pos = line.find('[', pos)) != std::string::npos) {
+        size_t end = line.find(']', pos);
+        if (end == std::string::npos) break;
+        fields.push_back(line.substr(pos + 1, end - pos - 1));
+        pos = end + 1;
+    }
+    return fields;
+}
+
+// The script that the level matrix gives for (step, item, column); "-" when there is none.
+std::string LookupMatrix(const std::vector<std::string>& lines, int step, const std::string& item,
+                         const std::string& column) {
+    char header[8];
+    std::snprintf(header, sizeof header, "##%02d", step);
+    size_t c = 0;
+    bool in_block = false;
+    for (const std::string& line : lines) {
+        if (line.empty() || line[0] == ';') continue;
+        std::vector<std::string> f = Fields(line);
+        if (f.empty()) continue;
+        if (!in_block) {
+            if (f[0] != header) continue;
+            for (c = 1; c < f.size() && f[c] != column; ++c) {
+            }
+            if (c == f.size()) return "-";
+            in_block = true;
+        } else if (f[0] == item) {
+            return c < f.size() ? f[c] : "-";
+        }
+    }
+    return "-";
+}
+
+bool IsPdf(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    char magic[5] = {};
+    in.read(magic, 5);
+    return in && std::string(magic, 5) == "%PDF-";
+}
+
+struct Variant {
+    const char* language;
+    const char* unit;  // the Unit= value
+    int line;          // the conversion line it selects
+};
+
+void PrintTo(const Variant& v, std::ostream* os) {
+    *os << v.language << " " << v.unit;
+}
+
+class DemoLesson : public ::testing::TestWithParam<Variant> {
+  protected:
+    void SetUp() override {
+        old_cwd_ = fs::current_path();
+        fs::current_path(kCourse);
+        platform::SetProgramPath((kCourse / "DEMO").string().c_str());
+        ASSERT_EQ(config_.LoadConfiguration("DEMO.INI"), 0);
+        config_.Set(data::kLanguage, GetParam().language);
+        config_.Set(data::kUnit, GetParam().unit);
+        data::ProductRecord product;
+        ASSERT_EQ(data::LoadProduct(config_, platform::ProgramPath(), product), 1);
+        data_dir_ = product.data_dir;
+        dir_ = config_.Get(data::kDirectory);
+        lang_ = GetParam().language;
+        ASSERT_TRUE(steps_.Open(MessagePath("STEP01")));
+        steps_.SetSeed(kCommonSeed);
+        steps_.SetCheckModulus(kCommonSeed);
+        steps_.SetConversionLine(GetParam().line);
+    }
+    void TearDown() override { fs::current_path(old_cwd_); }
+
+    std::string MessagePath(const std::string& name) const {
+        return "MSG\\" + lang_ + "\\" + dir_ + name + ".MSG";
+    }
+    fs::path ScriptFile(const std::string& name) const {
+        return fs::path(data_dir_) / "LDE" / (dir_ + name);
+    }
+
+    // Every conversion code of raw names a line of the learner's unit system.
+    void ExpectConversions(const std::string& raw, const std::string& where) {
+        for (size_t at = raw.find("%#["); at != std::string::npos; at = raw.find("%#[", at + 1)) {
+            char name[32] = {};
+            int number = -1;
+            ASSERT_EQ(std::sscanf(raw.c_str() + at, "%%#[%31s %d]", name, &number), 2) << where;
+            text::MessageFile cnv;
+            ASSERT_TRUE(cnv.Open("MSG\\" + lang_ + "\\" + name + ".CNV")) << where << ": " << name;
+            cnv.SetCheckModulus(static_cast<unsigned>(cnv.Seed()));
+            std::vector<std::string> lines = Split(cnv.RawText(number), "\n");
+            ASSERT_LT(GetParam().line, static_cast<int>(lines.size())) << where << ": " << name;
+            const std::string& line = lines[GetParam().line];
+            EXPECT_FALSE(line.empty()) << where << ": " << name << " " << number;
+            EXPECT_EQ(line.find('\xff'), std::string::npos) << where << ": bad checksum";
+        }
+    }
+
+    // The finished text, checked: no failed checksum, no code left unexpanded.
+    std::string Text(text::MessageFile& file, int number, const std::string& where) {
+        ExpectConversions(file.RawText(number), where);
+        std::string t = file.GetText(number);
+        EXPECT_EQ(t.find('\xff'), std::string::npos) << where << ": bad checksum";
+        EXPECT_EQ(t.find("%#"), std::string::npos) << where << ": " << t;
+        EXPECT_EQ(t.find("%@"), std::string::npos) << where << ": " << t;
+        return t;
+    }
+
+    fs::path old_cwd_;
+    data::ConfigTable config_;
+    std::string data_dir_, dir_, lang_;
+    text::MessageFile steps_;
+};
+
+TEST_P(DemoLesson, StepsFitTheirKind) {
+    ASSERT_EQ(steps_.RecordCount() % 4, 0);
+    const int steps = steps_.RecordCount() / 4;
+    ASSERT_EQ(steps, 10);
+    EXPECT_EQ(steps_.CountBadRecords(), 0);
+    EXPECT_EQ(config_.Get(data::kUnit) == "SI", GetParam().line == 0);
+
+    std::set<int> kinds;
+    int kind = kChoice;  // a new learner's record
+    for (int s = 1; s <= steps; ++s) {
+        SCOPED_TRACE("step " + std::to_string(s));
+        const std::string question = Text(steps_, 4 * s - 4, "question");
+        const std::vector<std::string> answers = Split(Text(steps_, 4 * s - 3, "answers"), "\n");
+        const std::vector<std::string> comments =
+            Split(Text(steps_, 4 * s - 2, "comments"), "\n## ");
+        const std::string line = steps_.GetText(4 * s - 1);
+        EXPECT_FALSE(question.empty());
+
+        StepParams p;
+        ASSERT_EQ(ParseParams(line, p), 11) << line;
+        EXPECT_LE(std::string(p.script).size(), 20u) << p.script;
+        EXPECT_LE(std::string(p.comment).size(), 23u) << p.comment;
+        EXPECT_GT(p.points, 0);
+        if (std::string(p.script) != "-") {
+            EXPECT_TRUE(fs::exists(ScriptFile(p.script))) << p.script;
+        }
+        if (std::string(p.comment) != "-") {
+            for (const char* unit : {"SI", "US"}) {
+                fs::path doc =
+                    fs::path("MSG") / lang_ / "COMMON" / unit / (std::string(p.comment) + ".PDF");
+                EXPECT_TRUE(IsPdf(doc)) << doc;
+            }
+        }
+
+        // Piece 0 of the comments places the info panel.
+        int x = 0, y = 0, w = 0;
+        const char* placement = comments[0].c_str();
+        EXPECT_TRUE(std::sscanf(placement, "X%d Y%d W%d", &x, &y, &w) == 3 ||
+                    std::sscanf(placement, "X%d Y%d", &x, &y) == 2 ||
+                    std::sscanf(placement, "Y%d", &y) == 1)
+            << placement;
+
+        kind = answers[0].empty() ? kChoice : kind == kEstimate ? kEstimate : kPractical;
+        kinds.insert(kind);
+        if (kind == kChoice) {
+            const int count = static_cast<int>(answers.size()) - 1;
+            EXPECT_GE(count, 1);
+            EXPECT_LE(count, 6);
+            EXPECT_GE(p.expected, 1);
+            EXPECT_LE(p.expected, count);
+            for (int j = 1; j <= count; ++j) EXPECT_FALSE(answers[j].empty()) << "answer " << j;
+            // Every answer has its comment.
+            EXPECT_GE(static_cast<int>(comments.size()), count + 1);
+        } else {
+            // After an answer the comment shown is piece 1 (wrong) or 2 (right).
+            EXPECT_GE(comments.size(), 3u);
+        }
+        if (kind == kEstimate) {
+            EXPECT_GE(p.tolerance, 0);
+            EXPECT_GE(p.expected - p.tolerance, 0) << line;
+            EXPECT_LE(p.expected + p.tolerance, kSliderMax) << line;
+        }
+        if (kind == kPractical) kind = kEstimate;  // solved, it turns the next steps to estimates
+    }
+    EXPECT_EQ(kinds, (std::set<int>{kChoice, kPractical, kEstimate}));
+
+    // Help > Topics.
+    EXPECT_TRUE(IsPdf(fs::path("MSG") / lang_ / "DEMO.PDF"));
+}
+
+// Runs the lesson's scripts as the player does: each step's script on the stage left by the
+// steps before it, then every script its pop-up menus can start.
+class DemoLessonRun : public DemoLesson {
+  protected:
+    void SetUp() override {
+        DemoLesson::SetUp();
+        if (HasFatalFailure()) return;
+        picture_ = QImage(1008, 749, QImage::Format_RGB32);
+        picture_.fill(Qt::white);
+        engine_ = std::make_unique<script::ScriptEngine>(&host_);
+        script::ScriptEngine::Settings settings;
+        settings.config = &config_;
+        settings.options = &options_;
+        settings.data_dir = data_dir_;
+        settings.app_title = "DEMO";
+        engine_->SetSettings(settings);
+        engine_->SetClock([this] { return now_; });
+        engine_->SeedRandom(1);
+        engine_->Bind(nullptr, nullptr, &picture_);
+        engine_->Start();
+        std::ifstream cfg(fs::path(data_dir_) / "CFG" / (dir_ + "LEVEL01.CFG"));
+        has_matrix_ = cfg.is_open();
+        for (std::string line; std::getline(cfg, line);) {
+            if (!line.empty() && line.back() == '\r') line.pop_back();
+            matrix_.push_back(line);
+        }
+    }
+
+    // Runs a script to its end and checks what it asked for.
+    void RunScript(const std::string& name) {
+        SCOPED_TRACE("script " + name);
+        ASSERT_TRUE(fs::exists(ScriptFile(name))) << ScriptFile(name);
+        const size_t questions = host_.questions.size();
+        const size_t events = host_.events.size();
+        engine_->OpenScript(name, -1);
+        int ticks = 0;
+        for (; !engine_->Ended() && ticks < kTickLimit; ++ticks) {
+            engine_->Tick();
+            now_ += engine_->TimerInterval();
+        }
+        EXPECT_TRUE(engine_->Ended()) << "still running after " << ticks << " ticks";
+        for (size_t i = questions; i < host_.questions.size(); ++i) {
+            const script::Question& q = host_.questions[i];
+            EXPECT_NE(q.icon, 16) << "error: " << q.text;
+            EXPECT_FALSE(q.text.empty()) << "a question without its text";
+        }
+        for (size_t i = events; i < host_.events.size(); ++i) {
+            const std::string& e = host_.events[i];
+            if (e.rfind("sound ", 0) != 0) continue;
+            const std::string sound = e.substr(6, e.rfind(' ') - 6);
+            if (!sound.empty()) {
+                EXPECT_TRUE(fs::exists("SND/" + sound + ".WAV")) << e;
+            }
+        }
+    }
+
+    data::OptionFlags options_;
+    script::HeadlessHost host_;
+    QImage picture_;
+    std::unique_ptr<script::ScriptEngine> engine_;
+    int64_t now_ = 1000;
+    std::vector<std::string> matrix_;
+    bool has_matrix_ = false;
+};
+
+TEST_P(DemoLessonRun, ScriptsAndMenusRunToTheirEnd) {
+    const int steps = steps_.RecordCount() / 4;
+    ASSERT_GT(steps, 0);
+    int kind = kChoice;
+    for (int s = 1; s <= steps; ++s) {
+        SCOPED_TRACE("step " + std::to_string(s));
+        const bool choice = Split(steps_.GetText(4 * s - 3), "\n")[0].empty();
+        kind = choice ? kChoice : kind == kEstimate ? kEstimate : kPractical;
+        StepParams p;
+        ASSERT_EQ(ParseParams(steps_.GetText(4 * s - 1), p), 11);
+        if (std::string(p.script) != "-") RunScript(p.script);
+        if (HasFatalFailure()) return;
+
+        // The stage objects with a pop-up menu and what their entries start.
+        std::map<std::string, std::string> tagged;  // tag name -> item name
+        for (const script::StageObject* o : engine_->ObjectsInOrder(script::kBmp)) {
+            if (o->rec.tag.empty()) continue;
+            ASSERT_GE(o->menu.size(), 4u) << o->rec.tag << ": title, hint, separator, entries";
+            const std::string& title = o->menu[0].caption;
+            EXPECT_EQ(title.substr(0, title.find(':')), o->rec.tag);
+            tagged[o->rec.tag] = title.substr(title.rfind(':') + 1);
+            for (const script::MenuEntry& e : o->menu) EXPECT_FALSE(e.caption.empty());
+        }
+        bool solvable = false;
+        for (const auto& [tag, item] : tagged) {
+            SCOPED_TRACE("menu " + tag);
+            text::MessageFile sub;
+            ASSERT_TRUE(sub.Open(MessagePath(tag)));
+            sub.SetCheckModulus(kSubStepModulus);
+            sub.SetSeed(kCommonSeed);
+            sub.SetConversionLine(GetParam().line);
+            EXPECT_EQ(sub.CountBadRecords(), 0);
+            const std::string hint = Text(sub, 0, "hint");
+            EXPECT_LE(hint.substr(0, hint.find(':')).size(), 20u) << hint;
+            EXPECT_FALSE(Text(sub, 3, "sub-step question").empty());
+            const std::vector<std::string> entries = Split(Text(sub, 1, "menu"), "\n");
+            for (size_t j = 1; j < entries.size(); ++j) {
+                const size_t colon = entries[j].find(':');
+                if (colon != std::string::npos) {
+                    EXPECT_TRUE(fs::exists("BMP/" + entries[j].substr(colon + 1) + ".BMP"))
+                        << entries[j];
+                }
+            }
+            // One sub-step line per menu entry; line 0 stands for the hint entry.
+            const std::vector<std::string> lines = Split(Text(sub, 2, "sub-steps"), "\n");
+            EXPECT_EQ(lines.size(), entries.size());
+            for (size_t j = 1; j < lines.size(); ++j) {
+                char script[64] = {}, column[64] = {};
+                int points = 0;
+                ASSERT_EQ(
+                    std::sscanf(lines[j].c_str(), "LDE%63s TPS%d MTX%63s", script, &points, column),
+                    3)
+                    << lines[j];
+                const std::string name = script, matrix = column;
+                std::string cell = "-";
+                if (matrix != "-") {
+                    ASSERT_TRUE(has_matrix_) << "the level matrix is missing";
+                    cell = LookupMatrix(matrix_, s, item, matrix);
+                    EXPECT_NE(cell, "-") << "no matrix cell for " << item << ", " << matrix;
+                }
+                if (name[0] == '#') {
+                    int answer = -1;
+                    EXPECT_EQ(std::sscanf(name.c_str(), "#%d", &answer), 1) << name;
+                    // An answer line with a matrix script would be judged without its answer.
+                    EXPECT_EQ(cell, "-") << lines[j];
+                    // Evaluated in a choice step, a menu answer would count as a wrong answer 0.
+                    EXPECT_FALSE(choice) << lines[j];
+                    solvable = solvable || answer == 0;
+                } else if (cell != "-") {
+                    RunScript(cell);
+                } else if (name != "-") {
+                    RunScript(name);
+                }
+            }
+        }
+        if (kind == kPractical) {
+            EXPECT_TRUE(solvable) << "no menu entry solves the step";
+            kind = kEstimate;
+        }
+    }
+}
+
+const Variant kVariants[] = {
+    {"GB", "SI", 0},
+    {"GB", "US", 1},
+    {"FR", "SI", 0},
+    {"FR", "US", 1},
+};
+
+std::string VariantName(const ::testing::TestParamInfo<Variant>& info) {
+    return std::string(info.param.language) + "_" + info.param.unit;
+}
+
+INSTANTIATE_TEST_SUITE_P(Variants, DemoLesson, ::testing::ValuesIn(kVariants), VariantName);
+INSTANTIATE_TEST_SUITE_P(Variants, DemoLessonRun, ::testing::ValuesIn(kVariants), VariantName);
+
+}  // namespace
