@@ -401,6 +401,10 @@ bool CheckFiles(const char* name, std::vector<std::string>* problems,
     return problems->size() == before;
 }
 
+std::string FilePathOf(const char* name, const char* ext) {
+    return FilePath(name ? name : "", ext);
+}
+
 bool DescribeFiles(const char* name, std::string* out) {
     std::vector<std::string> problems;
     Checker c{&problems, nullptr, {}, {}, 0, 0, false, {}, {}, {}, {}};

@@ -15,6 +15,9 @@ bool CheckFiles(const char* name, std::vector<std::string>* problems,
 // Needs the files to itself, and refuses (105) a data file that does not fit the index file.
 // Returns 0, or -1 with last_error set and, where there is more to say, the reason in *why.
 int RepairFiles(const char* name, std::string* why = nullptr);
+// The path of one of the files of an ISAM name (".idx", ".dat", ".lck"), after the name's link
+// file, if any, has redirected it.
+std::string FilePathOf(const char* name, const char* ext);
 // Header fields, indexes with their key descriptions, record and node counts; false when the
 // index file cannot be read (the reason in *out).
 bool DescribeFiles(const char* name, std::string* out);

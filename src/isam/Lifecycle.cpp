@@ -507,12 +507,14 @@ int ISADDINDEX(int handle, const KeyDesc& key) {
 int ISDELINDEX(int handle, const KeyDesc& key) {
     return Run(handle, kOpWrite, kExclusive, [&](IsamFile& f) {
         const bool no_primary = f.state & kStNoPrimary;
-        if (f.ix.size() <= (no_primary ? 0u : 1u)) Raise(kPrimaryKey);
+        if (no_primary && f.ix.empty()) Raise(kPrimaryKey);
         if (key.nparts == 0) Raise(kBadKey);
         int which = -1;
         for (size_t i = 0; i < f.ix.size(); ++i)
             if (SameIndex(f.ix[i].desc, key)) which = int(i);
+        // An index that does not exist is named as such, before the last index is protected.
         if (which < 0) Raise(kBadKey);
+        if (!no_primary && f.ix.size() <= 1) Raise(kPrimaryKey);
         bool switched = MakeExclusive(f);
         bool erased = false;
         try {

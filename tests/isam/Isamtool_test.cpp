@@ -16,10 +16,13 @@ struct Output {
 class IsamtoolTest : public IsamTest {
   protected:
     // Runs isamtool with the arguments (and standard input), capturing stdout and stderr.
-    Output Tool(const std::string& args, const std::string& input = "") {
+    // A shell prefix may set limits first.
+    Output Tool(const std::string& args, const std::string& input = "",
+                const std::string& prefix = "") {
         std::string in_path = Path("stdin.txt");
         WriteBytes(in_path, std::vector<uint8_t>(input.begin(), input.end()));
-        std::string cmd = std::string(ISAMTOOL_PATH) + " " + args + " < " + in_path + " 2>&1";
+        std::string cmd =
+            prefix + std::string(ISAMTOOL_PATH) + " " + args + " < " + in_path + " 2>&1";
         FILE* p = popen(cmd.c_str(), "r");
         Output out{-1, ""};
         if (!p) return out;
@@ -83,6 +86,82 @@ TEST_F(IsamtoolTest, FailuresPrintTheEngineError) {
     Output check = Tool("check " + f);
     EXPECT_EQ(check.status, 1);
     EXPECT_NE(check.text.find("malformed"), std::string::npos) << check.text;
+}
+
+// Every number on the command line is a whole decimal (or 0x-hex for flags, modes and key parts)
+// in range: a record number above 2^31 - 1 must not wrap round to another record.
+TEST_F(IsamtoolTest, NumbersOutOfRangeOrMalformedAreRefused) {
+    const std::string f = Path("n");
+    ASSERT_EQ(Tool("build " + f + " --reclen 8 --key 0:4:2").status, 0);
+    ASSERT_EQ(Tool("write " + f, "0000000100000001\n0000000200000002\n").status, 0);
+    const auto idx = ReadBytes(f + ".idx"), dat = ReadBytes(f + ".dat");
+    const std::string g = Path("g");
+    const std::string refused[] = {
+        "delete " + f + " 4294967297",
+        "delete " + f + " 2147483648",
+        "delete " + f + " 0",
+        "delete " + f + " -1",
+        "delete " + f + " +1",
+        "delete " + f + " 1x",
+        "delete " + f + " 0x1",
+        "delete " + f + " \" 1\"",
+        "rewrite " + f + " 4294967297 0000000100000009",
+        "dump " + f + " --index -1",
+        "dump " + f + " --index 4294967297",
+        "cluster " + f + " --index -1",
+        "addindex " + f + " --key 4:4:2 --flags -1",
+        "build " + g + " --reclen -8 --key 0:4:2",
+        "build " + g + " --reclen 8 --key 0:4:-2",
+        "build " + g + " --reclen 8 --key 0:4:2 --mode 2x",
+    };
+    for (const std::string& args : refused) EXPECT_EQ(Tool(args).status, 2) << args;
+    EXPECT_EQ(ReadBytes(f + ".idx"), idx);
+    EXPECT_EQ(ReadBytes(f + ".dat"), dat);
+    EXPECT_FALSE(std::filesystem::exists(g + ".idx"));
+    EXPECT_EQ(Tool("delete " + f + " 2147483647").text,
+              "isamtool: delete: no current record (112)\n");
+    EXPECT_EQ(Tool("delete " + f + " 2").status, 0);
+    EXPECT_EQ(Tool("dump " + f).text, "1 0000000100000001\n");
+}
+
+// A command that fails leaves no file of its own making, and says what went wrong.
+TEST_F(IsamtoolTest, FailedCommandsLeaveNothingBehind) {
+    // Writes past one kilobyte fail (with EFBIG rather than a full disk, to the same effect).
+    const std::string small_disk = "trap '' XFSZ; ulimit -f 2; ";
+    const std::string b = Path("b");
+    Output build = Tool("build " + b + " --reclen 8 --key 0:4:2", "", small_disk);
+    EXPECT_EQ(build.status, 1) << build.text;
+    for (const char* ext : {".idx", ".dat", ".lck"})
+        EXPECT_FALSE(std::filesystem::exists(b + ext)) << ext;
+    // A data file that was there before is not the build's to remove.
+    const std::string c = Path("c");
+    WriteBytes(c + ".dat", {1, 2, 3});
+    EXPECT_EQ(Tool("build " + c + " --reclen 8 --key 0:4:2").status, 1);
+    EXPECT_FALSE(std::filesystem::exists(c + ".idx"));
+    EXPECT_EQ(ReadBytes(c + ".dat"), (std::vector<uint8_t>{1, 2, 3}));
+
+    const std::string f = Path("f");
+    ASSERT_EQ(Tool("build " + f + " --reclen 8 --key 0:4:2").status, 0);
+    std::string records;
+    for (int i = 0; i < 200; ++i) {
+        char line[20];
+        std::snprintf(line, sizeof line, "%08x%08x\n", 199 - i, i);
+        records += line;
+    }
+    ASSERT_EQ(Tool("write " + f, records).status, 0);
+    ASSERT_EQ(Tool("addindex " + f + " --key 4:4:2").status, 0);
+    EXPECT_EQ(Tool("delindex " + f + " --key 2:4:2").text,
+              "isamtool: delindex: no such index: illegal key description (103)\n");
+    const std::string before = Tool("dump " + f + " --index 0").text;
+    Output cluster = Tool("cluster " + f + " --index 2", "", small_disk);
+    EXPECT_EQ(cluster.status, 1) << cluster.text;
+    for (const auto& e : std::filesystem::directory_iterator(dir_)) {
+        const std::string file = e.path().filename().string();
+        EXPECT_TRUE(file.rfind("ist", 0) != 0 && file.find(".cls") == std::string::npos)
+            << file << " left behind";
+    }
+    EXPECT_EQ(Tool("dump " + f + " --index 0").text, before);
+    EXPECT_EQ(Tool("check " + f).status, 0);
 }
 
 }  // namespace

@@ -136,6 +136,8 @@ TEST_F(IsamLifecycleTest, AddAndDropIndexes) {
     EXPECT_EQ(k.parts[0].start, 4);
     EXPECT_EQ(ISDELINDEX(h, second), -1);
     EXPECT_EQ(last_error, kPrimaryKey);
+    EXPECT_EQ(ISDELINDEX(h, third), -1);  // an index that does not exist, even beside the last
+    EXPECT_EQ(last_error, kBadKey);
     ISCLOSE(h);
     EXPECT_TRUE(Consistent("ix"));
     h = ISOPEN(Path("ix").c_str(), OPEN_INOUT);

@@ -1,4 +1,6 @@
 // isamtool: builds, fills, dumps, checks and repairs ISAM files; adds and drops indexes; clusters.
+#include <unistd.h>
+
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -38,15 +40,37 @@ int EngineFailure(const char* what) {
     return 1;
 }
 
-bool ParseNumber(const std::string& s, long* out) {
-    if (s.empty()) return false;
-    char* end = nullptr;
-    errno = 0;
-    long v = std::strtol(s.c_str(), &end, 0);
-    if (errno != 0 || *end != '\0') return false;
-    *out = v;
+// A whole number from min to max, in decimal or, where hex is allowed, as 0x-hex: no sign, no
+// blank and nothing after it, so that a number too large is refused rather than cut short.
+bool ParseNumber(const std::string& s, long min, long max, bool hex, long* out) {
+    size_t i = 0;
+    unsigned base = 10;
+    if (hex && s.size() > 2 && s[0] == '0' && (s[1] == 'x' || s[1] == 'X')) {
+        base = 16;
+        i = 2;
+    }
+    if (i >= s.size()) return false;
+    unsigned long long v = 0;
+    for (; i < s.size(); ++i) {
+        const char c = s[i];
+        unsigned d;
+        if (c >= '0' && c <= '9')
+            d = unsigned(c - '0');
+        else if (base == 16 && c >= 'a' && c <= 'f')
+            d = unsigned(c - 'a' + 10);
+        else if (base == 16 && c >= 'A' && c <= 'F')
+            d = unsigned(c - 'A' + 10);
+        else
+            return false;
+        v = v * base + d;
+        if (v > static_cast<unsigned long long>(max)) return false;
+    }
+    if (static_cast<long long>(v) < min) return false;
+    *out = long(v);
     return true;
 }
+
+constexpr long kMaxNumber = 0x7FFFFFFF;
 
 bool ParseKey(const std::string& spec, long flags, isam::KeyDesc* key) {
     *key = isam::KeyDesc{};
@@ -60,9 +84,9 @@ bool ParseKey(const std::string& spec, long flags, isam::KeyDesc* key) {
         long v[3];
         size_t c1 = part.find(':'), c2 = c1 == std::string::npos ? c1 : part.find(':', c1 + 1);
         if (c2 == std::string::npos || key->nparts >= isam::kMaxKeyParts) return false;
-        if (!ParseNumber(part.substr(0, c1), &v[0]) ||
-            !ParseNumber(part.substr(c1 + 1, c2 - c1 - 1), &v[1]) ||
-            !ParseNumber(part.substr(c2 + 1), &v[2]))
+        if (!ParseNumber(part.substr(0, c1), 0, kMaxNumber, true, &v[0]) ||
+            !ParseNumber(part.substr(c1 + 1, c2 - c1 - 1), 0, kMaxNumber, true, &v[1]) ||
+            !ParseNumber(part.substr(c2 + 1), 0, kMaxNumber, true, &v[2]))
             return false;
         key->parts[key->nparts++] = {int(v[0]), int(v[1]), int(v[2])};
         if (comma == std::string::npos) break;
@@ -111,15 +135,17 @@ bool ParseArgs(int argc, char** argv, Args* a) {
     a->name = argv[2];
     for (int i = 3; i < argc; ++i) {
         std::string opt = argv[i];
-        auto value = [&](long* out) { return i + 1 < argc && ParseNumber(argv[++i], out); };
+        auto value = [&](long* out, bool hex) {
+            return i + 1 < argc && ParseNumber(argv[++i], 0, kMaxNumber, hex, out);
+        };
         if (opt == "--reclen") {
-            if (!value(&a->reclen)) return false;
+            if (!value(&a->reclen, false)) return false;
         } else if (opt == "--flags") {
-            if (!value(&a->flags)) return false;
+            if (!value(&a->flags, true)) return false;
         } else if (opt == "--mode") {
-            if (!value(&a->mode)) return false;
+            if (!value(&a->mode, true)) return false;
         } else if (opt == "--index") {
-            if (!value(&a->index)) return false;
+            if (!value(&a->index, false)) return false;
         } else if (opt == "--key") {
             if (i + 1 >= argc) return false;
             a->key = argv[++i];
@@ -186,8 +212,19 @@ int Run(const Args& a) {
     if (cmd == "build") {
         if (a.reclen < 0 || a.key.empty() || !ParseKey(a.key, a.flags, &key)) return Usage();
         int mode = a.mode < 0 ? isam::OPEN_INOUT : int(a.mode);
+        const char* const kinds[] = {".idx", ".dat", ".lck"};
+        bool existed[3];
+        for (int i = 0; i < 3; ++i)
+            existed[i] = ::access(isam::FilePathOf(name, kinds[i]).c_str(), F_OK) == 0;
         int h = isam::ISBUILD(name, int(a.reclen), key, mode);
-        if (h < 0) return EngineFailure("build");
+        if (h < 0) {
+            // A failed build leaves none of the files it made: they could pass for a sound file.
+            const int err = isam::last_error;
+            for (int i = 0; i < 3; ++i)
+                if (!existed[i]) ::unlink(isam::FilePathOf(name, kinds[i]).c_str());
+            isam::last_error = err;
+            return EngineFailure("build");
+        }
         isam::ISCLOSE(h);
         return 0;
     }
@@ -195,15 +232,19 @@ int Run(const Args& a) {
         if (a.key.empty() || !ParseKey(a.key, a.flags, &key)) return Usage();
         Handle h(isam::ISOPEN(name, isam::OPEN_INOUT));
         if (h.get() < 0) return EngineFailure("open");
-        int rc =
-            cmd == "addindex" ? isam::ISADDINDEX(h.get(), key) : isam::ISDELINDEX(h.get(), key);
-        return rc < 0 ? EngineFailure(cmd.c_str()) : 0;
+        if (cmd == "addindex")
+            return isam::ISADDINDEX(h.get(), key) < 0 ? EngineFailure("addindex") : 0;
+        if (isam::ISDELINDEX(h.get(), key) == 0) return 0;
+        return EngineFailure(isam::last_error == isam::kBadKey ? "delindex: no such index"
+                                                               : "delindex");
     }
     if (cmd == "write") return Write(a);
     if (cmd == "rewrite" || cmd == "delete") {
         long recnum;
         size_t want = cmd == "rewrite" ? 2 : 1;
-        if (a.positional.size() != want || !ParseNumber(a.positional[0], &recnum)) return Usage();
+        if (a.positional.size() != want ||
+            !ParseNumber(a.positional[0], 1, kMaxNumber, false, &recnum))
+            return Usage();
         Handle h(isam::ISOPEN(name, isam::OPEN_INOUT));
         if (h.get() < 0) return EngineFailure("open");
         if (cmd == "delete")
