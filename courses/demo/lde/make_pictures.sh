@@ -40,6 +40,9 @@ wheel() {  # file angle
         -type TrueColor BMP3:"$bmp/$1.BMP"
 }
 wheel WHEEL 0
+# Its mask: the wheel's disc, so that the corners show the stage behind it.
+"$IM" -size 56x56 xc:white -fill black -draw 'circle 28,28 28,1' \
+    -type TrueColor BMP3:"$bmp/MASK/WHEEL.BMP"
 i=0
 for a in 0 45 90 135; do
     wheel "WHEEL#0$i" "$a"
@@ -151,9 +154,7 @@ done
 "$IM" -size 14x14 xc:white -fill black -draw 'circle 7,7 7,1' \
     -type TrueColor BMP3:"$bmp/MASK/BUBBLE.BMP"
 
-# The red alarm lamp and the annunciator tile of the bearing temperature (a thermometer).
-"$IM" -size 32x32 xc:'#b0bec5' -fill '#e53935' -stroke '#7f0000' -draw 'circle 16,16 16,3' \
-    -type TrueColor BMP3:"$bmp/ALARM.BMP"
+# The annunciator tile of the bearing temperature (a thermometer).
 "$IM" -size 120x70 xc:'#e53935' -stroke '#7f0000' -strokewidth 3 -fill none \
     -draw 'rectangle 1,1 118,68' -stroke white -strokewidth 6 -draw 'line 60,14 60,44' \
     -fill white -draw 'circle 60,52 60,44' -strokewidth 2 -draw 'line 66,20 72,20' \
@@ -167,6 +168,8 @@ done
 # The vent cock on top of the pump casing and the motor of the priming step.
 "$IM" -size 24x30 xc:'#f4f1e8' -fill '#7f8c8d' -stroke '#2c3e50' -draw 'rectangle 8,10 16,29' \
     -fill '#c0392b' -draw 'rectangle 2,4 22,10' -type TrueColor BMP3:"$bmp/VENT.BMP"
+"$IM" -size 24x30 xc:white -fill black -draw 'rectangle 8,10 16,29' -draw 'rectangle 2,4 22,10' \
+    -type TrueColor BMP3:"$bmp/MASK/VENT.BMP"
 "$IM" -size 90x70 xc:'#2e7d32' -stroke '#1b5e20' -strokewidth 3 -fill none \
     -draw 'rectangle 1,1 88,68' -draw 'line 15,14 15,56' -draw 'line 30,14 30,56' \
     -draw 'line 45,14 45,56' -draw 'line 60,14 60,56' -draw 'line 75,14 75,56' \
