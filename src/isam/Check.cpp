@@ -380,6 +380,43 @@ struct Checker {
     }
 };
 
+// The locks a reader holds, kept for the whole check so that no write runs while the files are
+// read: a shared byte of the file-level region (refused while the file is held exclusively) and
+// a shared byte of the index-level region (waiting for a write in progress to end).
+class ReadLocks {
+  public:
+    ~ReadLocks() {
+        try {
+            if (f_.phys) {
+                ReleaseIndexLock(f_);
+                ReleaseFileLock(*f_.phys);
+            }
+        } catch (const Fail&) {
+        }
+        if (f_.phys && f_.phys->lck_fd >= 0) ::close(f_.phys->lck_fd);
+    }
+    // False, with the reason, when the file is in use; a lock file that cannot be opened for
+    // writing (read-only media, where nothing writes) means no locks.
+    bool Take(const char* name, std::string* why) {
+        if (::access(FilePath(name, ".idx").c_str(), F_OK) != 0) return true;  // nothing to lock
+        int fd = ::open(FilePath(name, ".lck").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+        if (fd < 0) return true;
+        f_.phys = std::make_shared<Physical>();
+        f_.phys->lck_fd = fd;
+        try {
+            if (!TakeFileLock(*f_.phys, f_, false, false)) Raise(kFileLocked);
+            TakeIndexLock(f_, false);
+        } catch (const Fail& e) {
+            *why = Format("the file is in use: %s (%d)", ErrorText(e.code), e.code);
+            return false;
+        }
+        return true;
+    }
+
+  private:
+    IsamFile f_;
+};
+
 }  // namespace
 
 bool CheckFiles(const char* name, std::vector<std::string>* problems,
@@ -390,6 +427,12 @@ bool CheckFiles(const char* name, std::vector<std::string>* problems,
     Checker c{problems, notes, {}, {}, 0, 0, false, {}, {}, {}, {}};
     if (!name || !*name) {
         problems->push_back("no file name");
+        return false;
+    }
+    ReadLocks locks;
+    std::string why;
+    if (!locks.Take(name, &why)) {
+        problems->push_back(why);
         return false;
     }
     if (c.Open(name) && c.Dictionary()) {

@@ -1,5 +1,6 @@
 // Several processes on one file: record locks between forked writers, and a writer killed with
 // SIGKILL in the middle of its work.
+#include <fcntl.h>
 #include <signal.h>
 #include <sys/wait.h>
 
@@ -282,6 +283,67 @@ TEST_F(IsamConcurrencyTest, IndexChangeCutAfterAnyWriteLeavesFilesThatOpen) {
         }
         EXPECT_TRUE(completed);
     }
+}
+
+// The checker reads as readers do: it waits for a write in progress in another process (here
+// one that holds the index-level lock while a node is half written) and then finds the files
+// sound; a file held exclusively elsewhere is reported as in use, not as damaged.
+TEST_F(IsamConcurrencyTest, CheckWaitsForWritesAndReportsAFileInUse) {
+    const std::string name = Path("busy");
+    int h = BuildSimple("busy");
+    ASSERT_GE(h, 0);
+    for (int i = 0; i < 500; ++i) ASSERT_EQ(ISWRITE(h, Rec(i).data()), 0);
+    ASSERT_EQ(ISCLOSE(h), 0);
+    ASSERT_TRUE(Consistent("busy"));
+    for (bool exclusive : {false, true}) {
+        SCOPED_TRACE(exclusive ? "held exclusively" : "write in progress");
+        int ready[2];
+        ASSERT_EQ(pipe(ready), 0);
+        pid_t pid = fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0) {
+            char go = 'g';
+            if (exclusive) {
+                if (ISOPEN(name.c_str(), OPEN_INOUT | LOCKMODE_EXCL) < 0) _exit(50);
+                if (write(ready[1], &go, 1) != 1) _exit(51);
+                sleep(30);  // ended by the parent
+                _exit(0);
+            }
+            int lck = open((name + ".lck").c_str(), O_RDWR);
+            if (lck < 0 ||
+                !detail::LockRange(lck, detail::kIndexRegion, detail::kIndexRegion, true))
+                _exit(52);
+            const std::vector<uint8_t> idx = ReadBytes(name + ".idx");
+            std::vector<uint8_t> torn = idx;
+            std::memset(torn.data() + 2 * 1024 + 2, 0xEE, 200);  // the root, half written
+            WriteBytes(name + ".idx", torn);
+            if (write(ready[1], &go, 1) != 1) _exit(53);
+            usleep(300 * 1000);
+            WriteBytes(name + ".idx", idx);
+            _exit(0);  // the lock goes with the process
+        }
+        char go;
+        ASSERT_EQ(read(ready[0], &go, 1), 1);
+        std::vector<std::string> problems;
+        const bool ok = CheckFiles(name.c_str(), &problems);
+        if (exclusive) {
+            EXPECT_FALSE(ok);
+            ASSERT_EQ(problems.size(), 1u);
+            EXPECT_NE(problems[0].find("in use"), std::string::npos) << problems[0];
+            kill(pid, SIGKILL);
+        } else {
+            EXPECT_TRUE(ok);
+            for (const auto& p : problems) ADD_FAILURE() << p;
+        }
+        int status = 0;
+        ASSERT_EQ(waitpid(pid, &status, 0), pid);
+        if (!exclusive) {
+            EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+        }
+        close(ready[0]);
+        close(ready[1]);
+    }
+    EXPECT_TRUE(Consistent("busy"));
 }
 
 // A cluster cut after each of its writes, renames and removals in turn: the name opens at once
