@@ -1,0 +1,364 @@
+#include "shell/LessonFlow.h"
+
+#include <algorithm>
+
+#include "data/CoursePaths.h"
+#include "platform/Path.h"
+#include "shell/ContextFiles.h"
+#include "shell/ScoreFiles.h"
+#include "text/MessageFile.h"
+
+namespace shell {
+namespace {
+
+constexpr int kTextNewLearner = 4;
+constexpr int kTextSoundClose = 6;
+constexpr int kTextQuitAsk = 32;
+constexpr int kTextStopAsk = 33;
+constexpr int kTextNewLearnerCaption = 62;
+constexpr int kTextUpload = 83;
+
+// Field k of a '#'-separated setting.
+std::string HashField(const std::string& value, int k) {
+    size_t start = 0;
+    for (int i = 0; i < k; ++i) {
+        const size_t hash = value.find('#', start);
+        if (hash == std::string::npos) return {};
+        start = hash + 1;
+    }
+    return value.substr(start, value.find('#', start) - start);
+}
+
+}  // namespace
+
+LessonFlow::LessonFlow(const LessonSettings& settings, Ports ports)
+    : settings_(settings), ports_(ports) {
+    screen_.stop_enabled =
+        settings_.Has(data::Developer) || settings_.config->GetInt(data::kEvaluate) == 0;
+}
+
+LessonFlow::~LessonFlow() = default;
+
+int LessonFlow::EvaluateQuota() const {
+    const int quota = settings_.config ? settings_.config->GetInt(data::kEvaluate) : 0;
+    return quota == 0 ? -1 : quota;
+}
+
+bool LessonFlow::StartLimitsLesson() const {
+    const std::string field = HashField(settings_.Config(data::kStart), 2);
+    return !field.empty() && field[0] == 'X';
+}
+
+int LessonFlow::LevelSteps(int level) const {
+    return book_ && level >= 1 && level <= data::kLevelCapacity ? book_->LevelSteps[level - 1] : 0;
+}
+
+void LessonFlow::SetLevelSteps(int level, int steps) {
+    if (book_ && level >= 1 && level <= data::kLevelCapacity) book_->LevelSteps[level - 1] = steps;
+}
+
+int LessonFlow::LevelState(int level) const {
+    return book_ && level >= 1 && level <= data::kLevelCapacity ? book_->LevelState[level - 1] : 0;
+}
+
+void LessonFlow::SetLevelState(int level, int state) {
+    if (book_ && level >= 1 && level <= data::kLevelCapacity) book_->LevelState[level - 1] = state;
+}
+
+int32_t* LessonFlow::StepEntry(data::ScoreBook::StepArray& array) {
+    const int index = StepIndex();
+    if (index < 0 || index >= data::kStepCapacity) {
+        scratch_ = 0;
+        return &scratch_;
+    }
+    return &array[index];
+}
+
+int LessonFlow::StepScoreOf(int step) const {
+    const int index = user_.StepsBefore + step - 1;
+    if (!book_ || index < 0 || index >= data::kStepCapacity) return -1;
+    return book_->StepScore[index];
+}
+
+std::string LessonFlow::ScorePath() const {
+    return ScoreFilePath({ports_.store.UsersFolder(), user_.UserNo, user_.GroupNo, 0});
+}
+
+std::string LessonFlow::HistoryPath() const {
+    return HistoryFilePath(ports_.store.GroupsFolder(), user_.UserNo, user_.GroupNo);
+}
+
+void LessonFlow::Publish() {
+    ports_.view.Show(screen_);
+}
+
+int LessonFlow::Ask(int text, const std::string& caption, int icon, int buttons) {
+    Publish();
+    return ports_.view.Ask(settings_.Common(text), caption, icon, buttons);
+}
+
+void LessonFlow::ShowStanding(const std::string& text) {
+    screen_.status_simple = false;
+    screen_.standing = {group_.name,     user_.UserName,          user_.Level,
+                        user_.Step,      LevelSteps(user_.Level), user_.Total,
+                        user_.TotalWorth};
+    screen_.standing_text = text;
+}
+
+void LessonFlow::TimerTick() {
+    if (auto_click_timer_) {
+        AutoClick();
+    } else {
+        CommencerClick();
+    }
+}
+
+void LessonFlow::CommencerClick() {
+    if (screen_.timer_enabled) screen_.timer_enabled = false;
+    if (settings_.Has(data::PresetSession)) {
+        user_tag_ = (settings_.flags->group << 8) + settings_.flags->user;
+    }
+    if (settings_.Has(data::AutoPlay)) {
+        screen_.timer_interval_ms = settings_.flags->auto_delay * 1000;
+        auto_click_timer_ = true;
+    }
+    screen_.window_visible = true;
+    screen_.control_panel = false;
+    screen_.info_visible = false;
+    screen_.status_simple = true;
+    screen_.status_text.clear();
+    ports_.engine.Start();
+    ports_.engine.DrawBackground();
+    Publish();
+    if (settings_.Has(data::AutoPlay) && !settings_.Has(data::PresetSession) &&
+        !settings_.Has(data::StepContext) && user_tag_ != -1) {
+        ports_.view.PostMessage(kMsgUserChosen);
+    } else {
+        ports_.view.ShowUserList();
+    }
+}
+
+void LessonFlow::UserMessage(int message) {
+    switch (message) {
+        case kMsgPick:
+            OnPick();
+            break;
+        case kMsgScriptDone:
+            OnScriptDone();
+            break;
+        case kMsgUserChosen:
+            StartSession();
+            break;
+        default:
+            break;
+    }
+}
+
+void LessonFlow::StartSession() {
+    if (user_tag_ < 0) return;
+    const int group = (user_tag_ >> 8) & 0xFF;
+    const int user = user_tag_ & 0xFF;
+    data::GroupRecord group_record = data::GroupTemplate();
+    if (!ports_.store.ReadGroup(group, group_record)) group_record.group_no = group;
+    data::UserRecord user_record;
+    // Without the learner's record there is nothing to run or save: back to the list.
+    if (!ports_.store.ReadUser(group, user, user_record)) {
+        ports_.view.ShowSystemError(ports_.store.UsersFolder(), platform::kErrorFileNotFound);
+        user_tag_ = -1;
+        CommencerClick();
+        return;
+    }
+    group_ = group_record;
+    user_ = user_record;
+    if (ports_.store.HasRemote()) {
+        std::string path;
+        int error = 0;
+        if (!ports_.store.OpenRemote(settings_.app_name, group_, user_, path, error)) {
+            ports_.view.ShowSystemError(path, error);
+            return;
+        }
+    }
+    user_.Series = 3;
+    user_.Retries = 0;
+    book_ = std::make_unique<data::ScoreBook>();
+    // A learner who never began starts afresh like one who finished, so that the evaluation
+    // quota holds from the first lesson on.
+    if (user_.State == data::kStateFinished || user_.State == data::kStateNotStarted) {
+        user_.State = data::kStateNotStarted;
+        user_.Level = 1;
+        user_.Step = 0;
+        user_.StepCount = 0;
+        user_.StepsBefore = 0;
+        user_.Total = 0;
+        user_.TotalWorth = 0;
+        user_.AskLeft = EvaluateQuota();
+        book_->LevelSteps[0] = 0;
+        book_->LevelState[0] = 0;
+    }
+    history_.OpenHistory(HistoryPath(), user_.State != data::kStateNotStarted);
+    screen_.config_menu = user_.MayConfigure != 0;
+    ports_.engine.SetBackgroundSize(ports_.view.StageWidth(), ports_.view.StageHeight(), 0xFFFFFF);
+    if (user_.State != data::kStateNotStarted) {
+        Publish();
+        RestoreScores(settings_, ports_.view, *book_,
+                      {ports_.store.UsersFolder(), user_.UserNo, user_.GroupNo, user_.StepCount});
+    } else {
+        if (!settings_.Has(data::AutoPlay)) {
+            Ask(kTextNewLearner, settings_.Common(kTextNewLearnerCaption), kBoxInformation, kBoxOk);
+        }
+        user_.State = data::kStateBegun;
+    }
+    InitLevels();
+    RestoreContext(settings_, ports_.view, ports_.engine,
+                   {user_.UserNo, user_.GroupNo, user_.Level, user_.Step});
+    NextStep();
+}
+
+void LessonFlow::InitLevels() {
+    const int start = data::LeadingInt(HashField(settings_.Config(data::kStart), 0));
+    text::MessageFile file;
+    std::string path;
+    if (start == user_.FirstLevel) {
+        user_.StepCount = 0;
+        for (int i = 1; i <= user_.MaxLevel && i <= 1; ++i) {
+            if (OpenStepFile(i, file, &path)) {
+                SetLevelSteps(i, file.RecordCount() / 4);
+                user_.StepCount += LevelSteps(i);
+            } else {
+                ports_.view.ShowSystemError(path, platform::kErrorFileNotFound);
+            }
+        }
+        return;
+    }
+    user_.FirstLevel = user_.Level = start;
+    user_.Step = 0;
+    user_.StepsBefore = 0;
+    user_.State = data::kStateBegun;
+    user_.Series = 3;
+    choice_steps_.clear();
+    for (int i = 1; i <= start && i <= 1; ++i) {
+        const bool open = OpenStepFile(i, file, &path);
+        if (!open && settings_.Has(data::Developer)) {
+            ports_.view.ShowSystemError(path, platform::kErrorFileNotFound);
+        }
+        SetLevelSteps(i, open ? file.RecordCount() / 4 : 0);
+        if (i < start) {
+            for (int s = 1; s <= LevelSteps(i); ++s) {
+                const std::string& answers = file.RawText(4 * s - 3);
+                choice_steps_.push_back(answers.empty() || answers[0] == '\n');
+            }
+            user_.StepsBefore += LevelSteps(i);
+        }
+    }
+    const bool limited = StartLimitsLesson();
+    const int c = limited ? LevelSteps(start) : user_.StepCount - user_.StepsBefore;
+    if (c > 0 && user_.StepsBefore + c <= data::kStepCapacity) {
+        book_->ClearSteps(user_.StepsBefore, c);
+    }
+    if (user_.Level < 2) {
+        user_.StepCount = LevelSteps(user_.Level);
+    } else if (limited && user_.StepsBefore < user_.StepCount) {
+        user_.StepCount -= c;
+    } else {
+        user_.StepCount = user_.StepsBefore;
+    }
+    const ContextSite site{user_.UserNo, user_.GroupNo, user_.Level, 0};
+    if (user_.Level > 1 && !platform::FileExists(StepContextFile(settings_, site))) {
+        user_.Level -= 1;
+        user_.Step = LevelSteps(user_.Level);
+        user_.StepsBefore -= user_.Step;
+        while (user_.Step >= 2 && !IsChoiceStep(user_.Step)) --user_.Step;
+        if (!IsChoiceStep(user_.Step)) --user_.Step;
+    }
+}
+
+bool LessonFlow::IsChoiceStep(int step) const {
+    return step >= 1 && step <= static_cast<int>(choice_steps_.size()) && choice_steps_[step - 1];
+}
+
+void LessonFlow::SaveUserRecord() {
+    if (!settings_.SavesProgress()) return;
+    ports_.store.RewriteUser(user_);
+}
+
+// The order that lets a kill between two writes lose at most the event in progress.
+void LessonFlow::SaveProgress(bool with_context) {
+    SaveUserRecord();
+    Publish();
+    if (with_context) {
+        SaveContext(settings_, ports_.view, ports_.engine,
+                    {user_.UserNo, user_.GroupNo, user_.Level, user_.Step});
+    }
+    SaveScores(settings_, ports_.view, *book_,
+               {ports_.store.UsersFolder(), user_.UserNo, user_.GroupNo, user_.StepCount});
+}
+
+void LessonFlow::StopClick() {
+    StopSession();
+}
+
+void LessonFlow::StopSession() {
+    ports_.view.CloseDocumentWindow();
+    if (Ask(kTextStopAsk, settings_.quit_caption, kBoxQuestion, kBoxYesNo) != kAnswerYes) return;
+    ports_.sounds.PlayNumber(kSoundStop, false);
+    if (StepInProgress()) {
+        *StepEntry(book_->StepTime) += static_cast<int32_t>(ports_.clock.Now() - user_.StepStart);
+        StepBack(1, false);
+        SaveProgress(false);
+    }
+    const bool had_session = book_ != nullptr;
+    book_.reset();
+    user_tag_ = -1;
+    if (had_session && ports_.store.HasRemote()) UploadResults();
+    screen_.config_menu = false;
+    CommencerClick();
+}
+
+bool LessonFlow::CloseRequest() {
+    if (Ask(kTextQuitAsk, settings_.quit_caption, kBoxQuestion, kBoxYesNo) != kAnswerYes) {
+        return false;
+    }
+    if (user_tag_ != -1 && StepInProgress()) {
+        *StepEntry(book_->StepTime) += static_cast<int32_t>(ports_.clock.Now() - user_.StepStart);
+        StepBack(1, false);
+        SaveProgress(false);
+    }
+    book_.reset();
+    ports_.view.CloseDocumentWindow();
+    ports_.sounds.PlayNamed(settings_.Common(kTextSoundClose));
+    return true;
+}
+
+void LessonFlow::UploadResults() {
+    for (const std::string& local : {ScorePath(), HistoryPath()}) {
+        screen_.status_note = settings_.Common(kTextUpload, local);
+        ports_.view.ShowStatusNote(screen_.status_note);
+        std::string remote = "?:\\" + local;
+        std::replace(remote.begin(), remote.end(), '/', '\\');
+        ports_.store.SendFile(local, remote);
+    }
+}
+
+void LessonFlow::KeyPress(int key) {
+    if (!ports_.engine.ScriptAtEnd()) return;
+    if (key == kKeyEnter || key == kKeySpace) return;
+    if (key == kKeyEscape) {
+        if (screen_.stop_enabled && (ports_.view.StopShown() || screen_.side_panel)) {
+            StopClick();
+        } else {
+            ports_.view.CloseWindow();
+        }
+        return;
+    }
+    if (key >= '1' && key <= '6') {
+        const int j = key - '1';
+        if (screen_.answer_visible[j] && screen_.button_enabled[j]) ButtonClick(j + 1);
+    }
+}
+
+void LessonFlow::OptionsAccepted() {
+    if (!book_) return;
+    StepBack(screen_.next_enabled && screen_.answer_visible[0] ? 0 : 1, true);
+}
+
+}  // namespace shell
