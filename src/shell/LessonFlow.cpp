@@ -181,6 +181,7 @@ void LessonFlow::StartSession() {
     user_.Series = 3;
     user_.Retries = 0;
     book_ = std::make_unique<data::ScoreBook>();
+    lesson_ended_ = false;
     // A learner who never began starts afresh like one who finished, so that the evaluation
     // quota holds from the first lesson on.
     if (user_.State == data::kStateFinished || user_.State == data::kStateNotStarted) {

@@ -5,6 +5,7 @@
 // forwards clicks, keys, the timer and the three posted messages.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -36,6 +37,19 @@ inline constexpr int kEstimateStep = 2;
 inline constexpr int kKeyEnter = '\r';
 inline constexpr int kKeySpace = ' ';
 inline constexpr int kKeyEscape = 27;
+
+// One evaluated answer, as the flow reports it after saving it.
+struct Evaluation {
+    int level = 0;
+    int step = 0;
+    int kind = 0;  // of the step when it was answered
+    int given = 0;
+    int expected = 0;
+    bool correct = false;
+    int gain = 0;  // points the answer added
+    int total = 0;
+    int worth = 0;
+};
 
 class LessonFlow {
   public:
@@ -71,6 +85,13 @@ class LessonFlow {
     void OptionsAccepted();
     // The window is asked to close: false when the learner says No.
     bool CloseRequest();
+
+    // Called after every evaluation, once the progress is saved.
+    void SetEvaluationObserver(std::function<void(const Evaluation&)> observer) {
+        on_evaluated_ = std::move(observer);
+    }
+    // The last session reached the end of the lesson.
+    bool LessonEnded() const { return lesson_ended_; }
 
     // State, for the window, the runner and tests.
     const LessonScreen& Screen() const { return screen_; }
@@ -138,6 +159,8 @@ class LessonFlow {
     bool auto_click_timer_ = false;  // the timer's handler is AutoClick
     int statistics_verdict_ = 0;
     int32_t scratch_ = 0;  // where writes to entries outside the score book go
+    std::function<void(const Evaluation&)> on_evaluated_;
+    bool lesson_ended_ = false;
 };
 
 }  // namespace shell

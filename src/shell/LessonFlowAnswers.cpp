@@ -51,6 +51,7 @@ void LessonFlow::Evaluate() {
     const bool correct =
         user_.Kind == kPracticalStep ? params_.SubAnswer == 0 : params_.Given == params_.Expected;
     const int kind = user_.Kind;
+    int added = 0;
     if (correct) {
         ports_.sounds.PlayNumber(kSoundRight, false);
         int gain = 0;
@@ -81,8 +82,9 @@ void LessonFlow::Evaluate() {
             gain = params_.PointsAtStake;
             statistics_verdict_ = 1;
         }
-        *StepEntry(book_->StepScore) += std::max(gain, 0);
-        user_.Total += std::max(gain, 0);
+        added = std::max(gain, 0);
+        *StepEntry(book_->StepScore) += added;
+        user_.Total += added;
         user_.Retries = 0;
     } else {
         ports_.sounds.PlayNumber(kSoundWrong, false);
@@ -125,6 +127,10 @@ void LessonFlow::Evaluate() {
     }
     *StepEntry(book_->StepStatus) = 3;
     SaveProgress(true);
+    if (on_evaluated_) {
+        on_evaluated_({user_.Level, user_.Step, kind, params_.Given, params_.Expected, correct,
+                       added, user_.Total, user_.TotalWorth});
+    }
     if (kind == kChoiceStep) {
         screen_.next_enabled = true;
         screen_.focus = Focus::kNext;

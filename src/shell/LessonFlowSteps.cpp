@@ -127,6 +127,7 @@ bool LessonFlow::DrawRandomLevel() {
 }
 
 void LessonFlow::EndLesson() {
+    lesson_ended_ = true;
     user_.FirstLevel = user_.Level;
     user_.Level -= 1;
     user_.Step = LevelSteps(user_.Level);

@@ -1,0 +1,182 @@
+#include "LessonRunner.h"
+
+#include <cstdio>
+#include <ctime>
+
+#include "text/Codepage.h"
+
+namespace lessonrun {
+namespace {
+
+// Ticks a step's script may take (at 50 ms, more than an hour and a half of lesson time).
+constexpr long kTickBudget = 120000;
+
+const char* KindName(int kind) {
+    return kind == shell::kChoiceStep      ? "choice"
+           : kind == shell::kPracticalStep ? "practical"
+                                           : "estimate";
+}
+
+}  // namespace
+
+int RunnerHost::Ask(const script::Question& question) {
+    HeadlessHost::Ask(question);
+    return question.buttons == 8 || question.buttons == 16 ? script::kAnswerYes : script::kAnswerOk;
+}
+
+LessonRunner::LessonRunner(const shell::LessonSettings& settings, shell::LearnerStore& store,
+                           script::ScriptEngine::Settings engine_settings, text::TraceLog* trace)
+    : host_(queue_),
+      picture_(kStageWidth, kStageHeight, QImage::Format_RGB32),
+      engine_(&host_),
+      link_(engine_),
+      start_(static_cast<int64_t>(std::time(nullptr))) {
+    stage_.resize(kStageWidth, kStageHeight);
+    picture_.fill(Qt::white);
+    engine_.SetSettings(std::move(engine_settings));
+    if (trace) engine_.SetTraceLog(trace);
+    engine_.SetClock([this] { return now_ms_; });
+    engine_.SeedRandom(1957);
+    engine_.Bind(&stage_, nullptr, &picture_);
+    flow_ = std::make_unique<shell::LessonFlow>(
+        settings, shell::LessonFlow::Ports{*this, link_, store, *this, *this});
+}
+
+void LessonRunner::SetAnswers(std::vector<std::string> answers, bool automatic) {
+    answers_.assign(answers.begin(), answers.end());
+    automatic_ = automatic;
+}
+
+int LessonRunner::Ask(const std::string& text, const std::string& caption, int icon, int buttons,
+                      bool) {
+    if (icon == shell::kBoxError) {
+        std::fprintf(stderr, "lessonrun: %s: %s\n", text::Cp1252ToUtf8(caption).c_str(),
+                     text::Cp1252ToUtf8(text).c_str());
+    }
+    return buttons == shell::kBoxYesNo ? shell::kAnswerYes : shell::kAnswerOk;
+}
+
+void LessonRunner::ShowSystemError(const std::string& text, int code) {
+    std::fprintf(stderr, "lessonrun: %s (%d)\n", text::Cp1252ToUtf8(text).c_str(), code);
+}
+
+int LessonRunner::AskEstimate(const shell::RichText&, const shell::RichText&) {
+    if (!answers_.empty()) {
+        const std::string answer = answers_.front();
+        answers_.pop_front();
+        int value = 0;
+        char rest = 0;
+        if (std::sscanf(answer.c_str(), "est:%d%c", &value, &rest) == 1) return value;
+        Fail(answer, "the step asks an estimate");
+        return 0;
+    }
+    if (!automatic_) Fail("", "the step asks an estimate and no answer is left");
+    return static_cast<int>(Random() % 101);
+}
+
+std::string LessonRunner::Where() const {
+    const data::UserRecord& u = flow_->User();
+    return "step " + std::to_string(u.Level) + "." + std::to_string(u.Step) + " (" +
+           KindName(u.Kind) + ")";
+}
+
+bool LessonRunner::Fail(const std::string& answer, const std::string& why) {
+    if (error_.empty()) {
+        error_ = (answer.empty() ? std::string() : "answer '" + answer + "' does not fit ") +
+                 Where() + ": " + why;
+    }
+    return false;
+}
+
+void LessonRunner::Deliver() {
+    while (!queue_.empty() && error_.empty()) {
+        const int message = queue_.front();
+        queue_.pop_front();
+        flow_->UserMessage(message);
+    }
+}
+
+// Runs the step's script in simulated time until it has ended and its moves are done.
+void LessonRunner::RunScript() {
+    for (long ticks = 0; ticks < kTickBudget && engine_.TimerActive(); ++ticks) {
+        if (engine_.Ended() && engine_.AllMovesDone()) break;
+        engine_.Tick();
+        now_ms_ += engine_.TimerInterval();
+        Deliver();
+    }
+}
+
+bool LessonRunner::Pick(const std::string& answer) {
+    int id = 0, entry = 0;
+    char rest = 0;
+    if (std::sscanf(answer.c_str(), "pick:%d:%d%c", &id, &entry, &rest) != 2) {
+        return Fail(answer, "a pick is written pick:ID:N");
+    }
+    if (!engine_.ScriptAtEnd()) return Fail(answer, "its script has not ended");
+    for (int kind = 0; kind < script::kKindCount; ++kind) {
+        const script::StageObject* o = engine_.Find(kind, id);
+        if (!o || o->menu.empty()) continue;
+        for (int i = 0; i < static_cast<int>(o->menu.size()); ++i) {
+            if (o->menu[i].caption == "-" || script::MenuTag(o->menu, i) != entry) continue;
+            engine_.PickMenuEntry(kind, id, i);
+            return true;
+        }
+        return Fail(answer,
+                    "object " + std::to_string(id) + " has no menu entry " + std::to_string(entry));
+    }
+    return Fail(answer, "no stage object " + std::to_string(id) + " with a pop-up menu");
+}
+
+bool LessonRunner::Answer(const std::string& answer) {
+    const shell::LessonScreen& s = flow_->Screen();
+    if (answer.size() == 1 && answer[0] >= '1' && answer[0] <= '6') {
+        const int j = answer[0] - '1';
+        if (!s.control_panel || !s.answer_visible[j] || !s.button_enabled[j]) {
+            return Fail(answer, "answer button " + answer + " is not offered");
+        }
+        flow_->ButtonClick(j + 1);
+    } else if (answer == "next") {
+        if (!s.next_enabled) return Fail(answer, "Next is not enabled");
+        flow_->NextClick();
+    } else if (answer == "prev") {
+        if (!s.prev_enabled) return Fail(answer, "Prev is not enabled");
+        flow_->PrevClick();
+    } else if (answer == "exit") {
+        flow_->ExitClick();
+    } else if (answer == "stop") {
+        flow_->StopClick();
+    } else if (answer.rfind("pick:", 0) == 0) {
+        return Pick(answer);
+    } else if (answer.rfind("est:", 0) == 0) {
+        return Fail(answer, "no estimate is asked");
+    } else {
+        return Fail(answer, "unknown answer");
+    }
+    return true;
+}
+
+bool LessonRunner::Run(int tag) {
+    flow_->SetUserTag(tag);
+    flow_->StartSession();
+    // Each round: the posted messages, the script, then one answer of the learner's.
+    for (long round = 0; error_.empty(); ++round) {
+        Deliver();
+        if (!flow_->InSession()) break;
+        RunScript();
+        Deliver();
+        if (!flow_->InSession() || !error_.empty()) break;
+        if (!answers_.empty()) {
+            const std::string answer = answers_.front();
+            answers_.pop_front();
+            Answer(answer);
+        } else if (automatic_) {
+            flow_->AutoClick();
+        } else {
+            flow_->StopClick();
+        }
+        if (round > 1000000) return Fail("", "the lesson does not end");
+    }
+    return error_.empty();
+}
+
+}  // namespace lessonrun
