@@ -1,0 +1,113 @@
+// lessonrun on the built demo lesson: played right to its end in each language and unit
+// system, and stopped in step 4 then resumed in a new process.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "../data/TempFolder.h"
+
+namespace {
+
+// The right answer of each step of the demo lesson.
+const char* const kRightAnswers =
+    "--answer 2 --answer next --answer 3 --answer next --answer 1 --answer next "
+    "--answer pick:31:1 --answer est:70 --answer 4 --answer next --answer pick:62:2 "
+    "--answer est:61 --answer 1 --answer next --answer 2 --answer next";
+
+struct Result {
+    int status = -1;
+    std::vector<std::string> lines;
+};
+
+class LessonRunOnDemo : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        std::filesystem::copy(DEMO_COURSE_DIR, course_.path / "course",
+                              std::filesystem::copy_options::recursive |
+                                  std::filesystem::copy_options::copy_symlinks);
+    }
+
+    Result Run(const std::string& args) {
+        Result r;
+        const std::string command = std::string(LESSONRUN) + " " +
+                                    (course_.path / "course").string() + " --user 1:2 " + args +
+                                    " 2>&1";
+        FILE* p = popen(command.c_str(), "r");
+        if (!p) return r;
+        char buf[4096];
+        std::string out;
+        for (size_t n; (n = fread(buf, 1, sizeof buf, p)) > 0;) out.append(buf, n);
+        const int status = pclose(p);
+        r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        for (size_t start = 0, end; (end = out.find('\n', start)) != std::string::npos;
+             start = end + 1) {
+            const std::string line = out.substr(start, end - start);
+            if (line.rfind("{", 0) == 0) r.lines.push_back(line);
+        }
+        return r;
+    }
+
+    TempFolder course_;
+};
+
+// The same learner plays each time: a finished lesson starts afresh.
+TEST_F(LessonRunOnDemo, RightAnswersScoreEveryPointInEachLanguageAndUnitSystem) {
+    for (const char* lang : {"GB", "FR"}) {
+        for (const char* unit : {"SI", "US"}) {
+            const std::string where = std::string(lang) + " " + unit;
+            const std::string users = (course_.path / "course/DATA/DEMO" / lang).string();
+            const Result r =
+                Run(std::string("--lang ") + lang + " --set Unit=" + unit + " " + kRightAnswers);
+            ASSERT_EQ(r.status, 0) << where;
+            ASSERT_EQ(r.lines.size(), 11u) << where;
+            for (int i = 0; i < 10; ++i) {
+                EXPECT_NE(r.lines[i].find("\"step\": " + std::to_string(i + 1) + ","),
+                          std::string::npos)
+                    << where << ": " << r.lines[i];
+                EXPECT_NE(r.lines[i].find("\"correct\": true"), std::string::npos)
+                    << where << ": " << r.lines[i];
+            }
+            const std::string& last = r.lines.back();
+            EXPECT_EQ(last.rfind("{\"ended\": true, \"level\": 1, \"step\": 10, \"state\": -1", 0),
+                      0u)
+                << where << ": " << last;
+            const size_t total = last.find("\"total\": ");
+            const size_t worth = last.find("\"worth\": ");
+            EXPECT_EQ(last.substr(total + 9, last.find(',', total) - total - 9),
+                      last.substr(worth + 9, last.find('}', worth) - worth - 9))
+                << where << ": " << last;
+            EXPECT_EQ(std::filesystem::file_size(users + "/SCO002.001"), 16u + 24 * 10) << where;
+        }
+    }
+}
+
+TEST_F(LessonRunOnDemo, StoppedInStepFourResumesThereInANewProcess) {
+    Result r = Run(
+        "--answer 2 --answer next --answer 3 --answer next --answer 1 --answer next --answer stop");
+    ASSERT_EQ(r.status, 0);
+    ASSERT_EQ(r.lines.size(), 4u);
+    EXPECT_NE(r.lines[3].find("\"ended\": false, \"level\": 1, \"step\": 3, \"state\": 1"),
+              std::string::npos)
+        << r.lines[3];
+    EXPECT_GT(std::filesystem::file_size(course_.path / "course/DATA/CTX/CTX002.001"), 0u);
+
+    r = Run("--answer pick:31:1 --answer est:70 --auto");
+    ASSERT_EQ(r.status, 0);
+    ASSERT_EQ(r.lines.size(), 8u);
+    EXPECT_NE(r.lines[0].find("\"step\": 4, \"kind\": \"practical\""), std::string::npos)
+        << r.lines[0];
+    EXPECT_NE(r.lines[1].find("\"step\": 5, \"kind\": \"estimate\", \"given\": 70"),
+              std::string::npos)
+        << r.lines[1];
+    EXPECT_NE(r.lines[7].find("\"ended\": true"), std::string::npos) << r.lines[7];
+    const std::string history =
+        TempFolder::Read((course_.path / "course/DATA/DEMO/GB/HST002.001").string());
+    EXPECT_EQ(history.rfind("#F", 0), 0u) << history;
+    EXPECT_NE(history.find(" E1 Q5 70:70 N3 D1\n"), std::string::npos) << history;
+}
+
+}  // namespace
