@@ -122,8 +122,12 @@ void SettleCluster(const std::string& name, bool no_locks) {
     const std::string marker = FilePath(name, ".cls");
     Marker m;
     if (!ReadMarker(marker, &m)) return;
-    // Without locks nothing may be changed, and the pair cannot be trusted as it stands.
-    if (no_locks) Raise(kFileLocked);
+    // Without locks nothing may be changed: the old pair is read while the copy is being made,
+    // but once the swap has begun it cannot be trusted as it stands.
+    if (no_locks) {
+        if (m.swap) Raise(kFileLocked);
+        return;
+    }
     // While the clustering process lives it holds the files exclusively: settle only with the
     // exclusive file-level region taken here, and never wait for it.
     int fd = ::open(FilePath(name, ".lck").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);

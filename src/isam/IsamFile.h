@@ -301,11 +301,11 @@ IsamFile* Lookup(int handle);
 void LoadDictionary(IsamFile& f);
 void FixShapes(IsamFile& f);
 int OpenHandle(const char* name, int mode, bool build_done);
+void CloseHandle(IsamFile& f);
 
 // ---- Clustering (Cluster.cpp)
 // Finishes or undoes a cluster of the name that was cut short (a marker file says which); 113
-// while another process holds the files, or when no_locks forbids changing them.
+// while another process holds the files, or under no_locks once the swap has begun.
 void SettleCluster(const std::string& name, bool no_locks);
-void CloseHandle(IsamFile& f);
 
 }  // namespace isam::detail
