@@ -406,6 +406,50 @@ std::string VariantName(const ::testing::TestParamInfo<Variant>& info) {
     return std::string(info.param.language) + "_" + info.param.unit;
 }
 
+// The translations drive the same lesson: parameter lines, answer counts, comments and the
+// sub-step lines of the menus are the same in every language.
+TEST(DemoLessonLanguages, TranslationsAgree) {
+    const fs::path old_cwd = fs::current_path();
+    fs::current_path(kCourse);
+    platform::SetProgramPath((kCourse / "DEMO").string().c_str());
+    auto open = [](text::MessageFile& f, const std::string& lang, const std::string& name) {
+        const bool ok = f.Open("MSG\\" + lang + "\\D1" + name + ".MSG");
+        f.SetSeed(kCommonSeed);
+        return ok;
+    };
+    text::MessageFile gb, fr;
+    ASSERT_TRUE(open(gb, "GB", "STEP01"));
+    ASSERT_TRUE(open(fr, "FR", "STEP01"));
+    ASSERT_EQ(gb.RecordCount(), fr.RecordCount());
+    auto pieces = [](text::MessageFile& f, int n, const char* sep) {
+        return Split(f.RawText(n), sep).size();
+    };
+    for (int s = 1; 4 * s <= gb.RecordCount(); ++s) {
+        SCOPED_TRACE("step " + std::to_string(s));
+        EXPECT_EQ(gb.RawText(4 * s - 1), fr.RawText(4 * s - 1));
+        EXPECT_EQ(pieces(gb, 4 * s - 3, "\n"), pieces(fr, 4 * s - 3, "\n"));
+        EXPECT_EQ(pieces(gb, 4 * s - 2, "\n## "), pieces(fr, 4 * s - 2, "\n## "));
+        EXPECT_EQ(Split(gb.RawText(4 * s - 2), "\n")[0], Split(fr.RawText(4 * s - 2), "\n")[0]);
+    }
+    for (const fs::directory_entry& e : fs::directory_iterator("MSG/GB")) {
+        const std::string file = e.path().filename().string();
+        if (file.rfind("D1", 0) != 0 || file.find("STEP") != std::string::npos) continue;
+        if (e.path().extension() != ".MSG") continue;
+        const std::string name = e.path().stem().string().substr(2);
+        SCOPED_TRACE(name);
+        text::MessageFile g, f;
+        ASSERT_TRUE(open(g, "GB", name));
+        ASSERT_TRUE(open(f, "FR", name)) << "no French " << name;
+        ASSERT_EQ(g.RecordCount(), f.RecordCount());
+        if (g.RawText(2).empty()) continue;     // texts of a script, not of a menu
+        EXPECT_EQ(g.RawText(2), f.RawText(2));  // sub-step lines
+        EXPECT_EQ(pieces(g, 1, "\n"), pieces(f, 1, "\n"));
+        EXPECT_EQ(g.RawText(0).substr(g.RawText(0).find(':') + 1),
+                  f.RawText(0).substr(f.RawText(0).find(':') + 1));  // matrix item name
+    }
+    fs::current_path(old_cwd);
+}
+
 INSTANTIATE_TEST_SUITE_P(Variants, DemoLesson, ::testing::ValuesIn(kVariants), VariantName);
 INSTANTIATE_TEST_SUITE_P(Variants, DemoLessonRun, ::testing::ValuesIn(kVariants), VariantName);
 
