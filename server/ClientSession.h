@@ -1,0 +1,67 @@
+// What one connected player may do: the seven requests over this process's ISAM engine, its
+// own handles (one per file, shared mode with record locks) and its file transfers. Not
+// thread-safe: the server runs every session on its one engine thread.
+#pragma once
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "NameMap.h"
+#include "data/RequestRecord.h"
+
+namespace server {
+
+class ClientSession {
+  public:
+    // peer names the connection in the log lines on stderr.
+    ClientSession(const NameMap& names, std::string peer);
+    ~ClientSession();
+    ClientSession(const ClientSession&) = delete;
+    ClientSession& operator=(const ClientSession&) = delete;
+
+    // Carries out a request in place: result, error and, for reads and file blocks, data and
+    // length. False when the request met a record lock that is worth waiting for (it asked to
+    // wait, or it is a rewrite): the caller may try again later, or give up with Refuse(107).
+    bool Handle(data::RequestRecord& r);
+    // Answers the request with result -1 and the error code.
+    static void Refuse(data::RequestRecord& r, int error);
+    // The connection ended: a file being received is put in place when the end was clean (at
+    // a record boundary) and dropped otherwise; every handle is closed.
+    void End(bool clean);
+
+  private:
+    struct OpenFile {
+        int handle = -1;
+        int reclen = 0;
+        bool has_read = false;  // a record was read since the last open or start
+    };
+    struct Incoming {
+        std::string path, temp, name;
+        int fd = -1;
+        int last_block = 0;
+        long bytes = 0;
+    };
+
+    void Open(data::RequestRecord& r);
+    bool Read(data::RequestRecord& r);
+    bool RewriteCurrent(data::RequestRecord& r);
+    void Start(data::RequestRecord& r);
+    void GetFile(data::RequestRecord& r);
+    void SendFile(data::RequestRecord& r);
+    void SignOn(data::RequestRecord& r);
+    // Puts the file being received in place (complete) or removes it.
+    void FinishIncoming(bool complete);
+
+    const NameMap& names_;
+    std::string peer_;
+    long serial_ = 0;                        // names this session's temporary files
+    std::map<std::string, OpenFile> files_;  // by native base path
+    OpenFile* current_ = nullptr;            // the file opened last
+    Incoming incoming_;
+    // The file being sent to the player, read whole at its first block.
+    std::string outgoing_path_;
+    std::vector<char> outgoing_;
+};
+
+}  // namespace server

@@ -1,0 +1,351 @@
+#include "data/RemoteClient.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <asio.hpp>
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+
+#include "data/DataAccess.h"
+#include "platform/Path.h"
+
+namespace data {
+
+using asio::ip::tcp;
+
+struct RemoteClient::Net {
+    asio::io_context ctx;
+    tcp::socket socket{ctx};
+    bool connected = false;
+    // Bytes of a reply received so far.
+    std::array<uint8_t, kRequestSize> in{};
+    size_t have = 0;
+
+    void Close() {
+        asio::error_code ec;
+        socket.close(ec);
+        connected = false;
+        have = 0;
+        ctx.restart();
+        ctx.run();  // lets cancelled operations finish
+        ctx.restart();
+    }
+};
+
+RemoteClient::RemoteClient() : net_(std::make_unique<Net>()) {}
+
+RemoteClient::~RemoteClient() {
+    Disconnect();
+    if (trace_) std::fclose(trace_);
+}
+
+void RemoteClient::CreateClient(const std::string& address, int port, int timeout_ms) {
+    Disconnect();
+    address_ = address;
+    port_ = port;
+    timeout_ms_ = timeout_ms > 0 ? timeout_ms : 1;
+    counter_ = 0;
+    timeouts_ = 0;
+    signed_on_ = opened_ = false;
+}
+
+bool RemoteClient::Connected() const {
+    return net_->connected;
+}
+
+bool RemoteClient::Connect() {
+    if (net_->connected) return true;
+    Net& n = *net_;
+    n.Close();
+    asio::error_code ec;
+    const asio::ip::address ip = asio::ip::make_address(address_, ec);
+    if (ec) {
+        failure_ = "bad server address " + address_;
+        return false;
+    }
+    bool done = false;
+    asio::error_code result = asio::error::timed_out;
+    n.socket.async_connect(tcp::endpoint(ip, uint16_t(port_)), [&](const asio::error_code& e) {
+        done = true;
+        result = e;
+    });
+    n.ctx.restart();
+    n.ctx.run_for(std::chrono::milliseconds(timeout_ms_));
+    if (!done) n.Close();
+    if (!done || result) {
+        failure_ = "cannot connect to " + address_ + ":" + std::to_string(port_) + ": " +
+                   (done ? result.message() : "timed out");
+        n.Close();
+        return false;
+    }
+    n.socket.set_option(tcp::no_delay(true), ec);
+    n.connected = true;
+    n.have = 0;
+    timeouts_ = 0;
+    return true;
+}
+
+void RemoteClient::Disconnect() {
+    if (net_) net_->Close();
+}
+
+bool RemoteClient::AttachTrace(const std::string& path) {
+    if (trace_) std::fclose(trace_);
+    trace_ = std::fopen(path.c_str(), "a");
+    if (!trace_) return false;
+    std::fprintf(trace_, "%s\n", kRequestTraceHeading);
+    std::fflush(trace_);
+    return true;
+}
+
+void RemoteClient::Trace(const char* direction, long bytes) {
+    if (!trace_) return;
+    std::fprintf(trace_, "%s\n", RequestTraceLine(direction, bytes, record_).c_str());
+    std::fflush(trace_);
+}
+
+// Sends record_ and waits for the reply with its request number.
+RemoteClient::Outcome RemoteClient::Exchange() {
+    Net& n = *net_;
+    record_.request_no = counter_++;
+    std::array<uint8_t, kRequestSize> out;
+    EncodeRequest(record_, out.data());
+    const int32_t sent_no = record_.request_no;
+
+    bool done = false;
+    asio::error_code ec;
+    size_t written = 0;
+    asio::async_write(n.socket, asio::buffer(out), [&](const asio::error_code& e, size_t w) {
+        done = true;
+        ec = e;
+        written = w;
+    });
+    n.ctx.restart();
+    n.ctx.run_for(std::chrono::milliseconds(timeout_ms_));
+    if (!done) {
+        failure_ = "the server takes no requests";
+        n.Close();
+        return Outcome::kGone;
+    }
+    if (ec) {
+        failure_ = "send: " + ec.message();
+        return Outcome::kClosed;
+    }
+    Trace("SND", long(written));
+
+    n.have = 0;
+    int timeouts = 0;
+    for (;;) {
+        done = false;
+        size_t got = 0;
+        n.socket.async_read_some(asio::buffer(n.in.data() + n.have, kRequestSize - n.have),
+                                 [&](const asio::error_code& e, size_t r) {
+                                     done = true;
+                                     ec = e;
+                                     got = r;
+                                 });
+        n.ctx.restart();
+        n.ctx.run_for(std::chrono::milliseconds(timeout_ms_));
+        while (!done) {
+            // Silence: after the limit of time-outs in a row the server counts as gone.
+            ++timeouts_;
+            if (++timeouts >= timeout_limit_) {
+                failure_ = "no reply from the server";
+                n.Close();
+                return Outcome::kGone;
+            }
+            n.ctx.restart();
+            n.ctx.run_for(std::chrono::milliseconds(timeout_ms_));
+        }
+        if (ec || got == 0) {
+            failure_ = ec == asio::error::eof ? "the server closed the connection"
+                                              : "receive: " + ec.message();
+            return Outcome::kClosed;
+        }
+        timeouts = 0;
+        n.have += got;
+        if (n.have < size_t(kRequestSize)) continue;
+        n.have = 0;
+        RequestRecord reply;
+        DecodeRequest(n.in.data(), reply);
+        if (reply.request_no != sent_no) {
+            if (trace_) {
+                std::fprintf(trace_, "Err : %02X %02X %02X %02X %02X %02X %02X %02X\n", n.in[0],
+                             n.in[1], n.in[2], n.in[3], n.in[4], n.in[5], n.in[6], n.in[7]);
+                std::fflush(trace_);
+            }
+            continue;  // a late answer to an earlier request
+        }
+        record_ = reply;
+        Trace("RCV", kRequestSize);
+        return Outcome::kReply;
+    }
+}
+
+// Connects again and repeats the sign-on and the open that the server has forgotten.
+bool RemoteClient::Reconnect() {
+    net_->Close();
+    if (!Connect()) return false;
+    const RequestRecord request = record_;
+    for (auto [done, saved] : {std::pair{signed_on_, &sign_on_}, {opened_, &open_}}) {
+        if (!done) continue;
+        record_ = *saved;
+        record_.result = -1;
+        if (Exchange() != Outcome::kReply || (saved == &open_ && record_.result < 0)) {
+            record_ = request;
+            net_->Close();
+            return false;
+        }
+    }
+    record_ = request;
+    return true;
+}
+
+int RemoteClient::Transact(int code) {
+    record_.code = code;
+    record_.result = -1;
+    if (!net_->connected) {
+        record_.error = -2;
+        return -1;
+    }
+    const RequestRecord request = record_;
+    Outcome outcome = Exchange();
+    if (outcome == Outcome::kClosed) {
+        if (Reconnect()) {
+            record_ = request;
+            outcome = Exchange();
+        }
+    }
+    if (outcome != Outcome::kReply) {
+        net_->Close();
+        record_.result = -1;
+        record_.error = -2;
+        return -1;
+    }
+    return record_.result;
+}
+
+int RemoteClient::SignOn(const std::string& app, const std::string& group,
+                         const std::string& user) {
+    PutSignOnTexts(record_, app, group, user);
+    const int rc = Transact(kSignOn);
+    if (rc >= 0) {
+        sign_on_ = record_;
+        signed_on_ = true;
+    }
+    return rc;
+}
+
+int RemoteClient::RemoteOpen(const std::string& name, int mode) {
+    record_.SetName(name);
+    record_.mode = mode;
+    const int rc = Transact(kIsOpen);
+    if (rc >= 0) {
+        open_ = record_;
+        opened_ = true;
+    }
+    return rc;
+}
+
+static void PutData(RequestRecord& r, const void* record, int size) {
+    r.data.fill(0);
+    if (record && size > 0)
+        std::memcpy(r.data.data(), record, size_t(std::min(size, kRequestDataSize)));
+}
+
+int RemoteClient::RemoteRead(void* record, int size, int mode) {
+    PutData(record_, record, size);
+    record_.mode = mode;
+    const int rc = Transact(kIsRead);
+    if (rc >= 0 && record && size > 0)
+        std::memcpy(record, record_.data.data(), size_t(std::min(size, kRequestDataSize)));
+    return rc;
+}
+
+int RemoteClient::RemoteRewriteCurrent(const void* record, int size) {
+    PutData(record_, record, size);
+    return Transact(kIsRewCurr);
+}
+
+int RemoteClient::RemoteStart(int length, const void* record, int size, int mode) {
+    PutData(record_, record, size);
+    record_.key = key_;
+    record_.length = length;
+    record_.mode = mode;
+    return Transact(kIsStart);
+}
+
+int RemoteClient::SelectKey(int kind) {
+    return BuildKey(kind, key_) ? 0 : -1;
+}
+
+int RemoteClient::GetFile(const std::string& local_path, const std::string& remote_name) {
+    const size_t slash = local_path.rfind('/');
+    if (slash != std::string::npos && slash > 0)
+        platform::CreateFolders(local_path.substr(0, slash));
+    const std::string temp = local_path + ".part";
+    const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (fd < 0) {
+        record_.error = errno;
+        return -1;
+    }
+    record_.SetName(remote_name);
+    record_.block = 1;
+    int rc = -1;
+    bool complete = false;
+    for (;;) {
+        record_.length = 0;
+        rc = Transact(kIsGetFile);
+        if (rc < 0 || record_.length <= 0 || record_.length > kRequestDataSize) {
+            complete = rc >= 0 && record_.length == 0;
+            break;
+        }
+        record_.error = 0;
+        if (::write(fd, record_.data.data(), size_t(record_.length)) != record_.length) {
+            record_.error = errno ? errno : EIO;
+            break;
+        }
+        if (record_.length < kRequestDataSize) {
+            complete = true;
+            break;
+        }
+        ++record_.block;
+    }
+    if (::fsync(fd) != 0) complete = false;
+    ::close(fd);
+    if (complete && ::rename(temp.c_str(), local_path.c_str()) != 0) {
+        record_.error = errno;
+        complete = false;
+    }
+    if (!complete) {
+        ::unlink(temp.c_str());
+        return -1;
+    }
+    return rc;
+}
+
+int RemoteClient::SendFile(const std::string& remote_name, const std::string& local_path) {
+    const int fd = ::open(local_path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        record_.error = errno;
+        return -1;
+    }
+    record_.SetName(remote_name);
+    record_.block = 1;
+    int rc = -1;
+    for (;;) {
+        record_.data.fill(0);
+        const ssize_t n = ::read(fd, record_.data.data(), kRequestDataSize);
+        if (n <= 0) break;
+        record_.length = int32_t(n);
+        rc = Transact(kIsSendFile);
+        if (rc == -1) break;
+        ++record_.block;
+    }
+    ::close(fd);
+    return rc;
+}
+
+}  // namespace data

@@ -1,0 +1,82 @@
+// The remote role of the data access layer: a client of the data server. Every exchange is one
+// 1644-byte request record out and the matching record back; every wait has a deadline.
+// A closed connection is reconnected once (sign-on and open repeated, then the request sent
+// again); when that fails, or after three time-outs in a row, the request fails with error -2
+// and the client stays disconnected.
+#pragma once
+
+#include <cstdio>
+#include <memory>
+#include <string>
+
+#include "data/RequestRecord.h"
+
+namespace data {
+
+class RemoteClient {
+  public:
+    RemoteClient();
+    ~RemoteClient();
+    RemoteClient(const RemoteClient&) = delete;
+    RemoteClient& operator=(const RemoteClient&) = delete;
+
+    // Sets the server and the reply time-out (ms); not yet connected; the counter starts at 0.
+    void CreateClient(const std::string& address, int port, int timeout_ms);
+    // Connects unless connected (the connection attempt is bounded by the time-out); a failure
+    // is kept in LastFailure. Returns whether the client is connected.
+    bool Connect();
+    void Disconnect();
+    bool Connected() const;
+
+    // Code -1 with the three texts in 21-byte fields.
+    int SignOn(const std::string& app, const std::string& group, const std::string& user);
+    int RemoteOpen(const std::string& name, int mode);
+    // The reply's data copied into record (size bytes).
+    int RemoteRead(void* record, int size, int mode);
+    int RemoteRewriteCurrent(const void* record, int size);
+    // Sends the current key description (SelectKey).
+    int RemoteStart(int length, const void* record, int size, int mode);
+    int SelectKey(int kind);
+    // Fetches remote_name into local_path (native), through a temporary file renamed into
+    // place only when the whole file came: a broken transfer leaves the old file as it was.
+    int GetFile(const std::string& local_path, const std::string& remote_name);
+    // Sends local_path (native) as remote_name in 1024-byte blocks; -1 for an empty file.
+    int SendFile(const std::string& remote_name, const std::string& local_path);
+    // Sends the request record with code and waits for its reply. Returns the result field.
+    int Transact(int code);
+
+    // Trace of every request to path (appended, heading first); false when it cannot open.
+    bool AttachTrace(const std::string& path);
+    // Time-outs in a row that mean the server is gone (3).
+    void SetTimeoutLimit(int n) { timeout_limit_ = n; }
+
+    RequestRecord& Record() { return record_; }
+    int LastError() const { return record_.error; }
+    int RequestCounter() const { return counter_; }
+    // Why the last connection attempt or exchange failed, for logs.
+    const std::string& LastFailure() const { return failure_; }
+
+  private:
+    struct Net;
+    enum class Outcome { kReply, kClosed, kGone };
+    Outcome Exchange();
+    bool Reconnect();
+    void Trace(const char* direction, long bytes);
+
+    std::unique_ptr<Net> net_;
+    std::string address_;
+    int port_ = 0;
+    int timeout_ms_ = 10000;
+    int timeout_limit_ = 3;
+    int counter_ = 0;
+    int timeouts_ = 0;
+    RequestRecord record_;
+    isam::KeyDesc key_{};
+    // Replayed after a reconnection.
+    bool signed_on_ = false, opened_ = false;
+    RequestRecord sign_on_, open_;
+    std::string failure_;
+    FILE* trace_ = nullptr;
+};
+
+}  // namespace data

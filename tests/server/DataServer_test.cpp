@@ -1,0 +1,276 @@
+// The data server on loopback: the client's whole exchange, hostile requests, names that try
+// to leave the served folder, transfers cut short, and many players at once.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <thread>
+
+#include "RawSocket.h"
+#include "ServerFixture.h"
+#include "data/DataAccess.h"
+#include "data/RemoteClient.h"
+#include "isam/Check.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using data::RemoteClient;
+using data::RequestRecord;
+
+constexpr const char* kUsers = "?:\\DATA\\DEMO\\GB\\USERS";
+
+struct ServedCourse : ::testing::Test {
+    TempFolder top;
+    std::string root = (top.path / "course").string();
+    ServerProcess server;
+
+    void SetUp() override {
+        MakeLearners(root, 2, 3);
+        ASSERT_TRUE(server.Start(root));
+    }
+    std::string Learner(const std::string& name) const { return root + "/DATA/DEMO/GB/" + name; }
+    void Connect(RemoteClient& client) const {
+        client.CreateClient("127.0.0.1", server.port, 5000);
+        ASSERT_TRUE(client.Connect()) << client.LastFailure();
+    }
+    // Reads user g:u through the client and returns its record.
+    static data::UserRecord ReadUser(RemoteClient& client, int g, int u) {
+        data::UserRecord key = data::UserTemplate();
+        key.GroupNo = g;
+        key.UserNo = u;
+        uint8_t b[data::kUserRecordSize];
+        data::EncodeUserRecord(key, b);
+        client.SelectKey(data::kUserKey);
+        EXPECT_EQ(client.RemoteStart(0, b, sizeof b, isam::EQUAL), 0) << client.LastError();
+        EXPECT_EQ(client.RemoteRead(b, sizeof b, isam::EQUAL), 0) << client.LastError();
+        return data::DecodeUserRecord(b);
+    }
+};
+
+TEST_F(ServedCourse, APlayersWholeExchange) {
+    RemoteClient client;
+    Connect(client);
+    EXPECT_EQ(client.SignOn("Demo Course", "Day", "Ann"), 0);
+    EXPECT_GE(client.RemoteOpen(kUsers, isam::OPEN_INOUT | isam::LOCKMODE_EXCL), 0);
+
+    data::UserRecord u = ReadUser(client, 2, 3);
+    EXPECT_EQ(u.UserName, "user 2:3");
+    u.Total = 77;
+    uint8_t b[data::kUserRecordSize];
+    data::EncodeUserRecord(u, b);
+    EXPECT_EQ(client.RemoteRewriteCurrent(b, sizeof b), 0);
+
+    // An exclusive open by the player did not lock the local files.
+    data::DataAccess local;
+    ASSERT_GE(local.Open(Learner("USERS"), isam::OPEN_INOUT), 0) << local.ErrorText();
+    local.SelectKey(data::kUserKey);
+    ASSERT_EQ(local.Start(0, b, isam::EQUAL), 0);
+    ASSERT_EQ(local.Read(b, isam::EQUAL), 0);
+    EXPECT_EQ(data::DecodeUserRecord(b).Total, 77);
+    local.Close();
+
+    // Fetch: the same bytes, over several blocks for the index.
+    const std::string fetched = (top.path / "copy/USERS.idx").string();
+    EXPECT_EQ(client.GetFile(fetched, "?:\\DATA\\DEMO\\GB\\USERS.idx"), 0);
+    EXPECT_EQ(TempFolder::Read(fetched), TempFolder::Read(Learner("USERS.idx")));
+    EXPECT_FALSE(fs::exists(fetched + ".part"));
+
+    // Send: a score file of 2.5 blocks, then one of exactly one block.
+    std::string score(2560, '\0');
+    for (size_t i = 0; i < score.size(); ++i) score[i] = char(i * 7);
+    const std::string local_score = top.Write("SCO003.002", score);
+    EXPECT_EQ(client.SendFile("?:\\DATA\\DEMO\\GB\\SCO003.002", local_score), 0);
+    const std::string hist = top.Write("HST003.002", std::string(1024, 'h'));
+    EXPECT_EQ(client.SendFile("?:\\DATA\\DEMO\\GB\\HST003.002", hist), 0);
+    // The next request completes a transfer whose last block was full.
+    ReadUser(client, 1, 1);
+    EXPECT_EQ(TempFolder::Read(Learner("SCO003.002")), score);
+    EXPECT_EQ(TempFolder::Read(Learner("HST003.002")), std::string(1024, 'h'));
+
+    const int counter = client.RequestCounter();
+    const std::string empty = top.Write("SCO001.001", "");
+    EXPECT_EQ(client.SendFile("?:\\DATA\\DEMO\\GB\\SCO001.001", empty), -1);
+    EXPECT_EQ(client.RequestCounter(), counter) << "an empty file sends nothing";
+
+    client.Disconnect();
+    EXPECT_EQ(server.Stop(), 0);
+    const std::string log = server.Log();
+    EXPECT_NE(log.find("sign-on: Demo Course / Day / Ann"), std::string::npos) << log;
+    EXPECT_NE(log.find("received ?:\\DATA\\DEMO\\GB\\SCO003.002 (2560 bytes)"), std::string::npos)
+        << log;
+    std::vector<std::string> problems;
+    EXPECT_TRUE(isam::CheckFiles(Learner("USERS").c_str(), &problems));
+}
+
+TEST_F(ServedCourse, HostileRequestsAreRefusedAndTheConnectionKept) {
+    RawSocket s(server.port);
+    ASSERT_GE(s.fd, 0);
+    RequestRecord no_nul = Request(data::kIsOpen);
+    no_nul.name.fill('A');
+    RequestRecord send0 = Request(data::kIsSendFile, "?:\\DATA\\DEMO\\GB\\SCO001.001");
+    send0.block = 1;
+    RequestRecord send_big = send0;
+    send_big.length = 1025;
+    RequestRecord send_skip = send0;
+    send_skip.block = 3;
+    send_skip.length = 10;
+    RequestRecord get0 = Request(data::kIsGetFile, "?:\\DATA\\DEMO\\GB\\USERS.dat");
+    get0.block = 0;
+    const struct {
+        const char* what;
+        RequestRecord r;
+        int error;
+    } cases[] = {
+        {"unknown code", Request(99), isam::kBadArgument},
+        {"a code the client never sends", Request(30, kUsers), isam::kBadArgument},
+        {"read before open", Request(data::kIsRead, "", isam::FIRST), isam::kNotOpen},
+        {"start before open", Request(data::kIsStart), isam::kNotOpen},
+        {"rewrite before open", Request(data::kIsRewCurr), isam::kNotOpen},
+        {"name without NUL", no_nul, isam::kBadArgument},
+        {"block of length 0", send0, isam::kBadArgument},
+        {"block too long", send_big, isam::kBadArgument},
+        {"block 3 first", send_skip, isam::kBadArgument},
+        {"block 0", get0, isam::kBadArgument},
+    };
+    for (const auto& c : cases) {
+        const auto [result, error] = s.Ask(c.r);
+        EXPECT_EQ(result, -1) << c.what;
+        EXPECT_EQ(error, c.error) << c.what;
+    }
+    EXPECT_GE(s.Ask(Request(data::kIsOpen, kUsers, isam::OPEN_INOUT)).first, 0);
+    EXPECT_EQ(s.Ask(Request(data::kIsRewCurr)).second, isam::kNoCurrent) << "nothing read yet";
+    RequestRecord bad_key = Request(data::kIsStart);
+    bad_key.key.nparts = 9;
+    EXPECT_EQ(s.Ask(bad_key).second, isam::kBadKey);
+    EXPECT_EQ(s.Ask(Request(data::kIsRead, "", 0x77)).second, isam::kBadArgument);
+
+    // Half a record, then the end: dropped, and the server serves on.
+    uint8_t half[800] = {};
+    s.Send(half, sizeof half);
+    shutdown(s.fd, SHUT_WR);
+    RawSocket other(server.port);
+    EXPECT_EQ(other.Ask(Request(data::kSignOn)).first, 0);
+}
+
+TEST_F(ServedCourse, NamesStayInsideTheServedFolder) {
+    fs::create_directories(top.path / "outside");
+    top.Write("outside/USERS.dat", "secret");
+    fs::create_symlink(top.path / "outside", fs::path(root) / "LINK");
+    fs::create_symlink(top.path / "outside/USERS.dat", fs::path(root) / "DATA/DEMO/GB/GROUP.old");
+    top.Write("course/DATA/DEMO/GB/SCO001.001", "old");
+    RawSocket s(server.port);
+    const char* names[] = {
+        "?:\\..\\outside\\USERS",
+        "?:\\DATA\\..\\..\\outside\\USERS",
+        "?:\\LINK\\USERS",
+        "C:\\DATA\\DEMO\\GB\\USERS",
+        "/etc/passwd",
+        "?:\\\\etc\\passwd",
+        "?:\\DATA\\DEMO\\GB\\GROUP.old",
+        "DATA\\DEMO\\GB\\USERS",
+        "?:/DATA/DEMO/GB/USERS",
+    };
+    for (const char* name : names) {
+        for (int code : {data::kIsOpen, data::kIsGetFile}) {
+            RequestRecord r = Request(code, name, isam::OPEN_INPUT);
+            r.block = 1;
+            const auto [result, error] = s.Ask(r);
+            EXPECT_EQ(result, -1) << name << " code " << code;
+            EXPECT_EQ(error, EACCES) << name << " code " << code;
+        }
+    }
+    const struct {
+        const char* name;
+        int error;
+    } sends[] = {
+        {"?:\\LINK\\SCO001.001", EACCES},
+        {"?:\\DATA\\SCO001.001", EACCES},           // not a learner folder
+        {"?:\\DATA\\DEMO\\GB\\USERS.dat", EACCES},  // not a score or history name
+        {"?:\\DATA\\DEMO\\GB\\..\\GB\\SCO001.001", EACCES},
+    };
+    for (const auto& c : sends) {
+        RequestRecord r = Request(data::kIsSendFile, c.name);
+        r.block = 1;
+        r.length = 3;
+        EXPECT_EQ(s.Ask(r).second, c.error) << c.name;
+    }
+    RequestRecord get = Request(data::kIsGetFile, "?:\\DATA\\DEMO\\GB\\SCO001.001");
+    get.block = 1;
+    EXPECT_EQ(s.Ask(get).second, EACCES) << "only learner files are served";
+    EXPECT_EQ(TempFolder::Read((top.path / "outside/USERS.dat").string()), "secret");
+    EXPECT_EQ(TempFolder::Read(Learner("SCO001.001")), "old");
+}
+
+TEST_F(ServedCourse, ATransferCutShortLeavesTheOldFileWhole) {
+    top.Write("course/DATA/DEMO/GB/SCO002.001", "old score");
+    for (bool reset : {false, true}) {
+        RawSocket s(server.port);
+        RequestRecord r = Request(data::kIsSendFile, "?:\\DATA\\DEMO\\GB\\SCO002.001");
+        r.block = 1;
+        r.length = 1024;
+        r.data.fill('n');
+        EXPECT_EQ(s.Ask(r).first, 0);
+        if (reset) {
+            linger l{1, 0};  // the connection ends with a reset
+            setsockopt(s.fd, SOL_SOCKET, SO_LINGER, &l, sizeof l);
+        } else {
+            uint8_t part[500] = {};  // block 2 cut inside its record
+            s.Send(part, sizeof part);
+        }
+        close(s.fd);
+        s.fd = -1;
+    }
+    // The server has dropped both; a request on a new connection is answered after that.
+    RawSocket s(server.port);
+    EXPECT_EQ(s.Ask(Request(data::kSignOn)).first, 0);
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_EQ(TempFolder::Read(Learner("SCO002.001")), "old score");
+    for (const auto& e : fs::directory_iterator(fs::path(root) / "DATA/DEMO/GB"))
+        EXPECT_EQ(e.path().string().find(".part"), std::string::npos) << e.path();
+}
+
+TEST_F(ServedCourse, ManyPlayersRewritingTheirOwnUsersLoseNothing) {
+    constexpr int kRounds = 25;
+    std::vector<std::thread> players;
+    std::atomic<int> failures{0};
+    for (int g = 1; g <= 2; ++g) {
+        for (int u = 1; u <= 3; ++u) {
+            players.emplace_back([&, g, u] {
+                RemoteClient client;
+                client.CreateClient("127.0.0.1", server.port, 5000);
+                if (!client.Connect() || client.SignOn("Demo", "g", "u") < 0 ||
+                    client.RemoteOpen(kUsers, isam::OPEN_INOUT | isam::LOCKMODE_EXCL) < 0) {
+                    ++failures;
+                    return;
+                }
+                for (int i = 0; i < kRounds; ++i) {
+                    data::UserRecord rec = ReadUser(client, g, u);
+                    rec.Total += 1;
+                    rec.TotalWorth = u;
+                    uint8_t b[data::kUserRecordSize];
+                    data::EncodeUserRecord(rec, b);
+                    if (client.RemoteRewriteCurrent(b, sizeof b) != 0) ++failures;
+                }
+            });
+        }
+    }
+    for (auto& t : players) t.join();
+    EXPECT_EQ(failures, 0);
+    EXPECT_EQ(server.Stop(), 0);
+
+    data::DataAccess local;
+    ASSERT_GE(local.Open(Learner("USERS"), isam::OPEN_INPUT), 0);
+    std::vector<data::UserRecord> all;
+    ASSERT_EQ(data::ReadAllUsers(local, all), 0);
+    ASSERT_EQ(all.size(), 6u);
+    for (const auto& u : all) {
+        EXPECT_EQ(u.Total, kRounds) << u.UserName;
+        EXPECT_EQ(u.TotalWorth, u.UserNo) << u.UserName;
+    }
+    local.Close();
+    std::vector<std::string> problems;
+    EXPECT_TRUE(isam::CheckFiles(Learner("USERS").c_str(), &problems))
+        << (problems.empty() ? "" : problems[0]);
+}
+
+}  // namespace
