@@ -1,0 +1,52 @@
+#include "data/UserChoice.h"
+
+#include "data/ConfigTable.h"
+#include "data/DataAccess.h"
+#include "data/OptionFiles.h"
+#include "data/UserList.h"
+#include "text/MessageFile.h"
+
+namespace data {
+
+bool ChooseUser(const ChoiceContext& context, ChoiceDialogs& dialogs, int32_t group, int32_t user) {
+    DataAccess& users = *context.users;
+    ConfigTable& config = *context.config;
+    text::MessageFile& common = *context.common;
+
+    UserRecord record;
+    if (ReadUser(users, group, user, record) < 0) {
+        dialogs.ShowError(users.ErrorText("%s", users.DataPath().c_str()));
+        return false;
+    }
+
+    const AppliedOptions applied = ApplyUserOptions(config, context.options_folder, group, user);
+    if (context.developer) {
+        const std::string summary = OptionSummary(applied, config);
+        dialogs.ShowSummary(summary, common.GetText(76));
+    }
+
+    bool yes;
+    if (!config.Get(kCheckID).empty()) {
+        yes = dialogs.ConfirmIdentity(record);
+    } else {
+        const std::string question = common.GetText(45, record.UserName);
+        yes = dialogs.AskYesNo(question, context.group_name);
+    }
+    if (!yes) return false;
+    if (record.password.empty()) return true;
+
+    switch (dialogs.AskPassword(record.password)) {
+        case PasswordAnswer::Ok:
+            return true;
+        case PasswordAnswer::Wrong: {
+            const std::string text = common.GetText(99);
+            dialogs.ShowWrongPassword(text, common.GetText(98));
+            return false;
+        }
+        case PasswordAnswer::Cancel:
+            break;
+    }
+    return false;
+}
+
+}  // namespace data

@@ -1,0 +1,149 @@
+#include "data/UserList.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <fstream>
+
+#include "data/CoursePaths.h"
+#include "data/DataAccess.h"
+#include "data/GroupRecord.h"
+#include "data/RecordBytes.h"
+#include "isam/Isam.h"
+#include "platform/Path.h"
+#include "text/MessageFile.h"
+
+namespace data {
+namespace {
+
+constexpr int kMaxScoreSteps = 1023;
+
+// Lower case of a Windows-1252 byte: ASCII and the accented capitals 0xC0-0xDE except 0xD7.
+unsigned char LowerCp1252(unsigned char c) {
+    if (c >= 'A' && c <= 'Z') return static_cast<unsigned char>(c + 32);
+    if (c >= 0xC0 && c <= 0xDE && c != 0xD7) return static_cast<unsigned char>(c + 32);
+    return c;
+}
+
+int CompareNoCase(const std::string& a, const std::string& b) {
+    const size_t n = std::min(a.size(), b.size());
+    for (size_t i = 0; i < n; ++i) {
+        const unsigned char x = LowerCp1252(static_cast<unsigned char>(a[i]));
+        const unsigned char y = LowerCp1252(static_cast<unsigned char>(b[i]));
+        if (x != y) return x < y ? -1 : 1;
+    }
+    return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
+}
+
+// Reads every record of the open file in the current index's order, from its first entry.
+template <class Visit>
+void ReadAll(DataAccess& file, int key_kind, size_t record_size, Visit visit) {
+    std::vector<uint8_t> buffer(record_size, 0);
+    if (file.SelectKey(key_kind) < 0) return;
+    if (file.Start(0, buffer.data(), isam::FIRST) < 0) return;
+    while (file.Read(buffer.data(), isam::NEXT) >= 0) visit(buffer.data());
+}
+
+}  // namespace
+
+std::vector<GroupEntry> ListGroups(DataAccess& groups, const std::string& path) {
+    std::vector<GroupEntry> list;
+    if (groups.Open(path, isam::OPEN_INOUT) < 0) return list;
+    ReadAll(groups, kGroupKey, kGroupRecordSize, [&](const uint8_t* bytes) {
+        const GroupRecord record = DecodeGroupRecord(bytes);
+        list.push_back({record.group_no, record.name});
+    });
+    std::stable_sort(list.begin(), list.end(), [](const GroupEntry& a, const GroupEntry& b) {
+        const int c = CompareNoCase(a.name, b.name);
+        return c != 0 ? c < 0 : a.number < b.number;
+    });
+    return list;
+}
+
+int StatusLevel(const UserRecord& record, const std::string& users_folder) {
+    if (record.StepCount < 1 || record.StepCount > kMaxScoreSteps) return -1;
+    std::ifstream in(ScorePath(users_folder, record.UserNo, record.GroupNo), std::ios::binary);
+    uint8_t bounds[8];
+    if (!in.read(reinterpret_cast<char*>(bounds), sizeof bounds)) return -1;
+    // The score file keeps the bounds of two levels; a level beyond them has none to pass.
+    if (record.Level < 1 || record.Level > 2) return record.Level;
+    const int32_t bound = LoadLe32(bounds + 4 * (record.Level - 1));
+    return record.Step >= bound ? record.Level + 1 : record.Level;
+}
+
+UserItem MakeUserItem(const UserRecord& record, const std::string& users_folder, bool developer,
+                      text::MessageFile& common) {
+    UserItem item;
+    item.user = record.UserNo;
+    item.group = record.GroupNo;
+    if (developer) {
+        item.name = FormatPath("%s (grp:%d - id:%d)", record.UserName.c_str(), record.GroupNo,
+                               record.UserNo);
+    } else {
+        item.name = record.UserName;
+    }
+    if (record.State == kStateFinished) {
+        item.status = common.GetText(43);
+        item.icon = kIconFinishedItem;
+    } else if (record.State != kStateNotStarted) {
+        const int level = StatusLevel(record, users_folder);
+        if (level >= 0) item.status = common.GetText(44, level);
+    }
+    if (record.MayConfigure != 0) item.marker_icon = kIconMarkerItem;
+    if (!record.password.empty()) item.password_icon = kIconPasswordItem;
+    return item;
+}
+
+std::vector<UserItem> ListUsers(DataAccess& users, const std::string& path, int32_t group,
+                                bool developer, text::MessageFile& common) {
+    std::vector<UserItem> list;
+    if (users.Open(path, isam::OPEN_INOUT) < 0) return list;
+    const std::string folder = users.Folder();
+    ReadAll(users, kUserKey, kUserRecordSize, [&](const uint8_t* bytes) {
+        const UserRecord record = DecodeUserRecord(bytes);
+        if (record.GroupNo == group)
+            list.push_back(MakeUserItem(record, folder, developer, common));
+    });
+    return list;
+}
+
+void SortUserItems(std::vector<UserItem>& items, int column, bool descending) {
+    if (column != 3 && column != 4) return;
+    std::stable_sort(items.begin(), items.end(), [&](const UserItem& a, const UserItem& b) {
+        const int c =
+            column == 3 ? CompareNoCase(a.name, b.name) : CompareNoCase(a.status, b.status);
+        return descending ? c > 0 : c < 0;
+    });
+}
+
+int ReadUser(DataAccess& users, int32_t group, int32_t user, UserRecord& record) {
+    UserRecord key = UserTemplate();
+    key.GroupNo = group;
+    key.UserNo = user;
+    std::vector<uint8_t> buffer(kUserRecordSize, 0);
+    EncodeUserRecord(key, buffer.data());
+    if (users.SelectKey(kUserKey) < 0) return -1;
+    if (users.Start(0, buffer.data(), isam::EQUAL) < 0) return -1;
+    if (users.Read(buffer.data(), isam::EQUAL) < 0) return -1;
+    record = DecodeUserRecord(buffer.data());
+    return 0;
+}
+
+UserRecord BlankUserRecord(const UserRecord& record) {
+    UserRecord blank = UserTemplate();
+    blank.UserNo = record.UserNo;
+    blank.GroupNo = record.GroupNo;
+    blank.UserName = record.UserName;
+    blank.password = record.password;
+    blank.MayConfigure = record.MayConfigure;
+    return blank;
+}
+
+int ResetUser(DataAccess& users, int32_t group, int32_t user) {
+    UserRecord record;
+    if (ReadUser(users, group, user, record) < 0) return -1;
+    std::vector<uint8_t> buffer(kUserRecordSize, 0);
+    EncodeUserRecord(BlankUserRecord(record), buffer.data());
+    return users.Rewrite(buffer.data());
+}
+
+}  // namespace data

@@ -1,0 +1,78 @@
+// What the user list shows, read from the GROUP and USERS files without a window: every group
+// of the installation, every user of a group with a status and icons, their order, and the
+// blank record that Reset writes over a learner's progress.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "data/UserRecord.h"
+
+namespace text {
+class MessageFile;
+}
+
+namespace data {
+
+class DataAccess;
+
+// Icon numbers of the list's items.
+constexpr int kIconGroupNode = 24;
+constexpr int kIconUserItem = 25;
+constexpr int kIconFinishedItem = 26;
+constexpr int kIconPasswordItem = 27;
+constexpr int kIconMarkerItem = 28;
+
+struct GroupEntry {
+    int32_t number = 0;
+    std::string name;
+};
+
+// Opens the group file at path (mode 2) and returns every group in it, sorted by name (ignoring
+// case), then number. Key order is not number order (the key's integers compare as big-endian
+// while the records hold little-endian numbers), so the whole file is read. A file that cannot
+// be opened gives no group.
+std::vector<GroupEntry> ListGroups(DataAccess& groups, const std::string& path);
+
+struct UserItem {
+    int32_t user = 0;
+    int32_t group = 0;
+    std::string name;          // the user's name; in developer mode "%s (grp:%d - id:%d)"
+    std::string status;        // common text 43, 44 with the level, or empty
+    int icon = kIconUserItem;  // 25, or 26 for a finished course
+    int marker_icon = 0;       // 28 when the record's marker is set
+    int password_icon = 0;     // 27 when a password is stored
+};
+
+// The level the status shows: the current level, plus one when the position reached is at
+// least the score file's bound for that level (its first or second 32-bit value). -1 when the
+// score file is not read: a step count outside 1 to 1023, or a file that cannot be read.
+int StatusLevel(const UserRecord& record, const std::string& users_folder);
+
+// The list entry of a record: status common text 43 for a finished course, empty for one not
+// started, else common text 44 with StatusLevel (empty when it is -1).
+UserItem MakeUserItem(const UserRecord& record, const std::string& users_folder, bool developer,
+                      text::MessageFile& common);
+
+// Opens the user file at path (mode 2) and returns an item for every user of group, in file
+// order, whatever the user's number. A file that cannot be opened gives no user.
+std::vector<UserItem> ListUsers(DataAccess& users, const std::string& path, int32_t group,
+                                bool developer, text::MessageFile& common);
+
+// Sorts items by name (column 3) or status (column 4), ignoring case, ascending or descending;
+// other columns leave the order as it is.
+void SortUserItems(std::vector<UserItem>& items, int column, bool descending);
+
+// Reads the record of (group, user) by its key from the open user file: 0, or -1 with the
+// data access's error kept.
+int ReadUser(DataAccess& users, int32_t group, int32_t user, UserRecord& record);
+
+// The record Reset writes: the template's progress, keeping the user's number, group, name,
+// password and marker (who the learner is and what they may do; only progress is wiped).
+UserRecord BlankUserRecord(const UserRecord& record);
+
+// Rewrites the record of (group, user) as its blank record: 0, or -1 with the error kept.
+int ResetUser(DataAccess& users, int32_t group, int32_t user);
+
+}  // namespace data

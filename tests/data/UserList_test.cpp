@@ -1,0 +1,284 @@
+#include "data/UserList.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <map>
+
+#include "LearnerFolder.h"
+#include "data/ConfigTable.h"
+#include "data/DataAccess.h"
+#include "data/UserChoice.h"
+
+namespace {
+
+using data::UserItem;
+
+std::vector<int32_t> Numbers(const std::vector<UserItem>& items) {
+    std::vector<int32_t> numbers;
+    for (const UserItem& item : items) numbers.push_back(item.user);
+    return numbers;
+}
+
+TEST(UserList, WithoutGroupsOrFilesNothingIsListed) {
+    LearnerFolder course;
+    data::DataAccess groups, users;
+    EXPECT_TRUE(data::ListGroups(groups, course.groups_path).empty());
+    EXPECT_TRUE(data::ListUsers(users, course.users_path, 1, false, course.common).empty());
+    EXPECT_TRUE(data::ListGroups(groups, course.folder + "/NOGROUP").empty());
+    EXPECT_TRUE(
+        data::ListUsers(users, course.folder + "/NOUSERS", 1, false, course.common).empty());
+}
+
+TEST(UserList, EveryGroupIsListedByName) {
+    LearnerFolder course;
+    course.AddGroup(1, "Morning");
+    course.AddGroup(200, "evening");  // key order puts 200 before 1
+    course.AddGroup(2, "Afternoon");
+    data::DataAccess groups;
+    const auto list = data::ListGroups(groups, course.groups_path);
+    ASSERT_EQ(list.size(), 3u);
+    EXPECT_EQ(list[0].name, "Afternoon");
+    EXPECT_EQ(list[1].name, "evening");
+    EXPECT_EQ(list[1].number, 200);
+    EXPECT_EQ(list[2].number, 1);
+}
+
+TEST(UserList, EveryUserOfTheGroupWhateverItsNumber) {
+    LearnerFolder course;
+    // Users whose numbers' low byte is 128 or more sort before small numbers in the key.
+    for (int32_t user : {1, 2, 127, 128, 200, 255, 256, 300, 70000})
+        course.AddUser(LearnerFolder::User(3, user, "U" + std::to_string(user)));
+    course.AddUser(LearnerFolder::User(2, 5, "Other group"));
+    course.AddUser(LearnerFolder::User(131, 1, "Group 131"));
+    course.AddUser(LearnerFolder::User(259, 1, "Group 259"));  // same low byte as group 3
+    data::DataAccess users;
+    auto numbers = Numbers(data::ListUsers(users, course.users_path, 3, false, course.common));
+    std::sort(numbers.begin(), numbers.end());
+    EXPECT_EQ(numbers, (std::vector<int32_t>{1, 2, 127, 128, 200, 255, 256, 300, 70000}));
+    EXPECT_EQ(Numbers(data::ListUsers(users, course.users_path, 131, false, course.common)),
+              std::vector<int32_t>{1});
+    EXPECT_EQ(data::ListUsers(users, course.users_path, 4, false, course.common).size(), 0u);
+}
+
+TEST(UserList, StatusAndIconsFollowTheRecordAndTheScoreFile) {
+    LearnerFolder course;
+    struct Case {
+        const char* name;
+        int32_t state, level, step, step_count;
+        bool scores;  // a score file with the bounds 100 and 40
+        const char* status;
+        int icon;
+    };
+    const Case cases[] = {
+        {"finished", -1, 1, 3, 5, true, "Completed", 26},
+        {"new", 0, 1, 0, 0, false, "", 25},
+        {"passed bound", 1, 1, 120, 5, true, "Level 2", 25},
+        {"at bound", 1, 1, 100, 5, true, "Level 2", 25},
+        {"below bound", 1, 1, 99, 5, true, "Level 1", 25},
+        {"second level", 1, 2, 39, 5, true, "Level 2", 25},
+        {"no scores yet", 1, 1, 120, 0, true, "", 25},
+        {"too many steps", 1, 1, 120, 1024, true, "", 25},
+        {"score file lost", 1, 1, 120, 5, false, "", 25},
+    };
+    std::map<int32_t, const Case*> by_user;
+    int32_t number = 1;
+    for (const Case& c : cases) {
+        data::UserRecord u = LearnerFolder::User(1, number, c.name);
+        u.State = c.state;
+        u.Level = c.level;
+        u.Step = c.step;
+        u.StepCount = c.step_count;
+        course.AddUser(u);
+        if (c.scores) course.WriteScores(1, number, 100, 40);
+        by_user[number++] = &c;
+    }
+    data::DataAccess users;
+    const auto items = data::ListUsers(users, course.users_path, 1, false, course.common);
+    ASSERT_EQ(items.size(), std::size(cases));
+    for (const UserItem& item : items) {
+        const Case& c = *by_user.at(item.user);
+        EXPECT_EQ(item.name, c.name);
+        EXPECT_EQ(item.status, c.status) << c.name;
+        EXPECT_EQ(item.icon, c.icon) << c.name;
+        EXPECT_EQ(item.marker_icon, 0);
+        EXPECT_EQ(item.password_icon, 0);
+    }
+}
+
+TEST(UserList, MarkerPasswordAndDeveloperNames) {
+    LearnerFolder course;
+    data::UserRecord u = LearnerFolder::User(2, 7, "Dupont");
+    u.MayConfigure = 1;
+    u.password = data::ScramblePassword("secret");
+    course.AddUser(u);
+    data::DataAccess users;
+    const auto items = data::ListUsers(users, course.users_path, 2, true, course.common);
+    ASSERT_EQ(items.size(), 1u);
+    EXPECT_EQ(items[0].name, "Dupont (grp:2 - id:7)");
+    EXPECT_EQ(items[0].marker_icon, 28);
+    EXPECT_EQ(items[0].password_icon, 27);
+}
+
+TEST(UserList, SortingByNameOrStatusBothWays) {
+    std::vector<UserItem> items(4);
+    const char* names[] = {"bravo", "Alpha", "delta", "Charlie"};
+    const char* status[] = {"Level 2", "", "Completed", "level 1"};
+    for (int i = 0; i < 4; ++i) items[i] = {i + 1, 1, names[i], status[i]};
+    data::SortUserItems(items, 3, false);
+    EXPECT_EQ(Numbers(items), (std::vector<int32_t>{2, 1, 4, 3}));
+    data::SortUserItems(items, 3, true);
+    EXPECT_EQ(Numbers(items), (std::vector<int32_t>{3, 4, 1, 2}));
+    data::SortUserItems(items, 4, false);
+    EXPECT_EQ(Numbers(items), (std::vector<int32_t>{2, 3, 4, 1}));
+    data::SortUserItems(items, 4, true);
+    EXPECT_EQ(Numbers(items), (std::vector<int32_t>{1, 4, 3, 2}));
+    data::SortUserItems(items, 0, false);  // an icon column: nothing moves
+    EXPECT_EQ(Numbers(items), (std::vector<int32_t>{1, 4, 3, 2}));
+}
+
+TEST(UserList, ResetWipesTheChosenLearnersProgressOnly) {
+    LearnerFolder course;
+    data::UserRecord first = LearnerFolder::User(1, 1, "First");
+    first.State = 1;
+    first.Total = 30;
+    course.AddUser(first);
+    data::UserRecord chosen = LearnerFolder::User(1, 200, "Chosen");
+    chosen.State = -1;
+    chosen.Level = 2;
+    chosen.Step = 9;
+    chosen.Total = 40;
+    chosen.AskLeft = 3;
+    chosen.MayConfigure = 1;
+    chosen.password = data::ScramblePassword("pw");
+    course.AddUser(chosen);
+
+    data::DataAccess users;
+    ASSERT_GE(users.Open(course.users_path, isam::OPEN_INOUT), 0);
+    ASSERT_EQ(data::ResetUser(users, 1, 200), 0);
+    data::UserRecord after;
+    ASSERT_EQ(data::ReadUser(users, 1, 200, after), 0);
+    data::UserRecord expected = data::UserTemplate();
+    expected.GroupNo = 1;
+    expected.UserNo = 200;
+    expected.UserName = "Chosen";
+    expected.MayConfigure = 1;
+    expected.password = chosen.password;
+    uint8_t a[data::kUserRecordSize], b[data::kUserRecordSize];
+    data::EncodeUserRecord(after, a);
+    data::EncodeUserRecord(expected, b);
+    EXPECT_EQ(std::memcmp(a, b, sizeof a), 0);
+
+    data::UserRecord untouched;
+    ASSERT_EQ(data::ReadUser(users, 1, 1, untouched), 0);
+    EXPECT_EQ(untouched.Total, 30);
+    EXPECT_EQ(data::ResetUser(users, 1, 5), -1);
+    EXPECT_EQ(users.LastError(), isam::kNoRecord);
+}
+
+// Records the boxes the choice shows and answers them as told.
+struct FakeDialogs : data::ChoiceDialogs {
+    bool yes = true;
+    data::PasswordAnswer password = data::PasswordAnswer::Ok;
+    std::vector<std::string> shown;
+    void ShowError(const std::string& text) override { shown.push_back("error: " + text); }
+    void ShowSummary(const std::string& text, const std::string& caption) override {
+        shown.push_back("summary " + caption + ": " + text);
+    }
+    bool ConfirmIdentity(const data::UserRecord& record) override {
+        shown.push_back("identity: " + record.UserName);
+        return yes;
+    }
+    bool AskYesNo(const std::string& text, const std::string& caption) override {
+        shown.push_back("ask " + caption + ": " + text);
+        return yes;
+    }
+    data::PasswordAnswer AskPassword(const std::string& stored) override {
+        shown.push_back("password: " + data::UnscramblePassword(stored));
+        return password;
+    }
+    void ShowWrongPassword(const std::string& text, const std::string& caption) override {
+        shown.push_back("wrong " + caption + ": " + text);
+    }
+};
+
+struct ChoiceTest : ::testing::Test {
+    void SetUp() override {
+        data::UserRecord u = LearnerFolder::User(2, 130, "MARTIN");
+        u.password = data::ScramblePassword("open");
+        course.AddUser(u);
+        course.AddUser(LearnerFolder::User(2, 1, "DURAND"));
+        course.Write("DATA/DEMO/GB/INI.002", "Gaz=Nitrogen\nUnit=US\n");
+        course.Write("DATA/DEMO/GB/INI130.002", "gaz=Argon\n");
+        ASSERT_GE(users.Open(course.users_path, isam::OPEN_INOUT), 0);
+        context.users = &users;
+        context.config = &config;
+        context.common = &course.common;
+        context.options_folder = course.folder;
+        context.group_name = "Morning";
+    }
+    LearnerFolder course;
+    data::DataAccess users;
+    data::ConfigTable config;
+    data::ChoiceContext context;
+    FakeDialogs dialogs;
+};
+
+TEST_F(ChoiceTest, ConfirmedUserWithoutPasswordIsAcceptedAtOnce) {
+    EXPECT_TRUE(data::ChooseUser(context, dialogs, 2, 1));
+    EXPECT_EQ(dialogs.shown, std::vector<std::string>{"ask Morning: Are you DURAND?"});
+    EXPECT_EQ(config.Get(data::kGaz), "Nitrogen");
+    EXPECT_EQ(data::UserTag(2, 1), 513);
+}
+
+TEST_F(ChoiceTest, PasswordAnswersDecide) {
+    dialogs.password = data::PasswordAnswer::Ok;
+    EXPECT_TRUE(data::ChooseUser(context, dialogs, 2, 130));
+    EXPECT_EQ(dialogs.shown,
+              (std::vector<std::string>{"ask Morning: Are you MARTIN?", "password: OPEN"}));
+    // The user's file is applied after the group's.
+    EXPECT_EQ(config.Get(data::kGaz), "Argon");
+    EXPECT_EQ(config.Get(data::kUnit), "US");
+
+    dialogs.shown.clear();
+    dialogs.password = data::PasswordAnswer::Wrong;
+    EXPECT_FALSE(data::ChooseUser(context, dialogs, 2, 130));
+    EXPECT_EQ(dialogs.shown.back(), "wrong Password: Wrong password.");
+
+    dialogs.shown.clear();
+    dialogs.password = data::PasswordAnswer::Cancel;
+    EXPECT_FALSE(data::ChooseUser(context, dialogs, 2, 130));
+    EXPECT_EQ(dialogs.shown.size(), 2u);  // no box after a cancelled password
+}
+
+TEST_F(ChoiceTest, NoToTheConfirmationAsksNoPassword) {
+    dialogs.yes = false;
+    EXPECT_FALSE(data::ChooseUser(context, dialogs, 2, 130));
+    EXPECT_EQ(dialogs.shown, std::vector<std::string>{"ask Morning: Are you MARTIN?"});
+    // CheckID= set: the identification window confirms instead of the question.
+    config.Set(data::kCheckID, "1");
+    dialogs.shown.clear();
+    dialogs.yes = true;
+    EXPECT_TRUE(data::ChooseUser(context, dialogs, 2, 1));
+    EXPECT_EQ(dialogs.shown, std::vector<std::string>{"identity: DURAND"});
+}
+
+TEST_F(ChoiceTest, AFailedReadIsReportedAndNothingIsAsked) {
+    EXPECT_FALSE(data::ChooseUser(context, dialogs, 2, 99));
+    ASSERT_EQ(dialogs.shown.size(), 1u);
+    EXPECT_EQ(dialogs.shown[0],
+              "error: " + users.DataPath() + " : " + isam::ErrorText(isam::kNoRecord));
+    EXPECT_EQ(config.Get(data::kGaz), "");
+}
+
+TEST_F(ChoiceTest, DeveloperSeesTheOptionsApplied) {
+    context.developer = true;
+    EXPECT_TRUE(data::ChooseUser(context, dialogs, 2, 1));
+    ASSERT_EQ(dialogs.shown.size(), 2u);
+    EXPECT_EQ(dialogs.shown[0].rfind("summary Error: grp: " + course.folder + "/INI.002\n", 0), 0u)
+        << dialogs.shown[0];
+    EXPECT_NE(dialogs.shown[0].find("\ngaz: Nitrogen\nunit: US\n"), std::string::npos);
+}
+
+}  // namespace
