@@ -1,13 +1,13 @@
 #include "data/OptionFiles.h"
 
 #include <cerrno>
-#include <cstdio>
 #include <fstream>
 #include <string_view>
 
 #include "data/ConfigTable.h"
 #include "data/CoursePaths.h"
 #include "platform/Path.h"
+#include "platform/ReplaceFile.h"
 
 namespace data {
 namespace {
@@ -97,16 +97,7 @@ std::string OptionFileText(const ConfigTable& config) {
 }
 
 bool WriteOptionFile(const ConfigTable& config, const std::string& path) {
-    const std::string text = OptionFileText(config);
-    std::FILE* f = std::fopen(platform::NativePath(path).c_str(), "wb");
-    if (f == nullptr) return false;
-    bool ok = std::fwrite(text.data(), 1, text.size(), f) == text.size();
-    const int saved = errno;
-    if (std::fclose(f) != 0)
-        ok = false;
-    else if (!ok)
-        errno = saved;
-    return ok;
+    return platform::ReplaceFile(path, OptionFileText(config));
 }
 
 bool ReadFluids(const std::string& path, std::vector<std::string>& fluids) {

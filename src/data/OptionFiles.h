@@ -39,7 +39,8 @@ std::string OptionSummary(const AppliedOptions& applied, const ConfigTable& conf
 
 // A user option file: the sixteen keys in table order, each followed by its value and LF.
 std::string OptionFileText(const ConfigTable& config);
-// Replaces the file at path with OptionFileText, so that a failure leaves the old file whole.
+// Replaces the file at path with OptionFileText through a temporary file, so that a failure
+// leaves the old file whole.
 // False with errno set when it cannot be written.
 bool WriteOptionFile(const ConfigTable& config, const std::string& path);
 
