@@ -1,5 +1,6 @@
 // A course's learner files in a fresh temporary folder: GROUP and USERS built empty, filled
-// with the records a test adds, and a COMMON message file with the user list's texts.
+// with the records a test adds, and COMMON message files with the user list's texts (the
+// one the test opens, and those of the language folders MSG/GB and MSG/FR).
 #pragma once
 
 #include <fcntl.h>
@@ -32,15 +33,41 @@ struct LearnerFolder : TempFolder {
         text::MessageContent texts;
         texts.texts.resize(100);
         texts.formats.resize(100);
+        texts.texts[0] = "English (GB)";
+        texts.texts[9] = "Pumps and valves\nA short course";
+        texts.texts[13] = "Choose a learner";
+        texts.texts[14] = "Click a name";
+        texts.texts[16] = "Group";
+        texts.texts[18] = "&Language";
+        texts.texts[19] = "&Options";
+        texts.texts[25] = "&Reset";
+        texts.texts[36] = "OK";
+        texts.texts[37] = "Cancel";
+        texts.texts[38] = "Groups";
+        texts.texts[40] = "Learners";
+        texts.texts[42] = "Progress";
         texts.texts[43] = "Completed";
         texts.texts[44] = "Level %1";
         texts.formats[44] = "%d";
         texts.texts[45] = "Are you %1?";
         texts.formats[45] = "%s";
+        texts.texts[47] = "Gas";
+        texts.texts[48] = "Units";
+        texts.texts[49] = "Metric (SI)";
+        texts.texts[50] = "Imperial (US)";
+        texts.texts[51] = "Symbols";
+        texts.texts[52] = "European (EU)";
+        texts.texts[53] = "American (US)";
         texts.texts[76] = "Error";
         texts.texts[98] = "Password";
         texts.texts[99] = "Wrong password.";
-        common.Open(Write("COMMON.MSG", text::EncodeMessageFile(texts)));
+        const std::string bytes = text::EncodeMessageFile(texts);
+        Write("MSG/GB/COMMON.MSG", bytes);
+        texts.texts[0] =
+            "Fran\xE7"
+            "ais (FR)";
+        Write("MSG/FR/COMMON.MSG", text::EncodeMessageFile(texts));
+        common.Open(Write("COMMON.MSG", bytes));
     }
 
     void AddGroup(int32_t number, const std::string& name) {

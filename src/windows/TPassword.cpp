@@ -1,0 +1,64 @@
+#include "windows/TPassword.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QStyle>
+
+#include "data/CoursePaths.h"
+#include "data/UserRecord.h"
+#include "text/Codepage.h"
+#include "text/MessageFile.h"
+#include "windows/Settings.h"
+
+namespace windows {
+namespace {
+
+QString FromCp1252(const std::string& s) {
+    return QString::fromStdString(text::Cp1252ToUtf8(s));
+}
+
+}  // namespace
+
+TPassword::TPassword(QWidget* parent) : QDialog(parent) {
+    setFixedSize(300, 100);
+    label_ = new QLabel(this);
+    label_->move(16, 8);
+    label_->setTextFormat(Qt::PlainText);
+    edit_ = new QLineEdit(this);
+    edit_->setGeometry(16, 32, 268, edit_->sizeHint().height());
+    edit_->setMaxLength(kMaxLength);
+    edit_->setEchoMode(QLineEdit::Password);
+    // Every character typed shows as '#'.
+    edit_->setStyleSheet("QLineEdit { lineedit-password-character: 35; }");
+    ok_ = new QPushButton(style()->standardIcon(QStyle::SP_DialogOkButton), "OK", this);
+    ok_->setGeometry(50, 64, 89, 25);
+    ok_->setDefault(true);
+    cancel_ = new QPushButton(style()->standardIcon(QStyle::SP_DialogCancelButton), "Cancel", this);
+    cancel_->setGeometry(160, 64, 89, 25);
+    connect(ok_, &QPushButton::clicked, this, &QDialog::accept);
+    connect(cancel_, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+void TPassword::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    text::MessageFile texts;
+    texts.Open(data::MessagePath(CurrentLanguage(), "PASSWD"), text::MessageFile::kStandardModulus);
+    setWindowTitle(FromCp1252(texts.GetText(2)));
+    label_->setText(FromCp1252(texts.GetText(3)));
+    label_->adjustSize();
+    ok_->setText(FromCp1252(texts.GetText(0)));
+    cancel_->setText(FromCp1252(texts.GetText(1)));
+    edit_->setFocus();
+}
+
+PasswordAnswer TPassword::Check(const std::string& stored) {
+    edit_->clear();
+    if (exec() != QDialog::Accepted) return PasswordAnswer::Cancel;
+    std::string typed;
+    text::Utf8ToCp1252(edit_->text().toUpper().toStdString(), typed);
+    edit_->clear();
+    return data::PasswordMatches(typed, stored) ? PasswordAnswer::Ok : PasswordAnswer::Wrong;
+}
+
+}  // namespace windows

@@ -1,0 +1,43 @@
+// The password window: the learner types the password of the chosen user. Texts come from the
+// language's PASSWD message file (caption 2, prompt 3, OK 0, Cancel 1).
+#pragma once
+
+#include <QDialog>
+#include <string>
+
+#include "data/UserChoice.h"
+
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+namespace windows {
+
+using data::PasswordAnswer;
+
+class TPassword : public QDialog {
+  public:
+    static constexpr int kMaxLength = 40;
+
+    explicit TPassword(QWidget* parent = nullptr);
+
+    // Shows the window for a stored (scrambled) password: Ok when OK was pressed with the
+    // password, upper-cased, Wrong when OK was pressed with another text, Cancel otherwise.
+    PasswordAnswer Check(const std::string& stored);
+
+    QLabel* Label() const { return label_; }
+    QLineEdit* Edit() const { return edit_; }
+    QPushButton* BitBtn1() const { return ok_; }
+    QPushButton* BitBtn2() const { return cancel_; }
+
+  protected:
+    void showEvent(QShowEvent* event) override;
+
+  private:
+    QLabel* label_;
+    QLineEdit* edit_;
+    QPushButton* ok_;
+    QPushButton* cancel_;
+};
+
+}  // namespace windows

@@ -1,0 +1,144 @@
+#include "windows/TUserOption.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QStyle>
+#include <cerrno>
+#include <filesystem>
+
+#include "data/ConfigTable.h"
+#include "data/CoursePaths.h"
+#include "data/OptionFiles.h"
+#include "platform/Notifier.h"
+#include "platform/Path.h"
+#include "text/Codepage.h"
+#include "text/MessageFile.h"
+
+namespace windows {
+namespace {
+
+// The configuration key of each list.
+constexpr int kListKeys[4] = {data::kLanguage, data::kGaz, data::kUnit, data::kSymbol};
+constexpr int kGases = 1;
+
+QString FromCp1252(const std::string& s) {
+    return QString::fromStdString(text::Cp1252ToUtf8(s));
+}
+
+// A text without its first character (the menu captions' '&').
+std::string WithoutFirst(const std::string& s) {
+    return s.empty() ? s : s.substr(1);
+}
+
+void ReportFileError(const std::string& path) {
+    platform::CurrentNotifier().ShowSystemError(path, errno != 0 ? errno : ENOENT);
+}
+
+}  // namespace
+
+TUserOption::TUserOption(const UserOptionCourse& course, QWidget* parent)
+    : QDialog(parent), course_(course) {
+    setFixedSize(320, 200);
+    for (int i = 0; i < 4; ++i) {
+        labels_[i] = new QLabel(this);
+        labels_[i]->setTextFormat(Qt::PlainText);
+        labels_[i]->setGeometry(16, 12 + 36 * i, 100, 24);
+        combos_[i] = new QComboBox(this);
+        combos_[i]->setGeometry(120, 12 + 36 * i, 184, 24);
+    }
+    ok_ = new QPushButton(style()->standardIcon(QStyle::SP_DialogOkButton), "OK", this);
+    ok_->setGeometry(60, 160, 89, 25);
+    cancel_ = new QPushButton(style()->standardIcon(QStyle::SP_DialogCancelButton), "Cancel", this);
+    cancel_->setGeometry(170, 160, 89, 25);
+    connect(ok_, &QPushButton::clicked, this, &TUserOption::OkClick);
+    connect(cancel_, &QPushButton::clicked, this, &QDialog::reject);
+
+    text::MessageFile& common = *course_.common;
+    std::string common_name = std::filesystem::path(common.FileName()).stem().string();
+    if (common_name.empty()) common_name = "COMMON";
+    choices_[0] = data::FindLanguageChoices(
+        common_name, course_.common_seed, course_.config->Get(data::kLanguage), course_.developer);
+    for (int number : {49, 50})
+        choices_[2].push_back(data::ParseOptionChoice(common.GetText(number)));
+    for (int number : {52, 53})
+        choices_[3].push_back(data::ParseOptionChoice(common.GetText(number)));
+    for (int list : {0, 2, 3})
+        for (const data::OptionChoice& choice : choices_[list])
+            combos_[list]->addItem(FromCp1252(choice.name));
+}
+
+void TUserOption::SetUser(int32_t group, int32_t user) {
+    group_ = group;
+    user_ = user;
+}
+
+std::string TUserOption::OptionsFolder() const {
+    const std::string groups = data::GroupFilePath(course_.data_dir, course_.product_name,
+                                                   course_.config->Get(data::kLanguage));
+    return std::filesystem::path(groups).parent_path().string();
+}
+
+void TUserOption::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    text::MessageFile& common = *course_.common;
+    setWindowTitle(FromCp1252(WithoutFirst(common.GetText(19))));
+    labels_[0]->setText(FromCp1252(WithoutFirst(common.GetText(18))));
+    labels_[1]->setText(FromCp1252(common.GetText(47)));
+    labels_[2]->setText(FromCp1252(common.GetText(48)));
+    labels_[3]->setText(FromCp1252(common.GetText(51)));
+    ok_->setText(FromCp1252(common.GetText(36)));
+    cancel_->setText(FromCp1252(common.GetText(37)));
+    FillGases();
+    LoadOptions();
+    SelectCurrent();
+    cancel_->setFocus();
+}
+
+void TUserOption::FillGases() {
+    choices_[kGases].clear();
+    combos_[kGases]->clear();
+    const std::string path = data::FluidsPath(course_.data_dir);
+    std::vector<std::string> fluids;
+    errno = 0;
+    if (!data::ReadFluids(path, fluids)) ReportFileError(path);
+    for (std::string& fluid : fluids) {
+        combos_[kGases]->addItem(FromCp1252(fluid));
+        choices_[kGases].push_back({fluid, fluid});
+    }
+}
+
+void TUserOption::LoadOptions() {
+    const std::string folder = OptionsFolder();
+    const std::string path =
+        data::OptionFileToLoad(data::UserOptionsPath(folder, user_, group_),
+                               data::GroupOptionsPath(folder, group_), course_.program_ini);
+    errno = 0;
+    if (!data::ApplyOptionFile(*course_.config, path)) ReportFileError(path);
+}
+
+void TUserOption::SelectCurrent() {
+    for (int list = 0; list < 4; ++list) {
+        const std::string& value = course_.config->Get(kListKeys[list]);
+        int found = -1;
+        for (size_t i = 0; i < choices_[list].size() && found < 0; ++i)
+            if (choices_[list][i].code == value) found = int(i);
+        combos_[list]->setCurrentIndex(found);
+    }
+}
+
+void TUserOption::OkClick() {
+    for (int list = 0; list < 4; ++list) {
+        const int selected = combos_[list]->currentIndex();
+        if (selected >= 0 && size_t(selected) < choices_[list].size())
+            course_.config->Set(kListKeys[list], choices_[list][size_t(selected)].code);
+    }
+    if (!course_.removable_media) {
+        const std::string path = data::UserOptionsPath(OptionsFolder(), user_, group_);
+        errno = 0;
+        if (!data::WriteOptionFile(*course_.config, path)) ReportFileError(path);
+    }
+    accept();
+}
+
+}  // namespace windows

@@ -1,0 +1,74 @@
+// The options window: the learner picks a language, a gas, a unit system and a symbol set;
+// OK stores them in the configuration and saves the whole configuration into the user's
+// option file.
+#pragma once
+
+#include <QDialog>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "data/OptionChoices.h"
+
+class QComboBox;
+class QLabel;
+class QPushButton;
+
+namespace data {
+class ConfigTable;
+}
+namespace text {
+class MessageFile;
+}
+
+namespace windows {
+
+// What the options window reads and changes of the running course.
+struct UserOptionCourse {
+    data::ConfigTable* config = nullptr;
+    text::MessageFile* common = nullptr;
+    int32_t common_seed = 0;
+    bool developer = false;
+    bool removable_media = false;  // nothing is saved
+    std::string data_dir;          // the product's data folder (FLUID.DAT)
+    std::string product_name;      // with data_dir and Language=, the group file's folder
+    std::string program_ini;       // the program's INI, loaded when no option file exists
+};
+
+class TUserOption : public QDialog {
+  public:
+    // Builds the language, unit and symbol lists (once, from the texts loaded now).
+    explicit TUserOption(const UserOptionCourse& course, QWidget* parent = nullptr);
+
+    // The learner whose option file the window loads and saves.
+    void SetUser(int32_t group, int32_t user);
+
+    // The folder of the group file, where the option files are.
+    std::string OptionsFolder() const;
+
+    QLabel* Label(int n) const { return labels_[n - 1]; }        // Label1..Label4
+    QComboBox* ComboBox(int n) const { return combos_[n - 1]; }  // ComboBox1..ComboBox4
+    QPushButton* BitBtn1() const { return ok_; }
+    QPushButton* BitBtn2() const { return cancel_; }
+
+  protected:
+    void showEvent(QShowEvent* event) override;
+
+  private:
+    void FillGases();
+    void LoadOptions();
+    void SelectCurrent();
+    void OkClick();
+
+    UserOptionCourse course_;
+    int32_t group_ = 0;
+    int32_t user_ = 0;
+    // Entries of the four lists, in ComboBox order: languages, gases, units, symbols.
+    std::vector<data::OptionChoice> choices_[4];
+    QLabel* labels_[4] = {};
+    QComboBox* combos_[4] = {};
+    QPushButton* ok_ = nullptr;
+    QPushButton* cancel_ = nullptr;
+};
+
+}  // namespace windows
