@@ -31,6 +31,7 @@ int main(int argc, char** argv) {
             windows::TWinBox box;
             windows::TWinBox::SetShared(&box);
             windows::TEditView edit_view;
+            main_window.CreateUserWindows(&edit_view);
             windows::TAVIview video;
             if (shell::TStagWinHost* host = main_window.Host()) host->SetVideoWindow(&video);
             windows::TStat stat;

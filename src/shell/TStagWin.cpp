@@ -28,6 +28,8 @@
 #include "shell/TStagWinLayout.h"
 #include "text/Codepage.h"
 #include "windows/TApropos.h"
+#include "windows/TUserOption.h"
+#include "windows/TUsrList.h"
 #include "windows/TWinBox.h"
 
 namespace shell {
@@ -268,7 +270,7 @@ void TStagWin::CreateControls() {
 
     timer_ = new QTimer(this);
     timer_->setInterval(3000);
-    connect(timer_, &QTimer::timeout, this, [this] { events_->CommencerClick(); });
+    connect(timer_, &QTimer::timeout, this, &TStagWin::CommencerClick);
 }
 
 void TStagWin::CreateMenus() {
@@ -278,13 +280,13 @@ void TStagWin::CreateMenus() {
     language_action_->setVisible(false);
     config_ = bar->addAction("Config");
     config_->setVisible(false);
-    connect(config_, &QAction::triggered, this, [this] { events_->ConfigClick(); });
+    connect(config_, &QAction::triggered, this, &TStagWin::ConfigClick);
     option_menu_ = bar->addMenu("Option");
     option_action_ = option_menu_->menuAction();
     option_action_->setVisible(false);
     reset_ = option_menu_->addAction("Reset");
     reset_->setEnabled(false);
-    connect(reset_, &QAction::triggered, this, [this] { events_->ResetClick(); });
+    connect(reset_, &QAction::triggered, this, &TStagWin::ResetClick);
     messages_ = option_menu_->addAction("Messages");
     messages_->setCheckable(true);
     connect(messages_, &QAction::toggled, this, &TStagWin::MessagesClick);
@@ -376,7 +378,10 @@ void TStagWin::keyPressEvent(QKeyEvent* event) {
 bool TStagWin::event(QEvent* e) {
     if (e->type() == UserMessageEvent::EventType()) {
         auto* m = static_cast<UserMessageEvent*>(e);
-        events_->UserMessage(m->message, m->param);
+        if (m->message == kWmUserChosen && events_ == &no_events_)
+            ShowChosenUser();
+        else
+            events_->UserMessage(m->message, m->param);
         return true;
     }
     return QMainWindow::event(e);
@@ -521,13 +526,13 @@ void TStagWin::LanguageClick(const std::string& caption) {
                        state_.common_seed);
     state_.common.SetShowNumbers(messages_->isChecked());
     FormShow();
-    events_->RefreshUserList();
+    RefreshUserList();
 }
 
 void TStagWin::MessagesClick(bool checked) {
     state_.common.SetShowNumbers(checked);
     FormShow();
-    events_->RefreshUserList();
+    RefreshUserList();
 }
 
 void TStagWin::BuildLanguageMenu() {

@@ -13,6 +13,7 @@
 #include "shell/RemoteData.h"
 #include "shell/Startup.h"
 #include "shell/StartupView.h"
+#include "data/DataAccess.h"
 #include "shell/TStagWinDocuments.h"
 
 class QAction;
@@ -28,6 +29,11 @@ class QToolButton;
 namespace script {
 class ScriptEngine;
 }
+namespace windows {
+class TEditView;
+class TUserOption;
+class TUsrList;
+}  // namespace windows
 
 namespace shell {
 
@@ -98,6 +104,23 @@ class TStagWin : public QMainWindow, public StartupView {
     void CloseDocumentWindow();
     bool OpenDocument(const std::string& program, const std::string& document);
     void PostUserMessage(int message, long param = 0);
+
+    // The user list and the options window, created after the start-up for the whole run.
+    void CreateUserWindows(windows::TEditView* edit_view);
+    windows::TUsrList* UserList() const { return user_list_.get(); }
+    windows::TUserOption* UserOption() const { return user_option_.get(); }
+    // The GROUP and USERS files.
+    data::DataAccess& GroupData() { return group_data_; }
+    data::DataAccess& UserData() { return user_data_; }
+    // The start timer, and every return to user selection: the user list is shown.
+    void CommencerClick();
+    // Config: the options window for the session's learner; the lesson flow's ConfigClick
+    // follows when it closes with OK.
+    void ConfigClick();
+    // Reset: after a question, the progress of the learner selected in the user list is wiped.
+    void ResetClick();
+    // The user list filled again (language switch, Messages, Reset).
+    void RefreshUserList();
 
     // Menu and button handlers.
     void LanguageClick(const std::string& caption);
@@ -170,6 +193,8 @@ class TStagWin : public QMainWindow, public StartupView {
     bool StartDocument(const std::string& program, const std::string& document,
                        const std::string& title);
     int Box(const std::string& text, const std::string& caption, int icon, int buttons);
+    // Stands in for the lesson flow's session start: shows the chosen learner.
+    void ShowChosenUser();
 
     int argc_;
     const char* const* argv_;
@@ -181,6 +206,10 @@ class TStagWin : public QMainWindow, public StartupView {
     std::unique_ptr<TStagWinHost> host_;
     std::unique_ptr<script::ScriptEngine> engine_;
     QImage background_;
+    data::DataAccess group_data_;
+    data::DataAccess user_data_;
+    std::unique_ptr<windows::TUsrList> user_list_;
+    std::unique_ptr<windows::TUserOption> user_option_;
     std::string comment_name_ = "-";
     DocumentViewers viewers_;
     int collapsed_height_ = 0;

@@ -1,0 +1,111 @@
+// The main window's side of choosing a learner: the start timer shows the user list, Config
+// opens the options window, Reset wipes a learner's progress.
+#include <QAction>
+#include <QFrame>
+#include <QLabel>
+#include <QStatusBar>
+#include <QTimer>
+#include <QTreeWidget>
+#include <algorithm>
+
+#include "data/ConfigTable.h"
+#include "data/UserList.h"
+#include "platform/Path.h"
+#include "shell/CommonMessages.h"
+#include "shell/TStagWin.h"
+#include "text/Codepage.h"
+#include "windows/TUserOption.h"
+#include "windows/TUsrList.h"
+#include "windows/WinBoxLayout.h"
+
+namespace shell {
+
+void TStagWin::CreateUserWindows(windows::TEditView* edit_view) {
+    windows::UserListCourse list;
+    list.config = &state_.config;
+    list.flags = &state_.flags;
+    list.common = &state_.common;
+    list.product = &state_.product;
+    list.groups = &group_data_;
+    list.users = &user_data_;
+    user_list_ = std::make_unique<windows::TUsrList>(list, this);
+    user_list_->SetEditView(edit_view);
+    user_list_->SetMainWindow(this);
+    user_list_->SetOnChosen([this] { PostUserMessage(kWmUserChosen); });
+
+    windows::UserOptionCourse options;
+    options.config = &state_.config;
+    options.common = &state_.common;
+    options.common_seed = state_.common_seed;
+    options.developer = state_.flags.Has(data::Developer);
+    options.removable_media = state_.removable_media;
+    options.data_dir = state_.product.data_dir;
+    options.product_name = state_.product.product_name;
+    options.program_ini = platform::IniPathFor(platform::ProgramPath());
+    user_option_ = std::make_unique<windows::TUserOption>(options, this);
+}
+
+void TStagWin::CommencerClick() {
+    timer_->stop();
+    show();
+    events_->CommencerClick();
+    panel1_->hide();
+    panel_info_->hide();
+    for (QLabel* panel : status_panels_) panel->hide();
+    statusBar()->clearMessage();
+    if (user_list_) user_list_->show();
+}
+
+void TStagWin::ShowChosenUser() {
+    if (!user_list_) return;
+    const data::UserRecord& user = user_list_->Chosen();
+    statusBar()->showMessage(QString::fromStdString(
+        text::Cp1252ToUtf8(user_list_->GroupName() + " - " + user.UserName)));
+    config_->setVisible(user.MayConfigure != 0);
+}
+
+void TStagWin::ConfigClick() {
+    if (!user_option_ || !user_list_) return;
+    const std::string language = state_.config.Get(data::kLanguage);
+    const data::UserRecord& user = user_list_->Chosen();
+    user_option_->SetUser(user.GroupNo, user.UserNo);
+    if (user_option_->exec() != QDialog::Accepted) return;
+    // A new language brings its own texts; a missing one keeps the texts in use.
+    if (state_.config.Get(data::kLanguage) != language) {
+        text::MessageFile probe;
+        int32_t seed = 0;
+        if (LoadCommonMessages(probe, state_.config, state_.flags, state_.product, seed) == 0) {
+            probe.Close();
+            LoadCommonMessages(state_.common, state_.config, state_.flags, state_.product,
+                               state_.common_seed);
+            state_.common.SetShowNumbers(messages_->isChecked());
+            FormShow();
+        } else {
+            state_.config.Set(data::kLanguage, language);
+        }
+    }
+    events_->ConfigClick();
+}
+
+void TStagWin::ResetClick() {
+    int32_t group = 0, user = 0;
+    if (!user_list_ || !user_list_->SelectedUser(group, user)) return;
+    std::string caption = state_.common.GetText(25);
+    caption.erase(std::remove(caption.begin(), caption.end(), '&'), caption.end());
+    std::string name;
+    text::Utf8ToCp1252(user_list_->ListView()->currentItem()->text(3).toStdString(), name);
+    if (Box(caption + " : " + name + " ?", caption, windows::kIconQuestion,
+            windows::kButtonsYesNo) != windows::kResultYes)
+        return;
+    if (data::ResetUser(user_data_, group, user) < 0)
+        Box(user_data_.ErrorText("%s", user_data_.DataPath().c_str()), caption, windows::kIconError,
+            windows::kButtonOk);
+    RefreshUserList();
+}
+
+void TStagWin::RefreshUserList() {
+    if (user_list_ && user_list_->isVisible()) user_list_->Refresh();
+    events_->RefreshUserList();
+}
+
+}  // namespace shell
