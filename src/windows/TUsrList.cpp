@@ -4,6 +4,7 @@
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QItemSelectionModel>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QScreen>
@@ -37,8 +38,12 @@ QString FromCp1252(const std::string& s) {
     return QString::fromStdString(text::Cp1252ToUtf8(s));
 }
 
+// The same picture on a selected row as on any other.
 QIcon Icon(int number) {
-    return QIcon(QPixmap::fromImage(UserListIcon(number)));
+    const QPixmap pixmap = QPixmap::fromImage(UserListIcon(number));
+    QIcon icon(pixmap);
+    icon.addPixmap(pixmap, QIcon::Selected);
+    return icon;
 }
 
 // The choice's boxes as the learner sees them: the course's message box, the identification
@@ -266,7 +271,11 @@ void TUsrList::ShowItems() {
         row->setData(0, Qt::UserRole, item.user);
     }
     count_value_->setText(QString::number(items_.size()));
-    if (!items_.empty()) list_->setCurrentItem(list_->topLevelItem(0));
+    // Arrows and Enter start from the first learner; nobody is selected until the learner
+    // moves or types.
+    if (!items_.empty())
+        list_->selectionModel()->setCurrentIndex(list_->model()->index(0, 0),
+                                                 QItemSelectionModel::NoUpdate);
 }
 
 void TUsrList::SortClick(int column) {

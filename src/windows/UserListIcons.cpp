@@ -56,15 +56,18 @@ QImage Draw(int number) {
             g.setPen(QPen(QColor(0, 120, 0), 2.5, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
             g.drawPolyline(QPolygonF({QPointF(8, 11), QPointF(11, 14), QPointF(15, 7)}));
             break;
-        case kIconPassword:  // a key
+        case kIconPassword: {  // a key: a ring and a toothed shaft
+            const QColor gold(230, 180, 30);
+            g.fillRect(QRect(7, 6, 8, 3), gold);
+            g.fillRect(QRect(11, 9, 2, 3), gold);
+            g.fillRect(QRect(14, 9, 1, 2), gold);
             g.setPen(QPen(QColor(110, 80, 0), 1));
-            g.setBrush(QColor(230, 180, 30));
-            g.drawEllipse(QRectF(1.5, 4.5, 7, 7));
-            g.drawRect(QRectF(7.5, 7, 7, 2));
-            g.drawRect(QRectF(11.5, 9, 1.5, 3));
+            g.setBrush(gold);
+            g.drawEllipse(QRectF(0.5, 3.5, 8, 8));
             g.setBrush(Qt::white);
-            g.drawEllipse(QRectF(3.5, 6.5, 3, 3));
+            g.drawEllipse(QRectF(2.5, 5.5, 3, 3));
             break;
+        }
         case kIconMarker: {  // a red flag on a pole
             g.setPen(QPen(QColor(60, 60, 60), 1.5));
             g.drawLine(QPointF(3.5, 1.5), QPointF(3.5, 15));
