@@ -7,6 +7,7 @@
 #include "data/CoursePaths.h"
 #include "data/DataAccess.h"
 #include "data/GroupRecord.h"
+#include "data/LearnerFiles.h"
 #include "data/RecordBytes.h"
 #include "isam/Isam.h"
 #include "platform/Path.h"
@@ -34,24 +35,14 @@ int CompareNoCase(const std::string& a, const std::string& b) {
     return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
 }
 
-// Reads every record of the open file in the current index's order, from its first entry.
-template <class Visit>
-void ReadAll(DataAccess& file, int key_kind, size_t record_size, Visit visit) {
-    std::vector<uint8_t> buffer(record_size, 0);
-    if (file.SelectKey(key_kind) < 0) return;
-    if (file.Start(0, buffer.data(), isam::FIRST) < 0) return;
-    while (file.Read(buffer.data(), isam::NEXT) >= 0) visit(buffer.data());
-}
-
 }  // namespace
 
 std::vector<GroupEntry> ListGroups(DataAccess& groups, const std::string& path) {
     std::vector<GroupEntry> list;
     if (groups.Open(path, isam::OPEN_INOUT) < 0) return list;
-    ReadAll(groups, kGroupKey, kGroupRecordSize, [&](const uint8_t* bytes) {
-        const GroupRecord record = DecodeGroupRecord(bytes);
-        list.push_back({record.group_no, record.name});
-    });
+    std::vector<GroupRecord> records;
+    ReadAllGroups(groups, records);
+    for (const GroupRecord& record : records) list.push_back({record.group_no, record.name});
     std::stable_sort(list.begin(), list.end(), [](const GroupEntry& a, const GroupEntry& b) {
         const int c = CompareNoCase(a.name, b.name);
         return c != 0 ? c < 0 : a.number < b.number;
@@ -98,11 +89,11 @@ std::vector<UserItem> ListUsers(DataAccess& users, const std::string& path, int3
     std::vector<UserItem> list;
     if (users.Open(path, isam::OPEN_INOUT) < 0) return list;
     const std::string folder = users.Folder();
-    ReadAll(users, kUserKey, kUserRecordSize, [&](const uint8_t* bytes) {
-        const UserRecord record = DecodeUserRecord(bytes);
+    std::vector<UserRecord> records;
+    ReadAllUsers(users, records);
+    for (const UserRecord& record : records)
         if (record.GroupNo == group)
             list.push_back(MakeUserItem(record, folder, developer, common));
-    });
     return list;
 }
 

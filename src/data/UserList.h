@@ -55,8 +55,8 @@ int StatusLevel(const UserRecord& record, const std::string& users_folder);
 UserItem MakeUserItem(const UserRecord& record, const std::string& users_folder, bool developer,
                       text::MessageFile& common);
 
-// Opens the user file at path (mode 2) and returns an item for every user of group, in file
-// order, whatever the user's number. A file that cannot be opened gives no user.
+// Opens the user file at path (mode 2) and returns an item for every user of group, by number,
+// whatever the number (the whole file is read). A file that cannot be opened gives no user.
 std::vector<UserItem> ListUsers(DataAccess& users, const std::string& path, int32_t group,
                                 bool developer, text::MessageFile& common);
 

@@ -1,16 +1,19 @@
-// A course's learner files in a fresh temporary folder: GROUP and USERS built empty, filled
-// with the records a test adds, and COMMON message files with the user list's texts (the
-// one the test opens, and those of the language folders MSG/GB and MSG/FR).
+// A course's learner files in a fresh temporary folder, made with the learners tool, and
+// COMMON message files with the user list's texts (the one the test opens, and those of the
+// language folders MSG/GB and MSG/FR).
 #pragma once
 
-#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/wait.h>
 
+#include <cstdio>
+#include <functional>
 #include <string>
 
 #include "TempFolder.h"
-#include "data/GroupRecord.h"
-#include "data/LearnerFiles.h"
+#include "data/DataAccess.h"
 #include "data/RecordBytes.h"
+#include "data/UserList.h"
 #include "data/UserRecord.h"
 #include "isam/Isam.h"
 #include "text/MessageFile.h"
@@ -24,12 +27,12 @@ struct LearnerFolder : TempFolder {
 
     LearnerFolder() {
         folder = (path / "DATA" / "DEMO" / "GB").string();
-        std::filesystem::create_directories(folder);
         groups_path = folder + "/GROUP";
         users_path = folder + "/USERS";
-        int error = 0;
-        data::BuildGroupFile(groups_path, error);
-        data::BuildUsersFile(users_path, error);
+        Write("PRODUCT.DAT", "[Demo Course][DEMO][DATA][DEMO.PRD][1100:0800][1][1][GB]\n");
+        Write("DEMO.INI", "Language=GB\nIPserv=127.0.0.1\n");
+        Learners("init", "");
+
         text::MessageContent texts;
         texts.texts.resize(100);
         texts.formats.resize(100);
@@ -70,25 +73,37 @@ struct LearnerFolder : TempFolder {
         common.Open(Write("COMMON.MSG", bytes));
     }
 
-    void AddGroup(int32_t number, const std::string& name) {
-        data::GroupRecord g = data::GroupTemplate();
-        g.group_no = number;
-        g.name = name;
-        uint8_t bytes[data::kGroupRecordSize];
-        data::EncodeGroupRecord(g, bytes);
-        Append(groups_path, bytes);
+    // Runs the learners tool on the course folder; the test fails when it refuses.
+    void Learners(const std::string& command, const std::string& args) const {
+        const std::string line = std::string(LEARNERS_PATH) + " " + command + " '" + path.string() +
+                                 "' --lang GB " + args + " 2>&1";
+        FILE* p = popen(line.c_str(), "r");
+        std::string out;
+        char buf[256];
+        while (size_t n = fread(buf, 1, sizeof buf, p)) out.append(buf, n);
+        const int status = pclose(p);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << line << "\n" << out;
     }
-    void AddUser(const data::UserRecord& u) {
+    void AddGroup(int32_t number, const std::string& name) const {
+        Learners("add-group", "--group " + std::to_string(number) + " --name '" + name + "'");
+    }
+    // options: further arguments of add-user (--password P, --may-configure).
+    void AddUser(int32_t group, int32_t user, const std::string& name,
+                 const std::string& options = "") const {
+        Learners("add-user", "--group " + std::to_string(group) + " --user " +
+                                 std::to_string(user) + " --name '" + name + "' " + options);
+    }
+    // Changes the stored record of a user as a session saves it.
+    void Change(int32_t group, int32_t user,
+                const std::function<void(data::UserRecord&)>& edit) const {
+        data::DataAccess users;
+        ASSERT_GE(users.Open(users_path, isam::OPEN_INOUT), 0);
+        data::UserRecord record;
+        ASSERT_EQ(data::ReadUser(users, group, user, record), 0);
+        edit(record);
         uint8_t bytes[data::kUserRecordSize];
-        data::EncodeUserRecord(u, bytes);
-        Append(users_path, bytes);
-    }
-    static data::UserRecord User(int32_t group, int32_t user, const std::string& name) {
-        data::UserRecord u = data::UserTemplate();
-        u.GroupNo = group;
-        u.UserNo = user;
-        u.UserName = name;
-        return u;
+        data::EncodeUserRecord(record, bytes);
+        ASSERT_EQ(users.Rewrite(bytes), 0);
     }
     // The score file of a user whose two level bounds are first and second.
     void WriteScores(int32_t group, int32_t user, int32_t first, int32_t second) {
@@ -98,13 +113,5 @@ struct LearnerFolder : TempFolder {
         char name[32];
         std::snprintf(name, sizeof name, "SCO%03d.%03d", user, group);
         Write("DATA/DEMO/GB/" + std::string(name), bytes);
-    }
-
-  private:
-    static void Append(const std::string& base, const uint8_t* bytes) {
-        const int h = isam::ISOPEN(base.c_str(), isam::OPEN_INOUT);
-        ASSERT_GE(h, 0);
-        EXPECT_EQ(isam::ISWRITE(h, bytes), 0);
-        isam::ISCLOSE(h);
     }
 };

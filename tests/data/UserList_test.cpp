@@ -22,7 +22,7 @@ std::vector<int32_t> Numbers(const std::vector<UserItem>& items) {
 }
 
 TEST(UserList, WithoutGroupsOrFilesNothingIsListed) {
-    LearnerFolder course;
+    LearnerFolder course;  // learners init: both files, empty
     data::DataAccess groups, users;
     EXPECT_TRUE(data::ListGroups(groups, course.groups_path).empty());
     EXPECT_TRUE(data::ListUsers(users, course.users_path, 1, false, course.common).empty());
@@ -47,19 +47,20 @@ TEST(UserList, EveryGroupIsListedByName) {
 
 TEST(UserList, EveryUserOfTheGroupWhateverItsNumber) {
     LearnerFolder course;
-    // Users whose numbers' low byte is 128 or more sort before small numbers in the key.
-    for (int32_t user : {1, 2, 127, 128, 200, 255, 256, 300, 70000})
-        course.AddUser(LearnerFolder::User(3, user, "U" + std::to_string(user)));
-    course.AddUser(LearnerFolder::User(2, 5, "Other group"));
-    course.AddUser(LearnerFolder::User(131, 1, "Group 131"));
-    course.AddUser(LearnerFolder::User(259, 1, "Group 259"));  // same low byte as group 3
+    for (int32_t group : {2, 3, 131}) course.AddGroup(group, "G" + std::to_string(group));
+    // Users whose numbers are 128 or more sort before small numbers in the key.
+    for (int32_t user : {200, 1, 128, 2, 255, 127})
+        course.AddUser(3, user, "U" + std::to_string(user));
+    course.AddUser(2, 5, "Other group");
+    course.AddUser(131, 1, "Group 131");
     data::DataAccess users;
-    auto numbers = Numbers(data::ListUsers(users, course.users_path, 3, false, course.common));
-    std::sort(numbers.begin(), numbers.end());
-    EXPECT_EQ(numbers, (std::vector<int32_t>{1, 2, 127, 128, 200, 255, 256, 300, 70000}));
+    EXPECT_EQ(Numbers(data::ListUsers(users, course.users_path, 3, false, course.common)),
+              (std::vector<int32_t>{1, 2, 127, 128, 200, 255}));
     EXPECT_EQ(Numbers(data::ListUsers(users, course.users_path, 131, false, course.common)),
               std::vector<int32_t>{1});
     EXPECT_EQ(data::ListUsers(users, course.users_path, 4, false, course.common).size(), 0u);
+    EXPECT_EQ(data::ListUsers(users, course.users_path, 131 + 256, false, course.common).size(),
+              0u);
 }
 
 TEST(UserList, StatusAndIconsFollowTheRecordAndTheScoreFile) {
@@ -84,13 +85,15 @@ TEST(UserList, StatusAndIconsFollowTheRecordAndTheScoreFile) {
     };
     std::map<int32_t, const Case*> by_user;
     int32_t number = 1;
+    course.AddGroup(1, "G");
     for (const Case& c : cases) {
-        data::UserRecord u = LearnerFolder::User(1, number, c.name);
-        u.State = c.state;
-        u.Level = c.level;
-        u.Step = c.step;
-        u.StepCount = c.step_count;
-        course.AddUser(u);
+        course.AddUser(1, number, c.name);
+        course.Change(1, number, [&](data::UserRecord& u) {
+            u.State = c.state;
+            u.Level = c.level;
+            u.Step = c.step;
+            u.StepCount = c.step_count;
+        });
         if (c.scores) course.WriteScores(1, number, 100, 40);
         by_user[number++] = &c;
     }
@@ -109,10 +112,8 @@ TEST(UserList, StatusAndIconsFollowTheRecordAndTheScoreFile) {
 
 TEST(UserList, MarkerPasswordAndDeveloperNames) {
     LearnerFolder course;
-    data::UserRecord u = LearnerFolder::User(2, 7, "Dupont");
-    u.MayConfigure = 1;
-    u.password = data::ScramblePassword("secret");
-    course.AddUser(u);
+    course.AddGroup(2, "G");
+    course.AddUser(2, 7, "Dupont", "--password secret --may-configure");
     data::DataAccess users;
     const auto items = data::ListUsers(users, course.users_path, 2, true, course.common);
     ASSERT_EQ(items.size(), 1u);
@@ -140,19 +141,19 @@ TEST(UserList, SortingByNameOrStatusBothWays) {
 
 TEST(UserList, ResetWipesTheChosenLearnersProgressOnly) {
     LearnerFolder course;
-    data::UserRecord first = LearnerFolder::User(1, 1, "First");
-    first.State = 1;
-    first.Total = 30;
-    course.AddUser(first);
-    data::UserRecord chosen = LearnerFolder::User(1, 200, "Chosen");
-    chosen.State = -1;
-    chosen.Level = 2;
-    chosen.Step = 9;
-    chosen.Total = 40;
-    chosen.AskLeft = 3;
-    chosen.MayConfigure = 1;
-    chosen.password = data::ScramblePassword("pw");
-    course.AddUser(chosen);
+    course.AddGroup(1, "G");
+    course.AddUser(1, 1, "First");
+    course.Learners("set-progress", "--group 1 --user 1 --state 1 --total 30 --worth 40");
+    course.AddUser(1, 200, "Chosen", "--password pw --may-configure");
+    course.Change(1, 200, [](data::UserRecord& u) {
+        u.State = -1;
+        u.Level = 2;
+        u.Step = 9;
+        u.StepCount = 9;
+        u.Total = 40;
+        u.AskLeft = 3;
+        u.Kind = 2;
+    });
 
     data::DataAccess users;
     ASSERT_GE(users.Open(course.users_path, isam::OPEN_INOUT), 0);
@@ -164,7 +165,7 @@ TEST(UserList, ResetWipesTheChosenLearnersProgressOnly) {
     expected.UserNo = 200;
     expected.UserName = "Chosen";
     expected.MayConfigure = 1;
-    expected.password = chosen.password;
+    expected.password = data::ScramblePassword("pw");
     uint8_t a[data::kUserRecordSize], b[data::kUserRecordSize];
     data::EncodeUserRecord(after, a);
     data::EncodeUserRecord(expected, b);
@@ -205,10 +206,9 @@ struct FakeDialogs : data::ChoiceDialogs {
 
 struct ChoiceTest : ::testing::Test {
     void SetUp() override {
-        data::UserRecord u = LearnerFolder::User(2, 130, "MARTIN");
-        u.password = data::ScramblePassword("open");
-        course.AddUser(u);
-        course.AddUser(LearnerFolder::User(2, 1, "DURAND"));
+        course.AddGroup(2, "Morning");
+        course.AddUser(2, 130, "MARTIN", "--password open");
+        course.AddUser(2, 1, "DURAND");
         course.Write("DATA/DEMO/GB/INI.002", "Gaz=Nitrogen\nUnit=US\n");
         course.Write("DATA/DEMO/GB/INI130.002", "gaz=Argon\n");
         ASSERT_GE(users.Open(course.users_path, isam::OPEN_INOUT), 0);

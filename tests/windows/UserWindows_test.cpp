@@ -107,13 +107,11 @@ TEST_F(UserWindows, WithoutGroupsOnlyTheInstallationIsShown) {
 TEST_F(UserWindows, TreeAndListShowEveryGroupAndLearner) {
     course_.AddGroup(1, "Morning");
     course_.AddGroup(200, "Evening");
-    for (int32_t user : {1, 130, 300}) {
-        data::UserRecord u = LearnerFolder::User(1, user, "M" + std::to_string(user));
-        u.State = user == 130 ? -1 : 0;
-        u.password = user == 300 ? data::ScramblePassword("x") : "";
-        course_.AddUser(u);
-    }
-    course_.AddUser(LearnerFolder::User(200, 5, "E5"));
+    course_.AddUser(1, 1, "M1");
+    course_.AddUser(1, 130, "M130");
+    course_.Learners("set-progress", "--group 1 --user 130 --state -1");
+    course_.AddUser(1, 255, "M255", "--password x");
+    course_.AddUser(200, 5, "E5");
     auto list = ShownList();
     QTreeWidgetItem* root = list->TreeView()->topLevelItem(0);
     ASSERT_EQ(root->childCount(), 2);
@@ -129,11 +127,11 @@ TEST_F(UserWindows, TreeAndListShowEveryGroupAndLearner) {
     EXPECT_EQ(list->CountValue()->text(), "3");
     QStringList names = Names(*list);
     names.sort();
-    EXPECT_EQ(names, (QStringList{"M1", "M130", "M300"}));
+    EXPECT_EQ(names, (QStringList{"M1", "M130", "M255"}));
     list->SortClick(3);
-    EXPECT_EQ(Names(*list), (QStringList{"M1", "M130", "M300"}));
+    EXPECT_EQ(Names(*list), (QStringList{"M1", "M130", "M255"}));
     list->SortClick(3);
-    EXPECT_EQ(Names(*list), (QStringList{"M300", "M130", "M1"}));
+    EXPECT_EQ(Names(*list), (QStringList{"M255", "M130", "M1"}));
     QTreeWidgetItem* finished = list->ListView()->topLevelItem(1);
     EXPECT_EQ(finished->text(4), "Completed");
     EXPECT_FALSE(finished->icon(0).isNull());
@@ -149,7 +147,7 @@ TEST_F(UserWindows, TreeAndListShowEveryGroupAndLearner) {
 
 TEST_F(UserWindows, AnAcceptedLearnerBecomesTheTagAndTheMainWindowIsTold) {
     course_.AddGroup(2, "Morning");
-    course_.AddUser(LearnerFolder::User(2, 7, "MARTIN"));
+    course_.AddUser(2, 7, "MARTIN");
     auto list = ShownList();
     int told = 0;
     list->SetOnChosen([&] { ++told; });
@@ -171,10 +169,8 @@ TEST_F(UserWindows, AnAcceptedLearnerBecomesTheTagAndTheMainWindowIsTold) {
 
 TEST_F(UserWindows, WrongPasswordOrFailedReadLeavesTheListOpen) {
     course_.AddGroup(1, "G");
-    data::UserRecord u = LearnerFolder::User(1, 1, "MARTIN");
-    u.password = data::ScramblePassword("pw");
-    course_.AddUser(u);
-    course_.AddUser(LearnerFolder::User(1, 2, "ZOE"));
+    course_.AddUser(1, 1, "MARTIN", "--password pw");
+    course_.AddUser(1, 2, "ZOE");
     auto list = ShownList();
     dialogs_.password = data::PasswordAnswer::Wrong;
     list->ChooseRow(0);
@@ -183,11 +179,7 @@ TEST_F(UserWindows, WrongPasswordOrFailedReadLeavesTheListOpen) {
     EXPECT_EQ(list->Tag(), -1);
 
     // The learner was removed behind the list's back: the read fails and is reported.
-    const int h = isam::ISOPEN(course_.users_path.c_str(), isam::OPEN_INOUT);
-    uint8_t bytes[data::kUserRecordSize];
-    data::EncodeUserRecord(LearnerFolder::User(1, 2, "ZOE"), bytes);
-    ASSERT_EQ(isam::ISDELETE(h, bytes), 0);
-    isam::ISCLOSE(h);
+    course_.Learners("remove-user", "--group 1 --user 2");
     dialogs_.shown.clear();
     list->ChooseRow(1);
     ASSERT_EQ(dialogs_.shown.size(), 1u);
@@ -207,7 +199,7 @@ TEST_F(UserWindows, ClosingIsRefusedWhileTheTagIsZero) {
 TEST_F(UserWindows, TypingANameMovesTheSelection) {
     course_.AddGroup(1, "G");
     for (const char* name : {"ADAM", "BERNARD", "BRUNO"})
-        course_.AddUser(LearnerFolder::User(1, name[0] + name[1], name));
+        course_.AddUser(1, name[0] + name[1], name);
     auto list = ShownList();
     list->SortClick(3);
     QTest::keyClicks(list->ListView(), "br");
