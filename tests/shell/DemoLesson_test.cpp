@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <QImage>
+#include <QWidget>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -17,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "../windows/QtTestEnvironment.h"
 #include "data/ConfigTable.h"
 #include "data/OptionFlags.h"
 #include "data/ProductRecord.h"
@@ -266,7 +268,8 @@ class DemoLessonRun : public DemoLesson {
         engine_->SetSettings(settings);
         engine_->SetClock([this] { return now_; });
         engine_->SeedRandom(1);
-        engine_->Bind(nullptr, nullptr, &picture_);
+        stage_.resize(picture_.size());
+        engine_->Bind(&stage_, nullptr, &picture_);
         engine_->Start();
         std::ifstream cfg(fs::path(data_dir_) / "CFG" / (dir_ + "LEVEL01.CFG"));
         has_matrix_ = cfg.is_open();
@@ -306,6 +309,7 @@ class DemoLessonRun : public DemoLesson {
 
     data::OptionFlags options_;
     script::HeadlessHost host_;
+    QWidget stage_;  // parent of the image controls, which carry the menus and cursors
     QImage picture_;
     std::unique_ptr<script::ScriptEngine> engine_;
     int64_t now_ = 1000;

@@ -6,10 +6,13 @@ $0 = ReadMessage 0, "PRIME"             ; the task
 Bmp "ARROW", 310, 372 @ 33
 Bmp "WHEEL", 512, 262 @ 30
 Tag "VALVE" @ 30
+SetCursor "curs17" @ 30                 ; a turning arrow over the handwheel
 Bmp "VENT", 808, 306 @ 31
 Tag "VENT" @ 31
+SetCursor "curs36" @ 31                 ; a wrench over the vent cock
 Bmp "MOTOR", 892, 360 @ 32
 Tag "MOTOR" @ 32
+SetCursor "curs09" @ 32                 ; a pointing hand over the motor
 Mask 4 @ 31
 Suspend 30
 ShowMask

@@ -6,8 +6,10 @@ $0 = ReadMessage 0, "THROTL"            ; the task
 Bmp "LAMP", 543, 383 @ 60
 Bmp "WHEEL", 272, 300 @ 61
 Tag "SUCT" @ 61
+SetCursor "curs17" @ 61
 Bmp "WHEEL", 672, 110 @ 62
 Tag "DISCH" @ 62
+SetCursor "curs17" @ 62
 Bmp "DIGIT", 826, 178 @ 63
 Play "MOTOR", ASYNC
 If UNIT, "SI", imperial
