@@ -70,6 +70,7 @@ void WriteWhole(const std::string& path, const std::string& text, int flags) {
         WriteAt(fd, text.data(), text.size(), 0, kIndexFile);
     } catch (...) {
         ::close(fd);
+        ::unlink(path.c_str());  // a marker cut short by a failure says nothing
         throw;
     }
     ::close(fd);
