@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "data/RequestRecord.h"
 
@@ -78,5 +79,11 @@ class RemoteClient {
     std::string failure_;
     FILE* trace_ = nullptr;
 };
+
+// The name the server knows a course file by: "?:\" and the file's path relative to the course
+// folder (the current folder), with backslashes: DATA\DEMO\GB\USERS and DATA/DEMO/GB/USERS
+// both give ?:\DATA\DEMO\GB\USERS. A drive prefix is dropped; an absolute path inside the
+// course folder is made relative to it.
+std::string RemoteFileName(std::string_view path);
 
 }  // namespace data

@@ -16,7 +16,7 @@ bool OpenDataAccess(const data::ConfigTable& config, const data::ProductRecord& 
 
     const int port = config.GetInt(data::kIPport);
     remote = make_remote ? make_remote() : nullptr;
-    if (!remote) remote = std::make_unique<UnavailableRemoteData>();
+    if (!remote) remote = std::make_unique<ClientRemoteData>();
     if (!remote->Connect(address, port, kServerTimeoutMs)) {
         std::fprintf(stderr, "remote data %s:%d: %s\n", address.c_str(), port,
                      remote->LastError().c_str());
@@ -25,15 +25,16 @@ bool OpenDataAccess(const data::ConfigTable& config, const data::ProductRecord& 
         return false;
     }
 
+    // The fixed files of the language's learner folder: a fresh machine has no local copies
+    // for a wildcard to find.
     const std::string& lang = config.Get(data::kLanguage);
     for (const char* file : {"GROUP", "USERS"}) {
         const std::string base = data::FormatPath("%s\\%s\\%s\\%s", product.data_dir.c_str(),
                                                   product.product_name.c_str(), lang.c_str(), file);
-        const size_t slash = base.rfind('\\');
-        const std::string folder = base.substr(0, slash);
-        for (const std::string& name : platform::FindEntries(base + ".*")) {
+        for (const char* ext : {".dat", ".idx"}) {
+            const std::string name = std::string(file) + ext;
             view.ShowStatus(common.GetText(82, name));
-            if (!remote->FetchFile(folder + "\\" + name))
+            if (!remote->FetchFile(base + ext))
                 std::fprintf(stderr, "remote data: %s: %s\n", name.c_str(),
                              remote->LastError().c_str());
         }

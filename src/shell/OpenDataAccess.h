@@ -15,11 +15,11 @@ inline constexpr const char* kLocalServer = "127.0.0.1";
 inline constexpr int kServerTimeoutMs = 10000;
 
 // IPserv= exactly "127.0.0.1": local data, remote stays empty, true. Otherwise a client from
-// make_remote connects to IPserv=:IPport= (10 s time-out). Unreachable: an error box with common
-// text 81 (address, port) captioned with the application name, and false (start-up stops).
-// Connected: every local file matching <data>\<product>\<lang>\GROUP.* and then USERS.* is
-// fetched from the server, each announced in the status bar with common text 82 (name); the
-// status is cleared at the end; true.
+// make_remote (the data server client when none is given) connects to IPserv=:IPport= (10 s
+// time-out). Unreachable: an error box with common text 81 (address, port) captioned with the
+// application name, and false (start-up stops). Connected: GROUP.dat, GROUP.idx, USERS.dat and
+// USERS.idx of <data>\<product>\<lang> are fetched from the server, each announced in the
+// status bar with common text 82 (name); the status is cleared at the end; true.
 bool OpenDataAccess(const data::ConfigTable& config, const data::ProductRecord& product,
                     text::MessageFile& common, StartupView& view,
                     const RemoteDataFactory& make_remote, std::unique_ptr<RemoteData>& remote);

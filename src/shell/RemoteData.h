@@ -1,10 +1,13 @@
 // The link to a remote data server as start-up needs it: connect, then fetch the learners'
-// files. The client itself lives with the data access layer; start-up receives a factory.
+// files. The client itself lives with the data access layer (data::RemoteClient).
 #pragma once
 
 #include <functional>
 #include <memory>
 #include <string>
+
+#include "data/RemoteClient.h"
+#include "platform/Path.h"
 
 namespace shell {
 
@@ -13,16 +16,46 @@ class RemoteData {
     virtual ~RemoteData() = default;
     // Connects to address:port, giving up after timeout_ms; false when unreachable.
     virtual bool Connect(const std::string& address, int port, int timeout_ms) = 0;
-    // Fetches the server's copy of the file at path (a local path of the course) into place.
+    // Fetches the server's copy of the file at path (a path of the course, either form) into
+    // place; a broken transfer leaves the local file as it was.
     virtual bool FetchFile(const std::string& path) = 0;
     virtual void Close() = 0;
     // Why the last call failed, for the trace and the console.
     virtual std::string LastError() const = 0;
+    // The client for the session's sign-on, rewrites and uploads; none for stand-ins.
+    virtual data::RemoteClient* Client() { return nullptr; }
 };
 
 using RemoteDataFactory = std::function<std::unique_ptr<RemoteData>()>;
 
-// Stands in where no remote client is built in: every connection fails, saying so.
+// The data server reached through data::RemoteClient.
+class ClientRemoteData final : public RemoteData {
+  public:
+    bool Connect(const std::string& address, int port, int timeout_ms) override {
+        client_.CreateClient(address, port, timeout_ms);
+        return client_.Connect();
+    }
+    bool FetchFile(const std::string& path) override {
+        if (client_.GetFile(platform::NativePath(path), data::RemoteFileName(path)) >= 0)
+            return true;
+        const int error = client_.LastError();
+        failure_ = error == -2 ? client_.LastFailure()
+                               : "error " + std::to_string(error) + " (" +
+                                     platform::SystemErrorText(error) + ")";
+        return false;
+    }
+    void Close() override { client_.Disconnect(); }
+    std::string LastError() const override {
+        return failure_.empty() ? client_.LastFailure() : failure_;
+    }
+    data::RemoteClient* Client() override { return &client_; }
+
+  private:
+    data::RemoteClient client_;
+    std::string failure_;
+};
+
+// Stands in where no remote client is wanted: every connection fails, saying so.
 class UnavailableRemoteData final : public RemoteData {
   public:
     bool Connect(const std::string&, int, int) override { return false; }

@@ -208,10 +208,7 @@ TEST_F(CourseFolder, WithoutARemoteClientTheServerIsUnreachable) {
 
 TEST_F(CourseFolder, ConnectedServerSendsGroupThenUserFiles) {
     Write("DEMO.INI", "Language=GB\nIPserv=server\nIPport=7001\n");
-    Write("DATA/DEMO/GB/USERS.dat", "u");
-    Write("DATA/DEMO/GB/GROUP.idx", "g");
-    Write("DATA/DEMO/GB/GROUP.dat", "g");
-    Write("DATA/DEMO/GB/OTHER.dat", "o");
+    Write("DATA/DEMO/GB/OTHER.dat", "o");  // a fresh machine: no local learner files
     std::vector<std::string> log;
     ASSERT_TRUE(Run({"DEMO"}, [&log] { return std::make_unique<FakeRemote>(&log); }));
     const std::vector<std::string> expected = {
@@ -219,10 +216,11 @@ TEST_F(CourseFolder, ConnectedServerSendsGroupThenUserFiles) {
         "fetch DATA\\DEMO\\GB\\GROUP.dat",
         "fetch DATA\\DEMO\\GB\\GROUP.idx",
         "fetch DATA\\DEMO\\GB\\USERS.dat",
+        "fetch DATA\\DEMO\\GB\\USERS.idx",
     };
     EXPECT_EQ(log, expected);
     const std::vector<std::string> status = {"Fetching GROUP.dat", "Fetching GROUP.idx",
-                                             "Fetching USERS.dat", ""};
+                                             "Fetching USERS.dat", "Fetching USERS.idx", ""};
     EXPECT_EQ(view_.status, status);
     ASSERT_NE(state_->remote, nullptr);
     shell::ShutdownStartup(*state_);
