@@ -8,6 +8,7 @@
 #include "TempFolder.h"
 #include "data/DataAccess.h"
 #include "data/LearnerFiles.h"
+#include "data/ScoreFile.h"
 #include "data/UserRecord.h"
 
 namespace data {
@@ -132,6 +133,62 @@ TEST(LearnersToolTest, ResetAndRemoveTakeTheLearnersFilesAlong) {
     EXPECT_FALSE(std::filesystem::exists(c.path / files[0]));
     ASSERT_EQ(c.Run("remove-group", "--group 2").first, 0);
     EXPECT_TRUE(c.AllGroups().empty());
+}
+
+TEST(LearnersToolTest, ListAndExportReportProgressFromTheScoreFile) {
+    LearnersCourse c;
+    ASSERT_EQ(c.Run("init", "").first, 0);
+    ASSERT_EQ(c.Run("add-group", "--group 3 --name 'Équipe'").first, 0);
+    ASSERT_EQ(c.Run("add-user", "--group 3 --user 2 --name 'Zoë \"Z\"'").first, 0);
+    ASSERT_EQ(c.Run("add-user", "--group 3 --user 1 --name Al").first, 0);
+    ASSERT_EQ(c.Run("set-progress", "--group 3 --user 2 --state 1 --total 7 --worth 9").first, 0);
+    {
+        // Three steps in the record and its score file.
+        DataAccess users;
+        ASSERT_GE(users.Open(c.Users(), isam::OPEN_INOUT), 0);
+        UserRecord u = UserTemplate();
+        u.GroupNo = 3;
+        u.UserNo = 2;
+        uint8_t b[kUserRecordSize];
+        EncodeUserRecord(u, b);
+        users.SelectKey(kUserKey);
+        ASSERT_EQ(users.Start(0, b, isam::EQUAL), 0);
+        ASSERT_EQ(users.Read(b, isam::EQUAL), 0);
+        u = DecodeUserRecord(b);
+        u.StepCount = 3;
+        EncodeUserRecord(u, b);
+        ASSERT_EQ(users.Rewrite(b), 0);
+        ScoreBook book;
+        book.LevelSteps = {3, 0};
+        for (int i = 0; i < 3; ++i) {
+            book.StepScore[i] = i;
+            book.StepWorth[i] = 10 + i;
+            book.StepBonus[i] = 20 + i;
+            book.StepTime[i] = 30 + i;
+            book.StepVisits[i] = 40 + i;
+            book.StepStatus[i] = 3;
+        }
+        ASSERT_EQ(WriteScoreFile((c.path / "DATA/DEMO/GB/SCO002.003").string(), 3, book), 0);
+    }
+    const auto [status, out] = c.Run("list", "--json");
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(
+        out,
+        "{\"group\": 3, \"group_name\": \"Équipe\", \"user\": 1, \"name\": \"Al\", "
+        "\"level\": 1, \"status\": 0, \"score\": 0, \"worth\": 0, \"seconds\": null}\n"
+        "{\"group\": 3, \"group_name\": \"Équipe\", \"user\": 2, \"name\": \"Zoë \\\"Z\\\"\", "
+        "\"level\": 1, \"status\": 1, \"score\": 7, \"worth\": 9, \"seconds\": 93}\n");
+    const auto [plain_status, plain] = c.Run("list", "");
+    EXPECT_EQ(plain_status, 0);
+    EXPECT_NE(plain.find("in progress  score 7/9  time 93 s"), std::string::npos) << plain;
+
+    const std::string csv = (c.path / "out.csv").string();
+    ASSERT_EQ(c.Run("export", "--csv '" + csv + "'").first, 0);
+    EXPECT_EQ(TempFolder::Read(csv),
+              "group,user,name,level,step,score,worth,bonus,seconds,visits,status\n"
+              "3,2,\"Zoë \"\"Z\"\"\",1,1,0,10,20,30,40,3\n"
+              "3,2,\"Zoë \"\"Z\"\"\",1,2,1,11,21,31,41,3\n"
+              "3,2,\"Zoë \"\"Z\"\"\",1,3,2,12,22,32,42,3\n");
 }
 
 TEST(LearnersToolTest, ACourseWithoutItsLanguageIsRefused) {

@@ -7,6 +7,11 @@
 //   learners remove-group COURSE --lang L --group N
 //   learners set-progress COURSE --lang L --group N --user M [--state S] [--level N]
 //                         [--step N] [--total T] [--worth W]
+//   learners list COURSE --lang L [--json]
+//   learners export COURSE --lang L --csv FILE
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <map>
@@ -15,6 +20,7 @@
 
 #include "LearnerCommands.h"
 #include "LearnerCourse.h"
+#include "LearnerReport.h"
 #include "data/GroupRecord.h"
 #include "data/UserRecord.h"
 #include "platform/Path.h"
@@ -31,7 +37,9 @@ int Usage() {
                  "       learners remove-user|reset-user COURSE --lang L --group N --user M\n"
                  "       learners remove-group COURSE --lang L --group N\n"
                  "       learners set-progress COURSE --lang L --group N --user M [--state S]\n"
-                 "                [--level N] [--step N] [--total T] [--worth W]\n");
+                 "                [--level N] [--step N] [--total T] [--worth W]\n"
+                 "       learners list COURSE --lang L [--json]\n"
+                 "       learners export COURSE --lang L --csv FILE\n");
     return 2;
 }
 
@@ -78,10 +86,10 @@ int main(int argc, char** argv) {
     if (argc < 3) return Usage();
     const std::string cmd = argv[1];
     const std::string course_dir = argv[2];
-    static const std::set<std::string> kFlags = {"--may-configure"};
+    static const std::set<std::string> kFlags = {"--may-configure", "--json"};
     static const std::set<std::string> kValues = {"--lang",     "--group", "--user",  "--name",
                                                   "--password", "--state", "--level", "--step",
-                                                  "--total",    "--worth"};
+                                                  "--total",    "--worth", "--csv"};
     std::map<std::string, std::string> opt;
     for (int i = 3; i < argc; ++i) {
         const std::string a = argv[i];
@@ -95,14 +103,18 @@ int main(int argc, char** argv) {
     }
     if (!opt.count("--lang")) return Usage();
 
-    const bool needs_group = cmd != "init";
+    const bool report = cmd == "list" || cmd == "export";
+    const bool needs_group = cmd != "init" && !report;
     const bool needs_user =
         cmd == "add-user" || cmd == "remove-user" || cmd == "reset-user" || cmd == "set-progress";
     const bool needs_name = cmd == "add-group" || cmd == "add-user";
-    static const std::set<std::string> kCommands = {"init",        "add-group",    "add-user",
-                                                    "remove-user", "remove-group", "reset-user",
-                                                    "set-progress"};
+    static const std::set<std::string> kCommands = {"init",         "add-group",    "add-user",
+                                                    "remove-user",  "remove-group", "reset-user",
+                                                    "set-progress", "list",         "export"};
     if (!kCommands.count(cmd)) return Usage();
+    if (opt.count("--json") && cmd != "list") return Usage();
+    if (opt.count("--csv") != (cmd == "export")) return Usage();
+    if (opt.count("--may-configure") && cmd != "add-user") return Usage();
 
     learners::Request r;
     // Numbers fit the session tag: 8 bits for the group and 8 for the user.
@@ -139,9 +151,17 @@ int main(int argc, char** argv) {
         *out = v;
     }
 
+    // The CSV path is the caller's: made absolute before the course folder becomes current.
+    std::string csv = opt.count("--csv") ? opt["--csv"] : "";
+    if (!csv.empty() && csv[0] != '/') {
+        char cwd[4096];
+        if (getcwd(cwd, sizeof cwd)) csv = std::string(cwd) + "/" + csv;
+    }
     learners::LearnerCourse course;
     if (!learners::LocateCourse(course_dir, opt["--lang"], course, error)) return Refuse(error);
     if (cmd == "init") return learners::InitFiles(course);
+    if (cmd == "list") return learners::ListUsers(course, opt.count("--json") > 0);
+    if (cmd == "export") return learners::ExportSteps(course, csv);
     if (cmd == "add-group") return learners::AddGroup(course, r);
     if (cmd == "add-user") return learners::AddUser(course, r);
     if (cmd == "remove-user") return learners::RemoveUser(course, r);

@@ -1,0 +1,143 @@
+#include "LearnerReport.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <map>
+#include <vector>
+
+#include "data/DataAccess.h"
+#include "data/LearnerFiles.h"
+#include "data/ScoreFile.h"
+#include "text/Codepage.h"
+
+namespace learners {
+
+namespace {
+
+struct Learners {
+    std::map<int, std::string> group_names;
+    std::vector<data::UserRecord> users;
+};
+
+int Fail(const std::string& message) {
+    std::fprintf(stderr, "learners: %s\n", message.c_str());
+    return 1;
+}
+
+// Reads both files; 0, or 1 after printing why.
+int Load(const LearnerCourse& course, Learners& out) {
+    data::DataAccess groups, users;
+    for (auto [access, path] :
+         {std::pair{&groups, &course.group_path}, {&users, &course.users_path}}) {
+        if (access->Open(*path, isam::OPEN_INPUT) < 0)
+            return Fail(access->ErrorText("open %s", path->c_str()) + " (" +
+                        std::to_string(access->LastError()) + ")");
+    }
+    std::vector<data::GroupRecord> all_groups;
+    if (data::ReadAllGroups(groups, all_groups) != 0)
+        return Fail(groups.ErrorText("read the groups"));
+    if (data::ReadAllUsers(users, out.users) != 0) return Fail(users.ErrorText("read the users"));
+    for (const auto& g : all_groups) out.group_names[g.group_no] = g.name;
+    return 0;
+}
+
+std::string Utf8(const std::string& cp1252) {
+    return text::Cp1252ToUtf8(cp1252);
+}
+
+std::string JsonText(const std::string& s) {
+    std::string out = "\"";
+    for (unsigned char c : s) {
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += char(c);
+        } else if (c < 0x20) {
+            char buf[8];
+            std::snprintf(buf, sizeof buf, "\\u%04x", c);
+            out += buf;
+        } else {
+            out += char(c);
+        }
+    }
+    return out + "\"";
+}
+
+std::string CsvText(const std::string& s) {
+    std::string out = "\"";
+    for (char c : s) {
+        if (c == '"') out += '"';
+        out += c;
+    }
+    return out + "\"";
+}
+
+const char* StatusWord(int state) {
+    return state == data::kStateFinished     ? "finished"
+           : state == data::kStateNotStarted ? "not started"
+                                             : "in progress";
+}
+
+// The learner's score book; false when the file is missing or does not fit the record.
+bool Scores(const LearnerCourse& course, const data::UserRecord& u, data::ScoreBook& book) {
+    if (!data::IsScoreStepCount(u.StepCount)) return false;
+    return data::ReadScoreFile(course.ScorePath(u.UserNo, u.GroupNo), u.StepCount, book) == 0;
+}
+
+}  // namespace
+
+int ListUsers(const LearnerCourse& course, bool json) {
+    Learners all;
+    if (const int rc = Load(course, all)) return rc;
+    for (const data::UserRecord& u : all.users) {
+        data::ScoreBook book;
+        long seconds = -1;
+        if (Scores(course, u, book)) {
+            seconds = 0;
+            for (int i = 0; i < u.StepCount; ++i) seconds += book.StepTime[size_t(i)];
+        }
+        const std::string group =
+            Utf8(all.group_names.count(u.GroupNo) ? all.group_names[u.GroupNo] : "");
+        if (json) {
+            std::printf(
+                "{\"group\": %d, \"group_name\": %s, \"user\": %d, \"name\": %s, \"level\": %d, "
+                "\"status\": %d, \"score\": %d, \"worth\": %d, \"seconds\": %s}\n",
+                u.GroupNo, JsonText(group).c_str(), u.UserNo, JsonText(Utf8(u.UserName)).c_str(),
+                u.Level, u.State, u.Total, u.TotalWorth,
+                seconds < 0 ? "null" : std::to_string(seconds).c_str());
+        } else {
+            std::printf("%3d %-23s %3d %-23s level %d  %-11s  score %d/%d  time %s\n", u.GroupNo,
+                        group.c_str(), u.UserNo, Utf8(u.UserName).c_str(), u.Level,
+                        StatusWord(u.State), u.Total, u.TotalWorth,
+                        seconds < 0 ? "-" : (std::to_string(seconds) + " s").c_str());
+        }
+    }
+    return 0;
+}
+
+int ExportSteps(const LearnerCourse& course, const std::string& csv_path) {
+    Learners all;
+    if (const int rc = Load(course, all)) return rc;
+    FILE* out = std::fopen(csv_path.c_str(), "w");
+    if (!out) return Fail("cannot write " + csv_path + " : " + std::strerror(errno));
+    std::fprintf(out, "group,user,name,level,step,score,worth,bonus,seconds,visits,status\n");
+    for (const data::UserRecord& u : all.users) {
+        data::ScoreBook book;
+        if (!Scores(course, u, book)) continue;
+        const int first_level_steps = book.LevelSteps[0] > 0 ? book.LevelSteps[0] : u.StepCount;
+        for (int i = 0; i < u.StepCount; ++i) {
+            const size_t k = size_t(i);
+            const int level = i < first_level_steps ? 1 : 2;
+            const int step = i < first_level_steps ? i + 1 : i - first_level_steps + 1;
+            std::fprintf(out, "%d,%d,%s,%d,%d,%d,%d,%d,%d,%d,%d\n", u.GroupNo, u.UserNo,
+                         CsvText(Utf8(u.UserName)).c_str(), level, step, book.StepScore[k],
+                         book.StepWorth[k], book.StepBonus[k], book.StepTime[k], book.StepVisits[k],
+                         book.StepStatus[k]);
+        }
+    }
+    if (std::fclose(out) != 0)
+        return Fail("cannot write " + csv_path + " : " + std::strerror(errno));
+    return 0;
+}
+
+}  // namespace learners
