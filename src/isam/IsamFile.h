@@ -60,8 +60,9 @@ struct FileMap {
     size_t cap = 0;    // bytes of address space mapped (may run past the end of the file)
     size_t valid = 0;  // bytes known to be inside the file
     bool failed = false;
-    int slot = -1;     // entry in the signal handler's table of mappings while mapped
-    bool hit = false;  // damage seen and the mapping dropped; cleared by TakeDamage
+    int slot = -1;       // entry in the signal handler's table of mappings while mapped
+    bool hit = false;    // damage seen and the mapping dropped; cleared by TakeDamage
+    off_t reserved = 0;  // bytes known to have their blocks allocated (see Reserve)
 };
 // The n bytes at off through the mapping, or null when they are not (yet) inside the file or the
 // file cannot be mapped: the caller then reads them with pread. Raises kCorrupt when a read

@@ -238,17 +238,39 @@ void WriteAt(int fd, const void* buf, size_t n, off_t off, int kind) {
 
 void Reserve(int fd, FileMap& m, off_t off, off_t len, int kind) {
     const off_t end = off + len;
-    if (len <= 0 || end <= off_t(m.valid)) return;
+    if (len <= 0 || end <= std::max(off_t(m.valid), m.reserved)) return;
     struct stat st;
     if (::fstat(fd, &st) != 0) RaiseSystem(kind + kStepSeek);
-    if (st.st_size >= end) return;
+    if (st.st_size >= end) {
+        m.reserved = std::max(m.reserved, off_t(st.st_size));
+        return;
+    }
     // A gap between the end of the file and off stays a hole, as the writes would leave it.
     const off_t from = std::max(off, off_t(st.st_size));
-    int rc = DiskFull(fd, end) ? ENOSPC : ::posix_fallocate(fd, from, end - from);
+    int rc;
+    off_t ahead = 0;
+    if (g_full_after_writes >= 0) {
+        // Under the full-disk hook the reservation grows the file, which the hook can see.
+        rc = DiskFull(fd, end) ? ENOSPC : ::posix_fallocate(fd, from, end - from);
+    } else {
+        // Room for more growth is taken at once, past the end and without changing the file's
+        // size, so that a file growing a slot at a time does not pay an allocation per write.
+        ahead = std::min<off_t>(off_t(1) << 20, st.st_size / 8);
+        rc = ::fallocate(fd, FALLOC_FL_KEEP_SIZE, from, end - from + ahead) == 0 ? 0 : errno;
+        if (rc == ENOSPC && ahead > 0) {
+            ahead = 0;
+            rc = ::fallocate(fd, FALLOC_FL_KEEP_SIZE, from, end - from) == 0 ? 0 : errno;
+        }
+        if (rc == EOPNOTSUPP || rc == ENOSYS) {
+            ahead = 0;
+            rc = ::posix_fallocate(fd, from, end - from);
+        }
+    }
     if (rc != 0) {
         errno = rc;
         RaiseSystem(kind + kStepWrite);
     }
+    m.reserved = end + ahead;
 }
 
 static int SetLock(int fd, short type, off_t off, off_t len) {
