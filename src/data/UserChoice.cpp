@@ -8,7 +8,8 @@
 
 namespace data {
 
-bool ChooseUser(const ChoiceContext& context, ChoiceDialogs& dialogs, int32_t group, int32_t user) {
+bool ChooseUser(const ChoiceContext& context, ChoiceDialogs& dialogs, int32_t group, int32_t user,
+                UserRecord* chosen) {
     DataAccess& users = *context.users;
     ConfigTable& config = *context.config;
     text::MessageFile& common = *context.common;
@@ -33,20 +34,23 @@ bool ChooseUser(const ChoiceContext& context, ChoiceDialogs& dialogs, int32_t gr
         yes = dialogs.AskYesNo(question, context.group_name);
     }
     if (!yes) return false;
-    if (record.password.empty()) return true;
-
-    switch (dialogs.AskPassword(record.password)) {
-        case PasswordAnswer::Ok:
-            return true;
-        case PasswordAnswer::Wrong: {
-            const std::string text = common.GetText(99);
-            dialogs.ShowWrongPassword(text, common.GetText(98));
-            return false;
+    bool accepted = record.password.empty();
+    if (!accepted) {
+        switch (dialogs.AskPassword(record.password)) {
+            case PasswordAnswer::Ok:
+                accepted = true;
+                break;
+            case PasswordAnswer::Wrong: {
+                const std::string text = common.GetText(99);
+                dialogs.ShowWrongPassword(text, common.GetText(98));
+                break;
+            }
+            case PasswordAnswer::Cancel:
+                break;
         }
-        case PasswordAnswer::Cancel:
-            break;
     }
-    return false;
+    if (accepted && chosen != nullptr) *chosen = record;
+    return accepted;
 }
 
 }  // namespace data

@@ -55,7 +55,8 @@ constexpr int32_t UserTag(int32_t group, int32_t user) {
 // summary captioned common text 76), asks for confirmation (the identification window when
 // CheckID= is set, else common text 45 with the name, captioned with the group's name), then
 // for a stored password the password window (a wrong one shows common text 99 captioned 98).
-// True when the user is accepted.
-bool ChooseUser(const ChoiceContext& context, ChoiceDialogs& dialogs, int32_t group, int32_t user);
+// True when the user is accepted; chosen, when given, then holds the record read.
+bool ChooseUser(const ChoiceContext& context, ChoiceDialogs& dialogs, int32_t group, int32_t user,
+                UserRecord* chosen = nullptr);
 
 }  // namespace data

@@ -306,10 +306,9 @@ void TUsrList::ChooseRow(int row) {
     context.developer = course_.flags->Has(data::Developer);
     context.options_folder = course_.groups->Folder();
     context.group_name = group_name_;
-    const bool accepted = data::ChooseUser(context, *dialogs_, group, user);
+    const bool accepted = data::ChooseUser(context, *dialogs_, group, user, &chosen_);
     choosing_ = false;
     if (!accepted) return;
-    data::ReadUser(*course_.users, group, user, chosen_);
     tag_ = data::UserTag(group, user);
     close();
     if (on_chosen_) on_chosen_();
@@ -332,6 +331,10 @@ void TUsrList::closeEvent(QCloseEvent* event) {
         return;
     }
     QDialog::closeEvent(event);
+}
+
+void TUsrList::reject() {
+    if (tag_ != 0) QDialog::reject();
 }
 
 bool TUsrList::eventFilter(QObject* watched, QEvent* event) {

@@ -92,6 +92,8 @@ class TUsrList : public QDialog {
   protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    // Escape closes as the close button does.
+    void reject() override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:

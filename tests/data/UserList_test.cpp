@@ -226,7 +226,9 @@ struct ChoiceTest : ::testing::Test {
 };
 
 TEST_F(ChoiceTest, ConfirmedUserWithoutPasswordIsAcceptedAtOnce) {
-    EXPECT_TRUE(data::ChooseUser(context, dialogs, 2, 1));
+    data::UserRecord chosen;
+    EXPECT_TRUE(data::ChooseUser(context, dialogs, 2, 1, &chosen));
+    EXPECT_EQ(chosen.UserName, "DURAND");
     EXPECT_EQ(dialogs.shown, std::vector<std::string>{"ask Morning: Are you DURAND?"});
     EXPECT_EQ(config.Get(data::kGaz), "Nitrogen");
     EXPECT_EQ(data::UserTag(2, 1), 513);

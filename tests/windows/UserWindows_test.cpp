@@ -191,6 +191,7 @@ TEST_F(UserWindows, ClosingIsRefusedWhileTheTagIsZero) {
     auto list = ShownList();
     list->SetTag(0);
     EXPECT_FALSE(list->close());
+    QTest::keyClick(list.get(), Qt::Key_Escape);
     EXPECT_TRUE(list->isVisible());
     list->SetTag(-1);
     EXPECT_TRUE(list->close());
