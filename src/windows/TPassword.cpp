@@ -9,7 +9,6 @@
 #include "data/UserRecord.h"
 #include "text/Codepage.h"
 #include "text/MessageFile.h"
-#include "windows/Settings.h"
 
 namespace windows {
 namespace {
@@ -40,20 +39,20 @@ TPassword::TPassword(QWidget* parent) : QDialog(parent) {
     connect(cancel_, &QPushButton::clicked, this, &QDialog::reject);
 }
 
-void TPassword::showEvent(QShowEvent* event) {
-    QDialog::showEvent(event);
+void TPassword::SetTexts(const std::string& language) {
     text::MessageFile texts;
-    texts.Open(data::MessagePath(CurrentLanguage(), "PASSWD"), text::MessageFile::kStandardModulus);
+    texts.Open(data::MessagePath(language, "PASSWD"), text::MessageFile::kStandardModulus);
     setWindowTitle(FromCp1252(texts.GetText(2)));
     label_->setText(FromCp1252(texts.GetText(3)));
     label_->adjustSize();
     ok_->setText(FromCp1252(texts.GetText(0)));
     cancel_->setText(FromCp1252(texts.GetText(1)));
-    edit_->setFocus();
 }
 
-PasswordAnswer TPassword::Check(const std::string& stored) {
+PasswordAnswer TPassword::Check(const std::string& stored, const std::string& language) {
+    SetTexts(language);
     edit_->clear();
+    edit_->setFocus();
     if (exec() != QDialog::Accepted) return PasswordAnswer::Cancel;
     std::string typed;
     text::Utf8ToCp1252(edit_->text().toUpper().toStdString(), typed);

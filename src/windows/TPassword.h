@@ -21,19 +21,19 @@ class TPassword : public QDialog {
 
     explicit TPassword(QWidget* parent = nullptr);
 
-    // Shows the window for a stored (scrambled) password: Ok when OK was pressed with the
-    // password, upper-cased, Wrong when OK was pressed with another text, Cancel otherwise.
-    PasswordAnswer Check(const std::string& stored);
+    // Shows the window, in the texts of language, for a stored (scrambled) password: Ok when
+    // OK was pressed with the password, upper-cased, Wrong when OK was pressed with another
+    // text, Cancel otherwise.
+    PasswordAnswer Check(const std::string& stored, const std::string& language);
 
     QLabel* Label() const { return label_; }
     QLineEdit* Edit() const { return edit_; }
     QPushButton* BitBtn1() const { return ok_; }
     QPushButton* BitBtn2() const { return cancel_; }
 
-  protected:
-    void showEvent(QShowEvent* event) override;
-
   private:
+    void SetTexts(const std::string& language);
+
     QLabel* label_;
     QLineEdit* edit_;
     QPushButton* ok_;

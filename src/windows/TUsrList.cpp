@@ -70,7 +70,7 @@ class WindowDialogs : public data::ChoiceDialogs {
     }
     data::PasswordAnswer AskPassword(const std::string& stored) override {
         if (!password_) password_ = std::make_unique<TPassword>(&list_);
-        return password_->Check(stored);
+        return password_->Check(stored, list_.Language());
     }
     void ShowWrongPassword(const std::string& text, const std::string& caption) override {
         Ask(text, caption, kIconError, kButtonOk);
@@ -192,6 +192,10 @@ TUsrList::TUsrList(const UserListCourse& course, QWidget* parent)
 }
 
 TUsrList::~TUsrList() = default;
+
+const std::string& TUsrList::Language() const {
+    return course_.config->Get(data::kLanguage);
+}
 
 void TUsrList::SetDialogs(data::ChoiceDialogs* dialogs) {
     dialogs_ = dialogs != nullptr ? dialogs : own_dialogs_.get();

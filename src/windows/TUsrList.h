@@ -54,6 +54,8 @@ class TUsrList : public QDialog {
     // The accepted learner's record as read at the choice (numbers beyond the tag's 8 bits
     // included).
     const data::UserRecord& Chosen() const { return chosen_; }
+    // Language=, whose texts the list and its boxes show.
+    const std::string& Language() const;
     // The name of the group whose learners are listed.
     const std::string& GroupName() const { return group_name_; }
 

@@ -212,7 +212,10 @@ TEST_F(UserWindows, TypingANameMovesTheSelection) {
     EXPECT_EQ(user, 'B' + 'E');
 }
 
-TEST(PasswordWindow, TypedTextShowsAsHashesAndIsComparedUpperCased) {
+TEST_F(UserWindows, PasswordWindowShowsHashesAndComparesUpperCase) {
+    text::MessageContent passwd;
+    passwd.texts = {"&OK", "&Cancel", "Password", "Type your password:"};
+    course_.Write("MSG/GB/PASSWD.MSG", text::EncodeMessageFile(passwd));
     struct Case {
         const char* typed;
         bool ok_button;
@@ -226,14 +229,17 @@ TEST(PasswordWindow, TypedTextShowsAsHashesAndIsComparedUpperCased) {
     };
     TPassword window;
     for (const Case& c : cases) {
-        QString shown;
+        QString shown, caption;
         QTimer::singleShot(0, &window, [&] {
             QTest::keyClicks(window.Edit(), c.typed);
             shown = window.Edit()->displayText();
+            caption = window.windowTitle() + "|" + window.Label()->text() + "|" +
+                      window.BitBtn1()->text() + "|" + window.BitBtn2()->text();
             (c.ok_button ? window.BitBtn1() : window.BitBtn2())->click();
         });
-        EXPECT_EQ(window.Check(data::ScramblePassword("SECRET")), c.answer) << c.typed;
+        EXPECT_EQ(window.Check(data::ScramblePassword("SECRET"), "GB"), c.answer) << c.typed;
         EXPECT_EQ(shown, QString(int(std::strlen(c.typed)), '#'));
+        EXPECT_EQ(caption, "Password|Type your password:|&OK|&Cancel");
     }
     EXPECT_EQ(window.Edit()->maxLength(), 40);
 }
