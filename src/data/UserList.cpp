@@ -1,7 +1,6 @@
 #include "data/UserList.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <fstream>
 
 #include "data/CoursePaths.h"
@@ -9,14 +8,12 @@
 #include "data/GroupRecord.h"
 #include "data/LearnerFiles.h"
 #include "data/RecordBytes.h"
+#include "data/ScoreFile.h"
 #include "isam/Isam.h"
-#include "platform/Path.h"
 #include "text/MessageFile.h"
 
 namespace data {
 namespace {
-
-constexpr int kMaxScoreSteps = 1023;
 
 // Lower case of a Windows-1252 byte: ASCII and the accented capitals 0xC0-0xDE except 0xD7.
 unsigned char LowerCp1252(unsigned char c) {
@@ -51,7 +48,7 @@ std::vector<GroupEntry> ListGroups(DataAccess& groups, const std::string& path) 
 }
 
 int StatusLevel(const UserRecord& record, const std::string& users_folder) {
-    if (record.StepCount < 1 || record.StepCount > kMaxScoreSteps) return -1;
+    if (!IsScoreStepCount(record.StepCount)) return -1;
     std::ifstream in(ScorePath(users_folder, record.UserNo, record.GroupNo), std::ios::binary);
     uint8_t bounds[8];
     if (!in.read(reinterpret_cast<char*>(bounds), sizeof bounds)) return -1;
