@@ -96,7 +96,7 @@ TUsrList::TUsrList(const UserListCourse& course, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::WindowStaysOnTopHint), course_(course) {
     setMinimumSize(500, 300);
     setMaximumSize(600, 400);
-    resize(560, 360);
+    resize(600, 380);
     own_dialogs_ = std::make_unique<WindowDialogs>(*this, course_.product->app_name, edit_view_);
     dialogs_ = own_dialogs_.get();
 
@@ -120,6 +120,9 @@ TUsrList::TUsrList(const UserListCourse& course, QWidget* parent)
 
     tree_ = new QTreeWidget(this);
     tree_->setColumnCount(1);
+    // Long group names scroll rather than being cut.
+    tree_->header()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
+    tree_->header()->setStretchLastSection(false);
     tree_->setSortingEnabled(true);
     tree_->sortByColumn(0, Qt::AscendingOrder);
     tree_->setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -166,7 +169,7 @@ TUsrList::TUsrList(const UserListCourse& course, QWidget* parent)
     splitter->addWidget(tree_);
     splitter->addWidget(right);
     splitter->setStretchFactor(1, 1);
-    splitter->setSizes({160, 400});
+    splitter->setSizes({200, 400});
 
     status_ = new QStatusBar(this);
     status_->setSizeGripEnabled(false);
