@@ -303,3 +303,55 @@ TEST_F(ServedCourse, StartUpFetchNamesFilesRelativeToTheCourseFolder) {
 }
 
 }  // namespace
+
+namespace {
+
+// A read that waits for another player's record lock waits on the server, bounded, while the
+// other connections are served.
+TEST_F(ServedCourse, ALockWaitIsBoundedAndHoldsNobodyUp) {
+    RawSocket holder(server.port), waiter(server.port), other(server.port);
+    data::UserRecord key = data::UserTemplate();
+    RequestRecord start = Request(data::kIsStart, "", isam::EQUAL);
+    data::BuildKey(data::kUserKey, start.key);
+    data::EncodeUserRecord(key, start.data.data());
+    for (RawSocket* s : {&holder, &waiter}) {
+        ASSERT_GE(s->Ask(Request(data::kIsOpen, kUsers, isam::OPEN_INOUT)).first, 0);
+        ASSERT_EQ(s->Ask(start).first, 0);
+    }
+    RequestRecord read = Request(data::kIsRead, "", isam::CURRENT | isam::LOCK_KEEP);
+    ASSERT_EQ(holder.Ask(read).first, 0);
+
+    read.mode = isam::CURRENT | isam::LOCK_KEEP | isam::LOCK_WAIT;
+    const auto t0 = std::chrono::steady_clock::now();
+    ASSERT_TRUE(waiter.Send(read));
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_EQ(other.Ask(Request(data::kSignOn)).first, 0) << "served while the other waits";
+    EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::milliseconds(1500));
+    RequestRecord reply;
+    ASSERT_TRUE(waiter.Receive(reply));
+    EXPECT_EQ(reply.result, -1);
+    EXPECT_EQ(reply.error, isam::kRecordLocked);
+    EXPECT_GE(std::chrono::steady_clock::now() - t0, std::chrono::milliseconds(1900));
+}
+
+TEST(DataServerLimits, IdleAndSurplusConnectionsAreDropped) {
+    TempFolder top;
+    MakeLearners(top.path, 1, 1);
+    ServerProcess server;
+    ASSERT_TRUE(server.Start(top.path.string(), {"--idle", "1", "--max-clients", "2"}));
+    RawSocket a(server.port), b(server.port);
+    EXPECT_EQ(a.Ask(Request(data::kSignOn)).first, 0);
+    EXPECT_EQ(b.Ask(Request(data::kSignOn)).first, 0);
+    RawSocket surplus(server.port);
+    RequestRecord reply;
+    EXPECT_TRUE(surplus.Send(Request(data::kSignOn)));
+    EXPECT_FALSE(surplus.Receive(reply)) << "a third connection is closed at once";
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    char byte;
+    EXPECT_EQ(read(a.fd, &byte, 1), 0) << "silent for longer than --idle";
+    RawSocket c(server.port);
+    EXPECT_EQ(c.Ask(Request(data::kSignOn)).first, 0) << "room again";
+    EXPECT_EQ(server.Stop(), 0);
+}
+
+}  // namespace

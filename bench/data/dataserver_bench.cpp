@@ -1,0 +1,137 @@
+// Many players on loopback against one data server, each reading and rewriting its own user
+// record (start, read, rewrite current: three requests a round). Prints requests per second
+// and the latency of single requests.
+//   dataserver_bench [--clients N] [--seconds S]
+#include <stdlib.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "DataServer.h"
+#include "data/DataAccess.h"
+#include "data/LearnerFiles.h"
+#include "data/RemoteClient.h"
+#include "data/UserRecord.h"
+#include "isam/Isam.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+bool MakeUsers(const std::string& folder, int count) {
+    std::filesystem::create_directories(folder);
+    int error = 0;
+    if (data::BuildGroupFile(folder + "/GROUP", error) != 0 ||
+        data::BuildUsersFile(folder + "/USERS", error) != 0)
+        return false;
+    const int h = isam::ISOPEN((folder + "/USERS").c_str(), isam::OPEN_INOUT);
+    if (h < 0) return false;
+    for (int i = 0; i < count; ++i) {
+        data::UserRecord r = data::UserTemplate();
+        r.GroupNo = 1 + i / 255;
+        r.UserNo = 1 + i % 255;
+        uint8_t b[data::kUserRecordSize];
+        data::EncodeUserRecord(r, b);
+        if (isam::ISWRITE(h, b) != 0) return false;
+    }
+    isam::ISCLOSE(h);
+    return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    int clients = 32;
+    int seconds = 5;
+    for (int i = 1; i + 1 < argc; i += 2) {
+        if (!std::strcmp(argv[i], "--clients")) clients = std::max(1, std::atoi(argv[i + 1]));
+        if (!std::strcmp(argv[i], "--seconds")) seconds = std::max(1, std::atoi(argv[i + 1]));
+    }
+    char templ[] = "/tmp/dsbenchXXXXXX";
+    const std::string root = mkdtemp(templ);
+    if (!MakeUsers(root + "/DATA/DEMO/GB", clients)) {
+        std::fprintf(stderr, "cannot build the user file\n");
+        return 1;
+    }
+    server::ServerOptions options;
+    options.root = root;
+    options.port = 0;
+    server::DataServer server(options);
+    std::string error;
+    if (!server.Listen(error)) {
+        std::fprintf(stderr, "%s\n", error.c_str());
+        return 1;
+    }
+    const std::string address = server.Address();
+    const int port = std::stoi(address.substr(address.rfind(':') + 1));
+    std::thread serving([&] { server.Run(); });
+
+    std::atomic<bool> go{false}, stop{false};
+    std::atomic<long> failures{0};
+    std::vector<std::vector<float>> latencies(static_cast<size_t>(clients));
+    std::vector<std::thread> players;
+    for (int c = 0; c < clients; ++c) {
+        players.emplace_back([&, c] {
+            data::RemoteClient client;
+            client.CreateClient("127.0.0.1", port, 10000);
+            if (!client.Connect() || client.SignOn("bench", "g", "u") < 0 ||
+                client.RemoteOpen("?:\\DATA\\DEMO\\GB\\USERS", 2050) < 0) {
+                ++failures;
+                return;
+            }
+            client.SelectKey(data::kUserKey);
+            data::UserRecord key = data::UserTemplate();
+            key.GroupNo = 1 + c / 255;
+            key.UserNo = 1 + c % 255;
+            uint8_t b[data::kUserRecordSize];
+            auto& lat = latencies[size_t(c)];
+            lat.reserve(1 << 20);
+            while (!go) std::this_thread::yield();
+            while (!stop) {
+                data::EncodeUserRecord(key, b);
+                auto t0 = Clock::now();
+                int rc = client.RemoteStart(0, b, sizeof b, isam::EQUAL);
+                auto t1 = Clock::now();
+                rc |= client.RemoteRead(b, sizeof b, isam::EQUAL);
+                auto t2 = Clock::now();
+                data::UserRecord u = data::DecodeUserRecord(b);
+                u.Total += 1;
+                data::EncodeUserRecord(u, b);
+                rc |= client.RemoteRewriteCurrent(b, sizeof b);
+                auto t3 = Clock::now();
+                if (rc != 0) ++failures;
+                for (auto d : {t1 - t0, t2 - t1, t3 - t2})
+                    lat.push_back(std::chrono::duration<float, std::micro>(d).count());
+            }
+        });
+    }
+    const auto start = Clock::now();
+    go = true;
+    std::this_thread::sleep_for(std::chrono::seconds(seconds));
+    stop = true;
+    for (auto& t : players) t.join();
+    const double elapsed = std::chrono::duration<double>(Clock::now() - start).count();
+    server.Stop();
+    serving.join();
+
+    std::vector<float> all;
+    for (auto& l : latencies) all.insert(all.end(), l.begin(), l.end());
+    std::sort(all.begin(), all.end());
+    auto pct = [&](double p) {
+        return all.empty() ? 0.0 : all[size_t(p * double(all.size() - 1))];
+    };
+    std::printf("%-8s %-10s %-8s %-12s %-9s %-9s %-9s %s\n", "clients", "requests", "seconds",
+                "requests/s", "p50 us", "p99 us", "max us", "failures");
+    std::printf("%-8d %-10zu %-8.2f %-12.0f %-9.0f %-9.0f %-9.0f %ld\n", clients, all.size(),
+                elapsed, double(all.size()) / elapsed, pct(0.5), pct(0.99), pct(1.0),
+                failures.load());
+    std::filesystem::remove_all(root);
+    return failures == 0 ? 0 : 1;
+}
