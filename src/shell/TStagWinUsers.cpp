@@ -9,6 +9,7 @@
 #include <algorithm>
 
 #include "data/ConfigTable.h"
+#include "data/UserChoice.h"
 #include "data/UserList.h"
 #include "platform/Path.h"
 #include "shell/CommonMessages.h"
@@ -46,14 +47,26 @@ void TStagWin::CreateUserWindows(windows::TEditView* edit_view) {
 }
 
 void TStagWin::CommencerClick() {
-    timer_->stop();
+    if (timer_->isActive()) {
+        timer_->stop();
+        // A session preset on the command line stands for the list's choice.
+        if (user_list_ && state_.flags.Has(data::PresetSession))
+            user_list_->SetTag(data::UserTag(state_.flags.group, state_.flags.user));
+    }
     show();
     events_->CommencerClick();
     panel1_->hide();
     panel_info_->hide();
     for (QLabel* panel : status_panels_) panel->hide();
     statusBar()->clearMessage();
-    if (user_list_) user_list_->show();
+    if (!user_list_) return;
+    // Automatic play goes on with the learner already chosen.
+    const data::OptionFlags& flags = state_.flags;
+    if (flags.Has(data::AutoPlay) && !flags.Has(data::PresetSession) &&
+        !flags.Has(data::StepContext) && user_list_->Tag() != -1)
+        PostUserMessage(kWmUserChosen);
+    else
+        user_list_->show();
 }
 
 void TStagWin::ShowChosenUser() {

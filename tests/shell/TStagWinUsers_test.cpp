@@ -143,6 +143,17 @@ TEST_F(TStagWinUsersTest, TheStartTimerShowsTheListAndAChosenLearnerReachesTheMa
     EXPECT_TRUE(list->isVisible());
 }
 
+TEST_F(TStagWinUsersTest, APresetSessionIsTheListsChoiceAtTheFirstTick) {
+    const char* argv[] = {"DEMO", "-s", "1:200:1:0", nullptr};
+    TStagWin w(3, argv);
+    ASSERT_TRUE(w.FormCreate());
+    w.CreateUserWindows(nullptr);
+    ASSERT_TRUE(w.Timer()->isActive());
+    w.CommencerClick();
+    EXPECT_EQ(w.UserList()->Tag(), 1 * 256 + 200);
+    EXPECT_TRUE(w.UserList()->isVisible());
+}
+
 TEST_F(TStagWinUsersTest, ResetAsksThenWipesOnlyTheSelectedLearner) {
     auto w = Created();
     w->CommencerClick();
