@@ -4,19 +4,12 @@
 #include <QApplication>
 #include <cstdio>
 #include <exception>
-#include <filesystem>
 #include <string>
 #include <vector>
 
-#include <unistd.h>
-
-#include "LessonRunner.h"
-#include "data/CoursePaths.h"
-#include "data/DataAccess.h"
-#include "data/ProductRecord.h"
-#include "platform/Path.h"
-#include "shell/CommonMessages.h"
-#include "shell/LearnerFilesStore.h"
+#include "shell/HeadlessCourse.h"
+#include "shell/HeadlessLesson.h"
+#include "text/Codepage.h"
 
 namespace {
 
@@ -74,84 +67,23 @@ int Run(int argc, char** argv) {
         }
     }
     if (course.empty() || group < 0) return Usage();
-    if (chdir(course.c_str()) != 0) return Fail("cannot enter the course folder " + course);
-
-    // The course's INI sits beside the player's link, named after the product.
-    const std::vector<std::string> inis = platform::FindEntries("*.INI");
-    if (inis.empty()) return Fail("no INI file in the course folder " + course);
-    const std::string ini = inis.front();
-    const std::string program =
-        (std::filesystem::current_path() / ini.substr(0, ini.size() - 4)).string();
-    platform::SetProgramPath(program.c_str());
-
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     int qt_argc = 1;
     QApplication app(qt_argc, argv);
 
-    data::ConfigTable config;
-    if (config.LoadConfiguration(ini) != 0) return Fail("cannot read " + ini);
-    for (const std::string& s : sets) {
-        if (!config.ApplyOptionLine(s)) return Fail("unknown setting " + s);
-    }
-    if (!lang.empty()) config.Set(data::kLanguage, lang);
-    data::OptionFlags flags;
-    flags.ParseOptionWords(config.Get(data::kFlag));
-    // A learner's own session, played by the answers given, not by the timer.
-    flags.Clear(data::AutoPlay);
-    flags.Clear(data::PresetSession);
-    text::TraceLog trace;
-    if (flags.Has(data::Trace) && !trace.Open(flags.trace_path)) {
-        return Fail("cannot open the trace log " + flags.trace_path);
-    }
-
-    data::ProductRecord product;
-    if (data::LoadProduct(config, program, product) != 1) {
-        return Fail("no product of the course fits language " + config.Get(data::kLanguage));
-    }
-    text::MessageFile common;
-    int32_t seed = 0;
-    if (shell::LoadCommonMessages(common, config, flags, product, seed) != 0) {
-        return Fail("cannot open the common texts of language " + config.Get(data::kLanguage));
-    }
-
-    data::DataAccess groups, users;
-    const std::string group_path =
-        data::GroupFilePath(product.data_dir, product.product_name, config.Get(data::kLanguage));
-    const std::string users_path =
-        data::UsersFilePath(product.data_dir, product.product_name, config.Get(data::kLanguage));
-    if (groups.Open(group_path, isam::OPEN_INOUT) < 0) {
-        return Fail(groups.ErrorText("cannot open %s", group_path.c_str()));
-    }
-    if (users.Open(users_path, isam::OPEN_INOUT) < 0) {
-        return Fail(users.ErrorText("cannot open %s", users_path.c_str()));
-    }
-    shell::LearnerFilesStore store(groups, users);
+    shell::HeadlessCourse headless;
+    if (!headless.Open(course, sets, lang)) return Fail(headless.error());
     data::UserRecord record;
-    if (!store.ReadUser(group, user, record)) {
+    if (!headless.Store().ReadUser(group, user, record)) {
         return Fail("no user " + std::to_string(user) + " in group " + std::to_string(group));
     }
 
-    shell::LessonSettings settings;
-    settings.config = &config;
-    settings.flags = &flags;
-    settings.common = &common;
-    settings.trace = &trace;
-    settings.data_dir = product.data_dir;
-    settings.app_name = product.app_name;
-    settings.common_seed = seed;
-    settings.removable_media = platform::IsRemovableMedia(program);
-    settings.quit_caption = common.GetText(29);
-    if (!settings.quit_caption.empty()) settings.quit_caption.erase(0, 1);
-
-    script::ScriptEngine::Settings engine_settings;
-    engine_settings.config = &config;
-    engine_settings.options = &flags;
-    engine_settings.data_dir = product.data_dir;
-    engine_settings.app_title = product.app_name;
-    engine_settings.common_messages = &common;
-
-    lessonrun::LessonRunner runner(settings, store, engine_settings, &trace);
+    shell::HeadlessLesson runner(headless.Settings(), headless.Store(), headless.EngineSettings(),
+                                 &headless.Trace());
     runner.SetAnswers(answers, automatic);
+    runner.SetNoticeSink([](const std::string& notice) {
+        std::fprintf(stderr, "lessonrun: %s\n", text::Cp1252ToUtf8(notice).c_str());
+    });
     runner.SetEvaluationObserver([](const shell::Evaluation& e) {
         std::printf(
             "{\"level\": %d, \"step\": %d, \"kind\": \"%s\", \"given\": %d, \"expected\": %d, "
@@ -161,7 +93,7 @@ int Run(int argc, char** argv) {
         std::fflush(stdout);
     });
     const bool ok = runner.Run((group << 8) + user);
-    trace.Close();
+    headless.Trace().Close();
     if (!ok) return Fail(runner.error());
     const data::UserRecord& u = runner.Flow().User();
     std::printf(

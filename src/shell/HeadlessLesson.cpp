@@ -1,20 +1,18 @@
-#include "LessonRunner.h"
+#include "shell/HeadlessLesson.h"
+
+#include <chrono>
 
 #include <cstdio>
 #include <ctime>
 
-#include "text/Codepage.h"
-
-namespace lessonrun {
+namespace shell {
 namespace {
 
 // Ticks a step's script may take (at 50 ms, more than an hour and a half of lesson time).
 constexpr long kTickBudget = 120000;
 
 const char* KindName(int kind) {
-    return kind == shell::kChoiceStep      ? "choice"
-           : kind == shell::kPracticalStep ? "practical"
-                                           : "estimate";
+    return kind == kChoiceStep ? "choice" : kind == kPracticalStep ? "practical" : "estimate";
 }
 
 }  // namespace
@@ -24,8 +22,9 @@ int RunnerHost::Ask(const script::Question& question) {
     return question.buttons == 8 || question.buttons == 16 ? script::kAnswerYes : script::kAnswerOk;
 }
 
-LessonRunner::LessonRunner(const shell::LessonSettings& settings, shell::LearnerStore& store,
-                           script::ScriptEngine::Settings engine_settings, text::TraceLog* trace)
+HeadlessLesson::HeadlessLesson(const LessonSettings& settings, LearnerStore& store,
+                               script::ScriptEngine::Settings engine_settings,
+                               text::TraceLog* trace)
     : host_(queue_),
       picture_(kStageWidth, kStageHeight, QImage::Format_RGB32),
       engine_(&host_),
@@ -38,29 +37,26 @@ LessonRunner::LessonRunner(const shell::LessonSettings& settings, shell::Learner
     engine_.SetClock([this] { return now_ms_; });
     engine_.SeedRandom(1957);
     engine_.Bind(&stage_, nullptr, &picture_);
-    flow_ = std::make_unique<shell::LessonFlow>(
-        settings, shell::LessonFlow::Ports{*this, link_, store, *this, *this});
+    flow_ = std::make_unique<LessonFlow>(settings,
+                                         LessonFlow::Ports{*this, link_, store, *this, *this});
 }
 
-void LessonRunner::SetAnswers(std::vector<std::string> answers, bool automatic) {
+void HeadlessLesson::SetAnswers(std::vector<std::string> answers, bool automatic) {
     answers_.assign(answers.begin(), answers.end());
     automatic_ = automatic;
 }
 
-int LessonRunner::Ask(const std::string& text, const std::string& caption, int icon, int buttons,
-                      bool) {
-    if (icon == shell::kBoxError) {
-        std::fprintf(stderr, "lessonrun: %s: %s\n", text::Cp1252ToUtf8(caption).c_str(),
-                     text::Cp1252ToUtf8(text).c_str());
-    }
-    return buttons == shell::kBoxYesNo ? shell::kAnswerYes : shell::kAnswerOk;
+int HeadlessLesson::Ask(const std::string& text, const std::string& caption, int icon, int buttons,
+                        bool) {
+    if (icon == kBoxError && notice_) notice_(caption + ": " + text);
+    return buttons == kBoxYesNo ? kAnswerYes : kAnswerOk;
 }
 
-void LessonRunner::ShowSystemError(const std::string& text, int code) {
-    std::fprintf(stderr, "lessonrun: %s (%d)\n", text::Cp1252ToUtf8(text).c_str(), code);
+void HeadlessLesson::ShowSystemError(const std::string& text, int code) {
+    if (notice_) notice_(text + " (" + std::to_string(code) + ")");
 }
 
-int LessonRunner::AskEstimate(const shell::RichText&, const shell::RichText&) {
+int HeadlessLesson::AskEstimate(const RichText&, const RichText&) {
     if (!answers_.empty()) {
         const std::string answer = answers_.front();
         answers_.pop_front();
@@ -74,13 +70,13 @@ int LessonRunner::AskEstimate(const shell::RichText&, const shell::RichText&) {
     return static_cast<int>(Random() % 101);
 }
 
-std::string LessonRunner::Where() const {
+std::string HeadlessLesson::Where() const {
     const data::UserRecord& u = flow_->User();
     return "step " + std::to_string(u.Level) + "." + std::to_string(u.Step) + " (" +
            KindName(u.Kind) + ")";
 }
 
-bool LessonRunner::Fail(const std::string& answer, const std::string& why) {
+bool HeadlessLesson::Fail(const std::string& answer, const std::string& why) {
     if (error_.empty()) {
         error_ = (answer.empty() ? std::string() : "answer '" + answer + "' does not fit ") +
                  Where() + ": " + why;
@@ -88,7 +84,7 @@ bool LessonRunner::Fail(const std::string& answer, const std::string& why) {
     return false;
 }
 
-void LessonRunner::Deliver() {
+void HeadlessLesson::Deliver() {
     while (!queue_.empty() && error_.empty()) {
         const int message = queue_.front();
         queue_.pop_front();
@@ -97,7 +93,7 @@ void LessonRunner::Deliver() {
 }
 
 // Runs the step's script in simulated time until it has ended and its moves are done.
-void LessonRunner::RunScript() {
+void HeadlessLesson::RunScript() {
     for (long ticks = 0; ticks < kTickBudget && engine_.TimerActive(); ++ticks) {
         if (engine_.Ended() && engine_.AllMovesDone()) break;
         engine_.Tick();
@@ -106,7 +102,7 @@ void LessonRunner::RunScript() {
     }
 }
 
-bool LessonRunner::Pick(const std::string& answer) {
+bool HeadlessLesson::Pick(const std::string& answer) {
     int id = 0, entry = 0;
     char rest = 0;
     if (std::sscanf(answer.c_str(), "pick:%d:%d%c", &id, &entry, &rest) != 2) {
@@ -127,8 +123,8 @@ bool LessonRunner::Pick(const std::string& answer) {
     return Fail(answer, "no stage object " + std::to_string(id) + " with a pop-up menu");
 }
 
-bool LessonRunner::Answer(const std::string& answer) {
-    const shell::LessonScreen& s = flow_->Screen();
+bool HeadlessLesson::Answer(const std::string& answer) {
+    const LessonScreen& s = flow_->Screen();
     if (answer.size() == 1 && answer[0] >= '1' && answer[0] <= '6') {
         const int j = answer[0] - '1';
         if (!s.control_panel || !s.answer_visible[j] || !s.button_enabled[j]) {
@@ -155,7 +151,7 @@ bool LessonRunner::Answer(const std::string& answer) {
     return true;
 }
 
-bool LessonRunner::Run(int tag) {
+bool HeadlessLesson::Run(int tag) {
     flow_->SetUserTag(tag);
     flow_->StartSession();
     // Each round: the posted messages, the script, then one answer of the learner's.
@@ -165,8 +161,10 @@ bool LessonRunner::Run(int tag) {
         RunScript();
         Deliver();
         if (!flow_->InSession() || !error_.empty()) break;
+        const auto start = std::chrono::steady_clock::now();
+        std::string answer = automatic_ ? "auto" : "stop";
         if (!answers_.empty()) {
-            const std::string answer = answers_.front();
+            answer = answers_.front();
             answers_.pop_front();
             Answer(answer);
         } else if (automatic_) {
@@ -174,9 +172,14 @@ bool LessonRunner::Run(int tag) {
         } else {
             flow_->StopClick();
         }
+        if (on_answer_) {
+            on_answer_(answer, std::chrono::duration_cast<std::chrono::microseconds>(
+                                   std::chrono::steady_clock::now() - start)
+                                   .count());
+        }
         if (round > 1000000) return Fail("", "the lesson does not end");
     }
     return error_.empty();
 }
 
-}  // namespace lessonrun
+}  // namespace shell

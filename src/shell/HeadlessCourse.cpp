@@ -1,0 +1,83 @@
+#include "shell/HeadlessCourse.h"
+
+#include <unistd.h>
+
+#include <filesystem>
+
+#include "data/CoursePaths.h"
+#include "platform/Path.h"
+#include "shell/CommonMessages.h"
+
+namespace shell {
+
+bool HeadlessCourse::Fail(std::string message) {
+    error_ = std::move(message);
+    return false;
+}
+
+bool HeadlessCourse::Open(const std::string& folder, const std::vector<std::string>& overrides,
+                          const std::string& language) {
+    if (chdir(folder.c_str()) != 0) return Fail("cannot enter the course folder " + folder);
+    // The course's INI sits beside the player's link, named after the product.
+    const std::vector<std::string> inis = platform::FindEntries("*.INI");
+    if (inis.empty()) return Fail("no INI file in the course folder " + folder);
+    const std::string& ini = inis.front();
+    const std::string program =
+        (std::filesystem::current_path() / ini.substr(0, ini.size() - 4)).string();
+    platform::SetProgramPath(program.c_str());
+
+    if (config_.LoadConfiguration(ini) != 0) return Fail("cannot read " + ini);
+    for (const std::string& line : overrides) {
+        if (!config_.ApplyOptionLine(line)) return Fail("unknown setting " + line);
+    }
+    if (!language.empty()) config_.Set(data::kLanguage, language);
+    flags_.ParseOptionWords(config_.Get(data::kFlag));
+    flags_.Clear(data::AutoPlay);
+    flags_.Clear(data::PresetSession);
+    if (flags_.Has(data::Trace) && !trace_.Open(flags_.trace_path)) {
+        return Fail("cannot open the trace log " + flags_.trace_path);
+    }
+    const std::string& lang = config_.Get(data::kLanguage);
+    if (data::LoadProduct(config_, program, product_) != 1) {
+        return Fail("no product of the course fits language " + lang);
+    }
+    int32_t seed = 0;
+    if (LoadCommonMessages(common_, config_, flags_, product_, seed) != 0) {
+        return Fail("cannot open the common texts of language " + lang);
+    }
+    const std::string group_path =
+        data::GroupFilePath(product_.data_dir, product_.product_name, lang);
+    const std::string users_path =
+        data::UsersFilePath(product_.data_dir, product_.product_name, lang);
+    if (groups_.Open(group_path, isam::OPEN_INOUT) < 0) {
+        return Fail(groups_.ErrorText("cannot open %s", group_path.c_str()));
+    }
+    if (users_.Open(users_path, isam::OPEN_INOUT) < 0) {
+        return Fail(users_.ErrorText("cannot open %s", users_path.c_str()));
+    }
+    store_ = std::make_unique<LearnerFilesStore>(groups_, users_);
+
+    settings_.config = &config_;
+    settings_.flags = &flags_;
+    settings_.common = &common_;
+    settings_.trace = &trace_;
+    settings_.data_dir = product_.data_dir;
+    settings_.app_name = product_.app_name;
+    settings_.common_seed = seed;
+    settings_.removable_media = platform::IsRemovableMedia(program);
+    settings_.quit_caption = common_.GetText(29);
+    if (!settings_.quit_caption.empty()) settings_.quit_caption.erase(0, 1);
+    return true;
+}
+
+script::ScriptEngine::Settings HeadlessCourse::EngineSettings() {
+    script::ScriptEngine::Settings s;
+    s.config = &config_;
+    s.options = &flags_;
+    s.data_dir = product_.data_dir;
+    s.app_title = product_.app_name;
+    s.common_messages = &common_;
+    return s;
+}
+
+}  // namespace shell

@@ -1,0 +1,46 @@
+// A course folder opened for a headless lesson: settings, option words, product, common texts,
+// trace log and the learners' files, as the player's start-up would leave them. The course
+// folder becomes the current folder.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "data/DataAccess.h"
+#include "data/ProductRecord.h"
+#include "script/ScriptEngine.h"
+#include "shell/LearnerFilesStore.h"
+#include "shell/LessonSettings.h"
+
+namespace shell {
+
+class HeadlessCourse {
+  public:
+    // Enters folder and reads its INI (the *.INI file beside the player's link), then applies
+    // the "KEY=VALUE" overrides and the language (when not empty). Automatic play and preset
+    // sessions are switched off: answers drive the session. False with error() set.
+    bool Open(const std::string& folder, const std::vector<std::string>& overrides,
+              const std::string& language);
+    const std::string& error() const { return error_; }
+
+    const LessonSettings& Settings() const { return settings_; }
+    script::ScriptEngine::Settings EngineSettings();
+    LearnerStore& Store() { return *store_; }
+    text::TraceLog& Trace() { return trace_; }
+
+  private:
+    bool Fail(std::string message);
+
+    data::ConfigTable config_;
+    data::OptionFlags flags_;
+    data::ProductRecord product_;
+    text::MessageFile common_;
+    text::TraceLog trace_;
+    data::DataAccess groups_, users_;
+    std::unique_ptr<LearnerFilesStore> store_;
+    LessonSettings settings_;
+    std::string error_;
+};
+
+}  // namespace shell
