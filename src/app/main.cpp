@@ -7,6 +7,7 @@
 #include "platform/Path.h"
 #include "shell/TStagWin.h"
 #include "shell/TStagWinHost.h"
+#include "shell/TStagWinLesson.h"
 #include "windows/SoundPlayer.h"
 #include "windows/StandardBoxes.h"
 #include "windows/TAVIview.h"
@@ -35,6 +36,7 @@ int main(int argc, char** argv) {
             windows::TAVIview video;
             if (shell::TStagWinHost* host = main_window.Host()) host->SetVideoWindow(&video);
             windows::TStat stat;
+            shell::TStagWinLesson lesson(main_window);
             main_window.show();
             result = application.exec();
             windows::TWinBox::SetShared(nullptr);

@@ -25,7 +25,7 @@ inline constexpr int32_t kColourRed = 0x0000FF;
 inline constexpr int32_t kColourGreen = 0x00FF00;
 
 // The learner's standing in the status bar.
-struct Standing {
+struct LearnerStanding {
     std::string group_name;
     std::string user_name;
     int level = 0;
@@ -62,7 +62,7 @@ struct LessonScreen {
 
     bool status_simple = true;  // simple status bar with status_text
     std::string status_text;
-    Standing standing;
+    LearnerStanding standing;
     std::string standing_text;  // the panel after the points
     std::string status_note;    // the last panel: saved context, upload
 

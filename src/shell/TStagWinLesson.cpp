@@ -1,0 +1,265 @@
+#include "shell/TStagWinLesson.h"
+
+#include <QAction>
+#include <QFrame>
+#include <QLabel>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QTextCursor>
+#include <QTextEdit>
+#include <QTimer>
+#include <ctime>
+
+#include "data/CoursePaths.h"
+#include "platform/Notifier.h"
+#include "text/Codepage.h"
+#include "windows/SoundPlayer.h"
+#include "windows/TStat.h"
+#include "windows/TWinBox.h"
+
+namespace shell {
+namespace {
+
+QString Q(const std::string& s) {
+    return QString::fromStdString(text::Cp1252ToUtf8(s));
+}
+
+QColor FromBgr(int32_t bgr) {
+    return QColor(bgr & 0xFF, (bgr >> 8) & 0xFF, (bgr >> 16) & 0xFF);
+}
+
+// The markup's colour codes: red, green, blue, black, yellow, white.
+QColor SpanColour(int code) {
+    static const QColor colours[] = {Qt::red,   Qt::green,  Qt::blue,
+                                     Qt::black, Qt::yellow, Qt::white};
+    return code >= 1 && code <= 6 ? colours[code - 1] : QColor();
+}
+
+// A styled text into a read-only rich text control. Span positions count characters of the
+// courseware code page, one per character in the control too.
+void SetRichText(QTextEdit* edit, const RichText& rich, const QColor& colour = QColor()) {
+    // A fresh document, so that no colour or style of the previous text carries over.
+    edit->clear();
+    edit->setCurrentCharFormat(QTextCharFormat());
+    edit->setPlainText(Q(rich.text));
+    QTextCursor cursor(edit->document());
+    if (colour.isValid()) {
+        cursor.select(QTextCursor::Document);
+        QTextCharFormat all;
+        all.setForeground(colour);
+        cursor.mergeCharFormat(all);
+    }
+    for (const text::TextSpan& span : rich.spans) {
+        QTextCharFormat f;
+        const int style = span.attribute & 0x0F;
+        if (style & text::MessageFile::kBold) f.setFontWeight(QFont::Bold);
+        if (style & text::MessageFile::kUnderline) f.setFontUnderline(true);
+        if (style & text::MessageFile::kStrikeOut) f.setFontStrikeOut(true);
+        if (style & text::MessageFile::kItalic) f.setFontItalic(true);
+        const QColor c = SpanColour((span.attribute >> 4) & 0x0F);
+        if (c.isValid() && !colour.isValid()) f.setForeground(c);
+        if (!span.font.empty()) f.setFontFamilies({Q(span.font)});
+        cursor.setPosition(span.start);
+        cursor.setPosition(span.start + span.length, QTextCursor::KeepAnchor);
+        cursor.mergeCharFormat(f);
+    }
+}
+
+}  // namespace
+
+TStagWinLesson::TStagWinLesson(TStagWin& window)
+    : window_(window), random_(static_cast<uint32_t>(std::time(nullptr))) {
+    StartupState& s = window_.State();
+    const std::string& lang = s.config.Get(data::kLanguage);
+    groups_.Open(data::GroupFilePath(s.product.data_dir, s.product.product_name, lang),
+                 isam::OPEN_INOUT);
+    users_.Open(data::UsersFilePath(s.product.data_dir, s.product.product_name, lang),
+                isam::OPEN_INOUT);
+    store_ = std::make_unique<LearnerFilesStore>(groups_, users_);
+    link_ = std::make_unique<ScriptEngineLink>(*window_.Engine());
+    LessonSettings settings;
+    settings.config = &s.config;
+    settings.flags = &s.flags;
+    settings.common = &s.common;
+    settings.trace = &s.trace;
+    settings.data_dir = s.product.data_dir;
+    settings.app_name = s.product.app_name;
+    settings.common_seed = s.common_seed;
+    settings.removable_media = s.removable_media;
+    settings.quit_caption = window_.QuitAction()->text().mid(1).toStdString();
+    flow_ = std::make_unique<LessonFlow>(settings,
+                                         LessonFlow::Ports{*this, *link_, *store_, *this, *this});
+    window_.SetEvents(this);
+}
+
+TStagWinLesson::~TStagWinLesson() {
+    window_.SetEvents(nullptr);
+}
+
+void TStagWinLesson::KeyPress(int key) {
+    switch (key) {
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+            flow_->KeyPress(kKeyEnter);
+            break;
+        case Qt::Key_Space:
+            flow_->KeyPress(kKeySpace);
+            break;
+        case Qt::Key_Escape:
+            flow_->KeyPress(kKeyEscape);
+            break;
+        default:
+            if (key >= Qt::Key_1 && key <= Qt::Key_6) flow_->KeyPress('1' + (key - Qt::Key_1));
+            break;
+    }
+}
+
+void TStagWinLesson::UserMessage(int message, long) {
+    if (message == kMsgUserChosen && user_tag_) flow_->SetUserTag(user_tag_());
+    flow_->UserMessage(message);
+}
+
+int TStagWinLesson::Ask(const std::string& text, const std::string& caption, int icon, int buttons,
+                        bool quiet) {
+    windows::TWinBox* shared = windows::TWinBox::Shared();
+    if (shared && !quiet) return shared->Ask(text, caption, nullptr, 0, icon, buttons);
+    windows::TWinBox own(&window_);
+    own.SetQuiet(quiet);
+    return own.Ask(text, caption, nullptr, 0, icon, buttons);
+}
+
+void TStagWinLesson::ShowSystemError(const std::string& text, int code) {
+    platform::CurrentNotifier().ShowSystemError(text, code);
+}
+
+void TStagWinLesson::ShowStatusNote(const std::string& text) {
+    const auto& panels = window_.StatusPanels();
+    if (!panels.empty() && panels.back()->isVisible()) {
+        panels.back()->setText(Q(text));
+        panels.back()->repaint();
+    } else {
+        window_.ShowStatus(text);
+    }
+}
+
+void TStagWinLesson::Show(const LessonScreen& s) {
+    if (s.window_visible && !window_.isVisible()) window_.show();
+    window_.Panel1()->setVisible(s.control_panel);
+    SetRichText(window_.Label40(), s.question);
+    for (int j = 1; j <= 6; ++j) {
+        const bool marked = s.marked_answer == j;
+        SetRichText(window_.AnswerLabel(j), s.answers[j - 1], marked ? QColor(Qt::red) : QColor());
+        if (marked) {
+            QTextCursor all(window_.AnswerLabel(j)->document());
+            all.select(QTextCursor::Document);
+            window_.AnswerLabel(j)->setTextCursor(all);
+        }
+        window_.AnswerLabel(j)->setVisible(s.answer_visible[j - 1]);
+        window_.AnswerButton(j)->setVisible(s.answer_visible[j - 1]);
+        window_.AnswerButton(j)->setEnabled(s.button_enabled[j - 1]);
+    }
+    window_.Panel2()->setText(Q(s.verdict));
+    window_.Panel2()->setStyleSheet(QString("color: %1;").arg(FromBgr(s.verdict_colour).name()));
+    window_.Panel2()->setVisible(!s.verdict.empty());
+    if (!s.verdict.empty()) window_.Panel2()->raise();
+    window_.BitBtn1()->setEnabled(s.next_enabled);
+    window_.BitBtn8()->setEnabled(s.prev_enabled);
+    window_.Panel11()->setVisible(s.side_panel);
+    window_.Label()->setText(Q(s.hint));
+    if (s.info_visible) {
+        window_.SetCommentName(s.comment_name);
+        if (!window_.PanelInfo()->isVisible() || shown_info_ != s.info_text) {
+            window_.ShowInfo(s.info_text, s.info_placement, s.info_p_number);
+            shown_info_ = s.info_text;
+        }
+    } else {
+        window_.PanelInfo()->hide();
+        shown_info_.clear();
+    }
+    if (s.status_simple) {
+        for (QLabel* panel : window_.StatusPanels()) panel->hide();
+        window_.ShowStatus(s.status_text);
+    } else {
+        window_.ShowStanding(s.standing_text, {s.standing.group_name, s.standing.user_name,
+                                               s.standing.level, s.standing.step, s.standing.steps,
+                                               s.standing.total, s.standing.total_worth});
+    }
+    window_.ConfigAction()->setVisible(s.config_menu);
+    if (s.timer_interval_ms > 0) window_.Timer()->setInterval(s.timer_interval_ms);
+    if (s.timer_enabled && !window_.Timer()->isActive()) window_.Timer()->start();
+    if (!s.timer_enabled) window_.Timer()->stop();
+    switch (s.focus) {
+        case Focus::kAnswer1:
+            window_.AnswerButton(1)->setFocus();
+            break;
+        case Focus::kNext:
+            window_.BitBtn1()->setFocus();
+            break;
+        case Focus::kStop:
+            window_.BitBtn2()->setFocus();
+            break;
+        case Focus::kNone:
+            break;
+    }
+}
+
+bool TStagWinLesson::StopShown() const {
+    return window_.BitBtn2()->isVisibleTo(&window_) && window_.Panel1()->isVisible();
+}
+
+windows::TStat& TStagWinLesson::Statistics() {
+    if (!statistics_) statistics_ = new windows::TStat(&window_);
+    return *statistics_;
+}
+
+int TStagWinLesson::AskEstimate(const RichText& title, const RichText& text) {
+    windows::TStat& stat = Statistics();
+    stat.SetQuestion(title.text, text.text);
+    stat.SetAsking(true);
+    stat.exec();
+    const int position = stat.Answer();
+    stat.SetAsking(false);
+    return position;
+}
+
+void TStagWinLesson::ShowComment(const RichText& text, int verdict) {
+    windows::TStat& stat = Statistics();
+    stat.SetComment(text.text, verdict > 0);
+    stat.SetAsking(false);
+    stat.exec();
+}
+
+void TStagWinLesson::ShowUserList() {
+    if (show_user_list_) {
+        show_user_list_();
+    } else if (flow_->UserTag() != -1) {
+        // Without a user list, a preset learner is chosen at once.
+        window_.PostUserMessage(kMsgUserChosen);
+    }
+}
+
+void TStagWinLesson::CloseWindow() {
+    window_.close();
+}
+
+int TStagWinLesson::StageWidth() const {
+    return window_.Stage()->width();
+}
+
+int TStagWinLesson::StageHeight() const {
+    return window_.Stage()->height();
+}
+
+void TStagWinLesson::PlayNumber(int number, bool wait) {
+    windows::PlaySoundNumber(number, wait ? 0 : 1);
+}
+
+void TStagWinLesson::PlayNamed(const std::string& name) {
+    windows::PlaySoundNamed(name.c_str(), 1);
+}
+
+int64_t TStagWinLesson::Now() {
+    return static_cast<int64_t>(std::time(nullptr));
+}
+
+}  // namespace shell

@@ -1,0 +1,87 @@
+// The lesson flow bound to the main window: the window's clicks, keys, timer and posted
+// messages go to the flow, and the flow's screen, boxes, estimate and comment windows, sounds
+// and clock come from the window and its toolkit.
+#pragma once
+
+#include <QPointer>
+#include <functional>
+#include <memory>
+#include <random>
+#include <string>
+
+#include "data/DataAccess.h"
+#include "shell/LearnerFilesStore.h"
+#include "shell/LessonFlow.h"
+#include "shell/ScriptEngineLink.h"
+#include "shell/TStagWin.h"
+
+namespace windows {
+class TStat;
+}
+
+namespace shell {
+
+class TStagWinLesson : public TStagWinEvents,
+                       public LessonView,
+                       public LessonSounds,
+                       public LessonClock {
+  public:
+    // window has been created (FormCreate succeeded); the lesson installs itself as its events.
+    explicit TStagWinLesson(TStagWin& window);
+    ~TStagWinLesson() override;
+
+    LessonFlow& Flow() { return *flow_; }
+    // Where the chosen user's tag comes from when a user is chosen (the user list's tag).
+    void SetUserTagSource(std::function<int()> source) { user_tag_ = std::move(source); }
+    // Shows the user list; without one, a preset learner's session starts at once.
+    void SetUserList(std::function<void()> show) { show_user_list_ = std::move(show); }
+
+    // TStagWinEvents.
+    void CommencerClick() override { flow_->TimerTick(); }
+    void NextClick() override { flow_->NextClick(); }
+    void StopClick() override { flow_->StopClick(); }
+    void PrevClick() override { flow_->PrevClick(); }
+    void ExitClick() override { flow_->ExitClick(); }
+    void AnswerClick(int tag) override { flow_->ButtonClick(tag); }
+    void KeyPress(int key) override;
+    void UserMessage(int message, long param) override;
+    bool CloseQuery() override { return flow_->CloseRequest(); }
+
+    // LessonView.
+    int Ask(const std::string& text, const std::string& caption, int icon, int buttons,
+            bool quiet) override;
+    void ShowSystemError(const std::string& text, int code) override;
+    void ShowStatusNote(const std::string& text) override;
+    void Show(const LessonScreen& screen) override;
+    bool StopShown() const override;
+    int AskEstimate(const RichText& title, const RichText& text) override;
+    void ShowComment(const RichText& text, int verdict) override;
+    void ShowUserList() override;
+    void PostMessage(int message) override { window_.PostUserMessage(message); }
+    void CloseDocumentWindow() override { window_.CloseDocumentWindow(); }
+    void CloseWindow() override;
+    int StageWidth() const override;
+    int StageHeight() const override;
+
+    // LessonSounds and LessonClock.
+    void PlayNumber(int number, bool wait) override;
+    void PlayNamed(const std::string& name) override;
+    int64_t Now() override;
+    uint32_t Random() override { return random_(); }
+
+  private:
+    windows::TStat& Statistics();
+
+    TStagWin& window_;
+    data::DataAccess groups_, users_;
+    std::unique_ptr<LearnerFilesStore> store_;
+    std::unique_ptr<ScriptEngineLink> link_;
+    std::unique_ptr<LessonFlow> flow_;
+    QPointer<windows::TStat> statistics_;
+    std::function<int()> user_tag_;
+    std::function<void()> show_user_list_;
+    std::mt19937 random_;
+    std::string shown_info_;  // the info panel's text as last shown
+};
+
+}  // namespace shell

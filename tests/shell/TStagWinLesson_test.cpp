@@ -1,0 +1,145 @@
+// The lesson flow in the real main window, offscreen, on the built demo course: the window
+// shows what the flow decides and its buttons and keys reach the flow.
+#include "shell/TStagWinLesson.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <QApplication>
+#include <QFrame>
+#include <QLabel>
+#include <QPushButton>
+#include <QTest>
+#include <QTextCursor>
+#include <QTextEdit>
+#include <QTimer>
+#include <filesystem>
+#include <fstream>
+#include <regex>
+
+#include "../data/TempFolder.h"
+#include "../windows/QtTestEnvironment.h"
+#include "platform/Notifier.h"
+#include "platform/Path.h"
+#include "windows/SoundBackend.h"
+#include "windows/SoundPlayer.h"
+#include "windows/TWinBox.h"
+
+namespace shell {
+namespace {
+
+// Confirms every course message box that opens while it lives (its first button: OK or Yes).
+class BoxCloser {
+  public:
+    explicit BoxCloser(std::vector<std::string>& seen) {
+        QObject::connect(&timer_, &QTimer::timeout, [&seen] {
+            for (QWidget* w : QApplication::topLevelWidgets()) {
+                auto* box = dynamic_cast<windows::TWinBox*>(w);
+                if (!box || !box->isVisible()) continue;
+                seen.push_back(box->Label()->text().toStdString());
+                box->BitBtn(0)->click();
+            }
+        });
+        timer_.start(10);
+    }
+
+  private:
+    QTimer timer_;
+};
+
+struct Reports : platform::Notifier {
+    std::vector<std::string> lines;
+    void ShowSystemError(const std::string& text, int code) override {
+        lines.push_back(text + " #" + std::to_string(code));
+    }
+    void ShowMessage(const std::string& caption, const std::string& text) override {
+        lines.push_back(caption + ": " + text);
+    }
+};
+
+class TStagWinLessonTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        previous_ = std::filesystem::current_path();
+        std::filesystem::copy(DEMO_COURSE_DIR, dir_.path / "course",
+                              std::filesystem::copy_options::recursive |
+                                  std::filesystem::copy_options::copy_symlinks);
+        std::filesystem::current_path(dir_.path / "course");
+        std::ofstream("DEMO.INI", std::ios::app) << "Resolution=640x480\nFlag=-w -g\n";
+        platform::SetProgramPath((dir_.path / "course" / "DEMO").c_str());
+        platform::SetNotifier(&reports_);
+        windows::Sounds().SetBackend(std::make_unique<windows::RecordingSoundBackend>());
+        window_ = std::make_unique<TStagWin>(1, argv_);
+        ASSERT_TRUE(window_->FormCreate());
+        windows::TWinBox::SetShared(&box_);
+        window_->Timer()->stop();
+        window_->show();
+        lesson_ = std::make_unique<TStagWinLesson>(*window_);
+    }
+    void TearDown() override {
+        lesson_.reset();
+        window_.reset();
+        windows::TWinBox::SetShared(nullptr);
+        platform::SetNotifier(nullptr);
+        std::filesystem::current_path(previous_);
+    }
+    // Delivers the posted messages.
+    void Settle() {
+        for (int i = 0; i < 5; ++i) QApplication::processEvents();
+    }
+    std::string Text(QTextEdit* edit) { return edit->toPlainText().toStdString(); }
+
+    TempFolder dir_;
+    std::filesystem::path previous_;
+    Reports reports_;
+    windows::TWinBox box_;
+    std::unique_ptr<TStagWin> window_;
+    std::unique_ptr<TStagWinLesson> lesson_;
+    const char* argv_[2] = {"DEMO", nullptr};
+};
+
+TEST_F(TStagWinLessonTest, ChoiceStepsAnsweredByButtonAndKey) {
+    std::vector<std::string> boxes;
+    BoxCloser closer(boxes);
+    lesson_->Flow().SetUserTag((1 << 8) + 2);
+    lesson_->Flow().StartSession();
+    Settle();
+    ASSERT_TRUE(lesson_->Flow().InSession());
+    EXPECT_TRUE(window_->Panel1()->isVisible());
+    EXPECT_NE(Text(window_->Label40()).find("meter"), std::string::npos)
+        << Text(window_->Label40());
+    EXPECT_TRUE(window_->AnswerButton(2)->isEnabled());
+    EXPECT_FALSE(window_->AnswerButton(5)->isVisibleTo(window_.get()));
+    EXPECT_FALSE(window_->BitBtn1()->isEnabled());
+
+    QTest::mouseClick(window_->AnswerButton(2), Qt::LeftButton);
+    Settle();
+    EXPECT_TRUE(window_->BitBtn1()->isEnabled());
+    EXPECT_TRUE(window_->Panel2()->isVisibleTo(window_.get()));
+    EXPECT_FALSE(window_->Panel2()->text().isEmpty());
+    EXPECT_TRUE(window_->PanelInfo()->isVisible());
+    EXPECT_EQ(lesson_->Flow().User().Total, 10);
+    bool standing = false;
+    for (QLabel* panel : window_->StatusPanels()) {
+        standing = standing || panel->text().contains("Bruno Leroy");
+    }
+    EXPECT_TRUE(standing);
+
+    QTest::mouseClick(window_->BitBtn1(), Qt::LeftButton);
+    Settle();
+    EXPECT_EQ(lesson_->Flow().User().Step, 2);
+    EXPECT_FALSE(window_->PanelInfo()->isVisible());
+    // The red of the answer chosen in step 1 does not carry over.
+    QTextCursor cursor(window_->AnswerLabel(2)->document());
+    cursor.setPosition(1);
+    EXPECT_NE(cursor.charFormat().foreground().color(), QColor(Qt::red));
+    EXPECT_TRUE(window_->Panel2()->text().isEmpty());
+    // The key 3 answers step 2.
+    QTest::keyClick(window_.get(), Qt::Key_3);
+    Settle();
+    EXPECT_EQ(lesson_->Flow().User().Total, 20);
+    EXPECT_TRUE(window_->BitBtn1()->isEnabled());
+}
+
+}  // namespace
+}  // namespace shell
