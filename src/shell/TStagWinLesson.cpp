@@ -15,6 +15,7 @@
 #include "text/Codepage.h"
 #include "windows/SoundPlayer.h"
 #include "windows/TStat.h"
+#include "windows/TUsrList.h"
 #include "windows/TWinBox.h"
 
 namespace shell {
@@ -70,12 +71,7 @@ void SetRichText(QTextEdit* edit, const RichText& rich, const QColor& colour = Q
 TStagWinLesson::TStagWinLesson(TStagWin& window)
     : window_(window), random_(static_cast<uint32_t>(std::time(nullptr))) {
     StartupState& s = window_.State();
-    const std::string& lang = s.config.Get(data::kLanguage);
-    groups_.Open(data::GroupFilePath(s.product.data_dir, s.product.product_name, lang),
-                 isam::OPEN_INOUT);
-    users_.Open(data::UsersFilePath(s.product.data_dir, s.product.product_name, lang),
-                isam::OPEN_INOUT);
-    store_ = std::make_unique<LearnerFilesStore>(groups_, users_);
+    store_ = std::make_unique<LearnerFilesStore>(window_.GroupData(), window_.UserData());
     link_ = std::make_unique<ScriptEngineLink>(*window_.Engine());
     LessonSettings settings;
     settings.config = &s.config;
@@ -114,8 +110,29 @@ void TStagWinLesson::KeyPress(int key) {
     }
 }
 
+void TStagWinLesson::OpenLearnerFiles() {
+    StartupState& s = window_.State();
+    const std::string& lang = s.config.Get(data::kLanguage);
+    if (window_.GroupData().Handle() < 0) {
+        window_.GroupData().Open(
+            data::GroupFilePath(s.product.data_dir, s.product.product_name, lang),
+            isam::OPEN_INOUT);
+    }
+    if (window_.UserData().Handle() < 0) {
+        window_.UserData().Open(
+            data::UsersFilePath(s.product.data_dir, s.product.product_name, lang),
+            isam::OPEN_INOUT);
+    }
+}
+
 void TStagWinLesson::UserMessage(int message, long) {
-    if (message == kMsgUserChosen && user_tag_) flow_->SetUserTag(user_tag_());
+    if (message == kMsgUserChosen) {
+        // The user list's choice, unless a preset learner is already given.
+        if (window_.UserList() && window_.UserList()->Tag() != -1) {
+            flow_->SetUserTag(window_.UserList()->Tag());
+        }
+        OpenLearnerFiles();
+    }
     flow_->UserMessage(message);
 }
 
@@ -230,12 +247,14 @@ void TStagWinLesson::ShowComment(const RichText& text, int verdict) {
 }
 
 void TStagWinLesson::ShowUserList() {
-    if (show_user_list_) {
-        show_user_list_();
-    } else if (flow_->UserTag() != -1) {
-        // Without a user list, a preset learner is chosen at once.
-        window_.PostUserMessage(kMsgUserChosen);
+    windows::TUsrList* list = window_.UserList();
+    // A learner given on the command line starts at once.
+    if (!list || (window_.State().flags.Has(data::PresetSession) && flow_->UserTag() != -1)) {
+        if (flow_->UserTag() != -1) window_.PostUserMessage(kMsgUserChosen);
+        return;
     }
+    list->SetTag(flow_->UserTag());
+    list->show();
 }
 
 void TStagWinLesson::CloseWindow() {

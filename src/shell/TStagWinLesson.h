@@ -4,12 +4,10 @@
 #pragma once
 
 #include <QPointer>
-#include <functional>
 #include <memory>
 #include <random>
 #include <string>
 
-#include "data/DataAccess.h"
 #include "shell/LearnerFilesStore.h"
 #include "shell/LessonFlow.h"
 #include "shell/ScriptEngineLink.h"
@@ -31,10 +29,6 @@ class TStagWinLesson : public TStagWinEvents,
     ~TStagWinLesson() override;
 
     LessonFlow& Flow() { return *flow_; }
-    // Where the chosen user's tag comes from when a user is chosen (the user list's tag).
-    void SetUserTagSource(std::function<int()> source) { user_tag_ = std::move(source); }
-    // Shows the user list; without one, a preset learner's session starts at once.
-    void SetUserList(std::function<void()> show) { show_user_list_ = std::move(show); }
 
     // TStagWinEvents.
     void CommencerClick() override { flow_->TimerTick(); }
@@ -46,6 +40,7 @@ class TStagWinLesson : public TStagWinEvents,
     void KeyPress(int key) override;
     void UserMessage(int message, long param) override;
     bool CloseQuery() override { return flow_->CloseRequest(); }
+    void ConfigClick() override { flow_->OptionsAccepted(); }
 
     // LessonView.
     int Ask(const std::string& text, const std::string& caption, int icon, int buttons,
@@ -71,15 +66,14 @@ class TStagWinLesson : public TStagWinEvents,
 
   private:
     windows::TStat& Statistics();
+    // The window's GROUP and USERS files, opened when the user list has not opened them yet.
+    void OpenLearnerFiles();
 
     TStagWin& window_;
-    data::DataAccess groups_, users_;
     std::unique_ptr<LearnerFilesStore> store_;
     std::unique_ptr<ScriptEngineLink> link_;
     std::unique_ptr<LessonFlow> flow_;
     QPointer<windows::TStat> statistics_;
-    std::function<int()> user_tag_;
-    std::function<void()> show_user_list_;
     std::mt19937 random_;
     std::string shown_info_;  // the info panel's text as last shown
 };

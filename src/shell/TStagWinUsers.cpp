@@ -47,6 +47,11 @@ void TStagWin::CreateUserWindows(windows::TEditView* edit_view) {
 }
 
 void TStagWin::CommencerClick() {
+    // With the lesson flow installed, the timer is its own: start and automatic play.
+    if (events_ != &no_events_) {
+        events_->CommencerClick();
+        return;
+    }
     if (timer_->isActive()) {
         timer_->stop();
         // A session preset on the command line stands for the list's choice.

@@ -23,6 +23,8 @@
 #include "platform/Path.h"
 #include "windows/SoundBackend.h"
 #include "windows/SoundPlayer.h"
+#include "windows/TEditView.h"
+#include "windows/TUsrList.h"
 #include "windows/TWinBox.h"
 
 namespace shell {
@@ -72,6 +74,7 @@ class TStagWinLessonTest : public ::testing::Test {
         window_ = std::make_unique<TStagWin>(1, argv_);
         ASSERT_TRUE(window_->FormCreate());
         windows::TWinBox::SetShared(&box_);
+        window_->CreateUserWindows(&edit_view_);
         window_->Timer()->stop();
         window_->show();
         lesson_ = std::make_unique<TStagWinLesson>(*window_);
@@ -93,6 +96,7 @@ class TStagWinLessonTest : public ::testing::Test {
     std::filesystem::path previous_;
     Reports reports_;
     windows::TWinBox box_;
+    windows::TEditView edit_view_;
     std::unique_ptr<TStagWin> window_;
     std::unique_ptr<TStagWinLesson> lesson_;
     const char* argv_[2] = {"DEMO", nullptr};
@@ -101,8 +105,15 @@ class TStagWinLessonTest : public ::testing::Test {
 TEST_F(TStagWinLessonTest, ChoiceStepsAnsweredByButtonAndKey) {
     std::vector<std::string> boxes;
     BoxCloser closer(boxes);
-    lesson_->Flow().SetUserTag((1 << 8) + 2);
-    lesson_->Flow().StartSession();
+    // The start timer shows the user list; the learner chosen there starts the session.
+    window_->CommencerClick();
+    Settle();
+    ASSERT_NE(window_->UserList(), nullptr);
+    EXPECT_TRUE(window_->UserList()->isVisible());
+    EXPECT_FALSE(lesson_->Flow().InSession());
+    window_->UserList()->SetTag((1 << 8) + 2);
+    window_->UserList()->hide();
+    window_->PostUserMessage(kWmUserChosen);
     Settle();
     ASSERT_TRUE(lesson_->Flow().InSession());
     EXPECT_TRUE(window_->Panel1()->isVisible());
