@@ -1,5 +1,7 @@
 // The two free lists (index nodes, data records), both chains of list nodes in the index file.
 // Numbers are handed out last-freed first; an empty list extends the file.
+#include <sys/stat.h>
+
 #include "isam/IsamFile.h"
 
 namespace isam::detail {
@@ -26,8 +28,15 @@ static void LoadHead(IsamFile& f, FreeList& fl) {
 
 static uint32_t NextNumber(IsamFile& f, FreeList& fl, uint32_t& highest) {
     if (highest >= 0x7FFFFFFFu) Raise(kCorrupt);
+    if (!fl.is_data && f.first_new_node == 0) {
+        // Nodes reach the file before the header counts them: a count past the end of the file
+        // is damage, and growing from it would write far beyond the end.
+        struct stat st;
+        if (::fstat(f.idx_fd(), &st) != 0) RaiseSystem(kIndexFile + kStepSeek);
+        if (f.NodeOffset(highest) + f.ns > st.st_size) Raise(kCorrupt);
+        f.first_new_node = highest + 1;
+    }
     f.allocated = true;
-    if (!fl.is_data && f.first_new_node == 0) f.first_new_node = highest + 1;
     return ++highest;
 }
 

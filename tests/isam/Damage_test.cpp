@@ -139,6 +139,9 @@ TEST_F(IsamDamageTest, EachDamageIsReportedAndSurvived) {
         std::vector<uint8_t> idx = idx_, dat = dat_;
         c.damage(idx, dat);
         EXPECT_FALSE(Exercise(idx, dat)) << "the checker missed: " << c.what;
+        // Nothing is written far beyond the ends of the files on the word of a damaged header.
+        EXPECT_LT(std::filesystem::file_size(Path("x.idx")), idx.size() + 64 * 1024);
+        EXPECT_LT(std::filesystem::file_size(Path("x.dat")), dat.size() + 64 * 1024);
     }
 }
 
