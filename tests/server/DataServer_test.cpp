@@ -355,3 +355,30 @@ TEST(DataServerLimits, IdleAndSurplusConnectionsAreDropped) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(DataServerLimits, TraceHasALinePerRequestAndReply) {
+    TempFolder top;
+    MakeLearners(top.path, 1, 1);
+    const std::string trace = (top.path / "server.trace").string();
+    ServerProcess server;
+    ASSERT_TRUE(server.Start(top.path.string(), {"--trace", trace}));
+    {
+        RawSocket s(server.port);
+        RequestRecord r = Request(data::kIsOpen, kUsers, isam::OPEN_INOUT);
+        r.request_no = 7;
+        EXPECT_GE(s.Ask(r).first, 0);
+    }
+    EXPECT_EQ(server.Stop(), 0);
+    const std::string text = TempFolder::Read(trace);
+    EXPECT_EQ(text.rfind(data::kRequestTraceHeading, 0), 0u) << text;
+    EXPECT_NE(text.find("#RCV#1644#   7#21#-1#  0#   0#?:\\DATA\\DEMO\\GB\\USERS##"),
+              std::string::npos)
+        << text;
+    EXPECT_NE(text.find("#SND#1644#   7#21# 0#  0#   0#?:\\DATA\\DEMO\\GB\\USERS##"),
+              std::string::npos)
+        << text;
+}
+
+}  // namespace
