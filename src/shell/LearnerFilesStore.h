@@ -1,34 +1,40 @@
-// The learners' records in the course's local GROUP and USERS files.
+// The learners' records in the course's local GROUP and USERS files, and on the data server
+// when there is one.
 #pragma once
 
 #include <string>
 
 #include "data/DataAccess.h"
+#include "data/RemoteClient.h"
 #include "shell/LearnerStore.h"
 
 namespace shell {
 
 class LearnerFilesStore : public LearnerStore {
   public:
-    // The open files; the store does not own them.
-    LearnerFilesStore(data::DataAccess& groups, data::DataAccess& users)
-        : groups_(groups), users_(users) {}
+    // The open files and the server's client (none for local data); the store owns neither.
+    LearnerFilesStore(data::DataAccess& groups, data::DataAccess& users,
+                      data::RemoteClient* remote = nullptr)
+        : groups_(groups), users_(users), remote_(remote) {}
 
     bool ReadGroup(int group, data::GroupRecord& record) override;
     bool ReadUser(int group, int user, data::UserRecord& record) override;
     bool RewriteUser(const data::UserRecord& record) override;
 
-    bool HasRemote() const override { return false; }
-    bool OpenRemote(const std::string&, const data::GroupRecord&, const data::UserRecord&,
-                    std::string& path, int& error) override;
-    bool SendFile(const std::string&, const std::string&) override { return false; }
+    bool HasRemote() const override { return remote_ != nullptr; }
+    bool OpenRemote(const std::string& app_name, const data::GroupRecord& group,
+                    const data::UserRecord& user, std::string& path, int& error) override;
+    bool SendFile(const std::string& local_path, const std::string& remote_name) override;
 
     std::string UsersFolder() const override { return users_.Folder(); }
     std::string GroupsFolder() const override { return groups_.Folder(); }
 
   private:
+    std::string RemoteUsersName() const;
+
     data::DataAccess& groups_;
     data::DataAccess& users_;
+    data::RemoteClient* remote_;
 };
 
 }  // namespace shell

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "data/CoursePaths.h"
+#include "data/RemoteClient.h"
 #include "platform/Path.h"
 #include "shell/ContextFiles.h"
 #include "shell/ScoreFiles.h"
@@ -334,9 +335,7 @@ void LessonFlow::UploadResults() {
     for (const std::string& local : {ScorePath(), HistoryPath()}) {
         screen_.status_note = settings_.Common(kTextUpload, local);
         ports_.view.ShowStatusNote(screen_.status_note);
-        std::string remote = "?:\\" + local;
-        std::replace(remote.begin(), remote.end(), '/', '\\');
-        ports_.store.SendFile(local, remote);
+        ports_.store.SendFile(local, data::RemoteFileName(local));
     }
 }
 

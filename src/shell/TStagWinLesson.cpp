@@ -71,7 +71,8 @@ void SetRichText(QTextEdit* edit, const RichText& rich, const QColor& colour = Q
 TStagWinLesson::TStagWinLesson(TStagWin& window)
     : window_(window), random_(static_cast<uint32_t>(std::time(nullptr))) {
     StartupState& s = window_.State();
-    store_ = std::make_unique<LearnerFilesStore>(window_.GroupData(), window_.UserData());
+    store_ = std::make_unique<LearnerFilesStore>(window_.GroupData(), window_.UserData(),
+                                                 s.remote ? s.remote->Client() : nullptr);
     link_ = std::make_unique<ScriptEngineLink>(*window_.Engine());
     LessonSettings settings;
     settings.config = &s.config;

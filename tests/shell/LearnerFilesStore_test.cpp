@@ -1,0 +1,96 @@
+// The learner records of a session kept on the data server as well as locally: sign-on, the
+// server's copy rewritten before the local one, and files sent at the end of a session.
+#include "shell/LearnerFilesStore.h"
+
+#include <gtest/gtest.h>
+
+#include "../server/ServerFixture.h"
+
+namespace {
+
+class RemoteStoreTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        MakeLearners(dir_.path / "server", 1, 2);
+        MakeLearners(dir_.path / "local", 1, 2);
+        ASSERT_TRUE(server_.Start((dir_.path / "server").string())) << server_.Log();
+        previous_ = std::filesystem::current_path();
+        std::filesystem::current_path(dir_.path / "local");
+        ASSERT_GE(groups_.Open("DATA/DEMO/GB/GROUP", isam::OPEN_INOUT), 0);
+        ASSERT_GE(users_.Open("DATA/DEMO/GB/USERS", isam::OPEN_INOUT), 0);
+        client_.CreateClient("127.0.0.1", server_.port, 5000);
+        ASSERT_TRUE(client_.Connect());
+    }
+    void TearDown() override {
+        client_.Disconnect();
+        std::filesystem::current_path(previous_);
+    }
+
+    // The server's copy of a user record, read through a client of its own.
+    data::UserRecord ServerUser(int group, int user) {
+        data::RemoteClient reader;
+        reader.CreateClient("127.0.0.1", server_.port, 5000);
+        EXPECT_TRUE(reader.Connect());
+        EXPECT_GE(reader.SignOn("test", "g", "u"), 0);
+        EXPECT_GE(reader.RemoteOpen("?:\\DATA\\DEMO\\GB\\USERS", isam::OPEN_INOUT), 0);
+        data::UserRecord key = data::UserTemplate();
+        key.GroupNo = group;
+        key.UserNo = user;
+        uint8_t b[data::kUserRecordSize];
+        data::EncodeUserRecord(key, b);
+        EXPECT_GE(reader.SelectKey(data::kUserKey), 0);
+        EXPECT_GE(reader.RemoteStart(0, b, sizeof b, isam::EQUAL), 0);
+        EXPECT_GE(reader.RemoteRead(b, sizeof b, isam::EQUAL), 0);
+        return data::DecodeUserRecord(b);
+    }
+
+    TempFolder dir_;
+    ServerProcess server_;
+    std::filesystem::path previous_;
+    data::DataAccess groups_, users_;
+    data::RemoteClient client_;
+};
+
+TEST_F(RemoteStoreTest, RewritesTheServersRecordThenTheLocalOneAndSendsFiles) {
+    shell::LearnerFilesStore store(groups_, users_, &client_);
+    ASSERT_TRUE(store.HasRemote());
+    data::UserRecord user;
+    ASSERT_TRUE(store.ReadUser(1, 2, user));
+    data::GroupRecord group = data::GroupTemplate();
+    std::string path;
+    int error = 0;
+    ASSERT_TRUE(store.OpenRemote("Demo", group, user, path, error)) << error;
+    EXPECT_EQ(path, "?:\\DATA\\DEMO\\GB\\USERS");
+
+    user.Total = 42;
+    user.Step = 3;
+    ASSERT_TRUE(store.RewriteUser(user));
+    EXPECT_EQ(ServerUser(1, 2).Total, 42);
+    EXPECT_EQ(ServerUser(1, 1).Total, 0);
+    data::UserRecord local;
+    ASSERT_TRUE(store.ReadUser(1, 2, local));
+    EXPECT_EQ(local.Step, 3);
+
+    // A learner the files do not hold is written nowhere.
+    data::UserRecord stranger = user;
+    stranger.UserNo = 9;
+    EXPECT_FALSE(store.RewriteUser(stranger));
+
+    const std::string score = "DATA/DEMO/GB/SCO002.001";
+    std::ofstream(score) << "scores";
+    ASSERT_TRUE(store.SendFile(score, data::RemoteFileName(score)));
+    EXPECT_EQ(TempFolder::Read((dir_.path / "server" / score).string()), "scores");
+}
+
+TEST_F(RemoteStoreTest, OpenFailsWithTheServersErrorForAMissingUsersFile) {
+    std::filesystem::remove_all(dir_.path / "server" / "DATA");
+    shell::LearnerFilesStore store(groups_, users_, &client_);
+    data::UserRecord user = data::UserTemplate();
+    std::string path;
+    int error = 0;
+    EXPECT_FALSE(store.OpenRemote("Demo", data::GroupTemplate(), user, path, error));
+    EXPECT_NE(error, 0);
+    EXPECT_EQ(path, "?:\\DATA\\DEMO\\GB\\USERS");
+}
+
+}  // namespace
