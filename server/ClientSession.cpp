@@ -154,6 +154,7 @@ bool ClientSession::Read(data::RequestRecord& r) {
     std::vector<uint8_t> rec(size_t(current_->reclen), 0);
     std::memcpy(rec.data(), r.data.data(), rec.size());
     if (isam::ISREAD(current_->handle, rec.data(), r.mode & ~isam::LOCK_WAIT) != 0) {
+        current_->has_read = false;
         Refuse(r, isam::last_error);
         return !(isam::last_error == isam::kRecordLocked && (lock & isam::LOCK_WAIT));
     }

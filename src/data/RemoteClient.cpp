@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <vector>
 
 #include "data/DataAccess.h"
 #include "platform/Path.h"
@@ -60,19 +61,31 @@ bool RemoteClient::Connect() {
     Net& n = *net_;
     n.Close();
     asio::error_code ec;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms_);
+    // An address is used as it stands; a host name is looked up by the system resolver, whose
+    // own time limits apply.
+    std::vector<tcp::endpoint> endpoints;
     const asio::ip::address ip = asio::ip::make_address(address_, ec);
-    if (ec) {
-        failure_ = "bad server address " + address_;
-        return false;
+    if (!ec) {
+        endpoints.emplace_back(ip, uint16_t(port_));
+    } else {
+        tcp::resolver resolver(n.ctx);
+        for (const auto& entry :
+             resolver.resolve(address_, std::to_string(port_), tcp::resolver::numeric_service, ec))
+            endpoints.push_back(entry.endpoint());
+        if (ec || endpoints.empty() || address_.empty()) {
+            failure_ = "cannot find the server " + address_ + (ec ? ": " + ec.message() : "");
+            return false;
+        }
     }
     bool done = false;
     asio::error_code result = asio::error::timed_out;
-    n.socket.async_connect(tcp::endpoint(ip, uint16_t(port_)), [&](const asio::error_code& e) {
+    asio::async_connect(n.socket, endpoints, [&](const asio::error_code& e, const tcp::endpoint&) {
         done = true;
         result = e;
     });
     n.ctx.restart();
-    n.ctx.run_for(std::chrono::milliseconds(timeout_ms_));
+    n.ctx.run_until(deadline);
     if (!done) n.Close();
     if (!done || result) {
         failure_ = "cannot connect to " + address_ + ":" + std::to_string(port_) + ": " +

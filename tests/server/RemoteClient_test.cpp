@@ -186,6 +186,10 @@ TEST(RemoteClientTest, AServerThatKeepsClosingGivesMinusTwo) {
     EXPECT_EQ(client.LastError(), -2);
     EXPECT_FALSE(client.Connected());
 
+    data::RemoteClient named;
+    named.CreateClient("localhost", server.port(), 1000);
+    EXPECT_TRUE(named.Connect()) << named.LastFailure();
+
     data::RemoteClient nobody;
     nobody.CreateClient("127.0.0.1", 1, 100);
     EXPECT_FALSE(nobody.Connect());
