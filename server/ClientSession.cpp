@@ -114,6 +114,7 @@ bool ClientSession::Handle(data::RequestRecord& r) {
 
 void ClientSession::SignOn(data::RequestRecord& r) {
     const auto texts = data::SignOnTexts(r);
+    signed_on_ = texts[0] + " / " + texts[1] + " / " + texts[2];
     std::fprintf(stderr, "%s sign-on: %s / %s / %s\n", peer_.c_str(), texts[0].c_str(),
                  texts[1].c_str(), texts[2].c_str());
     r.result = 0;
@@ -228,8 +229,8 @@ void ClientSession::GetFile(data::RequestRecord& r) {
     r.length = int32_t(n);
     r.result = 0;
     if (n < size_t(kBlock)) {
-        std::fprintf(stderr, "%s sent %s (%zu bytes)\n", peer_.c_str(), name.c_str(),
-                     outgoing_.size());
+        std::fprintf(stderr, "%s [%s] sent %s (%zu bytes)\n", peer_.c_str(), signed_on_.c_str(),
+                     name.c_str(), outgoing_.size());
         outgoing_path_.clear();
         outgoing_.clear();
     }
@@ -275,7 +276,7 @@ void ClientSession::FinishIncoming(bool complete) {
     incoming_.fd = -1;
     if (ok) ok = ::rename(incoming_.temp.c_str(), incoming_.path.c_str()) == 0;
     if (!ok) ::unlink(incoming_.temp.c_str());
-    std::fprintf(stderr, "%s %s %s (%ld bytes)\n", peer_.c_str(),
+    std::fprintf(stderr, "%s [%s] %s %s (%ld bytes)\n", peer_.c_str(), signed_on_.c_str(),
                  ok ? "received" : "dropped an incomplete", incoming_.name.c_str(),
                  incoming_.bytes);
 }

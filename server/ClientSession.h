@@ -56,6 +56,7 @@ class ClientSession {
     const NameMap& names_;
     std::string peer_;
     long serial_ = 0;                        // names this session's temporary files
+    std::string signed_on_;                  // the sign-on texts, for the log
     std::map<std::string, OpenFile> files_;  // by native base path
     OpenFile* current_ = nullptr;            // the file opened last
     Incoming incoming_;

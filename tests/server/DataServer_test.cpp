@@ -97,7 +97,9 @@ TEST_F(ServedCourse, APlayersWholeExchange) {
     EXPECT_EQ(server.Stop(), 0);
     const std::string log = server.Log();
     EXPECT_NE(log.find("sign-on: Demo Course / Day / Ann"), std::string::npos) << log;
-    EXPECT_NE(log.find("received ?:\\DATA\\DEMO\\GB\\SCO003.002 (2560 bytes)"), std::string::npos)
+    EXPECT_NE(
+        log.find("[Demo Course / Day / Ann] received ?:\\DATA\\DEMO\\GB\\SCO003.002 (2560 bytes)"),
+        std::string::npos)
         << log;
     std::vector<std::string> problems;
     EXPECT_TRUE(isam::CheckFiles(Learner("USERS").c_str(), &problems));

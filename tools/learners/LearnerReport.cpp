@@ -72,6 +72,14 @@ std::string CsvText(const std::string& s) {
     return out + "\"";
 }
 
+// text padded with blanks to width characters (UTF-8 characters, not bytes).
+std::string Padded(const std::string& text, size_t width) {
+    size_t chars = 0;
+    for (unsigned char c : text)
+        if ((c & 0xC0) != 0x80) ++chars;
+    return chars < width ? text + std::string(width - chars, ' ') : text;
+}
+
 const char* StatusWord(int state) {
     return state == data::kStateFinished     ? "finished"
            : state == data::kStateNotStarted ? "not started"
@@ -106,9 +114,9 @@ int ListUsers(const LearnerCourse& course, bool json) {
                 u.Level, u.State, u.Total, u.TotalWorth,
                 seconds < 0 ? "null" : std::to_string(seconds).c_str());
         } else {
-            std::printf("%3d %-23s %3d %-23s level %d  %-11s  score %d/%d  time %s\n", u.GroupNo,
-                        group.c_str(), u.UserNo, Utf8(u.UserName).c_str(), u.Level,
-                        StatusWord(u.State), u.Total, u.TotalWorth,
+            std::printf("%3d %s %3d %s level %d  %-11s  score %d/%d  time %s\n", u.GroupNo,
+                        Padded(group, 23).c_str(), u.UserNo, Padded(Utf8(u.UserName), 23).c_str(),
+                        u.Level, StatusWord(u.State), u.Total, u.TotalWorth,
                         seconds < 0 ? "-" : (std::to_string(seconds) + " s").c_str());
         }
     }
