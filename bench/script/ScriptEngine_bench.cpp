@@ -8,8 +8,7 @@
 
 #include <unistd.h>
 
-#include "data/ConfigTable.h"
-#include "data/OptionFlags.h"
+#include "data/Course.h"
 #include "script/Assembler.h"
 #include "script/HeadlessHost.h"
 #include "script/ScriptEngine.h"
@@ -40,21 +39,14 @@ const std::string& CourseFolder() {
 }
 
 struct Stage {
-    data::ConfigTable config;
-    data::OptionFlags options;
+    data::Course course{CourseFolder() + "/player"};
     script::HeadlessHost host;
     QImage picture{1008, 749, QImage::Format_RGB32};
-    script::ScriptEngine engine{&host};
+    script::ScriptEngine engine{course, &host};
     int64_t now = 1;
 
     Stage() {
-        if (chdir(CourseFolder().c_str()) != 0) std::abort();
         picture.fill(Qt::white);
-        script::ScriptEngine::Settings s;
-        s.config = &config;
-        s.options = &options;
-        s.data_dir = ".";
-        engine.SetSettings(s);
         engine.SetClock([this] { return now; });
         engine.Bind(nullptr, nullptr, &picture);
         engine.Start();

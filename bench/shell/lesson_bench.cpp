@@ -73,8 +73,7 @@ int main(int argc, char** argv) {
     }
     Series next, answer, lesson;
     for (int i = 0; i < runs; ++i) {
-        shell::HeadlessLesson run(headless.Settings(), headless.Store(), headless.EngineSettings(),
-                                  nullptr);
+        shell::HeadlessLesson run(headless.Settings(), headless.Store(), headless.Course());
         run.SetAnswers(kRightAnswers, false);
         run.SetAnswerObserver([&](const std::string& a, int64_t us) {
             (a == "next" ? next : answer).Add(us / 1000.0);

@@ -3,11 +3,23 @@
 #include <exception>
 #include <string>
 
+#include "platform/Notifier.h"
 #include "windows/StandardBoxes.h"
 
 namespace app {
 
-PlayerApplication::PlayerApplication(int& argc, char** argv) : QApplication(argc, argv) {}
+PlayerApplication::PlayerApplication(int& argc, char** argv, const data::Course& course)
+    : QApplication(argc, argv),
+      sounds_(std::make_unique<windows::SoundPlayer>(course, windows::MakeSoundBackend())) {
+    // The data and text layers report through the process's notifier: they have no window.
+    platform::SetNotifier(&notifier_);
+}
+
+PlayerApplication::~PlayerApplication() {
+    // Sounds stop before the toolkit goes away.
+    sounds_.reset();
+    platform::SetNotifier(nullptr);
+}
 
 bool PlayerApplication::notify(QObject* receiver, QEvent* event) {
     try {

@@ -101,9 +101,10 @@ std::string CataloguePath(const ConfigTable& config, std::string_view program_pa
                             program_path);
 }
 
-int LoadProduct(const ConfigTable& config, std::string_view program_path, ProductRecord& record) {
+int LoadProduct(const ConfigTable& config, std::string_view program_path, ProductRecord& record,
+                std::string_view root) {
     const std::string path = CataloguePath(config, program_path);
-    std::ifstream in(platform::NativePath(path), std::ios::binary);
+    std::ifstream in(platform::NativePathIn(root, path), std::ios::binary);
     if (!in) {
         platform::CurrentNotifier().ShowSystemError(path, platform::kErrorFileNotFound);
         return -1;

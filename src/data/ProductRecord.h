@@ -55,6 +55,8 @@ std::string CataloguePath(const ConfigTable& config, std::string_view program_pa
 // opened (ShowSystemError(path, 2)) or the matching line has fewer than 8 fields before the
 // first empty one (ShowSystemError(path, 19)). Empty lines and lines starting with '#' are
 // skipped; a trailing CR is ignored.
-int LoadProduct(const ConfigTable& config, std::string_view program_path, ProductRecord& record);
+// The catalogue is read inside root (the course folder) when given, else the current folder.
+int LoadProduct(const ConfigTable& config, std::string_view program_path, ProductRecord& record,
+                std::string_view root = {});
 
 }  // namespace data

@@ -150,13 +150,9 @@ std::string NativePath(std::string_view path) {
     return out;
 }
 
-void SetProgramPath(const char* argv0) {
+std::string AbsoluteProgramPath(const char* argv0) {
     std::string arg = argv0 ? argv0 : "";
-    std::string& stored = ProgramPathStorage();
-    if (arg.empty()) {
-        stored.clear();
-        return;
-    }
+    if (arg.empty()) return {};
     std::string abs;
     if (arg[0] == '/') {
         abs = arg;
@@ -193,7 +189,22 @@ void SetProgramPath(const char* argv0) {
         }
         pos = slash + 1;
     }
-    stored = clean.empty() ? "/" : clean;
+    return clean.empty() ? "/" : clean;
+}
+
+void SetProgramPath(const char* argv0) {
+    ProgramPathStorage() = AbsoluteProgramPath(argv0);
+}
+
+std::string NativePathIn(std::string_view root, std::string_view path) {
+    std::string_view rest = path;
+    if (rest.size() >= 2 && rest[1] == ':') rest.remove_prefix(2);
+    const bool absolute = !rest.empty() && (rest[0] == '\\' || rest[0] == '/');
+    if (absolute || root.empty()) return NativePath(path);
+    std::string joined(root);
+    if (joined.back() != '/') joined += '/';
+    joined += rest;
+    return NativePath(joined);
 }
 
 const std::string& ProgramPath() {

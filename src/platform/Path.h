@@ -14,6 +14,14 @@ namespace platform {
 // do not exist at all are kept as written, so the result can name a file still to be created.
 std::string NativePath(std::string_view path);
 
+// A courseware path resolved inside the folder root (a native path): a relative path is taken
+// from root, an absolute one ("\\X", "C:\\X", "?:\\X", "/x") stands as NativePath makes it.
+std::string NativePathIn(std::string_view root, std::string_view path);
+
+// argv[0] made absolute (against the current folder, or through PATH for a bare name), without
+// resolving symbolic links; "" for an empty argv[0].
+std::string AbsoluteProgramPath(const char* argv0);
+
 // Records argv[0] made absolute (against the current folder), without resolving symbolic links.
 void SetProgramPath(const char* argv0);
 // The program path as set; empty until SetProgramPath is called.

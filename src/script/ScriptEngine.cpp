@@ -12,7 +12,7 @@
 #include <cstring>
 
 #include "data/ConfigTable.h"
-#include "data/CoursePaths.h"
+#include "data/Course.h"
 #include "data/OptionFlags.h"
 #include "text/MessageFile.h"
 #include "text/TraceLog.h"
@@ -71,14 +71,13 @@ const char* FallbackText(int number) {
 
 }  // namespace
 
-ScriptEngine::ScriptEngine(StageHost* host) : host_(host) {
+ScriptEngine::ScriptEngine(data::Course& course, StageHost* host) : course_(course), host_(host) {
     own_picture_ = QImage(1008, 749, QImage::Format_RGB32);
     own_picture_.fill(Qt::white);
     picture_ = &own_picture_;
     timer_ = std::make_unique<QTimer>();
     QObject::connect(timer_.get(), &QTimer::timeout, [this] { Tick(); });
-    random_.seed(
-        static_cast<uint32_t>(std::chrono::steady_clock::now().time_since_epoch().count()));
+    EnsureMessageFile();
 }
 
 ScriptEngine::~ScriptEngine() {
@@ -93,23 +92,18 @@ ScriptEngine::~ScriptEngine() {
     if (vte_) vte_->Close();
 }
 
-void ScriptEngine::SetSettings(Settings settings) {
-    settings_ = std::move(settings);
-    EnsureMessageFile();
-}
-
 void ScriptEngine::EnsureMessageFile() {
     std::string lang = ConfigValue(data::kLanguage);
     if (vte_ && vte_language_ == lang) return;
     vte_language_ = lang;
     vte_ = std::make_unique<text::MessageFile>();
     vte_->InstallFormats(text::MessageFile::EngineFormats());
-    if (!lang.empty() && vte_->Open(data::MessagePath(lang, "VTE"))) {
+    if (!lang.empty() && vte_->Open(course_.MessageIn(lang, "VTE"))) {
         vte_->InstallFormats(text::MessageFile::EngineFormats());
         // A version unlike the main file's is reported by the message file; its texts serve.
-        text::MessageFile* common = settings_.common_messages;
-        if (common && common->State() == text::MessageFile::kOpen) {
-            vte_->CheckVersion(common->MajorVersion(), common->MinorVersion());
+        text::MessageFile& common = course_.Common();
+        if (common.State() == text::MessageFile::kOpen) {
+            vte_->CheckVersion(common.MajorVersion(), common.MinorVersion());
         }
     }
 }
@@ -132,14 +126,13 @@ void ScriptEngine::Bind(QWidget* stage, QWidget* panel, QImage* picture,
 // ---- settings -------------------------------------------------------------------------------
 
 bool ScriptEngine::Tracing() const {
-    return settings_.options && settings_.options->Has(data::Trace) &&
-           (trace_sink_ || (trace_log_ && trace_log_->IsOpen()));
+    return course_.Has(data::Trace) && (trace_sink_ || course_.Trace().IsOpen());
 }
 bool ScriptEngine::Developer() const {
-    return settings_.options && settings_.options->Has(data::Developer);
+    return course_.Has(data::Developer);
 }
 bool ScriptEngine::AutoPlay() const {
-    return settings_.options && settings_.options->Has(data::AutoPlay);
+    return course_.Has(data::AutoPlay);
 }
 
 void ScriptEngine::Trace(const char* format, ...) {
@@ -151,7 +144,7 @@ void ScriptEngine::Trace(const char* format, ...) {
     if (trace_sink_) {
         trace_sink_(line);
     } else {
-        trace_log_->AppendLine(line);
+        course_.Trace().AppendLine(line);
     }
 }
 
@@ -162,8 +155,8 @@ int64_t ScriptEngine::Now() const {
 }
 
 std::string ScriptEngine::ConfigValue(int index) const {
-    if (!settings_.config || index < 0 || index >= data::kConfigKeyCount) return {};
-    return settings_.config->Get(index);
+    if (index < 0 || index >= data::kConfigKeyCount) return {};
+    return course_.Config().Get(index);
 }
 
 std::string ScriptEngine::Substitute(const std::string& text) const {
@@ -243,18 +236,22 @@ void ScriptEngine::OpenScriptData(std::vector<uint8_t> bytes, const std::string&
 
 bool ScriptEngine::LoadScript(const std::string& name, long offset, bool top_level) {
     (void)top_level;
-    ScriptLocation loc = LocateScript(name, settings_.data_dir, ConfigValue(data::kDirectory));
+    const std::string& data_dir = course_.Product().data_dir;
+    ScriptLocation loc =
+        LocateScript(name, data_dir.empty() ? "." : data_dir, ConfigValue(data::kDirectory));
     if (loc.ends_step) {
         if (host_) host_->ScriptEnded();
         return false;
     }
     ScriptFile next;
     int error = 0;
-    if (!next.Load(loc.path, &error)) {
+    if (!next.Load(course_.Resolve(loc.path), &error)) {
         ReportError(kErrScript, -1, -1, loc.path);
         return false;
     }
-    file_ = std::move(next);
+    // The script keeps the name the course gave it (traces and returns from calls use it).
+    std::vector<uint8_t> bytes = next.Bytes();
+    file_.Assign(std::move(bytes), loc.path);
     Trace("LDE# open %s @ %ld", name.c_str(), offset);
     if (offset != -1) file_.Seek(offset, 0);
     BeginRun();

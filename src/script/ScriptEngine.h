@@ -26,8 +26,7 @@ class QTimer;
 class QSlider;
 
 namespace data {
-class ConfigTable;
-class OptionFlags;
+class Course;
 }  // namespace data
 namespace text {
 class MessageFile;
@@ -57,16 +56,6 @@ inline constexpr int kMaxBitmapSide = 2048;
 
 class ScriptEngine {
   public:
-    // Course settings the engine reads (owned by the main window; may be absent).
-    struct Settings {
-        const data::ConfigTable* config = nullptr;
-        const data::OptionFlags* options = nullptr;
-        std::string data_dir;   // the product's data directory
-        std::string app_title;  // caption of DialogBox questions
-        // The language's main message file: the engine's own must carry its version.
-        text::MessageFile* common_messages = nullptr;
-    };
-
     struct CallFrame {
         std::string path;
         int32_t offset = 0;
@@ -83,24 +72,21 @@ class ScriptEngine {
         QPointer<QSlider> slider;
     };
 
-    explicit ScriptEngine(StageHost* host);
+    // The engine reads the course's settings, texts and files, draws its random numbers from
+    // the course's generator and traces into its trace log (with the Trace option).
+    ScriptEngine(data::Course& course, StageHost* host);
     ~ScriptEngine();
     ScriptEngine(const ScriptEngine&) = delete;
     ScriptEngine& operator=(const ScriptEngine&) = delete;
 
-    void SetSettings(Settings settings);
-    const Settings& settings() const { return settings_; }
-    // Trace lines go to log (when the Trace option is set), or to sink when one is given.
-    void SetTraceLog(text::TraceLog* log) { trace_log_ = log; }
+    data::Course& Course() const { return course_; }
+    // Trace lines go to the course's trace log (when the Trace option is set), or to sink when
+    // one is given.
     void SetTraceSink(std::function<void(const std::string&)> sink) {
         trace_sink_ = std::move(sink);
     }
     // Millisecond tick counter (default: a monotonic clock).
     void SetClock(std::function<int64_t()> clock) { clock_ = std::move(clock); }
-    void SeedRandom(uint32_t seed) {
-        random_.seed(seed);
-        seeded_ = true;
-    }
 
     // The stage: window (parent of the controls; may be null), panel control (may be null),
     // the background picture everything is drawn on, and a callback after each drawing pass.
@@ -240,9 +226,8 @@ class ScriptEngine {
     bool AdvanceObject(StageObject& o);
     void StartNumberDisplay(StageObject& o, int op, const Arguments& args);
 
+    data::Course& course_;
     StageHost* host_;
-    Settings settings_;
-    text::TraceLog* trace_log_ = nullptr;
     std::function<void(const std::string&)> trace_sink_;
     std::function<int64_t()> clock_;
     std::unique_ptr<text::MessageFile> vte_;
@@ -274,8 +259,6 @@ class ScriptEngine {
     int source_line_ = 0;
     int last_error_ = 0;
     int current_op_ = -1;
-    std::mt19937 random_;
-    bool seeded_ = false;
     bool cursor_hidden_ = false;
     int try_count_ = 0;
 };

@@ -1,7 +1,7 @@
 // The animation half of the tick: erase, advance, draw.
 #include <QTimer>
 
-#include "data/OptionFlags.h"
+#include "data/Course.h"
 #include "script/Animation.h"
 #include "script/ImageControl.h"
 #include "script/Raster.h"
@@ -87,7 +87,7 @@ bool ScriptEngine::AdvanceObject(StageObject& o) {
             r.finished = r.value == r.target_value;
             return r.finished;
         case kAnimRandom:
-            if (NumberPeriodDue(r)) DrawNumber(o, RandomShownValue(r, random_()));
+            if (NumberPeriodDue(r)) DrawNumber(o, RandomShownValue(r, course_.Random()()));
             return false;
         case kAnimBlink:
         case kAnimSeries:
@@ -125,8 +125,8 @@ bool ScriptEngine::AdvanceObject(StageObject& o) {
 void ScriptEngine::StartNumberDisplay(StageObject& o, int op, const Arguments& args) {
     ObjectRecord& r = o.rec;
     if (o.pictures.empty() || o.pictures_are_series) LoadPictures(o, false, {});
-    if (!seeded_ && op == kOpAlea) {
-        random_.seed(static_cast<uint32_t>(Now()));
+    if (!course_.RandomSeeded() && op == kOpAlea) {
+        course_.SeedRandom(static_cast<uint32_t>(Now()));
     }
     if (op == kOpAlea) {
         SetupRandom(r, args.Real(0), args.Real(1), args.Int(2), args.Int(3));

@@ -11,6 +11,7 @@
 #include <cstdlib>
 
 #include "data/ConfigTable.h"
+#include "data/Course.h"
 #include "data/CoursePaths.h"
 #include "data/OptionFlags.h"
 #include "platform/Notifier.h"
@@ -160,8 +161,7 @@ void ScriptEngine::ExecuteGlobal(int op, int slot, const Arguments& args) {
         case kOpReadMessage:
         case kOpReadMessageFrom: {
             std::string name = op == kOpReadMessage ? file_.Name() : args.text;
-            std::string path = data::SubStepMessagePath(ConfigValue(data::kLanguage),
-                                                        ConfigValue(data::kDirectory), name);
+            std::string path = course_.SubStepMessage(name);
             text::MessageFile mf;
             if (mf.Open(path)) {
                 StoreResult(slot, mf.GetText(args.Int(0)));
@@ -206,7 +206,7 @@ std::string ScriptEngine::AskDialog(const Arguments& args, bool placed) {
     const int mode = args.Int(0);
     Question q;
     q.text = Substitute(args.text);
-    q.caption = settings_.app_title;
+    q.caption = course_.Title();
     q.icon = 48;
     q.buttons = mode >= 0 && mode < static_cast<int>(kDialogButtons.size())
                     ? kDialogButtons[mode].value
@@ -275,8 +275,7 @@ bool ScriptEngine::SetObjectCursor(StageObject& o, const std::string& name) {
 
 void ScriptEngine::TagMenu(StageObject& o, const std::string& name, int op) {
     o.rec.tag = name.substr(0, 20);
-    std::string path = data::SubStepMessagePath(ConfigValue(data::kLanguage),
-                                                ConfigValue(data::kDirectory), o.rec.tag);
+    std::string path = course_.SubStepMessage(o.rec.tag);
     text::MessageFile mf;
     if (!mf.Open(path)) {
         const bool from_file = EngineHasText(3);

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "data/Course.h"
 #include "data/CoursePaths.h"
 #include "data/OptionFlags.h"
 #include "platform/Notifier.h"
@@ -35,7 +36,7 @@ std::string BaseWithoutExtension(const std::string& path) {
 }  // namespace
 
 std::string ScriptEngine::NativeOf(const std::string& courseware_path) const {
-    return platform::NativePath(courseware_path);
+    return course_.Resolve(courseware_path);
 }
 
 StageObject* ScriptEngine::FindObject(int kind, int id) {
@@ -245,7 +246,7 @@ void ScriptEngine::DrawObject(StageObject& o, QImage& target) {
                     from_file ? vte_->GetText(9, file_.Path(), mask_name)
                               : text::FormatString("Mask of %s missing: %s", file_.Path().c_str(),
                                                    mask_name.c_str());
-                platform::CurrentNotifier().ShowMessage(settings_.app_title, message);
+                platform::CurrentNotifier().ShowMessage(course_.Title(), message);
             }
             return;
         }
@@ -518,7 +519,7 @@ bool ScriptEngine::RestoreObjects(const std::string& path) {
                     const bool from_file = EngineHasText(11);
                     std::string why = std::strerror(errno ? errno : ENOENT);
                     platform::CurrentNotifier().ShowMessage(
-                        settings_.app_title,
+                        course_.Title(),
                         from_file ? vte_->GetText(11, o->full_path, why)
                                   : text::FormatString("Object picture %s not restored: %s",
                                                        o->full_path.c_str(), why.c_str()));

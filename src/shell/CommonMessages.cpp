@@ -6,30 +6,36 @@
 
 namespace shell {
 
-int LoadCommonMessages(text::MessageFile& common, const data::ConfigTable& config,
-                       const data::OptionFlags& flags, const data::ProductRecord& product,
-                       int32_t& seed) {
-    const std::string path =
-        data::FormatPath("MSG\\%s\\%s.MSG", config.Get(data::kLanguage).c_str(), kCommonName);
-    if (!common.Open(path)) {
-        platform::CurrentNotifier().ShowSystemError(path, platform::kErrorFileNotFound);
+int LoadCommonMessages(const data::Course& course, text::MessageFile& common, int32_t& seed) {
+    const std::string name =
+        data::FormatPath("MSG\\%s\\%s.MSG", course.Language().c_str(), kCommonName);
+    if (!common.Open(course.Resolve(name))) {
+        platform::CurrentNotifier().ShowSystemError(name, platform::kErrorFileNotFound);
         return -1;
     }
     // The main file's argument formats are the built-in ones, whatever its own block says.
     common.InstallFormats(text::MessageFile::CommonFormats());
     common.SetCheckModulus(text::MessageFile::kStandardModulus);
-    common.SetShowErrors(flags.Has(data::Developer));
-    common.SetLinkPath(product.product_name);
+    common.SetShowErrors(course.Has(data::Developer));
+    common.SetLinkPath(course.Product().product_name);
     seed = common.Seed();
     return 0;
 }
 
-std::vector<LanguageEntry> FindLanguages(const std::string& common_name, int32_t seed) {
+int LoadCommonMessages(data::Course& course) {
+    int32_t seed = 0;
+    if (LoadCommonMessages(course, course.Common(), seed) != 0) return -1;
+    course.SetCommonSeed(seed);
+    return 0;
+}
+
+std::vector<LanguageEntry> FindLanguages(const data::Course& course, const std::string& common_name,
+                                         int32_t seed) {
     std::vector<LanguageEntry> languages;
-    for (const std::string& entry : platform::FindEntries("MSG\\*.*")) {
-        if (!platform::DirectoryExists("MSG\\" + entry)) continue;
-        const std::string path =
-            data::FormatPath("MSG\\%s\\%s.MSG", entry.c_str(), common_name.c_str());
+    const std::string folder = course.MessageFolder();
+    for (const std::string& entry : platform::FindEntries(folder + "/*.*")) {
+        if (!platform::DirectoryExists(folder + "/" + entry)) continue;
+        const std::string path = course.MessageIn(entry, common_name);
         if (!platform::FileExists(path)) continue;
         text::MessageFile file;
         if (!file.Open(path)) continue;

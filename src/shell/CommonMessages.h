@@ -5,21 +5,20 @@
 #include <string>
 #include <vector>
 
-#include "data/ConfigTable.h"
-#include "data/OptionFlags.h"
-#include "data/ProductRecord.h"
+#include "data/Course.h"
 #include "text/MessageFile.h"
 
 namespace shell {
 
 inline constexpr const char* kCommonName = "COMMON";
 
-// Opens MSG\<Language>\COMMON.MSG with the built-in main formats, check modulus 1009, show-errors
-// following Developer and the product name as link path; seed receives the file's seed (given later
-// to the step, sub-step and language files). Failure: ShowSystemError(path, 2) and -1; otherwise 0.
-int LoadCommonMessages(text::MessageFile& common, const data::ConfigTable& config,
-                       const data::OptionFlags& flags, const data::ProductRecord& product,
-                       int32_t& seed);
+// Opens the course's MSG\<Language>\COMMON.MSG into common with the built-in main formats,
+// check modulus 1009, show-errors following Developer and the product name as link path; seed
+// receives the file's seed (given later to the step, sub-step and language files). Failure:
+// ShowSystemError(path, 2) and -1; otherwise 0.
+int LoadCommonMessages(const data::Course& course, text::MessageFile& common, int32_t& seed);
+// The same into the course's own common texts and seed.
+int LoadCommonMessages(data::Course& course);
 
 struct LanguageEntry {
     std::string folder;   // the folder under MSG
@@ -27,8 +26,9 @@ struct LanguageEntry {
     std::string name;     // the caption between its first '(' and the first ')' after it
 };
 
-// Every folder under MSG that holds MSG\<folder>\<common_name>.MSG, read with the common seed,
-// in folder-name order. A file that does not open is left out.
-std::vector<LanguageEntry> FindLanguages(const std::string& common_name, int32_t seed);
+// Every folder under the course's MSG that holds MSG\<folder>\<common_name>.MSG, read with the
+// common seed, in folder-name order. A file that does not open is left out.
+std::vector<LanguageEntry> FindLanguages(const data::Course& course, const std::string& common_name,
+                                         int32_t seed);
 
 }  // namespace shell

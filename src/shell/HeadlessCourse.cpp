@@ -25,6 +25,12 @@ bool HeadlessCourse::Open(const std::string& folder, const std::vector<std::stri
     const std::string program =
         (std::filesystem::current_path() / ini.substr(0, ini.size() - 4)).string();
     platform::SetProgramPath(program.c_str());
+    course_ = std::make_unique<data::Course>(program);
+    data::ConfigTable& config_ = course_->Config();
+    data::OptionFlags& flags_ = course_->Flags();
+    data::ProductRecord& product_ = course_->Product();
+    text::MessageFile& common_ = course_->Common();
+    text::TraceLog& trace_ = course_->Trace();
 
     if (config_.LoadConfiguration(ini) != 0) return Fail("cannot read " + ini);
     for (const std::string& line : overrides) {
@@ -41,10 +47,11 @@ bool HeadlessCourse::Open(const std::string& folder, const std::vector<std::stri
     if (data::LoadProduct(config_, program, product_) != 1) {
         return Fail("no product of the course fits language " + lang);
     }
-    int32_t seed = 0;
-    if (LoadCommonMessages(common_, config_, flags_, product_, seed) != 0) {
+    if (LoadCommonMessages(*course_) != 0) {
         return Fail("cannot open the common texts of language " + lang);
     }
+    const int32_t seed = course_->CommonSeed();
+    course_->SetTitle(product_.app_name);
     const std::string group_path =
         data::GroupFilePath(product_.data_dir, product_.product_name, lang);
     const std::string users_path =
@@ -68,16 +75,6 @@ bool HeadlessCourse::Open(const std::string& folder, const std::vector<std::stri
     settings_.quit_caption = common_.GetText(29);
     if (!settings_.quit_caption.empty()) settings_.quit_caption.erase(0, 1);
     return true;
-}
-
-script::ScriptEngine::Settings HeadlessCourse::EngineSettings() {
-    script::ScriptEngine::Settings s;
-    s.config = &config_;
-    s.options = &flags_;
-    s.data_dir = product_.data_dir;
-    s.app_title = product_.app_name;
-    s.common_messages = &common_;
-    return s;
 }
 
 }  // namespace shell

@@ -7,9 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "data/Course.h"
 #include "data/DataAccess.h"
-#include "data/ProductRecord.h"
-#include "script/ScriptEngine.h"
 #include "shell/LearnerFilesStore.h"
 #include "shell/LessonSettings.h"
 
@@ -25,18 +24,15 @@ class HeadlessCourse {
     const std::string& error() const { return error_; }
 
     const LessonSettings& Settings() const { return settings_; }
-    script::ScriptEngine::Settings EngineSettings();
+    // The opened course (after a successful Open).
+    data::Course& Course() { return *course_; }
     LearnerStore& Store() { return *store_; }
-    text::TraceLog& Trace() { return trace_; }
+    text::TraceLog& Trace() { return course_->Trace(); }
 
   private:
     bool Fail(std::string message);
 
-    data::ConfigTable config_;
-    data::OptionFlags flags_;
-    data::ProductRecord product_;
-    text::MessageFile common_;
-    text::TraceLog trace_;
+    std::unique_ptr<data::Course> course_;
     data::DataAccess groups_, users_;
     std::unique_ptr<LearnerFilesStore> store_;
     LessonSettings settings_;

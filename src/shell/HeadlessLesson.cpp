@@ -23,19 +23,16 @@ int RunnerHost::Ask(const script::Question& question) {
 }
 
 HeadlessLesson::HeadlessLesson(const LessonSettings& settings, LearnerStore& store,
-                               script::ScriptEngine::Settings engine_settings,
-                               text::TraceLog* trace)
+                               data::Course& course)
     : host_(queue_),
       picture_(kStageWidth, kStageHeight, QImage::Format_RGB32),
-      engine_(&host_),
+      engine_(course, &host_),
       link_(engine_),
       start_(static_cast<int64_t>(std::time(nullptr))) {
     stage_.resize(kStageWidth, kStageHeight);
     picture_.fill(Qt::white);
-    engine_.SetSettings(std::move(engine_settings));
-    if (trace) engine_.SetTraceLog(trace);
     engine_.SetClock([this] { return now_ms_; });
-    engine_.SeedRandom(1957);
+    course.SeedRandom(1957);
     engine_.Bind(&stage_, nullptr, &picture_);
     flow_ = std::make_unique<LessonFlow>(settings,
                                          LessonFlow::Ports{*this, link_, store, *this, *this});

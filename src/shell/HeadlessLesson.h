@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "data/Course.h"
 #include "script/HeadlessHost.h"
 #include "script/ScriptEngine.h"
 #include "shell/LessonFlow.h"
@@ -34,8 +35,7 @@ class RunnerHost : public script::HeadlessHost {
 
 class HeadlessLesson : public LessonView, public LessonSounds, public LessonClock {
   public:
-    HeadlessLesson(const LessonSettings& settings, LearnerStore& store,
-                   script::ScriptEngine::Settings engine_settings, text::TraceLog* trace);
+    HeadlessLesson(const LessonSettings& settings, LearnerStore& store, data::Course& course);
 
     // Answers used in order whenever the flow waits: "1".."6", "est:V", "pick:ID:N", "next",
     // "prev", "exit", "stop". When they run out: automatic play, or Stop.

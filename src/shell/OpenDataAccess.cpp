@@ -7,9 +7,11 @@
 
 namespace shell {
 
-bool OpenDataAccess(const data::ConfigTable& config, const data::ProductRecord& product,
-                    text::MessageFile& common, StartupView& view,
-                    const RemoteDataFactory& make_remote, std::unique_ptr<RemoteData>& remote) {
+bool OpenDataAccess(data::Course& course, StartupView& view, const RemoteDataFactory& make_remote,
+                    std::unique_ptr<RemoteData>& remote) {
+    const data::ConfigTable& config = course.Config();
+    const data::ProductRecord& product = course.Product();
+    text::MessageFile& common = course.Common();
     remote.reset();
     const std::string& address = config.Get(data::kIPserv);
     if (address == kLocalServer) return true;

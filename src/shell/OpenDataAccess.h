@@ -3,11 +3,9 @@
 
 #include <memory>
 
-#include "data/ConfigTable.h"
-#include "data/ProductRecord.h"
+#include "data/Course.h"
 #include "shell/RemoteData.h"
 #include "shell/StartupView.h"
-#include "text/MessageFile.h"
 
 namespace shell {
 
@@ -20,8 +18,7 @@ inline constexpr int kServerTimeoutMs = 10000;
 // application name, and false (start-up stops). Connected: GROUP.dat, GROUP.idx, USERS.dat and
 // USERS.idx of <data>\<product>\<lang> are fetched from the server, each announced in the
 // status bar with common text 82 (name); the status is cleared at the end; true.
-bool OpenDataAccess(const data::ConfigTable& config, const data::ProductRecord& product,
-                    text::MessageFile& common, StartupView& view,
-                    const RemoteDataFactory& make_remote, std::unique_ptr<RemoteData>& remote);
+bool OpenDataAccess(data::Course& course, StartupView& view, const RemoteDataFactory& make_remote,
+                    std::unique_ptr<RemoteData>& remote);
 
 }  // namespace shell

@@ -16,19 +16,21 @@ std::string BadVersionText() {
                             static_cast<unsigned long>(data::kProgramVersionMinor));
 }
 
-bool RunStartup(StartupState& state, const std::string& program_path, int argc,
-                const char* const* argv, StartupView& view, const RemoteDataFactory& make_remote) {
-    if (state.config.LoadConfiguration(platform::IniPathFor(program_path)) != 0) return false;
+bool RunStartup(data::Course& course, StartupState& state, int argc, const char* const* argv,
+                StartupView& view, const RemoteDataFactory& make_remote) {
+    data::ConfigTable& config = course.Config();
+    data::OptionFlags& flags = course.Flags();
+    if (config.LoadConfiguration(course.IniPath()) != 0) return false;
 
-    state.flags.ParseOptionWords(state.config.Get(data::kFlag));
+    flags.ParseOptionWords(config.Get(data::kFlag));
     // A log that cannot be opened leaves tracing silent, as a closed log is.
-    if (state.flags.Has(data::Trace) && !state.trace.Open(state.flags.trace_path))
-        std::fprintf(stderr, "trace log %s: %s\n", state.flags.trace_path.c_str(),
+    if (flags.Has(data::Trace) && !course.Trace().Open(course.Resolve(flags.trace_path)))
+        std::fprintf(stderr, "trace log %s: %s\n", flags.trace_path.c_str(),
                      platform::SystemErrorText(-1).c_str());
 
-    state.flags.ParseCommandLine(argc, argv, state.config);
+    flags.ParseCommandLine(argc, argv, config);
 
-    switch (data::LoadProduct(state.config, program_path, state.product)) {
+    switch (data::LoadProduct(config, course.ProgramPath(), course.Product(), course.Root())) {
         case 1:
             break;
         case 0:
@@ -39,25 +41,22 @@ bool RunStartup(StartupState& state, const std::string& program_path, int argc,
             return false;
     }
 
-    if (LoadCommonMessages(state.common, state.config, state.flags, state.product,
-                           state.common_seed) != 0)
-        return false;
+    if (LoadCommonMessages(course) != 0) return false;
 
-    if (!OpenDataAccess(state.config, state.product, state.common, view, make_remote, state.remote))
-        return false;
+    if (!OpenDataAccess(course, view, make_remote, state.remote)) return false;
 
-    state.caption = state.common.GetText(1);
-    state.title = state.common.GetText(7, state.caption, 4, 7);
-    state.removable_media = platform::IsRemovableMedia(program_path);
+    state.caption = course.CommonText(1);
+    course.SetTitle(course.CommonText(7, state.caption, 4, 7));
+    course.SetRemovableMedia(platform::IsRemovableMedia(course.ProgramPath()));
     return true;
 }
 
-void ShutdownStartup(StartupState& state) {
+void ShutdownStartup(data::Course& course, StartupState& state) {
     if (state.remote) {
         state.remote->Close();
         state.remote.reset();
     }
-    state.trace.Close();
+    course.Trace().Close();
 }
 
 }  // namespace shell

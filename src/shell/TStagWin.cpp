@@ -119,9 +119,9 @@ QPixmap BuiltInFlag(const std::string& name) {
 }
 
 // A bitmap of the course (BMP\<name>.BMP), else the built-in one of that name, else none.
-QIcon CourseIcon(const std::string& name) {
+QIcon CourseIcon(const data::Course& course, const std::string& name) {
     if (name.empty()) return {};
-    std::string path = data::BitmapPath(name);
+    std::string path = course.Bitmap(name);
     QPixmap pixmap;
     if (platform::FileExists(path) && pixmap.load(QString::fromStdString(path))) return pixmap;
     QPixmap flag = BuiltInFlag(name);
@@ -135,8 +135,14 @@ QEvent::Type UserMessageEvent::EventType() {
     return type;
 }
 
-TStagWin::TStagWin(int argc, const char* const* argv, RemoteDataFactory make_remote)
-    : argc_(argc), argv_(argv), make_remote_(std::move(make_remote)) {
+TStagWin::TStagWin(data::Course& course, windows::SoundPlayer& sounds, windows::TWinBox& box,
+                   int argc, const char* const* argv, RemoteDataFactory make_remote)
+    : course_(course),
+      sounds_(sounds),
+      box_(box),
+      argc_(argc),
+      argv_(argv),
+      make_remote_(std::move(make_remote)) {
     if (!make_remote_) make_remote_ = [] { return std::make_unique<UnavailableRemoteData>(); };
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
@@ -151,7 +157,7 @@ TStagWin::~TStagWin() {
     // remote link and the trace log with its closing line.
     engine_.reset();
     host_.reset();
-    ShutdownStartup(state_);
+    ShutdownStartup(course_, state_);
 }
 
 void TStagWin::CreateControls() {
@@ -329,9 +335,9 @@ void TStagWin::LayoutControls() {
 
 void TStagWin::FormShow() {
     if (!ready_) return;
-    text::MessageFile& c = state_.common;
+    text::MessageFile& c = course_.Common();
     state_.caption = c.GetText(1);
-    state_.title = c.GetText(7, state_.caption, 4, 7);
+    course_.SetTitle(c.GetText(7, state_.caption, 4, 7));
     QApplication::setApplicationDisplayName(QString());
     std::string caption = state_.caption + " [" + c.GetText(8) + " - ";
     std::string nine = c.GetText(9);
@@ -350,10 +356,10 @@ void TStagWin::FormShow() {
     stop_->setText(Q(c.GetText(22)));
     prev_->setText(Q(c.GetText(20)));
     exit_->setText(Q(c.GetText(30)));
-    if (state_.flags.Has(data::PrevButton)) prev_->show();
+    if (course_.Flags().Has(data::PrevButton)) prev_->show();
     speed_button_->setToolTip(Q(c.GetText(collapsed_height_ != 0 ? 114 : 113)));
-    stop_->setEnabled(state_.flags.Has(data::Developer) ||
-                      state_.config.GetInt(data::kEvaluate) == 0);
+    stop_->setEnabled(course_.Flags().Has(data::Developer) ||
+                      course_.Config().GetInt(data::kEvaluate) == 0);
 }
 
 void TStagWin::showEvent(QShowEvent* event) {
@@ -398,10 +404,7 @@ void TStagWin::PostUserMessage(int message, long param) {
 }
 
 int TStagWin::Box(const std::string& text, const std::string& caption, int icon, int buttons) {
-    if (windows::TWinBox* shared = windows::TWinBox::Shared())
-        return shared->Ask(text, caption, nullptr, 0, icon, buttons);
-    windows::TWinBox own;
-    return own.Ask(text, caption, nullptr, 0, icon, buttons);
+    return box_.Ask(text, caption, nullptr, 0, icon, buttons);
 }
 
 void TStagWin::ShowErrorBox(const std::string& caption, const std::string& text) {
@@ -417,13 +420,13 @@ void TStagWin::ShowStatus(const std::string& text) {
 }
 
 void TStagWin::ShowStanding(const std::string& text, const Standing& s) {
-    text::MessageFile& c = state_.common;
+    text::MessageFile& c = course_.Common();
     statusBar()->clearMessage();  // off simple mode: the panels show
     std::vector<std::string> texts;
     texts.push_back(c.GetText(46, s.group_name));
     texts.push_back(s.user_name);
     texts.push_back(c.GetText(55, s.level));
-    if (state_.flags.Has(data::Developer)) texts.push_back(c.GetText(58, s.step, s.steps));
+    if (course_.Flags().Has(data::Developer)) texts.push_back(c.GetText(58, s.step, s.steps));
     texts.push_back(c.GetText(57, s.total, StandingPercent(s.total, s.total_worth)));
     size_t sized = texts.size();
     texts.push_back(text);
@@ -446,7 +449,7 @@ void TStagWin::ShowStanding(const std::string& text, const Standing& s) {
 void TStagWin::ShowInfo(const std::string& text, const std::string& placement, int p_number) {
     if (text.empty()) return;
     std::string shown = text;
-    if (p_number != 0) shown += "\n" + state_.common.GetText(75, p_number);
+    if (p_number != 0) shown += "\n" + course_.Common().GetText(75, p_number);
     QString body = Q(shown);
     info_text_->setPlainText(body);
     info_text_->setAlignment(Qt::AlignCenter);
@@ -473,7 +476,7 @@ void TStagWin::SetCommentName(const std::string& name) {
 }
 
 void TStagWin::SpeedButton1Click() {
-    text::MessageFile& c = state_.common;
+    text::MessageFile& c = course_.Common();
     if (collapsed_height_ == 0) {
         collapsed_height_ = panel1_->height();
         speed_button_->setToolTip(Q(c.GetText(114)));
@@ -494,11 +497,9 @@ void TStagWin::SpeedButton1Click() {
 }
 
 void TStagWin::AboutMeClick() {
-    std::unique_ptr<windows::TApropos> own;
-    windows::TApropos* about = windows::TApropos::Shared();
-    if (!about) about = (own = std::make_unique<windows::TApropos>(this)).get();
-    about->SetTexts(state_.product.app_name, state_.title);
-    about->exec();
+    if (!about_) about_ = new windows::TApropos(this);
+    about_->SetTexts(course_.Product().app_name, course_.Title());
+    about_->exec();
 }
 
 void TStagWin::MediaPlayerNotify() {
@@ -507,40 +508,40 @@ void TStagWin::MediaPlayerNotify() {
 
 void TStagWin::LanguageClick(const std::string& caption) {
     std::string language = LanguageFromCaption(caption);
-    std::string previous = state_.config.Get(data::kLanguage);
+    std::string previous = course_.Config().Get(data::kLanguage);
     if (language == previous) return;
-    std::string ini = platform::IniPathFor(platform::ProgramPath());
-    state_.config.Set(data::kLanguage, language);
-    state_.config.SaveConfiguration(ini);
+    std::string ini = course_.IniPath();
+    course_.Config().Set(data::kLanguage, language);
+    course_.Config().SaveConfiguration(ini);
     // Check the new language's texts before dropping the ones in use, so that a missing file
     // leaves the window readable in the previous language.
     text::MessageFile probe;
     int32_t seed = 0;
-    if (LoadCommonMessages(probe, state_.config, state_.flags, state_.product, seed) != 0) {
-        state_.config.Set(data::kLanguage, previous);
-        state_.config.SaveConfiguration(ini);
+    if (LoadCommonMessages(course_, probe, seed) != 0) {
+        course_.Config().Set(data::kLanguage, previous);
+        course_.Config().SaveConfiguration(ini);
         return;
     }
     probe.Close();
-    LoadCommonMessages(state_.common, state_.config, state_.flags, state_.product,
-                       state_.common_seed);
-    state_.common.SetShowNumbers(messages_->isChecked());
+    LoadCommonMessages(course_);
+    course_.Common().SetShowNumbers(messages_->isChecked());
     FormShow();
     RefreshUserList();
 }
 
 void TStagWin::MessagesClick(bool checked) {
-    state_.common.SetShowNumbers(checked);
+    course_.Common().SetShowNumbers(checked);
     FormShow();
     RefreshUserList();
 }
 
 void TStagWin::BuildLanguageMenu() {
     language_menu_->clear();
-    std::string common_name = std::filesystem::path(state_.common.FileName()).stem().string();
+    std::string common_name = std::filesystem::path(course_.Common().FileName()).stem().string();
     if (common_name.empty()) common_name = kCommonName;
-    for (const LanguageEntry& entry : FindLanguages(common_name, state_.common_seed)) {
-        QAction* item = language_menu_->addAction(CourseIcon(entry.name), Q(entry.caption));
+    for (const LanguageEntry& entry : FindLanguages(course_, common_name, course_.CommonSeed())) {
+        QAction* item =
+            language_menu_->addAction(CourseIcon(course_, entry.name), Q(entry.caption));
         item->setObjectName(QString::fromStdString(entry.name));
         item->setCheckable(false);
         std::string caption = entry.caption;
@@ -549,8 +550,8 @@ void TStagWin::BuildLanguageMenu() {
 }
 
 void TStagWin::ApplyDeveloperStatus() {
-    if (!state_.flags.Has(data::Developer)) return;
-    statusBar()->showMessage(state_.removable_media ? "CDROM" : "");
+    if (!course_.Flags().Has(data::Developer)) return;
+    statusBar()->showMessage(course_.RemovableMedia() ? "CDROM" : "");
     auto* label = new QLabel(this);
     label->setAlignment(Qt::AlignCenter);
     label->hide();

@@ -33,6 +33,9 @@ namespace windows {
 class TEditView;
 class TUserOption;
 class TUsrList;
+class SoundPlayer;
+class TApropos;
+class TWinBox;
 }  // namespace windows
 
 namespace shell {
@@ -85,8 +88,10 @@ struct Standing {
 
 class TStagWin : public QMainWindow, public StartupView {
   public:
-    // The process's command line (read by the start-up) and how to reach a data server.
-    TStagWin(int argc, const char* const* argv, RemoteDataFactory make_remote = {});
+    // The course the start-up fills, the sound player and the shared message box, the process's
+    // command line (read by the start-up) and how to reach a data server.
+    TStagWin(data::Course& course, windows::SoundPlayer& sounds, windows::TWinBox& box, int argc,
+             const char* const* argv, RemoteDataFactory make_remote = {});
     ~TStagWin() override;
 
     // The window's creation: start-up with its window steps. False when the start-up failed
@@ -134,6 +139,9 @@ class TStagWin : public QMainWindow, public StartupView {
 
     void SetEvents(TStagWinEvents* events) { events_ = events ? events : &no_events_; }
     StartupState& State() { return state_; }
+    data::Course& Course() { return course_; }
+    windows::SoundPlayer& Sounds() { return sounds_; }
+    windows::TWinBox& MessageBox() { return box_; }
     script::ScriptEngine* Engine() const { return engine_.get(); }
     TStagWinHost* Host() const { return host_.get(); }
     QImage& Background() { return background_; }
@@ -196,6 +204,10 @@ class TStagWin : public QMainWindow, public StartupView {
     // Stands in for the lesson flow's session start: shows the chosen learner.
     void ShowChosenUser();
 
+    data::Course& course_;
+    windows::SoundPlayer& sounds_;
+    windows::TWinBox& box_;
+    QPointer<windows::TApropos> about_;
     int argc_;
     const char* const* argv_;
     RemoteDataFactory make_remote_;

@@ -9,18 +9,6 @@
 
 namespace shell {
 
-namespace {
-
-// The shared message box, or a private one for the length of one call.
-template <class F>
-int WithBox(F&& f) {
-    if (windows::TWinBox* box = windows::TWinBox::Shared()) return f(*box);
-    windows::TWinBox own;
-    return f(own);
-}
-
-}  // namespace
-
 TStagWinHost::TStagWinHost(TStagWin& window) : window_(window) {}
 
 TStagWinHost::~TStagWinHost() = default;
@@ -43,24 +31,24 @@ void TStagWinHost::Picked(int object_id, int tag) {
 }
 
 int TStagWinHost::Ask(const script::Question& q) {
-    return WithBox([&](windows::TWinBox& box) {
-        if (q.placed) {
-            QPoint at = window_.Stage()->mapToGlobal(QPoint(q.x, q.y));
-            box.PlaceBox(at.x(), at.y(), 0, 0);
-        }
-        return box.Ask(q.text, q.caption, nullptr, 0, q.icon, q.buttons);
-    });
+    windows::TWinBox& box = window_.MessageBox();
+    if (q.placed) {
+        QPoint at = window_.Stage()->mapToGlobal(QPoint(q.x, q.y));
+        box.PlaceBox(at.x(), at.y(), 0, 0);
+    }
+    return box.Ask(q.text, q.caption, nullptr, 0, q.icon, q.buttons);
 }
 
 void TStagWinHost::ShowPicture(const std::string& path, int height, int width, double zoom) {
-    WithBox([&](windows::TWinBox& box) {
-        return zoom != 0 ? box.ShowPictureFileScaled(path, zoom)
-                         : box.ShowPictureFile(path, height, width);
-    });
+    windows::TWinBox& box = window_.MessageBox();
+    if (zoom != 0)
+        box.ShowPictureFileScaled(path, zoom);
+    else
+        box.ShowPictureFile(path, height, width);
 }
 
 void TStagWinHost::PlaySound(const std::string& name, int flags) {
-    windows::PlaySoundNamed(name.empty() ? nullptr : name.c_str(), flags);
+    window_.Sounds().PlaySoundNamed(name.empty() ? nullptr : name.c_str(), flags);
 }
 
 void TStagWinHost::PlayVideo(const std::string& path, int x, int y, int mode, bool in_stage) {

@@ -10,6 +10,7 @@
 #include <QTimer>
 #include <ctime>
 
+#include "data/Course.h"
 #include "data/CoursePaths.h"
 #include "platform/Notifier.h"
 #include "text/Codepage.h"
@@ -70,19 +71,20 @@ void SetRichText(QTextEdit* edit, const RichText& rich, const QColor& colour = Q
 
 TStagWinLesson::TStagWinLesson(TStagWin& window)
     : window_(window), random_(static_cast<uint32_t>(std::time(nullptr))) {
-    StartupState& s = window_.State();
+    data::Course& s = window_.Course();
+    StartupState& state = window_.State();
     store_ = std::make_unique<LearnerFilesStore>(window_.GroupData(), window_.UserData(),
-                                                 s.remote ? s.remote->Client() : nullptr);
+                                                 state.remote ? state.remote->Client() : nullptr);
     link_ = std::make_unique<ScriptEngineLink>(*window_.Engine());
     LessonSettings settings;
-    settings.config = &s.config;
-    settings.flags = &s.flags;
-    settings.common = &s.common;
-    settings.trace = &s.trace;
-    settings.data_dir = s.product.data_dir;
-    settings.app_name = s.product.app_name;
-    settings.common_seed = s.common_seed;
-    settings.removable_media = s.removable_media;
+    settings.config = &s.Config();
+    settings.flags = &s.Flags();
+    settings.common = &s.Common();
+    settings.trace = &s.Trace();
+    settings.data_dir = s.Product().data_dir;
+    settings.app_name = s.Product().app_name;
+    settings.common_seed = s.CommonSeed();
+    settings.removable_media = s.RemovableMedia();
     settings.quit_caption = window_.QuitAction()->text().mid(1).toStdString();
     flow_ = std::make_unique<LessonFlow>(settings,
                                          LessonFlow::Ports{*this, *link_, *store_, *this, *this});
@@ -112,18 +114,11 @@ void TStagWinLesson::KeyPress(int key) {
 }
 
 void TStagWinLesson::OpenLearnerFiles() {
-    StartupState& s = window_.State();
-    const std::string& lang = s.config.Get(data::kLanguage);
-    if (window_.GroupData().Handle() < 0) {
-        window_.GroupData().Open(
-            data::GroupFilePath(s.product.data_dir, s.product.product_name, lang),
-            isam::OPEN_INOUT);
-    }
-    if (window_.UserData().Handle() < 0) {
-        window_.UserData().Open(
-            data::UsersFilePath(s.product.data_dir, s.product.product_name, lang),
-            isam::OPEN_INOUT);
-    }
+    const data::Course& course = window_.Course();
+    if (window_.GroupData().Handle() < 0)
+        window_.GroupData().Open(course.GroupFile(), isam::OPEN_INOUT);
+    if (window_.UserData().Handle() < 0)
+        window_.UserData().Open(course.UsersFile(), isam::OPEN_INOUT);
 }
 
 void TStagWinLesson::UserMessage(int message, long) {
@@ -139,9 +134,8 @@ void TStagWinLesson::UserMessage(int message, long) {
 
 int TStagWinLesson::Ask(const std::string& text, const std::string& caption, int icon, int buttons,
                         bool quiet) {
-    windows::TWinBox* shared = windows::TWinBox::Shared();
-    if (shared && !quiet) return shared->Ask(text, caption, nullptr, 0, icon, buttons);
-    windows::TWinBox own(&window_);
+    if (!quiet) return window_.MessageBox().Ask(text, caption, nullptr, 0, icon, buttons);
+    windows::TWinBox own(window_.Course(), window_.Sounds(), &window_);
     own.SetQuiet(quiet);
     return own.Ask(text, caption, nullptr, 0, icon, buttons);
 }
@@ -226,7 +220,7 @@ bool TStagWinLesson::StopShown() const {
 }
 
 windows::TStat& TStagWinLesson::Statistics() {
-    if (!statistics_) statistics_ = new windows::TStat(&window_);
+    if (!statistics_) statistics_ = new windows::TStat(window_.Course(), &window_);
     return *statistics_;
 }
 
@@ -250,7 +244,7 @@ void TStagWinLesson::ShowComment(const RichText& text, int verdict) {
 void TStagWinLesson::ShowUserList() {
     windows::TUsrList* list = window_.UserList();
     // A learner given on the command line starts at once.
-    if (!list || (window_.State().flags.Has(data::PresetSession) && flow_->UserTag() != -1)) {
+    if (!list || (window_.Course().Has(data::PresetSession) && flow_->UserTag() != -1)) {
         if (flow_->UserTag() != -1) window_.PostUserMessage(kMsgUserChosen);
         return;
     }
@@ -271,11 +265,11 @@ int TStagWinLesson::StageHeight() const {
 }
 
 void TStagWinLesson::PlayNumber(int number, bool wait) {
-    windows::PlaySoundNumber(number, wait ? 0 : 1);
+    window_.Sounds().PlaySoundNumber(number, wait ? 0 : 1);
 }
 
 void TStagWinLesson::PlayNamed(const std::string& name) {
-    windows::PlaySoundNamed(name.c_str(), 1);
+    window_.Sounds().PlaySoundNamed(name.c_str(), 1);
 }
 
 int64_t TStagWinLesson::Now() {

@@ -15,7 +15,7 @@
 #include <filesystem>
 
 #include "data/ConfigTable.h"
-#include "data/CoursePaths.h"
+#include "data/Course.h"
 #include "platform/Notifier.h"
 #include "platform/Path.h"
 #include "script/ScriptEngine.h"
@@ -23,7 +23,6 @@
 #include "shell/TStagWinHost.h"
 #include "shell/TStagWinLayout.h"
 #include "text/Codepage.h"
-#include "windows/Settings.h"
 #include "windows/SoundPlayer.h"
 #include "windows/TWinBox.h"
 #include "windows/TWinSplash.h"
@@ -54,23 +53,20 @@ QString Q(const std::string& s) {
 bool TStagWin::FormCreate() {
     // Steps 1 to 7: trace log, configuration, options, command line, catalogue, common texts,
     // local or remote data.
-    if (!RunStartup(state_, platform::ProgramPath(), argc_, argv_, *this, make_remote_)) {
-        return false;
-    }
-    windows::SetSettings({&state_.config, &state_.flags, &state_.common});
-    windows::Sounds().SetSilent(state_.flags.Has(data::Silent));
-    windows::Sounds().SetDeveloper(state_.flags.Has(data::Developer));
+    if (!RunStartup(course_, state_, argc_, argv_, *this, make_remote_)) return false;
+    sounds_.SetSilent(course_.Has(data::Silent));
+    sounds_.SetDeveloper(course_.Has(data::Developer));
 
     // 8. Caption and application title.
     setWindowTitle(Q(state_.caption));
-    QGuiApplication::setApplicationDisplayName(Q(state_.title));
+    QGuiApplication::setApplicationDisplayName(Q(course_.Title()));
 
     // 9. Icon and background of the product.
-    const std::string& product = state_.product.product_name;
-    std::string icon = data::IconPath(product);
+    const std::string& product = course_.Product().product_name;
+    std::string icon = course_.Icon(product);
     if (platform::FileExists(icon))
         QApplication::setWindowIcon(QIcon(QString::fromStdString(icon)));
-    std::string bitmap = data::BitmapPath(product);
+    std::string bitmap = course_.Bitmap(product);
     if (platform::FileExists(bitmap)) {
         QImage loaded(QString::fromStdString(bitmap));
         if (!loaded.isNull()) background_ = loaded.convertToFormat(QImage::Format_RGB32);
@@ -80,17 +76,17 @@ bool TStagWin::FormCreate() {
     if (!CheckDisplay()) return false;
 
     // 12. Splash.
-    if (!state_.flags.Has(data::NoSplash)) ShowSplash();
+    if (!course_.Flags().Has(data::NoSplash)) ShowSplash();
 
     // 13. Menus and the language list.
-    bool developer = state_.flags.Has(data::Developer);
+    bool developer = course_.Flags().Has(data::Developer);
     messages_->setVisible(developer);
-    option_action_->setVisible(developer || state_.flags.Has(data::OptionsMenu));
-    language_action_->setVisible(state_.flags.Has(data::LanguageMenu));
+    option_action_->setVisible(developer || course_.Flags().Has(data::OptionsMenu));
+    language_action_->setVisible(course_.Flags().Has(data::LanguageMenu));
     BuildLanguageMenu();
-    reset_->setIcon(QIcon(QString::fromStdString(data::BitmapPath(state_.common.GetText(109)))));
-    topics_->setIcon(QIcon(QString::fromStdString(data::BitmapPath(state_.common.GetText(107)))));
-    about_me_->setIcon(QIcon(QString::fromStdString(data::BitmapPath(state_.common.GetText(108)))));
+    reset_->setIcon(QIcon(QString::fromStdString(course_.Bitmap(course_.CommonText(109)))));
+    topics_->setIcon(QIcon(QString::fromStdString(course_.Bitmap(course_.CommonText(107)))));
+    about_me_->setIcon(QIcon(QString::fromStdString(course_.Bitmap(course_.CommonText(108)))));
 
     // 14. Control panel.
     LayoutControls();
@@ -99,7 +95,7 @@ bool TStagWin::FormCreate() {
     ApplyDeveloperStatus();
 
     // 16. Random seed.
-    std::srand(unsigned(std::time(nullptr)));
+    course_.SeedRandom(uint32_t(std::time(nullptr)));
 
     // 17. The script engine, bound to this window.
     CreateEngine();
@@ -113,8 +109,8 @@ bool TStagWin::FormCreate() {
     timer_->start();
 
     // 20. Start sound.
-    std::string start_sound = state_.common.GetText(5, product);
-    if (!start_sound.empty()) windows::PlaySoundNamed(start_sound.c_str(), windows::kSoundAsync);
+    std::string start_sound = course_.Common().GetText(5, product);
+    if (!start_sound.empty()) sounds_.PlaySoundNamed(start_sound.c_str(), windows::kSoundAsync);
 
     // 21. Ready.
     ready_ = true;
@@ -125,27 +121,27 @@ bool TStagWin::CheckDisplay() {
     QScreen* screen = QGuiApplication::primaryScreen();
     QSize size = screen ? screen->size() : QSize();
     int depth = screen ? screen->depth() : 0;
-    DisplayCheck check =
-        CheckDisplaySize(state_.config.Get(data::kResolution), size.width(), size.height(), depth);
+    DisplayCheck check = CheckDisplaySize(course_.Config().Get(data::kResolution), size.width(),
+                                          size.height(), depth);
     setFixedSize(check.width, check.height);
     if (check.fits) {
         if (screen) move(screen->geometry().center() - rect().center());
         return true;
     }
     // The desktop offers no display-mode change: report it as a failed change and stop.
-    std::string text = state_.common.GetText(88);  // each GetText reuses one buffer
-    std::string caption = state_.common.GetText(84);
-    windows::TWinBox box;
+    std::string text = course_.Common().GetText(88);  // each GetText reuses one buffer
+    std::string caption = course_.Common().GetText(84);
+    windows::TWinBox box(course_, sounds_);
     box.Ask(text, caption, nullptr, 0, windows::kIconError, windows::kButtonOk);
     return false;
 }
 
 void TStagWin::ShowSplash() {
     auto* splash = new windows::TWinSplash;
-    std::string picture = data::BitmapPath(state_.common.GetText(2));
+    std::string picture = course_.Bitmap(course_.CommonText(2));
     if (platform::FileExists(picture)) splash->SetPicture(QString::fromStdString(picture));
-    splash->Label1()->setText(Q(state_.title));
-    splash->Label2()->setText(Q(state_.common.GetText(3)));
+    splash->Label1()->setText(Q(course_.Title()));
+    splash->Label2()->setText(Q(course_.Common().GetText(3)));
     splash->show();
     splash->repaint();
     splash_ = splash;
@@ -153,25 +149,13 @@ void TStagWin::ShowSplash() {
 
 void TStagWin::CreateEngine() {
     host_ = std::make_unique<TStagWinHost>(*this);
-    engine_ = std::make_unique<script::ScriptEngine>(host_.get());
-    script::ScriptEngine::Settings settings;
-    settings.config = &state_.config;
-    settings.options = &state_.flags;
-    settings.data_dir = state_.product.data_dir;
-    settings.app_title = state_.title;
-    settings.common_messages = &state_.common;
-    engine_->SetSettings(settings);
-    if (state_.flags.Has(data::Trace)) engine_->SetTraceLog(&state_.trace);
-    engine_->SeedRandom(uint32_t(std::time(nullptr)));
+    engine_ = std::make_unique<script::ScriptEngine>(course_, host_.get());
     engine_->Bind(stage_, panel1_, &background_, [this] { stage_->update(); });
 }
 
 void TStagWin::TopicsClick() {
-    std::filesystem::path program(platform::ProgramPath());
-    std::string document = platform::NativePath(
-        program.parent_path().string() + "/" +
-        data::FormatPath("MSG\\%s\\%s.PDF", state_.config.Get(data::kLanguage).c_str(),
-                         program.stem().string().c_str()));
+    std::string product = std::filesystem::path(course_.ProgramPath()).stem().string();
+    std::string document = course_.Help(product);
     if (!platform::FileExists(document)) return;
     std::string viewer = AssociatedProgram(document);
     if (!viewer.empty()) OpenDocument(viewer, document);
@@ -179,13 +163,9 @@ void TStagWin::TopicsClick() {
 
 void TStagWin::InfoTextMouseDown() {
     if (comment_name_ == "-") return;
-    std::string title = state_.common.GetText(54, comment_name_);
+    std::string title = course_.CommonText(54, comment_name_);
     if (viewers_.IsOpen(title)) return;
-    std::string folder = std::filesystem::path(platform::ProgramPath()).parent_path().string();
-    std::string document = platform::NativePath(
-        folder + "/" +
-        data::FormatPath("MSG\\%s\\COMMON\\%s\\%s.PDF", state_.config.Get(data::kLanguage).c_str(),
-                         state_.config.Get(data::kUnit).c_str(), comment_name_.c_str()));
+    std::string document = course_.CommonHelp(course_.Config().Get(data::kUnit), comment_name_);
     if (platform::FileExists(document)) {
         std::string viewer = AssociatedProgram(document);
         if (viewer.empty()) {
@@ -193,7 +173,7 @@ void TStagWin::InfoTextMouseDown() {
             return;
         }
         StartDocument(viewer, document, title);
-    } else if (state_.flags.Has(data::Developer)) {
+    } else if (course_.Flags().Has(data::Developer)) {
         platform::CurrentNotifier().ShowMessage(title, document);
     }
 }
@@ -205,11 +185,11 @@ bool TStagWin::OpenDocument(const std::string& program, const std::string& docum
 bool TStagWin::StartDocument(const std::string& program, const std::string& document,
                              const std::string& title) {
     std::string argument = "\"" + document + "\"";
-    if (state_.flags.Has(data::Developer))
+    if (course_.Flags().Has(data::Developer))
         Box("arg: " + argument, program, windows::kIconInformation, windows::kButtonOk);
     int error = viewers_.Start(program, document, title);
     if (error != 0) {
-        Box(SpawnErrorText(error), state_.common.GetText(76), windows::kIconError,
+        Box(SpawnErrorText(error), course_.Common().GetText(76), windows::kIconError,
             windows::kButtonOk);
         return false;
     }
@@ -218,10 +198,11 @@ bool TStagWin::StartDocument(const std::string& program, const std::string& docu
 }
 
 void TStagWin::CloseDocumentWindow() {
-    std::string search = state_.common.GetText(54, comment_name_);
+    std::string search = course_.Common().GetText(54, comment_name_);
     viewers_.CloseMatching(search, [this, &search](int number, const std::string& title) {
-        if (state_.flags.Has(data::Trace))
-            state_.trace.AppendFormatted("#scan %2d: %s %s", number, search.c_str(), title.c_str());
+        if (course_.Flags().Has(data::Trace))
+            course_.Trace().AppendFormatted("#scan %2d: %s %s", number, search.c_str(),
+                                            title.c_str());
     });
 }
 

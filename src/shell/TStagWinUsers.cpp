@@ -9,6 +9,7 @@
 #include <algorithm>
 
 #include "data/ConfigTable.h"
+#include "data/Course.h"
 #include "data/UserChoice.h"
 #include "data/UserList.h"
 #include "platform/Path.h"
@@ -23,26 +24,28 @@ namespace shell {
 
 void TStagWin::CreateUserWindows(windows::TEditView* edit_view) {
     windows::UserListCourse list;
-    list.config = &state_.config;
-    list.flags = &state_.flags;
-    list.common = &state_.common;
-    list.product = &state_.product;
+    list.config = &course_.Config();
+    list.flags = &course_.Flags();
+    list.common = &course_.Common();
+    list.product = &course_.Product();
     list.groups = &group_data_;
     list.users = &user_data_;
+    list.course = &course_;
+    list.box = &box_;
     user_list_ = std::make_unique<windows::TUsrList>(list, this);
     user_list_->SetEditView(edit_view);
     user_list_->SetMainWindow(this);
     user_list_->SetOnChosen([this] { PostUserMessage(kWmUserChosen); });
 
     windows::UserOptionCourse options;
-    options.config = &state_.config;
-    options.common = &state_.common;
-    options.common_seed = state_.common_seed;
-    options.developer = state_.flags.Has(data::Developer);
-    options.removable_media = state_.removable_media;
-    options.data_dir = state_.product.data_dir;
-    options.product_name = state_.product.product_name;
-    options.program_ini = platform::IniPathFor(platform::ProgramPath());
+    options.config = &course_.Config();
+    options.common = &course_.Common();
+    options.common_seed = course_.CommonSeed();
+    options.developer = course_.Flags().Has(data::Developer);
+    options.removable_media = course_.RemovableMedia();
+    options.data_dir = course_.Product().data_dir;
+    options.product_name = course_.Product().product_name;
+    options.program_ini = course_.IniPath();
     user_option_ = std::make_unique<windows::TUserOption>(options, this);
 }
 
@@ -55,8 +58,8 @@ void TStagWin::CommencerClick() {
     if (timer_->isActive()) {
         timer_->stop();
         // A session preset on the command line stands for the list's choice.
-        if (user_list_ && state_.flags.Has(data::PresetSession))
-            user_list_->SetTag(data::UserTag(state_.flags.group, state_.flags.user));
+        if (user_list_ && course_.Flags().Has(data::PresetSession))
+            user_list_->SetTag(data::UserTag(course_.Flags().group, course_.Flags().user));
     }
     show();
     events_->CommencerClick();
@@ -66,7 +69,7 @@ void TStagWin::CommencerClick() {
     statusBar()->clearMessage();
     if (!user_list_) return;
     // Automatic play goes on with the learner already chosen.
-    const data::OptionFlags& flags = state_.flags;
+    const data::OptionFlags& flags = course_.Flags();
     if (flags.Has(data::AutoPlay) && !flags.Has(data::PresetSession) &&
         !flags.Has(data::StepContext) && user_list_->Tag() != -1)
         PostUserMessage(kWmUserChosen);
@@ -84,22 +87,21 @@ void TStagWin::ShowChosenUser() {
 
 void TStagWin::ConfigClick() {
     if (!user_option_ || !user_list_) return;
-    const std::string language = state_.config.Get(data::kLanguage);
+    const std::string language = course_.Config().Get(data::kLanguage);
     const data::UserRecord& user = user_list_->Chosen();
     user_option_->SetUser(user.GroupNo, user.UserNo);
     if (user_option_->exec() != QDialog::Accepted) return;
     // A new language brings its own texts; a missing one keeps the texts in use.
-    if (state_.config.Get(data::kLanguage) != language) {
+    if (course_.Config().Get(data::kLanguage) != language) {
         text::MessageFile probe;
         int32_t seed = 0;
-        if (LoadCommonMessages(probe, state_.config, state_.flags, state_.product, seed) == 0) {
+        if (LoadCommonMessages(course_, probe, seed) == 0) {
             probe.Close();
-            LoadCommonMessages(state_.common, state_.config, state_.flags, state_.product,
-                               state_.common_seed);
-            state_.common.SetShowNumbers(messages_->isChecked());
+            LoadCommonMessages(course_);
+            course_.Common().SetShowNumbers(messages_->isChecked());
             FormShow();
         } else {
-            state_.config.Set(data::kLanguage, language);
+            course_.Config().Set(data::kLanguage, language);
         }
     }
     events_->ConfigClick();
@@ -108,7 +110,7 @@ void TStagWin::ConfigClick() {
 void TStagWin::ResetClick() {
     int32_t group = 0, user = 0;
     if (!user_list_ || !user_list_->SelectedUser(group, user)) return;
-    std::string caption = state_.common.GetText(25);
+    std::string caption = course_.Common().GetText(25);
     caption.erase(std::remove(caption.begin(), caption.end(), '&'), caption.end());
     std::string name;
     text::Utf8ToCp1252(user_list_->ListView()->currentItem()->text(3).toStdString(), name);

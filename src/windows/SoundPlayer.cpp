@@ -2,7 +2,7 @@
 
 #include <cerrno>
 
-#include "data/CoursePaths.h"
+#include "data/Course.h"
 #include "platform/Path.h"
 #include "text/Codepage.h"
 #include "text/MessageFile.h"
@@ -16,7 +16,8 @@ constexpr unsigned kSoundListModulus = 1009;
 
 }  // namespace
 
-SoundPlayer::SoundPlayer(std::unique_ptr<SoundBackend> backend) : backend_(std::move(backend)) {}
+SoundPlayer::SoundPlayer(const data::Course& course, std::unique_ptr<SoundBackend> backend)
+    : course_(course), backend_(std::move(backend)) {}
 
 void SoundPlayer::ShowError(const std::string& caption, const std::string& text) {
     if (error_box_) {
@@ -31,14 +32,14 @@ bool SoundPlayer::PlaySoundNamed(const char* name, int flags) {
         backend_->Stop();
         return true;
     }
-    std::string path = data::SoundPath(name);
+    std::string path = course_.Sound(name);
     errno = 0;
     if (platform::FileExists(path)) return backend_->Play(path, flags);
     if (developer_) {
         std::string reason =
             platform::SystemErrorText(errno != 0 ? -1 : platform::kErrorFileNotFound);
         text::MessageFile list;
-        if (list.Open(data::SoundListPath())) {
+        if (list.Open(course_.SoundList())) {
             std::string caption = list.GetText(0);
             std::string body = list.GetText(1, path) + "\n" + reason;
             ShowError(caption, body);
@@ -51,7 +52,7 @@ bool SoundPlayer::PlaySoundNamed(const char* name, int flags) {
 
 bool SoundPlayer::PlaySoundNumber(int number, int flags) {
     text::MessageFile list;
-    if (!list.Open(data::SoundListPath())) return false;
+    if (!list.Open(course_.SoundList())) return false;
     list.SetCheckModulus(kSoundListModulus);
     if (number >= 0 && number < list.RecordCount()) {
         std::string name = list.GetText(number);
@@ -63,30 +64,6 @@ bool SoundPlayer::PlaySoundNumber(int number, int flags) {
         ShowError(caption, body);
     }
     return false;
-}
-
-namespace {
-std::unique_ptr<SoundPlayer>& Instance() {
-    static std::unique_ptr<SoundPlayer> player;
-    return player;
-}
-}  // namespace
-
-SoundPlayer& Sounds() {
-    if (!Instance()) Instance() = std::make_unique<SoundPlayer>(MakeSoundBackend());
-    return *Instance();
-}
-
-void ShutdownSounds() {
-    Instance().reset();
-}
-
-bool PlaySoundNamed(const char* name, int flags) {
-    return Sounds().PlaySoundNamed(name, flags);
-}
-
-bool PlaySoundNumber(int number, int flags) {
-    return Sounds().PlaySoundNumber(number, flags);
 }
 
 }  // namespace windows

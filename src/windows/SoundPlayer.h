@@ -6,6 +6,10 @@
 
 #include "windows/SoundBackend.h"
 
+namespace data {
+class Course;
+}
+
 namespace windows {
 
 // Named and numbered sounds of the course: a name maps to "SND\<name>.WAV", a number to the
@@ -15,7 +19,8 @@ class SoundPlayer {
     // Shows an error box (caption, text); texts are in the courseware's code page.
     using ErrorBox = std::function<void(const std::string& caption, const std::string& text)>;
 
-    explicit SoundPlayer(std::unique_ptr<SoundBackend> backend);
+    // Sounds are found in course's SND and MSG folders.
+    SoundPlayer(const data::Course& course, std::unique_ptr<SoundBackend> backend);
 
     // Silent: every call only stops the current sound. Developer: missing sounds are reported.
     void SetSilent(bool silent) { silent_ = silent; }
@@ -36,20 +41,11 @@ class SoundPlayer {
   private:
     void ShowError(const std::string& caption, const std::string& text);
 
+    const data::Course& course_;
     std::unique_ptr<SoundBackend> backend_;
     ErrorBox error_box_;
     bool silent_ = false;
     bool developer_ = false;
 };
-
-// The process-wide player used by the windows, the shell and the script engine. Created on
-// first use with MakeSoundBackend().
-SoundPlayer& Sounds();
-// Stops and releases the process-wide player (before the application object goes away).
-void ShutdownSounds();
-
-// Shorthands for Sounds().PlaySoundNamed / PlaySoundNumber.
-bool PlaySoundNamed(const char* name, int flags);
-bool PlaySoundNumber(int number, int flags);
 
 }  // namespace windows

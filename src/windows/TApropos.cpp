@@ -9,18 +9,6 @@
 
 namespace windows {
 
-namespace {
-TApropos* g_shared = nullptr;
-}
-
-TApropos* TApropos::Shared() {
-    return g_shared;
-}
-
-void TApropos::SetShared(TApropos* box) {
-    g_shared = box;
-}
-
 TApropos::TApropos(QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint) {
     auto* layout = new QVBoxLayout(this);

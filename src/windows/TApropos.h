@@ -16,9 +16,6 @@ class TApropos : public QDialog {
     QLabel* Name() const { return name_; }
     QLabel* Version() const { return version_; }
 
-    static TApropos* Shared();
-    static void SetShared(TApropos* box);
-
   private:
     QLabel* name_;
     QLabel* version_;

@@ -7,8 +7,8 @@
 #include <memory>
 #include <string>
 
+#include "data/Course.h"
 #include "text/Codepage.h"
-#include "windows/Settings.h"
 #include "windows/TWinBox.h"
 
 namespace windows {
@@ -35,7 +35,8 @@ bool IdentityMatches(std::string_view typed, std::span<const uint8_t> user_recor
     return true;
 }
 
-TEditView::TEditView(QWidget* parent) : QDialog(parent) {
+TEditView::TEditView(data::Course& course, TWinBox& box, QWidget* parent)
+    : QDialog(parent), course_(course), box_(box) {
     setFixedSize(259, 100);
     label_ = new QLabel(this);
     label_->move(16, 8);
@@ -63,11 +64,11 @@ TEditView::TEditView(QWidget* parent) : QDialog(parent) {
 
 void TEditView::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
-    setWindowTitle(FromCp1252(CommonText(94)));
-    label_->setText(FromCp1252(CommonText(95)));
+    setWindowTitle(FromCp1252(course_.CommonText(94)));
+    label_->setText(FromCp1252(course_.CommonText(95)));
     label_->adjustSize();
-    ok_->setText(FromCp1252(CommonText(35)));
-    cancel_->setText(FromCp1252(CommonText(37)));
+    ok_->setText(FromCp1252(course_.CommonText(35)));
+    cancel_->setText(FromCp1252(course_.CommonText(37)));
     edit_->clear();
     edit_->setFocus();
 }
@@ -79,10 +80,7 @@ void TEditView::OkClick() {
         accept();
         return;
     }
-    std::unique_ptr<TWinBox> own;
-    TWinBox* box = TWinBox::Shared();
-    if (!box) box = (own = std::make_unique<TWinBox>()).get();
-    box->Ask(CommonText(97), CommonText(96), nullptr, 0, kIconError, kButtonOk);
+    box_.Ask(course_.CommonText(97), course_.CommonText(96), nullptr, 0, kIconError, kButtonOk);
 }
 
 int TEditView::ConfirmIdentity(std::span<const uint8_t> user_record) {

@@ -9,7 +9,13 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 
+namespace data {
+class Course;
+}
+
 namespace windows {
+
+class TWinBox;
 
 // True when typed (courseware code page, already upper case) equals, byte for byte, the user
 // name stored in a user record: 24 bytes at offset 12, ended by a NUL or by the field's end.
@@ -21,7 +27,8 @@ class TEditView : public QDialog {
   public:
     static constexpr int kMaxLength = 20;
 
-    explicit TEditView(QWidget* parent = nullptr);
+    // Texts come from the course's common texts; a wrong name is told in box.
+    TEditView(data::Course& course, TWinBox& box, QWidget* parent = nullptr);
 
     // Shows the window for a user record; 6 when the typed name matched and OK closed the
     // window, 7 when it was cancelled.
@@ -36,6 +43,8 @@ class TEditView : public QDialog {
     void showEvent(QShowEvent* event) override;
 
   private:
+    data::Course& course_;
+    TWinBox& box_;
     void OkClick();
 
     QLabel* label_;

@@ -8,8 +8,8 @@
 #include <QStyle>
 #include <QTextEdit>
 
+#include "data/Course.h"
 #include "text/Codepage.h"
-#include "windows/Settings.h"
 
 namespace windows {
 
@@ -32,8 +32,8 @@ QTextEdit* ReadOnlyText(QWidget* parent) {
 
 }  // namespace
 
-TStat::TStat(QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint) {
+TStat::TStat(data::Course& course, QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint), course_(course) {
     setFixedSize(kWidth, kHeight);
     image_ = new QLabel(this);
     image_->move(8, 5);
@@ -77,7 +77,7 @@ TStat::TStat(QWidget* parent)
 
 void TStat::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
-    setWindowTitle(FromCp1252(CommonText(65)));
+    setWindowTitle(FromCp1252(course_.CommonText(65)));
 }
 
 void TStat::SetQuestion(const std::string& title, const std::string& text) {
@@ -87,7 +87,7 @@ void TStat::SetQuestion(const std::string& title, const std::string& text) {
 
 void TStat::SetComment(const std::string& text, bool right) {
     info_->setPlainText(FromCp1252(text));
-    group_->setTitle(FromCp1252(CommonText(right ? 71 : 72)));
+    group_->setTitle(FromCp1252(course_.CommonText(right ? 71 : 72)));
     group_->setStyleSheet(right ? "QGroupBox { color: green; }" : "QGroupBox { color: red; }");
 }
 

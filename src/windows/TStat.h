@@ -10,13 +10,17 @@ class QPushButton;
 class QSlider;
 class QTextEdit;
 
+namespace data {
+class Course;
+}
+
 namespace windows {
 
 // The statistics window: estimate steps are answered on its track bar (0 to 100), and the
 // comment after an answer is shown in its group box.
 class TStat : public QDialog {
   public:
-    explicit TStat(QWidget* parent = nullptr);
+    explicit TStat(data::Course& course, QWidget* parent = nullptr);
 
     // The estimate question (courseware code page): title and text.
     void SetQuestion(const std::string& title, const std::string& text);
@@ -42,6 +46,7 @@ class TStat : public QDialog {
     void showEvent(QShowEvent* event) override;
 
   private:
+    data::Course& course_;
     QLabel* image_;
     QLabel* titre_;
     QTextEdit* texte_;

@@ -15,6 +15,7 @@
 #include <memory>
 
 #include "data/ConfigTable.h"
+#include "data/Course.h"
 #include "data/CoursePaths.h"
 #include "data/DataAccess.h"
 #include "data/OptionFlags.h"
@@ -50,8 +51,9 @@ QIcon Icon(int number) {
 // and the password windows.
 class WindowDialogs : public data::ChoiceDialogs {
   public:
-    WindowDialogs(TUsrList& list, const std::string& caption, TEditView*& edit_view)
-        : list_(list), caption_(caption), edit_view_(edit_view) {}
+    WindowDialogs(TUsrList& list, const std::string& caption, TEditView*& edit_view,
+                  data::Course& course, TWinBox& box)
+        : list_(list), caption_(caption), edit_view_(edit_view), course_(course), box_(box) {}
 
     void ShowError(const std::string& text) override { Ask(text, caption_, kIconError, kButtonOk); }
     void ShowSummary(const std::string& text, const std::string& caption) override {
@@ -62,7 +64,8 @@ class WindowDialogs : public data::ChoiceDialogs {
         data::EncodeUserRecord(record, bytes);
         std::unique_ptr<TEditView> own;
         TEditView* view = edit_view_;
-        if (view == nullptr) view = (own = std::make_unique<TEditView>(&list_)).get();
+        if (view == nullptr)
+            view = (own = std::make_unique<TEditView>(course_, box_, &list_)).get();
         return view->ConfirmIdentity(std::span<const uint8_t>(bytes, sizeof bytes)) == kResultYes;
     }
     bool AskYesNo(const std::string& text, const std::string& caption) override {
@@ -77,16 +80,15 @@ class WindowDialogs : public data::ChoiceDialogs {
     }
 
   private:
-    static int Ask(const std::string& text, const std::string& caption, int icon, int buttons) {
-        if (TWinBox* shared = TWinBox::Shared())
-            return shared->Ask(text, caption, nullptr, 0, icon, buttons);
-        TWinBox own;
-        return own.Ask(text, caption, nullptr, 0, icon, buttons);
+    int Ask(const std::string& text, const std::string& caption, int icon, int buttons) {
+        return box_.Ask(text, caption, nullptr, 0, icon, buttons);
     }
 
     TUsrList& list_;
     const std::string& caption_;
     TEditView*& edit_view_;
+    data::Course& course_;
+    TWinBox& box_;
     std::unique_ptr<TPassword> password_;
 };
 
@@ -97,7 +99,8 @@ TUsrList::TUsrList(const UserListCourse& course, QWidget* parent)
     setMinimumSize(500, 300);
     setMaximumSize(600, 400);
     resize(600, 380);
-    own_dialogs_ = std::make_unique<WindowDialogs>(*this, course_.product->app_name, edit_view_);
+    own_dialogs_ = std::make_unique<WindowDialogs>(*this, course_.product->app_name, edit_view_,
+                                                   *course_.course, *course_.box);
     dialogs_ = own_dialogs_.get();
 
     auto* header = new QFrame(this);

@@ -20,6 +20,7 @@ class QTreeWidgetItem;
 
 namespace data {
 class ConfigTable;
+class Course;
 class DataAccess;
 class OptionFlags;
 struct ProductRecord;
@@ -32,6 +33,7 @@ namespace windows {
 
 class TEditView;
 class TPassword;
+class TWinBox;
 
 // What the user list reads and changes of the running course.
 struct UserListCourse {
@@ -41,6 +43,8 @@ struct UserListCourse {
     const data::ProductRecord* product = nullptr;
     data::DataAccess* groups = nullptr;
     data::DataAccess* users = nullptr;
+    data::Course* course = nullptr;  // the running course: where its texts are
+    TWinBox* box = nullptr;          // the shared message box
 };
 
 class TUsrList : public QDialog {

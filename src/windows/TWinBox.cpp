@@ -10,10 +10,9 @@
 #include <QStyle>
 #include <QTimer>
 
-#include "data/CoursePaths.h"
+#include "data/Course.h"
 #include "platform/Path.h"
 #include "text/Codepage.h"
-#include "windows/Settings.h"
 #include "windows/SoundPlayer.h"
 #include "windows/StandardBoxes.h"
 
@@ -24,8 +23,6 @@ namespace {
 constexpr unsigned kBoxModulus = 1009;
 constexpr int kCloseSound = 10;
 constexpr int kAutoConfirmMs = 2000;
-
-TWinBox* g_shared = nullptr;
 
 QString FromCp1252(const std::string& s) {
     return QString::fromStdString(text::Cp1252ToUtf8(s));
@@ -60,17 +57,11 @@ QStringList SplitLines(const QString& text) {
 
 }  // namespace
 
-TWinBox* TWinBox::Shared() {
-    return g_shared;
-}
-
-void TWinBox::SetShared(TWinBox* box) {
-    g_shared = box;
-}
-
-TWinBox::TWinBox(QWidget* parent)
+TWinBox::TWinBox(const data::Course& course, SoundPlayer& sounds, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::WindowStaysOnTopHint | Qt::CustomizeWindowHint |
-                          Qt::WindowTitleHint) {
+                          Qt::WindowTitleHint),
+      course_(course),
+      sounds_(sounds) {
     setFixedSize(281, 112);
     bevel_ = new QFrame(this);
     bevel_->setFrameShape(QFrame::Box);
@@ -105,24 +96,30 @@ TWinBox::TWinBox(QWidget* parent)
     image_->adjustSize();
 
     OpenBoxMessages();
-    if (sound_list_.Open(data::SoundListPath())) {
+    if (sound_list_.Open(course_.SoundList())) {
         sound_list_.SetCheckModulus(kBoxModulus);
         sound_list_.PreloadAll();
     }
-    LoadIcons();
 }
 
 TWinBox::~TWinBox() {
-    if (g_shared == this) g_shared = nullptr;
     box_messages_.Close();
     sound_list_.Close();
 }
 
+void TWinBox::FollowLanguage() {
+    if (course_.Message("MSGBOX") != box_path_) OpenBoxMessages();
+    box_messages_.SetShowErrors(course_.Has(data::Developer));
+}
+
 void TWinBox::OpenBoxMessages() {
-    box_path_ = data::MessagePath(CurrentLanguage(), "MSGBOX");
+    box_path_ = course_.Message("MSGBOX");
     box_messages_.Close();
-    if (box_messages_.Open(box_path_)) box_messages_.SetCheckModulus(kBoxModulus);
-    box_messages_.SetShowErrors(DeveloperMode());
+    // Before Language= is known there is no file to open yet.
+    if (!course_.Language().empty() && box_messages_.Open(box_path_))
+        box_messages_.SetCheckModulus(kBoxModulus);
+    box_messages_.SetShowErrors(course_.Has(data::Developer));
+    LoadIcons();
 }
 
 std::string TWinBox::BoxText(int number) {
@@ -130,12 +127,12 @@ std::string TWinBox::BoxText(int number) {
 }
 
 QPixmap TWinBox::LoadBitmap(const std::string& name, bool* found) const {
-    return LoadPicture(data::BitmapPath(name), found);
+    return LoadPicture(course_.Bitmap(name), found);
 }
 
 QPixmap TWinBox::LoadPicture(const std::string& path, bool* found) const {
     QPixmap pixmap;
-    std::string native = platform::NativePath(path);
+    std::string native = course_.Resolve(path);
     bool ok = platform::FileExists(native) && pixmap.load(QString::fromStdString(native));
     if (found) *found = ok;
     return ok ? pixmap : design_icon_;
@@ -148,16 +145,15 @@ void TWinBox::LoadIcons() {
 
 void TWinBox::Play(const std::string& sound_name) {
     if (sound_name.empty())
-        PlaySoundNamed(nullptr, kSoundAsync);
+        sounds_.PlaySoundNamed(nullptr, kSoundAsync);
     else
-        PlaySoundNamed(sound_name.c_str(), kSoundAsync);
+        sounds_.PlaySoundNamed(sound_name.c_str(), kSoundAsync);
 }
 
 int TWinBox::Ask(const std::string& text, const std::string& caption, const char* picture,
                  int sound, int icon, int buttons) {
     setWindowTitle(FromCp1252(caption));
-    if (data::MessagePath(CurrentLanguage(), "MSGBOX") != box_path_) OpenBoxMessages();
-    box_messages_.SetShowErrors(DeveloperMode());
+    FollowLanguage();
 
     // Reset the layout, then size the label to the text.
     label_->resize(kBoxLabelWidth, kBoxLabelHeight);
@@ -203,10 +199,11 @@ int TWinBox::Ask(const std::string& text, const std::string& caption, const char
 }
 
 int TWinBox::ShowPicture(const std::string& name, int height, int width) {
-    return ShowPictureFile(data::BitmapPath(name), height, width);
+    return ShowPictureFile(course_.Bitmap(name), height, width);
 }
 
 int TWinBox::ShowPictureFile(const std::string& path, int height, int width) {
+    FollowLanguage();
     bool found = false;
     QPixmap pixmap = LoadPicture(path, &found);
     if (!found) {
@@ -238,7 +235,7 @@ int TWinBox::ShowPictureFile(const std::string& path, int height, int width) {
 }
 
 int TWinBox::ShowPictureScaled(const std::string& name, double factor) {
-    return ShowPictureFileScaled(data::BitmapPath(name), factor);
+    return ShowPictureFileScaled(course_.Bitmap(name), factor);
 }
 
 int TWinBox::ShowPictureFileScaled(const std::string& path, double factor) {

@@ -13,14 +13,21 @@ class QLabel;
 class QPushButton;
 class QTimer;
 
+namespace data {
+class Course;
+}
+
 namespace windows {
+
+class SoundPlayer;
 
 // The course's own message box: buttons in the learner's language (the MSGBOX message file of
 // the language), icons from the course's bitmaps and sounds from the sound list. One shared
-// instance lives for the whole run; callers may also create private ones.
+// instance lives for the whole run; callers may also create private ones. The texts and icons
+// follow Language=: a box made before the configuration is read picks them up at its first Ask.
 class TWinBox : public QDialog {
   public:
-    explicit TWinBox(QWidget* parent = nullptr);
+    TWinBox(const data::Course& course, SoundPlayer& sounds, QWidget* parent = nullptr);
     ~TWinBox() override;
 
     // Shows text (courseware code page) modally and returns the modal result of the button
@@ -53,16 +60,15 @@ class TWinBox : public QDialog {
     QFrame* Bevel() const { return bevel_; }
     const std::string& MessagePath() const { return box_path_; }
 
-    // The shared instance (created by the start-up); nullptr before.
-    static TWinBox* Shared();
-    static void SetShared(TWinBox* box);
-
   protected:
     void showEvent(QShowEvent* event) override;
     void done(int result) override;
     void reject() override;
 
   private:
+    // Opens the MSGBOX texts of the current language and loads their icons, when the
+    // language's file is not the one open.
+    void FollowLanguage();
     void OpenBoxMessages();
     void LoadIcons();
     QPixmap LoadBitmap(const std::string& name, bool* found = nullptr) const;
@@ -71,6 +77,8 @@ class TWinBox : public QDialog {
     void Play(const std::string& sound_name);
     int ShowModal();
 
+    const data::Course& course_;
+    SoundPlayer& sounds_;
     text::MessageFile box_messages_;
     text::MessageFile sound_list_;
     std::string box_path_;

@@ -5,6 +5,7 @@
 #include <QTimer>
 #include <stdexcept>
 
+#include "data/Course.h"
 #include "windows/StandardBoxes.h"
 
 namespace app {
@@ -16,7 +17,8 @@ TEST(PlayerApplicationTest, ExceptionInTheEventLoopIsShownAndTheLoopGoesOn) {
     int argc = 1;
     char name[] = "player_test";
     char* argv[] = {name, nullptr};
-    PlayerApplication application(argc, argv);
+    data::Course course("/nonexistent/player");
+    PlayerApplication application(argc, argv, course);
     std::vector<std::string> shown;
     windows::SetStandardBoxHandler(
         [&](windows::BoxKind kind, const std::string&, const std::string& text) {

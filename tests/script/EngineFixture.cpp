@@ -11,35 +11,39 @@
 
 namespace script {
 
-void EngineFixture::SetUp() {
+namespace {
+
+std::string MakeTempDir() {
     char pattern[] = "/tmp/script_test_XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    dir_ = pattern;
-    old_dir_ = std::filesystem::current_path().string();
+    return mkdtemp(pattern) ? pattern : "";
+}
+
+}  // namespace
+
+EngineFixture::EngineFixture()
+    : dir_(MakeTempDir()),
+      course_(dir_ + "/player"),
+      config_(course_.Config()),
+      options_(course_.Flags()) {}
+
+void EngineFixture::SetUp() {
+    ASSERT_FALSE(dir_.empty());
     std::filesystem::create_directories(dir_ + "/LDE");
     std::filesystem::create_directories(dir_ + "/BMP/MASK");
-    ASSERT_EQ(chdir(dir_.c_str()), 0);
-    platform::SetProgramPath((dir_ + "/player").c_str());
     options_.Set(data::Trace);
+    course_.SetTitle("Course");
+    course_.SeedRandom(7);
     picture_ = QImage(200, 150, QImage::Format_RGB32);
     picture_.fill(Qt::white);
-    engine_ = std::make_unique<ScriptEngine>(&host_);
-    ScriptEngine::Settings settings;
-    settings.config = &config_;
-    settings.options = &options_;
-    settings.data_dir = ".";
-    settings.app_title = "Course";
-    engine_->SetSettings(settings);
+    engine_ = std::make_unique<ScriptEngine>(course_, &host_);
     engine_->SetTraceSink([this](const std::string& line) { trace_.push_back(line); });
     engine_->SetClock([this] { return now_; });
-    engine_->SeedRandom(7);
     engine_->Bind(nullptr, nullptr, &picture_);
     engine_->Start();
 }
 
 void EngineFixture::TearDown() {
     engine_.reset();
-    if (!old_dir_.empty()) (void)chdir(old_dir_.c_str());
     std::error_code ec;
     std::filesystem::remove_all(dir_, ec);
 }

@@ -10,8 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "data/ConfigTable.h"
-#include "data/OptionFlags.h"
+#include "data/Course.h"
 #include "script/HeadlessHost.h"
 #include "script/ScriptEngine.h"
 
@@ -19,6 +18,7 @@ namespace script {
 
 class EngineFixture : public ::testing::Test {
   protected:
+    EngineFixture();
     void SetUp() override;
     void TearDown() override;
 
@@ -41,9 +41,9 @@ class EngineFixture : public ::testing::Test {
     const std::vector<std::string>& Vars(int level = 0) const { return engine_->Variables(level); }
 
     std::string dir_;
-    std::string old_dir_;
-    data::ConfigTable config_;
-    data::OptionFlags options_;
+    data::Course course_;  // the course is dir_, whatever the current folder
+    data::ConfigTable& config_;
+    data::OptionFlags& options_;
     HeadlessHost host_;
     QImage picture_;
     std::unique_ptr<ScriptEngine> engine_;

@@ -8,42 +8,35 @@
 
 #include <unistd.h>
 
-#include "data/ConfigTable.h"
-#include "data/OptionFlags.h"
+#include "data/Course.h"
 #include "script/HeadlessHost.h"
 #include "script/ScriptEngine.h"
 
 namespace {
 
-void EnterScratchFolder() {
-    static bool done = false;
-    if (done) return;
-    done = true;
-    char pattern[] = "/tmp/script_fuzz_XXXXXX";
-    if (mkdtemp(pattern) && chdir(pattern) == 0) return;
-    std::abort();
+// An empty course folder that the scripts' file commands look into.
+const std::string& ScratchFolder() {
+    static const std::string folder = [] {
+        char pattern[] = "/tmp/script_fuzz_XXXXXX";
+        if (!mkdtemp(pattern)) std::abort();
+        return std::string(pattern);
+    }();
+    return folder;
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    EnterScratchFolder();
-    data::ConfigTable config;
-    config.Set(data::kLanguage, "GB");
-    data::OptionFlags options;
-    options.Set(data::Trace);
+    data::Course course(ScratchFolder() + "/player");
+    course.Config().Set(data::kLanguage, "GB");
+    course.Flags().Set(data::Trace);
+    course.SeedRandom(1);
     script::HeadlessHost host;
-    script::ScriptEngine engine(&host);
-    script::ScriptEngine::Settings settings;
-    settings.config = &config;
-    settings.options = &options;
-    settings.data_dir = ".";
-    engine.SetSettings(settings);
+    script::ScriptEngine engine(course, &host);
     size_t trace_bytes = 0;
     engine.SetTraceSink([&trace_bytes](const std::string& line) { trace_bytes += line.size(); });
     int64_t now = 1;
     engine.SetClock([&now] { return now; });
-    engine.SeedRandom(1);
     engine.Start();
     engine.OpenScriptData(std::vector<uint8_t>(data, data + size), "FUZZ");
     for (int tick = 0; tick < 400 && !(engine.Ended() && !engine.AnythingMoving()); ++tick) {

@@ -38,19 +38,20 @@ class DemoCourse : public ::testing::Test {
 };
 
 TEST_F(DemoCourse, StartsInEachLanguage) {
+    data::Course course((kCourse / "DEMO").string());
     for (const char* lang : {"GB", "FR"}) {
         shell::StartupState state;
         shell::ConsoleStartupView view;
         const char* argv[] = {"DEMO", "-l", lang};
-        ASSERT_TRUE(shell::RunStartup(state, (kCourse / "DEMO").string(), 3, argv, view, {}))
-            << lang;
-        EXPECT_EQ(state.product.product_name, "DEMO");
-        EXPECT_EQ(state.product.language, lang);
+        ASSERT_TRUE(shell::RunStartup(course, state, 3, argv, view, {})) << lang;
+        EXPECT_EQ(course.Product().product_name, "DEMO");
+        EXPECT_EQ(course.Product().language, lang);
         EXPECT_EQ(state.remote, nullptr);
         EXPECT_FALSE(state.caption.empty());
-        EXPECT_EQ(state.title.find(state.caption + " - version 4.7"), 0u) << state.title;
+        EXPECT_EQ(course.Title().find(state.caption + " - version 4.7"), 0u) << course.Title();
+        shell::ShutdownStartup(course, state);
     }
-    const auto languages = shell::FindLanguages("COMMON", 1957);
+    const auto languages = shell::FindLanguages(course, "COMMON", 1957);
     ASSERT_EQ(languages.size(), 2u);
     EXPECT_EQ(languages[0].name, "FR");
     EXPECT_EQ(languages[1].name, "GB");

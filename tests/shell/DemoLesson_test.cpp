@@ -20,6 +20,7 @@
 
 #include "../windows/QtTestEnvironment.h"
 #include "data/ConfigTable.h"
+#include "data/Course.h"
 #include "data/OptionFlags.h"
 #include "data/ProductRecord.h"
 #include "platform/Path.h"
@@ -128,7 +129,7 @@ class DemoLesson : public ::testing::TestWithParam<Variant> {
         ASSERT_EQ(config_.LoadConfiguration("DEMO.INI"), 0);
         config_.Set(data::kLanguage, GetParam().language);
         config_.Set(data::kUnit, GetParam().unit);
-        data::ProductRecord product;
+        data::ProductRecord& product = course_.Product();
         ASSERT_EQ(data::LoadProduct(config_, platform::ProgramPath(), product), 1);
         data_dir_ = product.data_dir;
         dir_ = config_.Get(data::kDirectory);
@@ -175,7 +176,8 @@ class DemoLesson : public ::testing::TestWithParam<Variant> {
     }
 
     fs::path old_cwd_;
-    data::ConfigTable config_;
+    data::Course course_{(kCourse / "DEMO").string()};
+    data::ConfigTable& config_ = course_.Config();
     std::string data_dir_, dir_, lang_;
     text::MessageFile steps_;
 };
@@ -259,15 +261,10 @@ class DemoLessonRun : public DemoLesson {
         if (HasFatalFailure()) return;
         picture_ = QImage(1008, 749, QImage::Format_RGB32);
         picture_.fill(Qt::white);
-        engine_ = std::make_unique<script::ScriptEngine>(&host_);
-        script::ScriptEngine::Settings settings;
-        settings.config = &config_;
-        settings.options = &options_;
-        settings.data_dir = data_dir_;
-        settings.app_title = "DEMO";
-        engine_->SetSettings(settings);
+        course_.SetTitle("DEMO");
+        course_.SeedRandom(1);
+        engine_ = std::make_unique<script::ScriptEngine>(course_, &host_);
         engine_->SetClock([this] { return now_; });
-        engine_->SeedRandom(1);
         stage_.resize(picture_.size());
         engine_->Bind(&stage_, nullptr, &picture_);
         engine_->Start();
@@ -307,7 +304,6 @@ class DemoLessonRun : public DemoLesson {
         }
     }
 
-    data::OptionFlags options_;
     script::HeadlessHost host_;
     QWidget stage_;  // parent of the image controls, which carry the menus and cursors
     QImage picture_;

@@ -67,6 +67,7 @@ class CourseFolder : public ::testing::Test {
         fs::current_path(root_);
         program_ = (root_ / "DEMO").string();
         platform::SetProgramPath(program_.c_str());
+        course_ = std::make_unique<data::Course>(program_);
 
         Write("DEMO.INI",
               "Language=GB\nIPserv=127.0.0.1\nIPport=5000\nFlag=-D -r trace.log -x 3\n");
@@ -109,13 +110,14 @@ class CourseFolder : public ::testing::Test {
         Write("MSG/" + lang + "/COMMON.MSG", text::EncodeMessageFile(content));
     }
     bool Run(std::vector<const char*> argv = {"DEMO"}, shell::RemoteDataFactory remote = {}) {
-        return shell::RunStartup(*state_, program_, static_cast<int>(argv.size()), argv.data(),
+        return shell::RunStartup(*course_, *state_, static_cast<int>(argv.size()), argv.data(),
                                  view_, remote);
     }
 
     fs::path root_;
     fs::path old_cwd_;
     std::string program_;
+    std::unique_ptr<data::Course> course_;
     std::unique_ptr<shell::StartupState> state_ = std::make_unique<shell::StartupState>();
     RecordingView view_;
     RecordingNotifier notes_;
@@ -124,26 +126,26 @@ class CourseFolder : public ::testing::Test {
 TEST_F(CourseFolder, LocalStartUpEstablishesTheSettings) {
     ASSERT_TRUE(Run({"DEMO", "-l", "FR"}));
     EXPECT_TRUE(notes_.errors.empty());
-    EXPECT_EQ(state_->config.Get(data::kLanguage), "FR");
-    EXPECT_TRUE(state_->flags.Has(data::Developer));
-    EXPECT_TRUE(state_->flags.Has(data::AutoPlay));
-    EXPECT_EQ(state_->flags.auto_delay, 3);
-    EXPECT_EQ(state_->product.app_name, "Formation");
-    EXPECT_EQ(state_->product.product_name, "DEMO");
+    EXPECT_EQ(course_->Config().Get(data::kLanguage), "FR");
+    EXPECT_TRUE(course_->Flags().Has(data::Developer));
+    EXPECT_TRUE(course_->Flags().Has(data::AutoPlay));
+    EXPECT_EQ(course_->Flags().auto_delay, 3);
+    EXPECT_EQ(course_->Product().app_name, "Formation");
+    EXPECT_EQ(course_->Product().product_name, "DEMO");
 
-    EXPECT_EQ(state_->common.State(), 0);
-    EXPECT_EQ(state_->common.CheckModulus(), 1009u);
-    EXPECT_TRUE(state_->common.ShowErrors());
-    EXPECT_EQ(state_->common.LinkPath(), "DEMO");
-    EXPECT_EQ(state_->common_seed, 4711);
+    EXPECT_EQ(course_->Common().State(), 0);
+    EXPECT_EQ(course_->Common().CheckModulus(), 1009u);
+    EXPECT_TRUE(course_->Common().ShowErrors());
+    EXPECT_EQ(course_->Common().LinkPath(), "DEMO");
+    EXPECT_EQ(course_->CommonSeed(), 4711);
     EXPECT_EQ(state_->caption, "Caption FR");
-    EXPECT_EQ(state_->title, "Caption FR - 4.7");  // built-in format "%s %d %d"
+    EXPECT_EQ(course_->Title(), "Caption FR - 4.7");  // built-in format "%s %d %d"
     EXPECT_EQ(state_->remote, nullptr);
-    EXPECT_FALSE(state_->removable_media);
+    EXPECT_FALSE(course_->RemovableMedia());
 
     // The trace log is open with its opening line; shutting down writes the closing one.
-    ASSERT_TRUE(state_->trace.IsOpen());
-    shell::ShutdownStartup(*state_);
+    ASSERT_TRUE(course_->Trace().IsOpen());
+    shell::ShutdownStartup(*course_, *state_);
     const std::string trace = Read("trace.log");
     ASSERT_GE(trace.size(), 4u);
     EXPECT_EQ(trace.substr(0, 2), ">>");
@@ -223,7 +225,7 @@ TEST_F(CourseFolder, ConnectedServerSendsGroupThenUserFiles) {
                                              "Fetching USERS.dat", "Fetching USERS.idx", ""};
     EXPECT_EQ(view_.status, status);
     ASSERT_NE(state_->remote, nullptr);
-    shell::ShutdownStartup(*state_);
+    shell::ShutdownStartup(*course_, *state_);
     EXPECT_EQ(log.back(), "close");
     EXPECT_EQ(state_->remote, nullptr);
 }
@@ -232,7 +234,7 @@ TEST_F(CourseFolder, LanguageListReadsEveryFolderWithACommonFile) {
     fs::create_directories(root_ / "MSG" / "DE");  // no common file: not offered
     Write("MSG/SND.MSG", "x");                     // not a folder
     WriteCommon("NL", "Nederlands NL", 4711);      // no parentheses: no name
-    const auto languages = shell::FindLanguages("COMMON", 4711);
+    const auto languages = shell::FindLanguages(*course_, "COMMON", 4711);
     ASSERT_EQ(languages.size(), 3u);
     EXPECT_EQ(languages[0].folder, "FR");
     EXPECT_EQ(languages[0].caption,
@@ -249,10 +251,10 @@ TEST_F(CourseFolder, CommonSeedComesFromTheFile) {
     WriteCommon("GB", "English (GB)", -250);
     Write("DEMO.INI", "Language=GB\nIPserv=127.0.0.1\n");
     ASSERT_TRUE(Run());
-    EXPECT_EQ(state_->common_seed, -250);
-    EXPECT_EQ(state_->common.GetText(0), "English (GB)");  // unscrambled with that seed
-    EXPECT_FALSE(state_->common.ShowErrors());
-    EXPECT_FALSE(state_->trace.IsOpen());
+    EXPECT_EQ(course_->CommonSeed(), -250);
+    EXPECT_EQ(course_->Common().GetText(0), "English (GB)");  // unscrambled with that seed
+    EXPECT_FALSE(course_->Common().ShowErrors());
+    EXPECT_FALSE(course_->Trace().IsOpen());
 }
 
 }  // namespace

@@ -19,6 +19,7 @@
 
 #include "../data/TempFolder.h"
 #include "../windows/QtTestEnvironment.h"
+#include "data/Course.h"
 #include "platform/Notifier.h"
 #include "platform/Path.h"
 #include "windows/SoundBackend.h"
@@ -70,10 +71,8 @@ class TStagWinLessonTest : public ::testing::Test {
         std::ofstream("DEMO.INI", std::ios::app) << "Resolution=640x480\nFlag=-w -g\n";
         platform::SetProgramPath((dir_.path / "course" / "DEMO").c_str());
         platform::SetNotifier(&reports_);
-        windows::Sounds().SetBackend(std::make_unique<windows::RecordingSoundBackend>());
-        window_ = std::make_unique<TStagWin>(1, argv_);
+        window_ = std::make_unique<TStagWin>(course_, sounds_, box_, 1, argv_);
         ASSERT_TRUE(window_->FormCreate());
-        windows::TWinBox::SetShared(&box_);
         window_->CreateUserWindows(&edit_view_);
         window_->Timer()->stop();
         window_->show();
@@ -82,7 +81,6 @@ class TStagWinLessonTest : public ::testing::Test {
     void TearDown() override {
         lesson_.reset();
         window_.reset();
-        windows::TWinBox::SetShared(nullptr);
         platform::SetNotifier(nullptr);
         std::filesystem::current_path(previous_);
     }
@@ -95,8 +93,10 @@ class TStagWinLessonTest : public ::testing::Test {
     TempFolder dir_;
     std::filesystem::path previous_;
     Reports reports_;
-    windows::TWinBox box_;
-    windows::TEditView edit_view_;
+    data::Course course_{(dir_.path / "course" / "DEMO").string()};
+    windows::SoundPlayer sounds_{course_, std::make_unique<windows::RecordingSoundBackend>()};
+    windows::TWinBox box_{course_, sounds_};
+    windows::TEditView edit_view_{course_, box_};
     std::unique_ptr<TStagWin> window_;
     std::unique_ptr<TStagWinLesson> lesson_;
     const char* argv_[2] = {"DEMO", nullptr};

@@ -15,11 +15,11 @@
 
 #include "../windows/CourseFixture.h"
 #include "../windows/QtTestEnvironment.h"
+#include "data/Course.h"
 #include "data/DataAccess.h"
 #include "data/UserList.h"
 #include "platform/Path.h"
 #include "shell/TStagWin.h"
-#include "windows/Settings.h"
 #include "windows/SoundPlayer.h"
 #include "windows/TUsrList.h"
 #include "windows/TWinBox.h"
@@ -58,8 +58,6 @@ class TStagWinUsersTest : public ::testing::Test {
   protected:
     void SetUp() override {
         platform::SetProgramPath((course_.Root() / "DEMO").c_str());
-        windows::Sounds().SetBackend(std::make_unique<windows::RecordingSoundBackend>());
-        windows::TWinBox::SetShared(&box_);
         std::ofstream("DEMO.INI") << "Language=GB\nIPserv=127.0.0.1\nResolution=640x480\n"
                                   << "Flag=-w -e\n";
         std::ofstream("PRODUCT.DAT") << "[Demo][D][DATA][DEMO.PRD][1100:0800][1][1][GB]\n";
@@ -75,10 +73,7 @@ class TStagWinUsersTest : public ::testing::Test {
         Learners("add-user", "--group 1 --user 200 --name BOB --may-configure");
         Learners("set-progress", "--group 1 --user 200 --state 1 --level 1 --step 4 --total 9");
     }
-    void TearDown() override {
-        windows::TWinBox::SetShared(nullptr);
-        windows::SetSettings({});
-    }
+    void TearDown() override {}
     void Learners(const std::string& command, const std::string& args) {
         const std::string line = std::string(LEARNERS_PATH) + " " + command + " '" +
                                  course_.Root().string() + "' --lang GB " + args + " 2>&1";
@@ -90,7 +85,7 @@ class TStagWinUsersTest : public ::testing::Test {
         ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << line;
     }
     std::unique_ptr<TStagWin> Created() {
-        auto w = std::make_unique<TStagWin>(1, argv_);
+        auto w = std::make_unique<TStagWin>(course_data_, sounds_, box_, 1, argv_);
         EXPECT_TRUE(w->FormCreate());
         w->CreateUserWindows(nullptr);
         w->show();
@@ -112,7 +107,9 @@ class TStagWinUsersTest : public ::testing::Test {
     }
 
     windows::testing::CourseFolder course_;
-    windows::TWinBox box_;
+    data::Course course_data_{course_.Path("DEMO")};
+    windows::SoundPlayer sounds_{course_data_, std::make_unique<windows::RecordingSoundBackend>()};
+    windows::TWinBox box_{course_data_, sounds_};
     const char* argv_[2] = {"DEMO", nullptr};
 };
 
@@ -145,7 +142,7 @@ TEST_F(TStagWinUsersTest, TheStartTimerShowsTheListAndAChosenLearnerReachesTheMa
 
 TEST_F(TStagWinUsersTest, APresetSessionIsTheListsChoiceAtTheFirstTick) {
     const char* argv[] = {"DEMO", "-s", "1:200:1:0", nullptr};
-    TStagWin w(3, argv);
+    TStagWin w(course_data_, sounds_, box_, 3, argv);
     ASSERT_TRUE(w.FormCreate());
     w.CreateUserWindows(nullptr);
     ASSERT_TRUE(w.Timer()->isActive());

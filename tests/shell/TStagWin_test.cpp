@@ -23,11 +23,11 @@
 #include "../windows/CourseFixture.h"
 #include "../windows/QtTestEnvironment.h"
 #include "data/ConfigTable.h"
+#include "data/Course.h"
 #include "platform/Notifier.h"
 #include "platform/Path.h"
 #include "script/ScriptEngine.h"
 #include "shell/TStagWinHost.h"
-#include "windows/Settings.h"
 #include "windows/SoundPlayer.h"
 #include "windows/StandardBoxes.h"
 #include "windows/TWinBox.h"
@@ -96,9 +96,7 @@ class TStagWinTest : public ::testing::Test {
             [this](windows::BoxKind, const std::string& caption, const std::string& text) {
                 reports_.lines.push_back("box:" + caption + "|" + text);
             });
-        auto sounds = std::make_unique<windows::RecordingSoundBackend>();
-        sounds_ = sounds.get();
-        windows::Sounds().SetBackend(std::move(sounds));
+        NewCourse();
         windows::testing::WriteWav("SND/DEMO.WAV", 20);
         WriteIni("GB", "-i -w");
         std::ofstream("PRODUCT.DAT") << "[Demo][D][DATA][DEMO.PRD][1100:0800][1][1][GB]\n"
@@ -109,7 +107,22 @@ class TStagWinTest : public ::testing::Test {
     void TearDown() override {
         windows::SetStandardBoxHandler(nullptr);
         platform::SetNotifier(nullptr);
-        windows::SetSettings({});
+    }
+    // A course as the player makes it before its windows: the program DEMO in the folder, a
+    // sound player recording what it plays and the shared message box.
+    void NewCourse() {
+        box_.reset();
+        player_.reset();
+        course_data_ = std::make_unique<data::Course>(course_.Path("DEMO"));
+        auto sounds = std::make_unique<windows::RecordingSoundBackend>();
+        sounds_ = sounds.get();
+        player_ = std::make_unique<windows::SoundPlayer>(*course_data_, std::move(sounds));
+        box_ = std::make_unique<windows::TWinBox>(*course_data_, *player_);
+    }
+    std::unique_ptr<TStagWin> NewWindow(RemoteDataFactory remote = {}) {
+        NewCourse();
+        return std::make_unique<TStagWin>(*course_data_, *player_, *box_, 1, argv_,
+                                          std::move(remote));
     }
     void WriteIni(const std::string& lang, const std::string& flags,
                   const std::string& extra = "") {
@@ -125,13 +138,16 @@ class TStagWinTest : public ::testing::Test {
     }
     // A window after a successful creation, shown offscreen.
     std::unique_ptr<TStagWin> Created() {
-        auto w = std::make_unique<TStagWin>(1, argv_);
+        auto w = NewWindow();
         EXPECT_TRUE(w->FormCreate());
         w->show();
         return w;
     }
 
     windows::testing::CourseFolder course_;
+    std::unique_ptr<data::Course> course_data_;
+    std::unique_ptr<windows::SoundPlayer> player_;
+    std::unique_ptr<windows::TWinBox> box_;
     Reports reports_;
     windows::RecordingSoundBackend* sounds_ = nullptr;
     const char* argv_[2] = {"DEMO", nullptr};
@@ -158,16 +174,40 @@ TEST_F(TStagWinTest, StartupFailuresAreReportedAndStopTheCreation) {
         c.damage();
         reports_.lines.clear();
         BoxCloser closer(reports_.lines);
-        TStagWin w(1, argv_);
-        EXPECT_FALSE(w.FormCreate()) << c.name;
-        EXPECT_FALSE(w.Ready()) << c.name;
-        EXPECT_EQ(w.Engine(), nullptr) << c.name;
+        auto w = NewWindow();
+        EXPECT_FALSE(w->FormCreate()) << c.name;
+        EXPECT_FALSE(w->Ready()) << c.name;
+        EXPECT_EQ(w->Engine(), nullptr) << c.name;
         if (*c.report) {
             ASSERT_EQ(reports_.lines.size(), 1u) << c.name;
             EXPECT_EQ(reports_.lines[0].rfind(c.report, 0), 0u)
                 << c.name << ": " << reports_.lines[0];
         }
     }
+}
+
+// The box for an unreachable server shows before the start-up has finished: it already has
+// the course's button captions and its error icon.
+TEST_F(TStagWinTest, UnreachableServerBoxHasTheCourseTextsAndErrorIcon) {
+    WriteIni("GB", "-w", "IPserv=10.0.0.1\nIPport=7001\n");  // the later line wins
+    std::string seen;
+    QColor icon;
+    QTimer closer;
+    QObject::connect(&closer, &QTimer::timeout, [&] {
+        for (QWidget* top : QApplication::topLevelWidgets()) {
+            auto* b = dynamic_cast<windows::TWinBox*>(top);
+            if (!b || !b->isVisible()) continue;
+            seen = b->windowTitle().toStdString() + "|" + b->Label()->text().toStdString() + "|" +
+                   b->BitBtn(0)->text().toStdString();
+            icon = b->Image()->pixmap().toImage().pixelColor(16, 16);
+            b->BitBtn(0)->click();
+        }
+    });
+    closer.start(10);
+    auto w = NewWindow();  // the default client, which cannot connect
+    EXPECT_FALSE(w->FormCreate());
+    EXPECT_EQ(seen, "Demo|GB81|OK");
+    EXPECT_EQ(icon, QColor(0xFF, 0, 0));  // BMP\ICERR.BMP, the course's error icon
 }
 
 TEST_F(TStagWinTest, CreationCaptionsEverythingFromTheCommonTexts) {
@@ -197,7 +237,7 @@ TEST_F(TStagWinTest, CreationCaptionsEverythingFromTheCommonTexts) {
     EXPECT_TRUE(reports_.lines.empty());
     // The product's start sound plays without waiting.
     using Call = windows::RecordingSoundBackend::Call;
-    std::vector<Call> start = {{"SND/DEMO.WAV", windows::kSoundAsync, false}};
+    std::vector<Call> start = {{course_.Path("SND/DEMO.WAV"), windows::kSoundAsync, false}};
     EXPECT_EQ(sounds_->calls(), start);
 }
 
@@ -222,7 +262,7 @@ TEST_F(TStagWinTest, LanguageSwitchRewritesTheIniAndRecaptions) {
     EXPECT_NE(ini.find("Evaluate=3\n"), std::string::npos) << ini;
     EXPECT_EQ(w->BitBtn1()->text().toStdString(), "FR21");
     EXPECT_EQ(w->windowTitle().toStdString(), "FR1 [FR8 - FR9 first line]");
-    EXPECT_EQ(windows::CurrentLanguage(), "FR");
+    EXPECT_EQ(w->Course().Language(), "FR");
 
     // A language whose texts are missing leaves the window and the INI as they were.
     reports_.lines.clear();
@@ -319,8 +359,7 @@ TEST_F(TStagWinTest, EngineNotificationsArriveAsQueuedMessages) {
 
 TEST_F(TStagWinTest, EngineQuestionsPicturesAndSoundsReachTheWindows) {
     auto w = Created();
-    windows::TWinBox box;
-    windows::TWinBox::SetShared(&box);
+    windows::TWinBox& box = w->MessageBox();
     windows::testing::WriteBmp("BMP/PUMP.BMP", 40, 20, 0x00FF00);
 
     // A placed question appears at its stage position and returns the button's answer.
@@ -354,9 +393,8 @@ TEST_F(TStagWinTest, EngineQuestionsPicturesAndSoundsReachTheWindows) {
     w->Host()->PlaySound("DEMO", windows::kSoundAsync | windows::kSoundLoop);
     w->Host()->PlaySound("", windows::kSoundAsync);
     using Call = windows::RecordingSoundBackend::Call;
-    std::vector<Call> want = {{"SND/DEMO.WAV", 9, false}, {"", 0, true}};
+    std::vector<Call> want = {{course_.Path("SND/DEMO.WAV"), 9, false}, {"", 0, true}};
     EXPECT_EQ(sounds_->calls(), want);
-    windows::TWinBox::SetShared(nullptr);
 }
 
 TEST_F(TStagWinTest, TraceLogOpensAtCreationAndClosesWithTheWindow) {

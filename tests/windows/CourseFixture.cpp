@@ -97,6 +97,8 @@ CourseFolder::CourseFolder() {
     fs::current_path(root_);
     // Message files named relative to the course are found beside the program.
     platform::SetProgramPath((root_ / "PLAYER").c_str());
+    course_ = std::make_unique<data::Course>((root_ / "PLAYER").string());
+    course_->Config().Set(data::kLanguage, "GB");
 
     auto box = [](const char* yes, const char* no, const char* ok, const char* cancel,
                   const char* ignore, const char* retry, const char* abort, const char* missing) {

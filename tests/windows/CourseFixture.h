@@ -1,9 +1,12 @@
 #pragma once
 
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
+
+#include "data/Course.h"
 
 namespace windows::testing {
 
@@ -28,9 +31,14 @@ class CourseFolder {
     CourseFolder();
     ~CourseFolder();
     const std::filesystem::path& Root() const { return root_; }
+    // The native path of a file of the course ("SND/X.WAV").
+    std::string Path(const std::string& relative) const { return (root_ / relative).string(); }
+    // The course of the folder, its program named PLAYER, Language=GB.
+    data::Course& Course() { return *course_; }
 
   private:
     std::filesystem::path root_;
+    std::unique_ptr<data::Course> course_;
     std::filesystem::path previous_;
 };
 

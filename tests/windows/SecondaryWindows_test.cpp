@@ -10,7 +10,9 @@
 #include <cstring>
 
 #include <QVideoWidget>
+#include "CourseFixture.h"
 #include "QtTestEnvironment.h"
+#include "data/Course.h"
 #include "platform/Path.h"
 #include "windows/SoundPlayer.h"
 #include "windows/StandardBoxes.h"
@@ -55,11 +57,6 @@ TEST(IdentityTest, TypedNameMustEqualTheStoredNameByteForByte) {
 
 class EditViewTest : public ::testing::Test {
   protected:
-    void SetUp() override {
-        Sounds().SetBackend(std::make_unique<RecordingSoundBackend>());
-        TWinBox::SetShared(&box_);
-    }
-    void TearDown() override { TWinBox::SetShared(nullptr); }
     // Types text into the shown window, then runs after (once the keys are processed).
     void TypeThen(const char* typed, std::function<void()> after) {
         QTimer::singleShot(0, &view_, [this, typed, after] {
@@ -67,8 +64,10 @@ class EditViewTest : public ::testing::Test {
             after();
         });
     }
-    TWinBox box_;
-    TEditView view_;
+    testing::CourseFolder folder_;
+    SoundPlayer sounds_{folder_.Course(), std::make_unique<RecordingSoundBackend>()};
+    TWinBox box_{folder_.Course(), sounds_};
+    TEditView view_{folder_.Course(), box_};
 };
 
 TEST_F(EditViewTest, LowerCaseInputConfirmsAnUpperCaseName) {
@@ -167,7 +166,8 @@ TEST(AviViewTest, RealClipLoopsAndSizesTheWindow) {
 #endif
 
 TEST(StatTest, AskingEnablesTheTrackBarAndHidesTheComment) {
-    TStat stat;
+    data::Course course("/nonexistent/PLAYER");
+    TStat stat(course);
     EXPECT_EQ(stat.size(), QSize(321, 247));
     EXPECT_EQ(stat.Answer(), 50);
     stat.SetAsking(true);

@@ -11,7 +11,7 @@ using testing::CourseFolder;
 
 class SoundPlayerTest : public ::testing::Test {
   protected:
-    SoundPlayerTest() : player_(std::make_unique<RecordingSoundBackend>()) {
+    SoundPlayerTest() : player_(course_.Course(), std::make_unique<RecordingSoundBackend>()) {
         rec_ = static_cast<RecordingSoundBackend*>(&player_.Backend());
         player_.SetErrorBox([this](const std::string& caption, const std::string& text) {
             boxes_.push_back(caption + "|" + text);
@@ -27,7 +27,8 @@ TEST_F(SoundPlayerTest, NamedAndNumberedSoundsPlayWithTheirFlags) {
     EXPECT_TRUE(player_.PlaySoundNamed("START", kSoundSync));
     EXPECT_TRUE(player_.PlaySoundNumber(9, kSoundAsync | kSoundLoop));  // text 9: NEXT
     using Call = RecordingSoundBackend::Call;
-    std::vector<Call> want = {{"SND/START.WAV", 0, false}, {"SND/NEXT.WAV", 9, false}};
+    std::vector<Call> want = {{course_.Path("SND/START.WAV"), 0, false},
+                              {course_.Path("SND/NEXT.WAV"), 9, false}};
     EXPECT_EQ(rec_->calls(), want);
     // A null name stops the looping sound.
     EXPECT_TRUE(player_.PlaySoundNamed(nullptr, kSoundAsync));
@@ -58,7 +59,9 @@ TEST_F(SoundPlayerTest, MissingSoundsAreReportedOnlyInDeveloperMode) {
             continue;
         }
         ASSERT_EQ(boxes_.size(), 3u);
-        EXPECT_EQ(boxes_[0].rfind("Sound|Sound SND/GHOST.WAV cannot be played\n", 0), 0u)
+        EXPECT_EQ(boxes_[0].rfind(
+                      "Sound|Sound " + course_.Path("SND/GHOST.WAV") + " cannot be played\n", 0),
+                  0u)
             << boxes_[0];
         EXPECT_EQ(boxes_[1], "Sound|No sound of that number");
     }
@@ -73,7 +76,7 @@ TEST_F(SoundPlayerTest, WithoutTheSoundListNumbersFailQuietly) {
     // A missing named sound then names the path as the caption.
     EXPECT_FALSE(player_.PlaySoundNamed("GHOST", kSoundAsync));
     ASSERT_EQ(boxes_.size(), 1u);
-    EXPECT_EQ(boxes_[0].rfind("SND/GHOST.WAV|", 0), 0u) << boxes_[0];
+    EXPECT_EQ(boxes_[0].rfind(course_.Path("SND/GHOST.WAV|"), 0), 0u) << boxes_[0];
 }
 
 }  // namespace

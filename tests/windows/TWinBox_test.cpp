@@ -11,9 +11,6 @@
 
 #include "CourseFixture.h"
 #include "QtTestEnvironment.h"
-#include "data/ConfigTable.h"
-#include "data/OptionFlags.h"
-#include "windows/Settings.h"
 #include "windows/SoundPlayer.h"
 #include "windows/StandardBoxes.h"
 
@@ -25,22 +22,18 @@ using testing::CourseFolder;
 class TWinBoxTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        config_.Set(data::kLanguage, "GB");
-        SetSettings({&config_, &flags_, nullptr});
         auto rec = std::make_unique<RecordingSoundBackend>();
         sounds_ = rec.get();
-        Sounds().SetBackend(std::move(rec));
-        Sounds().SetSilent(false);
+        player_ = std::make_unique<SoundPlayer>(course_.Course(), std::move(rec));
         SetStandardBoxHandler([this](BoxKind kind, const std::string& caption,
                                      const std::string& text) {
             standard_boxes_.push_back({kind == BoxKind::Error ? "error" : "info", caption, text});
         });
-        box_ = std::make_unique<TWinBox>();
+        box_ = std::make_unique<TWinBox>(course_.Course(), *player_);
     }
     void TearDown() override {
         box_.reset();
         SetStandardBoxHandler(nullptr);
-        SetSettings({});
     }
 
     // Runs action on the box once it is shown modally (with its geometry as shown).
@@ -52,8 +45,9 @@ class TWinBoxTest : public ::testing::Test {
     }
 
     CourseFolder course_;
-    data::ConfigTable config_;
-    data::OptionFlags flags_;
+    data::ConfigTable& config_ = course_.Course().Config();
+    data::OptionFlags& flags_ = course_.Course().Flags();
+    std::unique_ptr<SoundPlayer> player_;
     RecordingSoundBackend* sounds_ = nullptr;
     std::vector<std::vector<std::string>> standard_boxes_;
     std::unique_ptr<TWinBox> box_;
@@ -157,7 +151,8 @@ TEST_F(TWinBoxTest, IconsAndSoundsComeFromTheCourse) {
     });
     box_->Ask("Oops", "", nullptr, 0, kIconError, kButtonOk);
     EXPECT_EQ(shown.pixelColor(5, 5), QColor(255, 0, 0));
-    EXPECT_EQ(sounds_->PlayedPaths(), (std::vector<std::string>{"SND/ERROR.WAV", "SND/CLOSE.WAV"}));
+    EXPECT_EQ(sounds_->PlayedPaths(), (std::vector<std::string>{course_.Path("SND/ERROR.WAV"),
+                                                                course_.Path("SND/CLOSE.WAV")}));
 
     // A picture and a sound number given by the caller replace the icon's.
     sounds_->Clear();
@@ -167,7 +162,8 @@ TEST_F(TWinBoxTest, IconsAndSoundsComeFromTheCourse) {
     });
     box_->Ask("Look", "", "WIDE", 7, kIconInformation, kButtonOk);
     EXPECT_EQ(shown.size(), QSize(120, 40));
-    EXPECT_EQ(sounds_->PlayedPaths(), (std::vector<std::string>{"SND/START.WAV", "SND/CLOSE.WAV"}));
+    EXPECT_EQ(sounds_->PlayedPaths(), (std::vector<std::string>{course_.Path("SND/START.WAV"),
+                                                                course_.Path("SND/CLOSE.WAV")}));
 
     // No icon and no sound: the sound still playing is stopped.
     sounds_->Clear();
@@ -256,7 +252,7 @@ TEST_F(TWinBoxTest, ShowPictureSizesTheBoxToThePicture) {
     ASSERT_EQ(standard_boxes_.size(), 1u);
     EXPECT_EQ(standard_boxes_[0][0], "error");
     EXPECT_EQ(standard_boxes_[0][1], "MSGBOX");
-    EXPECT_EQ(standard_boxes_[0][2], "Picture BMP/NOPE.BMP is missing");
+    EXPECT_EQ(standard_boxes_[0][2], "Picture " + course_.Path("BMP/NOPE.BMP") + " is missing");
     EXPECT_GT(image.width(), 0);
 
     // The next question box shows its frame and text again.

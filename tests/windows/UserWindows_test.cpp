@@ -15,15 +15,18 @@
 #include "../data/RecordingNotifier.h"
 #include "QtTestEnvironment.h"
 #include "data/ConfigTable.h"
+#include "data/Course.h"
 #include "data/CoursePaths.h"
 #include "data/DataAccess.h"
 #include "data/OptionFiles.h"
 #include "data/OptionFlags.h"
 #include "data/ProductRecord.h"
 #include "platform/Path.h"
+#include "windows/SoundPlayer.h"
 #include "windows/TPassword.h"
 #include "windows/TUserOption.h"
 #include "windows/TUsrList.h"
+#include "windows/TWinBox.h"
 
 namespace windows {
 namespace {
@@ -62,7 +65,8 @@ class UserWindows : public ::testing::Test {
         product_.app_name = "Demo Course";
         product_.data_dir = (course_.path / "DATA").string();
         product_.product_name = "DEMO";
-        list_course_ = {&config_, &flags_, &course_.common, &product_, &groups_, &users_};
+        list_course_ = {&config_, &flags_, &course_.common, &product_,
+                        &groups_, &users_, &course_data_,   &box_};
     }
     void TearDown() override { std::filesystem::current_path(previous_); }
 
@@ -85,6 +89,9 @@ class UserWindows : public ::testing::Test {
     data::OptionFlags flags_;
     data::ProductRecord product_;
     data::DataAccess groups_, users_;
+    data::Course course_data_{(course_.path / "DEMO").string()};
+    SoundPlayer sounds_{course_data_, std::make_unique<RecordingSoundBackend>()};
+    TWinBox box_{course_data_, sounds_};
     UserListCourse list_course_;
     FakeDialogs dialogs_;
 };

@@ -15,11 +15,7 @@
 #include <string>
 #include <vector>
 
-#include <unistd.h>
-
-#include "data/ConfigTable.h"
-#include "data/OptionFlags.h"
-#include "data/ProductRecord.h"
+#include "data/Course.h"
 #include "platform/Path.h"
 #include "script/CommandTable.h"
 #include "script/HeadlessHost.h"
@@ -88,14 +84,15 @@ std::string Absolute(const std::string& path) {
 }
 
 // Why the engine could not open the script: the same look-up and load, kept for its error.
-std::string WhyNotOpened(const std::string& name, const std::string& data_dir,
-                         const std::string& directory) {
-    const script::ScriptLocation loc = script::LocateScript(name, data_dir, directory);
+std::string WhyNotOpened(const data::Course& course, const std::string& name) {
+    const std::string& data_dir = course.Product().data_dir;
+    const script::ScriptLocation loc = script::LocateScript(
+        name, data_dir.empty() ? "." : data_dir, course.Config().Get(data::kDirectory));
+    const std::string path = course.Resolve(loc.path);
     script::ScriptFile probe;
     int error = 0;
-    if (probe.Load(loc.path, &error)) return "it could not be read";
-    return Absolute(platform::NativePath(loc.path)) + ": " +
-           script::ScriptFile::LoadErrorText(error);
+    if (probe.Load(path, &error)) return "it could not be read";
+    return path + ": " + script::ScriptFile::LoadErrorText(error);
 }
 
 int Run(int argc, char** argv) {
@@ -143,23 +140,23 @@ int Run(int argc, char** argv) {
     }
     if (script_name.empty()) return Usage();
 
-    // Paths given on the command line are the caller's; the course folder becomes current.
-    if (script_name.find_first_of("/\\") != std::string::npos && script_name[0] != '/') {
-        script_name = Absolute(script_name);
-    }
-    if (!trace_path.empty()) trace_path = Absolute(trace_path);
-    if (!ini_path.empty()) ini_path = Absolute(ini_path);
-    if (!png_path.empty()) png_path = Absolute(png_path);
-    if (chdir(dir.c_str()) != 0) {
+    // Paths given on the command line are the caller's; the course's own paths are taken from
+    // its folder, whatever the current folder is.
+    if (!std::filesystem::is_directory(dir)) {
         std::fprintf(stderr, "lderun: cannot enter %s\n", dir.c_str());
         return 1;
+    }
+    data::Course course(Absolute(dir) + "/lderun");
+    if (script_name.find_first_of("/\\") != std::string::npos && script_name[0] != '/') {
+        script_name = Absolute(script_name);
     }
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     int qt_argc = 1;
     QApplication app(qt_argc, argv);
-    platform::SetProgramPath("lderun");
+    // Message files complete link names from the program's folder: the course's.
+    platform::SetProgramPath(course.ProgramPath().c_str());
 
-    data::ConfigTable config;
+    data::ConfigTable& config = course.Config();
     if (!ini_path.empty() && config.LoadConfiguration(ini_path) != 0) return 1;
     for (const std::string& s : sets) {
         if (!config.ApplyOptionLine(s)) {
@@ -167,13 +164,11 @@ int Run(int argc, char** argv) {
             return 2;
         }
     }
-    data::OptionFlags options;
-    text::TraceLog trace;
     if (!trace_path.empty()) {
-        options.Set(data::Trace);
-        if (!trace.Open(trace_path)) {
+        course.Flags().Set(data::Trace);
+        if (!course.Trace().Open(trace_path)) {
             std::fprintf(stderr, "lderun: cannot open the trace log %s: %s\n", trace_path.c_str(),
-                         std::strerror(trace.LastError()));
+                         std::strerror(course.Trace().LastError()));
             return 1;
         }
     }
@@ -185,22 +180,12 @@ int Run(int argc, char** argv) {
     QImage picture(1008, 749, QImage::Format_RGB32);
     picture.fill(Qt::white);
 
-    script::ScriptEngine engine(&host);
-    script::ScriptEngine::Settings settings;
-    settings.config = &config;
-    settings.options = &options;
     // The data directory of the course's product catalogue when it names one, else the course.
-    data::ProductRecord product;
-    const bool has_catalogue =
-        platform::FileExists(data::CataloguePath(config, platform::ProgramPath()));
-    settings.data_dir = has_catalogue &&
-                                data::LoadProduct(config, platform::ProgramPath(), product) == 1 &&
-                                !product.data_dir.empty()
-                            ? product.data_dir
-                            : ".";
-    settings.app_title = "lderun";
-    engine.SetSettings(settings);
-    engine.SetTraceLog(&trace);
+    if (platform::FileExists(course.CataloguePath()) &&
+        data::LoadProduct(config, course.ProgramPath(), course.Product(), course.Root()) != 1)
+        course.Product() = data::ProductRecord{};
+    course.SetTitle("lderun");
+    script::ScriptEngine engine(course, &host);
     int64_t now = 1;
     engine.SetClock([&now] { return now; });
     engine.Bind(&stage, nullptr, &picture);
@@ -209,7 +194,7 @@ int Run(int argc, char** argv) {
     if (engine.File().Path().empty() && host.ended_count == 0) {
         std::fprintf(
             stderr, "lderun: cannot open script %s: %s\n", script_name.c_str(),
-            WhyNotOpened(script_name, settings.data_dir, config.Get(data::kDirectory)).c_str());
+            WhyNotOpened(course, script_name).c_str());
         return 1;
     }
 

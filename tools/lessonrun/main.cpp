@@ -78,8 +78,7 @@ int Run(int argc, char** argv) {
         return Fail("no user " + std::to_string(user) + " in group " + std::to_string(group));
     }
 
-    shell::HeadlessLesson runner(headless.Settings(), headless.Store(), headless.EngineSettings(),
-                                 &headless.Trace());
+    shell::HeadlessLesson runner(headless.Settings(), headless.Store(), headless.Course());
     runner.SetAnswers(answers, automatic);
     runner.SetNoticeSink([](const std::string& notice) {
         std::fprintf(stderr, "lessonrun: %s\n", text::Cp1252ToUtf8(notice).c_str());
