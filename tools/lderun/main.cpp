@@ -86,8 +86,8 @@ std::string Absolute(const std::string& path) {
 // Why the engine could not open the script: the same look-up and load, kept for its error.
 std::string WhyNotOpened(const data::Course& course, const std::string& name) {
     const std::string& data_dir = course.Product().data_dir;
-    const script::ScriptLocation loc = script::LocateScript(
-        name, data_dir.empty() ? "." : data_dir, course.Config().Get(data::kDirectory));
+    const script::ScriptLocation loc = script::LocateScript(name, data_dir.empty() ? "." : data_dir,
+                                                            course.Config().Get(data::kDirectory));
     const std::string path = course.Resolve(loc.path);
     script::ScriptFile probe;
     int error = 0;
@@ -192,9 +192,8 @@ int Run(int argc, char** argv) {
     engine.Start();
     engine.OpenScript(script_name, -1);
     if (engine.File().Path().empty() && host.ended_count == 0) {
-        std::fprintf(
-            stderr, "lderun: cannot open script %s: %s\n", script_name.c_str(),
-            WhyNotOpened(course, script_name).c_str());
+        std::fprintf(stderr, "lderun: cannot open script %s: %s\n", script_name.c_str(),
+                     WhyNotOpened(course, script_name).c_str());
         return 1;
     }
 
