@@ -4,10 +4,12 @@
 #include <QFrame>
 #include <QLabel>
 #include <QPushButton>
+#include <QSlider>
 #include <QStatusBar>
 #include <QTextCursor>
 #include <QTextEdit>
 #include <QTimer>
+#include <algorithm>
 #include <ctime>
 
 #include "data/Course.h"
@@ -134,9 +136,15 @@ void TStagWinLesson::UserMessage(int message, long) {
 
 int TStagWinLesson::Ask(const std::string& text, const std::string& caption, int icon, int buttons,
                         bool quiet) {
-    if (!quiet) return window_.MessageBox().Ask(text, caption, nullptr, 0, icon, buttons);
+    // In automatic play every box confirms itself after a while.
+    const bool automatic = window_.Course().Has(data::AutoPlay);
+    if (!quiet) {
+        if (automatic) window_.MessageBox().Timer()->start();
+        return window_.MessageBox().Ask(text, caption, nullptr, 0, icon, buttons);
+    }
     windows::TWinBox own(window_.Course(), window_.Sounds(), &window_);
     own.SetQuiet(quiet);
+    if (automatic) own.Timer()->start();
     return own.Ask(text, caption, nullptr, 0, icon, buttons);
 }
 
@@ -224,10 +232,22 @@ windows::TStat& TStagWinLesson::Statistics() {
     return *statistics_;
 }
 
+// In automatic play the statistics window answers and closes itself after the delay.
+void TStagWinLesson::CloseByItself(windows::TStat& stat, bool answer) {
+    const data::OptionFlags& flags = window_.Course().Flags();
+    if (!flags.Has(data::AutoPlay)) return;
+    const int position = static_cast<int>(random_() % 101);
+    QTimer::singleShot(std::max(flags.auto_delay, 1) * 1000, &stat, [&stat, answer, position] {
+        if (answer) stat.TrackBar()->setValue(position);
+        stat.accept();
+    });
+}
+
 int TStagWinLesson::AskEstimate(const RichText& title, const RichText& text) {
     windows::TStat& stat = Statistics();
     stat.SetQuestion(title.text, text.text);
     stat.SetAsking(true);
+    CloseByItself(stat, true);
     stat.exec();
     const int position = stat.Answer();
     stat.SetAsking(false);
@@ -238,6 +258,7 @@ void TStagWinLesson::ShowComment(const RichText& text, int verdict) {
     windows::TStat& stat = Statistics();
     stat.SetComment(text.text, verdict > 0);
     stat.SetAsking(false);
+    CloseByItself(stat, false);
     stat.exec();
 }
 

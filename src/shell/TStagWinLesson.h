@@ -66,6 +66,7 @@ class TStagWinLesson : public TStagWinEvents,
 
   private:
     windows::TStat& Statistics();
+    void CloseByItself(windows::TStat& stat, bool answer);
     // The window's GROUP and USERS files, opened when the user list has not opened them yet.
     void OpenLearnerFiles();
 

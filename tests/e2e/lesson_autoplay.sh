@@ -1,0 +1,82 @@
+#!/bin/sh
+# Plays the whole demo lesson in the real player under a virtual X display: a preset learner
+# in automatic play (-s 1:2:1:1). While a choice, a practical and an estimate step are on
+# screen it takes a screenshot and checks its pixels: the control panel with the question box
+# for the choice step, the stage without the panel for the practical step, the statistics
+# window over the stage for the estimate. The lesson must then run to its end and start again.
+# Usage: lesson_autoplay.sh <course folder> <screenshot folder>
+# Environment: IMPORT and CONVERT name ImageMagick's import and convert programs.
+set -u
+course=$1
+shots=$2
+IMPORT=${IMPORT:-import}
+CONVERT=${CONVERT:-convert}
+
+if [ -z "${E2E_INSIDE_X:-}" ]; then
+    E2E_INSIDE_X=1 exec xvfb-run -a -s "-screen 0 1280x1024x24" sh "$0" "$@"
+fi
+
+mkdir -p "$shots"
+work=$(mktemp -d)
+trap 'kill $pid 2>/dev/null; rm -rf "$work"' EXIT
+cp -a "$course" "$work/course" || exit 1
+cd "$work/course" || exit 1
+sed -i 's/^Flag=.*/Flag=-w -r trace.log/' DEMO.INI
+QT_QPA_PLATFORM=xcb ./DEMO -s 1:2:1:1 > player.log 2>&1 &
+pid=$!
+
+# The script of the step on screen, from the trace log.
+script() { grep -o "LDE# open [A-Z]* @ -1" trace.log 2>/dev/null | tail -1 | cut -d' ' -f3; }
+pixel() { "$CONVERT" "$1" -format "%[hex:u.p{$2}]" info: 2>/dev/null; }
+# Fraction of the pixels of the region (WxH+X+Y) in the colour.
+fraction() {
+    "$CONVERT" "$1" -crop "$2" +repage -fill black +opaque "#$3" -fill white -opaque "#$3" \
+        -colorspace Gray -format '%[fx:mean]' info: 2>/dev/null
+}
+above() { awk -v v="$1" -v t="$2" 'BEGIN { exit !(v > t) }'; }
+
+check_choice() {  # question box white, control panel grey
+    [ "$(pixel "$1" 600,745)" = FFFFFF ] && [ "$(pixel "$1" 300,800)" = EFEFEF ]
+}
+check_practical() {  # no control panel: the stage's floor where it would be; the pump shows
+    [ "$(pixel "$1" 300,800)" = 8A9BB0 ] && above "$(fraction "$1" 1008x600+136+160 27AE60)" 0.002
+}
+check_estimate() {  # the statistics window's grey over the middle of the stage
+    above "$(fraction "$1" 400x250+440+330 EFEFEF)" 0.3
+}
+
+choice="" practical="" estimate="" seen="" held=0 tries=0
+while [ $tries -lt 400 ]; do
+    tries=$((tries + 1))
+    if ! kill -0 $pid 2>/dev/null; then
+        echo "the player ended:"; cat player.log; exit 1
+    fi
+    sleep 1
+    s=$(script)
+    if [ "$s" = "$seen" ]; then held=$((held + 1)); else held=0; seen=$s; fi
+    shot="$shots/$s.png"
+    case "$s" in
+        START) [ -z "$choice" ] && [ $held -ge 3 ] && "$IMPORT" -window root "$shot" &&
+               check_choice "$shot" && choice=$shot ;;
+        PRIME) [ -z "$practical" ] && [ $held -ge 2 ] && "$IMPORT" -window root "$shot" &&
+               check_practical "$shot" && practical=$shot ;;
+        FILL) [ -z "$estimate" ] && "$IMPORT" -window root "$shot" &&
+              check_estimate "$shot" && estimate=$shot ;;
+    esac
+    # The lesson ran to its end when its first script opens a second time.
+    if [ "$(grep -c "LDE# open INTRO @ -1" trace.log)" -ge 2 ]; then break; fi
+done
+status=0
+[ -n "$choice" ] || { echo "no choice step passed its check"; status=1; }
+[ -n "$practical" ] || { echo "no practical step passed its check"; status=1; }
+[ -n "$estimate" ] || { echo "no estimate step passed its check"; status=1; }
+if [ "$(grep -c "LDE# open INTRO @ -1" trace.log)" -lt 2 ]; then
+    echo "the lesson did not reach its end; scripts run:"
+    grep -o "LDE# open [A-Z]* @ -1" trace.log | cut -d' ' -f3 | uniq | tr '\n' ' '; echo
+    status=1
+fi
+for step in STOP CAVIT GAUGE THROTL ALARM FILL PRIME SHUT START INTRO; do
+    grep -q "LDE# open $step @ -1" trace.log || { echo "step script $step never ran"; status=1; }
+done
+[ $status -eq 0 ] && echo "whole lesson played; checked $choice $practical $estimate"
+exit $status
