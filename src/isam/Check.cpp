@@ -391,7 +391,7 @@ class ReadLocks {
                 ReleaseIndexLock(f_);
                 ReleaseFileLock(*f_.phys);
             }
-        } catch (const Fail&) {
+        } catch (...) {
         }
         if (f_.phys && f_.phys->lck_fd >= 0) ::close(f_.phys->lck_fd);
     }
@@ -419,10 +419,9 @@ class ReadLocks {
 
 }  // namespace
 
-bool CheckFiles(const char* name, std::vector<std::string>* problems,
-                std::vector<std::string>* notes) {
-    std::vector<std::string> local;
-    if (!problems) problems = &local;
+namespace {
+
+bool Check(const char* name, std::vector<std::string>* problems, std::vector<std::string>* notes) {
     size_t before = problems->size();
     Checker c{problems, notes, {}, {}, 0, 0, false, {}, {}, {}, {}};
     if (!name || !*name) {
@@ -444,11 +443,36 @@ bool CheckFiles(const char* name, std::vector<std::string>* problems,
     return problems->size() == before;
 }
 
+// The reason a check or a description had to stop short.
+std::string Stopped() {
+    const Fail e = CaughtFailure();
+    return Format("the files could not be read to the end: %s (%d)", ErrorText(e.code), e.code);
+}
+
+}  // namespace
+
+bool CheckFiles(const char* name, std::vector<std::string>* problems,
+                std::vector<std::string>* notes) {
+    std::vector<std::string> local;
+    if (!problems) problems = &local;
+    try {
+        return Check(name, problems, notes);
+    } catch (...) {
+        try {
+            problems->push_back(Stopped());
+        } catch (...) {
+        }
+        return false;
+    }
+}
+
 std::string FilePathOf(const char* name, const char* ext) {
     return FilePath(name ? name : "", ext);
 }
 
-bool DescribeFiles(const char* name, std::string* out) {
+namespace {
+
+bool Describe(const char* name, std::string* out) {
     std::vector<std::string> problems;
     Checker c{&problems, nullptr, {}, {}, 0, 0, false, {}, {}, {}, {}};
     if (!name || !c.Open(name) || !c.Dictionary()) {
@@ -485,6 +509,21 @@ bool DescribeFiles(const char* name, std::string* out) {
     s += Format("change counter %u\nunique id %u\n", h.change_counter, h.unique_id);
     *out = s;
     return true;
+}
+
+}  // namespace
+
+bool DescribeFiles(const char* name, std::string* out) {
+    try {
+        return Describe(name, out);
+    } catch (...) {
+        try {
+            *out = Stopped();
+        } catch (...) {
+            out->clear();
+        }
+        return false;
+    }
 }
 
 }  // namespace isam

@@ -150,7 +150,7 @@ namespace isam {
 
 using namespace detail;
 
-int ISCLUSTER(int handle, const KeyDesc* key) {
+static int Cluster(int handle, const KeyDesc* key) {
     IsamFile* f = Lookup(handle);
     if (!f) return FailGlobal(kNotOpen);
     if (f->IndexOnly()) return FailGlobal(kBadArgument);
@@ -167,7 +167,8 @@ int ISCLUSTER(int handle, const KeyDesc* key) {
     try {
         abs = AbsoluteBase(FilePath(tmp, ""));
         WriteWhole(marker, kBuild + abs + "\n", O_EXCL);
-    } catch (const Fail& e) {
+    } catch (...) {
+        const Fail e = CaughtFailure();
         return FailGlobal(e.code, e.io);
     }
     // Until the swap marker is in place the old files are untouched: any failure removes the copy.
@@ -175,7 +176,7 @@ int ISCLUSTER(int handle, const KeyDesc* key) {
         try {
             RemoveCopy(abs);
             Remove(marker, kIndexFile);
-        } catch (const Fail&) {
+        } catch (...) {
         }
         return FailGlobal(err, io);
     };
@@ -187,34 +188,50 @@ int ISCLUSTER(int handle, const KeyDesc* key) {
         return abandon(err, io);
     }
     ISCLOSE(h);
+    // Every name the swap needs is made before it starts, so that it cannot stop half-way for
+    // want of memory.
+    std::string new_marker, swap_text, dat_from, dat_to, idx_from, idx_to;
     try {
+        new_marker = marker + ".new";
+        swap_text = kSwap + abs + "\n";
+        dat_from = abs + ".dat";
+        idx_from = abs + ".idx";
+        dat_to = FilePath(name, ".dat");
+        idx_to = FilePath(name, ".idx");
         Remove(abs + ".lck", kLockFile);  // the copy's own lock file
-        WriteWhole(marker + ".new", kSwap + abs + "\n", O_TRUNC);
-        Move(marker + ".new", marker, kIndexFile);
-    } catch (const Fail& e) {
+        WriteWhole(new_marker, swap_text, O_TRUNC);
+        Move(new_marker, marker, kIndexFile);
+    } catch (...) {
+        const Fail e = CaughtFailure();
         return abandon(e.code, e.io);
     }
     // The old handle keeps the files exclusively while they are replaced.
     try {
-        Move(abs + ".dat", FilePath(name, ".dat"), kDataFile);
-    } catch (const Fail& e) {
+        Move(dat_from, dat_to, kDataFile);
+    } catch (...) {
+        const Fail e = CaughtFailure();
         // Nothing moved yet: the marker goes first, so that a cut cannot finish a half undo.
         try {
             Remove(marker, kIndexFile);
             RemoveCopy(abs);
-        } catch (const Fail&) {
+        } catch (...) {
         }
         return FailGlobal(e.code, e.io);
     }
     try {
-        Move(abs + ".idx", FilePath(name, ".idx"), kIndexFile);
+        Move(idx_from, idx_to, kIndexFile);
         Remove(marker, kIndexFile);
-    } catch (const Fail& e) {
+    } catch (...) {
+        const Fail e = CaughtFailure();
         // The marker stays: the next open of the name finishes the swap.
         return FailGlobal(e.code, e.io);
     }
     ISCLOSE(handle);
     return ISOPEN(name.c_str(), mode);
+}
+
+int ISCLUSTER(int handle, const KeyDesc* key) {
+    return Guarded([&] { return Cluster(handle, key); });
 }
 
 }  // namespace isam

@@ -39,6 +39,18 @@ void Fatal(const char* unit, int check) {
     throw Fail{kCorrupt, 0};
 }
 
+Fail CaughtFailure() noexcept {
+    try {
+        throw;
+    } catch (const Fail& e) {
+        return e;
+    } catch (const std::bad_alloc&) {
+        return Fail{kNoMemory, 0};
+    } catch (...) {
+        return Fail{kCorrupt, 0};
+    }
+}
+
 IsamFile* Lookup(int handle) {
     if (handle < 0 || size_t(handle) >= g_table.size()) return nullptr;
     return g_table[size_t(handle)].get();
@@ -108,16 +120,16 @@ void ErrorExit(IsamFile& f, const Fail& e) {
         if (f.phys && f.idx_fd() >= 0) {
             try {
                 ReadHeader(f);
-            } catch (const Fail&) {
+            } catch (...) {
                 f.stale = true;
             }
         }
     }
     try {
         if (f.phys) ReleaseIndexLock(f);
-    } catch (const Fail&) {
+    } catch (...) {
     }
-    for (auto& ix : f.ix) TrimCache(ix);
+    TrimCaches(f);
     Publish(f);
 }
 

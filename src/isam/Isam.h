@@ -71,6 +71,7 @@ enum ErrorCode {
     kNoRecord = 111,
     kNoCurrent = 112,
     kFileLocked = 113,
+    kNoMemory = 116,
     kNoPrimaryKey = 127,
     kLockTableFull = 134,
 };

@@ -25,6 +25,10 @@ struct Fail {
 [[noreturn]] void RaiseSystem(int io);
 // A failed consistency check: the fatal hook hears of it and the operation fails with 105.
 [[noreturn]] void Fatal(const char* unit, int check);
+// Inside a catch block: the failure the exception being handled stands for. The engine's own
+// comes as raised, a failed allocation as 116; anything else from the standard library can only
+// come from bytes the engine trusted, so it is damage (105).
+Fail CaughtFailure() noexcept;
 
 // last_io_error = file kind + step.
 constexpr int kIndexFile = 1, kDataFile = 2, kLockFile = 7;
@@ -283,6 +287,9 @@ void ReadHeader(IsamFile& f);
 void WriteHeader(IsamFile& f);
 void Resync(IsamFile& f);
 void Commit(IsamFile& f);
+// Takes the memory the write-back of the cached nodes and the free lists needs, so that it
+// cannot fail half-way.
+void ReserveWriteBack(IsamFile& f);
 // Reads slot n into f.rec; raises dead_code when n is out of range or the slot is not live.
 void ReadSlot(IsamFile& f, uint32_t n, int dead_code);
 void DropPending(IsamFile& f);

@@ -29,7 +29,7 @@ static void Unregister(IsamFile& f) {
     Unmap(p->dat_map);
     try {
         ReleaseFileLock(*p);
-    } catch (const Fail&) {
+    } catch (...) {
     }
     for (int* fd : {&p->idx_fd, &p->dat_fd, &p->lck_fd}) {
         if (*fd >= 0) ::close(*fd);
@@ -159,7 +159,7 @@ void LoadDictionary(IsamFile& f) {
     FixShapes(f);
 }
 
-int OpenHandle(const char* name, int mode, bool build_done) {
+static int OpenFiles(const char* name, int mode, bool build_done) {
     if (!name || !*name) return FailGlobal(kBadArgument);
     auto owned = std::make_unique<IsamFile>();
     IsamFile& f = *owned;
@@ -201,11 +201,12 @@ int OpenHandle(const char* name, int mode, bool build_done) {
         }
         FailOnDamage(f);
         ReleaseIndexLock(f);
-        for (auto& ix : f.ix) TrimCache(ix);
-    } catch (const Fail& e) {
+        TrimCaches(f);
+    } catch (...) {
+        const Fail e = CaughtFailure();
         try {
             if (f.phys) ReleaseIndexLock(f);
-        } catch (const Fail&) {
+        } catch (...) {
         }
         bool damaged = false;
         if (f.phys) {
@@ -218,16 +219,27 @@ int OpenHandle(const char* name, int mode, bool build_done) {
     }
     f.kind = kOpNone;
     f.state |= kStNextCurrent;
-    int handle = AddToTable(std::move(owned));
+    int handle;
+    try {
+        handle = AddToTable(std::move(owned));
+    } catch (...) {
+        // No room in the table: the handle was never given out, so its files are let go.
+        CloseHandle(f);
+        return FailGlobal(kNoMemory);
+    }
     Publish(*Lookup(handle));
     return handle;
+}
+
+int OpenHandle(const char* name, int mode, bool build_done) {
+    return Guarded([&] { return OpenFiles(name, mode, build_done); });
 }
 
 void CloseHandle(IsamFile& f) {
     try {
         if (f.phys && !f.IndexOnly()) ReleaseRecordLocks(f);
         if (f.phys) ReleaseIndexLock(f);
-    } catch (const Fail&) {
+    } catch (...) {
     }
     Unregister(f);
 }
@@ -353,15 +365,26 @@ static bool MoveDictEntryLast(IsamFile& f, size_t which) {
     return moved;
 }
 
-static void CutDictAfterCount(IsamFile& f) {
+// Where the dictionary ends once the header counts one index fewer: the end of the entry before
+// the last (which the move put last), found before the header changes so that cutting there
+// needs nothing more that could fail.
+struct DictCut {
+    uint32_t node = 0;
+    int end = 0;
+};
+
+static DictCut FindCutBeforeLast(IsamFile& f) {
     std::vector<DictEntryPos> entries = ReadDictionary(f);
-    const DictEntryPos& last = entries.back();
-    std::vector<uint8_t> raw(size_t(f.ns));
-    ReadAt(f.idx_fd(), raw.data(), size_t(f.ns), f.NodeOffset(last.node), kIndexFile);
-    const int end = last.offset + last.size;
-    std::memset(raw.data() + end, 0, size_t(f.ns - 4 - end));
-    PutBe16(raw.data(), unsigned(end));
-    WriteAt(f.idx_fd(), raw.data(), size_t(f.ns), f.NodeOffset(last.node), kIndexFile);
+    if (entries.size() < 2) Raise(kCorrupt);
+    const DictEntryPos& keep = entries[entries.size() - 2];
+    return {keep.node, keep.offset + keep.size};
+}
+
+static void CutDictAfterCount(IsamFile& f, const DictCut& cut, std::vector<uint8_t>& raw) {
+    ReadAt(f.idx_fd(), raw.data(), size_t(f.ns), f.NodeOffset(cut.node), kIndexFile);
+    std::memset(raw.data() + cut.end, 0, size_t(f.ns - 4 - cut.end));
+    PutBe16(raw.data(), unsigned(cut.end));
+    WriteAt(f.idx_fd(), raw.data(), size_t(f.ns), f.NodeOffset(cut.node), kIndexFile);
 }
 
 // Inserts every live record into index i, reading the data file in large chunks.
@@ -390,11 +413,11 @@ namespace isam {
 using namespace detail;
 
 int ISBUILD(const char* name, int reclen, const KeyDesc& key, int mode) {
-    return Build(name, reclen, 0, key, mode & ~OPEN_VARLEN);
+    return Guarded([&] { return Build(name, reclen, 0, key, mode & ~OPEN_VARLEN); });
 }
 
 int ISBUILD(const char* name, int minlen, int maxlen, const KeyDesc& key, int mode) {
-    return Build(name, minlen, maxlen, key, mode | OPEN_VARLEN);
+    return Guarded([&] { return Build(name, minlen, maxlen, key, mode | OPEN_VARLEN); });
 }
 
 int ISOPEN(const char* name, int mode) {
@@ -412,10 +435,12 @@ int ISCLOSE(int handle) {
 }
 
 int ISCLOSEALL() {
-    std::vector<int> handles = OpenHandles();
-    for (size_t i = handles.size(); i-- > 0;) ISCLOSE(handles[i]);
-    ClearTable();
-    return 0;
+    return Guarded([] {
+        std::vector<int> handles = OpenHandles();
+        for (size_t i = handles.size(); i-- > 0;) ISCLOSE(handles[i]);
+        ClearTable();
+        return 0;
+    });
 }
 
 // Runs fn on the files of name while holding them exclusively (113 when open anywhere).
@@ -423,9 +448,9 @@ template <class Fn>
 static int WithExclusiveFiles(const char* name, Fn&& fn) {
     if (!name || !*name) return FailGlobal(kBadArgument);
     IsamFile f;
-    f.name = name;
     f.mode = LOCKMODE_EXCL;
     try {
+        f.name = name;
         Register(f);
         int reclen = int(Be16(f.header.data() + 13));
         for (int* fd : {&f.phys->idx_fd, &f.phys->dat_fd}) {
@@ -433,7 +458,8 @@ static int WithExclusiveFiles(const char* name, Fn&& fn) {
             *fd = -1;
         }
         fn(reclen);
-    } catch (const Fail& e) {
+    } catch (...) {
+        const Fail e = CaughtFailure();
         Unregister(f);
         return FailGlobal(e.code, e.io);
     }
@@ -522,12 +548,18 @@ int ISDELINDEX(int handle, const KeyDesc& key) {
             // and the dictionary: a cut before then leaves them on no list, which repair mends.
             FreeTree(f, f.ix[size_t(which)]);
             const bool moved = MoveDictEntryLast(f, size_t(which) + (no_primary ? 1 : 0));
+            // Once the header is written the index is gone: what follows must not fail for
+            // want of memory, so it is taken now.
+            DictCut cut;
+            if (moved) cut = FindCutBeforeLast(f);
+            std::vector<uint8_t> raw(size_t(f.ns));
+            ReserveWriteBack(f);
             f.ix.erase(f.ix.begin() + which);
             erased = true;
             FixShapes(f);
             f.hdr.change_counter++;
             WriteHeader(f);
-            if (moved) CutDictAfterCount(f);
+            if (moved) CutDictAfterCount(f, cut, raw);
         } catch (...) {
             if (erased) {
                 // Memory must again equal the files: take the indexes from them.
@@ -551,7 +583,7 @@ int ISDELINDEX(int handle, const KeyDesc& key) {
     });
 }
 
-int ISCLONE(int handle, const char* new_name) {
+static int Clone(int handle, const char* new_name) {
     IsamFile* f = Lookup(handle);
     if (!f) return FailGlobal(kNotOpen);
     KeyDesc first;
@@ -572,6 +604,10 @@ int ISCLONE(int handle, const char* new_name) {
         }
     }
     return h;
+}
+
+int ISCLONE(int handle, const char* new_name) {
+    return Guarded([&] { return Clone(handle, new_name); });
 }
 
 int ISCOPY(int dest, int source, const KeyDesc* key) {
@@ -612,14 +648,15 @@ int ISCOPY(int dest, int source, const KeyDesc* key) {
         Commit(*d);
         ReleaseIndexLock(*d);
         ReleaseIndexLock(*s);
-    } catch (const Fail& e) {
+    } catch (...) {
+        const Fail e = CaughtFailure();
         ErrorExit(*d, e);
         ErrorExit(*s, e);
         return -1;
     }
     d->kind = s->kind = kOpNone;
-    for (auto& ix : d->ix) TrimCache(ix);
-    for (auto& ix : s->ix) TrimCache(ix);
+    TrimCaches(*d);
+    TrimCaches(*s);
     Publish(*d);
     return 0;
 }

@@ -3,7 +3,6 @@
 #pragma once
 
 #include <memory>
-#include <new>
 #include <vector>
 
 #include "isam/IsamFile.h"
@@ -22,6 +21,15 @@ bool KindAllowed(const IsamFile& f, int kind);
 // Raises kCorrupt when a read through one of the handle's mappings has faulted.
 inline void FailOnDamage(IsamFile& f) {
     if (f.phys && (MapDamaged(f.phys->idx_map) || MapDamaged(f.phys->dat_map))) Raise(kCorrupt);
+}
+
+// Drops cached nodes beyond the cache's size. Only an economy: when it cannot be done now (no
+// memory for its list), the operation has still succeeded.
+inline void TrimCaches(IsamFile& f) noexcept {
+    try {
+        for (auto& ix : f.ix) TrimCache(ix);
+    } catch (...) {
+    }
 }
 
 enum LockNeed { kNoLock = 0, kShared = 1, kExclusive = 2 };
@@ -54,15 +62,25 @@ int Run(int handle, int kind, int lock, Work&& work) {
         FailOnDamage(*f);
         ReleaseIndexLock(*f);
         f->kind = kOpNone;
-        for (auto& ix : f->ix) TrimCache(ix);
+        TrimCaches(*f);
         Publish(*f);
         return result;
-    } catch (const Fail& e) {
-        ErrorExit(*f, e);
-    } catch (const std::bad_alloc&) {
-        ErrorExit(*f, Fail{116, 0});
+    } catch (...) {
+        ErrorExit(*f, CaughtFailure());
     }
     return -1;
+}
+
+// Runs the body of an entry point that has no handle yet (or several): no exception leaves it,
+// any failure becomes -1 with its error number.
+template <class Body>
+int Guarded(Body&& body) noexcept {
+    try {
+        return body();
+    } catch (...) {
+        const Fail e = CaughtFailure();
+        return FailGlobal(e.code, e.io);
+    }
 }
 
 }  // namespace isam::detail

@@ -107,8 +107,20 @@ static void ReserveSpace(IsamFile& f) {
 // Commit order, so that a process killed between two writes leaves no number both in use and
 // free: new nodes, the header with the numbers taken, the slots, the changed nodes (parents
 // first), the deleted slots' flags, then the numbers given back and the header again.
+void ReserveWriteBack(IsamFile& f) {
+    size_t most = 0;
+    for (auto& ix : f.ix) most = std::max(most, ix.cache.size());
+    f.dirty_scratch.reserve(most);
+    // Giving numbers back may start a list node in a buffer not yet used.
+    f.node_free.buf.reserve(size_t(f.ns));
+    f.data_free.buf.reserve(size_t(f.ns));
+}
+
 void Commit(IsamFile& f) {
     ReserveSpace(f);
+    // Memory too is taken before the first write: running out half-way through the write-back
+    // would leave slots written that the indexes do not list.
+    ReserveWriteBack(f);
     FlushIndexes(f, true);
     bool counted = false;
     if (f.allocated) {

@@ -82,10 +82,7 @@ void CopyIndexFile(IsamFile& f, const std::string& to) {
 
 }  // namespace
 
-int RepairFiles(const char* name, std::string* why) {
-    std::string local;
-    if (!why) why = &local;
-    why->clear();
+static int Repair(const char* name, std::string* why) {
     int h = ISOPEN(name, OPEN_INOUT | LOCKMODE_EXCL);
     if (h < 0) return -1;
     const std::string copy = FilePath(name, ".idx") + "~";
@@ -156,6 +153,13 @@ int RepairFiles(const char* name, std::string* why) {
     last_error = rc < 0 ? err : 0;
     last_io_error = rc < 0 ? io : 0;
     return rc;
+}
+
+int RepairFiles(const char* name, std::string* why) {
+    std::string local;
+    if (!why) why = &local;
+    why->clear();
+    return Guarded([&] { return Repair(name, why); });
 }
 
 }  // namespace isam

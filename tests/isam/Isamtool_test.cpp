@@ -1,6 +1,7 @@
 // The isamtool command line: its outputs, exit codes and error texts.
 #include <sys/wait.h>
 
+#include <csignal>
 #include <cstdio>
 
 #include "IsamFixture.h"
@@ -122,6 +123,32 @@ TEST_F(IsamtoolTest, NumbersOutOfRangeOrMalformedAreRefused) {
               "isamtool: delete: no current record (112)\n");
     EXPECT_EQ(Tool("delete " + f + " 2").status, 0);
     EXPECT_EQ(Tool("dump " + f).text, "1 0000000100000001\n");
+}
+
+// A record line is read no further than a record's digits: a line without end on standard input
+// is refused at once instead of being gathered until memory runs out.
+TEST_F(IsamtoolTest, OversizedInputLineIsRefusedWithoutReadingItAll) {
+    const std::string f = Path("o");
+    ASSERT_EQ(Tool("build " + f + " --reclen 8 --key 0:4:2").status, 0);
+    const std::string out = Path("out.txt");
+    FILE* p =
+        popen((std::string(ISAMTOOL_PATH) + " write " + f + " > " + out + " 2>&1").c_str(), "w");
+    ASSERT_NE(p, nullptr);
+    void (*old)(int) = std::signal(SIGPIPE, SIG_IGN);
+    const std::string chunk(64 * 1024, '0');
+    const size_t total = 64u * 1024 * 1024;
+    size_t written = 0;
+    while (written < total && std::fwrite(chunk.data(), 1, chunk.size(), p) == chunk.size() &&
+           std::fflush(p) == 0)
+        written += chunk.size();
+    const int status = pclose(p);
+    std::signal(SIGPIPE, old);
+    EXPECT_LT(written, total) << "the whole line was read";
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 1);
+    const std::vector<uint8_t> text = ReadBytes(out);
+    EXPECT_EQ(std::string(text.begin(), text.end()), "isamtool: line 1: expected 16 hex digits\n");
+    EXPECT_EQ(Tool("dump " + f).text, "");
 }
 
 // A command that fails leaves no file of its own making, and says what went wrong.

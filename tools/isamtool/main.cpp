@@ -5,7 +5,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <exception>
 #include <iostream>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -187,20 +189,47 @@ int Dump(const Args& a) {
     return 0;
 }
 
+// Reads one line of at most `limit` characters (the line end not counted) into *line. A longer
+// line is not read on: it answers false with `*too_long` set, so that a line without end cannot
+// take all the memory there is.
+bool ReadLine(std::istream& in, size_t limit, std::string* line, bool* too_long) {
+    line->clear();
+    *too_long = false;
+    std::streambuf* buf = in.rdbuf();
+    for (;;) {
+        const int c = buf->sbumpc();
+        if (c == std::char_traits<char>::eof()) return !line->empty();
+        if (c == '\n') return true;
+        if (line->size() >= limit) {
+            *too_long = true;
+            return false;
+        }
+        line->push_back(char(c));
+    }
+}
+
 int Write(const Args& a) {
     Handle h(isam::ISOPEN(a.name.c_str(), isam::OPEN_INOUT));
     if (h.get() < 0) return EngineFailure("open");
     const size_t len = size_t(isam::RecordLength(h.get()));
     std::string line;
     std::vector<unsigned char> rec;
-    for (int number = 1; std::getline(std::cin, line); ++number) {
+    bool too_long = false;
+    int number = 1;
+    for (; ReadLine(std::cin, len * 2 + 1, &line, &too_long); ++number) {
         if (!line.empty() && line.back() == '\r') line.pop_back();
         if (!FromHex(line, len, &rec)) {
             std::fprintf(stderr, "isamtool: line %d: expected %zu hex digits\n", number, len * 2);
             return 1;
         }
         if (isam::ISWRITE(h.get(), rec.data()) < 0) return EngineFailure("write");
+        // Each number is out before the next line is read, ahead of any error about it.
         std::printf("%d\n", isam::last_recnum);
+        std::fflush(stdout);
+    }
+    if (too_long) {
+        std::fprintf(stderr, "isamtool: line %d: expected %zu hex digits\n", number, len * 2);
+        return 1;
     }
     return 0;
 }
@@ -315,7 +344,17 @@ int Run(const Args& a) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    Args args;
-    if (!ParseArgs(argc, argv, &args)) return Usage();
-    return Run(args);
+    // Nothing may end the tool without a word: whatever escapes is said, and the status is 1.
+    try {
+        Args args;
+        if (!ParseArgs(argc, argv, &args)) return Usage();
+        return Run(args);
+    } catch (const std::bad_alloc&) {
+        std::fputs("isamtool: out of memory\n", stderr);
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "isamtool: internal error: %s\n", e.what());
+    } catch (...) {
+        std::fputs("isamtool: internal error\n", stderr);
+    }
+    return 1;
 }
