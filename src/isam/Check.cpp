@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
@@ -56,6 +57,8 @@ struct Checker {
     // Owner of each index node: 'd' dictionary, 't' tree, 'f' free-list node, 'e' free entry.
     std::unordered_map<uint32_t, char> owner;
     std::vector<std::unordered_map<uint32_t, std::vector<uint8_t>>> entries;  // ptr -> key
+    uint32_t live_in_limit = 0;       // live slots up to RecordLimit()
+    uint32_t free_dead_in_limit = 0;  // numbers on the data free list naming dead slots up to it
 
     void Problem(std::string s) { problems->push_back(std::move(s)); }
     // Loops stop at what the files hold, whatever the header claims.
@@ -101,6 +104,39 @@ struct Checker {
         bool live = buf[size_t(hdr.reclen)] == kLive;
         if (slot) *slot = std::move(buf);
         return live;
+    }
+
+    // Calls fn(r, slot) for the slots first to last that hold written bytes. A hole of a sparse
+    // file reads as zeros, which are deleted slots, so it is passed over: the walk is bounded by
+    // what the file really holds, not by the size it claims.
+    template <class Fn>
+    void ScanSlots(uint64_t first, uint64_t last, Fn&& fn) {
+        if (files.dat < 0 || first > last) return;
+        const size_t per_chunk = std::max<size_t>(1, (256 * 1024) / size_t(slotlen));
+        std::vector<uint8_t> chunk(per_chunk * size_t(slotlen));
+        uint64_t r = first;
+        while (r <= last) {
+            const off_t pos = off_t(r - 1) * slotlen;
+            off_t data = ::lseek(files.dat, pos, SEEK_DATA);
+            if (data < 0) {
+                if (errno == ENXIO) return;  // nothing but a hole up to the end
+                data = pos;                  // no hole information: every slot is read
+            }
+            r = std::max<uint64_t>(r, uint64_t(data / slotlen) + 1);
+            off_t hole = ::lseek(files.dat, data, SEEK_HOLE);
+            if (hole < 0) hole = files.dat_size;
+            const uint64_t until =
+                std::min<uint64_t>(last, uint64_t((hole + slotlen - 1) / slotlen));
+            for (; r <= until;) {
+                const size_t want = size_t(std::min<uint64_t>(per_chunk, until - r + 1));
+                const ssize_t got = ::pread(files.dat, chunk.data(), want * size_t(slotlen),
+                                            off_t(r - 1) * slotlen);
+                if (got < ssize_t(want * size_t(slotlen))) return;
+                for (size_t j = 0; j < want; ++j)
+                    fn(uint32_t(r + j), chunk.data() + j * size_t(slotlen));
+                r += want;
+            }
+        }
     }
 
     bool Open(const char* name) {
@@ -281,23 +317,22 @@ struct Checker {
     }
 
     void Records() {
-        std::vector<uint8_t> slot;
         uint8_t keybuf[kMaxKeyLength];
         std::vector<std::set<uint32_t>> seen(keys.size());
         uint64_t live = 0;
         const uint32_t limit = RecordLimit();
         uint32_t odd = 0, first_odd = 0;
-        for (uint32_t r = 1; r <= limit; ++r) {
-            if (!SlotLive(r, &slot)) {
-                if (slot.size() > size_t(hdr.reclen) && slot[size_t(hdr.reclen)] != kDead && !odd++)
-                    first_odd = r;
-                continue;
+        ScanSlots(1, limit, [&](uint32_t r, const uint8_t* slot) {
+            const uint8_t flag = slot[hdr.reclen];
+            if (flag != kLive) {
+                if (flag != kDead && !odd++) first_odd = r;
+                return;
             }
             ++live;
-            uint32_t mask = masked ? Be32(slot.data() + slotlen - 4) : 0;
+            uint32_t mask = masked ? Be32(slot + slotlen - 4) : 0;
             for (size_t i = 0; i < keys.size(); ++i) {
                 if (masked && i < 32 && ((mask >> i) & 1u)) continue;
-                BuildKey(keys[i], slot.data(), keybuf);
+                BuildKey(keys[i], slot, keybuf);
                 if (IsNullKey(keys[i], keybuf)) continue;
                 auto it = entries[i].find(r);
                 if (it == entries[i].end()) {
@@ -309,7 +344,8 @@ struct Checker {
                     seen[i].insert(r);
                 }
             }
-        }
+        });
+        live_in_limit = uint32_t(live);
         for (size_t i = 0; i < keys.size(); ++i)
             for (auto& [ptr, k] : entries[i])
                 if (!seen[i].count(ptr))
@@ -324,9 +360,10 @@ struct Checker {
                        odd, first_odd));
         // The header counts every record written: a live slot past it is out of step.
         uint32_t beyond = 0, first_beyond = 0;
-        const off_t slots = files.dat_size / slotlen;
-        for (off_t r = off_t(limit) + 1; r <= slots && r <= 0x7FFFFFFF; ++r)
-            if (SlotLive(uint32_t(r), nullptr) && !beyond++) first_beyond = uint32_t(r);
+        const off_t slots = std::min<off_t>(files.dat_size / slotlen, 0x7FFFFFFF);
+        ScanSlots(uint64_t(limit) + 1, uint64_t(slots), [&](uint32_t r, const uint8_t* slot) {
+            if (slot[hdr.reclen] == kLive && !beyond++) first_beyond = r;
+        });
         if (beyond)
             Problem(Format("%u live records (the first %u) lie beyond the highest record number %u",
                            beyond, first_beyond, hdr.highest_rec));
@@ -360,22 +397,23 @@ struct Checker {
                         Problem(Format("%s: record %u listed twice", ctx, n));
                     } else if (SlotLive(n, nullptr)) {
                         Problem(Format("%s: record %u is live", ctx, n));
+                    } else if (n <= RecordLimit()) {
+                        ++free_dead_in_limit;
                     }
                 }
                 node = Be32(raw.data() + 2);
             }
         }
+        // Counted, not walked: a sparse file may claim far more slots and nodes than it holds.
         if (files.dat >= 0 && !(hdr.file_flags & kFlagAppend)) {
-            uint32_t leaked = 0;
-            const uint32_t limit = RecordLimit();
-            for (uint32_t r = 1; r <= limit; ++r)
-                if (!free_recs.count(r) && !SlotLive(r, nullptr)) ++leaked;
+            const uint32_t leaked = RecordLimit() - live_in_limit - free_dead_in_limit;
             if (leaked) Note(Format("%u deleted records on no free list", leaked));
         }
-        uint32_t orphans = 0;
         const uint32_t nodes = NodeLimit();
-        for (uint32_t n = 2; n <= nodes; ++n)
-            if (!owner.count(n)) ++orphans;
+        uint32_t owned = 0;
+        for (const auto& [n, what] : owner)
+            if (n >= 2 && n <= nodes) ++owned;
+        const uint32_t orphans = nodes >= 2 ? nodes - 1 - owned : 0;
         if (orphans) Note(Format("%u index nodes in no tree and on no list", orphans));
     }
 };
@@ -499,9 +537,9 @@ bool Describe(const char* name, std::string* out) {
         s += "\n";
     }
     uint64_t live = 0;
-    const uint32_t limit = c.RecordLimit();
-    for (uint32_t r = 1; r <= limit; ++r)
-        if (c.SlotLive(r, nullptr)) ++live;
+    c.ScanSlots(1, c.RecordLimit(), [&](uint32_t, const uint8_t* slot) {
+        if (slot[h.reclen] == kLive) ++live;
+    });
     s += Format("highest record %u\nlive records %llu\n", h.highest_rec, (unsigned long long)live);
     s += Format("highest node %u\nindex file nodes %lld\n", h.highest_node,
                 (long long)(c.files.idx_size / h.node_size));
