@@ -143,7 +143,6 @@ TStagWin::TStagWin(data::Course& course, windows::SoundPlayer& sounds, windows::
       argc_(argc),
       argv_(argv),
       make_remote_(std::move(make_remote)) {
-    if (!make_remote_) make_remote_ = [] { return std::make_unique<UnavailableRemoteData>(); };
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                    Qt::WindowCloseButtonHint);

@@ -89,7 +89,8 @@ struct Standing {
 class TStagWin : public QMainWindow, public StartupView {
   public:
     // The course the start-up fills, the sound player and the shared message box, the process's
-    // command line (read by the start-up) and how to reach a data server.
+    // command line (read by the start-up) and how to reach a data server (none given: the data
+    // server client).
     TStagWin(data::Course& course, windows::SoundPlayer& sounds, windows::TWinBox& box, int argc,
              const char* const* argv, RemoteDataFactory make_remote = {});
     ~TStagWin() override;

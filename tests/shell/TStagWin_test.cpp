@@ -190,7 +190,8 @@ TEST_F(TStagWinTest, StartupFailuresAreReportedAndStopTheCreation) {
 // The box for an unreachable server shows before the start-up has finished: it already has
 // the course's button captions and its error icon.
 TEST_F(TStagWinTest, UnreachableServerBoxHasTheCourseTextsAndErrorIcon) {
-    WriteIni("GB", "-w", "IPserv=10.0.0.1\nIPport=7001\n");  // the later line wins
+    // A loopback address other than 127.0.0.1 counts as a server; nothing listens on port 1.
+    WriteIni("GB", "-w", "IPserv=127.0.0.2\nIPport=1\n");  // the later line wins
     std::string seen;
     QColor icon;
     QTimer closer;
@@ -205,7 +206,7 @@ TEST_F(TStagWinTest, UnreachableServerBoxHasTheCourseTextsAndErrorIcon) {
         }
     });
     closer.start(10);
-    auto w = NewWindow();  // the default client, which cannot connect
+    auto w = NewWindow();  // the default client: the real one, refused at once
     EXPECT_FALSE(w->FormCreate());
     EXPECT_EQ(seen, "Demo|GB81|OK");
     EXPECT_EQ(icon, QColor(0xFF, 0, 0));  // BMP\ICERR.BMP, the course's error icon
