@@ -11,12 +11,11 @@ constexpr int kTextContextSaved = 80;
 }  // namespace
 
 std::string UserContextFile(const LessonSettings& settings, const ContextSite& site) {
-    return data::UserContextPath(settings.data_dir, site.user, site.group);
+    return settings.course->UserContext(site.user, site.group);
 }
 
 std::string StepContextFile(const LessonSettings& settings, const ContextSite& site) {
-    return data::StepContextPath(settings.data_dir, settings.Config(data::kDirectory), site.level,
-                                 site.step);
+    return settings.course->StepContext(site.level, site.step);
 }
 
 bool SaveContext(const LessonSettings& settings, Prompter& prompter, LessonEngine& engine,
@@ -24,13 +23,12 @@ bool SaveContext(const LessonSettings& settings, Prompter& prompter, LessonEngin
     if (!settings.SavesProgress()) return true;
     std::string path;
     if (settings.Has(data::StepContext)) {
-        // The courseware form, so the note can drop the data directory's prefix.
-        path = settings.data_dir + data::FormatPath("\\CTX\\%sS%02dQ%02dN%d.CTX",
-                                                    settings.Config(data::kDirectory).c_str(),
-                                                    site.level, site.step, 1);
-        prompter.ShowStatusNote(
-            settings.Common(kTextContextSaved, path.substr(settings.data_dir.size())));
         path = StepContextFile(settings, site);
+        // The note names the file from the data directory on, as the courseware writes it.
+        prompter.ShowStatusNote(settings.Common(
+            kTextContextSaved,
+            data::FormatPath("\\CTX\\%sS%02dQ%02dN%d.CTX",
+                             settings.Config(data::kDirectory).c_str(), site.level, site.step, 1)));
     } else {
         path = UserContextFile(settings, site);
     }

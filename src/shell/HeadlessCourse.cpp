@@ -50,12 +50,9 @@ bool HeadlessCourse::Open(const std::string& folder, const std::vector<std::stri
     if (LoadCommonMessages(*course_) != 0) {
         return Fail("cannot open the common texts of language " + lang);
     }
-    const int32_t seed = course_->CommonSeed();
     course_->SetTitle(product_.app_name);
-    const std::string group_path =
-        data::GroupFilePath(product_.data_dir, product_.product_name, lang);
-    const std::string users_path =
-        data::UsersFilePath(product_.data_dir, product_.product_name, lang);
+    const std::string group_path = course_->GroupFile();
+    const std::string users_path = course_->UsersFile();
     if (groups_.Open(group_path, isam::OPEN_INOUT) < 0) {
         return Fail(groups_.ErrorText("cannot open %s", group_path.c_str()));
     }
@@ -64,14 +61,8 @@ bool HeadlessCourse::Open(const std::string& folder, const std::vector<std::stri
     }
     store_ = std::make_unique<LearnerFilesStore>(groups_, users_);
 
-    settings_.config = &config_;
-    settings_.flags = &flags_;
-    settings_.common = &common_;
-    settings_.trace = &trace_;
-    settings_.data_dir = product_.data_dir;
-    settings_.app_name = product_.app_name;
-    settings_.common_seed = seed;
-    settings_.removable_media = platform::IsRemovableMedia(program);
+    course_->SetRemovableMedia(platform::IsRemovableMedia(program));
+    settings_.course = course_.get();
     settings_.quit_caption = common_.GetText(29);
     if (!settings_.quit_caption.empty()) settings_.quit_caption.erase(0, 1);
     return true;

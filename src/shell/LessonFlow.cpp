@@ -35,13 +35,13 @@ std::string HashField(const std::string& value, int k) {
 LessonFlow::LessonFlow(const LessonSettings& settings, Ports ports)
     : settings_(settings), ports_(ports) {
     screen_.stop_enabled =
-        settings_.Has(data::Developer) || settings_.config->GetInt(data::kEvaluate) == 0;
+        settings_.Has(data::Developer) || settings_.ConfigInt(data::kEvaluate) == 0;
 }
 
 LessonFlow::~LessonFlow() = default;
 
 int LessonFlow::EvaluateQuota() const {
-    const int quota = settings_.config ? settings_.config->GetInt(data::kEvaluate) : 0;
+    const int quota = settings_.ConfigInt(data::kEvaluate);
     return quota == 0 ? -1 : quota;
 }
 
@@ -117,10 +117,10 @@ void LessonFlow::TimerTick() {
 void LessonFlow::CommencerClick() {
     if (screen_.timer_enabled) screen_.timer_enabled = false;
     if (settings_.Has(data::PresetSession)) {
-        user_tag_ = (settings_.flags->group << 8) + settings_.flags->user;
+        user_tag_ = (settings_.Flags().group << 8) + settings_.Flags().user;
     }
     if (settings_.Has(data::AutoPlay)) {
-        screen_.timer_interval_ms = settings_.flags->auto_delay * 1000;
+        screen_.timer_interval_ms = settings_.Flags().auto_delay * 1000;
         auto_click_timer_ = true;
     }
     screen_.window_visible = true;
@@ -174,7 +174,7 @@ void LessonFlow::StartSession() {
     if (ports_.store.HasRemote()) {
         std::string path;
         int error = 0;
-        if (!ports_.store.OpenRemote(settings_.app_name, group_, user_, path, error)) {
+        if (!ports_.store.OpenRemote(settings_.AppName(), group_, user_, path, error)) {
             ports_.view.ShowSystemError(path, error);
             return;
         }

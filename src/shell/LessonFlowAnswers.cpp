@@ -167,9 +167,7 @@ void LessonFlow::OnPick() {
 
 void LessonFlow::HandlePick(const PendingPick& pick) {
     const bool developer = settings_.Has(data::Developer);
-    const std::string path = data::SubStepMessagePath(settings_.Config(data::kLanguage),
-                                                      settings_.Config(data::kDirectory),
-                                                      SubStepName(pick.first_caption));
+    const std::string path = settings_.course->SubStepMessage(SubStepName(pick.first_caption));
     text::MessageFile file;
     if (!file.Open(path)) {
         Publish();
@@ -179,7 +177,7 @@ void LessonFlow::HandlePick(const PendingPick& pick) {
         return;
     }
     file.SetCheckModulus(kSubStepModulus);
-    file.SetSeed(settings_.common_seed);
+    file.SetSeed(settings_.CommonSeed());
     file.SetShowErrors(developer);
     file.SetConversionLine(settings_.Config(data::kUnit) == settings_.Common(kTextUnitSystem) ? 0
                                                                                               : 1);
@@ -225,8 +223,7 @@ std::string LessonFlow::LookupMatrix(const std::string& caption) {
     const std::string item = MenuItemName(caption);
     if (item.empty()) return "-";
     if (params_.MatrixName.empty() || params_.MatrixName == "-") return "-";
-    const std::string path =
-        data::LevelConfigPath(settings_.data_dir, settings_.Config(data::kDirectory), user_.Level);
+    const std::string path = settings_.course->LevelConfig(user_.Level);
     std::vector<std::string> lines;
     if (!ReadLevelTable(path, lines)) {
         Publish();

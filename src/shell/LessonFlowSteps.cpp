@@ -22,12 +22,11 @@ constexpr int kTextUnitSystem = 101;
 }  // namespace
 
 bool LessonFlow::OpenStepFile(int level, text::MessageFile& file, std::string* path) const {
-    const std::string p = data::StepMessagePath(settings_.Config(data::kLanguage),
-                                                settings_.Config(data::kDirectory), level);
+    const std::string p = settings_.course->StepMessage(level);
     if (path) *path = p;
     if (!file.Open(p)) return false;
-    file.SetSeed(settings_.common_seed);
-    file.SetCheckModulus(static_cast<unsigned>(settings_.common_seed));
+    file.SetSeed(settings_.CommonSeed());
+    file.SetCheckModulus(static_cast<unsigned>(settings_.CommonSeed()));
     file.SetConversionLine(settings_.Config(data::kUnit) == settings_.Common(kTextUnitSystem) ? 0
                                                                                               : 1);
     return true;

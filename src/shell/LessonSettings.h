@@ -1,45 +1,37 @@
-// The course settings the lesson flow and its files read: configuration, option flags, common
-// texts, trace log and the product's folders.
+// The running course as the lesson flow and its files read it: settings, option flags,
+// common texts, trace log and the course's paths, plus the Quit caption the questions use.
 #pragma once
 
 #include <cstdint>
 #include <string>
 
-#include "data/ConfigTable.h"
-#include "data/OptionFlags.h"
-#include "text/MessageFile.h"
-#include "text/TraceLog.h"
+#include "data/Course.h"
 
 namespace shell {
 
 struct LessonSettings {
-    data::ConfigTable* config = nullptr;
-    data::OptionFlags* flags = nullptr;
-    text::MessageFile* common = nullptr;  // the language's COMMON texts
-    text::TraceLog* trace = nullptr;      // may be closed
-    std::string data_dir;                 // the product's data directory
-    std::string app_name;                 // product field 1, for the remote login
-    int32_t common_seed = 0;              // seed and check modulus of step files
-    bool removable_media = false;         // nothing is saved
-    std::string quit_caption;             // the Quit menu's caption, without its first character
+    data::Course* course = nullptr;
+    std::string quit_caption;  // the Quit menu's caption, without its first character
 
-    bool Has(data::OptionFlag flag) const { return flags && flags->Has(flag); }
-    const std::string& Config(int key) const {
-        static const std::string empty;
-        return config ? config->Get(key) : empty;
-    }
-    // Common text number with arguments, or "" without a common file.
+    bool Has(data::OptionFlag flag) const { return course->Has(flag); }
+    const std::string& Config(int key) const { return course->Config().Get(key); }
+    int ConfigInt(int key) const { return course->Config().GetInt(key); }
+    const data::OptionFlags& Flags() const { return course->Flags(); }
+    // Common text number with arguments.
     template <class... A>
     std::string Common(int number, const A&... args) const {
-        return common ? common->GetText(number, args...) : std::string();
+        return course->CommonText(number, args...);
     }
     // Writes a trace line when tracing is on.
     template <class... A>
     void Trace(const char* format, const A&... args) const {
-        if (trace && Has(data::Trace)) trace->AppendFormatted(format, args...);
+        if (Has(data::Trace)) course->Trace().AppendFormatted(format, args...);
     }
+    int32_t CommonSeed() const { return course->CommonSeed(); }
+    const std::string& AppName() const { return course->Product().app_name; }
+    bool RemovableMedia() const { return course->RemovableMedia(); }
     // Per-user files are written only for a learner's own session on writable media.
-    bool SavesProgress() const { return !Has(data::PresetSession) && !removable_media; }
+    bool SavesProgress() const { return !Has(data::PresetSession) && !RemovableMedia(); }
 };
 
 }  // namespace shell

@@ -34,7 +34,7 @@ bool SaveScores(const LessonSettings& settings, Prompter& prompter, const data::
 
 bool RestoreScores(const LessonSettings& settings, Prompter& prompter, data::ScoreBook& book,
                    const ScoreSite& site) {
-    if (settings.removable_media) return true;
+    if (settings.RemovableMedia()) return true;
     const std::string path = ScoreFilePath(site);
     if (data::ReadScoreFile(path, site.step_count, book) == 0) return true;
     ReportScoreFile(settings, prompter, "rd", path);

@@ -79,14 +79,7 @@ TStagWinLesson::TStagWinLesson(TStagWin& window)
                                                  state.remote ? state.remote->Client() : nullptr);
     link_ = std::make_unique<ScriptEngineLink>(*window_.Engine());
     LessonSettings settings;
-    settings.config = &s.Config();
-    settings.flags = &s.Flags();
-    settings.common = &s.Common();
-    settings.trace = &s.Trace();
-    settings.data_dir = s.Product().data_dir;
-    settings.app_name = s.Product().app_name;
-    settings.common_seed = s.CommonSeed();
-    settings.removable_media = s.RemovableMedia();
+    settings.course = &s;
     settings.quit_caption = window_.QuitAction()->text().mid(1).toStdString();
     flow_ = std::make_unique<LessonFlow>(settings,
                                          LessonFlow::Ports{*this, *link_, *store_, *this, *this});

@@ -227,17 +227,15 @@ class LessonTest : public ::testing::Test {
           store_(journal_, (dir_.path / "DATA" / "DEMO" / "GB").string()) {
         platform::SetProgramPath((dir_.path / "PLAYER").string().c_str());
         WriteCommon();
-        EXPECT_TRUE(common_.Open((dir_.path / "MSG" / "GB" / "COMMON.MSG").string()));
+        EXPECT_TRUE(course_.Common().Open((dir_.path / "MSG" / "GB" / "COMMON.MSG").string()));
         config_.Set(data::kLanguage, "GB");
         config_.Set(data::kDirectory, "D1");
         config_.Set(data::kUnit, "SI");
         config_.Set(data::kStart, "1#1#");
         config_.Set(data::kEvaluate, "0");
-        settings_.config = &config_;
-        settings_.flags = &flags_;
-        settings_.common = &common_;
-        settings_.data_dir = (dir_.path / "DATA").string();
-        settings_.common_seed = kSeed;
+        course_.Product().data_dir = "DATA";
+        course_.SetCommonSeed(kSeed);
+        settings_.course = &course_;
         settings_.quit_caption = "Quit";
     }
 
@@ -344,9 +342,9 @@ class LessonTest : public ::testing::Test {
 
     TempFolder dir_;
     Journal journal_;
-    data::ConfigTable config_;
-    data::OptionFlags flags_;
-    text::MessageFile common_;
+    data::Course course_{(dir_.path / "PLAYER").string()};
+    data::ConfigTable& config_ = course_.Config();
+    data::OptionFlags& flags_ = course_.Flags();
     shell::LessonSettings settings_;
     FakeView view_;
     FakeEngine engine_;

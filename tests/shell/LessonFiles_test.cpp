@@ -3,6 +3,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <set>
 
 #include "../data/TempFolder.h"
@@ -65,6 +66,7 @@ class FileEngine : public shell::LessonEngine {
 class LessonFilesTest : public ::testing::Test {
   protected:
     void SetUp() override {
+        course_ = std::make_unique<data::Course>((dir_.path / "PLAYER").string());
         text::MessageContent common;
         common.texts.resize(81);
         common.formats.resize(81);
@@ -74,24 +76,18 @@ class LessonFilesTest : public ::testing::Test {
         common.texts[80] = "Saved in %1";
         common.formats[80] = "%s";
         const std::string path = dir_.Write("COMMON.MSG", text::EncodeMessageFile(common));
-        ASSERT_TRUE(common_.Open(path));
-        ASSERT_TRUE(trace_.Open((dir_.path / "trace.log").string()));
-        config_.Set(data::kDirectory, "ABC");
-        settings_.config = &config_;
-        settings_.flags = &flags_;
-        settings_.common = &common_;
-        settings_.trace = &trace_;
-        settings_.data_dir = (dir_.path / "DATA").string();
+        ASSERT_TRUE(course_->Common().Open(path));
+        ASSERT_TRUE(course_->Trace().Open((dir_.path / "trace.log").string()));
+        course_->Config().Set(data::kDirectory, "ABC");
+        course_->Product().data_dir = "DATA";
+        settings_.course = course_.get();
         site_ = {(dir_.path / "USERS").string(), 1, 2, 5};
     }
 
     std::string TraceText() { return TempFolder::Read((dir_.path / "trace.log").string()); }
 
     TempFolder dir_;
-    data::ConfigTable config_;
-    data::OptionFlags flags_;
-    text::MessageFile common_;
-    text::TraceLog trace_;
+    std::unique_ptr<data::Course> course_;
     shell::LessonSettings settings_;
     RecordingPrompter prompter_;
     shell::ScoreSite site_;
@@ -112,7 +108,7 @@ TEST_F(LessonFilesTest, ScoresRoundTripThroughTheUsersFolder) {
 }
 
 TEST_F(LessonFilesTest, StepCountOutOfRangeIsReportedAndWritesNothing) {
-    flags_.Set(data::Trace);
+    course_->Flags().Set(data::Trace);
     site_.step_count = 1024;
     data::ScoreBook book;
     EXPECT_FALSE(shell::SaveScores(settings_, prompter_, book, site_));
@@ -134,10 +130,10 @@ TEST_F(LessonFilesTest, StepCountOutOfRangeIsReportedAndWritesNothing) {
 
 TEST_F(LessonFilesTest, PresetSessionAndRemovableMediaSaveNothing) {
     data::ScoreBook book;
-    flags_.Set(data::PresetSession);
+    course_->Flags().Set(data::PresetSession);
     EXPECT_TRUE(shell::SaveScores(settings_, prompter_, book, site_));
-    flags_.Clear(data::PresetSession);
-    settings_.removable_media = true;
+    course_->Flags().Clear(data::PresetSession);
+    course_->SetRemovableMedia(true);
     EXPECT_TRUE(shell::SaveScores(settings_, prompter_, book, site_));
     EXPECT_TRUE(shell::RestoreScores(settings_, prompter_, book, site_));
     FileEngine engine;
@@ -146,7 +142,7 @@ TEST_F(LessonFilesTest, PresetSessionAndRemovableMediaSaveNothing) {
     EXPECT_FALSE(std::filesystem::exists(dir_.path / "USERS"));
     EXPECT_TRUE(prompter_.boxes.empty());
     // Restoring without a score file (a preset session reads one) is reported.
-    settings_.removable_media = false;
+    course_->SetRemovableMedia(false);
     EXPECT_FALSE(shell::RestoreScores(settings_, prompter_, book, site_));
     EXPECT_EQ(prompter_.boxes.size(), 1u);
 }
@@ -177,7 +173,7 @@ TEST_F(LessonFilesTest, ContextGoesPerUserOrPerStep) {
     EXPECT_EQ(std::filesystem::path(engine.saved.back()).filename(), "CTX001.002");
     EXPECT_TRUE(prompter_.notes.empty());
 
-    flags_.Set(data::StepContext);
+    course_->Flags().Set(data::StepContext);
     ASSERT_TRUE(shell::SaveContext(settings_, prompter_, engine, {1, 2, 2, 7}));
     const std::filesystem::path step_file = engine.saved.back();
     EXPECT_EQ(step_file.filename(), "ABCS02Q07N1.CTX");
@@ -204,14 +200,14 @@ TEST_F(LessonFilesTest, RestoreTriesTheStepThenTheUserAndReportsOnlyToDevelopers
     EXPECT_EQ(std::filesystem::path(engine.tried[1]).filename(), "CTX001.002");
     EXPECT_TRUE(prompter_.errors.empty());
 
-    flags_.Set(data::Developer);
+    course_->Flags().Set(data::Developer);
     EXPECT_FALSE(shell::RestoreContext(settings_, prompter_, engine, {1, 2, 1, 3}));
     EXPECT_EQ(prompter_.errors.size(), 2u);
 
     // The per-user file is found; with NoStepContextRestore the step file is not tried.
-    flags_.Clear(data::Developer);
+    course_->Flags().Clear(data::Developer);
     (void)dir_.Write("DATA/CTX/CTX001.002", "");
-    flags_.Set(data::NoStepContextRestore);
+    course_->Flags().Set(data::NoStepContextRestore);
     engine.tried.clear();
     EXPECT_TRUE(shell::RestoreContext(settings_, prompter_, engine, {1, 2, 1, 3}));
     ASSERT_EQ(engine.tried.size(), 1u);
