@@ -158,7 +158,8 @@ class LessonFlow {
     int user_tag_ = -1;
     bool auto_click_timer_ = false;  // the timer's handler is AutoClick
     int statistics_verdict_ = 0;
-    int32_t scratch_ = 0;  // where writes to entries outside the score book go
+    int tries_before_step_ = 0;  // the engine's try counter when the step was shown
+    int32_t scratch_ = 0;        // where writes to entries outside the score book go
     std::function<void(const Evaluation&)> on_evaluated_;
     bool lesson_ended_ = false;
 };

@@ -60,7 +60,9 @@ void LessonFlow::Evaluate() {
             screen_.verdict = settings_.Common(kTextPoints, gain);
             screen_.verdict_colour = kColourGreen;
         } else if (kind == kPracticalStep) {
-            const int tries = ports_.engine.TryCount();
+            // The picks of this step: the engine counts from its last Start, which is
+            // the session's start, not the step's.
+            const int tries = ports_.engine.TryCount() - tries_before_step_;
             if (developer) {
                 screen_.hint += "\n" + std::to_string(tries) + " < " +
                                 std::to_string(params_.TryLimit) + " : " +

@@ -177,6 +177,7 @@ void LessonFlow::ShowStep() {
     screen_.control_panel = user_.Kind == kChoiceStep;
     ShowStanding(developer ? line : std::string());
     Publish();
+    tries_before_step_ = ports_.engine.TryCount();
     if (settings_.Has(data::SkipScripts)) {
         ports_.view.PostMessage(kMsgScriptDone);
     } else {

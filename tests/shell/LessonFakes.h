@@ -303,6 +303,7 @@ class LessonTest : public ::testing::Test {
     void Restart() {
         flow_.reset();
         engine_.picks.clear();
+        engine_.tries = 0;
     }
 
     // Delivers the posted messages, as the window's event loop would.

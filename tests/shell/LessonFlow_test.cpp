@@ -152,6 +152,25 @@ TEST_F(LessonTest, PracticalStepGainDependsOnWrongAnswersAndTries) {
     }
 }
 
+// The engine counts picks from the session's start: only this step's picks cost points.
+TEST_F(LessonTest, PicksOfAnEarlierStepDoNotCountAsTries) {
+    WriteSteps(1, {{"First", "task", "-", Params(0, 6, "S", 0, 2, 3)},
+                   Choice(1, 1),
+                   {"Second", "task", "-", Params(0, 10, "S", 0, 2, 3)},
+                   Choice(1, 1)});
+    WriteSubStep("VALVE", "head\nLDE#0 TPS0 MTX-\nLDEPART TPS0 MTX-", "Q");
+    Begin();
+    for (int i = 0; i < 4; ++i) Pick("VALVE", 2);  // scripts, no answer: tries 1 to 4
+    Pick("VALVE", 1);                              // fifth try, three over the limit of 2
+    EXPECT_EQ(Flow().User().Total, 0);             // 6 - 3 x 3 counts as 0
+    EXPECT_EQ(Flow().User().Step, 2);
+    Flow().UserMessage(shell::kMsgScriptDone);
+    Flow().ButtonClick(1);
+    Flow().NextClick();
+    Pick("VALVE", 1);  // the sixth pick of the session, the first of this step
+    EXPECT_EQ(Flow().User().Total, 11);
+}
+
 TEST_F(LessonTest, EstimateFollowsARightPracticalAnswerAndMovesOnByItself) {
     WriteSteps(1, {{"Open", "task", "-", Params(0, 4)},
                    {"How far?", "0..100", "-\n## too far\n## well done", Params(50, 6, "S", 5)},
