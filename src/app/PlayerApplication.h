@@ -22,6 +22,7 @@ class PlayerApplication : public QApplication {
     bool notify(QObject* receiver, QEvent* event) override;
 
     windows::SoundPlayer& Sounds() { return *sounds_; }
+    platform::Notifier& Notifier() { return notifier_; }
 
   private:
     windows::WindowNotifier notifier_;

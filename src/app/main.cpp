@@ -22,6 +22,7 @@ int main(int argc, char** argv) {
     // Message files still complete link names from the program's folder.
     platform::SetProgramPath(argv[0]);
     app::PlayerApplication application(argc, argv, course);
+    course.SetNotifier(&application.Notifier());
 
     int result = 1;
     {

@@ -12,6 +12,7 @@
 #include "data/ConfigTable.h"
 #include "data/OptionFlags.h"
 #include "data/ProductRecord.h"
+#include "platform/Notifier.h"
 #include "text/MessageFile.h"
 #include "text/TraceLog.h"
 
@@ -55,6 +56,13 @@ class Course {
     // Running from read-only media: nothing is saved.
     bool RemovableMedia() const { return removable_media_; }
     void SetRemovableMedia(bool removable) { removable_media_ = removable; }
+
+    // Where the course's errors and notices are shown: the application's notifier once it
+    // has handed it over, the process's default (stderr) before.
+    platform::Notifier& Notifier() const {
+        return notifier_ ? *notifier_ : platform::CurrentNotifier();
+    }
+    void SetNotifier(platform::Notifier* notifier) { notifier_ = notifier; }
 
     // The course's one random generator; tests and replays seed it.
     std::mt19937& Random() { return random_; }
@@ -102,6 +110,7 @@ class Course {
     text::TraceLog trace_;
     std::string title_;
     bool removable_media_ = false;
+    platform::Notifier* notifier_ = nullptr;
     std::mt19937 random_;
     bool seeded_ = false;
 };

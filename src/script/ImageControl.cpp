@@ -6,15 +6,11 @@
 #include <QMouseEvent>
 #include <QPixmap>
 
-#include "text/Codepage.h"
+#include "windows/QtText.h"
 
 namespace script {
 
-namespace {
-QString FromCp1252(const std::string& s) {
-    return QString::fromStdString(text::Cp1252ToUtf8(s));
-}
-}  // namespace
+using windows::FromCp1252;
 
 ImageControl::ImageControl(QWidget* stage) : QWidget(stage) {
     setAttribute(Qt::WA_NoSystemBackground);

@@ -282,7 +282,7 @@ void ScriptEngine::TagMenu(StageObject& o, const std::string& name, int op) {
         std::string message = from_file
                                   ? vte_->GetText(3, path)
                                   : text::FormatString("Message file %s not found", path.c_str());
-        platform::CurrentNotifier().ShowSystemError(message, -1);
+        course_.Notifier().ShowSystemError(message, -1);
         Trace("LDE# **error** %s not found @ %d (idx %d, Tag %s, id %d, type %d)", path.c_str(),
               source_line_, op, o.rec.tag.c_str(), o.rec.id, o.kind);
         return;

@@ -246,7 +246,7 @@ void ScriptEngine::DrawObject(StageObject& o, QImage& target) {
                     from_file ? vte_->GetText(9, file_.Path(), mask_name)
                               : text::FormatString("Mask of %s missing: %s", file_.Path().c_str(),
                                                    mask_name.c_str());
-                platform::CurrentNotifier().ShowMessage(course_.Title(), message);
+                course_.Notifier().ShowMessage(course_.Title(), message);
             }
             return;
         }
@@ -518,7 +518,7 @@ bool ScriptEngine::RestoreObjects(const std::string& path) {
                 if (Developer()) {
                     const bool from_file = EngineHasText(11);
                     std::string why = std::strerror(errno ? errno : ENOENT);
-                    platform::CurrentNotifier().ShowMessage(
+                    course_.Notifier().ShowMessage(
                         course_.Title(),
                         from_file ? vte_->GetText(11, o->full_path, why)
                                   : text::FormatString("Object picture %s not restored: %s",

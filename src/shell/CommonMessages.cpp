@@ -10,7 +10,7 @@ int LoadCommonMessages(const data::Course& course, text::MessageFile& common, in
     const std::string name =
         data::FormatPath("MSG\\%s\\%s.MSG", course.Language().c_str(), kCommonName);
     if (!common.Open(course.Resolve(name))) {
-        platform::CurrentNotifier().ShowSystemError(name, platform::kErrorFileNotFound);
+        course.Notifier().ShowSystemError(name, platform::kErrorFileNotFound);
         return -1;
     }
     // The main file's argument formats are the built-in ones, whatever its own block says.

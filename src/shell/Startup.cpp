@@ -34,7 +34,7 @@ bool RunStartup(data::Course& course, StartupState& state, int argc, const char*
         case 1:
             break;
         case 0:
-            platform::CurrentNotifier().ShowSystemError(BadVersionText(),
+            course.Notifier().ShowSystemError(BadVersionText(),
                                                         platform::kErrorInvalidData);
             return false;
         default:

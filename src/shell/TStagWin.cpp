@@ -26,13 +26,15 @@
 #include "shell/CommonMessages.h"
 #include "shell/TStagWinHost.h"
 #include "shell/TStagWinLayout.h"
-#include "text/Codepage.h"
+#include "windows/QtText.h"
 #include "windows/TApropos.h"
 #include "windows/TUserOption.h"
 #include "windows/TUsrList.h"
 #include "windows/TWinBox.h"
 
 namespace shell {
+
+using windows::FromCp1252;
 
 namespace {
 
@@ -42,10 +44,6 @@ constexpr int kCommandWidth = 90;
 constexpr int kCommandHeight = 28;
 constexpr int kAnswerButtonSize = 28;
 constexpr int kAnswerLabelHeight = 34;
-
-QString Q(const std::string& s) {
-    return QString::fromStdString(text::Cp1252ToUtf8(s));
-}
 
 // The stage: the background picture the script engine draws on, at its own size.
 class StageView : public QWidget {
@@ -341,22 +339,22 @@ void TStagWin::FormShow() {
     std::string caption = state_.caption + " [" + c.GetText(8) + " - ";
     std::string nine = c.GetText(9);
     caption += nine.substr(0, nine.find('\n')) + "]";
-    setWindowTitle(Q(caption));
-    language_menu_->setTitle(Q(c.GetText(18)));
-    config_->setText(Q(c.GetText(19)));
-    option_menu_->setTitle(Q(c.GetText(23)));
-    reset_->setText(Q(c.GetText(25)));
+    setWindowTitle(FromCp1252(caption));
+    language_menu_->setTitle(FromCp1252(c.GetText(18)));
+    config_->setText(FromCp1252(c.GetText(19)));
+    option_menu_->setTitle(FromCp1252(c.GetText(23)));
+    reset_->setText(FromCp1252(c.GetText(25)));
     reset_->setEnabled(true);
-    help_menu_->setTitle(Q(c.GetText(26)));
-    topics_->setText(Q(c.GetText(27)));
-    about_me_->setText(Q(c.GetText(28)));
-    quit_->setText(Q(c.GetText(29)));
-    next_->setText(Q(c.GetText(21)));
-    stop_->setText(Q(c.GetText(22)));
-    prev_->setText(Q(c.GetText(20)));
-    exit_->setText(Q(c.GetText(30)));
+    help_menu_->setTitle(FromCp1252(c.GetText(26)));
+    topics_->setText(FromCp1252(c.GetText(27)));
+    about_me_->setText(FromCp1252(c.GetText(28)));
+    quit_->setText(FromCp1252(c.GetText(29)));
+    next_->setText(FromCp1252(c.GetText(21)));
+    stop_->setText(FromCp1252(c.GetText(22)));
+    prev_->setText(FromCp1252(c.GetText(20)));
+    exit_->setText(FromCp1252(c.GetText(30)));
     if (course_.Flags().Has(data::PrevButton)) prev_->show();
-    speed_button_->setToolTip(Q(c.GetText(collapsed_height_ != 0 ? 114 : 113)));
+    speed_button_->setToolTip(FromCp1252(c.GetText(collapsed_height_ != 0 ? 114 : 113)));
     stop_->setEnabled(course_.Flags().Has(data::Developer) ||
                       course_.Config().GetInt(data::kEvaluate) == 0);
 }
@@ -414,7 +412,7 @@ void TStagWin::ShowStatus(const std::string& text) {
     if (text.empty())
         statusBar()->clearMessage();
     else
-        statusBar()->showMessage(Q(text));
+        statusBar()->showMessage(FromCp1252(text));
     statusBar()->repaint();
 }
 
@@ -438,7 +436,7 @@ void TStagWin::ShowStanding(const std::string& text, const Standing& s) {
     QFontMetrics fm(statusBar()->font());
     for (size_t i = 0; i < status_panels_.size(); ++i) {
         QLabel* panel = status_panels_[i];
-        QString value = i < texts.size() ? Q(texts[i]) : QString();
+        QString value = i < texts.size() ? FromCp1252(texts[i]) : QString();
         panel->setText(value);
         if (i < sized) panel->setFixedWidth(fm.horizontalAdvance(value) + 40);
         panel->setVisible(i < texts.size());
@@ -449,7 +447,7 @@ void TStagWin::ShowInfo(const std::string& text, const std::string& placement, i
     if (text.empty()) return;
     std::string shown = text;
     if (p_number != 0) shown += "\n" + course_.Common().GetText(75, p_number);
-    QString body = Q(shown);
+    QString body = FromCp1252(shown);
     info_text_->setPlainText(body);
     info_text_->setAlignment(Qt::AlignCenter);
     QFontMetrics measure(measure_label_->font());
@@ -478,7 +476,7 @@ void TStagWin::SpeedButton1Click() {
     text::MessageFile& c = course_.Common();
     if (collapsed_height_ == 0) {
         collapsed_height_ = panel1_->height();
-        speed_button_->setToolTip(Q(c.GetText(114)));
+        speed_button_->setToolTip(FromCp1252(c.GetText(114)));
         panel4_->hide();
         stop_->hide();
         int bottom = panel1_->geometry().bottom();
@@ -491,7 +489,7 @@ void TStagWin::SpeedButton1Click() {
         panel4_->show();
         stop_->show();
         collapsed_height_ = 0;
-        speed_button_->setToolTip(Q(c.GetText(113)));
+        speed_button_->setToolTip(FromCp1252(c.GetText(113)));
     }
 }
 
@@ -540,7 +538,7 @@ void TStagWin::BuildLanguageMenu() {
     if (common_name.empty()) common_name = kCommonName;
     for (const LanguageEntry& entry : FindLanguages(course_, common_name, course_.CommonSeed())) {
         QAction* item =
-            language_menu_->addAction(CourseIcon(course_, entry.name), Q(entry.caption));
+            language_menu_->addAction(CourseIcon(course_, entry.name), FromCp1252(entry.caption));
         item->setObjectName(QString::fromStdString(entry.name));
         item->setCheckable(false);
         std::string caption = entry.caption;

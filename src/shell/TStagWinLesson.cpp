@@ -142,7 +142,7 @@ int TStagWinLesson::Ask(const std::string& text, const std::string& caption, int
 }
 
 void TStagWinLesson::ShowSystemError(const std::string& text, int code) {
-    platform::CurrentNotifier().ShowSystemError(text, code);
+    window_.Course().Notifier().ShowSystemError(text, code);
 }
 
 void TStagWinLesson::ShowStatusNote(const std::string& text) {

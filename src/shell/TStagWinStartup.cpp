@@ -22,12 +22,14 @@
 #include "shell/TStagWin.h"
 #include "shell/TStagWinHost.h"
 #include "shell/TStagWinLayout.h"
-#include "text/Codepage.h"
+#include "windows/QtText.h"
 #include "windows/SoundPlayer.h"
 #include "windows/TWinBox.h"
 #include "windows/TWinSplash.h"
 
 namespace shell {
+
+using windows::FromCp1252;
 
 namespace {
 
@@ -44,10 +46,6 @@ class HintTimingStyle : public QProxyStyle {
     }
 };
 
-QString Q(const std::string& s) {
-    return QString::fromStdString(text::Cp1252ToUtf8(s));
-}
-
 }  // namespace
 
 bool TStagWin::FormCreate() {
@@ -58,8 +56,8 @@ bool TStagWin::FormCreate() {
     sounds_.SetDeveloper(course_.Has(data::Developer));
 
     // 8. Caption and application title.
-    setWindowTitle(Q(state_.caption));
-    QGuiApplication::setApplicationDisplayName(Q(course_.Title()));
+    setWindowTitle(FromCp1252(state_.caption));
+    QGuiApplication::setApplicationDisplayName(FromCp1252(course_.Title()));
 
     // 9. Icon and background of the product.
     const std::string& product = course_.Product().product_name;
@@ -140,8 +138,8 @@ void TStagWin::ShowSplash() {
     auto* splash = new windows::TWinSplash;
     std::string picture = course_.Bitmap(course_.CommonText(2));
     if (platform::FileExists(picture)) splash->SetPicture(QString::fromStdString(picture));
-    splash->Label1()->setText(Q(course_.Title()));
-    splash->Label2()->setText(Q(course_.Common().GetText(3)));
+    splash->Label1()->setText(FromCp1252(course_.Title()));
+    splash->Label2()->setText(FromCp1252(course_.Common().GetText(3)));
     splash->show();
     splash->repaint();
     splash_ = splash;
@@ -169,12 +167,12 @@ void TStagWin::InfoTextMouseDown() {
     if (platform::FileExists(document)) {
         std::string viewer = AssociatedProgram(document);
         if (viewer.empty()) {
-            platform::CurrentNotifier().ShowMessage("", document);
+            course_.Notifier().ShowMessage("", document);
             return;
         }
         StartDocument(viewer, document, title);
     } else if (course_.Flags().Has(data::Developer)) {
-        platform::CurrentNotifier().ShowMessage(title, document);
+        course_.Notifier().ShowMessage(title, document);
     }
 }
 

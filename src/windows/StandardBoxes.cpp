@@ -6,6 +6,7 @@
 
 #include "platform/Path.h"
 #include "text/Codepage.h"
+#include "windows/QtText.h"
 
 namespace windows {
 
@@ -14,10 +15,6 @@ namespace {
 StandardBoxHandler& Handler() {
     static StandardBoxHandler handler;
     return handler;
-}
-
-QString FromCp1252(const std::string& s) {
-    return QString::fromStdString(text::Cp1252ToUtf8(s));
 }
 
 }  // namespace

@@ -5,7 +5,7 @@
 #include <QStyle>
 #include <QVBoxLayout>
 
-#include "text/Codepage.h"
+#include "windows/QtText.h"
 
 namespace windows {
 
@@ -35,8 +35,8 @@ TApropos::TApropos(QWidget* parent)
 }
 
 void TApropos::SetTexts(const std::string& app_name, const std::string& version) {
-    name_->setText(QString::fromStdString(text::Cp1252ToUtf8(app_name)));
-    version_->setText(QString::fromStdString(text::Cp1252ToUtf8(version)));
+    name_->setText(FromCp1252(app_name));
+    version_->setText(FromCp1252(version));
     setWindowTitle(name_->text());
 }
 

@@ -9,6 +9,7 @@
 
 #include "data/Course.h"
 #include "text/Codepage.h"
+#include "windows/QtText.h"
 #include "windows/TWinBox.h"
 
 namespace windows {
@@ -17,10 +18,6 @@ namespace {
 
 constexpr size_t kNameOffset = 12;
 constexpr size_t kNameSize = 24;
-
-QString FromCp1252(const std::string& s) {
-    return QString::fromStdString(text::Cp1252ToUtf8(s));
-}
 
 }  // namespace
 

@@ -9,7 +9,7 @@
 #include <QTextEdit>
 
 #include "data/Course.h"
-#include "text/Codepage.h"
+#include "windows/QtText.h"
 
 namespace windows {
 
@@ -17,10 +17,6 @@ namespace {
 
 constexpr int kWidth = 321;
 constexpr int kHeight = 247;
-
-QString FromCp1252(const std::string& s) {
-    return QString::fromStdString(text::Cp1252ToUtf8(s));
-}
 
 QTextEdit* ReadOnlyText(QWidget* parent) {
     auto* edit = new QTextEdit(parent);

@@ -12,7 +12,7 @@
 
 #include "data/Course.h"
 #include "platform/Path.h"
-#include "text/Codepage.h"
+#include "windows/QtText.h"
 #include "windows/SoundPlayer.h"
 #include "windows/StandardBoxes.h"
 
@@ -23,10 +23,6 @@ namespace {
 constexpr unsigned kBoxModulus = 1009;
 constexpr int kCloseSound = 10;
 constexpr int kAutoConfirmMs = 2000;
-
-QString FromCp1252(const std::string& s) {
-    return QString::fromStdString(text::Cp1252ToUtf8(s));
-}
 
 QStyle::StandardPixmap GlyphFor(int result) {
     switch (result) {
