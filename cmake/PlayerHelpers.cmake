@@ -46,3 +46,13 @@ function(player_add_fuzzer)
     target_link_libraries(${F_NAME} PRIVATE ${F_LIBS})
   endif()
 endfunction()
+
+# player_require(name...) stops the configuration when a target (a tool, a library) or a
+# variable (DEMO_COURSE_DIR) a test needs is missing, so no test is left out without a word.
+function(player_require)
+  foreach(name ${ARGN})
+    if(NOT TARGET ${name} AND NOT DEFINED ${name})
+      message(FATAL_ERROR "${CMAKE_CURRENT_SOURCE_DIR}: ${name} is missing")
+    endif()
+  endforeach()
+endfunction()

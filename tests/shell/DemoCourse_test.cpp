@@ -138,8 +138,11 @@ TEST_F(DemoCourse, WindowEngineAndSoundTexts) {
         EXPECT_EQ(engine.RecordCount(), 12);
         for (int n = 1; n < 12; ++n) EXPECT_FALSE(engine.RawText(n).empty()) << lang << n;
         const char* const* builtin = text::MessageFile::EngineFormats();
-        for (int n = 0; builtin[n] != nullptr; ++n)
-            if (*builtin[n] != '\0') EXPECT_EQ(engine.Format(n), builtin[n]) << n;
+        for (int n = 0; builtin[n] != nullptr; ++n) {
+            if (*builtin[n] != '\0') {
+                EXPECT_EQ(engine.Format(n), builtin[n]) << n;
+            }
+        }
         const std::string error5 = engine.GetText(5, "PUMP", 12, "Bmp", "S01.LDE", 40);
         for (const char* part : {"PUMP", "12", "Bmp", "S01.LDE", "40"})
             EXPECT_NE(error5.find(part), std::string::npos) << error5;
