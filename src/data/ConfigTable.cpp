@@ -90,7 +90,13 @@ bool ConfigTable::ApplyOptionLine(std::string_view line) {
 }
 
 int ConfigTable::LoadConfiguration(const std::string& path) {
-    std::ifstream in(platform::NativePath(path), std::ios::binary);
+    const std::string native = platform::NativePath(path);
+    // A folder opens as a stream that reads nothing: it is named as what it is.
+    if (platform::DirectoryExists(native)) {
+        platform::CurrentNotifier().ShowSystemError(path, EISDIR);
+        return -1;
+    }
+    std::ifstream in(native, std::ios::binary);
     if (!in) {
         platform::CurrentNotifier().ShowSystemError(path, platform::kErrorFileNotFound);
         return -1;

@@ -1,5 +1,6 @@
 #include "data/ProductRecord.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <fstream>
 #include <vector>
@@ -101,10 +102,50 @@ std::string CataloguePath(const ConfigTable& config, std::string_view program_pa
                             program_path);
 }
 
+std::string BadVersionText() {
+    char text[64];
+    std::snprintf(text, sizeof text, "%s: bad version %lX:%lX", "PRODUCT.DAT",
+                  static_cast<unsigned long>(kProgramVersionMajor),
+                  static_cast<unsigned long>(kProgramVersionMinor));
+    return text;
+}
+
+namespace {
+
+// A language as a message may quote it: a name from the command line can be of any length.
+std::string Quoted(std::string_view language) {
+    constexpr size_t kShown = 40;
+    if (language.size() <= kShown) return std::string(language);
+    return std::string(language.substr(0, kShown)) + "...";
+}
+
+// Fields of a line up to the first empty one, as the record takes them.
+size_t LeadingFields(std::vector<std::string_view>& fields) {
+    for (size_t k = 0; k < fields.size(); ++k) {
+        if (fields[k].empty()) {
+            fields.resize(k);
+            break;
+        }
+    }
+    return fields.size();
+}
+
+std::string ShortLineText(const std::string& path, int line, size_t fields) {
+    return path + ": line " + std::to_string(line) + " has " + std::to_string(fields) +
+           " of its 8 fields";
+}
+
+}  // namespace
+
 int LoadProduct(const ConfigTable& config, std::string_view program_path, ProductRecord& record,
-                std::string_view root) {
+                std::string_view root, ProductMiss* miss) {
     const std::string path = CataloguePath(config, program_path);
-    std::ifstream in(platform::NativePathIn(root, path), std::ios::binary);
+    const std::string native = platform::NativePathIn(root, path);
+    if (platform::DirectoryExists(native)) {
+        platform::CurrentNotifier().ShowSystemError(path, EISDIR);
+        return -1;
+    }
+    std::ifstream in(native, std::ios::binary);
     if (!in) {
         platform::CurrentNotifier().ShowSystemError(path, platform::kErrorFileNotFound);
         return -1;
@@ -116,24 +157,37 @@ int LoadProduct(const ConfigTable& config, std::string_view program_path, Produc
     const uint32_t wanted = ReduceVersion(program_version);
     const std::string& language = config.Get(kLanguage);
 
+    // What the lines that were passed over say, for the report when none is taken.
+    bool other_version = false;
+    int short_line = 0;
+    size_t short_fields = 0;
+    int number = 0;
     for (std::string raw; std::getline(in, raw);) {
+        ++number;
         std::string_view line = raw;
         // Lines are C strings: a NUL ends one, and its line end is not part of it.
         if (size_t nul = line.find('\0'); nul != std::string_view::npos) line = line.substr(0, nul);
         while (!line.empty() && line.back() == '\r') line.remove_suffix(1);
         if (line.empty() || line[0] == '#') continue;
-        if (!EqualNoCase(CatalogueField(line, 8), language)) continue;
-        if (ReduceVersion(CatalogueField(line, 5)) != wanted) continue;
+        if (!EqualNoCase(CatalogueField(line, 8), language)) {
+            if (!short_line && line.find('[') != std::string_view::npos) {
+                std::vector<std::string_view> fields = CatalogueFields(line);
+                if (const size_t n = LeadingFields(fields); n < 8) {
+                    short_line = number;
+                    short_fields = n;
+                }
+            }
+            continue;
+        }
+        if (ReduceVersion(CatalogueField(line, 5)) != wanted) {
+            other_version = true;
+            continue;
+        }
 
         std::vector<std::string_view> fields = CatalogueFields(line);
-        for (size_t k = 0; k < fields.size(); ++k) {
-            if (fields[k].empty()) {
-                fields.resize(k);
-                break;
-            }
-        }
-        if (fields.size() < 8) {
-            platform::CurrentNotifier().ShowSystemError(path, platform::kErrorBadCatalogue);
+        if (LeadingFields(fields) < 8) {
+            platform::CurrentNotifier().ShowSystemError(ShortLineText(path, number, fields.size()),
+                                                        platform::kErrorBadCatalogue);
             return -1;
         }
         record = ProductRecord{};
@@ -146,6 +200,20 @@ int LoadProduct(const ConfigTable& config, std::string_view program_path, Produc
         record.field7 = fields[6];
         record.language = fields[7];
         return 1;
+    }
+    if (miss) {
+        if (other_version) {
+            *miss = {BadVersionText(), platform::kErrorInvalidData};
+        } else if (short_line) {
+            *miss = {ShortLineText(path, short_line, short_fields) +
+                         ", and no line is for the "
+                         "language " +
+                         Quoted(language),
+                     platform::kErrorBadCatalogue};
+        } else {
+            *miss = {path + ": no line for the language " + Quoted(language),
+                     platform::kErrorInvalidData};
+        }
     }
     return 0;
 }

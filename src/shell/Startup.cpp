@@ -11,9 +11,7 @@
 namespace shell {
 
 std::string BadVersionText() {
-    return data::FormatPath("%s: bad version %lX:%lX", "PRODUCT.DAT",
-                            static_cast<unsigned long>(data::kProgramVersionMajor),
-                            static_cast<unsigned long>(data::kProgramVersionMinor));
+    return data::BadVersionText();
 }
 
 bool RunStartup(data::Course& course, StartupState& state, int argc, const char* const* argv,
@@ -30,12 +28,21 @@ bool RunStartup(data::Course& course, StartupState& state, int argc, const char*
 
     flags.ParseCommandLine(argc, argv, config);
 
-    switch (data::LoadProduct(config, course.ProgramPath(), course.Product(), course.Root())) {
+    // Without a language no catalogue line can fit: an INI that is empty, unreadable as text or
+    // without the key is said to be so, rather than taken for a catalogue fault.
+    if (config.Get(data::kLanguage).empty()) {
+        course.Notifier().ShowSystemError(course.IniPath() + ": no Language= setting",
+                                          platform::kErrorInvalidData);
+        return false;
+    }
+
+    data::ProductMiss miss;
+    switch (
+        data::LoadProduct(config, course.ProgramPath(), course.Product(), course.Root(), &miss)) {
         case 1:
             break;
         case 0:
-            course.Notifier().ShowSystemError(BadVersionText(),
-                                                        platform::kErrorInvalidData);
+            course.Notifier().ShowSystemError(miss.text, miss.code);
             return false;
         default:
             return false;

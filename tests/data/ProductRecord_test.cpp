@@ -96,7 +96,8 @@ TEST_F(LoadProductTest, MatchingLineWithAnEmptyFieldIsMalformed) {
               -1);
     ASSERT_EQ(notes_.errors.size(), 1u);
     EXPECT_EQ(notes_.errors[0].code, 19);
-    EXPECT_EQ(notes_.errors[0].text, dir_.path.string() + "\\PRODUCT.DAT");
+    EXPECT_EQ(notes_.errors[0].text,
+              dir_.path.string() + "\\PRODUCT.DAT: line 1 has 5 of its 8 fields");
 }
 
 TEST_F(LoadProductTest, MissingCatalogueReportsCode2) {

@@ -1,5 +1,6 @@
 #include "shell/Startup.h"
 
+#include <errno.h>
 #include <gtest/gtest.h>
 #include <stdlib.h>
 #include <unistd.h>
@@ -7,6 +8,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -55,6 +57,14 @@ struct FakeRemote : shell::RemoteData {
     void Close() override { log->push_back("close"); }
     std::string LastError() const override { return "refused"; }
 };
+
+// Bytes of a fixed pseudo-random sequence.
+std::string RandomBytes(size_t n, uint32_t seed) {
+    std::mt19937 gen(seed);
+    std::string bytes(n, '\0');
+    for (char& b : bytes) b = static_cast<char>(gen() & 0xFF);
+    return bytes;
+}
 
 // A course folder in a fresh temporary folder, made the current folder and the program's
 // folder for the test's lifetime.
@@ -152,21 +162,58 @@ TEST_F(CourseFolder, LocalStartUpEstablishesTheSettings) {
     EXPECT_NE(trace.find("\n<<"), std::string::npos);
 }
 
-// Each start-up failure stops the sequence with its own report.
+// Each start-up failure stops the sequence with its own report, naming its cause.
 TEST_F(CourseFolder, FailuresStopWithTheirReport) {
     struct Case {
         const char* what;
         std::function<void(CourseFolder&)> spoil;
         std::string text;
         int code;
+        std::string lang = {};  // given with -l when not empty
     };
+    const std::string long_lang(10000, 'Q');
     const Case cases[] = {
         {"no INI", [](CourseFolder& c) { fs::remove(c.root_ / "DEMO.INI"); }, "DEMO.INI", 2},
+        {"INI is a folder",
+         [](CourseFolder& c) {
+             fs::remove(c.root_ / "DEMO.INI");
+             fs::create_directory(c.root_ / "DEMO.INI");
+         },
+         "DEMO.INI", EISDIR},
+        {"empty INI", [](CourseFolder& c) { c.Write("DEMO.INI", ""); },
+         "DEMO.INI: no Language= setting", 13},
+        {"random INI", [](CourseFolder& c) { c.Write("DEMO.INI", RandomBytes(2000, 7)); },
+         "DEMO.INI: no Language= setting", 13},
+        {"UTF-16 INI",
+         [](CourseFolder& c) {
+             c.Write("DEMO.INI",
+                     std::string("\xff\xfeL\0a\0n\0g\0u\0a\0g\0e\0=\0G\0B\0\r\0\n\0", 28));
+         },
+         "DEMO.INI: no Language= setting", 13},
+        {"INI of NULs", [](CourseFolder& c) { c.Write("DEMO.INI", std::string(512, '\0')); },
+         "DEMO.INI: no Language= setting", 13},
+        {"unknown language", [](CourseFolder& c) { c.Write("DEMO.INI", "Language=XX\n"); },
+         ".\\PRODUCT.DAT: no line for the language XX", 13},
+        {"very long -l", [](CourseFolder&) {},
+         ".\\PRODUCT.DAT: no line for the language " + long_lang.substr(0, 40) + "...", 13,
+         long_lang},
         {"no catalogue", [](CourseFolder& c) { fs::remove(c.root_ / "PRODUCT.DAT"); },
          ".\\PRODUCT.DAT", 2},
+        {"catalogue is a folder",
+         [](CourseFolder& c) {
+             fs::remove(c.root_ / "PRODUCT.DAT");
+             fs::create_directory(c.root_ / "PRODUCT.DAT");
+         },
+         ".\\PRODUCT.DAT", EISDIR},
+        {"empty catalogue", [](CourseFolder& c) { c.Write("PRODUCT.DAT", ""); },
+         ".\\PRODUCT.DAT: no line for the language GB", 13},
+        {"random catalogue", [](CourseFolder& c) { c.Write("PRODUCT.DAT", RandomBytes(2000, 3)); },
+         "for the language GB", 19},
+        {"3-field catalogue", [](CourseFolder& c) { c.Write("PRODUCT.DAT", "[A][B][C]\n"); },
+         ".\\PRODUCT.DAT: line 1 has 3 of its 8 fields, and no line is for the language GB", 19},
         {"short line",
-         [](CourseFolder& c) { c.Write("PRODUCT.DAT", "[A][B][C][D][1100:0800][][7][GB]\n"); },
-         ".\\PRODUCT.DAT", 19},
+         [](CourseFolder& c) { c.Write("PRODUCT.DAT", "# x\n[A][B][C][D][1100:0800][][7][GB]\n"); },
+         ".\\PRODUCT.DAT: line 2 has 5 of its 8 fields", 19},
         {"bad version",
          [](CourseFolder& c) { c.Write("PRODUCT.DAT", "[A][B][C][D][1200:0800][1][1][GB]\n"); },
          "PRODUCT.DAT: bad version 1100:800", 13},
@@ -179,11 +226,14 @@ TEST_F(CourseFolder, FailuresStopWithTheirReport) {
         state_ = std::make_unique<shell::StartupState>();
         notes_.errors.clear();
         c.spoil(*this);
-        EXPECT_FALSE(Run()) << c.what;
+        std::vector<const char*> argv{"DEMO"};
+        if (!c.lang.empty()) argv.insert(argv.end(), {"-l", c.lang.c_str()});
+        EXPECT_FALSE(Run(argv)) << c.what;
         ASSERT_EQ(notes_.errors.size(), 1u) << c.what;
         EXPECT_NE(notes_.errors[0].first.find(c.text), std::string::npos)
             << c.what << ": " << notes_.errors[0].first;
-        EXPECT_EQ(notes_.errors[0].second, c.code) << c.what;
+        EXPECT_LT(notes_.errors[0].first.size(), 300u) << c.what;
+        EXPECT_EQ(notes_.errors[0].second, c.code) << c.what << ": " << notes_.errors[0].first;
     }
 }
 
@@ -214,10 +264,8 @@ TEST_F(CourseFolder, ConnectedServerSendsGroupThenUserFiles) {
     std::vector<std::string> log;
     ASSERT_TRUE(Run({"DEMO"}, [&log] { return std::make_unique<FakeRemote>(&log); }));
     const std::vector<std::string> expected = {
-        "connect server:7001 10000",
-        "fetch DATA\\DEMO\\GB\\GROUP.dat",
-        "fetch DATA\\DEMO\\GB\\GROUP.idx",
-        "fetch DATA\\DEMO\\GB\\USERS.dat",
+        "connect server:7001 10000",       "fetch DATA\\DEMO\\GB\\GROUP.dat",
+        "fetch DATA\\DEMO\\GB\\GROUP.idx", "fetch DATA\\DEMO\\GB\\USERS.dat",
         "fetch DATA\\DEMO\\GB\\USERS.idx",
     };
     EXPECT_EQ(log, expected);
