@@ -10,7 +10,13 @@ int LoadCommonMessages(const data::Course& course, text::MessageFile& common, in
     const std::string name =
         data::FormatPath("MSG\\%s\\%s.MSG", course.Language().c_str(), kCommonName);
     if (!common.Open(course.Resolve(name))) {
-        course.Notifier().ShowSystemError(name, platform::kErrorFileNotFound);
+        // A file that is there but whose table cannot be read (cut short, overwritten, a link to
+        // itself or round in a circle) is damaged, not missing.
+        if (common.State() == text::MessageFile::kBadTable)
+            course.Notifier().ShowSystemError(name + ": the message file is damaged",
+                                              platform::kErrorInvalidData);
+        else
+            course.Notifier().ShowSystemError(name, platform::kErrorFileNotFound);
         return -1;
     }
     // The main file's argument formats are the built-in ones, whatever its own block says.

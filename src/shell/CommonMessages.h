@@ -15,7 +15,8 @@ inline constexpr const char* kCommonName = "COMMON";
 // Opens the course's MSG\<Language>\COMMON.MSG into common with the built-in main formats,
 // check modulus 1009, show-errors following Developer and the product name as link path; seed
 // receives the file's seed (given later to the step, sub-step and language files). Failure:
-// ShowSystemError(path, 2) and -1; otherwise 0.
+// ShowSystemError(path, 2), or (path + ": the message file is damaged", 13) when its table cannot
+// be read, and -1; otherwise 0.
 int LoadCommonMessages(const data::Course& course, text::MessageFile& common, int32_t& seed);
 // The same into the course's own common texts and seed.
 int LoadCommonMessages(data::Course& course);

@@ -237,6 +237,58 @@ TEST_F(CourseFolder, FailuresStopWithTheirReport) {
     }
 }
 
+// A COMMON file that is there but cannot be read is named as damaged, never as not found.
+TEST_F(CourseFolder, DamagedCommonFileIsNamedAsDamaged) {
+    auto link = [](const std::string& target) {
+        text::MessageContent content;
+        content.texts = {"%@[" + target + " -1]"};
+        content.formats = {""};
+        return text::EncodeMessageFile(content);
+    };
+    auto patched = [](std::string bytes, size_t at, uint32_t value) {
+        for (int i = 0; i < 4; ++i) bytes[at + i] = static_cast<char>(value >> (8 * i));
+        return bytes;
+    };
+    const std::string good = Read("MSG/GB/COMMON.MSG");
+    const uint32_t first =
+        static_cast<unsigned char>(good[24]) | static_cast<unsigned char>(good[25]) << 8;
+    std::string flipped = good;
+    flipped[24 + 4 * 5 + 3] ^= 0x40;  // a high bit of a record's offset
+    const std::vector<std::pair<const char*, std::string>> cases = {
+        {"cut short in its header", good.substr(0, 10)},
+        {"cut short in its table", good.substr(0, 40)},
+        {"random bytes", RandomBytes(3000, 11)},
+        {"all zeros", std::string(3000, '\0')},
+        {"huge record count", patched(good, 24, 0x7FFFFFF0u)},
+        {"table offset past the end", patched(good, 0, 0x7FF00000u | (good[0] & 0xFF))},
+        {"negative table offset", patched(good, 0, 0x80000000u | (good[0] & 0xFF))},
+        {"decreasing table", patched(good, 28, first - 1)},
+        {"bit flip in the table", flipped},
+        {"link to itself", link("..\\..\\GB")},
+    };
+    for (const auto& [what, bytes] : cases) {
+        notes_.errors.clear();
+        Write("MSG/GB/COMMON.MSG", bytes);
+        EXPECT_FALSE(Run()) << what;
+        ASSERT_EQ(notes_.errors.size(), 1u) << what;
+        EXPECT_EQ(notes_.errors[0], std::make_pair(std::string("MSG\\GB\\COMMON.MSG: the message "
+                                                               "file is damaged"),
+                                                   13))
+            << what;
+    }
+    // GB and FR linking to each other, either language asked for.
+    Write("MSG/GB/COMMON.MSG", link("..\\..\\FR"));
+    Write("MSG/FR/COMMON.MSG", link("..\\..\\GB"));
+    for (const char* lang : {"GB", "FR"}) {
+        notes_.errors.clear();
+        EXPECT_FALSE(Run({"DEMO", "-l", lang})) << lang;
+        ASSERT_EQ(notes_.errors.size(), 1u) << lang;
+        EXPECT_EQ(notes_.errors[0].first,
+                  std::string("MSG\\") + lang + "\\COMMON.MSG: the message file is damaged");
+        EXPECT_EQ(notes_.errors[0].second, 13);
+    }
+}
+
 TEST_F(CourseFolder, UnreachableServerIsReportedWithCommonText81) {
     Write("DEMO.INI", "Language=GB\nIPserv=10.1.2.3\nIPport=7001\n");
     std::vector<std::string> log;
