@@ -119,7 +119,18 @@ void TWinBox::OpenBoxMessages() {
 }
 
 std::string TWinBox::BoxText(int number) {
-    return box_messages_.GetText(number);
+    // Without the language's texts (no MSGBOX file, or a text left empty) the buttons still
+    // need words: the built-in English ones.
+    static const char* const kEnglish[] = {"Yes", "No", "OK", "Cancel", "Ignore", "Retry", "Abort"};
+    std::string text = box_messages_.GetText(number);
+    if (text.empty() && number >= kTextYes && number <= kTextAbort) text = kEnglish[number];
+    return text;
+}
+
+std::string TWinBox::PictureMissingText(const std::string& path) {
+    std::string text = box_messages_.GetText(kTextPictureMissing, path);
+    if (text.empty()) text = "Picture " + path + " is missing";
+    return text;
 }
 
 QPixmap TWinBox::LoadBitmap(const std::string& name, bool* found) const {
@@ -135,8 +146,17 @@ QPixmap TWinBox::LoadPicture(const std::string& path, bool* found) const {
 }
 
 void TWinBox::LoadIcons() {
-    for (int t = kTextErrorIcon; t <= kTextInformationIcon; ++t)
-        icons_[t - kTextErrorIcon] = LoadBitmap(BoxText(t));
+    // An icon the texts do not name is the system's own of its kind, so that an error never
+    // shows the information icon.
+    static const QStyle::StandardPixmap kStandard[] = {
+        QStyle::SP_MessageBoxCritical, QStyle::SP_MessageBoxWarning, QStyle::SP_MessageBoxQuestion,
+        QStyle::SP_MessageBoxInformation};
+    for (int t = kTextErrorIcon; t <= kTextInformationIcon; ++t) {
+        const std::string name = BoxText(t);
+        icons_[t - kTextErrorIcon] =
+            name.empty() ? style()->standardIcon(kStandard[t - kTextErrorIcon]).pixmap(32, 32)
+                         : LoadBitmap(name);
+    }
 }
 
 void TWinBox::Play(const std::string& sound_name) {
@@ -203,7 +223,7 @@ int TWinBox::ShowPictureFile(const std::string& path, int height, int width) {
     bool found = false;
     QPixmap pixmap = LoadPicture(path, &found);
     if (!found) {
-        ShowStandardBox(BoxKind::Error, "MSGBOX", box_messages_.GetText(kTextPictureMissing, path));
+        ShowStandardBox(BoxKind::Error, "MSGBOX", PictureMissingText(path));
     }
     if (height != 0 || width != 0) {
         int w = width != 0 ? width : pixmap.width();

@@ -73,7 +73,9 @@ class TWinBox : public QDialog {
     void LoadIcons();
     QPixmap LoadBitmap(const std::string& name, bool* found = nullptr) const;
     QPixmap LoadPicture(const std::string& path, bool* found) const;
+    // A MSGBOX text; the button captions fall back to built-in English when it is empty.
     std::string BoxText(int number);
+    std::string PictureMissingText(const std::string& path);
     void Play(const std::string& sound_name);
     int ShowModal();
 

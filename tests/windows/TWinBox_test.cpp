@@ -5,6 +5,7 @@
 #include <QFontMetrics>
 #include <QLabel>
 #include <QPushButton>
+#include <QStyle>
 #include <QTest>
 #include <QTimer>
 #include <functional>
@@ -171,6 +172,65 @@ TEST_F(TWinBoxTest, IconsAndSoundsComeFromTheCourse) {
     box_->Ask("Plain", "", nullptr, 0, 0, kButtonOk);
     ASSERT_FALSE(sounds_->calls().empty());
     EXPECT_TRUE(sounds_->calls().front().stop);
+}
+
+// Without its texts (no MSGBOX file for the language) the box still has words on its buttons and
+// the icon of its kind: an error is not shown with the information icon.
+TEST_F(TWinBoxTest, WithoutItsTextsTheBoxFallsBackToEnglishAndTheRightIcon) {
+    config_.Set(data::kLanguage, "XX");
+    struct Case {
+        int set;
+        std::vector<int> shown;  // BitBtn indexes
+        std::vector<const char*> captions;
+    };
+    const Case cases[] = {
+        {kButtonOk, {0}, {"OK"}},
+        {kButtonCancel, {0}, {"Cancel"}},
+        {kButtonsYesNo, {1, 2}, {"Yes", "No"}},
+        {kButtonsAbortRetryIgnore, {1, 0, 2}, {"Abort", "Retry", "Ignore"}},
+    };
+    for (const Case& c : cases) {
+        std::vector<QString> captions;
+        WhenShown([&](TWinBox& b) {
+            for (int i : c.shown) captions.push_back(b.BitBtn(i)->text());
+            b.BitBtn(c.shown.front())->click();
+        });
+        box_->Ask("Display error", "", nullptr, 0, kIconError, c.set);
+        ASSERT_EQ(captions.size(), c.captions.size()) << c.set;
+        for (size_t i = 0; i < captions.size(); ++i)
+            EXPECT_EQ(captions[i], QString(c.captions[i])) << c.set;
+    }
+    const std::pair<int, QStyle::StandardPixmap> icons[] = {
+        {kIconError, QStyle::SP_MessageBoxCritical},
+        {kIconWarning, QStyle::SP_MessageBoxWarning},
+        {kIconQuestion, QStyle::SP_MessageBoxQuestion},
+        {kIconInformation, QStyle::SP_MessageBoxInformation},
+    };
+    for (const auto& [icon, standard] : icons) {
+        QImage shown;
+        WhenShown([&](TWinBox& b) {
+            shown = b.Image()->pixmap().toImage();
+            b.BitBtn(0)->click();
+        });
+        box_->Ask("Display error", "", nullptr, 0, icon, kButtonOk);
+        EXPECT_EQ(shown, box_->style()->standardIcon(standard).pixmap(32, 32).toImage()) << icon;
+    }
+    // Each kind's icon is its own.
+    QImage error, information;
+    for (auto [icon, image] : {std::pair{kIconError, &error}, {kIconInformation, &information}}) {
+        WhenShown([&, image = image](TWinBox& b) {
+            *image = b.Image()->pixmap().toImage();
+            b.BitBtn(0)->click();
+        });
+        box_->Ask("?", "", nullptr, 0, icon, kButtonOk);
+    }
+    EXPECT_NE(error, information);
+
+    // The missing-picture notice has its words too.
+    WhenShown([](TWinBox& b) { b.BitBtn(0)->click(); });
+    box_->ShowPicture("NOPE", 0, 0);
+    ASSERT_EQ(standard_boxes_.size(), 1u);
+    EXPECT_EQ(standard_boxes_[0][2], "Picture " + course_.Path("BMP/NOPE.BMP") + " is missing");
 }
 
 TEST_F(TWinBoxTest, QuietBoxPlaysNothing) {
