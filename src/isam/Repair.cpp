@@ -61,17 +61,30 @@ uint32_t ProveSlots(IsamFile& f, std::string* why) {
     return last_live;
 }
 
-// Copies the index file to `to`; a copy cut short is removed.
+// Copies the index file to `to`; a copy cut short is removed. Holes and zero-filled chunks
+// are left as holes, so a large, mostly empty index file cannot fill the disk with its copy.
 void CopyIndexFile(IsamFile& f, const std::string& to) {
     int out = ::open(to.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
     if (out < 0) RaiseSystem(kIndexFile + kStepCreate);
     try {
         std::vector<uint8_t> buf(size_t(256) * 1024);
+        off_t end = 0;
         for (off_t off = 0;; off += off_t(buf.size())) {
+            // Jump over a hole to the next data; no more data ends the copy.
+            const off_t data = ::lseek(f.idx_fd(), off, SEEK_DATA);
+            if (data < 0 && errno == ENXIO) break;
+            if (data < 0) RaiseSystem(kIndexFile + kStepSeek);
+            off = data - data % off_t(buf.size());
             size_t got = ReadSome(f.idx_fd(), buf.data(), buf.size(), off, kIndexFile);
-            if (got > 0) WriteAt(out, buf.data(), got, off, kIndexFile);
+            const bool zeros =
+                std::all_of(buf.begin(), buf.begin() + long(got), [](uint8_t b) { return b == 0; });
+            if (got > 0 && !zeros) WriteAt(out, buf.data(), got, off, kIndexFile);
+            end = std::max(end, off + off_t(got));
             if (got < buf.size()) break;
         }
+        struct stat st;
+        if (::fstat(f.idx_fd(), &st) == 0) end = std::max(end, st.st_size);
+        if (::ftruncate(out, end) != 0) RaiseSystem(kIndexFile + kStepWrite);
     } catch (...) {
         ::close(out);
         ::unlink(to.c_str());

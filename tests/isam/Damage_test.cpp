@@ -2,10 +2,12 @@
 // crash, a read outside a buffer or an endless loop; a half-done write is found and repaired.
 #include <fcntl.h>
 #include <sys/mman.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <csignal>
+#include <fstream>
 #include <functional>
 #include <random>
 
@@ -275,6 +277,34 @@ TEST_F(IsamDamageTest, RepairKeepsACopyUntilItSucceeds) {
     ASSERT_EQ(RepairFiles(Path("base").c_str()), 0);
     EXPECT_FALSE(std::filesystem::exists(copy));
     EXPECT_TRUE(Consistent("base"));
+}
+
+// A large, mostly empty index file: the copy repair keeps has its size but not its blocks.
+TEST_F(IsamDamageTest, RepairCopiesAHollowIndexWithoutFillingTheDisk) {
+    const std::string copy = Path("base.idx~");
+    const off_t size = off_t(idx_.size()) + (off_t(1) << 30);
+    bool kept = false;
+    for (int budget = 0; budget < 5 && !kept; ++budget) {
+        WriteBytes(Path("base.idx"), idx_);
+        ASSERT_EQ(truncate(Path("base.idx").c_str(), size), 0);
+        pid_t pid = fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0) {
+            detail::g_crash_after_writes = budget;
+            RepairFiles(Path("base").c_str());
+            _exit(0);
+        }
+        int status = 0;
+        ASSERT_EQ(waitpid(pid, &status, 0), pid);
+        struct stat st;
+        kept = WIFSIGNALED(status) && stat(copy.c_str(), &st) == 0 && st.st_size == size;
+        if (kept) EXPECT_LT(st.st_blocks * 512, off_t(16) << 20);
+    }
+    ASSERT_TRUE(kept);
+    std::ifstream in(copy, std::ios::binary);
+    std::vector<uint8_t> head(idx_.size());
+    in.read(reinterpret_cast<char*>(head.data()), std::streamsize(head.size()));
+    EXPECT_EQ(head, idx_);
 }
 
 TEST_F(IsamDamageTest, FatalHookHearsOfFailedChecks) {
