@@ -33,8 +33,20 @@ std::string Course::CataloguePath() const {
     return Resolve(data::CataloguePath(config_, program_path_));
 }
 
+std::string Course::BitmapName(std::string_view name) {
+    return FormatPath("BMP\\%.*s.BMP", SV(name));
+}
+
+std::string Course::MaskName(std::string_view name) {
+    return FormatPath("BMP\\MASK\\%.*s.BMP", SV(name));
+}
+
+std::string Course::VideoName(std::string_view name) {
+    return FormatPath("AVI\\%.*s.AVI", SV(name));
+}
+
 std::string Course::Bitmap(std::string_view name) const {
-    return Resolve(FormatPath("BMP\\%.*s.BMP", SV(name)));
+    return Resolve(BitmapName(name));
 }
 
 std::string Course::Icon(std::string_view name) const {
@@ -42,7 +54,7 @@ std::string Course::Icon(std::string_view name) const {
 }
 
 std::string Course::Mask(std::string_view name) const {
-    return Resolve(FormatPath("BMP\\MASK\\%.*s.BMP", SV(name)));
+    return Resolve(MaskName(name));
 }
 
 std::string Course::Sound(std::string_view name) const {
@@ -50,7 +62,7 @@ std::string Course::Sound(std::string_view name) const {
 }
 
 std::string Course::Video(std::string_view name) const {
-    return Resolve(FormatPath("AVI\\%.*s.AVI", SV(name)));
+    return Resolve(VideoName(name));
 }
 
 std::string Course::SoundList() const {

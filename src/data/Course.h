@@ -72,6 +72,12 @@ class Course {
     }
     bool RandomSeeded() const { return seeded_; }
 
+    // The courseware form of a picture, mask or clip path ("BMP\\<name>.BMP"), as scripts and
+    // stored stage objects name them; Resolve makes them native.
+    static std::string BitmapName(std::string_view name);  // BMP\<name>.BMP
+    static std::string MaskName(std::string_view name);    // BMP\MASK\<name>.BMP
+    static std::string VideoName(std::string_view name);   // AVI\<name>.AVI
+
     // Paths inside the course, native. <lang> is Language=, <dir> Directory=, <data> the
     // product's data folder.
     std::string IniPath() const;                       // <program>.INI

@@ -76,21 +76,18 @@ void ScriptEngine::ExecuteGlobal(int op, int slot, const Arguments& args) {
     switch (op) {
         case kOpDisplay:
             if (host_)
-                host_->ShowPicture(
-                    NativeOf(Substitute(data::FormatPath("BMP\\%s.BMP", args.text.c_str()))), 0, 0,
-                    0);
+                host_->ShowPicture(NativeOf(Substitute(data::Course::BitmapName(args.text))), 0, 0,
+                                   0);
             break;
         case kOpDisplayStretch:
             if (host_)
-                host_->ShowPicture(
-                    NativeOf(Substitute(data::FormatPath("BMP\\%s.BMP", args.text.c_str()))),
-                    args.Int(0), args.Int(1), 0);
+                host_->ShowPicture(NativeOf(Substitute(data::Course::BitmapName(args.text))),
+                                   args.Int(0), args.Int(1), 0);
             break;
         case kOpDisplayZoom:
             if (host_)
-                host_->ShowPicture(
-                    NativeOf(Substitute(data::FormatPath("BMP\\%s.BMP", args.text.c_str()))), 0, 0,
-                    args.Real(0));
+                host_->ShowPicture(NativeOf(Substitute(data::Course::BitmapName(args.text))), 0, 0,
+                                   args.Real(0));
             break;
         case kOpShowMask:
         case kOpHideMask:
@@ -321,8 +318,7 @@ void ScriptEngine::TagMenu(StageObject& o, const std::string& name, int op) {
         size_t c = line.find(':');
         e.caption = c == std::string::npos ? line : line.substr(0, c);
         if (c != std::string::npos) {
-            std::string picture =
-                NativeOf(data::FormatPath("BMP\\%s.BMP", line.substr(c + 1).c_str()));
+            std::string picture = NativeOf(data::Course::BitmapName(line.substr(c + 1)));
             if (platform::FileExists(picture)) e.picture = picture;
         }
         o.menu.push_back(e);
@@ -393,8 +389,7 @@ void ScriptEngine::ExecuteObject(int op, int slot, const Arguments& args, int id
             if (!o) return;
             o->rec.display_class = kClassImage;
             o->rec.type = 0;
-            if (!LoadBitmap(*o, data::FormatPath("BMP\\%s.BMP", args.text.c_str()), args.Int(0),
-                            args.Int(1))) {
+            if (!LoadBitmap(*o, data::Course::BitmapName(args.text), args.Int(0), args.Int(1))) {
                 ReportError(kErrPicture, op, id, o->full_path);
                 return;
             }
@@ -553,7 +548,7 @@ void ScriptEngine::ExecuteObject(int op, int slot, const Arguments& args, int id
         case kOpZoomBmp: {
             std::string path = o->rec.path;
             if (op == kOpZoomBmp) {
-                path = data::FormatPath("BMP\\%s.BMP", args.text.c_str());
+                path = data::Course::BitmapName(args.text);
                 if (!platform::FileExists(NativeOf(Substitute(path)))) return;
             }
             const float factor = args.Real(0);
@@ -570,7 +565,7 @@ void ScriptEngine::ExecuteObject(int op, int slot, const Arguments& args, int id
         case kOpLoadAt: {
             const int x = op == kOpLoadAt ? args.Int(0) : o->rec.x;
             const int y = op == kOpLoadAt ? args.Int(1) : o->rec.y;
-            if (!LoadBitmap(*o, data::FormatPath("BMP\\%s.BMP", args.text.c_str()), x, y)) {
+            if (!LoadBitmap(*o, data::Course::BitmapName(args.text), x, y)) {
                 ReportError(kErrPicture, op, id, o->full_path);
                 return;
             }
@@ -598,8 +593,8 @@ void ScriptEngine::ExecuteObject(int op, int slot, const Arguments& args, int id
             return;
         case kOpSaveToFile:
             if (!o->working.isNull()) {
-                o->working.save(QString::fromStdString(NativeOf(Substitute(
-                                    data::FormatPath("BMP\\%s.BMP", args.text.c_str())))),
+                o->working.save(QString::fromStdString(
+                                    NativeOf(Substitute(data::Course::BitmapName(args.text)))),
                                 "BMP");
             }
             return;
@@ -654,9 +649,8 @@ void ScriptEngine::ExecuteObject(int op, int slot, const Arguments& args, int id
             return;
         case kOpAviPlay:
             if (host_) {
-                host_->PlayVideo(
-                    NativeOf(Substitute(data::FormatPath("AVI\\%s.AVI", args.text.c_str()))),
-                    args.Int(0), args.Int(1), 0, true);
+                host_->PlayVideo(NativeOf(Substitute(data::Course::VideoName(args.text))),
+                                 args.Int(0), args.Int(1), 0, true);
             }
             return;
         case kOpAvi: {
@@ -664,7 +658,7 @@ void ScriptEngine::ExecuteObject(int op, int slot, const Arguments& args, int id
             if (!o) return;
             o->rec.display_class = kClassVideo;
             o->rec.type = op;
-            o->rec.path = data::FormatPath("AVI\\%s.AVI", args.text.c_str()).substr(0, 259);
+            o->rec.path = data::Course::VideoName(args.text).substr(0, 259);
             o->full_path = Substitute(o->rec.path);
             o->rec.x = o->rec.target_x = o->rec.start_x = o->rec.prev_x = std::abs(args.Int(0));
             o->rec.y = o->rec.target_y = o->rec.start_y = o->rec.prev_y = std::abs(args.Int(1));

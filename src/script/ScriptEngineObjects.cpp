@@ -192,7 +192,7 @@ bool ScriptEngine::LoadBitmap(StageObject& o, const std::string& path, int x, in
 
 bool ScriptEngine::LoadMask(StageObject& o, bool on) {
     if (!on) return false;
-    const std::string native = NativeOf(data::FormatPath("BMP\\MASK\\%s.BMP", o.base_name.c_str()));
+    const std::string native = NativeOf(data::Course::MaskName(o.base_name));
     if (!platform::FileExists(native)) return false;
     QImage mask = LoadPicture(native);
     if (mask.isNull()) return false;
@@ -241,7 +241,7 @@ void ScriptEngine::DrawObject(StageObject& o, QImage& target) {
             if (!o.mask_reported) {
                 o.mask_reported = true;
                 const bool from_file = EngineHasText(9);
-                std::string mask_name = data::FormatPath("BMP\\MASK\\%s.BMP", o.base_name.c_str());
+                std::string mask_name = data::Course::MaskName(o.base_name);
                 std::string message =
                     from_file ? vte_->GetText(9, file_.Path(), mask_name)
                               : text::FormatString("Mask of %s missing: %s", file_.Path().c_str(),
@@ -349,7 +349,7 @@ void ScriptEngine::LoadPictures(StageObject& o, bool series, const std::string& 
     o.pictures.clear();
     o.pictures_are_series = series;
     if (series) {
-        const std::string base = Substitute(data::FormatPath("BMP\\%s.BMP", name.c_str()));
+        const std::string base = Substitute(data::Course::BitmapName(name));
         for (int i = 0; i < 15; ++i) {
             QImage img = LoadPicture(NativeOf(InsertBeforeDot(base, data::FormatPath("#%02d", i))));
             if (img.isNull()) break;
