@@ -271,14 +271,17 @@ TEST_F(IsamConcurrencyTest, IndexChangeCutAfterAnyWriteLeavesFilesThatOpen) {
             EXPECT_EQ(ISREAD(rh, r.data(), EQUAL), 0) << at;
             EXPECT_EQ(B(r), 1234 % 97) << at;
             ISCLOSE(rh);
-            if (!CheckFiles(name.c_str(), nullptr))
+            if (!CheckFiles(name.c_str(), nullptr)) {
                 ASSERT_EQ(RepairFiles(name.c_str()), 0) << at << ": " << last_error;
+            }
             ASSERT_TRUE(Consistent("indexes")) << at;
             // When the change reached the files, the index count says so and nothing else.
             rh = ISOPEN(name.c_str(), OPEN_INPUT);
             const int count = IndexCount(rh);
             EXPECT_TRUE(count == 1 || count == 2) << at;
-            if (completed) EXPECT_EQ(count, add ? 2 : 1) << at;
+            if (completed) {
+                EXPECT_EQ(count, add ? 2 : 1) << at;
+            }
             ISCLOSE(rh);
         }
         EXPECT_TRUE(completed);

@@ -298,7 +298,9 @@ TEST_F(IsamDamageTest, RepairCopiesAHollowIndexWithoutFillingTheDisk) {
         ASSERT_EQ(waitpid(pid, &status, 0), pid);
         struct stat st;
         kept = WIFSIGNALED(status) && stat(copy.c_str(), &st) == 0 && st.st_size == size;
-        if (kept) EXPECT_LT(st.st_blocks * 512, off_t(16) << 20);
+        if (kept) {
+            EXPECT_LT(st.st_blocks * 512, off_t(16) << 20);
+        }
     }
     ASSERT_TRUE(kept);
     std::ifstream in(copy, std::ios::binary);

@@ -111,7 +111,9 @@ class IsamOutOfMemoryTest : public IsamTest {
                 if (rc < 0) ADD_FAILURE() << what << " failed with " << err << " after " << at;
                 return rc;
             }
-            if (rc < 0) EXPECT_EQ(err, isam::kNoMemory) << what << " at allocation " << at;
+            if (rc < 0) {
+                EXPECT_EQ(err, isam::kNoMemory) << what << " at allocation " << at;
+            }
             if (!Consistent("m")) {
                 ADD_FAILURE() << what << ": files left unsound at allocation " << at;
                 return -1;
@@ -186,10 +188,11 @@ TEST_F(IsamOutOfMemoryTest, EveryEntryPointFailsCleanly) {
                         if (!ok && g_failed) {
                             // The stop is a problem of its own, with the engine's text.
                             EXPECT_FALSE(problems.empty());
-                            if (!problems.empty())
+                            if (!problems.empty()) {
                                 EXPECT_NE(problems.back().find("can't allocate memory (116)"),
                                           std::string::npos)
                                     << problems.back();
+                            }
                             isam::last_error = isam::kNoMemory;
                         }
                         return ok ? 0 : -1;
