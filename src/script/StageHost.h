@@ -5,24 +5,26 @@
 
 #include <string>
 
+#include "windows/WinBoxLayout.h"
+
 namespace script {
 
 // A question or notice for the message box window.
 struct Question {
     std::string text;
     std::string caption;
-    int icon = 48;        // 48 exclamation (DialogBox), 16 stop (errors)
-    int buttons = 3;      // button-set code: 3 OK, 8 YES/NO, 16 YES/NO/CANCEL
-    bool placed = false;  // x, y are stage-relative placement
+    int icon = windows::kIconWarning;  // kIconWarning for DialogBox, kIconError for errors
+    int buttons = windows::kButtonOk;  // a button set of the message box: OK, YES/NO, ...
+    bool placed = false;               // x, y are stage-relative placement
     int x = 0;
     int y = 0;
 };
 
-// Answers of Ask.
-inline constexpr int kAnswerOk = 1;
-inline constexpr int kAnswerCancel = 2;
-inline constexpr int kAnswerYes = 6;
-inline constexpr int kAnswerNo = 7;
+// Answers of Ask: the message box's own results.
+inline constexpr int kAnswerOk = windows::kResultOk;
+inline constexpr int kAnswerCancel = windows::kResultCancel;
+inline constexpr int kAnswerYes = windows::kResultYes;
+inline constexpr int kAnswerNo = windows::kResultNo;
 
 class StageHost {
   public:
