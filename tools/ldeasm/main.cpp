@@ -4,7 +4,6 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <exception>
 #include <iostream>
 #include <string>
 #include <string_view>
@@ -14,6 +13,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "platform/GuardedMain.h"
 #include "platform/ReplaceFile.h"
 #include "script/Assembler.h"
 
@@ -98,13 +98,5 @@ int Run(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    // Whatever the library throws (memory exhausted on a huge file) ends the run with a message.
-    try {
-        return Run(argc, argv);
-    } catch (const std::exception& e) {
-        std::fprintf(stderr, "ldeasm: %s\n", e.what());
-    } catch (...) {
-        std::fprintf(stderr, "ldeasm: unexpected failure\n");
-    }
-    return 1;
+    return platform::GuardedMain("ldeasm", argc, argv, Run);
 }

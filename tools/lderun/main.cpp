@@ -10,12 +10,12 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <exception>
 #include <filesystem>
 #include <string>
 #include <vector>
 
 #include "data/Course.h"
+#include "platform/GuardedMain.h"
 #include "platform/Path.h"
 #include "script/CommandTable.h"
 #include "script/HeadlessHost.h"
@@ -244,13 +244,5 @@ int Run(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    // Whatever the libraries throw (memory exhausted) ends the run with a message.
-    try {
-        return Run(argc, argv);
-    } catch (const std::exception& e) {
-        std::fprintf(stderr, "lderun: %s\n", e.what());
-    } catch (...) {
-        std::fprintf(stderr, "lderun: unexpected failure\n");
-    }
-    return 1;
+    return platform::GuardedMain("lderun", argc, argv, Run);
 }

@@ -3,10 +3,10 @@
 //   lessonrun COURSE --user G:U [--lang L] [--set KEY=VALUE]... [--answer A]... [--auto]
 #include <QApplication>
 #include <cstdio>
-#include <exception>
 #include <string>
 #include <vector>
 
+#include "platform/GuardedMain.h"
 #include "shell/HeadlessCourse.h"
 #include "shell/HeadlessLesson.h"
 #include "text/Codepage.h"
@@ -106,13 +106,5 @@ int Run(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    // Whatever the libraries throw (memory exhausted) ends the run with a message.
-    try {
-        return Run(argc, argv);
-    } catch (const std::exception& e) {
-        std::fprintf(stderr, "lessonrun: %s\n", e.what());
-    } catch (...) {
-        std::fprintf(stderr, "lessonrun: unexpected failure\n");
-    }
-    return 1;
+    return platform::GuardedMain("lessonrun", argc, argv, Run);
 }

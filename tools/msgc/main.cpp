@@ -9,12 +9,12 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
-#include <exception>
 #include <fstream>
 #include <string>
 #include <vector>
 
 #include "MessageSource.h"
+#include "platform/GuardedMain.h"
 #include "platform/Path.h"
 #include "text/MessageFile.h"
 #include "text/MessageWriter.h"
@@ -189,13 +189,5 @@ int Run(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    // Whatever the library throws (memory exhausted on a huge file) ends the run with a message.
-    try {
-        return Run(argc, argv);
-    } catch (const std::exception& e) {
-        std::fprintf(stderr, "msgc: %s\n", e.what());
-    } catch (...) {
-        std::fprintf(stderr, "msgc: unexpected failure\n");
-    }
-    return 1;
+    return platform::GuardedMain("msgc", argc, argv, Run);
 }
