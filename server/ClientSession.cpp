@@ -2,7 +2,6 @@
 
 #include <dirent.h>
 #include <fcntl.h>
-#include <strings.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -12,6 +11,7 @@
 #include <cstring>
 
 #include "isam/Isam.h"
+#include "platform/AsciiCase.h"
 
 namespace server {
 
@@ -33,14 +33,14 @@ std::string Folder(const std::string& path) {
 
 // GROUP.* or USERS.*: the learner files a player may fetch.
 bool IsLearnerFile(const std::string& name) {
-    return name.size() > 6 && (::strncasecmp(name.c_str(), "GROUP.", 6) == 0 ||
-                               ::strncasecmp(name.c_str(), "USERS.", 6) == 0);
+    return name.size() > 6 && (platform::StartsWithNoCase(name, "GROUP.") ||
+                               platform::StartsWithNoCase(name, "USERS."));
 }
 
 // SCO###.### or HST###.###: the score and history files a player may send.
 bool IsProgressFile(const std::string& name) {
     if (name.size() != 10 || name[6] != '.') return false;
-    if (::strncasecmp(name.c_str(), "SCO", 3) != 0 && ::strncasecmp(name.c_str(), "HST", 3) != 0)
+    if (!platform::StartsWithNoCase(name, "SCO") && !platform::StartsWithNoCase(name, "HST"))
         return false;
     for (int i : {3, 4, 5, 7, 8, 9})
         if (!std::isdigit(static_cast<unsigned char>(name[size_t(i)]))) return false;
@@ -52,8 +52,8 @@ bool IsLearnerFolder(const std::string& folder) {
     bool found = false;
     if (DIR* d = ::opendir(folder.c_str())) {
         while (dirent* e = ::readdir(d)) {
-            if (::strcasecmp(e->d_name, "USERS.dat") == 0 ||
-                ::strcasecmp(e->d_name, "GROUP.dat") == 0) {
+            if (platform::EqualNoCase(e->d_name, "USERS.dat") ||
+                platform::EqualNoCase(e->d_name, "GROUP.dat")) {
                 found = true;
                 break;
             }

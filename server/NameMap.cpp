@@ -1,13 +1,14 @@
 #include "NameMap.h"
 
 #include <dirent.h>
-#include <strings.h>
 #include <sys/stat.h>
 
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
 #include <vector>
+
+#include "platform/AsciiCase.h"
 
 namespace server {
 
@@ -25,7 +26,7 @@ static std::string MatchCase(const std::string& folder, const std::string& name)
     std::string found = name;
     if (DIR* d = ::opendir(folder.c_str())) {
         while (dirent* e = ::readdir(d)) {
-            if (::strcasecmp(e->d_name, name.c_str()) == 0) {
+            if (platform::EqualNoCase(e->d_name, name)) {
                 found = e->d_name;
                 break;
             }

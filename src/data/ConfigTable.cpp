@@ -5,6 +5,7 @@
 #include <fstream>
 #include <iterator>
 
+#include "platform/AsciiCase.h"
 #include "platform/Notifier.h"
 #include "platform/Path.h"
 #include "platform/ReplaceFile.h"
@@ -18,10 +19,6 @@ const char* const kConfigKeys[kConfigKeyCount] = {
 };
 
 namespace {
-
-char Lower(char c) {
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
 
 const std::string& EmptyString() {
     static const std::string empty;
@@ -40,10 +37,7 @@ std::string_view CleanLine(std::string_view line) {
 int FindConfigKey(std::string_view line) {
     for (int i = 0; i < kConfigKeyCount; ++i) {
         std::string_view key = kConfigKeys[i];
-        if (line.size() < key.size()) continue;
-        bool same = true;
-        for (size_t k = 0; k < key.size() && same; ++k) same = Lower(line[k]) == Lower(key[k]);
-        if (same) return i;
+        if (platform::StartsWithNoCase(line, key)) return i;
     }
     return -1;
 }

@@ -6,23 +6,13 @@
 #include <vector>
 
 #include "data/ConfigTable.h"
+#include "platform/AsciiCase.h"
 #include "platform/Notifier.h"
 #include "platform/Path.h"
 
 namespace data {
 
 namespace {
-
-char Lower(char c) {
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool EqualNoCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (Lower(a[i]) != Lower(b[i])) return false;
-    return true;
-}
 
 // One hexadecimal part of a version, wrapping in 32 bits; 0 when empty or not hexadecimal.
 uint32_t HexPart(std::string_view part) {
@@ -169,7 +159,7 @@ int LoadProduct(const ConfigTable& config, std::string_view program_path, Produc
         if (size_t nul = line.find('\0'); nul != std::string_view::npos) line = line.substr(0, nul);
         while (!line.empty() && line.back() == '\r') line.remove_suffix(1);
         if (line.empty() || line[0] == '#') continue;
-        if (!EqualNoCase(CatalogueField(line, 8), language)) {
+        if (!platform::EqualNoCase(CatalogueField(line, 8), language)) {
             if (!short_line && line.find('[') != std::string_view::npos) {
                 std::vector<std::string_view> fields = CatalogueFields(line);
                 if (const size_t n = LeadingFields(fields); n < 8) {

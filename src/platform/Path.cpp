@@ -6,12 +6,13 @@
 #include <sys/statvfs.h>
 #include <unistd.h>
 
-#include <strings.h>
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+
+#include "platform/AsciiCase.h"
 
 namespace platform {
 namespace {
@@ -84,7 +85,7 @@ std::string FindCaseInsensitive(const std::string& folder, const std::string& na
     if (!dir) return {};
     std::string best;
     while (dirent* e = readdir(dir)) {
-        if (strcasecmp(e->d_name, name.c_str()) == 0) {
+        if (EqualNoCase(e->d_name, name)) {
             // Several spellings may coexist; take the smallest so the choice is stable.
             if (best.empty() || best > e->d_name) best = e->d_name;
         }
@@ -96,9 +97,7 @@ std::string FindCaseInsensitive(const std::string& folder, const std::string& na
 bool MatchFrom(std::string_view p, std::string_view s) {
     size_t pi = 0, si = 0, star = std::string_view::npos, mark = 0;
     while (si < s.size()) {
-        if (pi < p.size() &&
-            (p[pi] == '?' || std::tolower(static_cast<unsigned char>(p[pi])) ==
-                                 std::tolower(static_cast<unsigned char>(s[si])))) {
+        if (pi < p.size() && (p[pi] == '?' || LowerAscii(p[pi]) == LowerAscii(s[si]))) {
             ++pi;
             ++si;
         } else if (pi < p.size() && p[pi] == '*') {

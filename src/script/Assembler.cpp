@@ -8,6 +8,7 @@
 #include <optional>
 #include <set>
 
+#include "platform/AsciiCase.h"
 #include "script/Arguments.h"
 #include "script/CommandTable.h"
 #include "text/Codepage.h"
@@ -17,9 +18,7 @@ namespace script {
 namespace {
 
 std::string Upper(std::string_view s) {
-    std::string out(s);
-    for (char& c : out) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return out;
+    return platform::ToUpperAscii(std::string(s));
 }
 
 bool IsTargetArgument(int op, int index) {

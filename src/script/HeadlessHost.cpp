@@ -1,13 +1,11 @@
 #include "script/HeadlessHost.h"
 
-#include <algorithm>
-#include <cctype>
+#include "platform/AsciiCase.h"
 
 namespace script {
 
 void HeadlessHost::AddAnswer(const std::string& word) {
-    std::string w = word;
-    std::transform(w.begin(), w.end(), w.begin(), [](unsigned char c) { return std::toupper(c); });
+    const std::string w = platform::ToUpperAscii(word);
     int code = w == "OK"    ? kAnswerOk
                : w == "YES" ? kAnswerYes
                : w == "NO"  ? kAnswerNo

@@ -1,5 +1,6 @@
 #include "script/ScriptEngine.h"
 
+#include "platform/AsciiCase.h"
 #include "script/ImageControl.h"
 
 #include <QCoreApplication>
@@ -20,17 +21,6 @@
 namespace script {
 
 namespace {
-
-bool EqualIgnoringCase(const std::string& a, const std::string& b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        if (std::tolower(static_cast<unsigned char>(a[i])) !=
-            std::tolower(static_cast<unsigned char>(b[i]))) {
-            return false;
-        }
-    }
-    return true;
-}
 
 std::string CommandName(int op) {
     if (const CommandInfo* info = FindInstruction(op)) return info->name;
@@ -393,13 +383,13 @@ void ScriptEngine::ExecuteKeyword(int op, const Arguments& args) {
         case kKwIf: {
             std::string value = KeywordValue(args.Int(0));
             Trace("LDE# sval:%s data:%s", args.text.c_str(), value.c_str());
-            if (!EqualIgnoringCase(args.text, value)) Jump(args.Int(1));
+            if (!platform::EqualNoCase(args.text, value)) Jump(args.Int(1));
             break;
         }
         case kKwCase: {
             if (case_taken_) break;
             std::string value = KeywordValue(args.Int(0));
-            if (!EqualIgnoringCase(args.text, value)) {
+            if (!platform::EqualNoCase(args.text, value)) {
                 Jump(args.Int(1));
             } else {
                 case_taken_ = true;

@@ -14,6 +14,7 @@
 #include "data/Course.h"
 #include "data/CoursePaths.h"
 #include "data/OptionFlags.h"
+#include "platform/AsciiCase.h"
 #include "platform/Notifier.h"
 #include "platform/Path.h"
 #include "script/Animation.h"
@@ -30,11 +31,6 @@ namespace {
 
 bool IsSpatial(const StageObject& o) {
     return o.rec.display_class == kClassPanel || o.rec.display_class == kClassImage;
-}
-
-std::string Upper(std::string s) {
-    for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return s;
 }
 
 Qt::CursorShape ShapeFor(int32_t code) {
@@ -241,7 +237,7 @@ void ScriptEngine::CallScript(const std::string& name) {
 void ScriptEngine::SetScreenCursor(const std::string& name) {
     std::string key;
     for (char c : name) {
-        if (c != ' ') key.push_back(static_cast<char>(std::toupper(static_cast<unsigned char>(c))));
+        if (c != ' ') key.push_back(platform::UpperAscii(c));
     }
     for (const OptionWord& w : kCursors) {
         if (key == w.word) {
@@ -252,7 +248,7 @@ void ScriptEngine::SetScreenCursor(const std::string& name) {
 }
 
 bool ScriptEngine::SetObjectCursor(StageObject& o, const std::string& name) {
-    const std::string key = Upper(name);
+    const std::string key = platform::ToUpperAscii(name);
     for (const OptionWord& w : kCursors) {
         if (key == w.word) {
             if (o.control) o.control->setCursor(ShapeFor(w.value));

@@ -11,6 +11,8 @@
 #include <cstdlib>
 #include <sstream>
 
+#include "platform/AsciiCase.h"
+
 extern char** environ;
 
 namespace shell {
@@ -19,8 +21,7 @@ namespace {
 
 std::string Lower(std::string s, size_t limit = std::string::npos) {
     if (s.size() > limit) s.resize(limit);
-    for (char& c : s) c = char(std::tolower(static_cast<unsigned char>(c)));
-    return s;
+    return platform::ToLowerAscii(std::move(s));
 }
 
 bool InPath(const std::string& program) {

@@ -1,13 +1,12 @@
 #include "text/MessageFile.h"
 
-#include <strings.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
 
+#include "platform/AsciiCase.h"
 #include "platform/Notifier.h"
 #include "platform/Path.h"
 #include "text/ArgFormat.h"
@@ -38,11 +37,6 @@ void CrLfToLf(std::string& s) {
         s[w++] = s[r];
     }
     s.resize(w);
-}
-
-bool EndsWithNoCase(std::string_view s, std::string_view suffix) {
-    return s.size() >= suffix.size() &&
-           strncasecmp(s.data() + s.size() - suffix.size(), suffix.data(), suffix.size()) == 0;
 }
 
 bool IsAbsolute(std::string_view p) {
@@ -462,7 +456,7 @@ bool MessageFile::FetchOther(std::string name, int number, const char* extension
     if (name == "?" && !link_path_.empty()) name = link_path_;
     if (name.empty() || !file_) return false;
     std::string path = IsAbsolute(name) ? name : directory_ + "/" + name;
-    if (!EndsWithNoCase(path, extension)) path += extension;
+    if (!platform::EndsWithNoCase(path, extension)) path += extension;
     MessageFile* side = SideFile(path);
     if (!side) return false;
     // The other file's own seed if it has one; it then also serves as its check modulus.

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "data/Course.h"
+#include "platform/AsciiCase.h"
 #include "platform/GuardedMain.h"
 #include "platform/Path.h"
 #include "script/CommandTable.h"
@@ -54,7 +55,7 @@ std::string Json(const std::string& cp1252) {
 
 // The answer words a question can take; anything else is a typing error, not CANCEL.
 bool IsAnswerWord(std::string word) {
-    for (char& c : word) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    word = platform::ToUpperAscii(std::move(word));
     return word == "OK" || word == "YES" || word == "NO" || word == "CANCEL";
 }
 
