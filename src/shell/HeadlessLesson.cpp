@@ -24,7 +24,8 @@ int RunnerHost::Ask(const script::Question& question) {
 
 HeadlessLesson::HeadlessLesson(const LessonSettings& settings, LearnerStore& store,
                                data::Course& course)
-    : host_(queue_),
+    : course_(course),
+      host_(queue_),
       picture_(kStageWidth, kStageHeight, QImage::Format_RGB32),
       engine_(course, &host_),
       link_(engine_),
@@ -32,7 +33,7 @@ HeadlessLesson::HeadlessLesson(const LessonSettings& settings, LearnerStore& sto
     stage_.resize(kStageWidth, kStageHeight);
     picture_.fill(Qt::white);
     engine_.SetClock([this] { return now_ms_; });
-    course.SeedRandom(1957);
+    course.SeedRandom(1957);  // one stream for the engine and the flow, so runs replay
     engine_.Bind(&stage_, nullptr, &picture_);
     flow_ = std::make_unique<LessonFlow>(settings,
                                          LessonFlow::Ports{*this, link_, store, *this, *this});

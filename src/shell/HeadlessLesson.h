@@ -8,7 +8,6 @@
 #include <deque>
 #include <functional>
 #include <memory>
-#include <random>
 #include <string>
 #include <vector>
 
@@ -76,7 +75,7 @@ class HeadlessLesson : public LessonView, public LessonSounds, public LessonCloc
     void PlayNumber(int, bool) override {}
     void PlayNamed(const std::string&) override {}
     int64_t Now() override { return start_ + now_ms_ / 1000; }
-    uint32_t Random() override { return random_(); }
+    uint32_t Random() override { return course_.Random()(); }
 
   private:
     static constexpr int kStageWidth = 1008;
@@ -89,6 +88,7 @@ class HeadlessLesson : public LessonView, public LessonSounds, public LessonCloc
     std::string Where() const;
     bool Fail(const std::string& answer, const std::string& why);
 
+    data::Course& course_;
     std::deque<int> queue_;
     RunnerHost host_;
     QWidget stage_;
@@ -100,7 +100,6 @@ class HeadlessLesson : public LessonView, public LessonSounds, public LessonCloc
     bool automatic_ = false;
     int64_t start_ = 0;
     int64_t now_ms_ = 0;
-    std::mt19937 random_{1957};
     std::string error_;
     std::function<void(const std::string&, int64_t)> on_answer_;
     std::function<void(const std::string&)> notice_;

@@ -15,7 +15,7 @@
 #include "data/Course.h"
 #include "data/CoursePaths.h"
 #include "platform/Notifier.h"
-#include "text/Codepage.h"
+#include "windows/QtText.h"
 #include "windows/SoundPlayer.h"
 #include "windows/TStat.h"
 #include "windows/TUsrList.h"
@@ -23,10 +23,6 @@
 
 namespace shell {
 namespace {
-
-QString Q(const std::string& s) {
-    return QString::fromStdString(text::Cp1252ToUtf8(s));
-}
 
 QColor FromBgr(int32_t bgr) {
     return QColor(bgr & 0xFF, (bgr >> 8) & 0xFF, (bgr >> 16) & 0xFF);
@@ -45,7 +41,7 @@ void SetRichText(QTextEdit* edit, const RichText& rich, const QColor& colour = Q
     // A fresh document, so that no colour or style of the previous text carries over.
     edit->clear();
     edit->setCurrentCharFormat(QTextCharFormat());
-    edit->setPlainText(Q(rich.text));
+    edit->setPlainText(windows::FromCp1252(rich.text));
     QTextCursor cursor(edit->document());
     if (colour.isValid()) {
         cursor.select(QTextCursor::Document);
@@ -62,7 +58,7 @@ void SetRichText(QTextEdit* edit, const RichText& rich, const QColor& colour = Q
         if (style & text::MessageFile::kItalic) f.setFontItalic(true);
         const QColor c = SpanColour((span.attribute >> 4) & 0x0F);
         if (c.isValid() && !colour.isValid()) f.setForeground(c);
-        if (!span.font.empty()) f.setFontFamilies({Q(span.font)});
+        if (!span.font.empty()) f.setFontFamilies({windows::FromCp1252(span.font)});
         cursor.setPosition(span.start);
         cursor.setPosition(span.start + span.length, QTextCursor::KeepAnchor);
         cursor.mergeCharFormat(f);
@@ -71,8 +67,7 @@ void SetRichText(QTextEdit* edit, const RichText& rich, const QColor& colour = Q
 
 }  // namespace
 
-TStagWinLesson::TStagWinLesson(TStagWin& window)
-    : window_(window), random_(static_cast<uint32_t>(std::time(nullptr))) {
+TStagWinLesson::TStagWinLesson(TStagWin& window) : window_(window) {
     data::Course& s = window_.Course();
     StartupState& state = window_.State();
     store_ = std::make_unique<LearnerFilesStore>(window_.GroupData(), window_.UserData(),
@@ -148,7 +143,7 @@ void TStagWinLesson::ShowSystemError(const std::string& text, int code) {
 void TStagWinLesson::ShowStatusNote(const std::string& text) {
     const auto& panels = window_.StatusPanels();
     if (!panels.empty() && panels.back()->isVisible()) {
-        panels.back()->setText(Q(text));
+        panels.back()->setText(windows::FromCp1252(text));
         panels.back()->repaint();
     } else {
         window_.ShowStatus(text);
@@ -171,14 +166,14 @@ void TStagWinLesson::Show(const LessonScreen& s) {
         window_.AnswerButton(j)->setVisible(s.answer_visible[j - 1]);
         window_.AnswerButton(j)->setEnabled(s.button_enabled[j - 1]);
     }
-    window_.Panel2()->setText(Q(s.verdict));
+    window_.Panel2()->setText(windows::FromCp1252(s.verdict));
     window_.Panel2()->setStyleSheet(QString("color: %1;").arg(FromBgr(s.verdict_colour).name()));
     window_.Panel2()->setVisible(!s.verdict.empty());
     if (!s.verdict.empty()) window_.Panel2()->raise();
     window_.BitBtn1()->setEnabled(s.next_enabled);
     window_.BitBtn8()->setEnabled(s.prev_enabled);
     window_.Panel11()->setVisible(s.side_panel);
-    window_.Label()->setText(Q(s.hint));
+    window_.Label()->setText(windows::FromCp1252(s.hint));
     if (s.info_visible) {
         window_.SetCommentName(s.comment_name);
         if (!window_.PanelInfo()->isVisible() || shown_info_ != s.info_text) {
@@ -225,11 +220,16 @@ windows::TStat& TStagWinLesson::Statistics() {
     return *statistics_;
 }
 
+// The flow's draws come from the course's one generator, seeded at start-up.
+uint32_t TStagWinLesson::Random() {
+    return window_.Course().Random()();
+}
+
 // In automatic play the statistics window answers and closes itself after the delay.
 void TStagWinLesson::CloseByItself(windows::TStat& stat, bool answer) {
     const data::OptionFlags& flags = window_.Course().Flags();
     if (!flags.Has(data::AutoPlay)) return;
-    const int position = static_cast<int>(random_() % 101);
+    const int position = static_cast<int>(window_.Course().Random()() % 101);
     QTimer::singleShot(std::max(flags.auto_delay, 1) * 1000, &stat, [&stat, answer, position] {
         if (answer) stat.TrackBar()->setValue(position);
         stat.accept();

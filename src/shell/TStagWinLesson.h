@@ -5,7 +5,6 @@
 
 #include <QPointer>
 #include <memory>
-#include <random>
 #include <string>
 
 #include "shell/LearnerFilesStore.h"
@@ -62,7 +61,7 @@ class TStagWinLesson : public TStagWinEvents,
     void PlayNumber(int number, bool wait) override;
     void PlayNamed(const std::string& name) override;
     int64_t Now() override;
-    uint32_t Random() override { return random_(); }
+    uint32_t Random() override;
 
   private:
     windows::TStat& Statistics();
@@ -75,7 +74,6 @@ class TStagWinLesson : public TStagWinEvents,
     std::unique_ptr<ScriptEngineLink> link_;
     std::unique_ptr<LessonFlow> flow_;
     QPointer<windows::TStat> statistics_;
-    std::mt19937 random_;
     std::string shown_info_;  // the info panel's text as last shown
 };
 

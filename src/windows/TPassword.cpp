@@ -9,16 +9,9 @@
 #include "data/UserRecord.h"
 #include "text/Codepage.h"
 #include "text/MessageFile.h"
+#include "windows/QtText.h"
 
 namespace windows {
-namespace {
-
-QString FromCp1252(const std::string& s) {
-    return QString::fromStdString(text::Cp1252ToUtf8(s));
-}
-
-}  // namespace
-
 TPassword::TPassword(QWidget* parent) : QDialog(parent) {
     setFixedSize(300, 100);
     label_ = new QLabel(this);

@@ -14,6 +14,7 @@
 #include "platform/Path.h"
 #include "text/Codepage.h"
 #include "text/MessageFile.h"
+#include "windows/QtText.h"
 
 namespace windows {
 namespace {
@@ -21,10 +22,6 @@ namespace {
 // The configuration key of each list.
 constexpr int kListKeys[4] = {data::kLanguage, data::kGaz, data::kUnit, data::kSymbol};
 constexpr int kGases = 1;
-
-QString FromCp1252(const std::string& s) {
-    return QString::fromStdString(text::Cp1252ToUtf8(s));
-}
 
 // A text without its first character (the menu captions' '&').
 std::string WithoutFirst(const std::string& s) {

@@ -22,6 +22,7 @@
 #include "data/ProductRecord.h"
 #include "text/Codepage.h"
 #include "text/MessageFile.h"
+#include "windows/QtText.h"
 #include "windows/TEditView.h"
 #include "windows/TPassword.h"
 #include "windows/TWinBox.h"
@@ -34,10 +35,6 @@ constexpr int kIconColumnWidth = 20;
 constexpr int kNameColumn = 3;
 constexpr int kStatusColumn = 4;
 constexpr int kTypeAheadMs = 1000;
-
-QString FromCp1252(const std::string& s) {
-    return QString::fromStdString(text::Cp1252ToUtf8(s));
-}
 
 // The same picture on a selected row as on any other.
 QIcon Icon(int number) {
