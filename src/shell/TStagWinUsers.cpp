@@ -16,6 +16,7 @@
 #include "shell/CommonMessages.h"
 #include "shell/TStagWin.h"
 #include "text/Codepage.h"
+#include "windows/QtText.h"
 #include "windows/TUserOption.h"
 #include "windows/TUsrList.h"
 #include "windows/WinBoxLayout.h"
@@ -80,8 +81,7 @@ void TStagWin::CommencerClick() {
 void TStagWin::ShowChosenUser() {
     if (!user_list_) return;
     const data::UserRecord& user = user_list_->Chosen();
-    statusBar()->showMessage(QString::fromStdString(
-        text::Cp1252ToUtf8(user_list_->GroupName() + " - " + user.UserName)));
+    statusBar()->showMessage(windows::FromCp1252(user_list_->GroupName() + " - " + user.UserName));
     config_->setVisible(user.MayConfigure != 0);
 }
 
