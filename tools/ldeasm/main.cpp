@@ -9,11 +9,8 @@
 #include <string_view>
 #include <vector>
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include "platform/GuardedMain.h"
+#include "platform/ReadFile.h"
 #include "platform/ReplaceFile.h"
 #include "script/Assembler.h"
 
@@ -24,44 +21,12 @@ int Usage() {
     return 2;
 }
 
-// Reads a whole regular file; false with the reason in why.
-bool ReadAll(const char* path, std::string& out, std::string& why) {
-    // Opened without blocking, so a FIFO is refused instead of waiting for a writer.
-    const int fd = ::open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) {
-        why = std::strerror(errno);
-        return false;
-    }
-    struct stat st;
-    if (fstat(fd, &st) == 0 && !S_ISREG(st.st_mode)) {
-        ::close(fd);
-        why = S_ISDIR(st.st_mode) ? "it is a folder, not a file" : "it is not a regular file";
-        return false;
-    }
-    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-    std::FILE* f = ::fdopen(fd, "rb");
-    if (!f) {
-        why = std::strerror(errno);
-        ::close(fd);
-        return false;
-    }
-    out.clear();
-    char buf[65536];
-    size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) out.append(buf, n);
-    const bool failed = std::ferror(f) != 0;
-    const int error = errno;
-    std::fclose(f);
-    if (failed) why = std::strerror(error);
-    return !failed;
-}
-
 int Run(int argc, char** argv) {
     if (argc < 2) return Usage();
     const std::string mode = argv[1];
     if (mode == "asm" && argc == 4) {
         std::string source, why;
-        if (!ReadAll(argv[2], source, why)) {
+        if (!platform::ReadWholeFile(argv[2], source, why)) {
             std::fprintf(stderr, "ldeasm: cannot read %s: %s\n", argv[2], why.c_str());
             return 1;
         }
@@ -80,7 +45,7 @@ int Run(int argc, char** argv) {
     }
     if (mode == "dis" && argc == 3) {
         std::string bytes, why;
-        if (!ReadAll(argv[2], bytes, why)) {
+        if (!platform::ReadWholeFile(argv[2], bytes, why)) {
             std::fprintf(stderr, "ldeasm: cannot read %s: %s\n", argv[2], why.c_str());
             return 1;
         }

@@ -16,6 +16,7 @@
 #include "MessageSource.h"
 #include "platform/GuardedMain.h"
 #include "platform/Path.h"
+#include "platform/ReadFile.h"
 #include "text/MessageFile.h"
 #include "text/MessageWriter.h"
 #include "text/TextArg.h"
@@ -32,33 +33,9 @@ int Usage() {
     return 2;
 }
 
-// Reads a whole regular file; false with the reason in why.
-bool ReadWhole(const std::string& path, std::string& out, std::string& why) {
-    std::FILE* f = std::fopen(path.c_str(), "rb");
-    if (!f) {
-        why = std::strerror(errno);
-        return false;
-    }
-    struct stat st;
-    if (fstat(fileno(f), &st) == 0 && S_ISDIR(st.st_mode)) {
-        std::fclose(f);
-        why = kFolderNotFile;
-        return false;
-    }
-    out.clear();
-    char buf[65536];
-    size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) out.append(buf, n);
-    const bool failed = std::ferror(f) != 0;
-    const int error = errno;
-    std::fclose(f);
-    if (failed) why = std::strerror(error);
-    return !failed;
-}
-
 int Compile(const std::string& src, const std::string& dest) {
     std::string source, why;
-    if (!ReadWhole(src, source, why)) {
+    if (!platform::ReadWholeFile(src, source, why)) {
         std::fprintf(stderr, "msgc: cannot read %s: %s\n", src.c_str(), why.c_str());
         return 1;
     }

@@ -1,5 +1,5 @@
 # Compiles a source with msgc, dumps it with arguments and compares the JSON lines; then checks
-# that a missing file, a folder and a bad source fail with exit status 1.
+# that a missing file, a folder, a FIFO and a bad source fail with exit status 1.
 set(out ${WORK}/round_trip.MSG)
 file(MAKE_DIRECTORY ${WORK})
 execute_process(COMMAND ${MSGC} compile ${SRC} ${out} RESULT_VARIABLE rc)
@@ -23,6 +23,17 @@ foreach(command "dump;${WORK}" "compile;${WORK};${WORK}/folder.MSG")
     message(FATAL_ERROR "${command} of a folder: ${rc} ${err}")
   endif()
 endforeach()
+# A FIFO as source is refused at once instead of waiting for a writer.
+file(REMOVE ${WORK}/pipe.txt)
+execute_process(COMMAND mkfifo ${WORK}/pipe.txt RESULT_VARIABLE rc)
+if(NOT rc EQUAL 0)
+  message(FATAL_ERROR "mkfifo failed: ${rc}")
+endif()
+execute_process(COMMAND ${MSGC} compile ${WORK}/pipe.txt ${WORK}/pipe.MSG RESULT_VARIABLE rc
+  ERROR_VARIABLE err TIMEOUT 20)
+if(NOT rc EQUAL 1 OR NOT err MATCHES "not a regular file")
+  message(FATAL_ERROR "compile of a FIFO: ${rc} ${err}")
+endif()
 file(WRITE ${WORK}/bad.txt "[0]\nok\n[0]\n")
 execute_process(COMMAND ${MSGC} compile ${WORK}/bad.txt ${WORK}/bad.MSG RESULT_VARIABLE rc
   ERROR_VARIABLE err)
