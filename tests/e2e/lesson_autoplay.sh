@@ -5,16 +5,10 @@
 # for the choice step, the stage without the panel for the practical step, the statistics
 # window over the stage for the estimate. The lesson must then run to its end and start again.
 # Usage: lesson_autoplay.sh <course folder> <screenshot folder>
-# Environment: IMPORT and CONVERT name ImageMagick's import and convert programs.
 set -u
 course=$1
 shots=$2
-IMPORT=${IMPORT:-import}
-CONVERT=${CONVERT:-convert}
-
-if [ -z "${E2E_INSIDE_X:-}" ]; then
-    E2E_INSIDE_X=1 exec xvfb-run -a -s "-screen 0 1280x1024x24" sh "$0" "$@"
-fi
+. "$(dirname "$0")/x_display.sh"
 
 mkdir -p "$shots"
 work=$(mktemp -d)
@@ -22,33 +16,26 @@ trap 'kill $pid 2>/dev/null; rm -rf "$work"' EXIT
 cp -a "$course" "$work/course" || exit 1
 cd "$work/course" || exit 1
 sed -i 's/^Flag=.*/Flag=-w -r trace.log/' DEMO.INI
-QT_QPA_PLATFORM=xcb ./DEMO -s 1:2:1:1 > player.log 2>&1 &
-pid=$!
+start_player player.log -s 1:2:1:1
 
 # The script of the step on screen, from the trace log.
 script() { grep -o "LDE# open [A-Z]* @ -1" trace.log 2>/dev/null | tail -1 | cut -d' ' -f3; }
-pixel() { "$CONVERT" "$1" -format "%[hex:u.p{$2}]" info: 2>/dev/null; }
-# Fraction of the pixels of the region (WxH+X+Y) in the colour.
-fraction() {
-    "$CONVERT" "$1" -crop "$2" +repage -fill black +opaque "#$3" -fill white -opaque "#$3" \
-        -colorspace Gray -format '%[fx:mean]' info: 2>/dev/null
-}
-above() { awk -v v="$1" -v t="$2" 'BEGIN { exit !(v > t) }'; }
 
 check_choice() {  # question box white, control panel grey
-    [ "$(pixel "$1" 600,745)" = FFFFFF ] && [ "$(pixel "$1" 300,800)" = EFEFEF ]
+    [ "$(shot_pixel "$1" 600,745)" = FFFFFF ] && [ "$(shot_pixel "$1" 300,800)" = EFEFEF ]
 }
 check_practical() {  # no control panel: the stage's floor where it would be; the pump shows
-    [ "$(pixel "$1" 300,800)" = 8A9BB0 ] && above "$(fraction "$1" 1008x600+136+160 27AE60)" 0.002
+    [ "$(shot_pixel "$1" 300,800)" = 8A9BB0 ] &&
+        above "$(shot_fraction "$1" '#27ae60' 1008x600+136+160)" 0.002
 }
 check_estimate() {  # the statistics window's grey over the middle of the stage
-    above "$(fraction "$1" 400x250+440+330 EFEFEF)" 0.3
+    above "$(shot_fraction "$1" '#efefef' 400x250+440+330)" 0.3
 }
 
 choice="" practical="" estimate="" seen="" held=0 tries=0
 while [ $tries -lt 400 ]; do
     tries=$((tries + 1))
-    if ! kill -0 $pid 2>/dev/null; then
+    if ! player_running; then
         echo "the player ended:"; cat player.log; exit 1
     fi
     sleep 1
@@ -56,11 +43,11 @@ while [ $tries -lt 400 ]; do
     if [ "$s" = "$seen" ]; then held=$((held + 1)); else held=0; seen=$s; fi
     shot="$shots/$s.png"
     case "$s" in
-        START) [ -z "$choice" ] && [ $held -ge 3 ] && "$IMPORT" -window root "$shot" &&
+        START) [ -z "$choice" ] && [ $held -ge 3 ] && screenshot "$shot" &&
                check_choice "$shot" && choice=$shot ;;
-        PRIME) [ -z "$practical" ] && [ $held -ge 2 ] && "$IMPORT" -window root "$shot" &&
+        PRIME) [ -z "$practical" ] && [ $held -ge 2 ] && screenshot "$shot" &&
                check_practical "$shot" && practical=$shot ;;
-        FILL) [ -z "$estimate" ] && "$IMPORT" -window root "$shot" &&
+        FILL) [ -z "$estimate" ] && screenshot "$shot" &&
               check_estimate "$shot" && estimate=$shot ;;
     esac
     # The lesson ran to its end when its first script opens a second time.

@@ -1,0 +1,39 @@
+# Shared by the end-to-end checks, sourced after the caller's arguments are read: runs the
+# calling script again under a virtual X display, starts and stops the player, and measures
+# screenshots with ImageMagick (IMPORT and CONVERT name its import and convert programs).
+IMPORT=${IMPORT:-import}
+CONVERT=${CONVERT:-convert}
+
+if [ -z "${E2E_INSIDE_X:-}" ]; then
+    E2E_INSIDE_X=1 exec xvfb-run -a -s "-screen 0 1280x1024x24" sh "$0" "$@"
+fi
+
+# start_player LOG [ARGS...]: the player of the current course folder, in the background.
+start_player() {
+    player_log=$1
+    shift
+    QT_QPA_PLATFORM=xcb ./DEMO "$@" > "$player_log" 2>&1 &
+    pid=$!
+}
+player_running() { kill -0 "$pid" 2>/dev/null; }
+stop_player() {
+    kill "$pid" 2>/dev/null
+    wait "$pid" 2>/dev/null
+}
+# screenshot FILE: the whole screen.
+screenshot() { "$IMPORT" -window root "$1" 2>/dev/null; }
+
+# shot_fraction FILE COLOUR [REGION]: the fraction of the pixels (of the region WxH+X+Y) that
+# have exactly the colour (#rrggbb).
+shot_fraction() {
+    "$CONVERT" "$1" ${3:+-crop "$3" +repage} -fill black +opaque "$2" -fill white -opaque "$2" \
+        -colorspace Gray -format '%[fx:mean]' info: 2>/dev/null
+}
+# shot_count FILE COLOUR: how many pixels have exactly the colour.
+shot_count() {
+    "$CONVERT" "$1" -fill black +opaque "$2" -fill white -opaque "$2" -colorspace Gray \
+        -format '%[fx:round(mean*w*h)]' info: 2>/dev/null
+}
+# shot_pixel FILE X,Y: the pixel's colour as RRGGBB.
+shot_pixel() { "$CONVERT" "$1" -format "%[hex:u.p{$2}]" info: 2>/dev/null; }
+above() { awk -v v="$1" -v t="$2" 'BEGIN { exit !(v > t) }'; }
