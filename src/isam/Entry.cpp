@@ -21,6 +21,8 @@ int last_io_error = 0;
 
 namespace detail {
 
+// Process-wide because the call interface names open files by small integers that any caller
+// in the process may pass (the handle ISOPEN returns).
 static std::vector<std::unique_ptr<IsamFile>> g_table;
 static FatalHook g_fatal_hook = nullptr;
 

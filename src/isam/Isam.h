@@ -93,7 +93,8 @@ struct KeyDesc {
 using RecordFilter = int (*)(int handle, void* record, int mode);
 using FatalHook = void (*)(const char* message);
 
-// Status of the last operation, process-wide (each handle also keeps its own copy).
+// Status of the last operation, process-wide because the call interface defines it so (each
+// handle also keeps its own copy).
 extern int last_recnum;
 extern int last_reclen;
 extern int last_error;

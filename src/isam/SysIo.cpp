@@ -39,7 +39,8 @@ std::string FilePath(const std::string& name, const char* ext) {
 }
 
 // Mappings the SIGBUS handler may repair: a fixed table of lock-free atomics, so that the handler
-// reads it without locks. An entry is live while len is non-zero.
+// reads it without locks. An entry is live while len is non-zero. Process-wide because a signal
+// handler is: a file shrunk under any of the process's maps raises the one SIGBUS.
 namespace {
 struct MapSlot {
     std::atomic<uintptr_t> base{0};
