@@ -10,7 +10,8 @@ function(player_add_subdirs dir)
 endfunction()
 
 # player_add_test(NAME name SOURCES a.cpp b.cpp LIBS lib1 lib2 [QT])
-# Builds a GoogleTest executable and registers its cases with CTest.
+# Builds a GoogleTest executable, linked with the tests' shared helpers (test_support), and
+# registers its cases with CTest.
 # QT marks tests that create a QApplication: they run on the offscreen platform.
 function(player_add_test)
   cmake_parse_arguments(T "QT" "NAME" "SOURCES;LIBS" ${ARGN})
@@ -18,7 +19,7 @@ function(player_add_test)
     list(APPEND T_SOURCES ${CMAKE_SOURCE_DIR}/cmake/qt_test_options.cpp)
   endif()
   add_executable(${T_NAME} ${T_SOURCES})
-  target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main)
+  target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} test_support GTest::gtest GTest::gtest_main)
   # One entry only: the discovery script would split a list of variables.
   gtest_discover_tests(${T_NAME}
     DISCOVERY_MODE PRE_TEST

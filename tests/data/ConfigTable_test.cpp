@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "RecordingNotifier.h"
-#include "TempFolder.h"
 #include "support/FileSizeLimit.h"
+#include "support/TempFolder.h"
 
 namespace {
 
@@ -18,7 +18,7 @@ TEST(ConfigTable, KeyTableOrder) {
 }
 
 TEST(ConfigTable, LoadAppliesLinesByKeyPrefix) {
-    TempFolder dir;
+    support::TempFolder dir;
     const std::string path = dir.Write("DEMO.INI",
                                        "language=FR\r\n"  // any case, CR dropped
                                        "Lang=DE\n"        // shorter than the key: ignored
@@ -42,7 +42,7 @@ TEST(ConfigTable, LoadAppliesLinesByKeyPrefix) {
 }
 
 TEST(ConfigTable, MissingFileReportsPathWithCode2) {
-    TempFolder dir;
+    support::TempFolder dir;
     RecordingNotifier notes;
     ConfigTable config;
     const std::string path = (dir.path / "NONE.INI").string();
@@ -53,7 +53,7 @@ TEST(ConfigTable, MissingFileReportsPathWithCode2) {
 }
 
 TEST(ConfigTable, OverlongLinesAndBinaryGarbage) {
-    TempFolder dir;
+    support::TempFolder dir;
     std::string bytes = "Language=" + std::string(100000, 'L') + "\n";
     bytes += std::string("\xff\xfe\0\x01garbage\0Unit=x\n", 19);
     bytes += std::string(
@@ -71,7 +71,7 @@ TEST(ConfigTable, OverlongLinesAndBinaryGarbage) {
 }
 
 TEST(ConfigTable, SaveWritesSixteenLinesThatLoadBack) {
-    TempFolder dir;
+    support::TempFolder dir;
     ConfigTable config;
     config.Set(data::kLanguage, "FR");
     config.Set(data::kRandom, "1-3;5-6");
@@ -87,7 +87,7 @@ TEST(ConfigTable, SaveWritesSixteenLinesThatLoadBack) {
                      : i == data::kEditor ? "a"
                                           : "") +
                     "\n";
-    EXPECT_EQ(TempFolder::Read(path), expected);
+    EXPECT_EQ(support::TempFolder::Read(path), expected);
 
     ConfigTable back;
     ASSERT_EQ(back.LoadConfiguration(path), 0);
@@ -96,7 +96,7 @@ TEST(ConfigTable, SaveWritesSixteenLinesThatLoadBack) {
 }
 
 TEST(ConfigTable, SaveFailureIsReported) {
-    TempFolder dir;
+    support::TempFolder dir;
     RecordingNotifier notes;
     ConfigTable config;
     const std::string path = (dir.path / "missing" / "OUT.INI").string();
@@ -107,7 +107,7 @@ TEST(ConfigTable, SaveFailureIsReported) {
 }
 
 TEST(ConfigTable, SaveKeepsTheLinesItDoesNotOwn) {
-    TempFolder dir;
+    support::TempFolder dir;
     const std::string path = dir.Write("DEMO.INI",
                                        "; set up by the trainer\r\n"
                                        "[Course]\r\n"
@@ -138,15 +138,15 @@ TEST(ConfigTable, SaveKeepsTheLinesItDoesNotOwn) {
     for (int i = 0; i < data::kConfigKeyCount; ++i)  // missing keys, in the file's line ends
         if (i != data::kLanguage && i != data::kFlag && i != data::kEvaluate)
             expected += std::string(data::kConfigKeys[i]) + "\r\n";
-    EXPECT_EQ(TempFolder::Read(path), expected);
+    EXPECT_EQ(support::TempFolder::Read(path), expected);
 
     // Saving again changes nothing more.
     ASSERT_TRUE(config.SaveConfiguration(path));
-    EXPECT_EQ(TempFolder::Read(path), expected);
+    EXPECT_EQ(support::TempFolder::Read(path), expected);
 }
 
 TEST(ConfigTable, SaveOnAFullDiskLeavesTheOldFile) {
-    TempFolder dir;
+    support::TempFolder dir;
     std::string old = "; " + std::string(3000, '-') + "\nLanguage=GB\nFlag=-i -w -D\nRandom=1\n";
     const std::string path = dir.Write("DEMO.INI", old);
     RecordingNotifier notes;
@@ -157,7 +157,7 @@ TEST(ConfigTable, SaveOnAFullDiskLeavesTheOldFile) {
         support::FileSizeLimit full_disk(1000);
         EXPECT_FALSE(config.SaveConfiguration(path));
     }
-    EXPECT_EQ(TempFolder::Read(path), old);
+    EXPECT_EQ(support::TempFolder::Read(path), old);
     ASSERT_EQ(notes.errors.size(), 1u);
     EXPECT_EQ(notes.errors[0].text, path);
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path), {}), 1);

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "TempFolder.h"
+#include "support/TempFolder.h"
 
 namespace {
 
@@ -22,7 +22,7 @@ TEST(CoursePaths, FormatsOfThePathTable) {
 }
 
 TEST(CoursePaths, ExistingFilesAreFoundWhateverTheirCase) {
-    TempFolder dir;
+    support::TempFolder dir;
     dir.Write("ctx/ctx007.002", "x");
     EXPECT_EQ(data::UserContextPath(dir.path.string(), 7, 2),
               (dir.path / "ctx" / "ctx007.002").string());

@@ -9,17 +9,17 @@
 #include <filesystem>
 #include <vector>
 
-#include "TempFolder.h"
 #include "data/GroupRecord.h"
 #include "data/LearnerFiles.h"
 #include "data/UserRecord.h"
+#include "support/TempFolder.h"
 
 namespace data {
 namespace {
 
 namespace fs = std::filesystem;
 
-struct LearnerFolder : TempFolder {
+struct LearnerFolder : support::TempFolder {
     std::string group = (path / "GROUP").string();
     std::string users = (path / "USERS").string();
 

@@ -10,16 +10,16 @@
 #include <functional>
 #include <string>
 
-#include "TempFolder.h"
 #include "data/DataAccess.h"
 #include "data/RecordBytes.h"
 #include "data/UserList.h"
 #include "data/UserRecord.h"
 #include "isam/Isam.h"
+#include "support/TempFolder.h"
 #include "text/MessageFile.h"
 #include "text/MessageWriter.h"
 
-struct LearnerFolder : TempFolder {
+struct LearnerFolder : support::TempFolder {
     std::string folder;  // DATA/DEMO/GB
     std::string groups_path;
     std::string users_path;

@@ -5,16 +5,16 @@
 #include <cstdio>
 #include <filesystem>
 
-#include "TempFolder.h"
 #include "data/DataAccess.h"
 #include "data/LearnerFiles.h"
 #include "data/ScoreFile.h"
 #include "data/UserRecord.h"
+#include "support/TempFolder.h"
 
 namespace data {
 namespace {
 
-struct LearnersCourse : TempFolder {
+struct LearnersCourse : support::TempFolder {
     LearnersCourse() {
         Write("PRODUCT.DAT", "[Demo Course][DEMO][DATA][DEMO.PRD][1100:0800][1][1][GB]\n");
         Write("DEMO.INI", "Language=GB\nIPserv=127.0.0.1\n");
@@ -57,7 +57,7 @@ TEST(LearnersToolTest, BuildsGroupsAndUsersAndRefusesBadRequests) {
     ASSERT_EQ(c.Run("add-user", "--group 200 --user 1 --name Zoë --may-configure").first, 0);
     ASSERT_EQ(c.Run("add-user", "--group 1 --user 1 --name Ann").first, 0);
 
-    const auto before = TempFolder::Read(c.Users() + ".dat");
+    const auto before = support::TempFolder::Read(c.Users() + ".dat");
     const struct {
         const char* cmd;
         const char* args;
@@ -80,7 +80,7 @@ TEST(LearnersToolTest, BuildsGroupsAndUsersAndRefusesBadRequests) {
         EXPECT_EQ(status, 1) << r.cmd << " " << r.args;
         EXPECT_NE(out.find(r.says), std::string::npos) << r.cmd << " " << r.args << ": " << out;
     }
-    EXPECT_EQ(TempFolder::Read(c.Users() + ".dat"), before) << "refusals change nothing";
+    EXPECT_EQ(support::TempFolder::Read(c.Users() + ".dat"), before) << "refusals change nothing";
 
     const auto groups = c.AllGroups();
     ASSERT_EQ(groups.size(), 2u);
@@ -184,7 +184,7 @@ TEST(LearnersToolTest, ListAndExportReportProgressFromTheScoreFile) {
 
     const std::string csv = (c.path / "out.csv").string();
     ASSERT_EQ(c.Run("export", "--csv '" + csv + "'").first, 0);
-    EXPECT_EQ(TempFolder::Read(csv),
+    EXPECT_EQ(support::TempFolder::Read(csv),
               "group,user,name,level,step,score,worth,bonus,seconds,visits,status\n"
               "3,2,\"Zoë \"\"Z\"\"\",1,1,0,10,20,30,40,3\n"
               "3,2,\"Zoë \"\"Z\"\"\",1,2,1,11,21,31,41,3\n"

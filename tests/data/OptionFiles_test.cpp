@@ -5,11 +5,11 @@
 
 #include <cerrno>
 
-#include "TempFolder.h"
 #include "data/ConfigTable.h"
 #include "data/CoursePaths.h"
 #include "data/OptionChoices.h"
 #include "platform/Path.h"
+#include "support/TempFolder.h"
 #include "text/MessageWriter.h"
 
 namespace {
@@ -17,7 +17,7 @@ namespace {
 using data::ConfigTable;
 
 TEST(OptionFiles, LinesApplyByKeyIgnoringCaseAndOtherNamesAreIgnored) {
-    TempFolder dir;
+    support::TempFolder dir;
     const std::string path = dir.Write("INI.001",
                                        "gaz=Argon\r\n"
                                        "Gas=Helium\n"  // not a key: ignored
@@ -40,7 +40,7 @@ TEST(OptionFiles, LinesApplyByKeyIgnoringCaseAndOtherNamesAreIgnored) {
 }
 
 TEST(OptionFiles, TheOptionsWindowLoadsTheUserFileElseTheGroupFileElseTheProgramIni) {
-    TempFolder dir;
+    support::TempFolder dir;
     const std::string folder = dir.path.string();
     const std::string user = data::UserOptionsPath(folder, 7, 2);
     const std::string group = data::GroupOptionsPath(folder, 2);
@@ -53,7 +53,7 @@ TEST(OptionFiles, TheOptionsWindowLoadsTheUserFileElseTheGroupFileElseTheProgram
 }
 
 TEST(OptionFiles, ChoosingAUserAppliesTheGroupFileThenTheUserFile) {
-    TempFolder dir;
+    support::TempFolder dir;
     dir.Write("INI.002", "Gaz=Nitrogen\nUnit=US\nLanguage=FR\n");
     dir.Write("INI007.002", "Gaz=Argon\n");
     ConfigTable config;
@@ -89,10 +89,10 @@ TEST(OptionFiles, AUserFileHoldsTheSixteenKeysInTableOrderWithLf) {
               "IPport=\nRootDir=\nDirectory=\nEditor=\nFlag=\nSymbol=US\nResolution=\n"
               "Random=\n");
 
-    TempFolder dir;
+    support::TempFolder dir;
     const std::string path = dir.Write("INI007.002", "old contents that are longer than the new");
     ASSERT_TRUE(data::WriteOptionFile(config, path));
-    EXPECT_EQ(TempFolder::Read(path), text);
+    EXPECT_EQ(support::TempFolder::Read(path), text);
     ConfigTable back;
     ASSERT_TRUE(data::ApplyOptionFile(back, path));
     for (int i = 0; i < data::kConfigKeyCount; ++i)
@@ -104,7 +104,7 @@ TEST(OptionFiles, AUserFileHoldsTheSixteenKeysInTableOrderWithLf) {
 }
 
 TEST(OptionFiles, FluidsSkipCommentAndEmptyLines) {
-    TempFolder dir;
+    support::TempFolder dir;
     const std::string path =
         dir.Write("FLUID.DAT", "; gases offered\r\nAir\r\n\r\n;Helium\nArgon\n R134a ;x");
     std::vector<std::string> fluids;
@@ -137,7 +137,7 @@ TEST(OptionChoices, SourceTextGivesNameAndCode) {
 }
 
 // A course folder with language folders, made the current folder while it lives.
-struct LanguageFolders : TempFolder {
+struct LanguageFolders : support::TempFolder {
     static constexpr int32_t kSeed = 1957;
     LanguageFolders() : previous(std::filesystem::current_path()) {
         Common("MSG/FR/COMMON.MSG",

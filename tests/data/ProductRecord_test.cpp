@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "RecordingNotifier.h"
-#include "TempFolder.h"
 #include "data/ConfigTable.h"
+#include "support/TempFolder.h"
 
 namespace {
 
@@ -57,7 +57,7 @@ class LoadProductTest : public ::testing::Test {
         config_.Set(data::kLanguage, language);
         return data::LoadProduct(config_, program, record_);
     }
-    TempFolder dir_;
+    support::TempFolder dir_;
     data::ConfigTable config_;
     ProductRecord record_;
     RecordingNotifier notes_;

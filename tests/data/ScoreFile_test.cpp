@@ -6,7 +6,7 @@
 #include <cerrno>
 #include <filesystem>
 
-#include "TempFolder.h"
+#include "support/TempFolder.h"
 
 namespace {
 
@@ -119,10 +119,10 @@ TEST(ScoreFile, SizeThatDoesNotFitTheStepCountIsRefused) {
 }
 
 TEST(ScoreFile, WriteCreatesFoldersAndReadsBack) {
-    TempFolder dir;
+    support::TempFolder dir;
     const std::string path = (dir.path / "DATA" / "DEMO" / "GB" / "SCO001.002").string();
     ASSERT_EQ(data::WriteScoreFile(path, 5, NumberedBook()), 0);
-    EXPECT_EQ(TempFolder::Read(path), data::EncodeScores(NumberedBook(), 5));
+    EXPECT_EQ(support::TempFolder::Read(path), data::EncodeScores(NumberedBook(), 5));
     data::ScoreBook back;
     ASSERT_EQ(data::ReadScoreFile(path, 5, back), 0);
     EXPECT_EQ(back.StepVisits[4], 5004);
@@ -138,7 +138,7 @@ TEST(ScoreFile, WriteCreatesFoldersAndReadsBack) {
 }
 
 TEST(ScoreFile, FailuresLeaveFileAndBookAlone) {
-    TempFolder dir;
+    support::TempFolder dir;
     const std::string path = (dir.path / "SCO001.001").string();
     data::ScoreBook book;
     EXPECT_EQ(data::ReadScoreFile(path, 5, book), ENOENT);

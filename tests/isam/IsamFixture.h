@@ -15,6 +15,7 @@
 
 #include "isam/Check.h"
 #include "isam/Isam.h"
+#include "support/TempFolder.h"
 
 namespace isam_test {
 
@@ -38,16 +39,8 @@ inline void WriteBytes(const std::string& path, const std::vector<uint8_t>& byte
 
 class IsamTest : public ::testing::Test {
   protected:
-    void SetUp() override {
-        char tmpl[] = "/tmp/isamtestXXXXXX";
-        ASSERT_NE(mkdtemp(tmpl), nullptr);
-        dir_ = tmpl;
-        isam::ISCLOSEALL();
-    }
-    void TearDown() override {
-        isam::ISCLOSEALL();
-        std::filesystem::remove_all(dir_);
-    }
+    void SetUp() override { isam::ISCLOSEALL(); }
+    void TearDown() override { isam::ISCLOSEALL(); }
     std::string Path(const std::string& name) const { return dir_ + "/" + name; }
 
     // A file of 8-byte records with a unique key on the first 4 bytes (INT32).
@@ -80,7 +73,8 @@ class IsamTest : public ::testing::Test {
         return ok;
     }
 
-    std::string dir_;
+    support::TempFolder temp_;
+    std::string dir_ = temp_.path.string();
 };
 
 }  // namespace isam_test

@@ -7,8 +7,8 @@
 #include <cerrno>
 #include <cstring>
 
-#include "TempDir.h"
 #include "platform/Notifier.h"
+#include "support/TempFolder.h"
 
 namespace platform {
 namespace {
@@ -31,22 +31,22 @@ TEST(NativePath, MapsSeparatorsDrivesAndDots) {
 }
 
 TEST(NativePath, FindsNamesInAnyCaseComponentByComponent) {
-    TempDir dir;
+    support::TempFolder dir;
     dir.Write("Msg/fr/Common.msg", "x");
-    EXPECT_EQ(NativePath(dir.path() + "\\MSG\\FR\\COMMON.MSG"), dir / "Msg/fr/Common.msg");
+    EXPECT_EQ(NativePath(dir.path.string() + "\\MSG\\FR\\COMMON.MSG"), dir / "Msg/fr/Common.msg");
     // A missing file keeps its written name below the folders that were found.
-    EXPECT_EQ(NativePath(dir.path() + "\\MSG\\FR\\NEW\\A.TXT"), dir / "Msg/fr/NEW/A.TXT");
+    EXPECT_EQ(NativePath(dir.path.string() + "\\MSG\\FR\\NEW\\A.TXT"), dir / "Msg/fr/NEW/A.TXT");
     // An exact match wins over a case-insensitive one.
     dir.Write("Msg/FR/x", "y");
-    EXPECT_EQ(NativePath(dir.path() + "/Msg/FR/x"), dir / "Msg/FR/x");
+    EXPECT_EQ(NativePath(dir.path.string() + "/Msg/FR/x"), dir / "Msg/FR/x");
 }
 
 TEST(ProgramPath, MadeAbsoluteWithoutResolvingLinks) {
-    TempDir dir;
+    support::TempFolder dir;
     dir.Write("bin/player", "");
     ASSERT_EQ(symlink((dir / "bin/player").c_str(), (dir / "COURSE").c_str()), 0);
     char* old = getcwd(nullptr, 0);
-    ASSERT_EQ(chdir(dir.path().c_str()), 0);
+    ASSERT_EQ(chdir(dir.path.string().c_str()), 0);
     SetProgramPath("./COURSE");
     EXPECT_EQ(ProgramPath(), dir / "COURSE");
     SetProgramPath((dir / "bin/./player").c_str());
@@ -86,25 +86,26 @@ TEST(Wildcards, MatchLikeTheCoursesSystem) {
 }
 
 TEST(FindEntries, ListsMatchingNamesOfTheFolder) {
-    TempDir dir;
+    support::TempFolder dir;
     dir.Write("MSG/FR/COMMON.MSG", "");
     dir.Write("MSG/GB/COMMON.MSG", "");
     dir.Write("MSG/SND.MSG", "");
     dir.Write("MSG/readme", "");
-    EXPECT_EQ(FindEntries(dir.path() + "\\msg\\*.*"),
+    EXPECT_EQ(FindEntries(dir.path.string() + "\\msg\\*.*"),
               (std::vector<std::string>{"FR", "GB", "SND.MSG", "readme"}));
-    EXPECT_EQ(FindEntries(dir.path() + "\\MSG\\*.msg"), (std::vector<std::string>{"SND.MSG"}));
-    EXPECT_TRUE(FindEntries(dir.path() + "\\NONE\\*.*").empty());
+    EXPECT_EQ(FindEntries(dir.path.string() + "\\MSG\\*.msg"),
+              (std::vector<std::string>{"SND.MSG"}));
+    EXPECT_TRUE(FindEntries(dir.path.string() + "\\NONE\\*.*").empty());
 }
 
 TEST(Folders, CreatedAndTested) {
-    TempDir dir;
-    EXPECT_TRUE(CreateFolders(dir.path() + "\\A\\B\\C"));
+    support::TempFolder dir;
+    EXPECT_TRUE(CreateFolders(dir.path.string() + "\\A\\B\\C"));
     EXPECT_TRUE(DirectoryExists(dir / "A/B/C"));
     EXPECT_TRUE(CreateFolders(dir / "A/B"));  // existing is fine
     EXPECT_FALSE(FileExists(dir / "A/B"));
     dir.Write("A/f", "x");
-    EXPECT_TRUE(FileExists(dir.path() + "\\a\\F"));
+    EXPECT_TRUE(FileExists(dir.path.string() + "\\a\\F"));
     EXPECT_FALSE(DirectoryExists(dir / "A/f"));
     EXPECT_FALSE(CreateFolders(dir / "A/f/sub"));  // a file stands in the way
 }
@@ -118,8 +119,8 @@ TEST(SystemErrorText, FixedCodesAndLastError) {
 }
 
 TEST(RemovableMedia, WritableFolderIsNot) {
-    TempDir dir;
-    EXPECT_FALSE(IsRemovableMedia(dir.path()));
+    support::TempFolder dir;
+    EXPECT_FALSE(IsRemovableMedia(dir.path.string()));
     EXPECT_FALSE(IsRemovableMedia(dir / "not/yet/there.txt"));
 }
 

@@ -3,31 +3,19 @@
 #include <filesystem>
 #include <fstream>
 
-#include <unistd.h>
-
 #include "platform/Path.h"
 #include "script/Assembler.h"
 #include "text/MessageWriter.h"
 
 namespace script {
 
-namespace {
-
-std::string MakeTempDir() {
-    char pattern[] = "/tmp/script_test_XXXXXX";
-    return mkdtemp(pattern) ? pattern : "";
-}
-
-}  // namespace
-
 EngineFixture::EngineFixture()
-    : dir_(MakeTempDir()),
+    : dir_(temp_.path.string()),
       course_(dir_ + "/player"),
       config_(course_.Config()),
       options_(course_.Flags()) {}
 
 void EngineFixture::SetUp() {
-    ASSERT_FALSE(dir_.empty());
     std::filesystem::create_directories(dir_ + "/LDE");
     std::filesystem::create_directories(dir_ + "/BMP/MASK");
     options_.Set(data::Trace);
@@ -44,8 +32,6 @@ void EngineFixture::SetUp() {
 
 void EngineFixture::TearDown() {
     engine_.reset();
-    std::error_code ec;
-    std::filesystem::remove_all(dir_, ec);
 }
 
 void EngineFixture::WriteScript(const std::string& name, const std::string& source) {

@@ -13,6 +13,7 @@
 #include "data/Course.h"
 #include "script/HeadlessHost.h"
 #include "script/ScriptEngine.h"
+#include "support/TempFolder.h"
 
 namespace script {
 
@@ -40,6 +41,7 @@ class EngineFixture : public ::testing::Test {
     bool Traced(const std::string& line) const;
     const std::vector<std::string>& Vars(int level = 0) const { return engine_->Variables(level); }
 
+    support::TempFolder temp_;
     std::string dir_;
     data::Course course_;  // the course is dir_, whatever the current folder
     data::ConfigTable& config_;

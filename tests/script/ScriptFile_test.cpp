@@ -6,8 +6,9 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <filesystem>
 #include <fstream>
+
+#include "support/TempFolder.h"
 
 namespace script {
 namespace {
@@ -80,9 +81,8 @@ TEST_F(ScriptFileTest, ReadsStopAtTheEndAndKeepOldBytesOfACutValue) {
 }
 
 TEST(ScriptFileLoad, FailureKeepsTheCurrentScriptAndSaysWhy) {
-    char pattern[] = "/tmp/script_file_XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    const std::string dir = pattern;
+    support::TempFolder temp;
+    const std::string dir = temp.path.string();
     // A sparse file one byte past the limit, and one of twice the limit: no disk space used.
     for (const char* name : {"/BIG", "/HUGE"}) std::ofstream(dir + name).put('x');
     ASSERT_EQ(truncate((dir + "/BIG").c_str(), ScriptFile::kMaxSize + 1), 0);
@@ -116,7 +116,6 @@ TEST(ScriptFileLoad, FailureKeepsTheCurrentScriptAndSaysWhy) {
     ASSERT_EQ(truncate((dir + "/BIG").c_str(), ScriptFile::kMaxSize), 0);
     EXPECT_TRUE(f.Load(dir + "/BIG"));
     EXPECT_EQ(f.Size(), static_cast<size_t>(ScriptFile::kMaxSize));
-    std::filesystem::remove_all(dir);
 }
 
 }  // namespace

@@ -11,6 +11,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "support/TempFolder.h"
+
 namespace {
 
 struct Result {
@@ -34,20 +36,17 @@ Result Shell(const std::string& command, bool errors = false) {
 class ToolsTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        char pattern[] = "/tmp/script_tools_XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        dir_ = pattern;
         std::filesystem::create_directories(dir_ + "/LDE");
         std::filesystem::create_directories(dir_ + "/BMP");
         QImage img(6, 4, QImage::Format_RGB32);
         img.fill(Qt::red);
         ASSERT_TRUE(img.save(QString::fromStdString(dir_ + "/BMP/P.BMP"), "BMP"));
     }
-    void TearDown() override { std::filesystem::remove_all(dir_); }
     void Write(const std::string& name, const std::string& text) {
         std::ofstream(dir_ + "/" + name) << text;
     }
-    std::string dir_;
+    support::TempFolder temp_;
+    std::string dir_ = temp_.path.string();
 };
 
 TEST_F(ToolsTest, AssembleRunAndDisassemble) {

@@ -11,6 +11,7 @@
 #include "data/RemoteClient.h"
 #include "isam/Check.h"
 #include "shell/RemoteData.h"
+#include "support/TempFolder.h"
 
 namespace {
 
@@ -21,7 +22,7 @@ using data::RequestRecord;
 constexpr const char* kUsers = "?:\\DATA\\DEMO\\GB\\USERS";
 
 struct ServedCourse : ::testing::Test {
-    TempFolder top;
+    support::TempFolder top;
     std::string root = (top.path / "course").string();
     ServerProcess server;
 
@@ -73,7 +74,7 @@ TEST_F(ServedCourse, APlayersWholeExchange) {
     // Fetch: the same bytes, over several blocks for the index.
     const std::string fetched = (top.path / "copy/USERS.idx").string();
     EXPECT_EQ(client.GetFile(fetched, "?:\\DATA\\DEMO\\GB\\USERS.idx"), 0);
-    EXPECT_EQ(TempFolder::Read(fetched), TempFolder::Read(Learner("USERS.idx")));
+    EXPECT_EQ(support::TempFolder::Read(fetched), support::TempFolder::Read(Learner("USERS.idx")));
     EXPECT_FALSE(fs::exists(fetched + ".part"));
 
     // Send: a score file of 2.5 blocks, then one of exactly one block.
@@ -85,8 +86,8 @@ TEST_F(ServedCourse, APlayersWholeExchange) {
     EXPECT_EQ(client.SendFile("?:\\DATA\\DEMO\\GB\\HST003.002", hist), 0);
     // The next request completes a transfer whose last block was full.
     ReadUser(client, 1, 1);
-    EXPECT_EQ(TempFolder::Read(Learner("SCO003.002")), score);
-    EXPECT_EQ(TempFolder::Read(Learner("HST003.002")), std::string(1024, 'h'));
+    EXPECT_EQ(support::TempFolder::Read(Learner("SCO003.002")), score);
+    EXPECT_EQ(support::TempFolder::Read(Learner("HST003.002")), std::string(1024, 'h'));
 
     const int counter = client.RequestCounter();
     const std::string empty = top.Write("SCO001.001", "");
@@ -200,8 +201,8 @@ TEST_F(ServedCourse, NamesStayInsideTheServedFolder) {
     RequestRecord get = Request(data::kIsGetFile, "?:\\DATA\\DEMO\\GB\\SCO001.001");
     get.block = 1;
     EXPECT_EQ(s.Ask(get).second, EACCES) << "only learner files are served";
-    EXPECT_EQ(TempFolder::Read((top.path / "outside/USERS.dat").string()), "secret");
-    EXPECT_EQ(TempFolder::Read(Learner("SCO001.001")), "old");
+    EXPECT_EQ(support::TempFolder::Read((top.path / "outside/USERS.dat").string()), "secret");
+    EXPECT_EQ(support::TempFolder::Read(Learner("SCO001.001")), "old");
 }
 
 TEST_F(ServedCourse, ATransferCutShortLeavesTheOldFileWhole) {
@@ -227,7 +228,7 @@ TEST_F(ServedCourse, ATransferCutShortLeavesTheOldFileWhole) {
     RawSocket s(server.port);
     EXPECT_EQ(s.Ask(Request(data::kSignOn)).first, 0);
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    EXPECT_EQ(TempFolder::Read(Learner("SCO002.001")), "old score");
+    EXPECT_EQ(support::TempFolder::Read(Learner("SCO002.001")), "old score");
     for (const auto& e : fs::directory_iterator(fs::path(root) / "DATA/DEMO/GB"))
         EXPECT_EQ(e.path().string().find(".part"), std::string::npos) << e.path();
 }
@@ -298,8 +299,8 @@ TEST_F(ServedCourse, StartUpFetchNamesFilesRelativeToTheCourseFolder) {
     EXPECT_NE(remote.LastError().find("13"), std::string::npos) << remote.LastError();
     fs::current_path(old_cwd);
     for (const char* name : {"GROUP.dat", "GROUP.idx", "USERS.dat", "USERS.idx"})
-        EXPECT_EQ(TempFolder::Read((player / "DATA/DEMO/GB" / name).string()),
-                  TempFolder::Read(Learner(name)))
+        EXPECT_EQ(support::TempFolder::Read((player / "DATA/DEMO/GB" / name).string()),
+                  support::TempFolder::Read(Learner(name)))
             << name;
     EXPECT_NE(remote.Client(), nullptr);
 }
@@ -337,7 +338,7 @@ TEST_F(ServedCourse, ALockWaitIsBoundedAndHoldsNobodyUp) {
 }
 
 TEST(DataServerLimits, IdleAndSurplusConnectionsAreDropped) {
-    TempFolder top;
+    support::TempFolder top;
     MakeLearners(top.path, 1, 1);
     ServerProcess server;
     ASSERT_TRUE(server.Start(top.path.string(), {"--idle", "1", "--max-clients", "2"}));
@@ -361,7 +362,7 @@ TEST(DataServerLimits, IdleAndSurplusConnectionsAreDropped) {
 namespace {
 
 TEST(DataServerLimits, TraceHasALinePerRequestAndReply) {
-    TempFolder top;
+    support::TempFolder top;
     MakeLearners(top.path, 1, 1);
     const std::string trace = (top.path / "server.trace").string();
     ServerProcess server;
@@ -373,7 +374,7 @@ TEST(DataServerLimits, TraceHasALinePerRequestAndReply) {
         EXPECT_GE(s.Ask(r).first, 0);
     }
     EXPECT_EQ(server.Stop(), 0);
-    const std::string text = TempFolder::Read(trace);
+    const std::string text = support::TempFolder::Read(trace);
     EXPECT_EQ(text.rfind(data::kRequestTraceHeading, 0), 0u) << text;
     EXPECT_NE(text.find("#RCV#1644#   7#21#-1#  0#   0#?:\\DATA\\DEMO\\GB\\USERS##"),
               std::string::npos)

@@ -13,7 +13,7 @@
 #include <thread>
 #include <vector>
 
-#include "../data/TempFolder.h"
+#include "support/TempFolder.h"
 
 namespace {
 
@@ -106,7 +106,7 @@ TEST(RemoteClientTest, LateAnswersAreSkippedAndSplitRepliesJoined) {
             FakeServer::Reply(fd, r, 7, 700);
         }
     });
-    TempFolder folder;
+    support::TempFolder folder;
     data::RemoteClient client;
     ASSERT_TRUE(client.AttachTrace((folder.path / "trace").string()));
     Connect(client, server.port());
@@ -116,7 +116,7 @@ TEST(RemoteClientTest, LateAnswersAreSkippedAndSplitRepliesJoined) {
     EXPECT_EQ(client.RemoteRead(rec, sizeof rec, 5), 7);
     EXPECT_EQ(client.Record().request_no, 1);
     client.Disconnect();
-    const std::string trace = TempFolder::Read((folder.path / "trace").string());
+    const std::string trace = support::TempFolder::Read((folder.path / "trace").string());
     EXPECT_EQ(trace.rfind("##  date + time           #   #byte# ID #rqID#rq#rt#isr#nrec#file", 0),
               0u);
     EXPECT_NE(trace.find("#SND#1644#   0#24#-1#  0#   0###"), std::string::npos) << trace;
@@ -207,12 +207,12 @@ TEST(RemoteClientTest, AFetchCutShortLeavesTheLocalFileAsItWas) {
             FakeServer::Reply(fd, r);
         }
     });
-    TempFolder folder;
+    support::TempFolder folder;
     const std::string local = folder.Write("GB/USERS.dat", "old copy");
     data::RemoteClient client;
     Connect(client, server.port());
     EXPECT_EQ(client.GetFile(local, "?:\\DATA\\DEMO\\GB\\USERS.dat"), -1);
-    EXPECT_EQ(TempFolder::Read(local), "old copy");
+    EXPECT_EQ(support::TempFolder::Read(local), "old copy");
     EXPECT_FALSE(std::filesystem::exists(local + ".part"));
 }
 

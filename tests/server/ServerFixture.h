@@ -10,10 +10,10 @@
 #include <cstring>
 #include <string>
 
-#include "../data/TempFolder.h"
 #include "data/LearnerFiles.h"
 #include "data/UserRecord.h"
 #include "isam/Isam.h"
+#include "support/TempFolder.h"
 
 // Builds DATA/DEMO/GB/GROUP and USERS under root with groups 1..groups and users 1..users each.
 inline void MakeLearners(const std::filesystem::path& root, int groups, int users) {
@@ -85,5 +85,5 @@ struct ServerProcess {
         if (pid > 0) Stop();
         if (!stderr_path.empty()) unlink(stderr_path.c_str());
     }
-    std::string Log() const { return TempFolder::Read(stderr_path); }
+    std::string Log() const { return support::TempFolder::Read(stderr_path); }
 };

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "../data/TempFolder.h"
+#include "support/TempFolder.h"
 
 namespace {
 
@@ -51,7 +51,7 @@ class LessonRunOnDemo : public ::testing::Test {
         return r;
     }
 
-    TempFolder course_;
+    support::TempFolder course_;
 };
 
 // The same learner plays each time: a finished lesson starts afresh.
@@ -105,7 +105,7 @@ TEST_F(LessonRunOnDemo, StoppedInStepFourResumesThereInANewProcess) {
         << r.lines[1];
     EXPECT_NE(r.lines[7].find("\"ended\": true"), std::string::npos) << r.lines[7];
     const std::string history =
-        TempFolder::Read((course_.path / "course/DATA/DEMO/GB/HST002.001").string());
+        support::TempFolder::Read((course_.path / "course/DATA/DEMO/GB/HST002.001").string());
     EXPECT_EQ(history.rfind("#F", 0), 0u) << history;
     EXPECT_NE(history.find(" E1 Q5 70:70 N3 D1\n"), std::string::npos) << history;
 }

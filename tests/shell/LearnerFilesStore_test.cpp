@@ -4,7 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+
 #include "../server/ServerFixture.h"
+#include "support/TempFolder.h"
 
 namespace {
 
@@ -44,7 +47,7 @@ class RemoteStoreTest : public ::testing::Test {
         return data::DecodeUserRecord(b);
     }
 
-    TempFolder dir_;
+    support::TempFolder dir_;
     ServerProcess server_;
     std::filesystem::path previous_;
     data::DataAccess groups_, users_;
@@ -79,7 +82,7 @@ TEST_F(RemoteStoreTest, RewritesTheServersRecordThenTheLocalOneAndSendsFiles) {
     const std::string score = "DATA/DEMO/GB/SCO002.001";
     std::ofstream(score) << "scores";
     ASSERT_TRUE(store.SendFile(score, data::RemoteFileName(score)));
-    EXPECT_EQ(TempFolder::Read((dir_.path / "server" / score).string()), "scores");
+    EXPECT_EQ(support::TempFolder::Read((dir_.path / "server" / score).string()), "scores");
 }
 
 TEST_F(RemoteStoreTest, OpenFailsWithTheServersErrorForAMissingUsersFile) {

@@ -12,10 +12,10 @@
 #include <string>
 #include <vector>
 
-#include "../data/TempFolder.h"
 #include "data/ScoreFile.h"
 #include "platform/Path.h"
 #include "shell/LessonFlow.h"
+#include "support/TempFolder.h"
 #include "text/MessageWriter.h"
 
 namespace lesson_test {
@@ -328,7 +328,8 @@ class LessonTest : public ::testing::Test {
     }
     const data::UserRecord& User() { return store_.users[{1, 1}]; }
     std::string History() {
-        return TempFolder::Read((dir_.path / "DATA" / "DEMO" / "GB" / "HST001.001").string());
+        return support::TempFolder::Read(
+            (dir_.path / "DATA" / "DEMO" / "GB" / "HST001.001").string());
     }
     data::ScoreBook ScoreFile(int n) {
         data::ScoreBook book;
@@ -341,7 +342,7 @@ class LessonTest : public ::testing::Test {
         return std::find(journal_.begin(), journal_.end(), entry) != journal_.end();
     }
 
-    TempFolder dir_;
+    support::TempFolder dir_;
     Journal journal_;
     data::Course course_{(dir_.path / "PLAYER").string()};
     data::ConfigTable& config_ = course_.Config();

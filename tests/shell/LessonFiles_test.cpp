@@ -6,12 +6,12 @@
 #include <memory>
 #include <set>
 
-#include "../data/TempFolder.h"
 #include "data/CoursePaths.h"
 #include "data/ScoreFile.h"
 #include "shell/ContextFiles.h"
 #include "shell/HistoryFile.h"
 #include "shell/ScoreFiles.h"
+#include "support/TempFolder.h"
 #include "text/MessageWriter.h"
 
 namespace {
@@ -84,9 +84,11 @@ class LessonFilesTest : public ::testing::Test {
         site_ = {(dir_.path / "USERS").string(), 1, 2, 5};
     }
 
-    std::string TraceText() { return TempFolder::Read((dir_.path / "trace.log").string()); }
+    std::string TraceText() {
+        return support::TempFolder::Read((dir_.path / "trace.log").string());
+    }
 
-    TempFolder dir_;
+    support::TempFolder dir_;
     std::unique_ptr<data::Course> course_;
     shell::LessonSettings settings_;
     RecordingPrompter prompter_;
@@ -157,11 +159,12 @@ TEST_F(LessonFilesTest, HistoryLinesAppendForAReturningLearner) {
     history.Close();
     ASSERT_TRUE(history.OpenHistory(path, true));
     history.WriteAnswerRecord(0, 1, 5, 1, 1, 3, "D1");
-    EXPECT_EQ(TempFolder::Read(path), "#F12 E1 Q4 2:3 N3 D1\n~-1:-1\n#F0 E1 Q5 1:1 N3 D1\n");
+    EXPECT_EQ(support::TempFolder::Read(path),
+              "#F12 E1 Q4 2:3 N3 D1\n~-1:-1\n#F0 E1 Q5 1:1 N3 D1\n");
     // A new learner's history starts empty.
     ASSERT_TRUE(history.OpenHistory(path, false));
     history.WriteAbandonRecord();
-    EXPECT_EQ(TempFolder::Read(path), "~-1:-1\n");
+    EXPECT_EQ(support::TempFolder::Read(path), "~-1:-1\n");
     // Closed, records are dropped without harm.
     history.Close();
     EXPECT_FALSE(history.WriteAbandonRecord());

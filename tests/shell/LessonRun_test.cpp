@@ -8,7 +8,6 @@
 #include <filesystem>
 #include <string>
 
-#include "../data/TempFolder.h"
 #include "data/GroupRecord.h"
 #include "data/LearnerFiles.h"
 #include "data/ScoreFile.h"
@@ -16,6 +15,7 @@
 #include "isam/Isam.h"
 #include "script/Assembler.h"
 #include "script/ObjectRecord.h"
+#include "support/TempFolder.h"
 #include "text/MessageWriter.h"
 
 namespace {
@@ -128,7 +128,7 @@ class LessonRunTest : public ::testing::Test {
              start = end + 1) {
             r.lines.push_back(out.substr(start, end - start));
         }
-        r.err = TempFolder::Read(err);
+        r.err = support::TempFolder::Read(err);
         return r;
     }
 
@@ -138,7 +138,8 @@ class LessonRunTest : public ::testing::Test {
 
     // The identifiers of the stage objects saved in the learner's context.
     std::vector<int> ContextObjects() {
-        const std::string bytes = TempFolder::Read((dir_.path / "DATA/CTX/CTX001.001").string());
+        const std::string bytes =
+            support::TempFolder::Read((dir_.path / "DATA/CTX/CTX001.001").string());
         std::vector<int> ids;
         for (size_t at = 0; at + script::kObjectRecordSize <= bytes.size();
              at += script::kObjectRecordSize) {
@@ -149,7 +150,7 @@ class LessonRunTest : public ::testing::Test {
         return ids;
     }
 
-    TempFolder dir_;
+    support::TempFolder dir_;
 };
 
 TEST_F(LessonRunTest, PlaysTheLessonToItsEndWithTheGivenAnswers) {
@@ -178,7 +179,7 @@ TEST_F(LessonRunTest, PlaysTheLessonToItsEndWithTheGivenAnswers) {
     ASSERT_EQ(data::ReadScoreFile(Learner("SCO001.001"), 4, book), 0);
     EXPECT_EQ(book.StepScore[1], 8);
     EXPECT_EQ(book.LevelState[0], -1);
-    EXPECT_EQ(TempFolder::Read(Learner("HST001.001")),
+    EXPECT_EQ(support::TempFolder::Read(Learner("HST001.001")),
               "#F1 E1 Q1 2:2 N3 D1\n#F3 E1 Q3 50:50 N3 D1\n#F4 E1 Q4 3:3 N3 D1\n");
 }
 

@@ -16,6 +16,7 @@
 #include "platform/Path.h"
 #include "shell/CommonMessages.h"
 #include "shell/OpenDataAccess.h"
+#include "support/TempFolder.h"
 #include "text/MessageWriter.h"
 
 namespace {
@@ -71,8 +72,8 @@ std::string RandomBytes(size_t n, uint32_t seed) {
 class CourseFolder : public ::testing::Test {
   public:
     void SetUp() override {
-        std::string templ = (fs::temp_directory_path() / "startupXXXXXX").string();
-        root_ = mkdtemp(templ.data());
+        temp_ = std::make_unique<support::TempFolder>();
+        root_ = temp_->path;
         old_cwd_ = fs::current_path();
         fs::current_path(root_);
         program_ = (root_ / "DEMO").string();
@@ -93,8 +94,7 @@ class CourseFolder : public ::testing::Test {
     }
     void TearDown() override {
         fs::current_path(old_cwd_);
-        std::error_code ec;
-        fs::remove_all(root_, ec);
+        temp_.reset();
     }
 
     void Write(const std::string& name, const std::string& bytes) {
@@ -124,6 +124,7 @@ class CourseFolder : public ::testing::Test {
                                  view_, remote);
     }
 
+    std::unique_ptr<support::TempFolder> temp_;  // a fresh one for each SetUp
     fs::path root_;
     fs::path old_cwd_;
     std::string program_;

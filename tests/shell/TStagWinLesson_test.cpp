@@ -17,11 +17,11 @@
 #include <fstream>
 #include <regex>
 
-#include "../data/TempFolder.h"
 #include "../windows/QtTestEnvironment.h"
 #include "data/Course.h"
 #include "platform/Notifier.h"
 #include "platform/Path.h"
+#include "support/TempFolder.h"
 #include "windows/SoundBackend.h"
 #include "windows/SoundPlayer.h"
 #include "windows/TEditView.h"
@@ -90,7 +90,7 @@ class TStagWinLessonTest : public ::testing::Test {
     }
     std::string Text(QTextEdit* edit) { return edit->toPlainText().toStdString(); }
 
-    TempFolder dir_;
+    support::TempFolder dir_;
     std::filesystem::path previous_;
     Reports reports_;
     data::Course course_{(dir_.path / "course" / "DEMO").string()};

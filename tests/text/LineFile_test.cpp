@@ -6,14 +6,14 @@
 #include <filesystem>
 #include <regex>
 
-#include "../platform/TempDir.h"
+#include "support/TempFolder.h"
 #include "text/TraceLog.h"
 
 namespace text {
 namespace {
 
 TEST(LineFile, IndexAndReadByNumber) {
-    TempDir dir;
+    support::TempFolder dir;
     dir.Write("f", "x\ny\n");
     LineFile f;
     ASSERT_TRUE(f.Open(dir / "f", 1));
@@ -32,7 +32,7 @@ TEST(LineFile, IndexAndReadByNumber) {
 }
 
 TEST(LineFile, LineEndsAndStopBytes) {
-    TempDir dir;
+    support::TempFolder dir;
     dir.Write("f", std::string("a\r\nb\xFFtail\n") + std::string(3000, 'z'));
     LineFile f;
     ASSERT_TRUE(f.Open(dir / "f", 1));
@@ -52,13 +52,13 @@ TEST(LineFile, LineEndsAndStopBytes) {
 }
 
 TEST(LineFile, AppendKeepsOneLinePerCallAndTheIndexCurrent) {
-    TempDir dir;
+    support::TempFolder dir;
     dir.Write("f", "first\nno end");
     LineFile f;
     ASSERT_TRUE(f.Open(dir / "f", 11));
     EXPECT_TRUE(f.AppendLine("two\nparts"));
     EXPECT_TRUE(f.AppendLine("last"));
-    EXPECT_EQ(dir.Read("f"), "first\nno end\ntwo parts\nlast\n");
+    EXPECT_EQ(support::TempFolder::Read(dir / "f"), "first\nno end\ntwo parts\nlast\n");
     EXPECT_EQ(f.LineCount(), 5);
     std::string line;
     ASSERT_TRUE(f.ReadLine(line, 3));
@@ -68,16 +68,16 @@ TEST(LineFile, AppendKeepsOneLinePerCallAndTheIndexCurrent) {
 }
 
 TEST(LineFile, AppendFormattedHasNoLengthLimit) {
-    TempDir dir;
+    support::TempFolder dir;
     LineFile f;
     ASSERT_TRUE(f.Open(dir / "log", 11));
     std::string big(100000, 'q');
     EXPECT_TRUE(f.AppendFormatted("%s|%d|%s", big.c_str(), 42, big.c_str()));
-    EXPECT_EQ(dir.Read("log"), big + "|42|" + big + "\n");
+    EXPECT_EQ(support::TempFolder::Read(dir / "log"), big + "|42|" + big + "\n");
 }
 
 TEST(LineFile, ClosedOrReadOnlyFileWritesNothing) {
-    TempDir dir;
+    support::TempFolder dir;
     LineFile closed;
     EXPECT_FALSE(closed.AppendLine("x"));
     EXPECT_FALSE(closed.AppendFormatted("%d", 1));
@@ -90,19 +90,19 @@ TEST(LineFile, ClosedOrReadOnlyFileWritesNothing) {
     ASSERT_TRUE(ro.Open(dir / "ro", 11));
     EXPECT_FALSE(ro.AppendLine("more"));
     ro.Close();
-    EXPECT_EQ(dir.Read("ro"), "keep\n");
+    EXPECT_EQ(support::TempFolder::Read(dir / "ro"), "keep\n");
 }
 
 TEST(TraceLog, OpenAndCloseLinesAroundEvents) {
-    TempDir dir;
+    support::TempFolder dir;
     dir.Write("trace.log", "earlier\n");
     {
         TraceLog log;
         EXPECT_FALSE(log.AppendFormatted("LDE# %d", 1));  // closed: nothing written
-        ASSERT_TRUE(log.Open(dir.path() + "\\trace.log"));
+        ASSERT_TRUE(log.Open(dir.path.string() + "\\trace.log"));
         EXPECT_TRUE(log.AppendFormatted("LDE# %s %d", "Play", 7));
     }  // destruction closes the log
-    const std::string content = dir.Read("trace.log");
+    const std::string content = support::TempFolder::Read(dir / "trace.log");
     const std::regex stamp("[A-Z][a-z]{2} [A-Z][a-z]{2} [ 0-9]\\d \\d\\d:\\d\\d:\\d\\d \\d{4} ");
     std::smatch m;
     const std::regex whole("earlier\n>>(.{25})\nLDE# Play 7\n<<(.{25})\n");
@@ -114,14 +114,14 @@ TEST(TraceLog, OpenAndCloseLinesAroundEvents) {
 // The log is created in an existing folder only: a path through missing folders fails and
 // leaves nothing behind.
 TEST(TraceLog, CreatesTheFileButNoFolder) {
-    TempDir dir;
+    support::TempFolder dir;
     TraceLog log;
-    EXPECT_FALSE(log.Open(dir.path() + "/missing/deeper/trace.log"));
+    EXPECT_FALSE(log.Open(dir.path.string() + "/missing/deeper/trace.log"));
     EXPECT_FALSE(log.IsOpen());
     EXPECT_FALSE(std::filesystem::exists(dir / "missing"));
-    ASSERT_TRUE(log.Open(dir.path() + "/new.log"));
+    ASSERT_TRUE(log.Open(dir.path.string() + "/new.log"));
     log.Close();
-    EXPECT_EQ(dir.Read("new.log").rfind(">>", 0), 0u);
+    EXPECT_EQ(support::TempFolder::Read(dir / "new.log").rfind(">>", 0), 0u);
 }
 
 }  // namespace

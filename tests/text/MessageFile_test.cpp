@@ -4,9 +4,9 @@
 
 #include <fstream>
 
-#include "../platform/TempDir.h"
 #include "platform/Notifier.h"
 #include "platform/Path.h"
+#include "support/TempFolder.h"
 #include "text/MessageCodec.h"
 #include "text/MessageWriter.h"
 
@@ -39,7 +39,7 @@ class MessageFileTest : public ::testing::Test {
         dir.Write(name, EncodeMessageFile(c));
         return dir / name;
     }
-    TempDir dir;
+    support::TempFolder dir;
     MessageFile mf;
 };
 
@@ -86,7 +86,7 @@ TEST_F(MessageFileTest, ReadsPlainAndScrambledFiles) {
 
 TEST_F(MessageFileTest, ChecksumMismatchGivesFFBytesOfTheSameLength) {
     std::string path = Make("C.MSG", {"good", "bad!"}, 77, 1009);
-    std::string bytes = dir.Read("C.MSG");
+    std::string bytes = support::TempFolder::Read(dir / "C.MSG");
     const uint32_t record1_end =
         ReadLe32(reinterpret_cast<const unsigned char*>(bytes.data()) + 32);
     bytes[record1_end - 1] ^= 0x40;  // the stored checksum of record 1
@@ -187,7 +187,7 @@ TEST_F(MessageFileTest, IncludesFromThisAndOtherFiles) {
     Make("OTHER.MSG", {"o0", "o1 %1 %@[0]"}, 555, 555);
     // Scrambled with this file's seed but without a seed of its own in the header.
     Make("PLAIN.MSG", {"p0"}, 99, 1009);
-    std::string plain = dir.Read("PLAIN.MSG");
+    std::string plain = support::TempFolder::Read(dir / "PLAIN.MSG");
     plain.replace(4, 4, 4, '\0');
     dir.Write("PLAIN.MSG", plain);
     Make("M.MSG", {"zero", "[%@[0]|%@[OTHER 1]|%@[2]|%@[NONE 0]|%@[9]]", "two", "%@[? 0]"}, 99,

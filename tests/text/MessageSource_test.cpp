@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "../platform/TempDir.h"
+#include "support/TempFolder.h"
 #include "text/MessageFile.h"
 
 namespace msgc {
@@ -36,7 +36,7 @@ TEST(MessageSource, CompilesToAFileThatReadsBack) {
     EXPECT_EQ(content.seed, 4711);
     EXPECT_EQ(content.modulus, 1009u);
 
-    TempDir dir;
+    support::TempFolder dir;
     dir.Write("T.MSG", text::EncodeMessageFile(content));
     text::MessageFile mf;
     ASSERT_TRUE(mf.Open(dir / "T.MSG"));
@@ -59,7 +59,7 @@ TEST(MessageSource, OneRecordMakesALinkFile) {
     text::MessageContent content;
     SourceError error;
     ASSERT_TRUE(ParseMessageSource("[0]\n%@[..\\GB -1]\n", content, error));
-    TempDir dir;
+    support::TempFolder dir;
     dir.Write("FR/COMMON.MSG", text::EncodeMessageFile(content));
     text::MessageContent target;
     ASSERT_TRUE(ParseMessageSource("[0]\nEnglish\n[1]\nyes\n", target, error));

@@ -4,7 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "../platform/TempDir.h"
+#include "support/TempFolder.h"
 
 namespace text {
 namespace {
@@ -28,23 +28,23 @@ TEST(StreamFile, ModeTableAfterTheReadOnlyAdjustment) {
 }
 
 TEST(StreamFile, CreatesMissingFoldersUnlessAskedNotTo) {
-    TempDir dir;
+    support::TempFolder dir;
     StreamFile f;
-    ASSERT_TRUE(f.Open(dir.path() + "\\A\\B\\C.TXT", 11));
+    ASSERT_TRUE(f.Open(dir.path.string() + "\\A\\B\\C.TXT", 11));
     EXPECT_EQ(f.Write("hi", 1, 2), 2u);
     f.Close();
-    EXPECT_EQ(dir.Read("A/B/C.TXT"), "hi");
+    EXPECT_EQ(support::TempFolder::Read(dir / "A/B/C.TXT"), "hi");
     EXPECT_EQ(f.FileName(), "C.TXT");
     EXPECT_EQ(f.Directory(), dir / "A/B");
 
-    EXPECT_FALSE(f.Open(dir.path() + "\\X\\Y.TXT", 11 | StreamFile::kNoCreateFolders));
+    EXPECT_FALSE(f.Open(dir.path.string() + "\\X\\Y.TXT", 11 | StreamFile::kNoCreateFolders));
     EXPECT_FALSE(f.IsOpen());
     EXPECT_EQ(f.Read(nullptr, 1, 1), 0u);
     EXPECT_NE(f.LastErrorText("open %s", "Y.TXT").find("open Y.TXT : "), std::string::npos);
 }
 
 TEST(StreamFile, ExistingContentByFlag) {
-    TempDir dir;
+    support::TempFolder dir;
     struct Case {
         unsigned flags;
         const char* after;  // file content after writing "X"
@@ -62,12 +62,12 @@ TEST(StreamFile, ExistingContentByFlag) {
         EXPECT_TRUE(f.Existed());
         f.Write("X", 1, 1);
         f.Close();
-        EXPECT_EQ(dir.Read("f"), c.after) << c.flags;
+        EXPECT_EQ(support::TempFolder::Read(dir / "f"), c.after) << c.flags;
     }
 }
 
 TEST(StreamFile, ReadOnlyFileIsOpenedForReadingOnly) {
-    TempDir dir;
+    support::TempFolder dir;
     dir.Write("ro.txt", "keep\n");
     chmod((dir / "ro.txt").c_str(), 0444);
     // The permission bits decide, even for a user who could still write.
@@ -76,11 +76,11 @@ TEST(StreamFile, ReadOnlyFileIsOpenedForReadingOnly) {
     EXPECT_EQ(f.Flags() & 59, 1u);
     EXPECT_EQ(f.Write("more", 1, 4), 0u);
     f.Close();
-    EXPECT_EQ(dir.Read("ro.txt"), "keep\n");
+    EXPECT_EQ(support::TempFolder::Read(dir / "ro.txt"), "keep\n");
 }
 
 TEST(StreamFile, SwitchesBetweenReadingAndWriting) {
-    TempDir dir;
+    support::TempFolder dir;
     dir.Write("f", "abcdef");
     StreamFile f;
     ASSERT_TRUE(f.Open(dir / "f", StreamFile::kBinary));  // r+b
@@ -93,13 +93,13 @@ TEST(StreamFile, SwitchesBetweenReadingAndWriting) {
     EXPECT_EQ(f.Tell(), 6);
     EXPECT_EQ(f.LastErrorText(), "");
     f.Close();
-    EXPECT_EQ(dir.Read("f"), "abXYef");
+    EXPECT_EQ(support::TempFolder::Read(dir / "f"), "abXYef");
 }
 
 TEST(StreamFile, FolderOrOverlongPathFails) {
-    TempDir dir;
+    support::TempFolder dir;
     StreamFile f;
-    EXPECT_FALSE(f.Open(dir.path(), 11));
+    EXPECT_FALSE(f.Open(dir.path.string(), 11));
     EXPECT_FALSE(f.Open(std::string(5000, 'a'), 11));
     EXPECT_FALSE(f.LastErrorText().empty());
 }

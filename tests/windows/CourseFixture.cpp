@@ -4,7 +4,6 @@
 
 #include <cstdint>
 #include <fstream>
-#include <random>
 
 #include "platform/Path.h"
 
@@ -89,10 +88,7 @@ void WriteBmp(const fs::path& path, int w, int h, unsigned rgb) {
     Save(path, b);
 }
 
-CourseFolder::CourseFolder() {
-    std::random_device rd;
-    root_ = fs::temp_directory_path() / ("player-course-" + std::to_string(rd()));
-    fs::create_directories(root_);
+CourseFolder::CourseFolder() : root_(temp_.path) {
     previous_ = fs::current_path();
     fs::current_path(root_);
     // Message files named relative to the course are found beside the program.
@@ -128,7 +124,6 @@ CourseFolder::CourseFolder() {
 CourseFolder::~CourseFolder() {
     std::error_code ec;
     fs::current_path(previous_, ec);
-    fs::remove_all(root_, ec);
 }
 
 }  // namespace windows::testing

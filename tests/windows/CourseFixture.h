@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "data/Course.h"
+#include "support/TempFolder.h"
 
 namespace windows::testing {
 
@@ -37,6 +38,7 @@ class CourseFolder {
     data::Course& Course() { return *course_; }
 
   private:
+    support::TempFolder temp_;
     std::filesystem::path root_;
     std::unique_ptr<data::Course> course_;
     std::filesystem::path previous_;

@@ -22,6 +22,7 @@
 #include "data/OptionFlags.h"
 #include "data/ProductRecord.h"
 #include "platform/Path.h"
+#include "support/TempFolder.h"
 #include "windows/SoundPlayer.h"
 #include "windows/TPassword.h"
 #include "windows/TUserOption.h"
@@ -324,7 +325,8 @@ TEST_F(OptionsWindow, OkStoresTheChoicesAndWritesTheUserFile) {
     EXPECT_EQ(config_.Get(data::kGaz), "Air");  // from the INI, kept
     EXPECT_EQ(config_.Get(data::kUnit), "US");
     EXPECT_EQ(config_.Get(data::kSymbol), "US");
-    const std::string file = TempFolder::Read((course_.path / "DATA/DEMO/GB/INI003.001").string());
+    const std::string file =
+        support::TempFolder::Read((course_.path / "DATA/DEMO/GB/INI003.001").string());
     EXPECT_EQ(file, data::OptionFileText(config_));
 
     // From read-only media nothing is saved; a developer is offered every language.
