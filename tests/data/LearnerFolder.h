@@ -4,7 +4,6 @@
 #pragma once
 
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 #include <cstdio>
 #include <functional>
@@ -16,6 +15,7 @@
 #include "data/UserRecord.h"
 #include "isam/Isam.h"
 #include "support/TempFolder.h"
+#include "support/ToolRun.h"
 #include "text/MessageFile.h"
 #include "text/MessageWriter.h"
 
@@ -77,12 +77,8 @@ struct LearnerFolder : support::TempFolder {
     void Learners(const std::string& command, const std::string& args) const {
         const std::string line = std::string(LEARNERS_PATH) + " " + command + " '" + path.string() +
                                  "' --lang GB " + args + " 2>&1";
-        FILE* p = popen(line.c_str(), "r");
-        std::string out;
-        char buf[256];
-        while (size_t n = fread(buf, 1, sizeof buf, p)) out.append(buf, n);
-        const int status = pclose(p);
-        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << line << "\n" << out;
+        const support::ToolRun run = support::RunTool(line);
+        EXPECT_EQ(run.status, 0) << line << "\n" << run.out;
     }
     void AddGroup(int32_t number, const std::string& name) const {
         Learners("add-group", "--group " + std::to_string(number) + " --name '" + name + "'");

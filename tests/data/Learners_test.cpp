@@ -1,6 +1,5 @@
 // The learners tool end to end on a small course folder.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 #include <cstdio>
 #include <filesystem>
@@ -10,6 +9,7 @@
 #include "data/ScoreFile.h"
 #include "data/UserRecord.h"
 #include "support/TempFolder.h"
+#include "support/ToolRun.h"
 
 namespace data {
 namespace {
@@ -23,12 +23,8 @@ struct LearnersCourse : support::TempFolder {
     std::pair<int, std::string> Run(const std::string& cmd, const std::string& args) const {
         const std::string line = std::string(LEARNERS_PATH) + " " + cmd + " '" + path.string() +
                                  "' --lang GB " + args + " 2>&1";
-        FILE* p = popen(line.c_str(), "r");
-        std::string out;
-        char buf[256];
-        while (size_t n = fread(buf, 1, sizeof buf, p)) out.append(buf, n);
-        const int status = pclose(p);
-        return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, out};
+        support::ToolRun run = support::RunTool(line);
+        return {run.status, std::move(run.out)};
     }
     std::string Users() const { return (path / "DATA/DEMO/GB/USERS").string(); }
     std::string Groups() const { return (path / "DATA/DEMO/GB/GROUP").string(); }

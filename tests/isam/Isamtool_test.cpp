@@ -5,14 +5,12 @@
 #include <cstdio>
 
 #include "IsamFixture.h"
+#include "support/ToolRun.h"
 
 namespace isam_test {
 namespace {
 
-struct Output {
-    int status;
-    std::string text;
-};
+using Output = support::ToolRun;
 
 class IsamtoolTest : public IsamTest {
   protected:
@@ -24,14 +22,7 @@ class IsamtoolTest : public IsamTest {
         WriteBytes(in_path, std::vector<uint8_t>(input.begin(), input.end()));
         std::string cmd =
             prefix + std::string(ISAMTOOL_PATH) + " " + args + " < " + in_path + " 2>&1";
-        FILE* p = popen(cmd.c_str(), "r");
-        Output out{-1, ""};
-        if (!p) return out;
-        char buf[512];
-        while (size_t n = fread(buf, 1, sizeof buf, p)) out.text.append(buf, n);
-        int status = pclose(p);
-        out.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        return out;
+        return support::RunTool(cmd);
     }
 };
 
@@ -39,25 +30,25 @@ TEST_F(IsamtoolTest, BuildWriteDumpCheckAndCluster) {
     const std::string f = Path("t");
     ASSERT_EQ(Tool("build " + f + " --reclen 4 --key 0:2:1 --flags 0x1").status, 0);
     Output w = Tool("write " + f, "00030001\n0001aaaa\nffff0002\n00010003\n");
-    ASSERT_EQ(w.status, 0) << w.text;
-    EXPECT_EQ(w.text, "1\n2\n3\n4\n");
+    ASSERT_EQ(w.status, 0) << w.out;
+    EXPECT_EQ(w.out, "1\n2\n3\n4\n");
     // INT16 keys: -1 (ffff) first, duplicates of 1 in the order written.
-    EXPECT_EQ(Tool("dump " + f).text, "3 ffff0002\n2 0001aaaa\n4 00010003\n1 00030001\n");
-    EXPECT_EQ(Tool("dump " + f + " --index 0").text,
+    EXPECT_EQ(Tool("dump " + f).out, "3 ffff0002\n2 0001aaaa\n4 00010003\n1 00030001\n");
+    EXPECT_EQ(Tool("dump " + f + " --index 0").out,
               "1 00030001\n2 0001aaaa\n3 ffff0002\n4 00010003\n");
     EXPECT_EQ(Tool("rewrite " + f + " 2 0005bbbb").status, 0);
     EXPECT_EQ(Tool("delete " + f + " 3").status, 0);
     Output check = Tool("check " + f);
     EXPECT_EQ(check.status, 0);
-    EXPECT_NE(check.text.find("ok\n"), std::string::npos);
+    EXPECT_NE(check.out.find("ok\n"), std::string::npos);
     ASSERT_EQ(Tool("addindex " + f + " --key 2:2:0").status, 0);
-    EXPECT_EQ(Tool("dump " + f + " --index 2").text, "1 00030001\n4 00010003\n2 0005bbbb\n");
+    EXPECT_EQ(Tool("dump " + f + " --index 2").out, "1 00030001\n4 00010003\n2 0005bbbb\n");
     ASSERT_EQ(Tool("cluster " + f + " --index 1").status, 0);
-    EXPECT_EQ(Tool("dump " + f + " --index 0").text, "1 00010003\n2 00030001\n3 0005bbbb\n");
+    EXPECT_EQ(Tool("dump " + f + " --index 0").out, "1 00010003\n2 00030001\n3 0005bbbb\n");
     Output info = Tool("info " + f);
-    EXPECT_NE(info.text.find("indexes 2"), std::string::npos) << info.text;
-    EXPECT_NE(info.text.find("index 1: root 3 flags 0x1 length 2 parts 0:2:1"), std::string::npos)
-        << info.text;
+    EXPECT_NE(info.out.find("indexes 2"), std::string::npos) << info.out;
+    EXPECT_NE(info.out.find("index 1: root 3 flags 0x1 length 2 parts 0:2:1"), std::string::npos)
+        << info.out;
     ASSERT_EQ(Tool("delindex " + f + " --key 2:2:0").status, 0);
     EXPECT_EQ(Tool("check " + f).status, 0);
 }
@@ -66,18 +57,18 @@ TEST_F(IsamtoolTest, FailuresPrintTheEngineError) {
     const std::string f = Path("e");
     Output missing = Tool("dump " + f);
     EXPECT_EQ(missing.status, 1);
-    EXPECT_EQ(missing.text, "isamtool: open: No such file or directory (2)\n");
+    EXPECT_EQ(missing.out, "isamtool: open: No such file or directory (2)\n");
     ASSERT_EQ(Tool("build " + f + " --reclen 8 --key 0:4:2").status, 0);
     Output again = Tool("build " + f + " --reclen 8 --key 0:4:2");
     EXPECT_EQ(again.status, 1);
-    EXPECT_EQ(again.text, "isamtool: build: File exists (17)\n");
+    EXPECT_EQ(again.out, "isamtool: build: File exists (17)\n");
     Output dup = Tool("write " + f, "0000000100000000\n0000000100000000\n");
     EXPECT_EQ(dup.status, 1);
-    EXPECT_EQ(dup.text, "1\nisamtool: write: illegal duplicate (100)\n");
+    EXPECT_EQ(dup.out, "1\nisamtool: write: illegal duplicate (100)\n");
     Output bad = Tool("write " + f, "00zz\n");
     EXPECT_EQ(bad.status, 1);
-    EXPECT_EQ(Tool("delete " + f + " 9").text, "isamtool: delete: no current record (112)\n");
-    EXPECT_EQ(Tool("build " + Path("k") + " --reclen 8 --key 6:4:2").text,
+    EXPECT_EQ(Tool("delete " + f + " 9").out, "isamtool: delete: no current record (112)\n");
+    EXPECT_EQ(Tool("build " + Path("k") + " --reclen 8 --key 6:4:2").out,
               "isamtool: build: illegal key description (103)\n");
     EXPECT_EQ(Tool("frobnicate " + f).status, 2);
     // Damage is reported with a non-zero status.
@@ -86,7 +77,7 @@ TEST_F(IsamtoolTest, FailuresPrintTheEngineError) {
     WriteBytes(f + ".idx", idx);
     Output check = Tool("check " + f);
     EXPECT_EQ(check.status, 1);
-    EXPECT_NE(check.text.find("malformed"), std::string::npos) << check.text;
+    EXPECT_NE(check.out.find("malformed"), std::string::npos) << check.out;
 }
 
 // Every number on the command line is a whole decimal (or 0x-hex for flags, modes and key parts)
@@ -119,10 +110,10 @@ TEST_F(IsamtoolTest, NumbersOutOfRangeOrMalformedAreRefused) {
     EXPECT_EQ(ReadBytes(f + ".idx"), idx);
     EXPECT_EQ(ReadBytes(f + ".dat"), dat);
     EXPECT_FALSE(std::filesystem::exists(g + ".idx"));
-    EXPECT_EQ(Tool("delete " + f + " 2147483647").text,
+    EXPECT_EQ(Tool("delete " + f + " 2147483647").out,
               "isamtool: delete: no current record (112)\n");
     EXPECT_EQ(Tool("delete " + f + " 2").status, 0);
-    EXPECT_EQ(Tool("dump " + f).text, "1 0000000100000001\n");
+    EXPECT_EQ(Tool("dump " + f).out, "1 0000000100000001\n");
 }
 
 // A record line is read no further than a record's digits: a line without end on standard input
@@ -148,7 +139,7 @@ TEST_F(IsamtoolTest, OversizedInputLineIsRefusedWithoutReadingItAll) {
     EXPECT_EQ(WEXITSTATUS(status), 1);
     const std::vector<uint8_t> text = ReadBytes(out);
     EXPECT_EQ(std::string(text.begin(), text.end()), "isamtool: line 1: expected 16 hex digits\n");
-    EXPECT_EQ(Tool("dump " + f).text, "");
+    EXPECT_EQ(Tool("dump " + f).out, "");
 }
 
 // Files that claim gigabytes but hold almost nothing (sparse, their headers counting every slot
@@ -167,8 +158,8 @@ TEST_F(IsamtoolTest, CheckOfHugeSparseFilesEnds) {
     std::filesystem::resize_file(f + ".dat", uint64_t(slots) * 9);
     // A hang guard only: the walk of every slot took far longer than this.
     Output check = Tool("check " + f, "", "timeout 120 ");
-    EXPECT_EQ(check.status, 0) << check.text;
-    EXPECT_EQ(check.text,
+    EXPECT_EQ(check.status, 0) << check.out;
+    EXPECT_EQ(check.out,
               "note: 2 live records\n"
               "note: 399999998 deleted records on no free list\n"
               "note: " +
@@ -176,7 +167,7 @@ TEST_F(IsamtoolTest, CheckOfHugeSparseFilesEnds) {
                   " index nodes in no tree and on no list\n"
                   "ok\n");
     Output info = Tool("info " + f, "", "timeout 120 ");
-    EXPECT_NE(info.text.find("live records 2\n"), std::string::npos) << info.text;
+    EXPECT_NE(info.out.find("live records 2\n"), std::string::npos) << info.out;
 }
 
 // A command that fails leaves no file of its own making, and says what went wrong.
@@ -185,7 +176,7 @@ TEST_F(IsamtoolTest, FailedCommandsLeaveNothingBehind) {
     const std::string small_disk = "trap '' XFSZ; ulimit -f 2; ";
     const std::string b = Path("b");
     Output build = Tool("build " + b + " --reclen 8 --key 0:4:2", "", small_disk);
-    EXPECT_EQ(build.status, 1) << build.text;
+    EXPECT_EQ(build.status, 1) << build.out;
     for (const char* ext : {".idx", ".dat", ".lck"})
         EXPECT_FALSE(std::filesystem::exists(b + ext)) << ext;
     // A data file that was there before is not the build's to remove.
@@ -205,22 +196,22 @@ TEST_F(IsamtoolTest, FailedCommandsLeaveNothingBehind) {
     }
     ASSERT_EQ(Tool("write " + f, records).status, 0);
     ASSERT_EQ(Tool("addindex " + f + " --key 4:4:2").status, 0);
-    EXPECT_EQ(Tool("delindex " + f + " --key 2:4:2").text,
+    EXPECT_EQ(Tool("delindex " + f + " --key 2:4:2").out,
               "isamtool: delindex: no such index: illegal key description (103)\n");
-    const std::string before = Tool("dump " + f + " --index 0").text;
+    const std::string before = Tool("dump " + f + " --index 0").out;
     // Cut at its marker (no space at all) or at its copy.
     for (const char* limit : {"0", "2"}) {
         SCOPED_TRACE(limit);
         Output cluster = Tool("cluster " + f + " --index 2", "",
                               "trap '' XFSZ; ulimit -f " + std::string(limit) + "; ");
-        EXPECT_EQ(cluster.status, 1) << cluster.text;
+        EXPECT_EQ(cluster.status, 1) << cluster.out;
         for (const auto& e : std::filesystem::directory_iterator(dir_)) {
             const std::string file = e.path().filename().string();
             EXPECT_TRUE(file.rfind("ist", 0) != 0 && file.find(".cls") == std::string::npos)
                 << file << " left behind";
         }
     }
-    EXPECT_EQ(Tool("dump " + f + " --index 0").text, before);
+    EXPECT_EQ(Tool("dump " + f + " --index 0").out, before);
     EXPECT_EQ(Tool("check " + f).status, 0);
 }
 

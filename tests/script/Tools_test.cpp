@@ -8,29 +8,18 @@
 #include <string>
 
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include "support/TempFolder.h"
+#include "support/ToolRun.h"
 
 namespace {
 
-struct Result {
-    int status = -1;
-    std::string out;
-};
+using Result = support::ToolRun;
 
 // Runs command; out collects its standard output, and its error output too with errors set.
 Result Shell(const std::string& command, bool errors = false) {
-    Result r;
-    FILE* p = popen((command + (errors ? " 2>&1" : " 2>/dev/null")).c_str(), "r");
-    if (!p) return r;
-    char buf[4096];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof buf, p)) > 0) r.out.append(buf, n);
-    int status = pclose(p);
-    r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return r;
+    return support::RunTool(command + (errors ? " 2>&1" : " 2>/dev/null"));
 }
 
 class ToolsTest : public ::testing::Test {

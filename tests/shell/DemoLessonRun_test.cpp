@@ -1,7 +1,6 @@
 // lessonrun on the built demo lesson: played right to its end in each language and unit
 // system, and stopped in step 4 then resumed in a new process.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 #include <cstdio>
 #include <filesystem>
@@ -9,6 +8,7 @@
 #include <vector>
 
 #include "support/TempFolder.h"
+#include "support/ToolRun.h"
 
 namespace {
 
@@ -36,18 +36,10 @@ class LessonRunOnDemo : public ::testing::Test {
         const std::string command = std::string(LESSONRUN) + " " +
                                     (course_.path / "course").string() + " --user 1:2 " + args +
                                     " 2>&1";
-        FILE* p = popen(command.c_str(), "r");
-        if (!p) return r;
-        char buf[4096];
-        std::string out;
-        for (size_t n; (n = fread(buf, 1, sizeof buf, p)) > 0;) out.append(buf, n);
-        const int status = pclose(p);
-        r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        for (size_t start = 0, end; (end = out.find('\n', start)) != std::string::npos;
-             start = end + 1) {
-            const std::string line = out.substr(start, end - start);
+        const support::ToolRun run = support::RunTool(command);
+        r.status = run.status;
+        for (const std::string& line : support::Lines(run.out))
             if (line.rfind("{", 0) == 0) r.lines.push_back(line);
-        }
         return r;
     }
 

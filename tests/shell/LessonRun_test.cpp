@@ -1,7 +1,6 @@
 // lessonrun on a small course: a learner's session played by given answers, stopped and
 // resumed in a new process, and answers that do not fit the waiting step.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 #include <QImage>
 #include <cstdio>
@@ -16,6 +15,7 @@
 #include "script/Assembler.h"
 #include "script/ObjectRecord.h"
 #include "support/TempFolder.h"
+#include "support/ToolRun.h"
 #include "text/MessageWriter.h"
 
 namespace {
@@ -117,17 +117,9 @@ class LessonRunTest : public ::testing::Test {
         const std::string err = (dir_.path / "err.txt").string();
         const std::string command =
             std::string(LESSONRUN) + " " + dir_.path.string() + " --user 1:1 " + args + " 2>" + err;
-        FILE* p = popen(command.c_str(), "r");
-        if (!p) return r;
-        char buf[4096];
-        std::string out;
-        for (size_t n; (n = fread(buf, 1, sizeof buf, p)) > 0;) out.append(buf, n);
-        const int status = pclose(p);
-        r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        for (size_t start = 0, end; (end = out.find('\n', start)) != std::string::npos;
-             start = end + 1) {
-            r.lines.push_back(out.substr(start, end - start));
-        }
+        const support::ToolRun run = support::RunTool(command);
+        r.status = run.status;
+        r.lines = support::Lines(run.out);
         r.err = support::TempFolder::Read(err);
         return r;
     }

@@ -1,7 +1,6 @@
 // The main window's side of choosing a learner: the start timer shows the user list, a chosen
 // learner reaches the main window, Reset asks before wiping the selected learner's progress.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 #include <QAction>
 #include <QApplication>
@@ -20,6 +19,7 @@
 #include "data/UserList.h"
 #include "platform/Path.h"
 #include "shell/TStagWin.h"
+#include "support/ToolRun.h"
 #include "windows/SoundPlayer.h"
 #include "windows/TUsrList.h"
 #include "windows/TWinBox.h"
@@ -77,12 +77,8 @@ class TStagWinUsersTest : public ::testing::Test {
     void Learners(const std::string& command, const std::string& args) {
         const std::string line = std::string(LEARNERS_PATH) + " " + command + " '" +
                                  course_.Root().string() + "' --lang GB " + args + " 2>&1";
-        FILE* p = popen(line.c_str(), "r");
-        char buf[256];
-        while (fread(buf, 1, sizeof buf, p) > 0) {
-        }
-        const int status = pclose(p);
-        ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << line;
+        const support::ToolRun run = support::RunTool(line);
+        ASSERT_EQ(run.status, 0) << line << "\n" << run.out;
     }
     std::unique_ptr<TStagWin> Created() {
         auto w = std::make_unique<TStagWin>(course_data_, sounds_, box_, 1, argv_);
