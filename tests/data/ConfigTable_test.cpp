@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include "RecordingNotifier.h"
 #include "support/FileSizeLimit.h"
+#include "support/RecordingNotifier.h"
 #include "support/TempFolder.h"
 
 namespace {
@@ -29,7 +29,7 @@ TEST(ConfigTable, LoadAppliesLinesByKeyPrefix) {
                                        "Flag=-D -x 5 -w\n"
                                        "Resolution=1024x768=x\n"  // rest of the line, '=' kept
                                        "Start=");                 // no final line end
-    RecordingNotifier notes;
+    support::RecordingNotifier notes;
     ConfigTable config;
     ASSERT_EQ(config.LoadConfiguration(path), 0);
     EXPECT_TRUE(notes.errors.empty());
@@ -43,7 +43,7 @@ TEST(ConfigTable, LoadAppliesLinesByKeyPrefix) {
 
 TEST(ConfigTable, MissingFileReportsPathWithCode2) {
     support::TempFolder dir;
-    RecordingNotifier notes;
+    support::RecordingNotifier notes;
     ConfigTable config;
     const std::string path = (dir.path / "NONE.INI").string();
     EXPECT_EQ(config.LoadConfiguration(path), -1);
@@ -97,7 +97,7 @@ TEST(ConfigTable, SaveWritesSixteenLinesThatLoadBack) {
 
 TEST(ConfigTable, SaveFailureIsReported) {
     support::TempFolder dir;
-    RecordingNotifier notes;
+    support::RecordingNotifier notes;
     ConfigTable config;
     const std::string path = (dir.path / "missing" / "OUT.INI").string();
     EXPECT_FALSE(config.SaveConfiguration(path));
@@ -149,7 +149,7 @@ TEST(ConfigTable, SaveOnAFullDiskLeavesTheOldFile) {
     support::TempFolder dir;
     std::string old = "; " + std::string(3000, '-') + "\nLanguage=GB\nFlag=-i -w -D\nRandom=1\n";
     const std::string path = dir.Write("DEMO.INI", old);
-    RecordingNotifier notes;
+    support::RecordingNotifier notes;
     ConfigTable config;
     ASSERT_EQ(config.LoadConfiguration(path), 0);
     config.Set(data::kLanguage, "FR");

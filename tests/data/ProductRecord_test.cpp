@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include "RecordingNotifier.h"
 #include "data/ConfigTable.h"
+#include "support/RecordingNotifier.h"
 #include "support/TempFolder.h"
 
 namespace {
@@ -60,7 +60,7 @@ class LoadProductTest : public ::testing::Test {
     support::TempFolder dir_;
     data::ConfigTable config_;
     ProductRecord record_;
-    RecordingNotifier notes_;
+    support::RecordingNotifier notes_;
 };
 
 TEST_F(LoadProductTest, FirstLineMatchingLanguageAndVersion) {

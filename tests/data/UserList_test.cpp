@@ -6,10 +6,10 @@
 #include <cstring>
 #include <map>
 
-#include "LearnerFolder.h"
 #include "data/ConfigTable.h"
 #include "data/DataAccess.h"
 #include "data/UserChoice.h"
+#include "support/LearnerFolder.h"
 
 namespace {
 
@@ -22,7 +22,7 @@ std::vector<int32_t> Numbers(const std::vector<UserItem>& items) {
 }
 
 TEST(UserList, WithoutGroupsOrFilesNothingIsListed) {
-    LearnerFolder course;  // learners init: both files, empty
+    support::LearnerFolder course;  // learners init: both files, empty
     data::DataAccess groups, users;
     EXPECT_TRUE(data::ListGroups(groups, course.groups_path).empty());
     EXPECT_TRUE(data::ListUsers(users, course.users_path, 1, false, course.common).empty());
@@ -32,7 +32,7 @@ TEST(UserList, WithoutGroupsOrFilesNothingIsListed) {
 }
 
 TEST(UserList, EveryGroupIsListedByName) {
-    LearnerFolder course;
+    support::LearnerFolder course;
     course.AddGroup(1, "Morning");
     course.AddGroup(200, "evening");  // key order puts 200 before 1
     course.AddGroup(2, "Afternoon");
@@ -46,7 +46,7 @@ TEST(UserList, EveryGroupIsListedByName) {
 }
 
 TEST(UserList, EveryUserOfTheGroupWhateverItsNumber) {
-    LearnerFolder course;
+    support::LearnerFolder course;
     for (int32_t group : {2, 3, 131}) course.AddGroup(group, "G" + std::to_string(group));
     // Users whose numbers are 128 or more sort before small numbers in the key.
     for (int32_t user : {200, 1, 128, 2, 255, 127})
@@ -64,7 +64,7 @@ TEST(UserList, EveryUserOfTheGroupWhateverItsNumber) {
 }
 
 TEST(UserList, StatusAndIconsFollowTheRecordAndTheScoreFile) {
-    LearnerFolder course;
+    support::LearnerFolder course;
     struct Case {
         const char* name;
         int32_t state, level, step, step_count;
@@ -111,7 +111,7 @@ TEST(UserList, StatusAndIconsFollowTheRecordAndTheScoreFile) {
 }
 
 TEST(UserList, MarkerPasswordAndDeveloperNames) {
-    LearnerFolder course;
+    support::LearnerFolder course;
     course.AddGroup(2, "G");
     course.AddUser(2, 7, "Dupont", "--password secret --may-configure");
     data::DataAccess users;
@@ -140,7 +140,7 @@ TEST(UserList, SortingByNameOrStatusBothWays) {
 }
 
 TEST(UserList, ResetWipesTheChosenLearnersProgressOnly) {
-    LearnerFolder course;
+    support::LearnerFolder course;
     course.AddGroup(1, "G");
     course.AddUser(1, 1, "First");
     course.Learners("set-progress", "--group 1 --user 1 --state 1 --total 30 --worth 40");
@@ -218,7 +218,7 @@ struct ChoiceTest : ::testing::Test {
         context.options_folder = course.folder;
         context.group_name = "Morning";
     }
-    LearnerFolder course;
+    support::LearnerFolder course;
     data::DataAccess users;
     data::ConfigTable config;
     data::ChoiceContext context;

@@ -6,11 +6,11 @@
 #include <thread>
 
 #include "RawSocket.h"
-#include "ServerFixture.h"
 #include "data/DataAccess.h"
 #include "data/RemoteClient.h"
 #include "isam/Check.h"
 #include "shell/RemoteData.h"
+#include "support/ServerFixture.h"
 #include "support/TempFolder.h"
 
 namespace {
@@ -24,10 +24,10 @@ constexpr const char* kUsers = "?:\\DATA\\DEMO\\GB\\USERS";
 struct ServedCourse : ::testing::Test {
     support::TempFolder top;
     std::string root = (top.path / "course").string();
-    ServerProcess server;
+    support::ServerProcess server;
 
     void SetUp() override {
-        MakeLearners(root, 2, 3);
+        support::MakeLearners(root, 2, 3);
         ASSERT_TRUE(server.Start(root));
     }
     std::string Learner(const std::string& name) const { return root + "/DATA/DEMO/GB/" + name; }
@@ -339,8 +339,8 @@ TEST_F(ServedCourse, ALockWaitIsBoundedAndHoldsNobodyUp) {
 
 TEST(DataServerLimits, IdleAndSurplusConnectionsAreDropped) {
     support::TempFolder top;
-    MakeLearners(top.path, 1, 1);
-    ServerProcess server;
+    support::MakeLearners(top.path, 1, 1);
+    support::ServerProcess server;
     ASSERT_TRUE(server.Start(top.path.string(), {"--idle", "1", "--max-clients", "2"}));
     RawSocket a(server.port), b(server.port);
     EXPECT_EQ(a.Ask(Request(data::kSignOn)).first, 0);
@@ -363,9 +363,9 @@ namespace {
 
 TEST(DataServerLimits, TraceHasALinePerRequestAndReply) {
     support::TempFolder top;
-    MakeLearners(top.path, 1, 1);
+    support::MakeLearners(top.path, 1, 1);
     const std::string trace = (top.path / "server.trace").string();
-    ServerProcess server;
+    support::ServerProcess server;
     ASSERT_TRUE(server.Start(top.path.string(), {"--trace", trace}));
     {
         RawSocket s(server.port);

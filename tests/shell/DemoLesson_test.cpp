@@ -18,7 +18,6 @@
 #include <string>
 #include <vector>
 
-#include "../windows/QtTestEnvironment.h"
 #include "data/ConfigTable.h"
 #include "data/Course.h"
 #include "data/OptionFlags.h"
@@ -26,6 +25,7 @@
 #include "platform/Path.h"
 #include "script/HeadlessHost.h"
 #include "script/ScriptEngine.h"
+#include "support/QtTestEnvironment.h"
 #include "text/MessageFile.h"
 
 namespace {

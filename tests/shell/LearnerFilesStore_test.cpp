@@ -6,7 +6,7 @@
 
 #include <fstream>
 
-#include "../server/ServerFixture.h"
+#include "support/ServerFixture.h"
 #include "support/TempFolder.h"
 
 namespace {
@@ -14,8 +14,8 @@ namespace {
 class RemoteStoreTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        MakeLearners(dir_.path / "server", 1, 2);
-        MakeLearners(dir_.path / "local", 1, 2);
+        support::MakeLearners(dir_.path / "server", 1, 2);
+        support::MakeLearners(dir_.path / "local", 1, 2);
         ASSERT_TRUE(server_.Start((dir_.path / "server").string())) << server_.Log();
         previous_ = std::filesystem::current_path();
         std::filesystem::current_path(dir_.path / "local");
@@ -48,7 +48,7 @@ class RemoteStoreTest : public ::testing::Test {
     }
 
     support::TempFolder dir_;
-    ServerProcess server_;
+    support::ServerProcess server_;
     std::filesystem::path previous_;
     data::DataAccess groups_, users_;
     data::RemoteClient client_;

@@ -17,10 +17,10 @@
 #include <fstream>
 #include <regex>
 
-#include "../windows/QtTestEnvironment.h"
 #include "data/Course.h"
 #include "platform/Notifier.h"
 #include "platform/Path.h"
+#include "support/QtTestEnvironment.h"
 #include "support/TempFolder.h"
 #include "windows/SoundBackend.h"
 #include "windows/SoundPlayer.h"

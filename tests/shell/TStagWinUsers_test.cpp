@@ -12,13 +12,13 @@
 #include <QTreeWidget>
 #include <fstream>
 
-#include "../windows/CourseFixture.h"
-#include "../windows/QtTestEnvironment.h"
 #include "data/Course.h"
 #include "data/DataAccess.h"
 #include "data/UserList.h"
 #include "platform/Path.h"
 #include "shell/TStagWin.h"
+#include "support/CourseFolder.h"
+#include "support/QtTestEnvironment.h"
 #include "support/ToolRun.h"
 #include "windows/SoundPlayer.h"
 #include "windows/TUsrList.h"
@@ -27,7 +27,7 @@
 namespace shell {
 namespace {
 
-using windows::testing::Text;
+using support::MessageText;
 
 // Answers every course message box that opens while it lives: Yes (or OK) when yes is set,
 // else No; notes each box's text.
@@ -61,12 +61,12 @@ class TStagWinUsersTest : public ::testing::Test {
         std::ofstream("DEMO.INI") << "Language=GB\nIPserv=127.0.0.1\nResolution=640x480\n"
                                   << "Flag=-w -e\n";
         std::ofstream("PRODUCT.DAT") << "[Demo][D][DATA][DEMO.PRD][1100:0800][1][1][GB]\n";
-        std::vector<Text> texts(120);
+        std::vector<MessageText> texts(120);
         for (size_t i = 0; i < texts.size(); ++i) texts[i].text = "GB" + std::to_string(i);
         texts[0].text = "English (GB)";
         texts[25].text = "&Reset";
         texts[45] = {"Are you %1?", "%s"};
-        windows::testing::WriteMessageFile("MSG/GB/COMMON.MSG", texts);
+        support::WriteMessageFile("MSG/GB/COMMON.MSG", texts);
         Learners("init", "");
         Learners("add-group", "--group 1 --name Morning");
         Learners("add-user", "--group 1 --user 1 --name ANN");
@@ -102,7 +102,7 @@ class TStagWinUsersTest : public ::testing::Test {
                 view->setCurrentItem(view->topLevelItem(row));
     }
 
-    windows::testing::CourseFolder course_;
+    support::CourseFolder course_;
     data::Course course_data_{course_.Path("DEMO")};
     windows::SoundPlayer sounds_{course_data_, std::make_unique<windows::RecordingSoundBackend>()};
     windows::TWinBox box_{course_data_, sounds_};

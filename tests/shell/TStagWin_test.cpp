@@ -21,14 +21,14 @@
 #include <sstream>
 #include "script/StageHost.h"
 
-#include "../windows/CourseFixture.h"
-#include "../windows/QtTestEnvironment.h"
 #include "data/ConfigTable.h"
 #include "data/Course.h"
 #include "platform/Notifier.h"
 #include "platform/Path.h"
 #include "script/ScriptEngine.h"
 #include "shell/TStagWinHost.h"
+#include "support/CourseFolder.h"
+#include "support/QtTestEnvironment.h"
 #include "windows/SoundPlayer.h"
 #include "windows/StandardBoxes.h"
 #include "windows/TWinBox.h"
@@ -37,8 +37,8 @@ namespace shell {
 namespace {
 
 namespace fs = std::filesystem;
-using windows::testing::Text;
-using windows::testing::WriteMessageFile;
+using support::MessageText;
+using support::WriteMessageFile;
 
 // Records what the start-up reports instead of showing boxes.
 struct Reports : platform::Notifier {
@@ -72,8 +72,8 @@ class BoxCloser {
 };
 
 // The common texts the main window reads, in one language.
-std::vector<Text> CommonTexts(const std::string& lang) {
-    std::vector<Text> t(120);
+std::vector<MessageText> CommonTexts(const std::string& lang) {
+    std::vector<MessageText> t(120);
     for (size_t i = 0; i < t.size(); ++i) t[i].text = lang + std::to_string(i);
     t[0].text = lang == "GB" ? "English (GB)" : "Francais (FR)";
     t[7] = {"%1 - version %2.%3", "%s %d %d"};
@@ -98,7 +98,7 @@ class TStagWinTest : public ::testing::Test {
                 reports_.lines.push_back("box:" + caption + "|" + text);
             });
         NewCourse();
-        windows::testing::WriteWav("SND/DEMO.WAV", 20);
+        support::WriteWav("SND/DEMO.WAV", 20);
         WriteIni("GB", "-i -w");
         std::ofstream("PRODUCT.DAT") << "[Demo][D][DATA][DEMO.PRD][1100:0800][1][1][GB]\n"
                                      << "[Demo FR][D][DATA][DEMO.PRD][1100:0800][1][1][FR]\n";
@@ -145,7 +145,7 @@ class TStagWinTest : public ::testing::Test {
         return w;
     }
 
-    windows::testing::CourseFolder course_;
+    support::CourseFolder course_;
     std::unique_ptr<data::Course> course_data_;
     std::unique_ptr<windows::SoundPlayer> player_;
     std::unique_ptr<windows::TWinBox> box_;
@@ -362,7 +362,7 @@ TEST_F(TStagWinTest, EngineNotificationsArriveAsQueuedMessages) {
 TEST_F(TStagWinTest, EngineQuestionsPicturesAndSoundsReachTheWindows) {
     auto w = Created();
     windows::TWinBox& box = w->MessageBox();
-    windows::testing::WriteBmp("BMP/PUMP.BMP", 40, 20, 0x00FF00);
+    support::WriteBmp("BMP/PUMP.BMP", 40, 20, 0x00FF00);
 
     // A placed question appears at its stage position and returns the button's answer.
     QPoint at;

@@ -10,10 +10,10 @@
 #include <cstring>
 
 #include <QVideoWidget>
-#include "CourseFixture.h"
-#include "QtTestEnvironment.h"
 #include "data/Course.h"
 #include "platform/Path.h"
+#include "support/CourseFolder.h"
+#include "support/QtTestEnvironment.h"
 #include "windows/SoundPlayer.h"
 #include "windows/StandardBoxes.h"
 #include "windows/TAVIview.h"
@@ -64,7 +64,7 @@ class EditViewTest : public ::testing::Test {
             after();
         });
     }
-    testing::CourseFolder folder_;
+    support::CourseFolder folder_;
     SoundPlayer sounds_{folder_.Course(), std::make_unique<RecordingSoundBackend>()};
     TWinBox box_{folder_.Course(), sounds_};
     TEditView view_{folder_.Course(), box_};

@@ -6,33 +6,22 @@
 #include <fstream>
 #include <vector>
 
+#include "support/TempFolder.h"
+#include "support/WavWriter.h"
+
 namespace windows {
 namespace {
 
-// Writes a silent 16-bit mono PCM WAV lasting ms milliseconds at 8000 Hz.
-std::string WriteWav(const std::string& name, int ms) {
-    uint32_t data = uint32_t(ms) * 16;  // 8000 samples/s * 2 bytes / 1000
-    std::vector<uint8_t> b;
-    auto put32 = [&](uint32_t v) {
-        for (int i = 0; i < 4; ++i) b.push_back(uint8_t(v >> (8 * i)));
-    };
-    auto put16 = [&](uint16_t v) {
-        b.push_back(uint8_t(v));
-        b.push_back(uint8_t(v >> 8));
-    };
-    auto tag = [&](const char* t) { b.insert(b.end(), t, t + 4); };
-    tag("RIFF"), put32(36 + data), tag("WAVE"), tag("fmt "), put32(16), put16(1), put16(1);
-    put32(8000), put32(16000), put16(2), put16(16), tag("data"), put32(data);
-    b.resize(b.size() + data);
-    std::string path = ::testing::TempDir() + "/" + name;
-    std::ofstream(path, std::ios::binary)
-        .write(reinterpret_cast<const char*>(b.data()), std::streamsize(b.size()));
-    return path;
-}
-
+// The clock the backend waits on, and a folder for the test's clips.
 struct FakeTime {
     int64_t now = 1000;
     std::vector<int64_t> sleeps;
+    support::TempFolder sounds;
+    // A silent clip of ms milliseconds; its path.
+    std::string Wav(const std::string& name, int ms) const {
+        support::WriteWav(sounds.path / name, ms);
+        return sounds / name;
+    }
     SilentSoundBackend Backend() {
         return SilentSoundBackend([this] { return now; },
                                   [this](int64_t ms) {
@@ -45,7 +34,7 @@ struct FakeTime {
 TEST(SilentSoundBackendTest, SynchronousWaitsForTheClip) {
     FakeTime t;
     auto out = t.Backend();
-    std::string wav = WriteWav("sync.wav", 250);
+    std::string wav = t.Wav("sync.wav", 250);
     ASSERT_TRUE(out.Play(wav, kSoundSync));
     EXPECT_EQ(t.sleeps, std::vector<int64_t>{250});
     EXPECT_FALSE(out.IsPlaying());
@@ -54,7 +43,7 @@ TEST(SilentSoundBackendTest, SynchronousWaitsForTheClip) {
 TEST(SilentSoundBackendTest, AsynchronousPlaysForItsLengthAndNoStopRefuses) {
     FakeTime t;
     auto out = t.Backend();
-    std::string wav = WriteWav("async.wav", 400);
+    std::string wav = t.Wav("async.wav", 400);
     ASSERT_TRUE(out.Play(wav, kSoundAsync));
     EXPECT_TRUE(t.sleeps.empty());
     t.now += 399;
@@ -72,7 +61,7 @@ TEST(SilentSoundBackendTest, AsynchronousPlaysForItsLengthAndNoStopRefuses) {
 TEST(SilentSoundBackendTest, LoopPlaysUntilStopped) {
     FakeTime t;
     auto out = t.Backend();
-    std::string wav = WriteWav("loop.wav", 100);
+    std::string wav = t.Wav("loop.wav", 100);
     ASSERT_TRUE(out.Play(wav, kSoundAsync | kSoundLoop));
     t.now += 100000;
     EXPECT_TRUE(out.IsPlaying());
@@ -83,8 +72,8 @@ TEST(SilentSoundBackendTest, LoopPlaysUntilStopped) {
 TEST(SilentSoundBackendTest, UnreadableFileFailsAndLeavesTheCurrentSound) {
     FakeTime t;
     auto out = t.Backend();
-    std::string wav = WriteWav("keep.wav", 1000);
-    std::string junk = ::testing::TempDir() + "/junk.wav";
+    std::string wav = t.Wav("keep.wav", 1000);
+    std::string junk = t.sounds / "junk.wav";
     std::ofstream(junk) << "not a wave file";
     ASSERT_TRUE(out.Play(wav, kSoundAsync));
     EXPECT_FALSE(out.Play(junk, kSoundAsync));

@@ -2,12 +2,12 @@
 
 #include <gtest/gtest.h>
 
-#include "CourseFixture.h"
+#include "support/CourseFolder.h"
 
 namespace windows {
 namespace {
 
-using testing::CourseFolder;
+using support::CourseFolder;
 
 class SoundPlayerTest : public ::testing::Test {
   protected:
@@ -47,7 +47,7 @@ TEST_F(SoundPlayerTest, SilentOnlyStops) {
 }
 
 TEST_F(SoundPlayerTest, MissingSoundsAreReportedOnlyInDeveloperMode) {
-    const int count = int(std::size(testing::kSoundNames));
+    const int count = int(std::size(support::kSoundNames));
     for (bool developer : {false, true}) {
         boxes_.clear();
         player_.SetDeveloper(developer);

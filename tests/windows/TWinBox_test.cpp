@@ -10,15 +10,15 @@
 #include <QTimer>
 #include <functional>
 
-#include "CourseFixture.h"
-#include "QtTestEnvironment.h"
+#include "support/CourseFolder.h"
+#include "support/QtTestEnvironment.h"
 #include "windows/SoundPlayer.h"
 #include "windows/StandardBoxes.h"
 
 namespace windows {
 namespace {
 
-using testing::CourseFolder;
+using support::CourseFolder;
 
 class TWinBoxTest : public ::testing::Test {
   protected:

@@ -11,9 +11,6 @@
 #include <QTimer>
 #include <QTreeWidget>
 
-#include "../data/LearnerFolder.h"
-#include "../data/RecordingNotifier.h"
-#include "QtTestEnvironment.h"
 #include "data/ConfigTable.h"
 #include "data/Course.h"
 #include "data/CoursePaths.h"
@@ -22,6 +19,9 @@
 #include "data/OptionFlags.h"
 #include "data/ProductRecord.h"
 #include "platform/Path.h"
+#include "support/LearnerFolder.h"
+#include "support/QtTestEnvironment.h"
+#include "support/RecordingNotifier.h"
 #include "support/TempFolder.h"
 #include "windows/SoundPlayer.h"
 #include "windows/TPassword.h"
@@ -84,7 +84,7 @@ class UserWindows : public ::testing::Test {
         return names;
     }
 
-    LearnerFolder course_;
+    support::LearnerFolder course_;
     std::filesystem::path previous_;
     data::ConfigTable config_;
     data::OptionFlags flags_;
@@ -343,7 +343,7 @@ TEST_F(OptionsWindow, MissingFilesAreReportedWithTheirPath) {
     std::filesystem::remove(course_.path / "DATA/FLUID.DAT");
     std::filesystem::remove(course_.path / "DEMO.INI");
     std::filesystem::remove_all(course_.path / "DATA/DEMO/GB");
-    RecordingNotifier notes;
+    support::RecordingNotifier notes;
     TUserOption window(options_);
     window.SetUser(1, 1);
     ShowAndPress(window, {}, true);

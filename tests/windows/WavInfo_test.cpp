@@ -2,45 +2,39 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <fstream>
 #include <vector>
+
+#include "support/Bytes.h"
+#include "support/TempFolder.h"
 
 namespace windows {
 namespace {
 
-void Put32(std::vector<uint8_t>& b, uint32_t v) {
-    for (int i = 0; i < 4; ++i) b.push_back(uint8_t(v >> (8 * i)));
-}
-void Put16(std::vector<uint8_t>& b, uint16_t v) {
-    b.push_back(uint8_t(v));
-    b.push_back(uint8_t(v >> 8));
-}
-void PutTag(std::vector<uint8_t>& b, const char* t) {
-    b.insert(b.end(), t, t + 4);
-}
+using support::PutLe16;
+using support::PutLe32;
+using support::PutTag;
 
 // A PCM header: rate Hz, channels, 16 bits, with an optional odd-sized chunk before "data".
 std::vector<uint8_t> Header(int rate, int channels, uint32_t data_bytes, bool extra_chunk) {
     std::vector<uint8_t> b;
     PutTag(b, "RIFF");
-    Put32(b, 0);
+    PutLe32(b, 0);
     PutTag(b, "WAVE");
     PutTag(b, "fmt ");
-    Put32(b, 16);
-    Put16(b, 1);
-    Put16(b, uint16_t(channels));
-    Put32(b, uint32_t(rate));
-    Put32(b, uint32_t(rate * channels * 2));
-    Put16(b, uint16_t(channels * 2));
-    Put16(b, 16);
+    PutLe32(b, 16);
+    PutLe16(b, 1);
+    PutLe16(b, uint16_t(channels));
+    PutLe32(b, uint32_t(rate));
+    PutLe32(b, uint32_t(rate * channels * 2));
+    PutLe16(b, uint16_t(channels * 2));
+    PutLe16(b, 16);
     if (extra_chunk) {
         PutTag(b, "LIST");
-        Put32(b, 3);
+        PutLe32(b, 3);
         b.insert(b.end(), {'a', 'b', 'c', 0});  // 3 bytes + pad
     }
     PutTag(b, "data");
-    Put32(b, data_bytes);
+    PutLe32(b, data_bytes);
     return b;
 }
 
@@ -79,14 +73,13 @@ TEST(WavInfoTest, RejectsMalformedHeaders) {
 TEST(WavInfoTest, TruncatedFilePlaysWhatItHolds) {
     auto h = Header(8000, 1, 16000, false);  // declares one second
     h.resize(h.size() + 1600);               // holds a tenth of it
-    std::string path = ::testing::TempDir() + "/short.wav";
-    std::ofstream(path, std::ios::binary)
-        .write(reinterpret_cast<const char*>(h.data()), std::streamsize(h.size()));
+    support::TempFolder folder;
+    const std::string path = folder / "short.wav";
+    support::SaveBytes(path, h);
     WavInfo info;
     ASSERT_TRUE(ReadWavInfo(path, info));
     EXPECT_EQ(info.DurationMs(), 100);
     EXPECT_FALSE(ReadWavInfo(path + ".missing", info));
-    std::remove(path.c_str());
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // A course's learner files in a fresh temporary folder, made with the learners tool, and
 // COMMON message files with the user list's texts (the one the test opens, and those of the
-// language folders MSG/GB and MSG/FR).
+// language folders MSG/GB and MSG/FR). Header-only: its tests link the data library and define
+// LEARNERS_PATH, the learners tool.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -19,7 +20,9 @@
 #include "text/MessageFile.h"
 #include "text/MessageWriter.h"
 
-struct LearnerFolder : support::TempFolder {
+namespace support {
+
+struct LearnerFolder : TempFolder {
     std::string folder;  // DATA/DEMO/GB
     std::string groups_path;
     std::string users_path;
@@ -77,7 +80,7 @@ struct LearnerFolder : support::TempFolder {
     void Learners(const std::string& command, const std::string& args) const {
         const std::string line = std::string(LEARNERS_PATH) + " " + command + " '" + path.string() +
                                  "' --lang GB " + args + " 2>&1";
-        const support::ToolRun run = support::RunTool(line);
+        const ToolRun run = RunTool(line);
         EXPECT_EQ(run.status, 0) << line << "\n" << run.out;
     }
     void AddGroup(int32_t number, const std::string& name) const {
@@ -111,3 +114,5 @@ struct LearnerFolder : support::TempFolder {
         Write("DATA/DEMO/GB/" + std::string(name), bytes);
     }
 };
+
+}  // namespace support

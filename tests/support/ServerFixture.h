@@ -1,4 +1,5 @@
 // A dataserver process on loopback over a small learner folder, started on a free port.
+// Header-only: its tests link the data library and define DATASERVER_PATH, the server.
 #pragma once
 
 #include <fcntl.h>
@@ -14,6 +15,8 @@
 #include "data/UserRecord.h"
 #include "isam/Isam.h"
 #include "support/TempFolder.h"
+
+namespace support {
 
 // Builds DATA/DEMO/GB/GROUP and USERS under root with groups 1..groups and users 1..users each.
 inline void MakeLearners(const std::filesystem::path& root, int groups, int users) {
@@ -85,5 +88,7 @@ struct ServerProcess {
         if (pid > 0) Stop();
         if (!stderr_path.empty()) unlink(stderr_path.c_str());
     }
-    std::string Log() const { return support::TempFolder::Read(stderr_path); }
+    std::string Log() const { return TempFolder::Read(stderr_path); }
 };
+
+}  // namespace support

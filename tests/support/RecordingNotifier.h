@@ -6,6 +6,8 @@
 
 #include "platform/Notifier.h"
 
+namespace support {
+
 struct RecordingNotifier : platform::Notifier {
     struct Error {
         std::string text;
@@ -23,3 +25,5 @@ struct RecordingNotifier : platform::Notifier {
         messages.push_back(caption + "|" + text);
     }
 };
+
+}  // namespace support

@@ -1,12 +1,12 @@
+// The QApplication the window tests need, made once per test program that includes this.
 #pragma once
 
 #include <gtest/gtest.h>
 
 #include <QApplication>
 
-namespace windows::testing {
+namespace support {
 
-// Creates the QApplication the window tests need, once per test program.
 class QtEnvironment : public ::testing::Environment {
   public:
     void SetUp() override {
@@ -27,4 +27,4 @@ class QtEnvironment : public ::testing::Environment {
 inline ::testing::Environment* const kQtEnvironment =
     ::testing::AddGlobalTestEnvironment(new QtEnvironment);
 
-}  // namespace windows::testing
+}  // namespace support
