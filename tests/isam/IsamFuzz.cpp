@@ -1,6 +1,5 @@
 // Fuzz target: opens, reads, checks and writes an ISAM file made of the input. The input holds
 // the index file's length (4 bytes, big-endian), the index file, then the data file.
-#include <stdlib.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -11,26 +10,14 @@
 
 #include "isam/Check.h"
 #include "isam/Isam.h"
+#include "support/TempFolder.h"
 
 namespace {
 
-// The files live in a private folder, removed at exit (a plain array outlives the handler).
-char g_dir[32];
-char g_base[40];
-
-void RemoveFiles() {
-    for (const char* ext : {".idx", ".dat", ".lck"}) unlink((std::string(g_base) + ext).c_str());
-    rmdir(g_dir);
-}
-
+// The files live in a private folder, removed at exit.
 std::string Base() {
-    if (!g_base[0]) {
-        std::snprintf(g_dir, sizeof g_dir, "/tmp/isamfuzzXXXXXX");
-        if (!mkdtemp(g_dir)) std::snprintf(g_dir, sizeof g_dir, "/tmp");
-        std::snprintf(g_base, sizeof g_base, "%s/f", g_dir);
-        atexit(RemoveFiles);
-    }
-    return g_base;
+    static const support::TempFolder folder;
+    return folder / "f";
 }
 
 void Put(const std::string& path, const uint8_t* data, size_t size) {

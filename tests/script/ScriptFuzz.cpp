@@ -6,22 +6,18 @@
 #include <string>
 #include <vector>
 
-#include <unistd.h>
-
 #include "data/Course.h"
 #include "script/HeadlessHost.h"
 #include "script/ScriptEngine.h"
+#include "support/TempFolder.h"
 
 namespace {
 
-// An empty course folder that the scripts' file commands look into.
+// An empty course folder that the scripts' file commands look into, removed at exit.
 const std::string& ScratchFolder() {
-    static const std::string folder = [] {
-        char pattern[] = "/tmp/script_fuzz_XXXXXX";
-        if (!mkdtemp(pattern)) std::abort();
-        return std::string(pattern);
-    }();
-    return folder;
+    static const support::TempFolder folder;
+    static const std::string path = folder.path.string();
+    return path;
 }
 
 }  // namespace

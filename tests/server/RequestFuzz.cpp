@@ -15,21 +15,16 @@
 #include "data/UserRecord.h"
 #include "isam/Check.h"
 #include "isam/Isam.h"
+#include "support/TempFolder.h"
 
 namespace {
 
 std::string g_root;
 
-void RemoveRoot() {
-    std::error_code ec;
-    std::filesystem::remove_all(g_root, ec);
-}
-
 const std::string& Root() {
     if (!g_root.empty()) return g_root;
-    char templ[] = "/tmp/reqfuzzXXXXXX";
-    g_root = mkdtemp(templ);
-    std::atexit(RemoveRoot);
+    static const support::TempFolder folder;  // removed at exit
+    g_root = folder.path.string();
     const std::string dir = g_root + "/DATA/DEMO/GB";
     std::filesystem::create_directories(dir);
     int error = 0;

@@ -1,29 +1,20 @@
 // Fuzz target: any bytes as a message file (and as the conversion file beside it), read
 // through every lookup with arguments of every type.
-#include <stdlib.h>
-#include <unistd.h>
 
 #include <cstdint>
 #include <cstdio>
-#include <filesystem>
 #include <string>
 
+#include "support/TempFolder.h"
 #include "text/MessageFile.h"
 
 namespace {
 
-// Created once per process and removed at exit; kept on the heap so it outlives the exit handler.
+// Created once per process and removed at exit.
 const std::string& WorkDir() {
-    static const std::string* dir = [] {
-        char pattern[] = "/tmp/msgfuzz_XXXXXX";
-        auto* d = new std::string(mkdtemp(pattern) ? pattern : "/tmp/msgfuzz");
-        std::atexit([] {
-            std::error_code ec;
-            std::filesystem::remove_all(WorkDir(), ec);
-        });
-        return d;
-    }();
-    return *dir;
+    static const support::TempFolder folder;
+    static const std::string dir = folder.path.string();
+    return dir;
 }
 
 void WriteFile(const std::string& path, const uint8_t* data, size_t size) {
