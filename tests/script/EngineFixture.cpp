@@ -5,6 +5,7 @@
 
 #include "platform/Path.h"
 #include "script/Assembler.h"
+#include "support/BmpWriter.h"
 #include "text/MessageWriter.h"
 
 namespace script {
@@ -44,10 +45,8 @@ void EngineFixture::WriteScript(const std::string& name, const std::string& sour
 
 void EngineFixture::WritePicture(const std::string& name, int width, int height, QColor colour,
                                  bool mask) {
-    QImage img(width, height, QImage::Format_RGB32);
-    img.fill(colour);
     const std::string path = dir_ + (mask ? "/BMP/MASK/" : "/BMP/") + name + ".BMP";
-    ASSERT_TRUE(img.save(QString::fromStdString(path), "BMP"));
+    support::WriteBmp(path, width, height, colour.rgb() & 0xFFFFFF);
 }
 
 void EngineFixture::WriteMessages(const std::string& lang, const std::string& name,

@@ -10,6 +10,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "support/BmpWriter.h"
 #include "support/TempFolder.h"
 #include "support/ToolRun.h"
 
@@ -26,10 +27,7 @@ class ToolsTest : public ::testing::Test {
   protected:
     void SetUp() override {
         std::filesystem::create_directories(dir_ + "/LDE");
-        std::filesystem::create_directories(dir_ + "/BMP");
-        QImage img(6, 4, QImage::Format_RGB32);
-        img.fill(Qt::red);
-        ASSERT_TRUE(img.save(QString::fromStdString(dir_ + "/BMP/P.BMP"), "BMP"));
+        support::WriteBmp(dir_ + "/BMP/P.BMP", 6, 4, 0xFF0000);
     }
     void Write(const std::string& name, const std::string& text) {
         std::ofstream(dir_ + "/" + name) << text;

@@ -2,7 +2,6 @@
 // resumed in a new process, and answers that do not fit the waiting step.
 #include <gtest/gtest.h>
 
-#include <QImage>
 #include <cstdio>
 #include <filesystem>
 #include <string>
@@ -14,6 +13,7 @@
 #include "isam/Isam.h"
 #include "script/Assembler.h"
 #include "script/ObjectRecord.h"
+#include "support/BmpWriter.h"
 #include "support/TempFolder.h"
 #include "support/ToolRun.h"
 #include "text/MessageWriter.h"
@@ -70,10 +70,7 @@ class LessonRunTest : public ::testing::Test {
                        "The valve is open"};
         (void)dir_.Write("MSG/GB/D1VALVE.MSG", text::EncodeMessageFile(valve));
 
-        std::filesystem::create_directories(dir_.path / "BMP");
-        QImage picture(8, 8, QImage::Format_RGB32);
-        picture.fill(Qt::red);
-        ASSERT_TRUE(picture.save(QString::fromStdString((dir_.path / "BMP" / "P.BMP").string())));
+        support::WriteBmp(dir_.path / "BMP" / "P.BMP", 8, 8, 0xFF0000);
         Script("S0", "Sync\n");
         Script("S1", "Bmp \"P\", 10, 10 @ 5\n");
         Script("S2", "Bmp \"P\", 40, 10 @ 6\nTag \"VALVE\" @ 6\n");
