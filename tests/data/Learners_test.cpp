@@ -8,8 +8,8 @@
 #include "data/LearnerFiles.h"
 #include "data/ScoreFile.h"
 #include "data/UserRecord.h"
+#include "support/LearnersTool.h"
 #include "support/TempFolder.h"
-#include "support/ToolRun.h"
 
 namespace data {
 namespace {
@@ -21,9 +21,7 @@ struct LearnersCourse : support::TempFolder {
     }
     // Runs learners with args after the course folder; the exit status and what it printed.
     std::pair<int, std::string> Run(const std::string& cmd, const std::string& args) const {
-        const std::string line = std::string(LEARNERS_PATH) + " " + cmd + " '" + path.string() +
-                                 "' --lang GB " + args + " 2>&1";
-        support::ToolRun run = support::RunTool(line);
+        support::ToolRun run = support::RunLearners(path, cmd, args);
         return {run.status, std::move(run.out)};
     }
     std::string Users() const { return (path / "DATA/DEMO/GB/USERS").string(); }

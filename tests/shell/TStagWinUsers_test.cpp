@@ -18,8 +18,8 @@
 #include "platform/Path.h"
 #include "shell/TStagWin.h"
 #include "support/CourseFolder.h"
+#include "support/LearnersTool.h"
 #include "support/QtTestEnvironment.h"
-#include "support/ToolRun.h"
 #include "windows/SoundPlayer.h"
 #include "windows/TUsrList.h"
 #include "windows/TWinBox.h"
@@ -75,10 +75,8 @@ class TStagWinUsersTest : public ::testing::Test {
     }
     void TearDown() override {}
     void Learners(const std::string& command, const std::string& args) {
-        const std::string line = std::string(LEARNERS_PATH) + " " + command + " '" +
-                                 course_.Root().string() + "' --lang GB " + args + " 2>&1";
-        const support::ToolRun run = support::RunTool(line);
-        ASSERT_EQ(run.status, 0) << line << "\n" << run.out;
+        const support::ToolRun run = support::RunLearners(course_.Root(), command, args);
+        ASSERT_EQ(run.status, 0) << command << " " << args << "\n" << run.out;
     }
     std::unique_ptr<TStagWin> Created() {
         auto w = std::make_unique<TStagWin>(course_data_, sounds_, box_, 1, argv_);

@@ -1,7 +1,7 @@
 // A course's learner files in a fresh temporary folder, made with the learners tool, and
 // COMMON message files with the user list's texts (the one the test opens, and those of the
 // language folders MSG/GB and MSG/FR). Header-only: its tests link the data library and define
-// LEARNERS_PATH, the learners tool.
+// LEARNERS_PATH.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -15,8 +15,8 @@
 #include "data/UserList.h"
 #include "data/UserRecord.h"
 #include "isam/Isam.h"
+#include "support/LearnersTool.h"
 #include "support/TempFolder.h"
-#include "support/ToolRun.h"
 #include "text/MessageFile.h"
 #include "text/MessageWriter.h"
 
@@ -78,10 +78,8 @@ struct LearnerFolder : TempFolder {
 
     // Runs the learners tool on the course folder; the test fails when it refuses.
     void Learners(const std::string& command, const std::string& args) const {
-        const std::string line = std::string(LEARNERS_PATH) + " " + command + " '" + path.string() +
-                                 "' --lang GB " + args + " 2>&1";
-        const ToolRun run = RunTool(line);
-        EXPECT_EQ(run.status, 0) << line << "\n" << run.out;
+        const ToolRun run = RunLearners(path, command, args);
+        EXPECT_EQ(run.status, 0) << command << " " << args << "\n" << run.out;
     }
     void AddGroup(int32_t number, const std::string& name) const {
         Learners("add-group", "--group " + std::to_string(number) + " --name '" + name + "'");
