@@ -48,7 +48,7 @@ int main(int argc, char** argv) {
         DEMO_COURSE_DIR, course,
         std::filesystem::copy_options::recursive | std::filesystem::copy_options::copy_symlinks);
 
-    // Whole processes first, before this one enters the course folder.
+    // Whole processes first.
     Series process;
     for (int i = 0; i < std::min(runs, 10); ++i) {
         const std::string command =

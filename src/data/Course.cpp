@@ -78,7 +78,7 @@ std::string Course::Message(std::string_view name) const {
 }
 
 std::string Course::MessageIn(std::string_view lang, std::string_view name) const {
-    return Resolve(FormatPath("MSG\\%.*s\\%.*s.MSG", SV(lang), SV(name)));
+    return MessagePath(root_, lang, name);
 }
 
 std::string Course::SubStepMessage(std::string_view name) const {
@@ -107,7 +107,7 @@ std::string Course::LevelConfig(int level) const {
 }
 
 std::string Course::UserContext(int user, int group) const {
-    return Resolve(FormatPath("%.*s\\CTX\\CTX%03d.%03d", SV(product_.data_dir), user, group));
+    return UserContextPath(root_, product_.data_dir, user, group);
 }
 
 std::string Course::StepContext(int level, int step, int n) const {
@@ -117,17 +117,15 @@ std::string Course::StepContext(int level, int step, int n) const {
 }
 
 std::string Course::GroupFile() const {
-    return Resolve(FormatPath("%.*s\\%.*s\\%.*s\\GROUP", SV(product_.data_dir),
-                              SV(product_.product_name), SV(Language())));
+    return GroupFilePath(root_, product_.data_dir, product_.product_name, Language());
 }
 
 std::string Course::UsersFile() const {
-    return Resolve(FormatPath("%.*s\\%.*s\\%.*s\\USERS", SV(product_.data_dir),
-                              SV(product_.product_name), SV(Language())));
+    return UsersFilePath(root_, product_.data_dir, product_.product_name, Language());
 }
 
 std::string Course::Fluids() const {
-    return Resolve(FormatPath("%.*s\\FLUID.DAT", SV(product_.data_dir)));
+    return FluidsPath(root_, product_.data_dir);
 }
 
 std::string Course::Help(std::string_view name) const {

@@ -34,42 +34,47 @@ int Len(std::string_view s) {
 
 #define SV(s) Len(s), (s).data()
 
-std::string MessagePath(std::string_view lang, std::string_view name) {
-    return platform::NativePath(FormatPath("MSG\\%.*s\\%.*s.MSG", SV(lang), SV(name)));
+std::string MessagePath(std::string_view root, std::string_view lang, std::string_view name) {
+    return platform::NativePathIn(root, FormatPath("MSG\\%.*s\\%.*s.MSG", SV(lang), SV(name)));
 }
 
-std::string ScorePath(std::string_view users_dir, int user, int group) {
-    return platform::NativePath(FormatPath("%.*s\\SCO%03d.%03d", SV(users_dir), user, group));
+std::string ScorePath(std::string_view root, std::string_view users_dir, int user, int group) {
+    return platform::NativePathIn(root,
+                                  FormatPath("%.*s\\SCO%03d.%03d", SV(users_dir), user, group));
 }
 
-std::string HistoryPath(std::string_view group_dir, int user, int group) {
-    return platform::NativePath(FormatPath("%.*s\\HST%03d.%03d", SV(group_dir), user, group));
+std::string HistoryPath(std::string_view root, std::string_view group_dir, int user, int group) {
+    return platform::NativePathIn(root,
+                                  FormatPath("%.*s\\HST%03d.%03d", SV(group_dir), user, group));
 }
 
-std::string UserContextPath(std::string_view data, int user, int group) {
-    return platform::NativePath(FormatPath("%.*s\\CTX\\CTX%03d.%03d", SV(data), user, group));
+std::string UserContextPath(std::string_view root, std::string_view data, int user, int group) {
+    return platform::NativePathIn(root,
+                                  FormatPath("%.*s\\CTX\\CTX%03d.%03d", SV(data), user, group));
 }
 
-std::string GroupFilePath(std::string_view data, std::string_view product, std::string_view lang) {
-    return platform::NativePath(
-        FormatPath("%.*s\\%.*s\\%.*s\\GROUP", SV(data), SV(product), SV(lang)));
+std::string GroupFilePath(std::string_view root, std::string_view data, std::string_view product,
+                          std::string_view lang) {
+    return platform::NativePathIn(
+        root, FormatPath("%.*s\\%.*s\\%.*s\\GROUP", SV(data), SV(product), SV(lang)));
 }
 
-std::string UsersFilePath(std::string_view data, std::string_view product, std::string_view lang) {
-    return platform::NativePath(
-        FormatPath("%.*s\\%.*s\\%.*s\\USERS", SV(data), SV(product), SV(lang)));
+std::string UsersFilePath(std::string_view root, std::string_view data, std::string_view product,
+                          std::string_view lang) {
+    return platform::NativePathIn(
+        root, FormatPath("%.*s\\%.*s\\%.*s\\USERS", SV(data), SV(product), SV(lang)));
 }
 
-std::string UserOptionsPath(std::string_view folder, int user, int group) {
-    return platform::NativePath(FormatPath("%.*s\\INI%03d.%03d", SV(folder), user, group));
+std::string UserOptionsPath(std::string_view root, std::string_view folder, int user, int group) {
+    return platform::NativePathIn(root, FormatPath("%.*s\\INI%03d.%03d", SV(folder), user, group));
 }
 
-std::string GroupOptionsPath(std::string_view folder, int group) {
-    return platform::NativePath(FormatPath("%.*s\\INI.%03d", SV(folder), group));
+std::string GroupOptionsPath(std::string_view root, std::string_view folder, int group) {
+    return platform::NativePathIn(root, FormatPath("%.*s\\INI.%03d", SV(folder), group));
 }
 
-std::string FluidsPath(std::string_view data) {
-    return platform::NativePath(FormatPath("%.*s\\FLUID.DAT", SV(data)));
+std::string FluidsPath(std::string_view root, std::string_view data) {
+    return platform::NativePathIn(root, FormatPath("%.*s\\FLUID.DAT", SV(data)));
 }
 
 #undef SV

@@ -22,13 +22,15 @@ OptionChoice ParseOptionChoice(std::string_view text) {
     return choice;
 }
 
-std::vector<OptionChoice> FindLanguageChoices(const std::string& common_name, int32_t seed,
+std::vector<OptionChoice> FindLanguageChoices(const std::string& root,
+                                              const std::string& common_name, int32_t seed,
                                               const std::string& language, bool developer) {
     std::vector<OptionChoice> choices;
     const std::string wanted = "(" + language + ")";
-    for (const std::string& folder : platform::FindEntries("MSG\\*.*")) {
-        if (!platform::DirectoryExists("MSG\\" + folder)) continue;
-        const std::string path = MessagePath(folder, common_name);
+    const std::string messages = platform::NativePathIn(root, "MSG");
+    for (const std::string& folder : platform::FindEntries(messages + "/*.*")) {
+        if (!platform::DirectoryExists(messages + "/" + folder)) continue;
+        const std::string path = MessagePath(root, folder, common_name);
         if (!platform::FileExists(path)) continue;
         text::MessageFile file;
         if (!file.Open(path)) continue;

@@ -56,11 +56,11 @@ std::string OptionFileToLoad(const std::string& user_path, const std::string& gr
     return program_path;
 }
 
-AppliedOptions ApplyUserOptions(ConfigTable& config, const std::string& folder, int group,
-                                int user) {
+AppliedOptions ApplyUserOptions(ConfigTable& config, const std::string& root,
+                                const std::string& folder, int group, int user) {
     AppliedOptions applied;
-    applied.group_path = GroupOptionsPath(folder, group);
-    applied.user_path = UserOptionsPath(folder, user, group);
+    applied.group_path = GroupOptionsPath(root, folder, group);
+    applied.user_path = UserOptionsPath(root, folder, user, group);
     ApplyOptionFile(config, applied.group_path, &applied.group_lines);
     ApplyOptionFile(config, applied.user_path, &applied.user_lines);
     return applied;

@@ -28,10 +28,10 @@ struct AppliedOptions {
     std::string user_path;
     std::vector<std::string> user_lines;
 };
-// Applies the group's option file, then the user's, from folder (the group file's folder); a
-// missing file applies nothing.
-AppliedOptions ApplyUserOptions(ConfigTable& config, const std::string& folder, int group,
-                                int user);
+// Applies the group's option file, then the user's, from folder (the group file's folder, taken
+// inside root, the course folder); a missing file applies nothing.
+AppliedOptions ApplyUserOptions(ConfigTable& config, const std::string& root,
+                                const std::string& folder, int group, int user);
 // The developer's summary of what was applied: "grp: " and the group file's path with its
 // lines, "usr: " and the user file's with its lines, then the resulting language, gas, units,
 // symbols, lesson prefix, start and random values, one per line.

@@ -67,10 +67,9 @@ std::string BadVersionText();
 // opened (ShowSystemError(path, 2)) or the matching line has fewer than 8 fields before the
 // first empty one (ShowSystemError(path, 19)). Empty lines and lines starting with '#' are
 // skipped; a trailing CR is ignored.
-// The catalogue is read inside root (the course folder) when given, else the current folder.
-// A catalogue that is a folder cannot be opened (ShowSystemError(path, EISDIR)). With miss
-// given, a result 0 says there why.
+// The catalogue is read inside root (the course folder). A catalogue that is a folder cannot be
+// opened (ShowSystemError(path, EISDIR)). With miss given, a result 0 says there why.
 int LoadProduct(const ConfigTable& config, std::string_view program_path, ProductRecord& record,
-                std::string_view root = {}, ProductMiss* miss = nullptr);
+                std::string_view root, ProductMiss* miss = nullptr);
 
 }  // namespace data

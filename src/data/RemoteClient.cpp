@@ -361,17 +361,15 @@ int RemoteClient::SendFile(const std::string& remote_name, const std::string& lo
     return rc;
 }
 
-std::string RemoteFileName(std::string_view path) {
+std::string RemoteFileName(std::string_view root, std::string_view path) {
     std::string p(path);
     if (p.size() >= 2 && p[1] == ':') p.erase(0, 2);
     for (char& c : p)
         if (c == '\\') c = '/';
-    if (!p.empty() && p[0] == '/') {
-        char cwd[4096];
-        if (::getcwd(cwd, sizeof cwd)) {
-            const std::string here = std::string(cwd) + "/";
-            if (p.compare(0, here.size(), here) == 0) p.erase(0, here.size());
-        }
+    if (!p.empty() && p[0] == '/' && !root.empty()) {
+        std::string here(root);
+        if (here.back() != '/') here += '/';
+        if (p.compare(0, here.size(), here) == 0) p.erase(0, here.size());
     }
     while (!p.empty() && p[0] == '/') p.erase(0, 1);
     while (p.compare(0, 2, "./") == 0) p.erase(0, 2);

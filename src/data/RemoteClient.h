@@ -81,9 +81,9 @@ class RemoteClient {
 };
 
 // The name the server knows a course file by: "?:\" and the file's path relative to the course
-// folder (the current folder), with backslashes: DATA\DEMO\GB\USERS and DATA/DEMO/GB/USERS
-// both give ?:\DATA\DEMO\GB\USERS. A drive prefix is dropped; an absolute path inside the
-// course folder is made relative to it.
-std::string RemoteFileName(std::string_view path);
+// folder root (native), with backslashes: DATA\DEMO\GB\USERS and DATA/DEMO/GB/USERS both give
+// ?:\DATA\DEMO\GB\USERS. A drive prefix is dropped; an absolute path inside root is made
+// relative to it.
+std::string RemoteFileName(std::string_view root, std::string_view path);
 
 }  // namespace data

@@ -20,7 +20,8 @@ bool ChooseUser(const ChoiceContext& context, ChoiceDialogs& dialogs, int32_t gr
         return false;
     }
 
-    const AppliedOptions applied = ApplyUserOptions(config, context.options_folder, group, user);
+    const AppliedOptions applied =
+        ApplyUserOptions(config, context.root, context.options_folder, group, user);
     if (context.developer) {
         const std::string summary = OptionSummary(applied, config);
         dialogs.ShowSummary(summary, common.GetText(76));

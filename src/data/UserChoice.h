@@ -41,6 +41,7 @@ struct ChoiceContext {
     ConfigTable* config = nullptr;
     text::MessageFile* common = nullptr;
     bool developer = false;
+    std::string root;            // the course folder, inside which options_folder lies
     std::string options_folder;  // the group file's folder, where the option files are
     std::string group_name;      // the caption of the confirmation
 };

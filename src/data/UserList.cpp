@@ -47,9 +47,11 @@ std::vector<GroupEntry> ListGroups(DataAccess& groups, const std::string& path) 
     return list;
 }
 
-int StatusLevel(const UserRecord& record, const std::string& users_folder) {
+int StatusLevel(const UserRecord& record, const std::string& root,
+                const std::string& users_folder) {
     if (!IsScoreStepCount(record.StepCount)) return -1;
-    std::ifstream in(ScorePath(users_folder, record.UserNo, record.GroupNo), std::ios::binary);
+    std::ifstream in(ScorePath(root, users_folder, record.UserNo, record.GroupNo),
+                     std::ios::binary);
     uint8_t bounds[8];
     if (!in.read(reinterpret_cast<char*>(bounds), sizeof bounds)) return -1;
     // The score file keeps the bounds of two levels; a level beyond them has none to pass.
@@ -58,8 +60,8 @@ int StatusLevel(const UserRecord& record, const std::string& users_folder) {
     return record.Step >= bound ? record.Level + 1 : record.Level;
 }
 
-UserItem MakeUserItem(const UserRecord& record, const std::string& users_folder, bool developer,
-                      text::MessageFile& common) {
+UserItem MakeUserItem(const UserRecord& record, const std::string& root,
+                      const std::string& users_folder, bool developer, text::MessageFile& common) {
     UserItem item;
     item.user = record.UserNo;
     item.group = record.GroupNo;
@@ -73,7 +75,7 @@ UserItem MakeUserItem(const UserRecord& record, const std::string& users_folder,
         item.status = common.GetText(43);
         item.icon = kIconFinishedItem;
     } else if (record.State != kStateNotStarted) {
-        const int level = StatusLevel(record, users_folder);
+        const int level = StatusLevel(record, root, users_folder);
         if (level >= 0) item.status = common.GetText(44, level);
     }
     if (record.MayConfigure != 0) item.marker_icon = kIconMarkerItem;
@@ -81,8 +83,8 @@ UserItem MakeUserItem(const UserRecord& record, const std::string& users_folder,
     return item;
 }
 
-std::vector<UserItem> ListUsers(DataAccess& users, const std::string& path, int32_t group,
-                                bool developer, text::MessageFile& common) {
+std::vector<UserItem> ListUsers(DataAccess& users, const std::string& root, const std::string& path,
+                                int32_t group, bool developer, text::MessageFile& common) {
     std::vector<UserItem> list;
     if (users.Open(path, isam::OPEN_INOUT) < 0) return list;
     const std::string folder = users.Folder();
@@ -90,7 +92,7 @@ std::vector<UserItem> ListUsers(DataAccess& users, const std::string& path, int3
     ReadAllUsers(users, records);
     for (const UserRecord& record : records)
         if (record.GroupNo == group)
-            list.push_back(MakeUserItem(record, folder, developer, common));
+            list.push_back(MakeUserItem(record, root, folder, developer, common));
     return list;
 }
 

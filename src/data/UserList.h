@@ -47,18 +47,20 @@ struct UserItem {
 
 // The level the status shows: the current level, plus one when the position reached is at
 // least the score file's bound for that level (its first or second 32-bit value). -1 when the
-// score file is not read: a step count outside 1 to 1023, or a file that cannot be read.
-int StatusLevel(const UserRecord& record, const std::string& users_folder);
+// score file is not read: a step count outside 1 to 1023, or a file that cannot be read. The
+// score file lies in users_folder, taken inside root (the course folder).
+int StatusLevel(const UserRecord& record, const std::string& root, const std::string& users_folder);
 
 // The list entry of a record: status common text 43 for a finished course, empty for one not
 // started, else common text 44 with StatusLevel (empty when it is -1).
-UserItem MakeUserItem(const UserRecord& record, const std::string& users_folder, bool developer,
-                      text::MessageFile& common);
+UserItem MakeUserItem(const UserRecord& record, const std::string& root,
+                      const std::string& users_folder, bool developer, text::MessageFile& common);
 
 // Opens the user file at path (mode 2) and returns an item for every user of group, by number,
 // whatever the number (the whole file is read). A file that cannot be opened gives no user.
-std::vector<UserItem> ListUsers(DataAccess& users, const std::string& path, int32_t group,
-                                bool developer, text::MessageFile& common);
+// root: the course folder, inside which the score files are read.
+std::vector<UserItem> ListUsers(DataAccess& users, const std::string& root, const std::string& path,
+                                int32_t group, bool developer, text::MessageFile& common);
 
 // Sorts items by name (column 3) or status (column 4), ignoring case, ascending or descending;
 // other columns leave the order as it is.

@@ -1,10 +1,5 @@
 #include "shell/HeadlessCourse.h"
 
-#include <unistd.h>
-
-#include <filesystem>
-
-#include "data/CoursePaths.h"
 #include "platform/Path.h"
 #include "shell/CommonMessages.h"
 
@@ -17,13 +12,17 @@ bool HeadlessCourse::Fail(std::string message) {
 
 bool HeadlessCourse::Open(const std::string& folder, const std::vector<std::string>& overrides,
                           const std::string& language) {
-    if (chdir(folder.c_str()) != 0) return Fail("cannot enter the course folder " + folder);
+    // Every path of the course is taken from its folder, never from the current one.
+    if (folder.empty() || folder[0] != '/')
+        return Fail("the course folder must be an absolute path: " + folder);
+    std::string root = folder;
+    while (root.size() > 1 && root.back() == '/') root.pop_back();
+    if (!platform::DirectoryExists(root)) return Fail("cannot enter the course folder " + folder);
     // The course's INI sits beside the player's link, named after the product.
-    const std::vector<std::string> inis = platform::FindEntries("*.INI");
+    const std::vector<std::string> inis = platform::FindEntries(root + "/*.INI");
     if (inis.empty()) return Fail("no INI file in the course folder " + folder);
     const std::string& ini = inis.front();
-    const std::string program =
-        (std::filesystem::current_path() / ini.substr(0, ini.size() - 4)).string();
+    const std::string program = (root == "/" ? "" : root) + "/" + ini.substr(0, ini.size() - 4);
     platform::SetProgramPath(program.c_str());
     course_ = std::make_unique<data::Course>(program);
     data::ConfigTable& config_ = course_->Config();
@@ -32,7 +31,7 @@ bool HeadlessCourse::Open(const std::string& folder, const std::vector<std::stri
     text::MessageFile& common_ = course_->Common();
     text::TraceLog& trace_ = course_->Trace();
 
-    if (config_.LoadConfiguration(ini) != 0) return Fail("cannot read " + ini);
+    if (config_.LoadConfiguration(course_->IniPath()) != 0) return Fail("cannot read " + ini);
     for (const std::string& line : overrides) {
         if (!config_.ApplyOptionLine(line)) return Fail("unknown setting " + line);
     }
@@ -40,11 +39,11 @@ bool HeadlessCourse::Open(const std::string& folder, const std::vector<std::stri
     flags_.ParseOptionWords(config_.Get(data::kFlag));
     flags_.Clear(data::AutoPlay);
     flags_.Clear(data::PresetSession);
-    if (flags_.Has(data::Trace) && !trace_.Open(flags_.trace_path)) {
+    if (flags_.Has(data::Trace) && !trace_.Open(course_->Resolve(flags_.trace_path))) {
         return Fail("cannot open the trace log " + flags_.trace_path);
     }
     const std::string& lang = config_.Get(data::kLanguage);
-    if (data::LoadProduct(config_, program, product_) != 1) {
+    if (data::LoadProduct(config_, program, product_, course_->Root()) != 1) {
         return Fail("no product of the course fits language " + lang);
     }
     if (LoadCommonMessages(*course_) != 0) {
@@ -59,7 +58,7 @@ bool HeadlessCourse::Open(const std::string& folder, const std::vector<std::stri
     if (users_.Open(users_path, isam::OPEN_INOUT) < 0) {
         return Fail(users_.ErrorText("cannot open %s", users_path.c_str()));
     }
-    store_ = std::make_unique<LearnerFilesStore>(groups_, users_);
+    store_ = std::make_unique<LearnerFilesStore>(course_->Root(), groups_, users_);
 
     course_->SetRemovableMedia(platform::IsRemovableMedia(program));
     settings_.course = course_.get();

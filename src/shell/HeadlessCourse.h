@@ -1,6 +1,6 @@
 // A course folder opened for a headless lesson: settings, option words, product, common texts,
-// trace log and the learners' files, as the player's start-up would leave them. The course
-// folder becomes the current folder.
+// trace log and the learners' files, as the player's start-up would leave them. Every path is
+// taken inside the course folder; the current folder plays no part.
 #pragma once
 
 #include <memory>
@@ -16,9 +16,10 @@ namespace shell {
 
 class HeadlessCourse {
   public:
-    // Enters folder and reads its INI (the *.INI file beside the player's link), then applies
-    // the "KEY=VALUE" overrides and the language (when not empty). Automatic play and preset
-    // sessions are switched off: answers drive the session. False with error() set.
+    // Opens the course in folder (an absolute path) and reads its INI (the *.INI file beside the
+    // player's link), then applies the "KEY=VALUE" overrides and the language (when not empty).
+    // Automatic play and preset sessions are switched off: answers drive the session. False with
+    // error() set.
     bool Open(const std::string& folder, const std::vector<std::string>& overrides,
               const std::string& language);
     const std::string& error() const { return error_; }

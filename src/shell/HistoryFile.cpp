@@ -4,8 +4,9 @@
 
 namespace shell {
 
-std::string HistoryFilePath(const std::string& groups_dir, int user, int group) {
-    return data::HistoryPath(groups_dir, user, group);
+std::string HistoryFilePath(const std::string& root, const std::string& groups_dir, int user,
+                            int group) {
+    return data::HistoryPath(root, groups_dir, user, group);
 }
 
 bool HistoryFile::OpenHistory(const std::string& path, bool append) {

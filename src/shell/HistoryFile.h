@@ -9,8 +9,9 @@
 
 namespace shell {
 
-// <groups dir>\HST<user>.<group>
-std::string HistoryFilePath(const std::string& groups_dir, int user, int group);
+// <groups dir>\HST<user>.<group>, inside root (the course folder).
+std::string HistoryFilePath(const std::string& root, const std::string& groups_dir, int user,
+                            int group);
 
 class HistoryFile {
   public:

@@ -57,7 +57,7 @@ bool LearnerFilesStore::RewriteUser(const data::UserRecord& record) {
 // The server's USERS file is named like the local one, its drive replaced by '?'.
 std::string LearnerFilesStore::RemoteUsersName() const {
     const std::string& data_path = users_.DataPath();
-    return data::RemoteFileName(data_path.substr(0, data_path.size() - 4));
+    return data::RemoteFileName(root_, data_path.substr(0, data_path.size() - 4));
 }
 
 bool LearnerFilesStore::OpenRemote(const std::string& app_name, const data::GroupRecord& group,
@@ -76,7 +76,8 @@ bool LearnerFilesStore::OpenRemote(const std::string& app_name, const data::Grou
 }
 
 bool LearnerFilesStore::SendFile(const std::string& local_path, const std::string& remote_name) {
-    return remote_ && remote_->SendFile(remote_name, platform::NativePath(local_path)) >= 0;
+    return remote_ &&
+           remote_->SendFile(remote_name, platform::NativePathIn(root_, local_path)) >= 0;
 }
 
 }  // namespace shell

@@ -12,10 +12,11 @@ namespace shell {
 
 class LearnerFilesStore : public LearnerStore {
   public:
-    // The open files and the server's client (none for local data); the store owns neither.
-    LearnerFilesStore(data::DataAccess& groups, data::DataAccess& users,
+    // The course folder (native), its open files and the server's client (none for local
+    // data); the store owns neither.
+    LearnerFilesStore(std::string root, data::DataAccess& groups, data::DataAccess& users,
                       data::RemoteClient* remote = nullptr)
-        : groups_(groups), users_(users), remote_(remote) {}
+        : root_(std::move(root)), groups_(groups), users_(users), remote_(remote) {}
 
     bool ReadGroup(int group, data::GroupRecord& record) override;
     bool ReadUser(int group, int user, data::UserRecord& record) override;
@@ -32,6 +33,7 @@ class LearnerFilesStore : public LearnerStore {
   private:
     std::string RemoteUsersName() const;
 
+    std::string root_;
     data::DataAccess& groups_;
     data::DataAccess& users_;
     data::RemoteClient* remote_;

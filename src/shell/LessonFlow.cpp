@@ -82,11 +82,13 @@ int LessonFlow::StepScoreOf(int step) const {
 }
 
 std::string LessonFlow::ScorePath() const {
-    return ScoreFilePath({ports_.store.UsersFolder(), user_.UserNo, user_.GroupNo, 0});
+    return ScoreFilePath(settings_.course->Root(),
+                         {ports_.store.UsersFolder(), user_.UserNo, user_.GroupNo, 0});
 }
 
 std::string LessonFlow::HistoryPath() const {
-    return HistoryFilePath(ports_.store.GroupsFolder(), user_.UserNo, user_.GroupNo);
+    return HistoryFilePath(settings_.course->Root(), ports_.store.GroupsFolder(), user_.UserNo,
+                           user_.GroupNo);
 }
 
 void LessonFlow::Publish() {
@@ -335,7 +337,7 @@ void LessonFlow::UploadResults() {
     for (const std::string& local : {ScorePath(), HistoryPath()}) {
         screen_.status_note = settings_.Common(kTextUpload, local);
         ports_.view.ShowStatusNote(screen_.status_note);
-        ports_.store.SendFile(local, data::RemoteFileName(local));
+        ports_.store.SendFile(local, data::RemoteFileName(settings_.course->Root(), local));
     }
 }
 

@@ -18,7 +18,7 @@ bool OpenDataAccess(data::Course& course, StartupView& view, const RemoteDataFac
 
     const int port = config.GetInt(data::kIPport);
     remote = make_remote ? make_remote() : nullptr;
-    if (!remote) remote = std::make_unique<ClientRemoteData>();
+    if (!remote) remote = std::make_unique<ClientRemoteData>(course.Root());
     if (!remote->Connect(address, port, kServerTimeoutMs)) {
         std::fprintf(stderr, "remote data %s:%d: %s\n", address.c_str(), port,
                      remote->LastError().c_str());

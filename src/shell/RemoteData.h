@@ -16,7 +16,7 @@ class RemoteData {
     virtual ~RemoteData() = default;
     // Connects to address:port, giving up after timeout_ms; false when unreachable.
     virtual bool Connect(const std::string& address, int port, int timeout_ms) = 0;
-    // Fetches the server's copy of the file at path (a path of the course, either form) into
+    // Fetches the server's copy of the file at path (a path inside the course, either form) into
     // place; a broken transfer leaves the local file as it was.
     virtual bool FetchFile(const std::string& path) = 0;
     virtual void Close() = 0;
@@ -28,16 +28,17 @@ class RemoteData {
 
 using RemoteDataFactory = std::function<std::unique_ptr<RemoteData>()>;
 
-// The data server reached through data::RemoteClient.
+// The data server reached through data::RemoteClient, for the course in root (native).
 class ClientRemoteData final : public RemoteData {
   public:
+    explicit ClientRemoteData(std::string root) : root_(std::move(root)) {}
     bool Connect(const std::string& address, int port, int timeout_ms) override {
         client_.CreateClient(address, port, timeout_ms);
         return client_.Connect();
     }
     bool FetchFile(const std::string& path) override {
-        if (client_.GetFile(platform::NativePath(path), data::RemoteFileName(path)) >= 0)
-            return true;
+        const std::string local = platform::NativePathIn(root_, path);
+        if (client_.GetFile(local, data::RemoteFileName(root_, path)) >= 0) return true;
         const int error = client_.LastError();
         failure_ = error == -2 ? client_.LastFailure()
                                : "error " + std::to_string(error) + " (" +
@@ -51,6 +52,7 @@ class ClientRemoteData final : public RemoteData {
     data::RemoteClient* Client() override { return &client_; }
 
   private:
+    std::string root_;
     data::RemoteClient client_;
     std::string failure_;
 };

@@ -18,14 +18,14 @@ void ReportScoreFile(const LessonSettings& settings, Prompter& prompter, const c
 
 }  // namespace
 
-std::string ScoreFilePath(const ScoreSite& site) {
-    return data::ScorePath(site.users_dir, site.user, site.group);
+std::string ScoreFilePath(const std::string& root, const ScoreSite& site) {
+    return data::ScorePath(root, site.users_dir, site.user, site.group);
 }
 
 bool SaveScores(const LessonSettings& settings, Prompter& prompter, const data::ScoreBook& book,
                 const ScoreSite& site) {
     if (!settings.SavesProgress()) return true;
-    const std::string path = ScoreFilePath(site);
+    const std::string path = ScoreFilePath(settings.course->Root(), site);
     if (data::WriteScoreFile(path, site.step_count, book) == 0) return true;
     ReportScoreFile(settings, prompter, "wr", path);
     settings.Trace(">saveScore> %d %d", site.step_count, data::kStepCapacity);
@@ -35,7 +35,7 @@ bool SaveScores(const LessonSettings& settings, Prompter& prompter, const data::
 bool RestoreScores(const LessonSettings& settings, Prompter& prompter, data::ScoreBook& book,
                    const ScoreSite& site) {
     if (settings.RemovableMedia()) return true;
-    const std::string path = ScoreFilePath(site);
+    const std::string path = ScoreFilePath(settings.course->Root(), site);
     if (data::ReadScoreFile(path, site.step_count, book) == 0) return true;
     ReportScoreFile(settings, prompter, "rd", path);
     settings.Trace(">restoreScore> %d %d", site.step_count, data::kStepCapacity);

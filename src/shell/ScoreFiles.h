@@ -18,8 +18,8 @@ struct ScoreSite {
     int step_count = 0;  // the user record's StepCount
 };
 
-// <users dir>\SCO<user>.<group>
-std::string ScoreFilePath(const ScoreSite& site);
+// <users dir>\SCO<user>.<group>, inside root (the course folder).
+std::string ScoreFilePath(const std::string& root, const ScoreSite& site);
 
 // Writes the score file unless the session is preset or the media removable. When the step
 // count is out of range or the file cannot be written: common text 78 ("wr", path) captioned

@@ -70,7 +70,7 @@ void SetRichText(QTextEdit* edit, const RichText& rich, const QColor& colour = Q
 TStagWinLesson::TStagWinLesson(TStagWin& window) : window_(window) {
     data::Course& s = window_.Course();
     StartupState& state = window_.State();
-    store_ = std::make_unique<LearnerFilesStore>(window_.GroupData(), window_.UserData(),
+    store_ = std::make_unique<LearnerFilesStore>(s.Root(), window_.GroupData(), window_.UserData(),
                                                  state.remote ? state.remote->Client() : nullptr);
     link_ = std::make_unique<ScriptEngineLink>(*window_.Engine());
     LessonSettings settings;

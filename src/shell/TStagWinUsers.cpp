@@ -39,6 +39,7 @@ void TStagWin::CreateUserWindows(windows::TEditView* edit_view) {
     user_list_->SetOnChosen([this] { PostUserMessage(kWmUserChosen); });
 
     windows::UserOptionCourse options;
+    options.course = &course_;
     options.config = &course_.Config();
     options.common = &course_.Common();
     options.common_seed = course_.CommonSeed();

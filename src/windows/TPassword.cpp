@@ -5,14 +5,16 @@
 #include <QPushButton>
 #include <QStyle>
 
-#include "data/CoursePaths.h"
+#include "data/Course.h"
 #include "data/UserRecord.h"
 #include "text/Codepage.h"
 #include "text/MessageFile.h"
 #include "windows/QtText.h"
 
 namespace windows {
-TPassword::TPassword(QWidget* parent) : QDialog(parent) {
+
+TPassword::TPassword(const data::Course& course, QWidget* parent)
+    : QDialog(parent), course_(course) {
     setFixedSize(300, 100);
     label_ = new QLabel(this);
     label_->move(16, 8);
@@ -34,7 +36,7 @@ TPassword::TPassword(QWidget* parent) : QDialog(parent) {
 
 void TPassword::SetTexts(const std::string& language) {
     text::MessageFile texts;
-    texts.Open(data::MessagePath(language, "PASSWD"), text::MessageFile::kStandardModulus);
+    texts.Open(course_.MessageIn(language, "PASSWD"), text::MessageFile::kStandardModulus);
     setWindowTitle(FromCp1252(texts.GetText(2)));
     label_->setText(FromCp1252(texts.GetText(3)));
     label_->adjustSize();

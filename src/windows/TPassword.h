@@ -11,6 +11,10 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 
+namespace data {
+class Course;
+}
+
 namespace windows {
 
 using data::PasswordAnswer;
@@ -19,7 +23,8 @@ class TPassword : public QDialog {
   public:
     static constexpr int kMaxLength = 40;
 
-    explicit TPassword(QWidget* parent = nullptr);
+    // course: where the language folders are.
+    explicit TPassword(const data::Course& course, QWidget* parent = nullptr);
 
     // Shows the window, in the texts of language, for a stored (scrambled) password: Ok when
     // OK was pressed with the password, upper-cased, Wrong when OK was pressed with another
@@ -34,6 +39,7 @@ class TPassword : public QDialog {
   private:
     void SetTexts(const std::string& language);
 
+    const data::Course& course_;
     QLabel* label_;
     QLineEdit* edit_;
     QPushButton* ok_;

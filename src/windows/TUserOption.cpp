@@ -8,6 +8,7 @@
 #include <filesystem>
 
 #include "data/ConfigTable.h"
+#include "data/Course.h"
 #include "data/CoursePaths.h"
 #include "data/OptionFiles.h"
 #include "platform/Notifier.h"
@@ -54,8 +55,9 @@ TUserOption::TUserOption(const UserOptionCourse& course, QWidget* parent)
     text::MessageFile& common = *course_.common;
     std::string common_name = std::filesystem::path(common.FileName()).stem().string();
     if (common_name.empty()) common_name = "COMMON";
-    choices_[0] = data::FindLanguageChoices(
-        common_name, course_.common_seed, course_.config->Get(data::kLanguage), course_.developer);
+    choices_[0] =
+        data::FindLanguageChoices(course_.course->Root(), common_name, course_.common_seed,
+                                  course_.config->Get(data::kLanguage), course_.developer);
     for (int number : {49, 50})
         choices_[2].push_back(data::ParseOptionChoice(common.GetText(number)));
     for (int number : {52, 53})
@@ -71,8 +73,9 @@ void TUserOption::SetUser(int32_t group, int32_t user) {
 }
 
 std::string TUserOption::OptionsFolder() const {
-    const std::string groups = data::GroupFilePath(course_.data_dir, course_.product_name,
-                                                   course_.config->Get(data::kLanguage));
+    const std::string groups =
+        data::GroupFilePath(course_.course->Root(), course_.data_dir, course_.product_name,
+                            course_.config->Get(data::kLanguage));
     return std::filesystem::path(groups).parent_path().string();
 }
 
@@ -95,7 +98,7 @@ void TUserOption::showEvent(QShowEvent* event) {
 void TUserOption::FillGases() {
     choices_[kGases].clear();
     combos_[kGases]->clear();
-    const std::string path = data::FluidsPath(course_.data_dir);
+    const std::string path = data::FluidsPath(course_.course->Root(), course_.data_dir);
     std::vector<std::string> fluids;
     errno = 0;
     if (!data::ReadFluids(path, fluids)) ReportFileError(path);
@@ -107,9 +110,9 @@ void TUserOption::FillGases() {
 
 void TUserOption::LoadOptions() {
     const std::string folder = OptionsFolder();
-    const std::string path =
-        data::OptionFileToLoad(data::UserOptionsPath(folder, user_, group_),
-                               data::GroupOptionsPath(folder, group_), course_.program_ini);
+    const std::string path = data::OptionFileToLoad(
+        data::UserOptionsPath(course_.course->Root(), folder, user_, group_),
+        data::GroupOptionsPath(course_.course->Root(), folder, group_), course_.program_ini);
     errno = 0;
     if (!data::ApplyOptionFile(*course_.config, path)) ReportFileError(path);
 }
@@ -131,7 +134,8 @@ void TUserOption::OkClick() {
             course_.config->Set(kListKeys[list], choices_[list][size_t(selected)].code);
     }
     if (!course_.removable_media) {
-        const std::string path = data::UserOptionsPath(OptionsFolder(), user_, group_);
+        const std::string path =
+            data::UserOptionsPath(course_.course->Root(), OptionsFolder(), user_, group_);
         errno = 0;
         if (!data::WriteOptionFile(*course_.config, path)) ReportFileError(path);
     }

@@ -16,7 +16,8 @@ class QPushButton;
 
 namespace data {
 class ConfigTable;
-}
+class Course;
+}  // namespace data
 namespace text {
 class MessageFile;
 }
@@ -25,6 +26,7 @@ namespace windows {
 
 // What the options window reads and changes of the running course.
 struct UserOptionCourse {
+    const data::Course* course = nullptr;  // the running course: its folder
     data::ConfigTable* config = nullptr;
     text::MessageFile* common = nullptr;
     int32_t common_seed = 0;

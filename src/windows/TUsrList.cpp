@@ -69,7 +69,7 @@ class WindowDialogs : public data::ChoiceDialogs {
         return Ask(text, caption, kIconQuestion, kButtonsYesNo) == kResultYes;
     }
     data::PasswordAnswer AskPassword(const std::string& stored) override {
-        if (!password_) password_ = std::make_unique<TPassword>(&list_);
+        if (!password_) password_ = std::make_unique<TPassword>(course_, &list_);
         return password_->Check(stored, list_.Language());
     }
     void ShowWrongPassword(const std::string& text, const std::string& caption) override {
@@ -233,8 +233,8 @@ void TUsrList::FillTree() {
     auto* root = new QTreeWidgetItem(tree_, {FromCp1252(course_.product->app_name)});
     root->setIcon(0, Icon(kIconHeader));
     const std::string path =
-        data::GroupFilePath(course_.product->data_dir, course_.product->product_name,
-                            course_.config->Get(data::kLanguage));
+        data::GroupFilePath(course_.course->Root(), course_.product->data_dir,
+                            course_.product->product_name, course_.config->Get(data::kLanguage));
     for (const data::GroupEntry& group : data::ListGroups(*course_.groups, path)) {
         auto* node = new QTreeWidgetItem(root, {FromCp1252(group.name)});
         node->setIcon(0, Icon(data::kIconGroupNode));
@@ -259,9 +259,10 @@ void TUsrList::FillUsers(int32_t group, const std::string& name) {
     group_value_->setText(FromCp1252(label));
     group_tag_ = group;
     const std::string path =
-        data::UsersFilePath(course_.product->data_dir, course_.product->product_name,
-                            course_.config->Get(data::kLanguage));
-    items_ = data::ListUsers(*course_.users, path, group, developer, *course_.common);
+        data::UsersFilePath(course_.course->Root(), course_.product->data_dir,
+                            course_.product->product_name, course_.config->Get(data::kLanguage));
+    items_ = data::ListUsers(*course_.users, course_.course->Root(), path, group, developer,
+                             *course_.common);
     if (sort_column_ >= 0) data::SortUserItems(items_, sort_column_, sort_descending_);
     ShowItems();
 }
@@ -311,6 +312,7 @@ void TUsrList::ChooseRow(int row) {
     context.config = course_.config;
     context.common = course_.common;
     context.developer = course_.flags->Has(data::Developer);
+    context.root = course_.course->Root();
     context.options_folder = course_.groups->Folder();
     context.group_name = group_name_;
     const bool accepted = data::ChooseUser(context, *dialogs_, group, user, &chosen_);

@@ -6,31 +6,34 @@
 
 namespace {
 
+// Relative paths are taken from the course folder; absolute ones (and drive forms) stand.
 TEST(CoursePaths, FormatsOfThePathTable) {
+    const std::string root = "/nonexistent/course";
     const std::pair<std::string, std::string> cases[] = {
-        {data::MessagePath("FR", "COMMON"), "MSG/FR/COMMON.MSG"},
-        {data::ScorePath("DATA/U", 7, 2), "DATA/U/SCO007.002"},
-        {data::HistoryPath("DATA/G", 7, 1234), "DATA/G/HST007.1234"},
-        {data::UserContextPath("DATA", 7, 2), "DATA/CTX/CTX007.002"},
-        {data::GroupFilePath("DATA", "DEMO", "FR"), "DATA/DEMO/FR/GROUP"},
-        {data::UsersFilePath("DATA", "DEMO", "FR"), "DATA/DEMO/FR/USERS"},
-        {data::UserOptionsPath("DATA", 7, 2), "DATA/INI007.002"},
-        {data::GroupOptionsPath("DATA", 2), "DATA/INI.002"},
-        {data::FluidsPath("E:\\DATA"), "/DATA/FLUID.DAT"},
+        {data::MessagePath(root, "FR", "COMMON"), root + "/MSG/FR/COMMON.MSG"},
+        {data::ScorePath(root, "DATA/U", 7, 2), root + "/DATA/U/SCO007.002"},
+        {data::HistoryPath(root, "DATA/G", 7, 1234), root + "/DATA/G/HST007.1234"},
+        {data::UserContextPath(root, "DATA", 7, 2), root + "/DATA/CTX/CTX007.002"},
+        {data::GroupFilePath(root, "DATA", "DEMO", "FR"), root + "/DATA/DEMO/FR/GROUP"},
+        {data::UsersFilePath(root, "DATA", "DEMO", "FR"), root + "/DATA/DEMO/FR/USERS"},
+        {data::UserOptionsPath(root, "DATA", 7, 2), root + "/DATA/INI007.002"},
+        {data::GroupOptionsPath(root, "DATA", 2), root + "/DATA/INI.002"},
+        {data::FluidsPath(root, "E:\\DATA"), "/DATA/FLUID.DAT"},
+        {data::ScorePath(root, "/elsewhere/U", 7, 2), "/elsewhere/U/SCO007.002"},
     };
     for (const auto& [got, want] : cases) EXPECT_EQ(got, want);
 }
 
 TEST(CoursePaths, ExistingFilesAreFoundWhateverTheirCase) {
     support::TempFolder dir;
-    dir.Write("ctx/ctx007.002", "x");
-    EXPECT_EQ(data::UserContextPath(dir.path.string(), 7, 2),
-              (dir.path / "ctx" / "ctx007.002").string());
+    dir.Write("data/ctx/ctx007.002", "x");
+    EXPECT_EQ(data::UserContextPath(dir.path.string(), "DATA", 7, 2),
+              (dir.path / "data" / "ctx" / "ctx007.002").string());
 }
 
 TEST(CoursePaths, LongNamesAreNotCut) {
     const std::string name(5000, 'N');
-    EXPECT_EQ(data::MessagePath("GB", name), "MSG/GB/" + name + ".MSG");
+    EXPECT_EQ(data::MessagePath("/c", "GB", name), "/c/MSG/GB/" + name + ".MSG");
 }
 
 }  // namespace

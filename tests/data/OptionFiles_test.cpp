@@ -41,14 +41,14 @@ TEST(OptionFiles, LinesApplyByKeyIgnoringCaseAndOtherNamesAreIgnored) {
 
 TEST(OptionFiles, TheOptionsWindowLoadsTheUserFileElseTheGroupFileElseTheProgramIni) {
     support::TempFolder dir;
-    const std::string folder = dir.path.string();
-    const std::string user = data::UserOptionsPath(folder, 7, 2);
-    const std::string group = data::GroupOptionsPath(folder, 2);
+    const std::string root = dir.path.string();
+    const std::string user = data::UserOptionsPath(root, "OPT", 7, 2);
+    const std::string group = data::GroupOptionsPath(root, "OPT", 2);
     const std::string ini = dir.Write("DEMO.INI", "Gaz=Air\n");
     EXPECT_EQ(data::OptionFileToLoad(user, group, ini), ini);
-    dir.Write("INI.002", "Gaz=Nitrogen\n");
+    dir.Write("OPT/INI.002", "Gaz=Nitrogen\n");
     EXPECT_EQ(data::OptionFileToLoad(user, group, ini), group);
-    dir.Write("INI007.002", "Gaz=Argon\n");
+    dir.Write("OPT/INI007.002", "Gaz=Argon\n");
     EXPECT_EQ(data::OptionFileToLoad(user, group, ini), user);
 }
 
@@ -59,7 +59,8 @@ TEST(OptionFiles, ChoosingAUserAppliesTheGroupFileThenTheUserFile) {
     ConfigTable config;
     config.Set(data::kLanguage, "GB");
     config.Set(data::kDirectory, "D1");
-    const data::AppliedOptions applied = data::ApplyUserOptions(config, dir.path.string(), 2, 7);
+    const data::AppliedOptions applied =
+        data::ApplyUserOptions(config, dir.path.string(), ".", 2, 7);
     EXPECT_EQ(config.Get(data::kGaz), "Argon");
     EXPECT_EQ(config.Get(data::kUnit), "US");
     EXPECT_EQ(config.Get(data::kLanguage), "FR");
@@ -73,7 +74,8 @@ TEST(OptionFiles, ChoosingAUserAppliesTheGroupFileThenTheUserFile) {
 
     // Another user of the group has no file of their own: the group's values hold.
     ConfigTable other;
-    const data::AppliedOptions group_only = data::ApplyUserOptions(other, dir.path.string(), 2, 8);
+    const data::AppliedOptions group_only =
+        data::ApplyUserOptions(other, dir.path.string(), ".", 2, 8);
     EXPECT_EQ(other.Get(data::kGaz), "Nitrogen");
     EXPECT_TRUE(group_only.user_lines.empty());
 }
@@ -136,10 +138,10 @@ TEST(OptionChoices, SourceTextGivesNameAndCode) {
     }
 }
 
-// A course folder with language folders, made the current folder while it lives.
+// A course folder with language folders; the current folder stays where it is.
 struct LanguageFolders : support::TempFolder {
     static constexpr int32_t kSeed = 1957;
-    LanguageFolders() : previous(std::filesystem::current_path()) {
+    LanguageFolders() {
         Common("MSG/FR/COMMON.MSG",
                "Fran\xE7"
                "ais (FR)");
@@ -147,28 +149,27 @@ struct LanguageFolders : support::TempFolder {
         Common("MSG/XX/COMMON.MSG", "No code here");
         Common("MSG/DE/OTHER.MSG", "Deutsch (DE)");  // not the main file's name
         Write("MSG/SND.MSG", "");                    // a file, not a folder
-        std::filesystem::current_path(path);
         // Message files named by relative paths are found beside the program.
         platform::SetProgramPath((path / "DEMO").c_str());
     }
-    ~LanguageFolders() { std::filesystem::current_path(previous); }
     void Common(const std::string& name, const std::string& text0) {
         text::MessageContent content;
         content.seed = kSeed;
         content.texts = {text0};
         Write(name, text::EncodeMessageFile(content));
     }
-    std::filesystem::path previous;
 };
 
 TEST(OptionChoices, LanguagesComeFromTheLanguageFoldersMainFiles) {
     LanguageFolders course;
-    const auto learner = data::FindLanguageChoices("COMMON", LanguageFolders::kSeed, "GB", false);
+    const auto learner = data::FindLanguageChoices(course.path.string(), "COMMON",
+                                                   LanguageFolders::kSeed, "GB", false);
     ASSERT_EQ(learner.size(), 1u);
     EXPECT_EQ(learner[0].code, "GB");
     EXPECT_EQ(learner[0].name, "English");
 
-    const auto developer = data::FindLanguageChoices("COMMON", LanguageFolders::kSeed, "GB", true);
+    const auto developer = data::FindLanguageChoices(course.path.string(), "COMMON",
+                                                     LanguageFolders::kSeed, "GB", true);
     ASSERT_EQ(developer.size(), 3u);
     EXPECT_EQ(developer[0].code, "FR");
     EXPECT_EQ(developer[0].name,

@@ -25,10 +25,13 @@ TEST(UserList, WithoutGroupsOrFilesNothingIsListed) {
     support::LearnerFolder course;  // learners init: both files, empty
     data::DataAccess groups, users;
     EXPECT_TRUE(data::ListGroups(groups, course.groups_path).empty());
-    EXPECT_TRUE(data::ListUsers(users, course.users_path, 1, false, course.common).empty());
-    EXPECT_TRUE(data::ListGroups(groups, course.folder + "/NOGROUP").empty());
     EXPECT_TRUE(
-        data::ListUsers(users, course.folder + "/NOUSERS", 1, false, course.common).empty());
+        data::ListUsers(users, course.path.string(), course.users_path, 1, false, course.common)
+            .empty());
+    EXPECT_TRUE(data::ListGroups(groups, course.folder + "/NOGROUP").empty());
+    EXPECT_TRUE(data::ListUsers(users, course.path.string(), course.folder + "/NOUSERS", 1, false,
+                                course.common)
+                    .empty());
 }
 
 TEST(UserList, EveryGroupIsListedByName) {
@@ -54,12 +57,19 @@ TEST(UserList, EveryUserOfTheGroupWhateverItsNumber) {
     course.AddUser(2, 5, "Other group");
     course.AddUser(131, 1, "Group 131");
     data::DataAccess users;
-    EXPECT_EQ(Numbers(data::ListUsers(users, course.users_path, 3, false, course.common)),
+    EXPECT_EQ(Numbers(data::ListUsers(users, course.path.string(), course.users_path, 3, false,
+                                      course.common)),
               (std::vector<int32_t>{1, 2, 127, 128, 200, 255}));
-    EXPECT_EQ(Numbers(data::ListUsers(users, course.users_path, 131, false, course.common)),
+    EXPECT_EQ(Numbers(data::ListUsers(users, course.path.string(), course.users_path, 131, false,
+                                      course.common)),
               std::vector<int32_t>{1});
-    EXPECT_EQ(data::ListUsers(users, course.users_path, 4, false, course.common).size(), 0u);
-    EXPECT_EQ(data::ListUsers(users, course.users_path, 131 + 256, false, course.common).size(),
+    EXPECT_EQ(
+        data::ListUsers(users, course.path.string(), course.users_path, 4, false, course.common)
+            .size(),
+        0u);
+    EXPECT_EQ(data::ListUsers(users, course.path.string(), course.users_path, 131 + 256, false,
+                              course.common)
+                  .size(),
               0u);
 }
 
@@ -98,7 +108,8 @@ TEST(UserList, StatusAndIconsFollowTheRecordAndTheScoreFile) {
         by_user[number++] = &c;
     }
     data::DataAccess users;
-    const auto items = data::ListUsers(users, course.users_path, 1, false, course.common);
+    const auto items =
+        data::ListUsers(users, course.path.string(), course.users_path, 1, false, course.common);
     ASSERT_EQ(items.size(), std::size(cases));
     for (const UserItem& item : items) {
         const Case& c = *by_user.at(item.user);
@@ -115,7 +126,8 @@ TEST(UserList, MarkerPasswordAndDeveloperNames) {
     course.AddGroup(2, "G");
     course.AddUser(2, 7, "Dupont", "--password secret --may-configure");
     data::DataAccess users;
-    const auto items = data::ListUsers(users, course.users_path, 2, true, course.common);
+    const auto items =
+        data::ListUsers(users, course.path.string(), course.users_path, 2, true, course.common);
     ASSERT_EQ(items.size(), 1u);
     EXPECT_EQ(items[0].name, "Dupont (grp:2 - id:7)");
     EXPECT_EQ(items[0].marker_icon, 28);
@@ -215,6 +227,7 @@ struct ChoiceTest : ::testing::Test {
         context.users = &users;
         context.config = &config;
         context.common = &course.common;
+        context.root = course.path.string();
         context.options_folder = course.folder;
         context.group_name = "Morning";
     }

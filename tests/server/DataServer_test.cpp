@@ -284,20 +284,20 @@ namespace {
 // The start-up fetch's client: course paths become "?:\" names relative to the course folder,
 // and a fresh machine receives the files.
 TEST_F(ServedCourse, StartUpFetchNamesFilesRelativeToTheCourseFolder) {
-    EXPECT_EQ(data::RemoteFileName("DATA\\DEMO\\GB\\USERS.dat"), "?:\\DATA\\DEMO\\GB\\USERS.dat");
-    EXPECT_EQ(data::RemoteFileName("C:DATA/DEMO/GB/GROUP.idx"), "?:\\DATA\\DEMO\\GB\\GROUP.idx");
     const fs::path player = top.path / "player";
     fs::create_directories(player);
-    const fs::path old_cwd = fs::current_path();
-    fs::current_path(player);
-    EXPECT_EQ(data::RemoteFileName((player / "DATA/X").string()), "?:\\DATA\\X");
-    shell::ClientRemoteData remote;
+    const std::string root = player.string();
+    EXPECT_EQ(data::RemoteFileName(root, "DATA\\DEMO\\GB\\USERS.dat"),
+              "?:\\DATA\\DEMO\\GB\\USERS.dat");
+    EXPECT_EQ(data::RemoteFileName(root, "C:DATA/DEMO/GB/GROUP.idx"),
+              "?:\\DATA\\DEMO\\GB\\GROUP.idx");
+    EXPECT_EQ(data::RemoteFileName(root, (player / "DATA/X").string()), "?:\\DATA\\X");
+    shell::ClientRemoteData remote(root);
     ASSERT_TRUE(remote.Connect("127.0.0.1", server.port, 5000)) << remote.LastError();
     for (const char* name : {"GROUP.dat", "GROUP.idx", "USERS.dat", "USERS.idx"})
         EXPECT_TRUE(remote.FetchFile(std::string("DATA\\DEMO\\GB\\") + name)) << name;
     EXPECT_FALSE(remote.FetchFile("DATA\\DEMO\\GB\\SCO001.001")) << "not a learner file";
     EXPECT_NE(remote.LastError().find("13"), std::string::npos) << remote.LastError();
-    fs::current_path(old_cwd);
     for (const char* name : {"GROUP.dat", "GROUP.idx", "USERS.dat", "USERS.idx"})
         EXPECT_EQ(support::TempFolder::Read((player / "DATA/DEMO/GB" / name).string()),
                   support::TempFolder::Read(Learner(name)))

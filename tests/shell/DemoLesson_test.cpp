@@ -130,7 +130,8 @@ class DemoLesson : public ::testing::TestWithParam<Variant> {
         config_.Set(data::kLanguage, GetParam().language);
         config_.Set(data::kUnit, GetParam().unit);
         data::ProductRecord& product = course_.Product();
-        ASSERT_EQ(data::LoadProduct(config_, platform::ProgramPath(), product), 1);
+        ASSERT_EQ(data::LoadProduct(config_, platform::ProgramPath(), product, kCourse.string()),
+                  1);
         data_dir_ = product.data_dir;
         dir_ = config_.Get(data::kDirectory);
         lang_ = GetParam().language;

@@ -17,17 +17,12 @@ class RemoteStoreTest : public ::testing::Test {
         support::MakeLearners(dir_.path / "server", 1, 2);
         support::MakeLearners(dir_.path / "local", 1, 2);
         ASSERT_TRUE(server_.Start((dir_.path / "server").string())) << server_.Log();
-        previous_ = std::filesystem::current_path();
-        std::filesystem::current_path(dir_.path / "local");
-        ASSERT_GE(groups_.Open("DATA/DEMO/GB/GROUP", isam::OPEN_INOUT), 0);
-        ASSERT_GE(users_.Open("DATA/DEMO/GB/USERS", isam::OPEN_INOUT), 0);
+        ASSERT_GE(groups_.Open(local_ + "/DATA/DEMO/GB/GROUP", isam::OPEN_INOUT), 0);
+        ASSERT_GE(users_.Open(local_ + "/DATA/DEMO/GB/USERS", isam::OPEN_INOUT), 0);
         client_.CreateClient("127.0.0.1", server_.port, 5000);
         ASSERT_TRUE(client_.Connect());
     }
-    void TearDown() override {
-        client_.Disconnect();
-        std::filesystem::current_path(previous_);
-    }
+    void TearDown() override { client_.Disconnect(); }
 
     // The server's copy of a user record, read through a client of its own.
     data::UserRecord ServerUser(int group, int user) {
@@ -48,14 +43,14 @@ class RemoteStoreTest : public ::testing::Test {
     }
 
     support::TempFolder dir_;
+    const std::string local_ = (dir_.path / "local").string();  // the player's course folder
     support::ServerProcess server_;
-    std::filesystem::path previous_;
     data::DataAccess groups_, users_;
     data::RemoteClient client_;
 };
 
 TEST_F(RemoteStoreTest, RewritesTheServersRecordThenTheLocalOneAndSendsFiles) {
-    shell::LearnerFilesStore store(groups_, users_, &client_);
+    shell::LearnerFilesStore store(local_, groups_, users_, &client_);
     ASSERT_TRUE(store.HasRemote());
     data::UserRecord user;
     ASSERT_TRUE(store.ReadUser(1, 2, user));
@@ -80,14 +75,14 @@ TEST_F(RemoteStoreTest, RewritesTheServersRecordThenTheLocalOneAndSendsFiles) {
     EXPECT_FALSE(store.RewriteUser(stranger));
 
     const std::string score = "DATA/DEMO/GB/SCO002.001";
-    std::ofstream(score) << "scores";
-    ASSERT_TRUE(store.SendFile(score, data::RemoteFileName(score)));
+    std::ofstream(local_ + "/" + score) << "scores";
+    ASSERT_TRUE(store.SendFile(local_ + "/" + score, data::RemoteFileName(local_, score)));
     EXPECT_EQ(support::TempFolder::Read((dir_.path / "server" / score).string()), "scores");
 }
 
 TEST_F(RemoteStoreTest, OpenFailsWithTheServersErrorForAMissingUsersFile) {
     std::filesystem::remove_all(dir_.path / "server" / "DATA");
-    shell::LearnerFilesStore store(groups_, users_, &client_);
+    shell::LearnerFilesStore store(local_, groups_, users_, &client_);
     data::UserRecord user = data::UserTemplate();
     std::string path;
     int error = 0;

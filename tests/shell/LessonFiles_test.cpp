@@ -150,7 +150,7 @@ TEST_F(LessonFilesTest, PresetSessionAndRemovableMediaSaveNothing) {
 }
 
 TEST_F(LessonFilesTest, HistoryLinesAppendForAReturningLearner) {
-    const std::string path = shell::HistoryFilePath((dir_.path / "GROUPS").string(), 3, 1);
+    const std::string path = shell::HistoryFilePath(dir_.path.string(), "GROUPS", 3, 1);
     EXPECT_EQ(std::filesystem::path(path).filename(), "HST003.001");
     shell::HistoryFile history;
     ASSERT_TRUE(history.OpenHistory(path, false));

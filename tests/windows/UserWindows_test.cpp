@@ -235,7 +235,7 @@ TEST_F(UserWindows, PasswordWindowShowsHashesAndComparesUpperCase) {
         {"secrets", true, data::PasswordAnswer::Wrong},
         {"secret", false, data::PasswordAnswer::Cancel},
     };
-    TPassword window;
+    TPassword window(course_data_);
     for (const Case& c : cases) {
         QString shown, caption;
         QTimer::singleShot(0, &window, [&] {
@@ -258,6 +258,7 @@ class OptionsWindow : public UserWindows {
         UserWindows::SetUp();
         course_.Write("DATA/FLUID.DAT", "; comment\nAir\nArgon\n\nNitrogen\n");
         course_.Write("DEMO.INI", "Language=GB\nGaz=Air\nUnit=SI\nSymbol=EU\n");
+        options_.course = &course_data_;
         options_.config = &config_;
         options_.common = &course_.common;
         options_.data_dir = product_.data_dir;
@@ -348,7 +349,7 @@ TEST_F(OptionsWindow, MissingFilesAreReportedWithTheirPath) {
     window.SetUser(1, 1);
     ShowAndPress(window, {}, true);
     ASSERT_EQ(notes.errors.size(), 3u);
-    EXPECT_EQ(notes.errors[0].text, data::FluidsPath(product_.data_dir));
+    EXPECT_EQ(notes.errors[0].text, data::FluidsPath(course_data_.Root(), product_.data_dir));
     EXPECT_EQ(notes.errors[0].code, ENOENT);
     EXPECT_EQ(notes.errors[1].text, options_.program_ini);
     EXPECT_NE(notes.errors[2].text.find("INI001.001"), std::string::npos);

@@ -1,6 +1,6 @@
 #include "LearnerCourse.h"
 
-#include <unistd.h>
+#include <filesystem>
 
 #include "data/ConfigTable.h"
 #include "data/CoursePaths.h"
@@ -10,42 +10,50 @@
 namespace learners {
 
 std::string LearnerCourse::ScorePath(int user, int group) const {
-    return data::ScorePath(learner_dir, user, group);
+    return data::ScorePath(root, learner_dir, user, group);
 }
 std::string LearnerCourse::HistoryPath(int user, int group) const {
-    return data::HistoryPath(learner_dir, user, group);
+    return data::HistoryPath(root, learner_dir, user, group);
 }
 std::string LearnerCourse::ContextPath(int user, int group) const {
-    return data::UserContextPath(data_dir, user, group);
+    return data::UserContextPath(root, data_dir, user, group);
 }
 
 bool LocateCourse(const std::string& course_dir, const std::string& lang, LearnerCourse& course,
                   std::string& error) {
-    if (::chdir(course_dir.c_str()) != 0) {
+    // The folder as given on the command line, made absolute once: nothing later depends on
+    // the current folder.
+    std::error_code ec;
+    const std::filesystem::path dir = std::filesystem::absolute(course_dir, ec).lexically_normal();
+    if (ec || !platform::DirectoryExists(dir.string())) {
         error = "cannot enter the course folder " + course_dir;
         return false;
     }
+    std::string root = dir.string();
+    while (root.size() > 1 && root.back() == '/') root.pop_back();
     data::ConfigTable config;
-    const std::vector<std::string> inis = platform::FindEntries("*.INI");
+    const std::vector<std::string> inis = platform::FindEntries(root + "/*.INI");
     if (inis.size() == 1) {
         data::ConfigTable ini;
-        if (ini.LoadConfiguration(inis[0]) == 0)
+        if (ini.LoadConfiguration(root + "/" + inis[0]) == 0)
             config.Set(data::kRootDir, ini.Get(data::kRootDir));
     }
     config.Set(data::kLanguage, lang);
     data::ProductRecord product;
-    const int rc = data::LoadProduct(config, platform::ProgramPath(), product);
+    // A native path has no drive for the catalogue's '?' to stand for: the folder will do.
+    const int rc = data::LoadProduct(config, root, product, root);
     if (rc != 1) {
         error = rc == 0 ? "PRODUCT.DAT has no line for the language " + lang
                         : "cannot read the course's PRODUCT.DAT";
         return false;
     }
+    course.root = root;
     course.lang = lang;
     course.app_name = product.app_name;
     course.data_dir = product.data_dir;
     course.product = product.product_name;
-    course.group_path = data::GroupFilePath(product.data_dir, product.product_name, lang);
-    course.users_path = data::UsersFilePath(product.data_dir, product.product_name, lang);
+    course.group_path = data::GroupFilePath(root, product.data_dir, product.product_name, lang);
+    course.users_path = data::UsersFilePath(root, product.data_dir, product.product_name, lang);
     course.learner_dir = course.users_path.substr(0, course.users_path.rfind('/') + 1);
     if (!course.learner_dir.empty()) course.learner_dir.pop_back();
     if (course.learner_dir.empty()) course.learner_dir = ".";

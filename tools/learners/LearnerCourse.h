@@ -7,6 +7,7 @@
 namespace learners {
 
 struct LearnerCourse {
+    std::string root;  // the course folder, absolute
     std::string lang;
     std::string app_name;
     std::string data_dir;  // as the catalogue writes it
@@ -21,9 +22,9 @@ struct LearnerCourse {
     std::string ContextPath(int user, int group) const;
 };
 
-// Enters the course folder (it becomes the current folder, as for the player) and reads its
-// catalogue for lang (RootDir= of the folder's INI file, when it has exactly one). False with a
-// message in error when the folder or the product line is missing.
+// Reads the catalogue of the course in course_dir for lang (RootDir= of the folder's INI file,
+// when it has exactly one); every path is taken inside the course folder. False with a message
+// in error when the folder or the product line is missing.
 bool LocateCourse(const std::string& course_dir, const std::string& lang, LearnerCourse& course,
                   std::string& error);
 

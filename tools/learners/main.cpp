@@ -9,7 +9,6 @@
 //                         [--step N] [--total T] [--worth W]
 //   learners list COURSE --lang L [--json]
 //   learners export COURSE --lang L --csv FILE
-#include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
@@ -151,12 +150,8 @@ int main(int argc, char** argv) {
         *out = v;
     }
 
-    // The CSV path is the caller's: made absolute before the course folder becomes current.
-    std::string csv = opt.count("--csv") ? opt["--csv"] : "";
-    if (!csv.empty() && csv[0] != '/') {
-        char cwd[4096];
-        if (getcwd(cwd, sizeof cwd)) csv = std::string(cwd) + "/" + csv;
-    }
+    // The CSV path is the caller's, taken from the current folder as any command-line path.
+    const std::string csv = opt.count("--csv") ? opt["--csv"] : "";
     learners::LearnerCourse course;
     if (!learners::LocateCourse(course_dir, opt["--lang"], course, error)) return Refuse(error);
     if (cmd == "init") return learners::InitFiles(course);

@@ -3,6 +3,7 @@
 //   lessonrun COURSE --user G:U [--lang L] [--set KEY=VALUE]... [--answer A]... [--auto]
 #include <QApplication>
 #include <cstdio>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -72,7 +73,11 @@ int Run(int argc, char** argv) {
     QApplication app(qt_argc, argv);
 
     shell::HeadlessCourse headless;
-    if (!headless.Open(course, sets, lang)) return Fail(headless.error());
+    // The folder as the command line gives it, taken from the current folder once.
+    std::error_code ec;
+    const std::string folder = std::filesystem::absolute(course, ec).lexically_normal().string();
+    if (ec) return Fail("cannot enter the course folder " + course);
+    if (!headless.Open(folder, sets, lang)) return Fail(headless.error());
     data::UserRecord record;
     if (!headless.Store().ReadUser(group, user, record)) {
         return Fail("no user " + std::to_string(user) + " in group " + std::to_string(group));
