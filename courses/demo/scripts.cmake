@@ -9,56 +9,45 @@
 # - pictures (lde/make_pictures.sh, ImageMagick) and help documents (docs/make_docs.sh, groff).
 set(DEMO_LESSON_DIR D1)
 
-if(TARGET demo_course AND TARGET ldeasm)
-  file(GLOB demo_scripts CONFIGURE_DEPENDS ${CMAKE_CURRENT_LIST_DIR}/lde/*.lds)
-  foreach(src ${demo_scripts})
+file(GLOB demo_scripts CONFIGURE_DEPENDS ${CMAKE_CURRENT_LIST_DIR}/lde/*.lds)
+foreach(src ${demo_scripts})
+  get_filename_component(name ${src} NAME_WE)
+  set(out ${DEMO_COURSE_DIR}/DATA/LDE/${DEMO_LESSON_DIR}${name})
+  add_custom_command(OUTPUT ${out}
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${DEMO_COURSE_DIR}/DATA/LDE
+    COMMAND ldeasm asm ${src} ${out}
+    DEPENDS ${src} ldeasm
+    COMMENT "Assembling lesson script ${DEMO_LESSON_DIR}${name}"
+    VERBATIM)
+  set_property(GLOBAL APPEND PROPERTY DEMO_COURSE_OUTPUTS ${out})
+endforeach()
+
+foreach(lang GB FR)
+  file(GLOB texts CONFIGURE_DEPENDS ${CMAKE_CURRENT_LIST_DIR}/lde/msg/${lang}/*.txt)
+  foreach(src ${texts})
     get_filename_component(name ${src} NAME_WE)
-    set(out ${DEMO_COURSE_DIR}/DATA/LDE/${DEMO_LESSON_DIR}${name})
-    add_custom_command(OUTPUT ${out}
-      COMMAND ${CMAKE_COMMAND} -E make_directory ${DEMO_COURSE_DIR}/DATA/LDE
-      COMMAND ldeasm asm ${src} ${out}
-      DEPENDS ${src} ldeasm
-      COMMENT "Assembling lesson script ${DEMO_LESSON_DIR}${name}"
-      VERBATIM)
-    set_property(GLOBAL APPEND PROPERTY DEMO_COURSE_OUTPUTS ${out})
+    demo_course_message(${src} MSG/${lang}/${DEMO_LESSON_DIR}${name}.MSG)
   endforeach()
+  demo_course_message(lesson/${lang}/STEP01.txt MSG/${lang}/${DEMO_LESSON_DIR}STEP01.MSG)
+  demo_course_message(lesson/${lang}/UNITS.txt MSG/${lang}/${DEMO_LESSON_DIR}UNITS.CNV)
+endforeach()
+demo_course_copy(lesson/LEVEL01.CFG DATA/CFG/${DEMO_LESSON_DIR}LEVEL01.CFG)
 
-  if(COMMAND demo_course_message)
-    foreach(lang GB FR)
-      file(GLOB texts CONFIGURE_DEPENDS ${CMAKE_CURRENT_LIST_DIR}/lde/msg/${lang}/*.txt)
-      foreach(src ${texts})
-        get_filename_component(name ${src} NAME_WE)
-        demo_course_message(${src} MSG/${lang}/${DEMO_LESSON_DIR}${name}.MSG)
-      endforeach()
-      demo_course_message(lesson/${lang}/STEP01.txt MSG/${lang}/${DEMO_LESSON_DIR}STEP01.MSG)
-      demo_course_message(lesson/${lang}/UNITS.txt MSG/${lang}/${DEMO_LESSON_DIR}UNITS.CNV)
-    endforeach()
-  endif()
-  demo_course_copy(lesson/LEVEL01.CFG DATA/CFG/${DEMO_LESSON_DIR}LEVEL01.CFG)
-
-  find_program(DEMO_SCRIPTS_IMAGEMAGICK NAMES convert-im6.q16 convert-im6 convert)
-  if(DEMO_SCRIPTS_IMAGEMAGICK)
-    demo_course_generate(script_pictures lde/make_pictures.sh
-      "Making the pictures of the demo's lesson scripts" ENV IM=${DEMO_SCRIPTS_IMAGEMAGICK})
-  else()
-    message(STATUS "demo course: ImageMagick missing, the lesson scripts' pictures left out")
-  endif()
-endif()
+# ImageMagick and groff come with scripts/setup; without them the configuration stops.
+find_program(DEMO_SCRIPTS_IMAGEMAGICK NAMES convert-im6.q16 convert-im6 convert REQUIRED)
+demo_course_generate(script_pictures lde/make_pictures.sh
+  "Making the pictures of the demo's lesson scripts" ENV IM=${DEMO_SCRIPTS_IMAGEMAGICK})
 
 # Help documents: remade when a source or the generator changes.
-find_program(DEMO_GROFF NAMES groff)
-find_program(DEMO_GROPDF NAMES gropdf)
-if(TARGET demo_course AND DEMO_GROFF AND DEMO_GROPDF)
-  file(GLOB demo_docs CONFIGURE_DEPENDS ${CMAKE_CURRENT_LIST_DIR}/docs/*/*.ms)
-  set(stamp ${CMAKE_CURRENT_BINARY_DIR}/docs.stamp)
-  add_custom_command(OUTPUT ${stamp}
-    COMMAND ${CMAKE_COMMAND} -E env GROFF=${DEMO_GROFF}
-            sh ${CMAKE_CURRENT_LIST_DIR}/docs/make_docs.sh ${DEMO_COURSE_DIR}
-    COMMAND ${CMAKE_COMMAND} -E touch ${stamp}
-    DEPENDS ${CMAKE_CURRENT_LIST_DIR}/docs/make_docs.sh ${demo_docs}
-    COMMENT "Making the demo course's help documents"
-    VERBATIM)
-  set_property(GLOBAL APPEND PROPERTY DEMO_COURSE_OUTPUTS ${stamp})
-else()
-  message(STATUS "demo course: groff (with gropdf) missing, the help documents left out")
-endif()
+find_program(DEMO_GROFF NAMES groff REQUIRED)
+find_program(DEMO_GROPDF NAMES gropdf REQUIRED)
+file(GLOB demo_docs CONFIGURE_DEPENDS ${CMAKE_CURRENT_LIST_DIR}/docs/*/*.ms)
+set(stamp ${CMAKE_CURRENT_BINARY_DIR}/docs.stamp)
+add_custom_command(OUTPUT ${stamp}
+  COMMAND ${CMAKE_COMMAND} -E env GROFF=${DEMO_GROFF}
+          sh ${CMAKE_CURRENT_LIST_DIR}/docs/make_docs.sh ${DEMO_COURSE_DIR}
+  COMMAND ${CMAKE_COMMAND} -E touch ${stamp}
+  DEPENDS ${CMAKE_CURRENT_LIST_DIR}/docs/make_docs.sh ${demo_docs}
+  COMMENT "Making the demo course's help documents"
+  VERBATIM)
+set_property(GLOBAL APPEND PROPERTY DEMO_COURSE_OUTPUTS ${stamp})
