@@ -57,3 +57,57 @@ function(player_require)
     endif()
   endforeach()
 endfunction()
+
+# player_library_layers(<lib> [BELOW <layer>...])
+# Gives the library of src/<lib> an include folder of its own, layers/<lib>/ in the build tree,
+# holding links to src/<lib> and to the lower layers named BELOW, and makes it the library's
+# PUBLIC include directory. `#include "<layer>/X.h"` then compiles only for the library's own
+# layer and those below it: an include of a higher layer fails.
+function(player_library_layers lib)
+  cmake_parse_arguments(L "" "" "BELOW" ${ARGN})
+  set(dir ${CMAKE_BINARY_DIR}/layers/${lib})
+  # Made afresh, so that a layer dropped from BELOW leaves no link behind.
+  file(REMOVE_RECURSE ${dir})
+  file(MAKE_DIRECTORY ${dir})
+  foreach(layer ${lib} ${L_BELOW})
+    file(CREATE_LINK ${CMAKE_SOURCE_DIR}/src/${layer} ${dir}/${layer} SYMBOLIC)
+  endforeach()
+  target_include_directories(${lib} PUBLIC ${dir})
+  set_target_properties(${lib} PROPERTIES PLAYER_LAYERS_BELOW "${L_BELOW}")
+endfunction()
+
+# player_check_layers(<layer>...): the libraries of src/ from the lowest layer to the highest.
+# Stops the configuration when a library declares, links or has on its own include path a layer
+# that is not below it (src/ itself would reach them all).
+function(player_check_layers)
+  set(lower "")
+  foreach(lib ${ARGN})
+    get_target_property(below ${lib} PLAYER_LAYERS_BELOW)
+    if(below STREQUAL "below-NOTFOUND")
+      message(FATAL_ERROR "src/${lib}: its include path is not set with player_library_layers()")
+    endif()
+    foreach(layer ${below})
+      if(NOT layer IN_LIST lower)
+        message(FATAL_ERROR "src/${lib}: ${layer} is not a layer below ${lib}")
+      endif()
+    endforeach()
+    get_target_property(links ${lib} LINK_LIBRARIES)
+    foreach(link ${links})
+      if(link IN_LIST ARGN AND NOT link IN_LIST below)
+        message(FATAL_ERROR "src/${lib}: links ${link}, which is not among its lower layers "
+                            "(${below})")
+      endif()
+    endforeach()
+    get_target_property(includes ${lib} INCLUDE_DIRECTORIES)
+    get_target_property(interface_includes ${lib} INTERFACE_INCLUDE_DIRECTORIES)
+    foreach(dir ${includes} ${interface_includes})
+      foreach(layer ${ARGN})
+        if(NOT layer STREQUAL lib AND NOT layer IN_LIST below AND IS_DIRECTORY ${dir}/${layer})
+          message(FATAL_ERROR "src/${lib}: its include path ${dir} reaches ${layer}, which is "
+                              "not below it")
+        endif()
+      endforeach()
+    endforeach()
+    list(APPEND lower ${lib})
+  endforeach()
+endfunction()
