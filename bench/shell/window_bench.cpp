@@ -47,7 +47,6 @@ int main(int argc, char** argv) {
     std::filesystem::current_path(root / "course");
     std::ofstream("DEMO.INI", std::ios::app) << "Resolution=640x480\nFlag=-w\n";
     const std::string program = (root / "course" / "DEMO").string();
-    platform::SetProgramPath(program.c_str());
     if (qEnvironmentVariableIsEmpty("DISPLAY")) qputenv("QT_QPA_PLATFORM", "offscreen");
     int qt_argc = 1;
     QApplication app(qt_argc, argv);

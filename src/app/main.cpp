@@ -19,8 +19,6 @@
 int main(int argc, char** argv) {
     // The course is the folder of the program's own path (the link named after the product).
     data::Course course(platform::AbsoluteProgramPath(argv[0]));
-    // Message files still complete link names from the program's folder.
-    platform::SetProgramPath(argv[0]);
     app::PlayerApplication application(argc, argv, course);
     course.SetNotifier(&application.Notifier());
 

@@ -19,6 +19,11 @@ int Len(std::string_view s) {
 Course::Course(std::string program_path) : program_path_(std::move(program_path)) {
     const size_t slash = program_path_.rfind('/');
     root_ = slash == std::string::npos ? "." : program_path_.substr(0, slash == 0 ? 1 : slash);
+    Prepare(common_);
+}
+
+void Course::Prepare(text::MessageFile& file) const {
+    file.SetProgramPath(program_path_);
 }
 
 std::string Course::Resolve(std::string_view path) const {

@@ -27,6 +27,9 @@ class Course {
     Course& operator=(const Course&) = delete;
 
     const std::string& ProgramPath() const { return program_path_; }
+    // Gives a message file what every file the course opens needs: the program's path (relative
+    // and link-file names are completed from its folder).
+    void Prepare(text::MessageFile& file) const;
     const std::string& Root() const { return root_; }
     // A path as texts and settings write it ("MSG\\GB\\X.MSG", "?:\\COURSE"), as a native path
     // inside the course: relative paths are taken from the root, never the current folder.

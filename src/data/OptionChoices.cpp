@@ -1,6 +1,6 @@
 #include "data/OptionChoices.h"
 
-#include "data/CoursePaths.h"
+#include "data/Course.h"
 #include "platform/Path.h"
 #include "text/MessageFile.h"
 
@@ -22,17 +22,18 @@ OptionChoice ParseOptionChoice(std::string_view text) {
     return choice;
 }
 
-std::vector<OptionChoice> FindLanguageChoices(const std::string& root,
-                                              const std::string& common_name, int32_t seed,
-                                              const std::string& language, bool developer) {
+std::vector<OptionChoice> FindLanguageChoices(const Course& course, const std::string& common_name,
+                                              int32_t seed, const std::string& language,
+                                              bool developer) {
     std::vector<OptionChoice> choices;
     const std::string wanted = "(" + language + ")";
-    const std::string messages = platform::NativePathIn(root, "MSG");
+    const std::string messages = course.MessageFolder();
     for (const std::string& folder : platform::FindEntries(messages + "/*.*")) {
         if (!platform::DirectoryExists(messages + "/" + folder)) continue;
-        const std::string path = MessagePath(root, folder, common_name);
+        const std::string path = course.MessageIn(folder, common_name);
         if (!platform::FileExists(path)) continue;
         text::MessageFile file;
+        course.Prepare(file);
         if (!file.Open(path)) continue;
         file.SetSeed(seed);
         const std::string caption = file.GetText(0);

@@ -10,6 +10,8 @@
 
 namespace data {
 
+class Course;
+
 struct OptionChoice {
     std::string code;  // the value stored in the configuration
     std::string name;  // the text shown
@@ -20,13 +22,13 @@ struct OptionChoice {
 // there is none).
 OptionChoice ParseOptionChoice(std::string_view text);
 
-// One entry per folder under root's MSG (root: the course folder) that holds
+// One entry per folder under the course's MSG folder that holds
 // MSG\<folder>\<common_name>.MSG, read with seed, in folder-name order: its text 0 parsed as above.
 // Unless developer, only the texts that contain
 // "(" + language + ")" are offered. A text without a code in parentheses is stored under its
 // folder's name, so that choosing it names a language folder that exists.
-std::vector<OptionChoice> FindLanguageChoices(const std::string& root,
-                                              const std::string& common_name, int32_t seed,
-                                              const std::string& language, bool developer);
+std::vector<OptionChoice> FindLanguageChoices(const Course& course, const std::string& common_name,
+                                              int32_t seed, const std::string& language,
+                                              bool developer);
 
 }  // namespace data

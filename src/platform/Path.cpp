@@ -20,11 +20,6 @@ namespace {
 constexpr long kIso9660Magic = 0x9660;
 constexpr long kUdfMagic = 0x15013346;
 
-std::string& ProgramPathStorage() {
-    static std::string path;
-    return path;
-}
-
 bool Exists(const std::string& path) {
     struct stat st;
     return lstat(path.c_str(), &st) == 0;
@@ -191,10 +186,6 @@ std::string AbsoluteProgramPath(const char* argv0) {
     return clean.empty() ? "/" : clean;
 }
 
-void SetProgramPath(const char* argv0) {
-    ProgramPathStorage() = AbsoluteProgramPath(argv0);
-}
-
 std::string NativePathIn(std::string_view root, std::string_view path) {
     std::string_view rest = path;
     if (rest.size() >= 2 && rest[1] == ':') rest.remove_prefix(2);
@@ -204,10 +195,6 @@ std::string NativePathIn(std::string_view root, std::string_view path) {
     if (joined.back() != '/') joined += '/';
     joined += rest;
     return NativePath(joined);
-}
-
-const std::string& ProgramPath() {
-    return ProgramPathStorage();
 }
 
 std::string IniPathFor(std::string_view program_path) {

@@ -22,11 +22,6 @@ std::string NativePathIn(std::string_view root, std::string_view path);
 // resolving symbolic links; "" for an empty argv[0].
 std::string AbsoluteProgramPath(const char* argv0);
 
-// Records argv[0] made absolute (against the current folder), without resolving symbolic links.
-void SetProgramPath(const char* argv0);
-// The program path as set; empty until SetProgramPath is called.
-const std::string& ProgramPath();
-
 // The file name's extension (only the file name's) replaced by ".INI", or ".INI" appended.
 std::string IniPathFor(std::string_view program_path);
 

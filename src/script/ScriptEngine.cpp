@@ -87,6 +87,7 @@ void ScriptEngine::EnsureMessageFile() {
     if (vte_ && vte_language_ == lang) return;
     vte_language_ = lang;
     vte_ = std::make_unique<text::MessageFile>();
+    course_.Prepare(*vte_);
     vte_->InstallFormats(text::MessageFile::EngineFormats());
     if (!lang.empty() && vte_->Open(course_.MessageIn(lang, "VTE"))) {
         vte_->InstallFormats(text::MessageFile::EngineFormats());

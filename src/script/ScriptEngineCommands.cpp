@@ -156,6 +156,7 @@ void ScriptEngine::ExecuteGlobal(int op, int slot, const Arguments& args) {
             std::string name = op == kOpReadMessage ? file_.Name() : args.text;
             std::string path = course_.SubStepMessage(name);
             text::MessageFile mf;
+            course_.Prepare(mf);
             if (mf.Open(path)) {
                 StoreResult(slot, mf.GetText(args.Int(0)));
                 mf.Close();
@@ -270,6 +271,7 @@ void ScriptEngine::TagMenu(StageObject& o, const std::string& name, int op) {
     o.rec.tag = name.substr(0, 20);
     std::string path = course_.SubStepMessage(o.rec.tag);
     text::MessageFile mf;
+    course_.Prepare(mf);
     if (!mf.Open(path)) {
         const bool from_file = EngineHasText(3);
         std::string message = from_file

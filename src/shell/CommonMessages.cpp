@@ -9,6 +9,7 @@ namespace shell {
 int LoadCommonMessages(const data::Course& course, text::MessageFile& common, int32_t& seed) {
     const std::string name =
         data::FormatPath("MSG\\%s\\%s.MSG", course.Language().c_str(), kCommonName);
+    course.Prepare(common);
     if (!common.Open(course.Resolve(name))) {
         // A file that is there but whose table cannot be read (cut short, overwritten, a link to
         // itself or round in a circle) is damaged, not missing.
@@ -44,6 +45,7 @@ std::vector<LanguageEntry> FindLanguages(const data::Course& course, const std::
         const std::string path = course.MessageIn(entry, common_name);
         if (!platform::FileExists(path)) continue;
         text::MessageFile file;
+        course.Prepare(file);
         if (!file.Open(path)) continue;
         file.SetSeed(seed);
         LanguageEntry language;

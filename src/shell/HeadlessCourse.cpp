@@ -23,7 +23,6 @@ bool HeadlessCourse::Open(const std::string& folder, const std::vector<std::stri
     if (inis.empty()) return Fail("no INI file in the course folder " + folder);
     const std::string& ini = inis.front();
     const std::string program = (root == "/" ? "" : root) + "/" + ini.substr(0, ini.size() - 4);
-    platform::SetProgramPath(program.c_str());
     course_ = std::make_unique<data::Course>(program);
     data::ConfigTable& config_ = course_->Config();
     data::OptionFlags& flags_ = course_->Flags();

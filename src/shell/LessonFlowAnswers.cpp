@@ -171,6 +171,7 @@ void LessonFlow::HandlePick(const PendingPick& pick) {
     const bool developer = settings_.Has(data::Developer);
     const std::string path = settings_.course->SubStepMessage(SubStepName(pick.first_caption));
     text::MessageFile file;
+    settings_.course->Prepare(file);
     if (!file.Open(path)) {
         Publish();
         ports_.view.Ask(settings_.Common(kTextSubStepMissing, path),

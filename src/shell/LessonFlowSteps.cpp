@@ -24,6 +24,7 @@ constexpr int kTextUnitSystem = 101;
 bool LessonFlow::OpenStepFile(int level, text::MessageFile& file, std::string* path) const {
     const std::string p = settings_.course->StepMessage(level);
     if (path) *path = p;
+    settings_.course->Prepare(file);
     if (!file.Open(p)) return false;
     file.SetSeed(settings_.CommonSeed());
     file.SetCheckModulus(static_cast<unsigned>(settings_.CommonSeed()));

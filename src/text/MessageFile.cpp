@@ -134,6 +134,8 @@ const std::string kEmpty;
 
 MessageFile::MessageFile() = default;
 
+MessageFile::MessageFile(std::string program_path) : program_path_(std::move(program_path)) {}
+
 MessageFile::~MessageFile() {
     Close();
 }
@@ -162,7 +164,7 @@ bool MessageFile::Open(const std::string& path, unsigned modulus) {
 }
 
 bool MessageFile::OpenDefault(unsigned modulus) {
-    const std::string& program = platform::ProgramPath();
+    const std::string& program = program_path_;
     if (program.empty()) {
         Close();
         state_ = kNoPath;
@@ -185,7 +187,7 @@ bool MessageFile::ResolvePath(const std::string& path, std::string& full) const 
         return true;
     }
     // A relative path is completed from the program's own path.
-    const std::string& program = platform::ProgramPath();
+    const std::string& program = program_path_;
     if (program.empty()) return false;
     size_t prog_slash = program.find_last_of('/');
     std::string prog_dir = program.substr(0, prog_slash == std::string::npos ? 0 : prog_slash);
@@ -442,7 +444,7 @@ std::string MessageFile::BaseName() const {
 MessageFile* MessageFile::SideFile(const std::string& path) {
     auto it = side_files_.find(path);
     if (it != side_files_.end()) return it->second.get();
-    auto side = std::make_unique<MessageFile>();
+    auto side = std::make_unique<MessageFile>(program_path_);
     if (!side->Open(path, 0)) {
         Report(path, side->State() == kClosed ? ENOENT : EINVAL);
         return nullptr;

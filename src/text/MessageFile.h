@@ -34,9 +34,17 @@ class MessageFile {
     static constexpr unsigned kStandardModulus = 1009;
 
     MessageFile();
+    // program_path: the program's own path, given by the owner (the running course).
+    explicit MessageFile(std::string program_path);
     ~MessageFile();
     MessageFile(const MessageFile&) = delete;
     MessageFile& operator=(const MessageFile&) = delete;
+
+    // The program's own path: relative names (and link files' names) are completed from its
+    // folder, and OpenDefault opens the file named after it. Kept across opens; without one a
+    // relative name cannot be opened (kNoPath).
+    const std::string& ProgramPath() const { return program_path_; }
+    void SetProgramPath(std::string path) { program_path_ = std::move(path); }
 
     // Opens a message file (a link file opens the file it names); false on failure, with the
     // reason in State(). A relative path is completed from the program path.
@@ -129,6 +137,7 @@ class MessageFile {
     std::string BaseName() const;
     void Report(const std::string& caption, int error) const;
 
+    std::string program_path_;
     std::unique_ptr<StreamFile> file_;
     int state_ = kClosed;
     uint8_t header_[24] = {};

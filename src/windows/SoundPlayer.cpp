@@ -39,6 +39,7 @@ bool SoundPlayer::PlaySoundNamed(const char* name, int flags) {
         std::string reason =
             platform::SystemErrorText(errno != 0 ? -1 : platform::kErrorFileNotFound);
         text::MessageFile list;
+        course_.Prepare(list);
         if (list.Open(course_.SoundList())) {
             std::string caption = list.GetText(0);
             std::string body = list.GetText(1, path) + "\n" + reason;
@@ -52,6 +53,7 @@ bool SoundPlayer::PlaySoundNamed(const char* name, int flags) {
 
 bool SoundPlayer::PlaySoundNumber(int number, int flags) {
     text::MessageFile list;
+    course_.Prepare(list);
     if (!list.Open(course_.SoundList())) return false;
     list.SetCheckModulus(kSoundListModulus);
     if (number >= 0 && number < list.RecordCount()) {

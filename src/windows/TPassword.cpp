@@ -36,6 +36,7 @@ TPassword::TPassword(const data::Course& course, QWidget* parent)
 
 void TPassword::SetTexts(const std::string& language) {
     text::MessageFile texts;
+    course_.Prepare(texts);
     texts.Open(course_.MessageIn(language, "PASSWD"), text::MessageFile::kStandardModulus);
     setWindowTitle(FromCp1252(texts.GetText(2)));
     label_->setText(FromCp1252(texts.GetText(3)));

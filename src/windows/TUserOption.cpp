@@ -56,7 +56,7 @@ TUserOption::TUserOption(const UserOptionCourse& course, QWidget* parent)
     std::string common_name = std::filesystem::path(common.FileName()).stem().string();
     if (common_name.empty()) common_name = "COMMON";
     choices_[0] =
-        data::FindLanguageChoices(course_.course->Root(), common_name, course_.common_seed,
+        data::FindLanguageChoices(*course_.course, common_name, course_.common_seed,
                                   course_.config->Get(data::kLanguage), course_.developer);
     for (int number : {49, 50})
         choices_[2].push_back(data::ParseOptionChoice(common.GetText(number)));

@@ -58,6 +58,8 @@ TWinBox::TWinBox(const data::Course& course, SoundPlayer& sounds, QWidget* paren
                           Qt::WindowTitleHint),
       course_(course),
       sounds_(sounds) {
+    course_.Prepare(box_messages_);
+    course_.Prepare(sound_list_);
     setFixedSize(281, 112);
     bevel_ = new QFrame(this);
     bevel_->setFrameShape(QFrame::Box);

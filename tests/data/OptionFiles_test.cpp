@@ -6,6 +6,7 @@
 #include <cerrno>
 
 #include "data/ConfigTable.h"
+#include "data/Course.h"
 #include "data/CoursePaths.h"
 #include "data/OptionChoices.h"
 #include "platform/Path.h"
@@ -149,8 +150,6 @@ struct LanguageFolders : support::TempFolder {
         Common("MSG/XX/COMMON.MSG", "No code here");
         Common("MSG/DE/OTHER.MSG", "Deutsch (DE)");  // not the main file's name
         Write("MSG/SND.MSG", "");                    // a file, not a folder
-        // Message files named by relative paths are found beside the program.
-        platform::SetProgramPath((path / "DEMO").c_str());
     }
     void Common(const std::string& name, const std::string& text0) {
         text::MessageContent content;
@@ -162,14 +161,15 @@ struct LanguageFolders : support::TempFolder {
 
 TEST(OptionChoices, LanguagesComeFromTheLanguageFoldersMainFiles) {
     LanguageFolders course;
-    const auto learner = data::FindLanguageChoices(course.path.string(), "COMMON",
-                                                   LanguageFolders::kSeed, "GB", false);
+    const data::Course running((course.path / "DEMO").string());
+    const auto learner =
+        data::FindLanguageChoices(running, "COMMON", LanguageFolders::kSeed, "GB", false);
     ASSERT_EQ(learner.size(), 1u);
     EXPECT_EQ(learner[0].code, "GB");
     EXPECT_EQ(learner[0].name, "English");
 
-    const auto developer = data::FindLanguageChoices(course.path.string(), "COMMON",
-                                                     LanguageFolders::kSeed, "GB", true);
+    const auto developer =
+        data::FindLanguageChoices(running, "COMMON", LanguageFolders::kSeed, "GB", true);
     ASSERT_EQ(developer.size(), 3u);
     EXPECT_EQ(developer[0].code, "FR");
     EXPECT_EQ(developer[0].name,

@@ -23,12 +23,12 @@ class DemoCourse : public ::testing::Test {
     void SetUp() override {
         old_cwd_ = fs::current_path();
         fs::current_path(kCourse);
-        const std::string program = (kCourse / "DEMO").string();
-        platform::SetProgramPath(program.c_str());
     }
     void TearDown() override { fs::current_path(old_cwd_); }
 
+    // Relative names are completed from the folder of the course's program.
     static void Open(text::MessageFile& file, const std::string& path) {
+        file.SetProgramPath((kCourse / "DEMO").string());
         ASSERT_TRUE(file.Open(path)) << path;
         file.SetCheckModulus(text::MessageFile::kStandardModulus);
         EXPECT_EQ(file.CountBadRecords(), 0) << path;

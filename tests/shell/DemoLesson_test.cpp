@@ -33,6 +33,8 @@ namespace {
 namespace fs = std::filesystem;
 
 const fs::path kCourse = DEMO_COURSE_DIR;
+// The course's program: relative message file names are completed from its folder.
+const std::string kProgram = (kCourse / "DEMO").string();
 constexpr int kCommonSeed = 1957;
 constexpr unsigned kSubStepModulus = 1009;
 constexpr int kSliderMax = 100;  // the estimate slider runs from 0 to 100
@@ -125,16 +127,15 @@ class DemoLesson : public ::testing::TestWithParam<Variant> {
     void SetUp() override {
         old_cwd_ = fs::current_path();
         fs::current_path(kCourse);
-        platform::SetProgramPath((kCourse / "DEMO").string().c_str());
         ASSERT_EQ(config_.LoadConfiguration("DEMO.INI"), 0);
         config_.Set(data::kLanguage, GetParam().language);
         config_.Set(data::kUnit, GetParam().unit);
         data::ProductRecord& product = course_.Product();
-        ASSERT_EQ(data::LoadProduct(config_, platform::ProgramPath(), product, kCourse.string()),
-                  1);
+        ASSERT_EQ(data::LoadProduct(config_, kProgram, product, kCourse.string()), 1);
         data_dir_ = product.data_dir;
         dir_ = config_.Get(data::kDirectory);
         lang_ = GetParam().language;
+        course_.Prepare(steps_);
         ASSERT_TRUE(steps_.Open(MessagePath("STEP01")));
         steps_.SetSeed(kCommonSeed);
         steps_.SetCheckModulus(kCommonSeed);
@@ -155,7 +156,7 @@ class DemoLesson : public ::testing::TestWithParam<Variant> {
             char name[32] = {};
             int number = -1;
             ASSERT_EQ(std::sscanf(raw.c_str() + at, "%%#[%31s %d]", name, &number), 2) << where;
-            text::MessageFile cnv;
+            text::MessageFile cnv(kProgram);
             ASSERT_TRUE(cnv.Open("MSG\\" + lang_ + "\\" + name + ".CNV")) << where << ": " << name;
             cnv.SetCheckModulus(static_cast<unsigned>(cnv.Seed()));
             std::vector<std::string> lines = Split(cnv.RawText(number), "\n");
@@ -340,7 +341,7 @@ TEST_P(DemoLessonRun, ScriptsAndMenusRunToTheirEnd) {
         bool solvable = false;
         for (const auto& [tag, item] : tagged) {
             SCOPED_TRACE("menu " + tag);
-            text::MessageFile sub;
+            text::MessageFile sub(kProgram);
             ASSERT_TRUE(sub.Open(MessagePath(tag)));
             sub.SetCheckModulus(kSubStepModulus);
             sub.SetSeed(kCommonSeed);
@@ -412,8 +413,8 @@ std::string VariantName(const ::testing::TestParamInfo<Variant>& info) {
 TEST(DemoLessonLanguages, TranslationsAgree) {
     const fs::path old_cwd = fs::current_path();
     fs::current_path(kCourse);
-    platform::SetProgramPath((kCourse / "DEMO").string().c_str());
     auto open = [](text::MessageFile& f, const std::string& lang, const std::string& name) {
+        f.SetProgramPath(kProgram);
         const bool ok = f.Open("MSG\\" + lang + "\\D1" + name + ".MSG");
         f.SetSeed(kCommonSeed);
         return ok;

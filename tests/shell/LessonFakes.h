@@ -225,7 +225,6 @@ class LessonTest : public ::testing::Test {
         : view_(journal_),
           engine_(journal_),
           store_(journal_, (dir_.path / "DATA" / "DEMO" / "GB").string()) {
-        platform::SetProgramPath((dir_.path / "PLAYER").string().c_str());
         WriteCommon();
         EXPECT_TRUE(course_.Common().Open((dir_.path / "MSG" / "GB" / "COMMON.MSG").string()));
         config_.Set(data::kLanguage, "GB");

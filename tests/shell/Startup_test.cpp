@@ -77,7 +77,6 @@ class CourseFolder : public ::testing::Test {
         old_cwd_ = fs::current_path();
         fs::current_path(root_);
         program_ = (root_ / "DEMO").string();
-        platform::SetProgramPath(program_.c_str());
         course_ = std::make_unique<data::Course>(program_);
 
         Write("DEMO.INI",

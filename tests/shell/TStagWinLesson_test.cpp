@@ -69,7 +69,6 @@ class TStagWinLessonTest : public ::testing::Test {
                                   std::filesystem::copy_options::copy_symlinks);
         std::filesystem::current_path(dir_.path / "course");
         std::ofstream("DEMO.INI", std::ios::app) << "Resolution=640x480\nFlag=-w -g\n";
-        platform::SetProgramPath((dir_.path / "course" / "DEMO").c_str());
         platform::SetNotifier(&reports_);
         window_ = std::make_unique<TStagWin>(course_, sounds_, box_, 1, argv_);
         ASSERT_TRUE(window_->FormCreate());

@@ -57,7 +57,6 @@ class BoxAnswer {
 class TStagWinUsersTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        platform::SetProgramPath((course_.Root() / "DEMO").c_str());
         std::ofstream("DEMO.INI") << "Language=GB\nIPserv=127.0.0.1\nResolution=640x480\n"
                                   << "Flag=-w -e\n";
         std::ofstream("PRODUCT.DAT") << "[Demo][D][DATA][DEMO.PRD][1100:0800][1][1][GB]\n";

@@ -91,7 +91,6 @@ std::vector<MessageText> CommonTexts(const std::string& lang) {
 class TStagWinTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        platform::SetProgramPath((course_.Root() / "DEMO").c_str());
         platform::SetNotifier(&reports_);
         windows::SetStandardBoxHandler(
             [this](windows::BoxKind, const std::string& caption, const std::string& text) {

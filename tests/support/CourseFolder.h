@@ -27,8 +27,6 @@ class CourseFolder {
     CourseFolder() : root_(temp_.path) {
         previous_ = std::filesystem::current_path();
         std::filesystem::current_path(root_);
-        // Message files named relative to the course are found beside the program.
-        platform::SetProgramPath((root_ / "PLAYER").c_str());
         course_ = std::make_unique<data::Course>((root_ / "PLAYER").string());
         course_->Config().Set(data::kLanguage, "GB");
 

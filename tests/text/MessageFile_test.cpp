@@ -230,17 +230,16 @@ TEST_F(MessageFileTest, MissingFilesAreReportedWhenAsked) {
 TEST_F(MessageFileTest, RelativePathsAreCompletedFromTheProgramPath) {
     Make("MSG/FR/COMMON.MSG", {"bonjour"});
     Make("PLAYER.MSG", {"default"});
-    platform::SetProgramPath("");
+    mf.SetProgramPath("");
     EXPECT_FALSE(mf.Open("MSG\\FR\\COMMON.MSG"));
     EXPECT_EQ(mf.State(), MessageFile::kNoPath);
     EXPECT_FALSE(mf.OpenDefault());
     EXPECT_EQ(mf.State(), MessageFile::kNoPath);
-    platform::SetProgramPath((dir / "PLAYER").c_str());
+    mf.SetProgramPath(dir / "PLAYER");
     ASSERT_TRUE(mf.Open("MSG\\FR\\COMMON"));
     EXPECT_EQ(mf.RawText(0), "bonjour");
     ASSERT_TRUE(mf.OpenDefault());
     EXPECT_EQ(mf.RawText(0), "default");
-    platform::SetProgramPath("");
 }
 
 TEST_F(MessageFileTest, ArgumentsFollowTheFormatEntry) {

@@ -61,7 +61,6 @@ class UserWindows : public ::testing::Test {
     void SetUp() override {
         previous_ = std::filesystem::current_path();
         std::filesystem::current_path(course_.path);
-        platform::SetProgramPath((course_.path / "DEMO").c_str());
         config_.Set(data::kLanguage, "GB");
         product_.app_name = "Demo Course";
         product_.data_dir = (course_.path / "DATA").string();

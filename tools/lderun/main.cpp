@@ -154,8 +154,6 @@ int Run(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     int qt_argc = 1;
     QApplication app(qt_argc, argv);
-    // Message files complete link names from the program's folder: the course's.
-    platform::SetProgramPath(course.ProgramPath().c_str());
 
     data::ConfigTable& config = course.Config();
     if (!ini_path.empty() && config.LoadConfiguration(ini_path) != 0) return 1;

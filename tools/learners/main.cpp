@@ -81,7 +81,6 @@ bool ToCodePage(const std::string& what, const std::string& typed, size_t max, s
 }  // namespace
 
 int main(int argc, char** argv) {
-    platform::SetProgramPath(argv[0]);
     if (argc < 3) return Usage();
     const std::string cmd = argv[1];
     const std::string course_dir = argv[2];

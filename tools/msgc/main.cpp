@@ -129,7 +129,8 @@ int Dump(int argc, char** argv) {
         path = std::string(cwd ? cwd : ".") + "/" + path;
         std::free(cwd);
     }
-    text::MessageFile file;
+    // Link files name others from the program's own folder.
+    text::MessageFile file(platform::AbsoluteProgramPath(argv[0]));
     if (!file.Open(path, 0)) {
         const std::string why = file.State() == text::MessageFile::kBadTable
                                     ? "not a valid message file (bad offset table or link chain)"
@@ -155,7 +156,6 @@ int Dump(int argc, char** argv) {
 }
 
 int Run(int argc, char** argv) {
-    platform::SetProgramPath(argv[0]);
     if (argc < 3) return Usage();
     const std::string command = argv[1];
     if (command == "compile" && argc == 4) return Compile(argv[2], argv[3]);
