@@ -10,15 +10,11 @@ namespace app {
 
 PlayerApplication::PlayerApplication(int& argc, char** argv, const data::Course& course)
     : QApplication(argc, argv),
-      sounds_(std::make_unique<windows::SoundPlayer>(course, windows::MakeSoundBackend())) {
-    // The data and text layers report through the process's notifier: they have no window.
-    platform::SetNotifier(&notifier_);
-}
+      sounds_(std::make_unique<windows::SoundPlayer>(course, windows::MakeSoundBackend())) {}
 
 PlayerApplication::~PlayerApplication() {
     // Sounds stop before the toolkit goes away.
     sounds_.reset();
-    platform::SetNotifier(nullptr);
 }
 
 bool PlayerApplication::notify(QObject* receiver, QEvent* event) {

@@ -83,16 +83,16 @@ bool ConfigTable::ApplyOptionLine(std::string_view line) {
     return true;
 }
 
-int ConfigTable::LoadConfiguration(const std::string& path) {
+int ConfigTable::LoadConfiguration(const std::string& path, platform::Notifier& notifier) {
     const std::string native = platform::NativePath(path);
     // A folder opens as a stream that reads nothing: it is named as what it is.
     if (platform::DirectoryExists(native)) {
-        platform::CurrentNotifier().ShowSystemError(path, EISDIR);
+        notifier.ShowSystemError(path, EISDIR);
         return -1;
     }
     std::ifstream in(native, std::ios::binary);
     if (!in) {
-        platform::CurrentNotifier().ShowSystemError(path, platform::kErrorFileNotFound);
+        notifier.ShowSystemError(path, platform::kErrorFileNotFound);
         return -1;
     }
     for (std::string line; std::getline(in, line);) ApplyOptionLine(line);
@@ -143,7 +143,7 @@ std::string ConfigTable::RewriteConfiguration(std::string_view old_text) const {
     return out;
 }
 
-bool ConfigTable::SaveConfiguration(const std::string& path) const {
+bool ConfigTable::SaveConfiguration(const std::string& path, platform::Notifier& notifier) const {
     // The lines the player does not own are kept, so the old file is read first; one that
     // exists but cannot be read is not overwritten.
     std::string old_text;
@@ -152,15 +152,15 @@ bool ConfigTable::SaveConfiguration(const std::string& path) const {
     if (in) {
         old_text.assign(std::istreambuf_iterator<char>(in), {});
         if (in.bad()) {
-            platform::CurrentNotifier().ShowSystemError(path, -1);
+            notifier.ShowSystemError(path, -1);
             return false;
         }
     } else if (platform::FileExists(native) || errno != ENOENT) {
-        platform::CurrentNotifier().ShowSystemError(path, -1);
+        notifier.ShowSystemError(path, -1);
         return false;
     }
     if (!platform::ReplaceFile(native, RewriteConfiguration(old_text))) {
-        platform::CurrentNotifier().ShowSystemError(path, -1);
+        notifier.ShowSystemError(path, -1);
         return false;
     }
     return true;

@@ -6,6 +6,10 @@
 #include <string>
 #include <string_view>
 
+namespace platform {
+class Notifier;
+}
+
 namespace data {
 
 enum ConfigKey {
@@ -48,15 +52,16 @@ class ConfigTable {
     bool ApplyOptionLine(std::string_view line);
 
     // Reads every line of path through ApplyOptionLine; a later line for a key wins. A missing
-    // or unreadable file is reported with ShowSystemError(path, 2) and gives -1; otherwise 0.
-    int LoadConfiguration(const std::string& path);
+    // or unreadable file is reported to notifier with ShowSystemError(path, 2) and gives -1;
+    // otherwise 0.
+    int LoadConfiguration(const std::string& path, platform::Notifier& notifier);
 
     // Writes the values into the INI at path: each line of a key the table owns gets the
     // current value (the key as written there, the line end kept), a key missing from the file
     // is appended, and every other line (comments, sections, unknown keys) stays as it was. A
     // new file holds the sixteen lines in table order. The file is replaced whole, so a failure
-    // leaves the old one untouched: ShowSystemError(path, -1) and false.
-    bool SaveConfiguration(const std::string& path) const;
+    // leaves the old one untouched: notifier's ShowSystemError(path, -1) and false.
+    bool SaveConfiguration(const std::string& path, platform::Notifier& notifier) const;
 
     // The text SaveConfiguration writes over a file that holds old_text.
     std::string RewriteConfiguration(std::string_view old_text) const;

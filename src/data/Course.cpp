@@ -24,6 +24,7 @@ Course::Course(std::string program_path) : program_path_(std::move(program_path)
 
 void Course::Prepare(text::MessageFile& file) const {
     file.SetProgramPath(program_path_);
+    file.SetNotifier(&forwarder_);
 }
 
 std::string Course::Resolve(std::string_view path) const {

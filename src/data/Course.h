@@ -28,7 +28,7 @@ class Course {
 
     const std::string& ProgramPath() const { return program_path_; }
     // Gives a message file what every file the course opens needs: the program's path (relative
-    // and link-file names are completed from its folder).
+    // and link-file names are completed from its folder) and the course's notifier.
     void Prepare(text::MessageFile& file) const;
     const std::string& Root() const { return root_; }
     // A path as texts and settings write it ("MSG\\GB\\X.MSG", "?:\\COURSE"), as a native path
@@ -61,9 +61,9 @@ class Course {
     void SetRemovableMedia(bool removable) { removable_media_ = removable; }
 
     // Where the course's errors and notices are shown: the application's notifier once it
-    // has handed it over, the process's default (stderr) before.
+    // has handed it over, stderr before. The notifier must outlive the course's use of it.
     platform::Notifier& Notifier() const {
-        return notifier_ ? *notifier_ : platform::CurrentNotifier();
+        return notifier_ ? *notifier_ : platform::StderrNotifier();
     }
     void SetNotifier(platform::Notifier* notifier) { notifier_ = notifier; }
 
@@ -109,6 +109,23 @@ class Course {
     std::string CommonHelp(std::string_view folder, std::string_view name) const;
 
   private:
+    // Passes each report on to the course's notifier of the moment, so that files prepared
+    // before the application handed its notifier over report to it all the same.
+    class Forwarder final : public platform::Notifier {
+      public:
+        explicit Forwarder(const Course& course) : course_(course) {}
+        void ShowSystemError(const std::string& text, int code) override {
+            course_.Notifier().ShowSystemError(text, code);
+        }
+        void ShowMessage(const std::string& caption, const std::string& text) override {
+            course_.Notifier().ShowMessage(caption, text);
+        }
+
+      private:
+        const Course& course_;
+    };
+
+    mutable Forwarder forwarder_{*this};
     std::string program_path_;
     std::string root_;
     ConfigTable config_;

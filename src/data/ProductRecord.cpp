@@ -128,16 +128,16 @@ std::string ShortLineText(const std::string& path, int line, size_t fields) {
 }  // namespace
 
 int LoadProduct(const ConfigTable& config, std::string_view program_path, ProductRecord& record,
-                std::string_view root, ProductMiss* miss) {
+                std::string_view root, platform::Notifier& notifier, ProductMiss* miss) {
     const std::string path = CataloguePath(config, program_path);
     const std::string native = platform::NativePathIn(root, path);
     if (platform::DirectoryExists(native)) {
-        platform::CurrentNotifier().ShowSystemError(path, EISDIR);
+        notifier.ShowSystemError(path, EISDIR);
         return -1;
     }
     std::ifstream in(native, std::ios::binary);
     if (!in) {
-        platform::CurrentNotifier().ShowSystemError(path, platform::kErrorFileNotFound);
+        notifier.ShowSystemError(path, platform::kErrorFileNotFound);
         return -1;
     }
     char program_version[32];
@@ -176,8 +176,8 @@ int LoadProduct(const ConfigTable& config, std::string_view program_path, Produc
 
         std::vector<std::string_view> fields = CatalogueFields(line);
         if (LeadingFields(fields) < 8) {
-            platform::CurrentNotifier().ShowSystemError(ShortLineText(path, number, fields.size()),
-                                                        platform::kErrorBadCatalogue);
+            notifier.ShowSystemError(ShortLineText(path, number, fields.size()),
+                                     platform::kErrorBadCatalogue);
             return -1;
         }
         record = ProductRecord{};

@@ -8,6 +8,10 @@
 #include <string_view>
 #include <vector>
 
+namespace platform {
+class Notifier;
+}
+
 namespace data {
 
 class ConfigTable;
@@ -68,8 +72,9 @@ std::string BadVersionText();
 // first empty one (ShowSystemError(path, 19)). Empty lines and lines starting with '#' are
 // skipped; a trailing CR is ignored.
 // The catalogue is read inside root (the course folder). A catalogue that is a folder cannot be
-// opened (ShowSystemError(path, EISDIR)). With miss given, a result 0 says there why.
+// opened (ShowSystemError(path, EISDIR)). Errors are shown through notifier. With miss given, a
+// result 0 says there why.
 int LoadProduct(const ConfigTable& config, std::string_view program_path, ProductRecord& record,
-                std::string_view root, ProductMiss* miss = nullptr);
+                std::string_view root, platform::Notifier& notifier, ProductMiss* miss = nullptr);
 
 }  // namespace data

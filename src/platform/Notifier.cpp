@@ -7,8 +7,7 @@
 namespace platform {
 namespace {
 
-// Until a window layer installs its own, texts go to stderr.
-class StderrNotifier final : public Notifier {
+class ConsoleNotifier final : public Notifier {
   public:
     void ShowSystemError(const std::string& text, int code) override {
         std::fprintf(stderr, "%s: %s\n", SystemErrorText(code).c_str(), text.c_str());
@@ -18,21 +17,11 @@ class StderrNotifier final : public Notifier {
     }
 };
 
-StderrNotifier& DefaultNotifier() {
-    static StderrNotifier n;
-    return n;
-}
-
-Notifier* current = nullptr;
-
 }  // namespace
 
-void SetNotifier(Notifier* n) {
-    current = n;
-}
-
-Notifier& CurrentNotifier() {
-    return current ? *current : DefaultNotifier();
+Notifier& StderrNotifier() {
+    static ConsoleNotifier n;
+    return n;
 }
 
 }  // namespace platform

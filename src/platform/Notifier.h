@@ -1,5 +1,5 @@
-// How code below the windows shows an error or notice to the user. The windows install a
-// message-box implementation at start-up; until then texts go to stderr.
+// How code below the windows shows an error or notice to the user. The application hands its
+// message-box implementation down to the course; code given none writes to stderr.
 #pragma once
 
 #include <string>
@@ -15,9 +15,8 @@ class Notifier {
     virtual void ShowMessage(const std::string& caption, const std::string& text) = 0;
 };
 
-// Installs n as the current notifier; nullptr restores the default (stderr). The caller keeps
-// ownership and must reset it before n is destroyed.
-void SetNotifier(Notifier* n);
-Notifier& CurrentNotifier();
+// The default where nothing was handed over: a stateless notifier that writes each text as
+// one line to stderr.
+Notifier& StderrNotifier();
 
 }  // namespace platform

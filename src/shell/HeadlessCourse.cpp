@@ -30,7 +30,8 @@ bool HeadlessCourse::Open(const std::string& folder, const std::vector<std::stri
     text::MessageFile& common_ = course_->Common();
     text::TraceLog& trace_ = course_->Trace();
 
-    if (config_.LoadConfiguration(course_->IniPath()) != 0) return Fail("cannot read " + ini);
+    if (config_.LoadConfiguration(course_->IniPath(), course_->Notifier()) != 0)
+        return Fail("cannot read " + ini);
     for (const std::string& line : overrides) {
         if (!config_.ApplyOptionLine(line)) return Fail("unknown setting " + line);
     }
@@ -42,7 +43,7 @@ bool HeadlessCourse::Open(const std::string& folder, const std::vector<std::stri
         return Fail("cannot open the trace log " + flags_.trace_path);
     }
     const std::string& lang = config_.Get(data::kLanguage);
-    if (data::LoadProduct(config_, program, product_, course_->Root()) != 1) {
+    if (data::LoadProduct(config_, program, product_, course_->Root(), course_->Notifier()) != 1) {
         return Fail("no product of the course fits language " + lang);
     }
     if (LoadCommonMessages(*course_) != 0) {

@@ -18,7 +18,7 @@ bool RunStartup(data::Course& course, StartupState& state, int argc, const char*
                 StartupView& view, const RemoteDataFactory& make_remote) {
     data::ConfigTable& config = course.Config();
     data::OptionFlags& flags = course.Flags();
-    if (config.LoadConfiguration(course.IniPath()) != 0) return false;
+    if (config.LoadConfiguration(course.IniPath(), course.Notifier()) != 0) return false;
 
     flags.ParseOptionWords(config.Get(data::kFlag));
     // A log that cannot be opened leaves tracing silent, as a closed log is.
@@ -37,8 +37,8 @@ bool RunStartup(data::Course& course, StartupState& state, int argc, const char*
     }
 
     data::ProductMiss miss;
-    switch (
-        data::LoadProduct(config, course.ProgramPath(), course.Product(), course.Root(), &miss)) {
+    switch (data::LoadProduct(config, course.ProgramPath(), course.Product(), course.Root(),
+                              course.Notifier(), &miss)) {
         case 1:
             break;
         case 0:

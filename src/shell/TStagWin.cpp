@@ -509,14 +509,14 @@ void TStagWin::LanguageClick(const std::string& caption) {
     if (language == previous) return;
     std::string ini = course_.IniPath();
     course_.Config().Set(data::kLanguage, language);
-    course_.Config().SaveConfiguration(ini);
+    course_.Config().SaveConfiguration(ini, course_.Notifier());
     // Check the new language's texts before dropping the ones in use, so that a missing file
     // leaves the window readable in the previous language.
     text::MessageFile probe;
     int32_t seed = 0;
     if (LoadCommonMessages(course_, probe, seed) != 0) {
         course_.Config().Set(data::kLanguage, previous);
-        course_.Config().SaveConfiguration(ini);
+        course_.Config().SaveConfiguration(ini, course_.Notifier());
         return;
     }
     probe.Close();

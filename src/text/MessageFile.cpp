@@ -344,9 +344,13 @@ void MessageFile::LoadFormats() {
     formats_ = std::move(pieces);
 }
 
+platform::Notifier& MessageFile::Notifier() const {
+    return notifier_ ? *notifier_ : platform::StderrNotifier();
+}
+
 void MessageFile::Report(const std::string& caption, int error) const {
     if (show_errors_) {
-        platform::CurrentNotifier().ShowMessage(caption, platform::SystemErrorText(error));
+        Notifier().ShowMessage(caption, platform::SystemErrorText(error));
     }
 }
 
@@ -393,7 +397,7 @@ int MessageFile::RecordSize(int number) const {
 bool MessageFile::CheckVersion(int major, int minor) {
     if (MajorVersion() == major && MinorVersion() == minor) return true;
     if (show_errors_) {
-        platform::CurrentNotifier().ShowMessage(
+        Notifier().ShowMessage(
             FormatString("%s %d.%d", file_name_.c_str(), MajorVersion(), MinorVersion()),
             platform::SystemErrorText(platform::kErrorInvalidData));
     }
@@ -445,6 +449,7 @@ MessageFile* MessageFile::SideFile(const std::string& path) {
     auto it = side_files_.find(path);
     if (it != side_files_.end()) return it->second.get();
     auto side = std::make_unique<MessageFile>(program_path_);
+    side->notifier_ = notifier_;
     if (!side->Open(path, 0)) {
         Report(path, side->State() == kClosed ? ENOENT : EINVAL);
         return nullptr;

@@ -11,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/Notifier.h"
 #include "text/TextArg.h"
 
 namespace text {
@@ -45,6 +46,9 @@ class MessageFile {
     // relative name cannot be opened (kNoPath).
     const std::string& ProgramPath() const { return program_path_; }
     void SetProgramPath(std::string path) { program_path_ = std::move(path); }
+    // Where reports go (with show-errors on), given by the owner; stderr when none is given.
+    // Kept across opens; the notifier must outlive the file.
+    void SetNotifier(platform::Notifier* notifier) { notifier_ = notifier; }
 
     // Opens a message file (a link file opens the file it names); false on failure, with the
     // reason in State(). A relative path is completed from the program path.
@@ -136,8 +140,10 @@ class MessageFile {
     void ParseMarkup();
     std::string BaseName() const;
     void Report(const std::string& caption, int error) const;
+    platform::Notifier& Notifier() const;
 
     std::string program_path_;
+    platform::Notifier* notifier_ = nullptr;
     std::unique_ptr<StreamFile> file_;
     int state_ = kClosed;
     uint8_t header_[24] = {};

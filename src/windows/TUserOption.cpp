@@ -29,8 +29,8 @@ std::string WithoutFirst(const std::string& s) {
     return s.empty() ? s : s.substr(1);
 }
 
-void ReportFileError(const std::string& path) {
-    platform::CurrentNotifier().ShowSystemError(path, errno != 0 ? errno : ENOENT);
+void ReportFileError(platform::Notifier& notifier, const std::string& path) {
+    notifier.ShowSystemError(path, errno != 0 ? errno : ENOENT);
 }
 
 }  // namespace
@@ -101,7 +101,7 @@ void TUserOption::FillGases() {
     const std::string path = data::FluidsPath(course_.course->Root(), course_.data_dir);
     std::vector<std::string> fluids;
     errno = 0;
-    if (!data::ReadFluids(path, fluids)) ReportFileError(path);
+    if (!data::ReadFluids(path, fluids)) ReportFileError(course_.course->Notifier(), path);
     for (std::string& fluid : fluids) {
         combos_[kGases]->addItem(FromCp1252(fluid));
         choices_[kGases].push_back({fluid, fluid});
@@ -114,7 +114,8 @@ void TUserOption::LoadOptions() {
         data::UserOptionsPath(course_.course->Root(), folder, user_, group_),
         data::GroupOptionsPath(course_.course->Root(), folder, group_), course_.program_ini);
     errno = 0;
-    if (!data::ApplyOptionFile(*course_.config, path)) ReportFileError(path);
+    if (!data::ApplyOptionFile(*course_.config, path))
+        ReportFileError(course_.course->Notifier(), path);
 }
 
 void TUserOption::SelectCurrent() {
@@ -137,7 +138,8 @@ void TUserOption::OkClick() {
         const std::string path =
             data::UserOptionsPath(course_.course->Root(), OptionsFolder(), user_, group_);
         errno = 0;
-        if (!data::WriteOptionFile(*course_.config, path)) ReportFileError(path);
+        if (!data::WriteOptionFile(*course_.config, path))
+            ReportFileError(course_.course->Notifier(), path);
     }
     accept();
 }

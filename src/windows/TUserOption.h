@@ -26,7 +26,7 @@ namespace windows {
 
 // What the options window reads and changes of the running course.
 struct UserOptionCourse {
-    const data::Course* course = nullptr;  // the running course: its folder
+    const data::Course* course = nullptr;  // the running course: its folder and notifier
     data::ConfigTable* config = nullptr;
     text::MessageFile* common = nullptr;
     int32_t common_seed = 0;

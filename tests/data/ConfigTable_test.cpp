@@ -31,7 +31,7 @@ TEST(ConfigTable, LoadAppliesLinesByKeyPrefix) {
                                        "Start=");                 // no final line end
     support::RecordingNotifier notes;
     ConfigTable config;
-    ASSERT_EQ(config.LoadConfiguration(path), 0);
+    ASSERT_EQ(config.LoadConfiguration(path, notes), 0);
     EXPECT_TRUE(notes.errors.empty());
     EXPECT_EQ(config.Get(data::kLanguage), "GB");
     EXPECT_EQ(config.Get(data::kDirectory), "D1");
@@ -46,13 +46,14 @@ TEST(ConfigTable, MissingFileReportsPathWithCode2) {
     support::RecordingNotifier notes;
     ConfigTable config;
     const std::string path = (dir.path / "NONE.INI").string();
-    EXPECT_EQ(config.LoadConfiguration(path), -1);
+    EXPECT_EQ(config.LoadConfiguration(path, notes), -1);
     ASSERT_EQ(notes.errors.size(), 1u);
     EXPECT_EQ(notes.errors[0].text, path);
     EXPECT_EQ(notes.errors[0].code, 2);
 }
 
 TEST(ConfigTable, OverlongLinesAndBinaryGarbage) {
+    support::RecordingNotifier notes;
     support::TempFolder dir;
     std::string bytes = "Language=" + std::string(100000, 'L') + "\n";
     bytes += std::string("\xff\xfe\0\x01garbage\0Unit=x\n", 19);
@@ -64,20 +65,21 @@ TEST(ConfigTable, OverlongLinesAndBinaryGarbage) {
     bytes += "Unit=SI\n";
     const std::string path = dir.Write("G.INI", bytes);
     ConfigTable config;
-    ASSERT_EQ(config.LoadConfiguration(path), 0);
+    ASSERT_EQ(config.LoadConfiguration(path, notes), 0);
     EXPECT_EQ(config.Get(data::kLanguage), std::string(100000, 'L'));
     EXPECT_EQ(config.Get(data::kDirectory), "AB");
     EXPECT_EQ(config.Get(data::kUnit), "SI");
 }
 
 TEST(ConfigTable, SaveWritesSixteenLinesThatLoadBack) {
+    support::RecordingNotifier notes;
     support::TempFolder dir;
     ConfigTable config;
     config.Set(data::kLanguage, "FR");
     config.Set(data::kRandom, "1-3;5-6");
     config.Set(data::kEditor, "a\nGaz=injected");  // a value cannot add a line
     const std::string path = (dir.path / "OUT.INI").string();
-    ASSERT_TRUE(config.SaveConfiguration(path));
+    ASSERT_TRUE(config.SaveConfiguration(path, notes));
 
     std::string expected;
     for (int i = 0; i < data::kConfigKeyCount; ++i)
@@ -90,7 +92,7 @@ TEST(ConfigTable, SaveWritesSixteenLinesThatLoadBack) {
     EXPECT_EQ(support::TempFolder::Read(path), expected);
 
     ConfigTable back;
-    ASSERT_EQ(back.LoadConfiguration(path), 0);
+    ASSERT_EQ(back.LoadConfiguration(path, notes), 0);
     EXPECT_EQ(back.Get(data::kRandom), "1-3;5-6");
     EXPECT_EQ(back.Get(data::kGaz), "");
 }
@@ -100,13 +102,14 @@ TEST(ConfigTable, SaveFailureIsReported) {
     support::RecordingNotifier notes;
     ConfigTable config;
     const std::string path = (dir.path / "missing" / "OUT.INI").string();
-    EXPECT_FALSE(config.SaveConfiguration(path));
+    EXPECT_FALSE(config.SaveConfiguration(path, notes));
     ASSERT_EQ(notes.errors.size(), 1u);
     EXPECT_EQ(notes.errors[0].text, path);
     EXPECT_EQ(notes.errors[0].code, -1);
 }
 
 TEST(ConfigTable, SaveKeepsTheLinesItDoesNotOwn) {
+    support::RecordingNotifier notes;
     support::TempFolder dir;
     const std::string path = dir.Write("DEMO.INI",
                                        "; set up by the trainer\r\n"
@@ -120,9 +123,9 @@ TEST(ConfigTable, SaveKeepsTheLinesItDoesNotOwn) {
                                        "LANGUAGE=IT\r\n"  // every line of a key agrees
                                        "Evaluate=3");     // no final line end
     ConfigTable config;
-    ASSERT_EQ(config.LoadConfiguration(path), 0);
+    ASSERT_EQ(config.LoadConfiguration(path, notes), 0);
     config.Set(data::kLanguage, "FR");
-    ASSERT_TRUE(config.SaveConfiguration(path));
+    ASSERT_TRUE(config.SaveConfiguration(path, notes));
 
     std::string expected =
         "; set up by the trainer\r\n"
@@ -141,7 +144,7 @@ TEST(ConfigTable, SaveKeepsTheLinesItDoesNotOwn) {
     EXPECT_EQ(support::TempFolder::Read(path), expected);
 
     // Saving again changes nothing more.
-    ASSERT_TRUE(config.SaveConfiguration(path));
+    ASSERT_TRUE(config.SaveConfiguration(path, notes));
     EXPECT_EQ(support::TempFolder::Read(path), expected);
 }
 
@@ -151,11 +154,11 @@ TEST(ConfigTable, SaveOnAFullDiskLeavesTheOldFile) {
     const std::string path = dir.Write("DEMO.INI", old);
     support::RecordingNotifier notes;
     ConfigTable config;
-    ASSERT_EQ(config.LoadConfiguration(path), 0);
+    ASSERT_EQ(config.LoadConfiguration(path, notes), 0);
     config.Set(data::kLanguage, "FR");
     {
         support::FileSizeLimit full_disk(1000);
-        EXPECT_FALSE(config.SaveConfiguration(path));
+        EXPECT_FALSE(config.SaveConfiguration(path, notes));
     }
     EXPECT_EQ(support::TempFolder::Read(path), old);
     ASSERT_EQ(notes.errors.size(), 1u);

@@ -55,7 +55,7 @@ class LoadProductTest : public ::testing::Test {
         dir_.Write("PRODUCT.DAT", catalogue);
         config_.Set(data::kRootDir, dir_.path.string());
         config_.Set(data::kLanguage, language);
-        return data::LoadProduct(config_, program, record_, dir_.path.string());
+        return data::LoadProduct(config_, program, record_, dir_.path.string(), notes_);
     }
     support::TempFolder dir_;
     data::ConfigTable config_;
@@ -102,7 +102,7 @@ TEST_F(LoadProductTest, MatchingLineWithAnEmptyFieldIsMalformed) {
 
 TEST_F(LoadProductTest, MissingCatalogueReportsCode2) {
     config_.Set(data::kRootDir, (dir_.path / "nowhere").string());
-    EXPECT_EQ(data::LoadProduct(config_, "/opt/DEMO", record_, dir_.path.string()), -1);
+    EXPECT_EQ(data::LoadProduct(config_, "/opt/DEMO", record_, dir_.path.string(), notes_), -1);
     ASSERT_EQ(notes_.errors.size(), 1u);
     EXPECT_EQ(notes_.errors[0].code, 2);
     EXPECT_EQ(notes_.errors[0].text, (dir_.path / "nowhere").string() + "\\PRODUCT.DAT");

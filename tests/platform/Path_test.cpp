@@ -121,24 +121,13 @@ TEST(RemovableMedia, WritableFolderIsNot) {
     EXPECT_FALSE(IsRemovableMedia(dir / "not/yet/there.txt"));
 }
 
-class RecordingNotifier : public Notifier {
-  public:
-    void ShowSystemError(const std::string& text, int code) override {
-        last = text + "|" + std::to_string(code);
-    }
-    void ShowMessage(const std::string& caption, const std::string& text) override {
-        last = caption + "|" + text;
-    }
-    std::string last;
-};
-
-TEST(Notifier, InstalledAndRestored) {
-    RecordingNotifier n;
-    SetNotifier(&n);
-    CurrentNotifier().ShowSystemError("PRODUCT.DAT", 13);
-    EXPECT_EQ(n.last, "PRODUCT.DAT|13");
-    SetNotifier(nullptr);
-    EXPECT_NE(&CurrentNotifier(), &n);
+// Where nothing was handed over, each report is one line on stderr, the caption first.
+TEST(Notifier, DefaultWritesOneLineToStderr) {
+    testing::internal::CaptureStderr();
+    StderrNotifier().ShowSystemError("PRODUCT.DAT", kErrorInvalidData);
+    StderrNotifier().ShowMessage("V.MSG 2.3", "Invalid data");
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "Invalid data: PRODUCT.DAT\nV.MSG 2.3: Invalid data\n");
 }
 
 }  // namespace

@@ -127,11 +127,12 @@ class DemoLesson : public ::testing::TestWithParam<Variant> {
     void SetUp() override {
         old_cwd_ = fs::current_path();
         fs::current_path(kCourse);
-        ASSERT_EQ(config_.LoadConfiguration("DEMO.INI"), 0);
+        ASSERT_EQ(config_.LoadConfiguration("DEMO.INI", course_.Notifier()), 0);
         config_.Set(data::kLanguage, GetParam().language);
         config_.Set(data::kUnit, GetParam().unit);
         data::ProductRecord& product = course_.Product();
-        ASSERT_EQ(data::LoadProduct(config_, kProgram, product, kCourse.string()), 1);
+        ASSERT_EQ(
+            data::LoadProduct(config_, kProgram, product, kCourse.string(), course_.Notifier()), 1);
         data_dir_ = product.data_dir;
         dir_ = config_.Get(data::kDirectory);
         lang_ = GetParam().language;

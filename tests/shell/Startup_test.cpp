@@ -25,8 +25,6 @@ namespace fs = std::filesystem;
 
 struct RecordingNotifier : platform::Notifier {
     std::vector<std::pair<std::string, int>> errors;
-    RecordingNotifier() { platform::SetNotifier(this); }
-    ~RecordingNotifier() override { platform::SetNotifier(nullptr); }
     void ShowSystemError(const std::string& text, int code) override {
         errors.emplace_back(text, code);
     }
@@ -78,6 +76,7 @@ class CourseFolder : public ::testing::Test {
         fs::current_path(root_);
         program_ = (root_ / "DEMO").string();
         course_ = std::make_unique<data::Course>(program_);
+        course_->SetNotifier(&notes_);
 
         Write("DEMO.INI",
               "Language=GB\nIPserv=127.0.0.1\nIPport=5000\nFlag=-D -r trace.log -x 3\n");

@@ -69,7 +69,7 @@ class TStagWinLessonTest : public ::testing::Test {
                                   std::filesystem::copy_options::copy_symlinks);
         std::filesystem::current_path(dir_.path / "course");
         std::ofstream("DEMO.INI", std::ios::app) << "Resolution=640x480\nFlag=-w -g\n";
-        platform::SetNotifier(&reports_);
+        course_.SetNotifier(&reports_);
         window_ = std::make_unique<TStagWin>(course_, sounds_, box_, 1, argv_);
         ASSERT_TRUE(window_->FormCreate());
         window_->CreateUserWindows(&edit_view_);
@@ -80,7 +80,6 @@ class TStagWinLessonTest : public ::testing::Test {
     void TearDown() override {
         lesson_.reset();
         window_.reset();
-        platform::SetNotifier(nullptr);
         std::filesystem::current_path(previous_);
     }
     // Delivers the posted messages.

@@ -91,7 +91,6 @@ std::vector<MessageText> CommonTexts(const std::string& lang) {
 class TStagWinTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        platform::SetNotifier(&reports_);
         windows::SetStandardBoxHandler(
             [this](windows::BoxKind, const std::string& caption, const std::string& text) {
                 reports_.lines.push_back("box:" + caption + "|" + text);
@@ -104,16 +103,14 @@ class TStagWinTest : public ::testing::Test {
         WriteMessageFile("MSG/GB/COMMON.MSG", CommonTexts("GB"));
         WriteMessageFile("MSG/FR/COMMON.MSG", CommonTexts("FR"));
     }
-    void TearDown() override {
-        windows::SetStandardBoxHandler(nullptr);
-        platform::SetNotifier(nullptr);
-    }
+    void TearDown() override { windows::SetStandardBoxHandler(nullptr); }
     // A course as the player makes it before its windows: the program DEMO in the folder, a
     // sound player recording what it plays and the shared message box.
     void NewCourse() {
         box_.reset();
         player_.reset();
         course_data_ = std::make_unique<data::Course>(course_.Path("DEMO"));
+        course_data_->SetNotifier(&reports_);
         auto sounds = std::make_unique<windows::RecordingSoundBackend>();
         sounds_ = sounds.get();
         player_ = std::make_unique<windows::SoundPlayer>(*course_data_, std::move(sounds));

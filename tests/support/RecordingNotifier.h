@@ -1,4 +1,4 @@
-// A notifier that records what it was asked to show, installed for the lifetime of the object.
+// A notifier that records what it was asked to show; tests hand it to the code under test.
 #pragma once
 
 #include <string>
@@ -16,8 +16,6 @@ struct RecordingNotifier : platform::Notifier {
     std::vector<Error> errors;
     std::vector<std::string> messages;
 
-    RecordingNotifier() { platform::SetNotifier(this); }
-    ~RecordingNotifier() override { platform::SetNotifier(nullptr); }
     void ShowSystemError(const std::string& text, int code) override {
         errors.push_back({text, code});
     }

@@ -212,7 +212,7 @@ TEST_F(MessageFileTest, OtherFilesAreCheckedWithTheirSeedAsModulus) {
 
 TEST_F(MessageFileTest, MissingFilesAreReportedWhenAsked) {
     Recorder recorder;
-    platform::SetNotifier(&recorder);
+    mf.SetNotifier(&recorder);
     Make("M.MSG", {"[%@[GONE 1]]", "%#[2]"});
     ASSERT_TRUE(mf.Open(dir / "M.MSG"));
     EXPECT_EQ(mf.GetText(0), "[]");
@@ -224,7 +224,7 @@ TEST_F(MessageFileTest, MissingFilesAreReportedWhenAsked) {
     EXPECT_FALSE(mf.Open(dir / "NOPE.MSG"));
     EXPECT_EQ(mf.State(), MessageFile::kClosed);
     EXPECT_EQ(recorder.shown.size(), 2u);
-    platform::SetNotifier(nullptr);
+    mf.SetNotifier(nullptr);
 }
 
 TEST_F(MessageFileTest, RelativePathsAreCompletedFromTheProgramPath) {
@@ -333,7 +333,7 @@ TEST_F(MessageFileTest, PreloadServesRawTextsFromMemory) {
 
 TEST_F(MessageFileTest, VersionCheckReportsMismatch) {
     Recorder recorder;
-    platform::SetNotifier(&recorder);
+    mf.SetNotifier(&recorder);
     Make("V.MSG", {"v"});
     ASSERT_TRUE(mf.Open(dir / "V.MSG"));
     EXPECT_TRUE(mf.CheckVersion(2, 3));
@@ -343,7 +343,7 @@ TEST_F(MessageFileTest, VersionCheckReportsMismatch) {
     EXPECT_FALSE(mf.CheckVersion(1, 3));
     ASSERT_EQ(recorder.shown.size(), 1u);
     EXPECT_EQ(recorder.shown[0], "V.MSG 2.3|Invalid data");
-    platform::SetNotifier(nullptr);
+    mf.SetNotifier(nullptr);
 }
 
 TEST_F(MessageFileTest, BuiltInFormatTables) {

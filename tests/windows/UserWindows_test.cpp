@@ -344,9 +344,11 @@ TEST_F(OptionsWindow, MissingFilesAreReportedWithTheirPath) {
     std::filesystem::remove(course_.path / "DEMO.INI");
     std::filesystem::remove_all(course_.path / "DATA/DEMO/GB");
     support::RecordingNotifier notes;
+    course_data_.SetNotifier(&notes);
     TUserOption window(options_);
     window.SetUser(1, 1);
     ShowAndPress(window, {}, true);
+    course_data_.SetNotifier(nullptr);
     ASSERT_EQ(notes.errors.size(), 3u);
     EXPECT_EQ(notes.errors[0].text, data::FluidsPath(course_data_.Root(), product_.data_dir));
     EXPECT_EQ(notes.errors[0].code, ENOENT);

@@ -156,7 +156,7 @@ int Run(int argc, char** argv) {
     QApplication app(qt_argc, argv);
 
     data::ConfigTable& config = course.Config();
-    if (!ini_path.empty() && config.LoadConfiguration(ini_path) != 0) return 1;
+    if (!ini_path.empty() && config.LoadConfiguration(ini_path, course.Notifier()) != 0) return 1;
     for (const std::string& s : sets) {
         if (!config.ApplyOptionLine(s)) {
             std::fprintf(stderr, "lderun: unknown setting %s\n", s.c_str());
@@ -181,7 +181,8 @@ int Run(int argc, char** argv) {
 
     // The data directory of the course's product catalogue when it names one, else the course.
     if (platform::FileExists(course.CataloguePath()) &&
-        data::LoadProduct(config, course.ProgramPath(), course.Product(), course.Root()) != 1)
+        data::LoadProduct(config, course.ProgramPath(), course.Product(), course.Root(),
+                          course.Notifier()) != 1)
         course.Product() = data::ProductRecord{};
     course.SetTitle("lderun");
     script::ScriptEngine engine(course, &host);

@@ -5,6 +5,7 @@
 #include "data/ConfigTable.h"
 #include "data/CoursePaths.h"
 #include "data/ProductRecord.h"
+#include "platform/Notifier.h"
 #include "platform/Path.h"
 
 namespace learners {
@@ -35,13 +36,13 @@ bool LocateCourse(const std::string& course_dir, const std::string& lang, Learne
     const std::vector<std::string> inis = platform::FindEntries(root + "/*.INI");
     if (inis.size() == 1) {
         data::ConfigTable ini;
-        if (ini.LoadConfiguration(root + "/" + inis[0]) == 0)
+        if (ini.LoadConfiguration(root + "/" + inis[0], platform::StderrNotifier()) == 0)
             config.Set(data::kRootDir, ini.Get(data::kRootDir));
     }
     config.Set(data::kLanguage, lang);
     data::ProductRecord product;
     // A native path has no drive for the catalogue's '?' to stand for: the folder will do.
-    const int rc = data::LoadProduct(config, root, product, root);
+    const int rc = data::LoadProduct(config, root, product, root, platform::StderrNotifier());
     if (rc != 1) {
         error = rc == 0 ? "PRODUCT.DAT has no line for the language " + lang
                         : "cannot read the course's PRODUCT.DAT";
