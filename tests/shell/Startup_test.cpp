@@ -71,9 +71,7 @@ class CourseFolder : public ::testing::Test {
   public:
     void SetUp() override {
         temp_ = std::make_unique<support::TempFolder>();
-        root_ = temp_->path;
-        old_cwd_ = fs::current_path();
-        fs::current_path(root_);
+        root_ = temp_->path;  // the course's folder, never made the current one
         program_ = (root_ / "DEMO").string();
         course_ = std::make_unique<data::Course>(program_);
         course_->SetNotifier(&notes_);
@@ -90,10 +88,7 @@ class CourseFolder : public ::testing::Test {
                     "ais (FR)",
                     4711);
     }
-    void TearDown() override {
-        fs::current_path(old_cwd_);
-        temp_.reset();
-    }
+    void TearDown() override { temp_.reset(); }
 
     void Write(const std::string& name, const std::string& bytes) {
         fs::path file = root_ / name;
@@ -124,7 +119,6 @@ class CourseFolder : public ::testing::Test {
 
     std::unique_ptr<support::TempFolder> temp_;  // a fresh one for each SetUp
     fs::path root_;
-    fs::path old_cwd_;
     std::string program_;
     std::unique_ptr<data::Course> course_;
     std::unique_ptr<shell::StartupState> state_ = std::make_unique<shell::StartupState>();

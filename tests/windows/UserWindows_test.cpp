@@ -55,20 +55,18 @@ struct FakeDialogs : data::ChoiceDialogs {
     }
 };
 
-// A course folder with learner files, the current folder while the test runs.
+// A course folder with learner files, found from the course's folder (the data folder named as
+// the catalogue does, relative), whatever the current folder.
 class UserWindows : public ::testing::Test {
   protected:
     void SetUp() override {
-        previous_ = std::filesystem::current_path();
-        std::filesystem::current_path(course_.path);
         config_.Set(data::kLanguage, "GB");
         product_.app_name = "Demo Course";
-        product_.data_dir = (course_.path / "DATA").string();
+        product_.data_dir = "DATA";
         product_.product_name = "DEMO";
         list_course_ = {&config_, &flags_, &course_.common, &product_,
                         &groups_, &users_, &course_data_,   &box_};
     }
-    void TearDown() override { std::filesystem::current_path(previous_); }
 
     std::unique_ptr<TUsrList> ShownList() {
         auto list = std::make_unique<TUsrList>(list_course_);
@@ -84,7 +82,6 @@ class UserWindows : public ::testing::Test {
     }
 
     support::LearnerFolder course_;
-    std::filesystem::path previous_;
     data::ConfigTable config_;
     data::OptionFlags flags_;
     data::ProductRecord product_;
