@@ -1,10 +1,12 @@
-# Adds every immediate subfolder of DIR that has a CMakeLists.txt.
+# Adds every immediate subfolder of DIR; one without a CMakeLists.txt is named as left out.
 function(player_add_subdirs dir)
   file(GLOB children LIST_DIRECTORIES true ${CMAKE_SOURCE_DIR}/${dir}/*)
   list(SORT children)
   foreach(child ${children})
     if(IS_DIRECTORY ${child} AND EXISTS ${child}/CMakeLists.txt)
       add_subdirectory(${child})
+    elseif(IS_DIRECTORY ${child})
+      message(WARNING "${child} has no CMakeLists.txt: left out of the build")
     endif()
   endforeach()
 endfunction()
