@@ -55,9 +55,10 @@ bool LocateCourse(const std::string& course_dir, const std::string& lang, Learne
     course.product = product.product_name;
     course.group_path = data::GroupFilePath(root, product.data_dir, product.product_name, lang);
     course.users_path = data::UsersFilePath(root, product.data_dir, product.product_name, lang);
-    course.learner_dir = course.users_path.substr(0, course.users_path.rfind('/') + 1);
-    if (!course.learner_dir.empty()) course.learner_dir.pop_back();
-    if (course.learner_dir.empty()) course.learner_dir = ".";
+    // The folder of the USERS file; "." when the path names none.
+    const std::size_t slash = course.users_path.rfind('/');
+    course.learner_dir =
+        slash == std::string::npos || slash == 0 ? "." : course.users_path.substr(0, slash);
     return true;
 }
 
