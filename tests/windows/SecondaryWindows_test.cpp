@@ -152,7 +152,6 @@ TEST(AviViewTest, OnlyALoopingClipRestartsAtItsEnd) {
     EXPECT_EQ(view.PlayCount(), starts);
 }
 
-#ifdef TEST_CLIP
 // A real clip: its size lays out the window, and with LOOP it restarts at each end.
 TEST(AviViewTest, RealClipLoopsAndSizesTheWindow) {
     TAVIview view;
@@ -163,7 +162,6 @@ TEST(AviViewTest, RealClipLoopsAndSizesTheWindow) {
     EXPECT_EQ(view.size(), QSize(180, 120 + view.Panel2()->height() + 50));
     view.close();
 }
-#endif
 
 TEST(StatTest, AskingEnablesTheTrackBarAndHidesTheComment) {
     data::Course course("/nonexistent/PLAYER");
