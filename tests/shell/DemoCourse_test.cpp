@@ -1,7 +1,6 @@
 // Checks the built demo course: it starts, and its message files hold every text the player
 // asks for, in each language, with arguments that land in the text.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <set>
@@ -20,12 +19,6 @@ const fs::path kCourse = DEMO_COURSE_DIR;
 
 class DemoCourse : public ::testing::Test {
   protected:
-    void SetUp() override {
-        old_cwd_ = fs::current_path();
-        fs::current_path(kCourse);
-    }
-    void TearDown() override { fs::current_path(old_cwd_); }
-
     // Relative names are completed from the folder of the course's program.
     static void Open(text::MessageFile& file, const std::string& path) {
         file.SetProgramPath((kCourse / "DEMO").string());
@@ -33,8 +26,6 @@ class DemoCourse : public ::testing::Test {
         file.SetCheckModulus(text::MessageFile::kStandardModulus);
         EXPECT_EQ(file.CountBadRecords(), 0) << path;
     }
-
-    fs::path old_cwd_;
 };
 
 TEST_F(DemoCourse, StartsInEachLanguage) {

@@ -4,7 +4,6 @@
 // and every file those name (sub-step texts, conversions, matrix, pictures, sounds,
 // documents) is in the course.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <QImage>
 #include <QWidget>
@@ -125,15 +124,14 @@ void PrintTo(const Variant& v, std::ostream* os) {
 class DemoLesson : public ::testing::TestWithParam<Variant> {
   protected:
     void SetUp() override {
-        old_cwd_ = fs::current_path();
-        fs::current_path(kCourse);
-        ASSERT_EQ(config_.LoadConfiguration("DEMO.INI", course_.Notifier()), 0);
+        ASSERT_EQ(config_.LoadConfiguration((kCourse / "DEMO.INI").string(), course_.Notifier()),
+                  0);
         config_.Set(data::kLanguage, GetParam().language);
         config_.Set(data::kUnit, GetParam().unit);
         data::ProductRecord& product = course_.Product();
         ASSERT_EQ(
             data::LoadProduct(config_, kProgram, product, kCourse.string(), course_.Notifier()), 1);
-        data_dir_ = product.data_dir;
+        data_dir_ = course_.Resolve(product.data_dir);
         dir_ = config_.Get(data::kDirectory);
         lang_ = GetParam().language;
         course_.Prepare(steps_);
@@ -142,8 +140,6 @@ class DemoLesson : public ::testing::TestWithParam<Variant> {
         steps_.SetCheckModulus(kCommonSeed);
         steps_.SetConversionLine(GetParam().line);
     }
-    void TearDown() override { fs::current_path(old_cwd_); }
-
     std::string MessagePath(const std::string& name) const {
         return "MSG\\" + lang_ + "\\" + dir_ + name + ".MSG";
     }
@@ -178,7 +174,6 @@ class DemoLesson : public ::testing::TestWithParam<Variant> {
         return t;
     }
 
-    fs::path old_cwd_;
     data::Course course_{(kCourse / "DEMO").string()};
     data::ConfigTable& config_ = course_.Config();
     std::string data_dir_, dir_, lang_;
@@ -214,7 +209,7 @@ TEST_P(DemoLesson, StepsFitTheirKind) {
         if (std::string(p.comment) != "-") {
             for (const char* unit : {"SI", "US"}) {
                 fs::path doc =
-                    fs::path("MSG") / lang_ / "COMMON" / unit / (std::string(p.comment) + ".PDF");
+                    kCourse / "MSG" / lang_ / "COMMON" / unit / (std::string(p.comment) + ".PDF");
                 EXPECT_TRUE(IsPdf(doc)) << doc;
             }
         }
@@ -252,7 +247,7 @@ TEST_P(DemoLesson, StepsFitTheirKind) {
     EXPECT_EQ(kinds, (std::set<int>{kChoice, kPractical, kEstimate}));
 
     // Help > Topics.
-    EXPECT_TRUE(IsPdf(fs::path("MSG") / lang_ / "DEMO.PDF"));
+    EXPECT_TRUE(IsPdf(kCourse / "MSG" / lang_ / "DEMO.PDF"));
 }
 
 // Runs the lesson's scripts as the player does: each step's script on the stage left by the
@@ -302,7 +297,7 @@ class DemoLessonRun : public DemoLesson {
             if (e.rfind("sound ", 0) != 0) continue;
             const std::string sound = e.substr(6, e.rfind(' ') - 6);
             if (!sound.empty()) {
-                EXPECT_TRUE(fs::exists("SND/" + sound + ".WAV")) << e;
+                EXPECT_TRUE(fs::exists(kCourse / "SND" / (sound + ".WAV"))) << e;
             }
         }
     }
@@ -355,7 +350,8 @@ TEST_P(DemoLessonRun, ScriptsAndMenusRunToTheirEnd) {
             for (size_t j = 1; j < entries.size(); ++j) {
                 const size_t colon = entries[j].find(':');
                 if (colon != std::string::npos) {
-                    EXPECT_TRUE(fs::exists("BMP/" + entries[j].substr(colon + 1) + ".BMP"))
+                    EXPECT_TRUE(
+                        fs::exists(kCourse / "BMP" / (entries[j].substr(colon + 1) + ".BMP")))
                         << entries[j];
                 }
             }
@@ -412,8 +408,6 @@ std::string VariantName(const ::testing::TestParamInfo<Variant>& info) {
 // The translations drive the same lesson: parameter lines, answer counts, comments and the
 // sub-step lines of the menus are the same in every language.
 TEST(DemoLessonLanguages, TranslationsAgree) {
-    const fs::path old_cwd = fs::current_path();
-    fs::current_path(kCourse);
     auto open = [](text::MessageFile& f, const std::string& lang, const std::string& name) {
         f.SetProgramPath(kProgram);
         const bool ok = f.Open("MSG\\" + lang + "\\D1" + name + ".MSG");
@@ -434,7 +428,7 @@ TEST(DemoLessonLanguages, TranslationsAgree) {
         EXPECT_EQ(pieces(gb, 4 * s - 2, "\n## "), pieces(fr, 4 * s - 2, "\n## "));
         EXPECT_EQ(Split(gb.RawText(4 * s - 2), "\n")[0], Split(fr.RawText(4 * s - 2), "\n")[0]);
     }
-    for (const fs::directory_entry& e : fs::directory_iterator("MSG/GB")) {
+    for (const fs::directory_entry& e : fs::directory_iterator(kCourse / "MSG/GB")) {
         const std::string file = e.path().filename().string();
         if (file.rfind("D1", 0) != 0 || file.find("STEP") != std::string::npos) continue;
         if (e.path().extension() != ".MSG") continue;
@@ -450,7 +444,6 @@ TEST(DemoLessonLanguages, TranslationsAgree) {
         EXPECT_EQ(g.RawText(0).substr(g.RawText(0).find(':') + 1),
                   f.RawText(0).substr(f.RawText(0).find(':') + 1));  // matrix item name
     }
-    fs::current_path(old_cwd);
 }
 
 INSTANTIATE_TEST_SUITE_P(Variants, DemoLesson, ::testing::ValuesIn(kVariants), VariantName);

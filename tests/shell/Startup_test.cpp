@@ -12,24 +12,16 @@
 #include <string>
 #include <vector>
 
-#include "platform/Notifier.h"
 #include "platform/Path.h"
 #include "shell/CommonMessages.h"
 #include "shell/OpenDataAccess.h"
+#include "support/RecordingNotifier.h"
 #include "support/TempFolder.h"
 #include "text/MessageWriter.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-
-struct RecordingNotifier : platform::Notifier {
-    std::vector<std::pair<std::string, int>> errors;
-    void ShowSystemError(const std::string& text, int code) override {
-        errors.emplace_back(text, code);
-    }
-    void ShowMessage(const std::string&, const std::string&) override {}
-};
 
 struct RecordingView : shell::StartupView {
     std::vector<std::string> boxes;
@@ -65,8 +57,7 @@ std::string RandomBytes(size_t n, uint32_t seed) {
     return bytes;
 }
 
-// A course folder in a fresh temporary folder, made the current folder and the program's
-// folder for the test's lifetime.
+// A course folder in a fresh temporary folder, the program's folder for the test's lifetime.
 class CourseFolder : public ::testing::Test {
   public:
     void SetUp() override {
@@ -123,7 +114,7 @@ class CourseFolder : public ::testing::Test {
     std::unique_ptr<data::Course> course_;
     std::unique_ptr<shell::StartupState> state_ = std::make_unique<shell::StartupState>();
     RecordingView view_;
-    RecordingNotifier notes_;
+    support::RecordingNotifier notes_;
 };
 
 TEST_F(CourseFolder, LocalStartUpEstablishesTheSettings) {
@@ -223,10 +214,10 @@ TEST_F(CourseFolder, FailuresStopWithTheirReport) {
         if (!c.lang.empty()) argv.insert(argv.end(), {"-l", c.lang.c_str()});
         EXPECT_FALSE(Run(argv)) << c.what;
         ASSERT_EQ(notes_.errors.size(), 1u) << c.what;
-        EXPECT_NE(notes_.errors[0].first.find(c.text), std::string::npos)
-            << c.what << ": " << notes_.errors[0].first;
-        EXPECT_LT(notes_.errors[0].first.size(), 300u) << c.what;
-        EXPECT_EQ(notes_.errors[0].second, c.code) << c.what << ": " << notes_.errors[0].first;
+        EXPECT_NE(notes_.errors[0].text.find(c.text), std::string::npos)
+            << c.what << ": " << notes_.errors[0].text;
+        EXPECT_LT(notes_.errors[0].text.size(), 300u) << c.what;
+        EXPECT_EQ(notes_.errors[0].code, c.code) << c.what << ": " << notes_.errors[0].text;
     }
 }
 
@@ -264,9 +255,8 @@ TEST_F(CourseFolder, DamagedCommonFileIsNamedAsDamaged) {
         Write("MSG/GB/COMMON.MSG", bytes);
         EXPECT_FALSE(Run()) << what;
         ASSERT_EQ(notes_.errors.size(), 1u) << what;
-        EXPECT_EQ(notes_.errors[0], std::make_pair(std::string("MSG\\GB\\COMMON.MSG: the message "
-                                                               "file is damaged"),
-                                                   13))
+        EXPECT_EQ(notes_.errors[0], (support::RecordingNotifier::Error{
+                                        "MSG\\GB\\COMMON.MSG: the message file is damaged", 13}))
             << what;
     }
     // GB and FR linking to each other, either language asked for.
@@ -276,9 +266,9 @@ TEST_F(CourseFolder, DamagedCommonFileIsNamedAsDamaged) {
         notes_.errors.clear();
         EXPECT_FALSE(Run({"DEMO", "-l", lang})) << lang;
         ASSERT_EQ(notes_.errors.size(), 1u) << lang;
-        EXPECT_EQ(notes_.errors[0].first,
+        EXPECT_EQ(notes_.errors[0].text,
                   std::string("MSG\\") + lang + "\\COMMON.MSG: the message file is damaged");
-        EXPECT_EQ(notes_.errors[0].second, 13);
+        EXPECT_EQ(notes_.errors[0].code, 13);
     }
 }
 

@@ -3,7 +3,6 @@
 #include "shell/TStagWinLesson.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <QApplication>
 #include <QFrame>
@@ -18,9 +17,9 @@
 #include <regex>
 
 #include "data/Course.h"
-#include "platform/Notifier.h"
 #include "platform/Path.h"
 #include "support/QtTestEnvironment.h"
+#include "support/RecordingNotifier.h"
 #include "support/TempFolder.h"
 #include "windows/SoundBackend.h"
 #include "windows/SoundPlayer.h"
@@ -50,26 +49,15 @@ class BoxCloser {
     QTimer timer_;
 };
 
-struct Reports : platform::Notifier {
-    std::vector<std::string> lines;
-    void ShowSystemError(const std::string& text, int code) override {
-        lines.push_back(text + " #" + std::to_string(code));
-    }
-    void ShowMessage(const std::string& caption, const std::string& text) override {
-        lines.push_back(caption + ": " + text);
-    }
-};
-
 class TStagWinLessonTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        previous_ = std::filesystem::current_path();
         std::filesystem::copy(DEMO_COURSE_DIR, dir_.path / "course",
                               std::filesystem::copy_options::recursive |
                                   std::filesystem::copy_options::copy_symlinks);
-        std::filesystem::current_path(dir_.path / "course");
-        std::ofstream("DEMO.INI", std::ios::app) << "Resolution=640x480\nFlag=-w -g\n";
-        course_.SetNotifier(&reports_);
+        std::ofstream(dir_.path / "course" / "DEMO.INI", std::ios::app)
+            << "Resolution=640x480\nFlag=-w -g\n";
+        course_.SetNotifier(&notes_);
         window_ = std::make_unique<TStagWin>(course_, sounds_, box_, 1, argv_);
         ASSERT_TRUE(window_->FormCreate());
         window_->CreateUserWindows(&edit_view_);
@@ -80,7 +68,6 @@ class TStagWinLessonTest : public ::testing::Test {
     void TearDown() override {
         lesson_.reset();
         window_.reset();
-        std::filesystem::current_path(previous_);
     }
     // Delivers the posted messages.
     void Settle() {
@@ -89,8 +76,7 @@ class TStagWinLessonTest : public ::testing::Test {
     std::string Text(QTextEdit* edit) { return edit->toPlainText().toStdString(); }
 
     support::TempFolder dir_;
-    std::filesystem::path previous_;
-    Reports reports_;
+    support::RecordingNotifier notes_;
     data::Course course_{(dir_.path / "course" / "DEMO").string()};
     windows::SoundPlayer sounds_{course_, std::make_unique<windows::RecordingSoundBackend>()};
     windows::TWinBox box_{course_, sounds_};
@@ -148,6 +134,9 @@ TEST_F(TStagWinLessonTest, ChoiceStepsAnsweredByButtonAndKey) {
     Settle();
     EXPECT_EQ(lesson_->Flow().User().Total, 20);
     EXPECT_TRUE(window_->BitBtn1()->isEnabled());
+    // The session found every file it needed: nothing was reported.
+    EXPECT_EQ(notes_.errors, std::vector<support::RecordingNotifier::Error>{});
+    EXPECT_EQ(notes_.messages, std::vector<std::string>{});
 }
 
 }  // namespace

@@ -57,15 +57,17 @@ class BoxAnswer {
 class TStagWinUsersTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        std::ofstream("DEMO.INI") << "Language=GB\nIPserv=127.0.0.1\nResolution=640x480\n"
-                                  << "Flag=-w -e\n";
-        std::ofstream("PRODUCT.DAT") << "[Demo][D][DATA][DEMO.PRD][1100:0800][1][1][GB]\n";
+        std::ofstream(course_.Path("DEMO.INI"))
+            << "Language=GB\nIPserv=127.0.0.1\nResolution=640x480\n"
+            << "Flag=-w -e\n";
+        std::ofstream(course_.Path("PRODUCT.DAT"))
+            << "[Demo][D][DATA][DEMO.PRD][1100:0800][1][1][GB]\n";
         std::vector<MessageText> texts(120);
         for (size_t i = 0; i < texts.size(); ++i) texts[i].text = "GB" + std::to_string(i);
         texts[0].text = "English (GB)";
         texts[25].text = "&Reset";
         texts[45] = {"Are you %1?", "%s"};
-        support::WriteMessageFile("MSG/GB/COMMON.MSG", texts);
+        support::WriteMessageFile(course_.Path("MSG/GB/COMMON.MSG"), texts);
         Learners("init", "");
         Learners("add-group", "--group 1 --name Morning");
         Learners("add-user", "--group 1 --user 1 --name ANN");
@@ -87,7 +89,7 @@ class TStagWinUsersTest : public ::testing::Test {
     data::UserRecord Stored(int32_t group, int32_t user) {
         data::DataAccess users;
         data::UserRecord record;
-        EXPECT_GE(users.Open("DATA/DEMO/GB/USERS", isam::OPEN_INOUT), 0);
+        EXPECT_GE(users.Open(course_.Path("DATA/DEMO/GB/USERS"), isam::OPEN_INOUT), 0);
         EXPECT_EQ(data::ReadUser(users, group, user, record), 0);
         return record;
     }

@@ -23,12 +23,12 @@
 
 #include "data/ConfigTable.h"
 #include "data/Course.h"
-#include "platform/Notifier.h"
 #include "platform/Path.h"
 #include "script/ScriptEngine.h"
 #include "shell/TStagWinHost.h"
 #include "support/CourseFolder.h"
 #include "support/QtTestEnvironment.h"
+#include "support/RecordingNotifier.h"
 #include "windows/SoundPlayer.h"
 #include "windows/StandardBoxes.h"
 #include "windows/TWinBox.h"
@@ -39,17 +39,6 @@ namespace {
 namespace fs = std::filesystem;
 using support::MessageText;
 using support::WriteMessageFile;
-
-// Records what the start-up reports instead of showing boxes.
-struct Reports : platform::Notifier {
-    std::vector<std::string> lines;
-    void ShowSystemError(const std::string& text, int code) override {
-        lines.push_back("system:" + text + "|" + std::to_string(code));
-    }
-    void ShowMessage(const std::string& caption, const std::string& text) override {
-        lines.push_back("message:" + caption + "|" + text);
-    }
-};
 
 // Confirms every course message box that opens while it lives, noting its text.
 class BoxCloser {
@@ -93,15 +82,16 @@ class TStagWinTest : public ::testing::Test {
     void SetUp() override {
         windows::SetStandardBoxHandler(
             [this](windows::BoxKind, const std::string& caption, const std::string& text) {
-                reports_.lines.push_back("box:" + caption + "|" + text);
+                boxes_.push_back("box:" + caption + "|" + text);
             });
         NewCourse();
-        support::WriteWav("SND/DEMO.WAV", 20);
+        support::WriteWav(course_.Path("SND/DEMO.WAV"), 20);
         WriteIni("GB", "-i -w");
-        std::ofstream("PRODUCT.DAT") << "[Demo][D][DATA][DEMO.PRD][1100:0800][1][1][GB]\n"
-                                     << "[Demo FR][D][DATA][DEMO.PRD][1100:0800][1][1][FR]\n";
-        WriteMessageFile("MSG/GB/COMMON.MSG", CommonTexts("GB"));
-        WriteMessageFile("MSG/FR/COMMON.MSG", CommonTexts("FR"));
+        std::ofstream(course_.Path("PRODUCT.DAT"))
+            << "[Demo][D][DATA][DEMO.PRD][1100:0800][1][1][GB]\n"
+            << "[Demo FR][D][DATA][DEMO.PRD][1100:0800][1][1][FR]\n";
+        WriteMessageFile(course_.Path("MSG/GB/COMMON.MSG"), CommonTexts("GB"));
+        WriteMessageFile(course_.Path("MSG/FR/COMMON.MSG"), CommonTexts("FR"));
     }
     void TearDown() override { windows::SetStandardBoxHandler(nullptr); }
     // A course as the player makes it before its windows: the program DEMO in the folder, a
@@ -110,7 +100,7 @@ class TStagWinTest : public ::testing::Test {
         box_.reset();
         player_.reset();
         course_data_ = std::make_unique<data::Course>(course_.Path("DEMO"));
-        course_data_->SetNotifier(&reports_);
+        course_data_->SetNotifier(&notes_);
         auto sounds = std::make_unique<windows::RecordingSoundBackend>();
         sounds_ = sounds.get();
         player_ = std::make_unique<windows::SoundPlayer>(*course_data_, std::move(sounds));
@@ -123,15 +113,30 @@ class TStagWinTest : public ::testing::Test {
     }
     void WriteIni(const std::string& lang, const std::string& flags,
                   const std::string& extra = "") {
-        std::ofstream("DEMO.INI") << "Language=" << lang << "\nIPserv=127.0.0.1\nEvaluate=3\n"
-                                  << "Resolution=640x480\nFlag=" << flags << "\n"
-                                  << extra;
+        std::ofstream(course_.Path("DEMO.INI"))
+            << "Language=" << lang << "\nIPserv=127.0.0.1\nEvaluate=3\n"
+            << "Resolution=640x480\nFlag=" << flags << "\n"
+            << extra;
     }
     std::string ReadIni() {
-        std::ifstream in("DEMO.INI");
+        std::ifstream in(course_.Path("DEMO.INI"));
         std::stringstream s;
         s << in.rdbuf();
         return s.str();
+    }
+    // Everything reported so far: the notifier's reports ("system:text|code",
+    // "message:caption|text"), then the boxes shown ("box:", "winbox:caption|text").
+    std::vector<std::string> Reported() const {
+        std::vector<std::string> all;
+        for (const auto& e : notes_.errors)
+            all.push_back("system:" + e.text + "|" + std::to_string(e.code));
+        for (const std::string& m : notes_.messages) all.push_back("message:" + m);
+        all.insert(all.end(), boxes_.begin(), boxes_.end());
+        return all;
+    }
+    void ClearReports() {
+        notes_.Clear();
+        boxes_.clear();
     }
     // A window after a successful creation, shown offscreen.
     std::unique_ptr<TStagWin> Created() {
@@ -145,7 +150,8 @@ class TStagWinTest : public ::testing::Test {
     std::unique_ptr<data::Course> course_data_;
     std::unique_ptr<windows::SoundPlayer> player_;
     std::unique_ptr<windows::TWinBox> box_;
-    Reports reports_;
+    support::RecordingNotifier notes_;
+    std::vector<std::string> boxes_;  // the boxes shown, in order
     windows::RecordingSoundBackend* sounds_ = nullptr;
     const char* argv_[2] = {"DEMO", nullptr};
 };
@@ -157,28 +163,31 @@ TEST_F(TStagWinTest, StartupFailuresAreReportedAndStopTheCreation) {
         const char* report;  // the start of the expected report
     };
     const Case cases[] = {
-        {"missing INI", [] { fs::remove("DEMO.INI"); }, "system:"},
-        {"missing catalogue", [] { fs::remove("PRODUCT.DAT"); }, "system:"},
+        {"missing INI", [this] { fs::remove(course_.Path("DEMO.INI")); }, "system:"},
+        {"missing catalogue", [this] { fs::remove(course_.Path("PRODUCT.DAT")); }, "system:"},
         {"bad version",
-         [] { std::ofstream("PRODUCT.DAT") << "[Demo][D][DATA][DEMO.PRD][1200:0800][1][1][GB]\n"; },
+         [this] {
+             std::ofstream(course_.Path("PRODUCT.DAT"))
+                 << "[Demo][D][DATA][DEMO.PRD][1200:0800][1][1][GB]\n";
+         },
          "system:PRODUCT.DAT: bad version 1100:800|13"},
-        {"missing COMMON", [] { fs::remove("MSG/GB/COMMON.MSG"); }, "system:"},
+        {"missing COMMON", [this] { fs::remove(course_.Path("MSG/GB/COMMON.MSG")); }, "system:"},
         {"screen too small", [this] { WriteIni("GB", "-w", "Resolution=9000x9000\n"); },
          "winbox:GB84|GB88"},
     };
     for (const Case& c : cases) {
         SetUp();
         c.damage();
-        reports_.lines.clear();
-        BoxCloser closer(reports_.lines);
+        ClearReports();
+        BoxCloser closer(boxes_);
         auto w = NewWindow();
         EXPECT_FALSE(w->FormCreate()) << c.name;
         EXPECT_FALSE(w->Ready()) << c.name;
         EXPECT_EQ(w->Engine(), nullptr) << c.name;
         if (*c.report) {
-            ASSERT_EQ(reports_.lines.size(), 1u) << c.name;
-            EXPECT_EQ(reports_.lines[0].rfind(c.report, 0), 0u)
-                << c.name << ": " << reports_.lines[0];
+            const std::vector<std::string> reported = Reported();
+            ASSERT_EQ(reported.size(), 1u) << c.name;
+            EXPECT_EQ(reported[0].rfind(c.report, 0), 0u) << c.name << ": " << reported[0];
         }
     }
 }
@@ -232,7 +241,7 @@ TEST_F(TStagWinTest, CreationCaptionsEverythingFromTheCommonTexts) {
     EXPECT_EQ(french->text().toStdString(), "Francais (FR)");
     EXPECT_FALSE(french->icon().isNull());  // a built-in flag
     EXPECT_FALSE(w->MessagesAction()->isVisible());
-    EXPECT_TRUE(reports_.lines.empty());
+    EXPECT_TRUE(Reported().empty());
     // The product's start sound plays without waiting.
     using Call = windows::RecordingSoundBackend::Call;
     std::vector<Call> start = {{course_.Path("SND/DEMO.WAV"), windows::kSoundAsync, false}};
@@ -263,11 +272,11 @@ TEST_F(TStagWinTest, LanguageSwitchRewritesTheIniAndRecaptions) {
     EXPECT_EQ(w->Course().Language(), "FR");
 
     // A language whose texts are missing leaves the window and the INI as they were.
-    reports_.lines.clear();
+    ClearReports();
     w->LanguageClick("Deutsch (DE)");
     EXPECT_EQ(w->BitBtn1()->text().toStdString(), "FR21");
     EXPECT_NE(ReadIni().find("Language=FR\n"), std::string::npos);
-    EXPECT_EQ(reports_.lines.size(), 1u);
+    EXPECT_EQ(Reported().size(), 1u);
 }
 
 TEST_F(TStagWinTest, MessagesToggleShowsTextNumbers) {
@@ -358,7 +367,7 @@ TEST_F(TStagWinTest, EngineNotificationsArriveAsQueuedMessages) {
 TEST_F(TStagWinTest, EngineQuestionsPicturesAndSoundsReachTheWindows) {
     auto w = Created();
     windows::TWinBox& box = w->MessageBox();
-    support::WriteBmp("BMP/PUMP.BMP", 40, 20, 0x00FF00);
+    support::WriteBmp(course_.Path("BMP/PUMP.BMP"), 40, 20, 0x00FF00);
 
     // A placed question appears at its stage position and returns the button's answer.
     QPoint at;
@@ -398,7 +407,7 @@ TEST_F(TStagWinTest, EngineQuestionsPicturesAndSoundsReachTheWindows) {
 TEST_F(TStagWinTest, TraceLogOpensAtCreationAndClosesWithTheWindow) {
     WriteIni("GB", "-w -r trace.log");
     Created().reset();
-    std::ifstream in("trace.log");
+    std::ifstream in(course_.Path("trace.log"));
     std::vector<std::string> lines;
     for (std::string line; std::getline(in, line);)
         if (!line.empty()) lines.push_back(line);
@@ -409,14 +418,16 @@ TEST_F(TStagWinTest, TraceLogOpensAtCreationAndClosesWithTheWindow) {
 
 TEST_F(TStagWinTest, HelpAndCommentDocumentsOpenInAViewerThePlayerCloses) {
     // A viewer on PATH that notes what it opens and stays running until it is ended.
-    fs::create_directories("bin");
-    std::ofstream("bin/evince") << "#!/bin/sh\necho \"$1\" >> opened.txt\nexec sleep 30\n";
-    fs::permissions("bin/evince", fs::perms::owner_all);
+    const std::string opened_list = course_.Path("opened.txt");
+    fs::create_directories(course_.Path("bin"));
+    std::ofstream(course_.Path("bin/evince"))
+        << "#!/bin/sh\necho \"$1\" >> '" << opened_list << "'\nexec sleep 30\n";
+    fs::permissions(course_.Path("bin/evince"), fs::perms::owner_all);
     std::string old_path = std::getenv("PATH") ? std::getenv("PATH") : "";
     setenv("PATH", ((course_.Root() / "bin").string() + ":" + old_path).c_str(), 1);
-    fs::create_directories("MSG/GB/COMMON/SI");
-    std::ofstream("MSG/GB/DEMO.PDF") << "%PDF";
-    std::ofstream("MSG/GB/COMMON/SI/PUMP.PDF") << "%PDF";
+    fs::create_directories(course_.Path("MSG/GB/COMMON/SI"));
+    std::ofstream(course_.Path("MSG/GB/DEMO.PDF")) << "%PDF";
+    std::ofstream(course_.Path("MSG/GB/COMMON/SI/PUMP.PDF")) << "%PDF";
     WriteIni("GB", "-w", "Unit=SI\n");
     auto w = Created();
 
@@ -428,13 +439,13 @@ TEST_F(TStagWinTest, HelpAndCommentDocumentsOpenInAViewerThePlayerCloses) {
     w->InfoTextMouseDown();  // its window is open already
     EXPECT_EQ(w->Viewers().Count(), 2u);
     EXPECT_TRUE(QTest::qWaitFor(
-        [] {
-            std::ifstream in("opened.txt");
+        [&] {
+            std::ifstream in(opened_list);
             return std::count(std::istreambuf_iterator<char>(in), {}, '\n') == 2;
         },
         5000));
     // The two viewers run at once: either may write its line first.
-    std::ifstream in("opened.txt");
+    std::ifstream in(opened_list);
     std::set<std::string> opened;
     for (std::string line; std::getline(in, line);) opened.insert(line);
     EXPECT_EQ(opened, (std::set<std::string>{course_.Path("MSG/GB/DEMO.PDF"),

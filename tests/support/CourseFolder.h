@@ -1,6 +1,6 @@
-// A small course folder in a fresh temporary folder, made the current folder for the object's
-// lifetime: MSG\GB and MSG\FR with MSGBOX texts, MSG\SND.MSG naming the sounds, SND\*.WAV and
-// the icon bitmaps in BMP\. Header-only: the tests that use it link the data library.
+// A small course folder in a fresh temporary folder (never made the current folder): MSG\GB and
+// MSG\FR with MSGBOX texts, MSG\SND.MSG naming the sounds, SND\*.WAV and the icon bitmaps in
+// BMP\. Header-only: the tests that use it link the data library.
 #pragma once
 
 #include <filesystem>
@@ -25,8 +25,6 @@ inline const char* const kSoundNames[] = {"CAPTION", "ERRTEXT", "RANGE", "WARN",
 class CourseFolder {
   public:
     CourseFolder() : root_(temp_.path) {
-        previous_ = std::filesystem::current_path();
-        std::filesystem::current_path(root_);
         course_ = std::make_unique<data::Course>((root_ / "PLAYER").string());
         course_->Config().Set(data::kLanguage, "GB");
 
@@ -38,27 +36,25 @@ class CourseFolder {
                                             {abort, ""},    {missing, "%s"}, {"ICERR", ""},
                                             {"ICWARN", ""}, {"ICQUEST", ""}, {"ICINFO", ""}};
         };
-        WriteMessageFile("MSG/GB/MSGBOX.MSG", box("Yes", "No", "OK", "Cancel", "Ignore", "Retry",
-                                                  "Abort", "Picture %1 is missing"));
-        WriteMessageFile("MSG/FR/MSGBOX.MSG", box("Oui", "Non", "D'accord", "Annuler", "Ignorer",
-                                                  "Reessayer", "Abandonner", "Image %1 absente"));
+        WriteMessageFile(
+            root_ / "MSG/GB/MSGBOX.MSG",
+            box("Yes", "No", "OK", "Cancel", "Ignore", "Retry", "Abort", "Picture %1 is missing"));
+        WriteMessageFile(root_ / "MSG/FR/MSGBOX.MSG",
+                         box("Oui", "Non", "D'accord", "Annuler", "Ignorer", "Reessayer",
+                             "Abandonner", "Image %1 absente"));
         std::vector<MessageText> sounds;
         for (const char* name : kSoundNames) sounds.push_back({name, ""});
         sounds[0].text = "Sound";
         sounds[1] = {"Sound %1 cannot be played", "%s"};
         sounds[2].text = "No sound of that number";
-        WriteMessageFile("MSG/SND.MSG", sounds);
+        WriteMessageFile(root_ / "MSG/SND.MSG", sounds);
         for (size_t i = 3; i < std::size(kSoundNames); ++i)
-            WriteWav(std::filesystem::path("SND") / (std::string(kSoundNames[i]) + ".WAV"), 20);
-        WriteBmp("BMP/ICERR.BMP", 32, 32, 0xFF0000);
-        WriteBmp("BMP/ICWARN.BMP", 32, 32, 0xFFFF00);
-        WriteBmp("BMP/ICQUEST.BMP", 32, 32, 0x0000FF);
-        WriteBmp("BMP/ICINFO.BMP", 32, 32, 0x00FF00);
-        WriteBmp("BMP/WIDE.BMP", 120, 40, 0x808080);
-    }
-    ~CourseFolder() {
-        std::error_code ec;
-        std::filesystem::current_path(previous_, ec);
+            WriteWav(root_ / "SND" / (std::string(kSoundNames[i]) + ".WAV"), 20);
+        WriteBmp(root_ / "BMP/ICERR.BMP", 32, 32, 0xFF0000);
+        WriteBmp(root_ / "BMP/ICWARN.BMP", 32, 32, 0xFFFF00);
+        WriteBmp(root_ / "BMP/ICQUEST.BMP", 32, 32, 0x0000FF);
+        WriteBmp(root_ / "BMP/ICINFO.BMP", 32, 32, 0x00FF00);
+        WriteBmp(root_ / "BMP/WIDE.BMP", 120, 40, 0x808080);
     }
     CourseFolder(const CourseFolder&) = delete;
     CourseFolder& operator=(const CourseFolder&) = delete;
@@ -73,7 +69,6 @@ class CourseFolder {
     TempFolder temp_;
     std::filesystem::path root_;
     std::unique_ptr<data::Course> course_;
-    std::filesystem::path previous_;
 };
 
 }  // namespace support

@@ -4,25 +4,14 @@
 
 #include <fstream>
 
-#include "platform/Notifier.h"
 #include "platform/Path.h"
+#include "support/RecordingNotifier.h"
 #include "support/TempFolder.h"
 #include "text/MessageCodec.h"
 #include "text/MessageWriter.h"
 
 namespace text {
 namespace {
-
-class Recorder : public platform::Notifier {
-  public:
-    void ShowSystemError(const std::string& text, int code) override {
-        shown.push_back(text + "|" + std::to_string(code));
-    }
-    void ShowMessage(const std::string& caption, const std::string& text) override {
-        shown.push_back(caption + "|" + text);
-    }
-    std::vector<std::string> shown;
-};
 
 class MessageFileTest : public ::testing::Test {
   protected:
@@ -211,19 +200,20 @@ TEST_F(MessageFileTest, OtherFilesAreCheckedWithTheirSeedAsModulus) {
 }
 
 TEST_F(MessageFileTest, MissingFilesAreReportedWhenAsked) {
-    Recorder recorder;
+    support::RecordingNotifier recorder;
     mf.SetNotifier(&recorder);
     Make("M.MSG", {"[%@[GONE 1]]", "%#[2]"});
     ASSERT_TRUE(mf.Open(dir / "M.MSG"));
     EXPECT_EQ(mf.GetText(0), "[]");
-    EXPECT_TRUE(recorder.shown.empty());
+    EXPECT_EQ(recorder.Count(), 0u);
     mf.SetShowErrors(true);
     EXPECT_EQ(mf.GetText(1), "");
-    ASSERT_EQ(recorder.shown.size(), 1u);
-    EXPECT_EQ(recorder.shown[0], dir / "M.CNV|File not found");
+    ASSERT_EQ(recorder.Count(), 1u);
+    ASSERT_EQ(recorder.messages.size(), 1u);
+    EXPECT_EQ(recorder.messages[0], dir / "M.CNV|File not found");
     EXPECT_FALSE(mf.Open(dir / "NOPE.MSG"));
     EXPECT_EQ(mf.State(), MessageFile::kClosed);
-    EXPECT_EQ(recorder.shown.size(), 2u);
+    EXPECT_EQ(recorder.Count(), 2u);
     mf.SetNotifier(nullptr);
 }
 
@@ -332,17 +322,18 @@ TEST_F(MessageFileTest, PreloadServesRawTextsFromMemory) {
 }
 
 TEST_F(MessageFileTest, VersionCheckReportsMismatch) {
-    Recorder recorder;
+    support::RecordingNotifier recorder;
     mf.SetNotifier(&recorder);
     Make("V.MSG", {"v"});
     ASSERT_TRUE(mf.Open(dir / "V.MSG"));
     EXPECT_TRUE(mf.CheckVersion(2, 3));
     EXPECT_FALSE(mf.CheckVersion(2, 4));
-    EXPECT_TRUE(recorder.shown.empty());
+    EXPECT_EQ(recorder.Count(), 0u);
     mf.SetShowErrors(true);
     EXPECT_FALSE(mf.CheckVersion(1, 3));
-    ASSERT_EQ(recorder.shown.size(), 1u);
-    EXPECT_EQ(recorder.shown[0], "V.MSG 2.3|Invalid data");
+    ASSERT_EQ(recorder.Count(), 1u);
+    ASSERT_EQ(recorder.messages.size(), 1u);
+    EXPECT_EQ(recorder.messages[0], "V.MSG 2.3|Invalid data");
     mf.SetNotifier(nullptr);
 }
 

@@ -69,7 +69,7 @@ TEST_F(SoundPlayerTest, MissingSoundsAreReportedOnlyInDeveloperMode) {
 }
 
 TEST_F(SoundPlayerTest, WithoutTheSoundListNumbersFailQuietly) {
-    std::filesystem::remove("MSG/SND.MSG");
+    std::filesystem::remove(course_.Path("MSG/SND.MSG"));
     player_.SetDeveloper(true);
     EXPECT_FALSE(player_.PlaySoundNumber(4, kSoundAsync));
     EXPECT_TRUE(boxes_.empty());
