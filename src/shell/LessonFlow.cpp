@@ -164,9 +164,10 @@ void LessonFlow::StartSession() {
     data::GroupRecord group_record = data::GroupTemplate();
     if (!ports_.store.ReadGroup(group, group_record)) group_record.group_no = group;
     data::UserRecord user_record;
-    // Without the learner's record there is nothing to run or save: back to the list.
+    // Without the learner's record there is nothing to run or save: back to the list. The
+    // users file is named from the course, which knows it even when the store could not open it.
     if (!ports_.store.ReadUser(group, user, user_record)) {
-        ports_.view.ShowSystemError(ports_.store.UsersFolder(), platform::kErrorFileNotFound);
+        ports_.view.ShowSystemError(settings_.course->UsersFile(), platform::kErrorFileNotFound);
         user_tag_ = -1;
         CommencerClick();
         return;

@@ -451,5 +451,17 @@ TEST_F(LessonTest, MissingStepFileEndsTheLessonAtOnce) {
     EXPECT_NE(view_.errors[0].find("D1STEP01.MSG"), std::string::npos);
 }
 
+// A learner the users file does not hold: the error names that file, and the list comes back.
+TEST_F(LessonTest, UnknownLearnerNamesTheUsersFileAndReturnsToTheList) {
+    WriteSteps(1, {Choice(2, 10)});
+    Begin((1 << 8) + 9);
+    ASSERT_EQ(view_.errors.size(), 1u);
+    EXPECT_EQ(view_.errors[0],
+              course_.UsersFile() + " #" + std::to_string(platform::kErrorFileNotFound));
+    EXPECT_NE(course_.UsersFile().find("USERS"), std::string::npos);
+    EXPECT_EQ(view_.user_lists, 1);
+    EXPECT_TRUE(engine_.scripts.empty());
+}
+
 }  // namespace
 }  // namespace lesson_test
