@@ -3,13 +3,14 @@
 #include <exception>
 #include <string>
 
+#include "data/Course.h"
 #include "platform/Notifier.h"
-#include "windows/StandardBoxes.h"
 
 namespace app {
 
 PlayerApplication::PlayerApplication(int& argc, char** argv, const data::Course& course)
     : QApplication(argc, argv),
+      course_(course),
       sounds_(std::make_unique<windows::SoundPlayer>(course, windows::MakeSoundBackend())) {}
 
 PlayerApplication::~PlayerApplication() {
@@ -21,11 +22,9 @@ bool PlayerApplication::notify(QObject* receiver, QEvent* event) {
     try {
         return QApplication::notify(receiver, event);
     } catch (const std::exception& e) {
-        windows::ShowStandardBox(windows::BoxKind::Error, applicationDisplayName().toStdString(),
-                                 e.what());
+        course_.Notifier().ShowError(applicationDisplayName().toStdString(), e.what());
     } catch (...) {
-        windows::ShowStandardBox(windows::BoxKind::Error, applicationDisplayName().toStdString(),
-                                 "Unknown exception");
+        course_.Notifier().ShowError(applicationDisplayName().toStdString(), "Unknown exception");
     }
     return false;
 }

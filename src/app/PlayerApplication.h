@@ -1,6 +1,6 @@
 // The player's application object: it owns the notifier that shows the lower layers' errors
 // and the sound player, which it hands to the windows; an exception that reaches the event loop
-// is shown in the toolkit's standard error box instead of ending the run.
+// is shown as an error box through the course's notifier instead of ending the run.
 #pragma once
 
 #include <QApplication>
@@ -25,6 +25,7 @@ class PlayerApplication : public QApplication {
     platform::Notifier& Notifier() { return notifier_; }
 
   private:
+    const data::Course& course_;
     windows::WindowNotifier notifier_;
     std::unique_ptr<windows::SoundPlayer> sounds_;
 };

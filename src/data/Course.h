@@ -117,6 +117,9 @@ class Course {
         void ShowSystemError(const std::string& text, int code) override {
             course_.Notifier().ShowSystemError(text, code);
         }
+        void ShowError(const std::string& caption, const std::string& text) override {
+            course_.Notifier().ShowError(caption, text);
+        }
         void ShowMessage(const std::string& caption, const std::string& text) override {
             course_.Notifier().ShowMessage(caption, text);
         }

@@ -12,6 +12,9 @@ class ConsoleNotifier final : public Notifier {
     void ShowSystemError(const std::string& text, int code) override {
         std::fprintf(stderr, "%s: %s\n", SystemErrorText(code).c_str(), text.c_str());
     }
+    void ShowError(const std::string& caption, const std::string& text) override {
+        std::fprintf(stderr, "%s: %s\n", caption.c_str(), text.c_str());
+    }
     void ShowMessage(const std::string& caption, const std::string& text) override {
         std::fprintf(stderr, "%s: %s\n", caption.c_str(), text.c_str());
     }

@@ -11,6 +11,8 @@ class Notifier {
     virtual ~Notifier() = default;
     // An error box: the body text, with SystemErrorText(code) as its caption.
     virtual void ShowSystemError(const std::string& text, int code) = 0;
+    // An error box with its own caption.
+    virtual void ShowError(const std::string& caption, const std::string& text) = 0;
     // An information box.
     virtual void ShowMessage(const std::string& caption, const std::string& text) = 0;
 };

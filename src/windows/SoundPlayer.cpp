@@ -6,7 +6,6 @@
 #include "platform/Path.h"
 #include "text/Codepage.h"
 #include "text/MessageFile.h"
-#include "windows/StandardBoxes.h"
 
 namespace windows {
 
@@ -19,12 +18,9 @@ constexpr unsigned kSoundListModulus = 1009;
 SoundPlayer::SoundPlayer(const data::Course& course, std::unique_ptr<SoundBackend> backend)
     : course_(course), backend_(std::move(backend)) {}
 
+// Reported through the course's notifier: the application's error boxes in the player.
 void SoundPlayer::ShowError(const std::string& caption, const std::string& text) {
-    if (error_box_) {
-        error_box_(caption, text);
-        return;
-    }
-    ShowStandardBox(BoxKind::Error, caption, text);
+    course_.Notifier().ShowError(caption, text);
 }
 
 bool SoundPlayer::PlaySoundNamed(const char* name, int flags) {

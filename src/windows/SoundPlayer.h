@@ -1,6 +1,5 @@
 #pragma once
 
-#include <functional>
 #include <memory>
 #include <string>
 
@@ -17,8 +16,6 @@ namespace windows {
 class SoundPlayer {
   public:
     // Shows an error box (caption, text); texts are in the courseware's code page.
-    using ErrorBox = std::function<void(const std::string& caption, const std::string& text)>;
-
     // Sounds are found in course's SND and MSG folders.
     SoundPlayer(const data::Course& course, std::unique_ptr<SoundBackend> backend);
 
@@ -27,8 +24,6 @@ class SoundPlayer {
     void SetDeveloper(bool developer) { developer_ = developer; }
     bool Silent() const { return silent_; }
     bool Developer() const { return developer_; }
-    // Replaces the error box (the default is the standard error box).
-    void SetErrorBox(ErrorBox box) { error_box_ = std::move(box); }
 
     // Plays SND\<name>.WAV with the play-sound flags; a null name stops the sound playing.
     bool PlaySoundNamed(const char* name, int flags);
@@ -43,7 +38,6 @@ class SoundPlayer {
 
     const data::Course& course_;
     std::unique_ptr<SoundBackend> backend_;
-    ErrorBox error_box_;
     bool silent_ = false;
     bool developer_ = false;
 };

@@ -10,24 +10,7 @@
 
 namespace windows {
 
-namespace {
-
-StandardBoxHandler& Handler() {
-    static StandardBoxHandler handler;
-    return handler;
-}
-
-}  // namespace
-
-void SetStandardBoxHandler(StandardBoxHandler handler) {
-    Handler() = std::move(handler);
-}
-
 void ShowStandardBox(BoxKind kind, const std::string& caption, const std::string& text) {
-    if (Handler()) {
-        Handler()(kind, caption, text);
-        return;
-    }
     if (!qobject_cast<QApplication*>(QCoreApplication::instance())) {
         std::fprintf(stderr, "%s: %s\n", text::Cp1252ToUtf8(caption).c_str(),
                      text::Cp1252ToUtf8(text).c_str());
@@ -40,11 +23,15 @@ void ShowStandardBox(BoxKind kind, const std::string& caption, const std::string
 }
 
 void WindowNotifier::ShowSystemError(const std::string& text, int code) {
-    ShowStandardBox(BoxKind::Error, platform::SystemErrorText(code), text);
+    show_(BoxKind::Error, platform::SystemErrorText(code), text);
+}
+
+void WindowNotifier::ShowError(const std::string& caption, const std::string& text) {
+    show_(BoxKind::Error, caption, text);
 }
 
 void WindowNotifier::ShowMessage(const std::string& caption, const std::string& text) {
-    ShowStandardBox(BoxKind::Information, caption, text);
+    show_(BoxKind::Information, caption, text);
 }
 
 }  // namespace windows

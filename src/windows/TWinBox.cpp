@@ -14,7 +14,6 @@
 #include "platform/Path.h"
 #include "windows/QtText.h"
 #include "windows/SoundPlayer.h"
-#include "windows/StandardBoxes.h"
 
 namespace windows {
 
@@ -225,7 +224,7 @@ int TWinBox::ShowPictureFile(const std::string& path, int height, int width) {
     bool found = false;
     QPixmap pixmap = LoadPicture(path, &found);
     if (!found) {
-        ShowStandardBox(BoxKind::Error, "MSGBOX", PictureMissingText(path));
+        course_.Notifier().ShowError("MSGBOX", PictureMissingText(path));
     }
     if (height != 0 || width != 0) {
         int w = width != 0 ? width : pixmap.width();

@@ -6,7 +6,7 @@
 #include <stdexcept>
 
 #include "data/Course.h"
-#include "windows/StandardBoxes.h"
+#include "support/RecordingNotifier.h"
 
 namespace app {
 namespace {
@@ -19,11 +19,8 @@ TEST(PlayerApplicationTest, ExceptionInTheEventLoopIsShownAndTheLoopGoesOn) {
     char* argv[] = {name, nullptr};
     data::Course course("/nonexistent/player");
     PlayerApplication application(argc, argv, course);
-    std::vector<std::string> shown;
-    windows::SetStandardBoxHandler(
-        [&](windows::BoxKind kind, const std::string&, const std::string& text) {
-            shown.push_back((kind == windows::BoxKind::Error ? "error:" : "info:") + text);
-        });
+    support::RecordingNotifier shown;
+    course.SetNotifier(&shown);
     bool after = false;
     QTimer::singleShot(0, &application, [] { throw std::runtime_error("disk on fire"); });
     QTimer::singleShot(5, &application, [&] { throw 42; });
@@ -32,9 +29,12 @@ TEST(PlayerApplicationTest, ExceptionInTheEventLoopIsShownAndTheLoopGoesOn) {
         application.quit();
     });
     application.exec();
-    windows::SetStandardBoxHandler(nullptr);
+    course.SetNotifier(nullptr);
     EXPECT_TRUE(after);
-    EXPECT_EQ(shown, (std::vector<std::string>{"error:disk on fire", "error:Unknown exception"}));
+    const std::string caption = application.applicationDisplayName().toStdString();
+    EXPECT_EQ(shown.error_boxes, (std::vector<std::string>{caption + "|disk on fire",
+                                                           caption + "|Unknown exception"}));
+    EXPECT_EQ(shown.Count(), 2u);
 }
 
 }  // namespace

@@ -30,7 +30,6 @@
 #include "support/QtTestEnvironment.h"
 #include "support/RecordingNotifier.h"
 #include "windows/SoundPlayer.h"
-#include "windows/StandardBoxes.h"
 #include "windows/TWinBox.h"
 
 namespace shell {
@@ -80,10 +79,6 @@ std::vector<MessageText> CommonTexts(const std::string& lang) {
 class TStagWinTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        windows::SetStandardBoxHandler(
-            [this](windows::BoxKind, const std::string& caption, const std::string& text) {
-                boxes_.push_back("box:" + caption + "|" + text);
-            });
         NewCourse();
         support::WriteWav(course_.Path("SND/DEMO.WAV"), 20);
         WriteIni("GB", "-i -w");
@@ -93,7 +88,6 @@ class TStagWinTest : public ::testing::Test {
         WriteMessageFile(course_.Path("MSG/GB/COMMON.MSG"), CommonTexts("GB"));
         WriteMessageFile(course_.Path("MSG/FR/COMMON.MSG"), CommonTexts("FR"));
     }
-    void TearDown() override { windows::SetStandardBoxHandler(nullptr); }
     // A course as the player makes it before its windows: the program DEMO in the folder, a
     // sound player recording what it plays and the shared message box.
     void NewCourse() {
@@ -125,12 +119,13 @@ class TStagWinTest : public ::testing::Test {
         return s.str();
     }
     // Everything reported so far: the notifier's reports ("system:text|code",
-    // "message:caption|text"), then the boxes shown ("box:", "winbox:caption|text").
+    // "message:caption|text", "box:caption|text"), then the course's boxes ("winbox:...").
     std::vector<std::string> Reported() const {
         std::vector<std::string> all;
         for (const auto& e : notes_.errors)
             all.push_back("system:" + e.text + "|" + std::to_string(e.code));
         for (const std::string& m : notes_.messages) all.push_back("message:" + m);
+        for (const std::string& b : notes_.error_boxes) all.push_back("box:" + b);
         all.insert(all.end(), boxes_.begin(), boxes_.end());
         return all;
     }
@@ -151,7 +146,7 @@ class TStagWinTest : public ::testing::Test {
     std::unique_ptr<windows::SoundPlayer> player_;
     std::unique_ptr<windows::TWinBox> box_;
     support::RecordingNotifier notes_;
-    std::vector<std::string> boxes_;  // the boxes shown, in order
+    std::vector<std::string> boxes_;  // the course's message boxes shown, in order
     windows::RecordingSoundBackend* sounds_ = nullptr;
     const char* argv_[2] = {"DEMO", nullptr};
 };

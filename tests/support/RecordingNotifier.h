@@ -20,19 +20,24 @@ struct RecordingNotifier : platform::Notifier {
         }
     };
     std::vector<Error> errors;
-    std::vector<std::string> messages;  // caption|text
+    std::vector<std::string> error_boxes;  // caption|text
+    std::vector<std::string> messages;     // caption|text
 
     void ShowSystemError(const std::string& text, int code) override {
         errors.push_back({text, code});
+    }
+    void ShowError(const std::string& caption, const std::string& text) override {
+        error_boxes.push_back(caption + "|" + text);
     }
     void ShowMessage(const std::string& caption, const std::string& text) override {
         messages.push_back(caption + "|" + text);
     }
 
-    // Reports of either kind so far.
-    size_t Count() const { return errors.size() + messages.size(); }
+    // Reports of any kind so far.
+    size_t Count() const { return errors.size() + error_boxes.size() + messages.size(); }
     void Clear() {
         errors.clear();
+        error_boxes.clear();
         messages.clear();
     }
 };

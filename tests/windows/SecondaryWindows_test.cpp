@@ -184,17 +184,17 @@ TEST(StatTest, AskingEnablesTheTrackBarAndHidesTheComment) {
 
 TEST(WindowNotifierTest, SystemErrorsAreCaptionedWithTheSystemText) {
     std::vector<std::string> shown;
-    SetStandardBoxHandler([&](BoxKind kind, const std::string& caption, const std::string& text) {
+    WindowNotifier notifier([&](BoxKind kind, const std::string& caption, const std::string& text) {
         shown.push_back(std::string(kind == BoxKind::Error ? "error|" : "info|") + caption + "|" +
                         text);
     });
-    WindowNotifier notifier;
     notifier.ShowSystemError("MSG\\GB\\COMMON.MSG", 2);
+    notifier.ShowError("MSGBOX", "Picture missing");
     notifier.ShowMessage("Title", "Body");
-    SetStandardBoxHandler(nullptr);
-    ASSERT_EQ(shown.size(), 2u);
+    ASSERT_EQ(shown.size(), 3u);
     EXPECT_EQ(shown[0], "error|" + platform::SystemErrorText(2) + "|MSG\\GB\\COMMON.MSG");
-    EXPECT_EQ(shown[1], "info|Title|Body");
+    EXPECT_EQ(shown[1], "error|MSGBOX|Picture missing");
+    EXPECT_EQ(shown[2], "info|Title|Body");
 }
 
 TEST(SplashTest, ClosesAndDeletesItself) {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "support/CourseFolder.h"
+#include "support/RecordingNotifier.h"
 
 namespace windows {
 namespace {
@@ -13,14 +14,13 @@ class SoundPlayerTest : public ::testing::Test {
   protected:
     SoundPlayerTest() : player_(course_.Course(), std::make_unique<RecordingSoundBackend>()) {
         rec_ = static_cast<RecordingSoundBackend*>(&player_.Backend());
-        player_.SetErrorBox([this](const std::string& caption, const std::string& text) {
-            boxes_.push_back(caption + "|" + text);
-        });
+        course_.Course().SetNotifier(&notes_);
     }
     CourseFolder course_;
     SoundPlayer player_;
     RecordingSoundBackend* rec_;
-    std::vector<std::string> boxes_;
+    support::RecordingNotifier notes_;
+    std::vector<std::string>& boxes_ = notes_.error_boxes;  // caption|text
 };
 
 TEST_F(SoundPlayerTest, NamedAndNumberedSoundsPlayWithTheirFlags) {

@@ -12,8 +12,8 @@
 
 #include "support/CourseFolder.h"
 #include "support/QtTestEnvironment.h"
+#include "support/RecordingNotifier.h"
 #include "windows/SoundPlayer.h"
-#include "windows/StandardBoxes.h"
 
 namespace windows {
 namespace {
@@ -26,15 +26,12 @@ class TWinBoxTest : public ::testing::Test {
         auto rec = std::make_unique<RecordingSoundBackend>();
         sounds_ = rec.get();
         player_ = std::make_unique<SoundPlayer>(course_.Course(), std::move(rec));
-        SetStandardBoxHandler([this](BoxKind kind, const std::string& caption,
-                                     const std::string& text) {
-            standard_boxes_.push_back({kind == BoxKind::Error ? "error" : "info", caption, text});
-        });
+        course_.Course().SetNotifier(&notes_);
         box_ = std::make_unique<TWinBox>(course_.Course(), *player_);
     }
     void TearDown() override {
         box_.reset();
-        SetStandardBoxHandler(nullptr);
+        course_.Course().SetNotifier(nullptr);
     }
 
     // Runs action on the box once it is shown modally (with its geometry as shown).
@@ -50,7 +47,7 @@ class TWinBoxTest : public ::testing::Test {
     data::OptionFlags& flags_ = course_.Course().Flags();
     std::unique_ptr<SoundPlayer> player_;
     RecordingSoundBackend* sounds_ = nullptr;
-    std::vector<std::vector<std::string>> standard_boxes_;
+    support::RecordingNotifier notes_;  // the error boxes the box and the sounds report
     std::unique_ptr<TWinBox> box_;
 };
 
@@ -229,8 +226,9 @@ TEST_F(TWinBoxTest, WithoutItsTextsTheBoxFallsBackToEnglishAndTheRightIcon) {
     // The missing-picture notice has its words too.
     WhenShown([](TWinBox& b) { b.BitBtn(0)->click(); });
     box_->ShowPicture("NOPE", 0, 0);
-    ASSERT_EQ(standard_boxes_.size(), 1u);
-    EXPECT_EQ(standard_boxes_[0][2], "Picture " + course_.Path("BMP/NOPE.BMP") + " is missing");
+    EXPECT_EQ(
+        notes_.error_boxes,
+        std::vector<std::string>{"MSGBOX|Picture " + course_.Path("BMP/NOPE.BMP") + " is missing"});
 }
 
 TEST_F(TWinBoxTest, QuietBoxPlaysNothing) {
@@ -304,15 +302,15 @@ TEST_F(TWinBoxTest, ShowPictureSizesTheBoxToThePicture) {
     WhenShown(grab);
     box_->ShowPictureScaled("WIDE", 0.5);
     EXPECT_EQ(image, QSize(60, 20));
-    EXPECT_TRUE(standard_boxes_.empty());
+    EXPECT_EQ(notes_.Count(), 0u);
 
     // A missing picture is reported, then the design icon is shown.
     WhenShown(grab);
     box_->ShowPicture("NOPE", 0, 0);
-    ASSERT_EQ(standard_boxes_.size(), 1u);
-    EXPECT_EQ(standard_boxes_[0][0], "error");
-    EXPECT_EQ(standard_boxes_[0][1], "MSGBOX");
-    EXPECT_EQ(standard_boxes_[0][2], "Picture " + course_.Path("BMP/NOPE.BMP") + " is missing");
+    EXPECT_EQ(
+        notes_.error_boxes,
+        std::vector<std::string>{"MSGBOX|Picture " + course_.Path("BMP/NOPE.BMP") + " is missing"});
+    EXPECT_EQ(notes_.Count(), 1u);
     EXPECT_GT(image.width(), 0);
 
     // The next question box shows its frame and text again.
