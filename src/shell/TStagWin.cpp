@@ -416,7 +416,7 @@ void TStagWin::ShowStatus(const std::string& text) {
     statusBar()->repaint();
 }
 
-void TStagWin::ShowStanding(const std::string& text, const Standing& s) {
+void TStagWin::ShowStanding(const std::string& text, const LearnerStanding& s) {
     text::MessageFile& c = course_.Common();
     statusBar()->clearMessage();  // off simple mode: the panels show
     std::vector<std::string> texts;

@@ -10,10 +10,11 @@
 #include <string>
 #include <vector>
 
+#include "data/DataAccess.h"
+#include "shell/LessonScreen.h"
 #include "shell/RemoteData.h"
 #include "shell/Startup.h"
 #include "shell/StartupView.h"
-#include "data/DataAccess.h"
 #include "shell/TStagWinDocuments.h"
 
 class QAction;
@@ -75,17 +76,6 @@ class TStagWinEvents {
     virtual void RefreshUserList() {}
 };
 
-// The learner's standing shown in the status bar.
-struct Standing {
-    std::string group_name;
-    std::string user_name;
-    int level = 0;
-    int step = 0;
-    int steps = 0;  // steps of the level
-    int total = 0;
-    int total_worth = 0;
-};
-
 class TStagWin : public QMainWindow, public StartupView {
   public:
     // The course the start-up fills, the sound player and the shared message box, the process's
@@ -103,7 +93,7 @@ class TStagWin : public QMainWindow, public StartupView {
     void FormShow();
 
     // Operations offered to the lesson flow.
-    void ShowStanding(const std::string& text, const Standing& standing);
+    void ShowStanding(const std::string& text, const LearnerStanding& standing);
     void ShowInfo(const std::string& text, const std::string& placement, int p_number = 0);
     void SetCommentName(const std::string& name);
     const std::string& CommentName() const { return comment_name_; }

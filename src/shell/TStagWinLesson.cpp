@@ -188,9 +188,7 @@ void TStagWinLesson::Show(const LessonScreen& s) {
         for (QLabel* panel : window_.StatusPanels()) panel->hide();
         window_.ShowStatus(s.status_text);
     } else {
-        window_.ShowStanding(s.standing_text, {s.standing.group_name, s.standing.user_name,
-                                               s.standing.level, s.standing.step, s.standing.steps,
-                                               s.standing.total, s.standing.total_worth});
+        window_.ShowStanding(s.standing_text, s.standing);
     }
     window_.ConfigAction()->setVisible(s.config_menu);
     if (s.timer_interval_ms > 0) window_.Timer()->setInterval(s.timer_interval_ms);
