@@ -2,13 +2,9 @@
 
 #include "data/CoursePaths.h"
 #include "platform/Path.h"
+#include "shell/LessonTexts.h"
 
 namespace shell {
-namespace {
-
-constexpr int kTextContextSaved = 80;
-
-}  // namespace
 
 std::string UserContextFile(const LessonSettings& settings, const ContextSite& site) {
     return settings.course->UserContext(site.user, site.group);

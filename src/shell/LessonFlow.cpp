@@ -6,18 +6,12 @@
 #include "data/RemoteClient.h"
 #include "platform/Path.h"
 #include "shell/ContextFiles.h"
+#include "shell/LessonTexts.h"
 #include "shell/ScoreFiles.h"
 #include "text/MessageFile.h"
 
 namespace shell {
 namespace {
-
-constexpr int kTextNewLearner = 4;
-constexpr int kTextSoundClose = 6;
-constexpr int kTextQuitAsk = 32;
-constexpr int kTextStopAsk = 33;
-constexpr int kTextNewLearnerCaption = 62;
-constexpr int kTextUpload = 83;
 
 // Field k of a '#'-separated setting.
 std::string HashField(const std::string& value, int k) {

@@ -6,23 +6,12 @@
 #include "data/CoursePaths.h"
 #include "shell/ContextFiles.h"
 #include "shell/LessonFlow.h"
+#include "shell/LessonTexts.h"
 #include "shell/LevelTable.h"
 #include "shell/RichTextLines.h"
 #include "text/MessageFile.h"
 
 namespace shell {
-namespace {
-
-constexpr int kTextPoints = 68;
-constexpr int kTextWrongAnswer = 69;
-constexpr int kTextRight = 71;
-constexpr int kTextWrong = 72;
-constexpr int kTextFileError = 76;
-constexpr int kTextSubStepMissing = 79;
-constexpr int kTextUnitSystem = 101;
-constexpr unsigned kSubStepModulus = 1009;
-
-}  // namespace
 
 void LessonFlow::ButtonClick(int answer) {
     if (!book_ || answer < 1 || answer > 6) return;
@@ -179,7 +168,7 @@ void LessonFlow::HandlePick(const PendingPick& pick) {
         ports_.engine.ClearPick(pick.kind, pick.id);
         return;
     }
-    file.SetCheckModulus(kSubStepModulus);
+    file.SetCheckModulus(text::MessageFile::kStandardModulus);
     file.SetSeed(settings_.CommonSeed());
     file.SetShowErrors(developer);
     file.SetConversionLine(settings_.Config(data::kUnit) == settings_.Common(kTextUnitSystem) ? 0

@@ -5,21 +5,12 @@
 #include "data/CoursePaths.h"
 #include "shell/ContextFiles.h"
 #include "shell/LessonFlow.h"
+#include "shell/LessonTexts.h"
 #include "shell/RichTextLines.h"
 #include "shell/ScoreFiles.h"
 #include "text/MessageFile.h"
 
 namespace shell {
-namespace {
-
-constexpr int kTextExitCaption = 30;
-constexpr int kTextExitAsk = 34;
-constexpr int kTextBadParameters = 59;
-constexpr int kTextLessonEndCaption = 60;
-constexpr int kTextLessonEnd = 61;
-constexpr int kTextUnitSystem = 101;
-
-}  // namespace
 
 bool LessonFlow::OpenStepFile(int level, text::MessageFile& file, std::string* path) const {
     const std::string p = settings_.course->StepMessage(level);

@@ -3,12 +3,10 @@
 #include "data/CoursePaths.h"
 #include "data/ScoreFile.h"
 #include "platform/Path.h"
+#include "shell/LessonTexts.h"
 
 namespace shell {
 namespace {
-
-constexpr int kTextScoreFile = 78;
-constexpr int kTextFileError = 76;
 
 void ReportScoreFile(const LessonSettings& settings, Prompter& prompter, const char* direction,
                      const std::string& path) {
