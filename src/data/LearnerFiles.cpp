@@ -30,6 +30,41 @@ int BuildUsersFile(const std::string& base_path, int& error) {
     return Build(base_path, kUserRecordSize, kUserKey, error);
 }
 
+namespace {
+
+// Reads the record with the key of record (kind 0 or 1) into record; 1 found, 0 not found,
+// -1 on an engine error.
+int Find(DataAccess& access, int kind, uint8_t* record) {
+    if (access.Handle() < 0 || access.SelectKey(kind) != 0) return -1;
+    if (access.Start(0, record, isam::EQUAL) != 0)
+        return access.LastError() == isam::kNoRecord ? 0 : -1;
+    if (access.Read(record, isam::EQUAL) != 0) return -1;
+    return 1;
+}
+
+}  // namespace
+
+int FindGroup(DataAccess& groups, int group_no, GroupRecord* found) {
+    GroupRecord key = GroupTemplate();
+    key.group_no = group_no;
+    uint8_t b[kGroupRecordSize];
+    EncodeGroupRecord(key, b);
+    const int rc = Find(groups, kGroupKey, b);
+    if (rc == 1 && found) *found = DecodeGroupRecord(b);
+    return rc;
+}
+
+int FindUser(DataAccess& users, int group_no, int user_no, UserRecord* found) {
+    UserRecord key = UserTemplate();
+    key.GroupNo = group_no;
+    key.UserNo = user_no;
+    uint8_t b[kUserRecordSize];
+    EncodeUserRecord(key, b);
+    const int rc = Find(users, kUserKey, b);
+    if (rc == 1 && found) *found = DecodeUserRecord(b);
+    return rc;
+}
+
 // Reads every record in the order of the selected key, handing each to take.
 template <class Take>
 static int ReadAll(DataAccess& access, int kind, int reclen, Take&& take) {

@@ -18,6 +18,11 @@ int BuildUsersFile(const std::string& base_path, int& error);
 
 class DataAccess;
 
+// The group, or the user of a group, with these numbers, read by its key: 1 found (into found
+// when given), 0 not in the file, -1 on an engine error (in access).
+int FindGroup(DataAccess& groups, int group_no, GroupRecord* found);
+int FindUser(DataAccess& users, int group_no, int user_no, UserRecord* found);
+
 // Every record of an open GROUP or USERS file, sorted by number (group, then user). Key order
 // is not number order, so the whole file is read. Returns 0, or -1 with the error in access.
 int ReadAllGroups(DataAccess& groups, std::vector<GroupRecord>& out);

@@ -106,16 +106,7 @@ void SortUserItems(std::vector<UserItem>& items, int column, bool descending) {
 }
 
 int ReadUser(DataAccess& users, int32_t group, int32_t user, UserRecord& record) {
-    UserRecord key = UserTemplate();
-    key.GroupNo = group;
-    key.UserNo = user;
-    std::vector<uint8_t> buffer(kUserRecordSize, 0);
-    EncodeUserRecord(key, buffer.data());
-    if (users.SelectKey(kUserKey) < 0) return -1;
-    if (users.Start(0, buffer.data(), isam::EQUAL) < 0) return -1;
-    if (users.Read(buffer.data(), isam::EQUAL) < 0) return -1;
-    record = DecodeUserRecord(buffer.data());
-    return 0;
+    return FindUser(users, group, user, &record) == 1 ? 0 : -1;
 }
 
 UserRecord BlankUserRecord(const UserRecord& record) {

@@ -2,38 +2,16 @@
 
 #include <cerrno>
 
+#include "data/LearnerFiles.h"
 #include "platform/Path.h"
 
 namespace shell {
-namespace {
-
-// An equal-key read of the record whose key fields bytes holds.
-bool ReadByKey(data::DataAccess& file, int kind, uint8_t* bytes) {
-    return file.Handle() >= 0 && file.SelectKey(kind) == 0 &&
-           file.Start(0, bytes, isam::EQUAL) == 0 && file.Read(bytes, isam::EQUAL) == 0;
-}
-
-}  // namespace
-
 bool LearnerFilesStore::ReadGroup(int group, data::GroupRecord& record) {
-    data::GroupRecord key = data::GroupTemplate();
-    key.group_no = group;
-    uint8_t bytes[data::kGroupRecordSize];
-    data::EncodeGroupRecord(key, bytes);
-    if (!ReadByKey(groups_, data::kGroupKey, bytes)) return false;
-    record = data::DecodeGroupRecord(bytes);
-    return true;
+    return data::FindGroup(groups_, group, &record) == 1;
 }
 
 bool LearnerFilesStore::ReadUser(int group, int user, data::UserRecord& record) {
-    data::UserRecord key = data::UserTemplate();
-    key.GroupNo = group;
-    key.UserNo = user;
-    uint8_t bytes[data::kUserRecordSize];
-    data::EncodeUserRecord(key, bytes);
-    if (!ReadByKey(users_, data::kUserKey, bytes)) return false;
-    record = data::DecodeUserRecord(bytes);
-    return true;
+    return data::FindUser(users_, group, user, &record) == 1;
 }
 
 bool LearnerFilesStore::RewriteUser(const data::UserRecord& record) {
@@ -49,8 +27,8 @@ bool LearnerFilesStore::RewriteUser(const data::UserRecord& record) {
                   remote_->RemoteRead(found, data::kUserRecordSize, isam::EQUAL) >= 0 &&
                   remote_->RemoteRewriteCurrent(bytes, data::kUserRecordSize) >= 0;
     }
-    data::EncodeUserRecord(record, found);
-    if (!ReadByKey(users_, data::kUserKey, found)) return false;
+    // The local record is read first: the engine rewrites the record it last read.
+    if (data::FindUser(users_, record.GroupNo, record.UserNo, nullptr) != 1) return false;
     return users_.Rewrite(bytes) == 0 && written;
 }
 

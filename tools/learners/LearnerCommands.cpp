@@ -37,37 +37,6 @@ bool OpenFile(data::DataAccess& access, const std::string& path, std::string& er
     return true;
 }
 
-// Reads the record with the key of record (kind 0 or 1) into record; 1 found, 0 not found,
-// -1 on an engine error.
-int Find(data::DataAccess& access, int kind, uint8_t* record) {
-    if (access.SelectKey(kind) != 0) return -1;
-    if (access.Start(0, record, isam::EQUAL) != 0)
-        return access.LastError() == isam::kNoRecord ? 0 : -1;
-    if (access.Read(record, isam::EQUAL) != 0) return -1;
-    return 1;
-}
-
-int FindGroup(data::DataAccess& groups, int group_no, data::GroupRecord* found) {
-    data::GroupRecord key = data::GroupTemplate();
-    key.group_no = group_no;
-    uint8_t b[data::kGroupRecordSize];
-    data::EncodeGroupRecord(key, b);
-    const int rc = Find(groups, data::kGroupKey, b);
-    if (rc == 1 && found) *found = data::DecodeGroupRecord(b);
-    return rc;
-}
-
-int FindUser(data::DataAccess& users, int group_no, int user_no, data::UserRecord* found) {
-    data::UserRecord key = data::UserTemplate();
-    key.GroupNo = group_no;
-    key.UserNo = user_no;
-    uint8_t b[data::kUserRecordSize];
-    data::EncodeUserRecord(key, b);
-    const int rc = Find(users, data::kUserKey, b);
-    if (rc == 1 && found) *found = data::DecodeUserRecord(b);
-    return rc;
-}
-
 std::string UserLabel(const Request& r) {
     return "user " + std::to_string(r.user) + " of group " + std::to_string(r.group);
 }
