@@ -9,14 +9,22 @@
 
 namespace windows {
 
-namespace {
-
-constexpr unsigned kSoundListModulus = 1009;
-
-}  // namespace
-
 SoundPlayer::SoundPlayer(const data::Course& course, std::unique_ptr<SoundBackend> backend)
-    : course_(course), backend_(std::move(backend)) {}
+    : course_(course), backend_(std::move(backend)) {
+    course_.Prepare(list_);
+}
+
+// The sound list of the course's language: opened at its first use and again when the language
+// (hence the file) changes; a file that could not be opened is tried again at the next call.
+text::MessageFile* SoundPlayer::SoundList() {
+    const std::string path = course_.SoundList();
+    if (path != list_path_ || list_.State() != text::MessageFile::kOpen) {
+        list_path_ = path;
+        if (!list_.Open(path)) return nullptr;
+        list_.SetCheckModulus(text::MessageFile::kStandardModulus);
+    }
+    return &list_;
+}
 
 // Reported through the course's notifier: the application's error boxes in the player.
 void SoundPlayer::ShowError(const std::string& caption, const std::string& text) {
@@ -34,11 +42,9 @@ bool SoundPlayer::PlaySoundNamed(const char* name, int flags) {
     if (developer_) {
         std::string reason =
             platform::SystemErrorText(errno != 0 ? -1 : platform::kErrorFileNotFound);
-        text::MessageFile list;
-        course_.Prepare(list);
-        if (list.Open(course_.SoundList())) {
-            std::string caption = list.GetText(0);
-            std::string body = list.GetText(1, path) + "\n" + reason;
+        if (text::MessageFile* list = SoundList()) {
+            std::string caption = list->GetText(0);
+            std::string body = list->GetText(1, path) + "\n" + reason;
             ShowError(caption, body);
         } else {
             ShowError(path, reason);
@@ -48,17 +54,15 @@ bool SoundPlayer::PlaySoundNamed(const char* name, int flags) {
 }
 
 bool SoundPlayer::PlaySoundNumber(int number, int flags) {
-    text::MessageFile list;
-    course_.Prepare(list);
-    if (!list.Open(course_.SoundList())) return false;
-    list.SetCheckModulus(kSoundListModulus);
-    if (number >= 0 && number < list.RecordCount()) {
-        std::string name = list.GetText(number);
+    text::MessageFile* list = SoundList();
+    if (!list) return false;
+    if (number >= 0 && number < list->RecordCount()) {
+        const std::string name = list->GetText(number);
         return PlaySoundNamed(name.c_str(), flags);
     }
     if (developer_) {
-        std::string caption = list.GetText(0);
-        std::string body = list.GetText(2);
+        std::string caption = list->GetText(0);
+        std::string body = list->GetText(2);
         ShowError(caption, body);
     }
     return false;

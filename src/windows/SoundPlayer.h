@@ -3,6 +3,7 @@
 #include <memory>
 #include <string>
 
+#include "text/MessageFile.h"
 #include "windows/SoundBackend.h"
 
 namespace data {
@@ -35,9 +36,13 @@ class SoundPlayer {
 
   private:
     void ShowError(const std::string& caption, const std::string& text);
+    text::MessageFile* SoundList();
 
     const data::Course& course_;
     std::unique_ptr<SoundBackend> backend_;
+    // The language's sound list, kept open between plays; list_path_ is the file it holds.
+    text::MessageFile list_;
+    std::string list_path_;
     bool silent_ = false;
     bool developer_ = false;
 };
