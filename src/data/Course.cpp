@@ -2,6 +2,7 @@
 
 #include "data/CoursePaths.h"
 #include "platform/Path.h"
+#include "text/FormatString.h"
 
 namespace data {
 
@@ -40,15 +41,15 @@ std::string Course::CataloguePath() const {
 }
 
 std::string Course::BitmapName(std::string_view name) {
-    return FormatPath("BMP\\%.*s.BMP", SV(name));
+    return text::FormatString("BMP\\%.*s.BMP", SV(name));
 }
 
 std::string Course::MaskName(std::string_view name) {
-    return FormatPath("BMP\\MASK\\%.*s.BMP", SV(name));
+    return text::FormatString("BMP\\MASK\\%.*s.BMP", SV(name));
 }
 
 std::string Course::VideoName(std::string_view name) {
-    return FormatPath("AVI\\%.*s.AVI", SV(name));
+    return text::FormatString("AVI\\%.*s.AVI", SV(name));
 }
 
 std::string Course::Bitmap(std::string_view name) const {
@@ -56,7 +57,7 @@ std::string Course::Bitmap(std::string_view name) const {
 }
 
 std::string Course::Icon(std::string_view name) const {
-    return Resolve(FormatPath("BMP\\%.*s.ICO", SV(name)));
+    return Resolve(text::FormatString("BMP\\%.*s.ICO", SV(name)));
 }
 
 std::string Course::Mask(std::string_view name) const {
@@ -64,7 +65,7 @@ std::string Course::Mask(std::string_view name) const {
 }
 
 std::string Course::Sound(std::string_view name) const {
-    return Resolve(FormatPath("SND\\%.*s.WAV", SV(name)));
+    return Resolve(text::FormatString("SND\\%.*s.WAV", SV(name)));
 }
 
 std::string Course::Video(std::string_view name) const {
@@ -89,12 +90,14 @@ std::string Course::MessageIn(std::string_view lang, std::string_view name) cons
 
 std::string Course::SubStepMessage(std::string_view name) const {
     const std::string& dir = config_.Get(kDirectory);
-    return Resolve(FormatPath("MSG\\%.*s\\%.*s%.*s.MSG", SV(Language()), SV(dir), SV(name)));
+    return Resolve(
+        text::FormatString("MSG\\%.*s\\%.*s%.*s.MSG", SV(Language()), SV(dir), SV(name)));
 }
 
 std::string Course::StepMessage(int level) const {
     const std::string& dir = config_.Get(kDirectory);
-    return Resolve(FormatPath("MSG\\%.*s\\%.*sSTEP%02d.MSG", SV(Language()), SV(dir), level));
+    return Resolve(
+        text::FormatString("MSG\\%.*s\\%.*sSTEP%02d.MSG", SV(Language()), SV(dir), level));
 }
 
 std::string Course::DataFolder() const {
@@ -103,13 +106,14 @@ std::string Course::DataFolder() const {
 
 std::string Course::Script(std::string_view name) const {
     const std::string& dir = config_.Get(kDirectory);
-    return Resolve(FormatPath("%.*s\\LDE\\%.*s%.*s", SV(product_.data_dir), SV(dir), SV(name)));
+    return Resolve(
+        text::FormatString("%.*s\\LDE\\%.*s%.*s", SV(product_.data_dir), SV(dir), SV(name)));
 }
 
 std::string Course::LevelConfig(int level) const {
     const std::string& dir = config_.Get(kDirectory);
     return Resolve(
-        FormatPath("%.*s\\CFG\\%.*sLEVEL%02d.CFG", SV(product_.data_dir), SV(dir), level));
+        text::FormatString("%.*s\\CFG\\%.*sLEVEL%02d.CFG", SV(product_.data_dir), SV(dir), level));
 }
 
 std::string Course::UserContext(int user, int group) const {
@@ -118,8 +122,8 @@ std::string Course::UserContext(int user, int group) const {
 
 std::string Course::StepContext(int level, int step, int n) const {
     const std::string& dir = config_.Get(kDirectory);
-    return Resolve(FormatPath("%.*s\\CTX\\%.*sS%02dQ%02dN%d.CTX", SV(product_.data_dir), SV(dir),
-                              level, step, n));
+    return Resolve(text::FormatString("%.*s\\CTX\\%.*sS%02dQ%02dN%d.CTX", SV(product_.data_dir),
+                                      SV(dir), level, step, n));
 }
 
 std::string Course::GroupFile() const {
@@ -135,12 +139,12 @@ std::string Course::Fluids() const {
 }
 
 std::string Course::Help(std::string_view name) const {
-    return Resolve(FormatPath("MSG\\%.*s\\%.*s.PDF", SV(Language()), SV(name)));
+    return Resolve(text::FormatString("MSG\\%.*s\\%.*s.PDF", SV(Language()), SV(name)));
 }
 
 std::string Course::CommonHelp(std::string_view folder, std::string_view name) const {
-    return Resolve(
-        FormatPath("MSG\\%.*s\\COMMON\\%.*s\\%.*s.PDF", SV(Language()), SV(folder), SV(name)));
+    return Resolve(text::FormatString("MSG\\%.*s\\COMMON\\%.*s\\%.*s.PDF", SV(Language()),
+                                      SV(folder), SV(name)));
 }
 
 #undef SV

@@ -1,27 +1,9 @@
 #include "data/CoursePaths.h"
 
-#include <cstdarg>
-#include <cstdio>
-
 #include "platform/Path.h"
+#include "text/FormatString.h"
 
 namespace data {
-
-std::string FormatPath(const char* format, ...) {
-    va_list args;
-    va_start(args, format);
-    va_list copy;
-    va_copy(copy, args);
-    const int length = std::vsnprintf(nullptr, 0, format, copy);
-    va_end(copy);
-    std::string out;
-    if (length > 0) {
-        out.resize(static_cast<size_t>(length));
-        std::vsnprintf(out.data(), out.size() + 1, format, args);
-    }
-    va_end(args);
-    return out;
-}
 
 namespace {
 
@@ -35,46 +17,48 @@ int Len(std::string_view s) {
 #define SV(s) Len(s), (s).data()
 
 std::string MessagePath(std::string_view root, std::string_view lang, std::string_view name) {
-    return platform::NativePathIn(root, FormatPath("MSG\\%.*s\\%.*s.MSG", SV(lang), SV(name)));
+    return platform::NativePathIn(root,
+                                  text::FormatString("MSG\\%.*s\\%.*s.MSG", SV(lang), SV(name)));
 }
 
 std::string ScorePath(std::string_view root, std::string_view users_dir, int user, int group) {
-    return platform::NativePathIn(root,
-                                  FormatPath("%.*s\\SCO%03d.%03d", SV(users_dir), user, group));
+    return platform::NativePathIn(
+        root, text::FormatString("%.*s\\SCO%03d.%03d", SV(users_dir), user, group));
 }
 
 std::string HistoryPath(std::string_view root, std::string_view group_dir, int user, int group) {
-    return platform::NativePathIn(root,
-                                  FormatPath("%.*s\\HST%03d.%03d", SV(group_dir), user, group));
+    return platform::NativePathIn(
+        root, text::FormatString("%.*s\\HST%03d.%03d", SV(group_dir), user, group));
 }
 
 std::string UserContextPath(std::string_view root, std::string_view data, int user, int group) {
-    return platform::NativePathIn(root,
-                                  FormatPath("%.*s\\CTX\\CTX%03d.%03d", SV(data), user, group));
+    return platform::NativePathIn(
+        root, text::FormatString("%.*s\\CTX\\CTX%03d.%03d", SV(data), user, group));
 }
 
 std::string GroupFilePath(std::string_view root, std::string_view data, std::string_view product,
                           std::string_view lang) {
     return platform::NativePathIn(
-        root, FormatPath("%.*s\\%.*s\\%.*s\\GROUP", SV(data), SV(product), SV(lang)));
+        root, text::FormatString("%.*s\\%.*s\\%.*s\\GROUP", SV(data), SV(product), SV(lang)));
 }
 
 std::string UsersFilePath(std::string_view root, std::string_view data, std::string_view product,
                           std::string_view lang) {
     return platform::NativePathIn(
-        root, FormatPath("%.*s\\%.*s\\%.*s\\USERS", SV(data), SV(product), SV(lang)));
+        root, text::FormatString("%.*s\\%.*s\\%.*s\\USERS", SV(data), SV(product), SV(lang)));
 }
 
 std::string UserOptionsPath(std::string_view root, std::string_view folder, int user, int group) {
-    return platform::NativePathIn(root, FormatPath("%.*s\\INI%03d.%03d", SV(folder), user, group));
+    return platform::NativePathIn(
+        root, text::FormatString("%.*s\\INI%03d.%03d", SV(folder), user, group));
 }
 
 std::string GroupOptionsPath(std::string_view root, std::string_view folder, int group) {
-    return platform::NativePathIn(root, FormatPath("%.*s\\INI.%03d", SV(folder), group));
+    return platform::NativePathIn(root, text::FormatString("%.*s\\INI.%03d", SV(folder), group));
 }
 
 std::string FluidsPath(std::string_view root, std::string_view data) {
-    return platform::NativePathIn(root, FormatPath("%.*s\\FLUID.DAT", SV(data)));
+    return platform::NativePathIn(root, text::FormatString("%.*s\\FLUID.DAT", SV(data)));
 }
 
 #undef SV

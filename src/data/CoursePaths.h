@@ -12,9 +12,6 @@
 
 namespace data {
 
-// printf-style formatting into a std::string, safe at any length.
-std::string FormatPath(const char* format, ...) __attribute__((format(printf, 1, 2)));
-
 // MSG\<lang>\<name>.MSG
 std::string MessagePath(std::string_view root, std::string_view lang, std::string_view name);
 

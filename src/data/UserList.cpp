@@ -10,6 +10,7 @@
 #include "data/RecordBytes.h"
 #include "data/ScoreFile.h"
 #include "isam/Isam.h"
+#include "text/FormatString.h"
 #include "text/MessageFile.h"
 
 namespace data {
@@ -66,8 +67,8 @@ UserItem MakeUserItem(const UserRecord& record, const std::string& root,
     item.user = record.UserNo;
     item.group = record.GroupNo;
     if (developer) {
-        item.name = FormatPath("%s (grp:%d - id:%d)", record.UserName.c_str(), record.GroupNo,
-                               record.UserNo);
+        item.name = text::FormatString("%s (grp:%d - id:%d)", record.UserName.c_str(),
+                                       record.GroupNo, record.UserNo);
     } else {
         item.name = record.UserName;
     }

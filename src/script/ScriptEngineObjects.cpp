@@ -16,6 +16,7 @@
 #include "script/ImageControl.h"
 #include "script/Raster.h"
 #include "script/ScriptEngine.h"
+#include "text/FormatString.h"
 #include "text/LineFile.h"
 #include "text/MessageFile.h"
 
@@ -351,7 +352,8 @@ void ScriptEngine::LoadPictures(StageObject& o, bool series, const std::string& 
     if (series) {
         const std::string base = Substitute(data::Course::BitmapName(name));
         for (int i = 0; i < 15; ++i) {
-            QImage img = LoadPicture(NativeOf(InsertBeforeDot(base, data::FormatPath("#%02d", i))));
+            QImage img =
+                LoadPicture(NativeOf(InsertBeforeDot(base, text::FormatString("#%02d", i))));
             if (img.isNull()) break;
             o.pictures.push_back(img);
         }

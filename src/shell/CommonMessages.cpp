@@ -3,12 +3,13 @@
 #include "data/CoursePaths.h"
 #include "platform/Notifier.h"
 #include "platform/Path.h"
+#include "text/FormatString.h"
 
 namespace shell {
 
 int LoadCommonMessages(const data::Course& course, text::MessageFile& common, int32_t& seed) {
     const std::string name =
-        data::FormatPath("MSG\\%s\\%s.MSG", course.Language().c_str(), kCommonName);
+        text::FormatString("MSG\\%s\\%s.MSG", course.Language().c_str(), kCommonName);
     course.Prepare(common);
     if (!common.Open(course.Resolve(name))) {
         // A file that is there but whose table cannot be read (cut short, overwritten, a link to

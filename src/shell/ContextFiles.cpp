@@ -3,6 +3,7 @@
 #include "data/CoursePaths.h"
 #include "platform/Path.h"
 #include "shell/LessonTexts.h"
+#include "text/FormatString.h"
 
 namespace shell {
 
@@ -22,9 +23,9 @@ bool SaveContext(const LessonSettings& settings, Prompter& prompter, LessonEngin
         path = StepContextFile(settings, site);
         // The note names the file from the data directory on, as the courseware writes it.
         prompter.ShowStatusNote(settings.Common(
-            kTextContextSaved,
-            data::FormatPath("\\CTX\\%sS%02dQ%02dN%d.CTX",
-                             settings.Config(data::kDirectory).c_str(), site.level, site.step, 1)));
+            kTextContextSaved, text::FormatString("\\CTX\\%sS%02dQ%02dN%d.CTX",
+                                                  settings.Config(data::kDirectory).c_str(),
+                                                  site.level, site.step, 1)));
     } else {
         path = UserContextFile(settings, site);
     }

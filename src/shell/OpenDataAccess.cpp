@@ -4,6 +4,7 @@
 
 #include "data/CoursePaths.h"
 #include "platform/Path.h"
+#include "text/FormatString.h"
 
 namespace shell {
 
@@ -31,8 +32,9 @@ bool OpenDataAccess(data::Course& course, StartupView& view, const RemoteDataFac
     // for a wildcard to find.
     const std::string& lang = config.Get(data::kLanguage);
     for (const char* file : {"GROUP", "USERS"}) {
-        const std::string base = data::FormatPath("%s\\%s\\%s\\%s", product.data_dir.c_str(),
-                                                  product.product_name.c_str(), lang.c_str(), file);
+        const std::string base =
+            text::FormatString("%s\\%s\\%s\\%s", product.data_dir.c_str(),
+                               product.product_name.c_str(), lang.c_str(), file);
         for (const char* ext : {".dat", ".idx"}) {
             const std::string name = std::string(file) + ext;
             view.ShowStatus(common.GetText(82, name));
