@@ -9,7 +9,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
-#include <fstream>
 #include <string>
 #include <vector>
 
@@ -17,6 +16,7 @@
 #include "platform/GuardedMain.h"
 #include "platform/Path.h"
 #include "platform/ReadFile.h"
+#include "platform/ReplaceFile.h"
 #include "text/MessageFile.h"
 #include "text/MessageWriter.h"
 #include "text/TextArg.h"
@@ -49,20 +49,9 @@ int Compile(const std::string& src, const std::string& dest) {
     content.time_stamp =
         static_cast<uint32_t>(epoch ? std::strtoll(epoch, nullptr, 10) : std::time(nullptr));
     const std::string bytes = text::EncodeMessageFile(content);
-    // Written beside the target and renamed, so a failed run leaves no half file.
-    const std::string temp = dest + ".tmp";
-    {
-        std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-        if (!out.flush()) {
-            std::fprintf(stderr, "msgc: cannot write %s: %s\n", dest.c_str(), std::strerror(errno));
-            std::remove(temp.c_str());
-            return 1;
-        }
-    }
-    if (std::rename(temp.c_str(), dest.c_str()) != 0) {
+    // A failed run leaves no half file and the old one as it was.
+    if (!platform::ReplaceFile(dest, bytes)) {
         std::fprintf(stderr, "msgc: cannot write %s: %s\n", dest.c_str(), std::strerror(errno));
-        std::remove(temp.c_str());
         return 1;
     }
     return 0;
