@@ -10,24 +10,18 @@
 #include "data/RecordBytes.h"
 #include "data/ScoreFile.h"
 #include "isam/Isam.h"
+#include "text/Codepage.h"
 #include "text/FormatString.h"
 #include "text/MessageFile.h"
 
 namespace data {
 namespace {
 
-// Lower case of a Windows-1252 byte: ASCII and the accented capitals 0xC0-0xDE except 0xD7.
-unsigned char LowerCp1252(unsigned char c) {
-    if (c >= 'A' && c <= 'Z') return static_cast<unsigned char>(c + 32);
-    if (c >= 0xC0 && c <= 0xDE && c != 0xD7) return static_cast<unsigned char>(c + 32);
-    return c;
-}
-
 int CompareNoCase(const std::string& a, const std::string& b) {
     const size_t n = std::min(a.size(), b.size());
     for (size_t i = 0; i < n; ++i) {
-        const unsigned char x = LowerCp1252(static_cast<unsigned char>(a[i]));
-        const unsigned char y = LowerCp1252(static_cast<unsigned char>(b[i]));
+        const unsigned char x = static_cast<unsigned char>(text::Cp1252Lower(a[i]));
+        const unsigned char y = static_cast<unsigned char>(text::Cp1252Lower(b[i]));
         if (x != y) return x < y ? -1 : 1;
     }
     return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);

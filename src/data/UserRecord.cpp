@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "data/RecordBytes.h"
+#include "text/Codepage.h"
 #include "text/MessageCodec.h"
 
 namespace data {
@@ -65,20 +66,9 @@ void EncodeUserRecord(const UserRecord& r, uint8_t* b) {
     std::memcpy(b + 120, r.tail.data(), r.tail.size());
 }
 
-// Upper case of a Windows-1252 byte: ASCII letters and the accented letters 0xE0-0xFE (but
-// 0xF7, the division sign), plus the three letters whose capitals sit at 0x8A, 0x8C, 0x8E.
-static char UpperCp1252(char c) {
-    const unsigned char u = static_cast<unsigned char>(c);
-    if (u >= 'a' && u <= 'z') return char(u - 32);
-    if (u >= 0xE0 && u <= 0xFE && u != 0xF7) return char(u - 32);
-    if (u == 0x9A || u == 0x9C || u == 0x9E) return char(u - 16);
-    if (u == 0xFF) return char(0x9F);
-    return c;
-}
-
 static std::string Upper(std::string_view typed) {
     std::string s(typed);
-    for (char& c : s) c = UpperCp1252(c);
+    for (char& c : s) c = text::Cp1252Upper(c);
     return s;
 }
 

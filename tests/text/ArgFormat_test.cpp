@@ -73,5 +73,29 @@ TEST(Codepage, RoundTripsAndRejectsWhatItCannotHold) {
     EXPECT_FALSE(Utf8ToCp1252("\xC0\xAF", back, &bad));  // overlong
 }
 
+TEST(Codepage, LetterCaseMapsPairsBothWays) {
+    // Explicit pairs, in Windows-1252: e/E acute, s/S caron, oe/OE, y/Y diaeresis.
+    const std::pair<char, char> pairs[] = {
+        {'a', 'A'}, {'\xE9', '\xC9'}, {'\x9A', '\x8A'}, {'\x9C', '\x8C'}, {'\xFF', '\x9F'}};
+    for (const auto& [lower, upper] : pairs) {
+        EXPECT_EQ(Cp1252Upper(lower), upper) << int(static_cast<unsigned char>(lower));
+        EXPECT_EQ(Cp1252Lower(upper), lower) << int(static_cast<unsigned char>(upper));
+    }
+    // Signs, digits and the undefined bytes have no case; every mapped byte maps back.
+    for (char c : {'\xD7', '\xF7', '1', '\x81', '@'}) {
+        EXPECT_EQ(Cp1252Upper(c), c);
+        EXPECT_EQ(Cp1252Lower(c), c);
+    }
+    for (int b = 0; b < 256; ++b) {
+        const char c = static_cast<char>(b);
+        if (Cp1252Upper(c) != c) {
+            EXPECT_EQ(Cp1252Lower(Cp1252Upper(c)), c) << b;
+        }
+        if (Cp1252Lower(c) != c) {
+            EXPECT_EQ(Cp1252Upper(Cp1252Lower(c)), c) << b;
+        }
+    }
+}
+
 }  // namespace
 }  // namespace text
