@@ -96,4 +96,40 @@ int ReadAllUsers(DataAccess& users, std::vector<UserRecord>& out) {
     return rc;
 }
 
+int CarryNewerUsers(const std::string& from_base, const std::string& into_base,
+                    std::vector<UserRecord>& carried, int& error) {
+    error = 0;
+    DataAccess from;
+    if (from.Open(from_base, isam::OPEN_INPUT) < 0) return 0;
+    // Local records that cannot be read have nothing to claim.
+    std::vector<UserRecord> mine;
+    if (ReadAllUsers(from, mine) != 0) return 0;
+    DataAccess into;
+    if (into.Open(into_base, isam::OPEN_INOUT) < 0) {
+        error = into.LastError();
+        return -1;
+    }
+    for (const UserRecord& record : mine) {
+        UserRecord theirs;
+        const int found = FindUser(into, record.GroupNo, record.UserNo, &theirs);
+        if (found < 0) {
+            error = into.LastError();
+            return -1;
+        }
+        if (found == 0 || record.StepStart <= theirs.StepStart) continue;
+        uint8_t b[kUserRecordSize];
+        EncodeUserRecord(record, b);
+        if (into.Rewrite(b) != 0) {
+            error = into.LastError();
+            return -1;
+        }
+        carried.push_back(record);
+    }
+    if (into.Close() != 0) {
+        error = into.LastError();
+        return -1;
+    }
+    return 0;
+}
+
 }  // namespace data

@@ -49,7 +49,11 @@ void RemoteClient::CreateClient(const std::string& address, int port, int timeou
     timeout_ms_ = timeout_ms > 0 ? timeout_ms : 1;
     counter_ = 0;
     timeouts_ = 0;
-    signed_on_ = opened_ = false;
+    next_retry_ = {};
+    sign_on_.reset();
+    open_.reset();
+    hold_start_.reset();
+    hold_read_.reset();
 }
 
 bool RemoteClient::Connected() const {
@@ -197,18 +201,27 @@ RemoteClient::Outcome RemoteClient::Exchange() {
     }
 }
 
-// Connects again and repeats the sign-on and the open that the server has forgotten.
+// Connects again and repeats the sign-on, the open and the hold that the server has forgotten.
 bool RemoteClient::Reconnect() {
     net_->Close();
-    if (!Connect()) return false;
+    if (!Connect()) {
+        PutOffRetry();
+        return false;
+    }
     const RequestRecord request = record_;
-    for (auto [done, saved] : {std::pair{signed_on_, &sign_on_}, {opened_, &open_}}) {
-        if (!done) continue;
-        record_ = *saved;
+    for (const std::optional<RequestRecord>* saved :
+         {&sign_on_, &open_, &hold_start_, &hold_read_}) {
+        if (!*saved) continue;
+        record_ = **saved;
         record_.result = -1;
-        if (Exchange() != Outcome::kReply || (saved == &open_ && record_.result < 0)) {
+        const Outcome outcome = Exchange();
+        if (outcome != Outcome::kReply || record_.result < 0) {
+            if (outcome == Outcome::kReply)
+                failure_ = "the server refused to resume the session (error " +
+                           std::to_string(record_.error) + ")";
             record_ = request;
             net_->Close();
+            PutOffRetry();
             return false;
         }
     }
@@ -216,10 +229,18 @@ bool RemoteClient::Reconnect() {
     return true;
 }
 
+void RemoteClient::PutOffRetry() {
+    next_retry_ = std::chrono::steady_clock::now() + std::chrono::milliseconds(retry_interval_ms_);
+}
+
 int RemoteClient::Transact(int code) {
     record_.code = code;
     record_.result = -1;
-    if (!net_->connected) {
+    // A client that lost its server tries again once the retry interval has passed.
+    if (!net_->connected &&
+        (address_.empty() || std::chrono::steady_clock::now() < next_retry_ || !Reconnect())) {
+        record_.code = code;
+        record_.result = -1;
         record_.error = -2;
         return -1;
     }
@@ -233,6 +254,7 @@ int RemoteClient::Transact(int code) {
     }
     if (outcome != Outcome::kReply) {
         net_->Close();
+        PutOffRetry();
         record_.result = -1;
         record_.error = -2;
         return -1;
@@ -243,11 +265,13 @@ int RemoteClient::Transact(int code) {
 int RemoteClient::SignOn(const std::string& app, const std::string& group,
                          const std::string& user) {
     PutSignOnTexts(record_, app, group, user);
+    // A sign-on begins a new session: what the last one asked is not repeated.
+    sign_on_.reset();
+    open_.reset();
+    hold_start_.reset();
+    hold_read_.reset();
     const int rc = Transact(kSignOn);
-    if (rc >= 0) {
-        sign_on_ = record_;
-        signed_on_ = true;
-    }
+    if (rc >= 0) sign_on_ = record_;
     return rc;
 }
 
@@ -257,7 +281,8 @@ int RemoteClient::RemoteOpen(const std::string& name, int mode) {
     const int rc = Transact(kIsOpen);
     if (rc >= 0) {
         open_ = record_;
-        opened_ = true;
+        hold_start_.reset();
+        hold_read_.reset();
     }
     return rc;
 }
@@ -290,6 +315,25 @@ int RemoteClient::RemoteStart(int length, const void* record, int size, int mode
     return Transact(kIsStart);
 }
 
+int RemoteClient::HoldLearner(void* record, int size) {
+    if (SelectKey(kUserKey) < 0) return -1;
+    if (RemoteStart(0, record, size, isam::EQUAL) < 0) return -1;
+    const RequestRecord start = record_;
+    if (RemoteRead(record, size, isam::EQUAL | isam::LOCK_KEEP) < 0) return -1;
+    hold_start_ = start;
+    hold_read_ = record_;
+    return record_.result;
+}
+
+void RemoteClient::EndSession() {
+    sign_on_.reset();
+    open_.reset();
+    hold_start_.reset();
+    hold_read_.reset();
+    Disconnect();
+    next_retry_ = {};
+}
+
 int RemoteClient::SelectKey(int kind) {
     return BuildKey(kind, key_) ? 0 : -1;
 }
@@ -308,6 +352,7 @@ int RemoteClient::GetFile(const std::string& local_path, const std::string& remo
     record_.block = 1;
     int rc = -1;
     bool complete = false;
+    // Blocks of any length up to 1024 may come; only an empty block ends the file.
     for (;;) {
         record_.length = 0;
         rc = Transact(kIsGetFile);
@@ -318,10 +363,6 @@ int RemoteClient::GetFile(const std::string& local_path, const std::string& remo
         record_.error = 0;
         if (::write(fd, record_.data.data(), size_t(record_.length)) != record_.length) {
             record_.error = errno ? errno : EIO;
-            break;
-        }
-        if (record_.length < kRequestDataSize) {
-            complete = true;
             break;
         }
         ++record_.block;

@@ -1,12 +1,15 @@
 // The remote role of the data access layer: a client of the data server. Every exchange is one
 // 1644-byte request record out and the matching record back; every wait has a deadline.
-// A closed connection is reconnected once (sign-on and open repeated, then the request sent
-// again); when that fails, or after three time-outs in a row, the request fails with error -2
-// and the client stays disconnected.
+// A closed connection is reconnected once (sign-on, open and the learner's hold repeated, then
+// the request sent again); when that fails, or after three time-outs in a row, the request fails
+// with error -2. A later request tries again once the retry interval has passed, so a server
+// that comes back is used again without a restart.
 #pragma once
 
+#include <chrono>
 #include <cstdio>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -38,18 +41,30 @@ class RemoteClient {
     // Sends the current key description (SelectKey).
     int RemoteStart(int length, const void* record, int size, int mode);
     int SelectKey(int kind);
-    // Fetches remote_name into local_path (native), through a temporary file renamed into
-    // place only when the whole file came: a broken transfer leaves the old file as it was.
+    // Fetches remote_name into local_path (native), asking block after block until the server
+    // answers an empty one. The bytes go to a temporary file renamed into place only when the
+    // transfer ended so: a lost connection, a time-out, a refusal or a write error leaves the
+    // old file as it was.
     int GetFile(const std::string& local_path, const std::string& remote_name);
     // Sends local_path (native) as remote_name in 1024-byte blocks; -1 for an empty file.
     int SendFile(const std::string& remote_name, const std::string& local_path);
     // Sends the request record with code and waits for its reply. Returns the result field.
     int Transact(int code);
 
+    // Reads the learner's user record (148 bytes, its key filled) on the server and holds the
+    // learner there for this connection: another player's hold is refused with error 107. The
+    // record read replaces record. The hold is repeated after a reconnection.
+    int HoldLearner(void* record, int size);
+    // The session is over: forgets the sign-on, the open and the hold, and disconnects, which
+    // releases the hold on the server. The next request connects afresh.
+    void EndSession();
+
     // Trace of every request to path (appended, heading first); false when it cannot open.
     bool AttachTrace(const std::string& path);
     // Time-outs in a row that mean the server is gone (3).
     void SetTimeoutLimit(int n) { timeout_limit_ = n; }
+    // How long after a failed connection no new attempt is made (ms; 30000).
+    void SetRetryInterval(int ms) { retry_interval_ms_ = ms; }
 
     RequestRecord& Record() { return record_; }
     int LastError() const { return record_.error; }
@@ -62,6 +77,7 @@ class RemoteClient {
     enum class Outcome { kReply, kClosed, kGone };
     Outcome Exchange();
     bool Reconnect();
+    void PutOffRetry();
     void Trace(const char* direction, long bytes);
 
     std::unique_ptr<Net> net_;
@@ -69,13 +85,14 @@ class RemoteClient {
     int port_ = 0;
     int timeout_ms_ = 10000;
     int timeout_limit_ = 3;
+    int retry_interval_ms_ = 30000;
+    std::chrono::steady_clock::time_point next_retry_{};
     int counter_ = 0;
     int timeouts_ = 0;
     RequestRecord record_;
     isam::KeyDesc key_{};
-    // Replayed after a reconnection.
-    bool signed_on_ = false, opened_ = false;
-    RequestRecord sign_on_, open_;
+    // Replayed after a reconnection, in this order: sign-on, open, the hold's start and read.
+    std::optional<RequestRecord> sign_on_, open_, hold_start_, hold_read_;
     std::string failure_;
     FILE* trace_ = nullptr;
 };

@@ -1,5 +1,6 @@
 #include "platform/ReplaceFile.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -7,12 +8,17 @@
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
+#include <ctime>
 #include <string>
 
 #include "platform/Path.h"
 
 namespace platform {
 namespace {
+
+// The part of the file's name a temporary name carries, so that it stays within NAME_MAX.
+constexpr size_t kMaxNamePart = 200;
+constexpr const char* kSuffix = ".replace";
 
 // Writes all of bytes, retrying short writes and interruptions.
 bool WriteAll(int fd, std::string_view bytes) {
@@ -57,7 +63,10 @@ bool ReplaceFile(std::string_view path, std::string_view bytes) {
 
     const size_t slash = target.rfind('/');
     const std::string folder = slash == std::string::npos ? "." : target.substr(0, slash + 1);
-    std::string temp = (slash == std::string::npos ? std::string() : folder) + ".replaceXXXXXX";
+    // Hidden and named after the file, so that a leftover can be told apart and removed.
+    std::string temp = (slash == std::string::npos ? std::string() : folder) + "." +
+                       target.substr(slash == std::string::npos ? 0 : slash + 1, kMaxNamePart) +
+                       ".replaceXXXXXX";
     const int fd = ::mkstemp(temp.data());
     if (fd < 0) return false;
 
@@ -90,6 +99,34 @@ bool ReplaceFile(std::string_view path, std::string_view bytes) {
         ::close(dir);
     }
     return true;
+}
+
+int RemoveReplaceLeftovers(std::string_view path) {
+    const std::string target = FinalTarget(NativePath(path));
+    const size_t slash = target.rfind('/');
+    const std::string folder = slash == std::string::npos ? "." : target.substr(0, slash);
+    const std::string mine =
+        "." + target.substr(slash == std::string::npos ? 0 : slash + 1, kMaxNamePart) + kSuffix;
+    const std::string unnamed = kSuffix;  // older versions named no file
+    DIR* dir = ::opendir(folder.c_str());
+    if (!dir) return 0;
+    const time_t old = ::time(nullptr) - 3600;
+    int removed = 0;
+    while (const dirent* entry = ::readdir(dir)) {
+        const std::string name = entry->d_name;
+        // The suffix is followed by mkstemp's six characters.
+        const bool own = name.size() == mine.size() + 6 && name.compare(0, mine.size(), mine) == 0;
+        const bool legacy =
+            name.size() == unnamed.size() + 6 && name.compare(0, unnamed.size(), unnamed) == 0;
+        if (!own && !legacy) continue;
+        const std::string full = folder + "/" + name;
+        struct stat st;
+        if (::lstat(full.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) continue;
+        if (legacy && st.st_mtime > old) continue;
+        if (::unlink(full.c_str()) == 0) ++removed;
+    }
+    ::closedir(dir);
+    return removed;
 }
 
 }  // namespace platform

@@ -12,4 +12,9 @@ namespace platform {
 // followed: its target is replaced. An existing file keeps its permission bits.
 bool ReplaceFile(std::string_view path, std::string_view bytes);
 
+// Removes the temporary files that replacements of path (either form) killed half-way left in
+// its folder, and unnamed ones of older versions that are more than an hour old. Returns how
+// many were removed.
+int RemoveReplaceLeftovers(std::string_view path);
+
 }  // namespace platform

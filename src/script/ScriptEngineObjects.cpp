@@ -12,6 +12,7 @@
 #include "data/OptionFlags.h"
 #include "platform/Notifier.h"
 #include "platform/Path.h"
+#include "platform/ReplaceFile.h"
 #include "script/Animation.h"
 #include "script/ImageControl.h"
 #include "script/Raster.h"
@@ -453,27 +454,24 @@ void ScriptEngine::DrawBackground() {
 
 bool ScriptEngine::SaveObjects(const std::string& path) {
     const std::string native = NativeOf(path);
-    std::FILE* f = std::fopen(native.c_str(), "wb");
-    if (!f) {
-        const bool from_file = EngineHasText(10);
-        std::string why = std::strerror(errno);
-        std::string message = from_file ? vte_->GetText(10, path, why)
-                                        : text::FormatString("Objects not saved to %s: %s",
-                                                             path.c_str(), why.c_str());
-        Trace("%s", message.c_str());
-        return false;
-    }
-    bool ok = true;
+    std::string bytes;
     for (int kind = 0; kind < kKindCount; ++kind) {
         for (int slot : kinds_[kind].order) {
             const StageObject* o = kinds_[kind].objects[slot].get();
             if (!o) continue;
-            auto bytes = EncodeObjectRecord(o->rec);
-            ok = ok && std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+            auto record = EncodeObjectRecord(o->rec);
+            bytes.append(reinterpret_cast<const char*>(record.data()), record.size());
         }
     }
-    ok = std::fclose(f) == 0 && ok;
-    return ok;
+    // Through a temporary file: a save cut short never leaves an empty or partial context.
+    if (platform::ReplaceFile(native, bytes)) return true;
+    const bool from_file = EngineHasText(10);
+    std::string why = std::strerror(errno);
+    std::string message =
+        from_file ? vte_->GetText(10, path, why)
+                  : text::FormatString("Objects not saved to %s: %s", path.c_str(), why.c_str());
+    Trace("%s", message.c_str());
+    return false;
 }
 
 bool ScriptEngine::RestoreObjects(const std::string& path) {

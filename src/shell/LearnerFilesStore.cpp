@@ -14,22 +14,45 @@ bool LearnerFilesStore::ReadUser(int group, int user, data::UserRecord& record) 
     return data::FindUser(users_, group, user, &record) == 1;
 }
 
-bool LearnerFilesStore::RewriteUser(const data::UserRecord& record) {
+RecordSave LearnerFilesStore::RewriteUser(const data::UserRecord& record) {
+    RecordSave save;
     uint8_t bytes[data::kUserRecordSize];
     data::EncodeUserRecord(record, bytes);
     uint8_t found[data::kUserRecordSize];
-    bool written = true;
     // The server's copy first, then the local one; each only where the record can be read.
     if (remote_) {
         data::EncodeUserRecord(record, found);
-        written = remote_->SelectKey(data::kUserKey) >= 0 &&
-                  remote_->RemoteStart(0, found, data::kUserRecordSize, isam::EQUAL) >= 0 &&
-                  remote_->RemoteRead(found, data::kUserRecordSize, isam::EQUAL) >= 0 &&
-                  remote_->RemoteRewriteCurrent(bytes, data::kUserRecordSize) >= 0;
+        save.remote = remote_->SelectKey(data::kUserKey) >= 0 &&
+                      remote_->RemoteStart(0, found, data::kUserRecordSize, isam::EQUAL) >= 0 &&
+                      remote_->RemoteRead(found, data::kUserRecordSize, isam::EQUAL) >= 0 &&
+                      remote_->RemoteRewriteCurrent(bytes, data::kUserRecordSize) >= 0;
     }
     // The local record is read first: the engine rewrites the record it last read.
-    if (data::FindUser(users_, record.GroupNo, record.UserNo, nullptr) != 1) return false;
-    return users_.Rewrite(bytes) == 0 && written;
+    const int where = data::FindUser(users_, record.GroupNo, record.UserNo, nullptr);
+    if (where == 1 && users_.Rewrite(bytes) == 0) return save;
+    save.local = false;
+    const std::string file = users_.DataPath().empty() ? UsersFolder() : users_.DataPath();
+    save.why = where == 0 ? file + ": the learner is no longer in the file"
+                          : users_.ErrorText("%s", file.c_str());
+    return save;
+}
+
+Hold LearnerFilesStore::HoldLearner(int group, int user, std::string& why) {
+    const std::string folder = platform::NativePathIn(root_, UsersFolder());
+    switch (lock_.Take(folder, group, user, why)) {
+        case data::LearnerLock::kHeld:
+            return Hold::kHeld;
+        case data::LearnerLock::kBusy:
+            return Hold::kBusy;
+        default:
+            return Hold::kFailed;
+    }
+}
+
+void LearnerFilesStore::ReleaseLearner() {
+    lock_.Release();
+    // Ending the connection ends the server's hold; the next session connects afresh.
+    if (remote_) remote_->EndSession();
 }
 
 // The server's USERS file is named like the local one, its drive replaced by '?'.
@@ -38,19 +61,24 @@ std::string LearnerFilesStore::RemoteUsersName() const {
     return data::RemoteFileName(root_, data_path.substr(0, data_path.size() - 4));
 }
 
-bool LearnerFilesStore::OpenRemote(const std::string& app_name, const data::GroupRecord& group,
-                                   const data::UserRecord& user, std::string& path, int& error) {
+Hold LearnerFilesStore::OpenRemote(const std::string& app_name, const data::GroupRecord& group,
+                                   const data::UserRecord& user, data::UserRecord& server_record,
+                                   std::string& path, int& error) {
     path = RemoteUsersName();
     if (!remote_) {
         error = ENOTCONN;
-        return false;
+        return Hold::kFailed;
     }
+    uint8_t bytes[data::kUserRecordSize];
+    data::EncodeUserRecord(user, bytes);
     if (remote_->SignOn(app_name, group.name, user.UserName) < 0 ||
-        remote_->RemoteOpen(path, isam::OPEN_INOUT) < 0) {
+        remote_->RemoteOpen(path, isam::OPEN_INOUT) < 0 ||
+        remote_->HoldLearner(bytes, data::kUserRecordSize) < 0) {
         error = remote_->LastError();
-        return false;
+        return error == isam::kRecordLocked ? Hold::kBusy : Hold::kFailed;
     }
-    return true;
+    server_record = data::DecodeUserRecord(bytes);
+    return Hold::kHeld;
 }
 
 bool LearnerFilesStore::SendFile(const std::string& local_path, const std::string& remote_name) {

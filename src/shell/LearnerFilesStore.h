@@ -5,6 +5,7 @@
 #include <string>
 
 #include "data/DataAccess.h"
+#include "data/LearnerLock.h"
 #include "data/RemoteClient.h"
 #include "shell/LearnerStore.h"
 
@@ -20,11 +21,15 @@ class LearnerFilesStore : public LearnerStore {
 
     bool ReadGroup(int group, data::GroupRecord& record) override;
     bool ReadUser(int group, int user, data::UserRecord& record) override;
-    bool RewriteUser(const data::UserRecord& record) override;
+    RecordSave RewriteUser(const data::UserRecord& record) override;
+
+    Hold HoldLearner(int group, int user, std::string& why) override;
+    void ReleaseLearner() override;
 
     bool HasRemote() const override { return remote_ != nullptr; }
-    bool OpenRemote(const std::string& app_name, const data::GroupRecord& group,
-                    const data::UserRecord& user, std::string& path, int& error) override;
+    Hold OpenRemote(const std::string& app_name, const data::GroupRecord& group,
+                    const data::UserRecord& user, data::UserRecord& server_record,
+                    std::string& path, int& error) override;
     bool SendFile(const std::string& local_path, const std::string& remote_name) override;
 
     std::string UsersFolder() const override { return users_.Folder(); }
@@ -37,6 +42,7 @@ class LearnerFilesStore : public LearnerStore {
     data::DataAccess& groups_;
     data::DataAccess& users_;
     data::RemoteClient* remote_;
+    data::LearnerLock lock_;
 };
 
 }  // namespace shell

@@ -1,10 +1,12 @@
 #include "shell/LessonFlow.h"
 
 #include <algorithm>
+#include <cerrno>
 
 #include "data/CoursePaths.h"
 #include "data/RemoteClient.h"
 #include "platform/Path.h"
+#include "platform/ReplaceFile.h"
 #include "shell/ContextFiles.h"
 #include "shell/LessonTexts.h"
 #include "shell/ScoreFiles.h"
@@ -155,27 +157,66 @@ void LessonFlow::StartSession() {
     if (user_tag_ < 0) return;
     const int group = (user_tag_ >> 8) & 0xFF;
     const int user = user_tag_ & 0xFF;
+    failure_.clear();
     data::GroupRecord group_record = data::GroupTemplate();
     if (!ports_.store.ReadGroup(group, group_record)) group_record.group_no = group;
     data::UserRecord user_record;
     // Without the learner's record there is nothing to run or save: back to the list. The
     // users file is named from the course, which knows it even when the store could not open it.
     if (!ports_.store.ReadUser(group, user, user_record)) {
+        failure_ = settings_.course->UsersFile() + ": no user " + std::to_string(user) +
+                   " in group " + std::to_string(group);
         ports_.view.ShowSystemError(settings_.course->UsersFile(), platform::kErrorFileNotFound);
         user_tag_ = -1;
         CommencerClick();
         return;
     }
-    group_ = group_record;
-    user_ = user_record;
+    // A lesson that cannot be opened leaves the learner's record as it was.
+    std::string missing;
+    if (!LessonOpens(user_record, missing)) {
+        RefuseSession(kTextLessonCannotOpen, missing, platform::kErrorFileNotFound,
+                      "the lesson cannot be opened: " + missing);
+        return;
+    }
+    // One session per learner: on this computer, then on the server.
+    if (settings_.SavesProgress()) {
+        std::string why;
+        const Hold hold = ports_.store.HoldLearner(group, user, why);
+        if (hold == Hold::kBusy) {
+            RefuseSession(kTextLearnerBusy, user_record.UserName, EBUSY,
+                          user_record.UserName + " is already in a session");
+            return;
+        }
+        // A folder where no lock can be made (read-only media) cannot be saved to either.
+        if (hold == Hold::kFailed) settings_.Trace(">hold> %s", why.c_str());
+    }
+    server_behind_ = told_server_ = record_failed_ = false;
+    data::UserRecord server_record;
     if (ports_.store.HasRemote()) {
         std::string path;
         int error = 0;
-        if (!ports_.store.OpenRemote(settings_.AppName(), group_, user_, path, error)) {
-            ports_.view.ShowSystemError(path, error);
+        const Hold hold = ports_.store.OpenRemote(settings_.AppName(), group_record, user_record,
+                                                  server_record, path, error);
+        if (hold == Hold::kBusy) {
+            RefuseSession(kTextLearnerBusy, user_record.UserName, EBUSY,
+                          user_record.UserName + " is in a session on another workstation");
             return;
         }
+        if (hold != Hold::kHeld) {
+            failure_ = path + ": error " + std::to_string(error);
+            ports_.view.ShowSystemError(path, error);
+            ports_.store.ReleaseLearner();
+            user_tag_ = -1;
+            CommencerClick();
+            return;
+        }
+        // Progress made here while the server was away goes to it now.
+        server_behind_ = user_record.StepStart > server_record.StepStart;
     }
+    group_ = group_record;
+    user_ = user_record;
+    RemoveLeftovers();
+    if (server_behind_ && settings_.SavesProgress()) CatchUpServer();
     user_.Series = 3;
     user_.Retries = 0;
     book_ = std::make_unique<data::ScoreBook>();
@@ -211,6 +252,71 @@ void LessonFlow::StartSession() {
     RestoreContext(settings_, ports_.view, ports_.engine,
                    {user_.UserNo, user_.GroupNo, user_.Level, user_.Step});
     NextStep();
+}
+
+// The level the session will show first (the start level of Start= for a learner starting
+// there, else the learner's level) must have a step file that opens.
+bool LessonFlow::LessonOpens(const data::UserRecord& user, std::string& path) const {
+    const int start = data::LeadingInt(HashField(settings_.Config(data::kStart), 0));
+    const bool afresh = user.State == data::kStateFinished || user.State == data::kStateNotStarted;
+    const int level = start != user.FirstLevel ? start : afresh ? 1 : user.Level;
+    text::MessageFile file;
+    if (OpenStepFile(level, file, &path) && level >= 1 && file.RecordCount() >= 4) return true;
+    if (path.empty()) path = "STEP" + std::to_string(level);
+    return false;
+}
+
+// Tells why the chosen learner's session does not start (the course's text, or the system's
+// error box where the course has none) and goes back to the user list.
+void LessonFlow::RefuseSession(int text, const std::string& argument, int code,
+                               const std::string& reason) {
+    failure_ = reason;
+    ports_.store.ReleaseLearner();
+    Report(text, argument, code);
+    user_tag_ = -1;
+    CommencerClick();
+}
+
+void LessonFlow::Report(int text, const std::string& argument, int code) {
+    const std::string message = settings_.Common(text, argument);
+    if (message.empty()) {
+        ports_.view.ShowSystemError(argument, code);
+    } else {
+        Publish();
+        ports_.view.Ask(message, settings_.Common(kTextFileError), kBoxError, kBoxOk);
+    }
+}
+
+// Temporaries that a save killed half-way left beside the learner's own files.
+void LessonFlow::RemoveLeftovers() {
+    if (!settings_.SavesProgress()) return;
+    const std::string context =
+        UserContextFile(settings_, {user_.UserNo, user_.GroupNo, user_.Level, user_.Step});
+    for (const std::string& path : {ScorePath(), HistoryPath(), platform::NativePath(context)})
+        platform::RemoveReplaceLeftovers(path);
+}
+
+// The server copy is behind: the record, the scores and the history are sent again.
+void LessonFlow::CatchUpServer() {
+    const RecordSave save = ports_.store.RewriteUser(user_);
+    if (!save.remote || !save.local) return;
+    if (SendResults(false)) server_behind_ = false;
+}
+
+void LessonFlow::TellServerBehind() {
+    server_behind_ = true;
+    if (told_server_) return;
+    told_server_ = true;
+    const std::string& address = settings_.Config(data::kIPserv);
+    const std::string message =
+        settings_.Common(kTextServerBehind, address, settings_.ConfigInt(data::kIPport));
+    settings_.Trace(">server> %s behind", address.c_str());
+    if (message.empty()) {
+        ports_.view.ShowSystemError(address, ENOTCONN);
+    } else {
+        Publish();
+        ports_.view.Ask(message, settings_.Common(kTextFileError), kBoxWarning, kBoxOk);
+    }
 }
 
 void LessonFlow::InitLevels() {
@@ -275,14 +381,36 @@ bool LessonFlow::IsChoiceStep(int step) const {
     return step >= 1 && step <= static_cast<int>(choice_steps_.size()) && choice_steps_[step - 1];
 }
 
-void LessonFlow::SaveUserRecord() {
-    if (!settings_.SavesProgress()) return;
-    ports_.store.RewriteUser(user_);
+// False when the local record could not be written: then nothing else of the learner's is
+// written either, so that scores and history never run ahead of the record they belong to.
+bool LessonFlow::SaveUserRecord() {
+    if (!settings_.SavesProgress()) return true;
+    const RecordSave save = ports_.store.RewriteUser(user_);
+    if (!save.local) {
+        if (!record_failed_) {
+            record_failed_ = true;
+            failure_ = "the learner's record cannot be saved: " + save.why;
+            settings_.Trace(">saveUser> %s", save.why.c_str());
+            history_.Close();
+            Report(kTextRecordNotSaved, save.why, EIO);
+        }
+        return false;
+    }
+    if (!save.remote) {
+        TellServerBehind();
+    } else {
+        record_sent_ = true;
+    }
+    return true;
 }
 
 // The order that lets a kill between two writes lose at most the event in progress.
 void LessonFlow::SaveProgress(bool with_context) {
-    SaveUserRecord();
+    record_sent_ = false;
+    if (!SaveUserRecord()) {
+        Publish();
+        return;
+    }
     Publish();
     if (with_context) {
         SaveContext(settings_, ports_.view, ports_.engine,
@@ -290,6 +418,8 @@ void LessonFlow::SaveProgress(bool with_context) {
     }
     SaveScores(settings_, ports_.view, *book_,
                {ports_.store.UsersFolder(), user_.UserNo, user_.GroupNo, user_.StepCount});
+    // The server is back: what it missed follows the record it has just taken.
+    if (server_behind_ && record_sent_ && SendResults(false)) server_behind_ = false;
 }
 
 void LessonFlow::StopClick() {
@@ -308,9 +438,19 @@ void LessonFlow::StopSession() {
     const bool had_session = book_ != nullptr;
     book_.reset();
     user_tag_ = -1;
-    if (had_session && ports_.store.HasRemote()) UploadResults();
+    if (had_session) EndSession();
     screen_.config_menu = false;
     CommencerClick();
+}
+
+// The session is over: the server gets the learner's files, and the learner is free again.
+void LessonFlow::EndSession() {
+    if (ports_.store.HasRemote() && settings_.SavesProgress() && !record_failed_) {
+        if (server_behind_) CatchUpServer();
+        if (!server_behind_ && !SendResults(true)) TellServerBehind();
+    }
+    history_.Close();
+    ports_.store.ReleaseLearner();
 }
 
 bool LessonFlow::CloseRequest() {
@@ -322,18 +462,32 @@ bool LessonFlow::CloseRequest() {
         StepBack(1, false);
         SaveProgress(false);
     }
+    const bool had_session = book_ != nullptr;
     book_.reset();
+    if (had_session) {
+        history_.Close();
+        ports_.store.ReleaseLearner();
+    }
     ports_.view.CloseDocumentWindow();
     ports_.sounds.PlayNamed(settings_.Common(kTextSoundClose));
     return true;
 }
 
-void LessonFlow::UploadResults() {
+// Sends the score and history files, announced in the status bar when asked. True when the
+// server took both.
+bool LessonFlow::SendResults(bool announce) {
+    bool sent = true;
     for (const std::string& local : {ScorePath(), HistoryPath()}) {
-        screen_.status_note = settings_.Common(kTextUpload, local);
-        ports_.view.ShowStatusNote(screen_.status_note);
-        ports_.store.SendFile(local, data::RemoteFileName(settings_.course->Root(), local));
+        if (!platform::FileExists(local)) continue;
+        if (announce) {
+            screen_.status_note = settings_.Common(kTextUpload, local);
+            ports_.view.ShowStatusNote(screen_.status_note);
+        }
+        sent =
+            ports_.store.SendFile(local, data::RemoteFileName(settings_.course->Root(), local)) &&
+            sent;
     }
+    return sent;
 }
 
 void LessonFlow::KeyPress(int key) {

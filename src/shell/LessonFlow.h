@@ -92,6 +92,9 @@ class LessonFlow {
     }
     // The last session reached the end of the lesson.
     bool LessonEnded() const { return lesson_ended_; }
+    // Why the last session was refused, or why its progress could not be saved; empty when
+    // all went well.
+    const std::string& Failure() const { return failure_; }
 
     // State, for the window, the runner and tests.
     const LessonScreen& Screen() const { return screen_; }
@@ -114,9 +117,16 @@ class LessonFlow {
     // Session (LessonFlow.cpp).
     void InitLevels();
     void StopSession();
-    void SaveUserRecord();
+    void EndSession();
+    bool LessonOpens(const data::UserRecord& user, std::string& path) const;
+    void RefuseSession(int text, const std::string& argument, int code, const std::string& reason);
+    void Report(int text, const std::string& argument, int code);
+    void RemoveLeftovers();
+    void CatchUpServer();
+    void TellServerBehind();
+    bool SaveUserRecord();
     void SaveProgress(bool with_context);
-    void UploadResults();
+    bool SendResults(bool announce);
     void Publish();
     int Ask(int text, const std::string& caption, int icon, int buttons);
     void ShowStanding(const std::string& text);
@@ -162,6 +172,11 @@ class LessonFlow {
     int32_t scratch_ = 0;        // where writes to entries outside the score book go
     std::function<void(const Evaluation&)> on_evaluated_;
     bool lesson_ended_ = false;
+    std::string failure_;
+    bool record_failed_ = false;  // the learner's record could not be written this session
+    bool record_sent_ = false;    // the server took the record at the last save
+    bool server_behind_ = false;  // the server lacks progress made in this session
+    bool told_server_ = false;    // the learner was told so
 };
 
 }  // namespace shell

@@ -126,6 +126,7 @@ void LessonFlow::EndLesson() {
     user_.State = data::kStateFinished;
     SaveProgress(false);
     book_.reset();
+    EndSession();
     if (!(settings_.Has(data::AutoPlay) && !settings_.Has(data::StepContext))) {
         Ask(kTextLessonEnd, settings_.Common(kTextLessonEndCaption), kBoxInformation, kBoxOk);
     }

@@ -23,5 +23,11 @@ inline constexpr int kTextSubStepMissing = 79;
 inline constexpr int kTextContextSaved = 80;
 inline constexpr int kTextUpload = 83;
 inline constexpr int kTextUnitSystem = 101;
+inline constexpr int kTextLessonCannotOpen = 116;
+inline constexpr int kTextScoreKeptAside = 117;
+inline constexpr int kTextRecordNotSaved = 118;
+inline constexpr int kTextLearnerBusy = 119;
+inline constexpr int kTextServerBehind = 120;
+inline constexpr int kTextLocalKept = 121;
 
 }  // namespace shell

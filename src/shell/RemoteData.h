@@ -17,8 +17,8 @@ class RemoteData {
     // Connects to address:port, giving up after timeout_ms; false when unreachable.
     virtual bool Connect(const std::string& address, int port, int timeout_ms) = 0;
     // Fetches the server's copy of the file at path (a path inside the course, either form) into
-    // place; a broken transfer leaves the local file as it was.
-    virtual bool FetchFile(const std::string& path) = 0;
+    // the native path into; a broken transfer leaves the file at into as it was.
+    virtual bool FetchFile(const std::string& path, const std::string& into) = 0;
     virtual void Close() = 0;
     // Why the last call failed, for the trace and the console.
     virtual std::string LastError() const = 0;
@@ -36,14 +36,18 @@ class ClientRemoteData final : public RemoteData {
         client_.CreateClient(address, port, timeout_ms);
         return client_.Connect();
     }
-    bool FetchFile(const std::string& path) override {
-        const std::string local = platform::NativePathIn(root_, path);
-        if (client_.GetFile(local, data::RemoteFileName(root_, path)) >= 0) return true;
+    bool FetchFile(const std::string& path, const std::string& into) override {
+        failure_.clear();
+        if (client_.GetFile(into, data::RemoteFileName(root_, path)) >= 0) return true;
         const int error = client_.LastError();
         failure_ = error == -2 ? client_.LastFailure()
                                : "error " + std::to_string(error) + " (" +
                                      platform::SystemErrorText(error) + ")";
         return false;
+    }
+    // Fetches into the file's own place in the course.
+    bool FetchFile(const std::string& path) {
+        return FetchFile(path, platform::NativePathIn(root_, path));
     }
     void Close() override { client_.Disconnect(); }
     std::string LastError() const override {
@@ -61,7 +65,7 @@ class ClientRemoteData final : public RemoteData {
 class UnavailableRemoteData final : public RemoteData {
   public:
     bool Connect(const std::string&, int, int) override { return false; }
-    bool FetchFile(const std::string&) override { return false; }
+    bool FetchFile(const std::string&, const std::string&) override { return false; }
     void Close() override {}
     std::string LastError() const override {
         return "the remote data client is not available in this build";

@@ -26,8 +26,10 @@ std::string ScoreFilePath(const std::string& root, const ScoreSite& site);
 // with common text 76, and with tracing the line ">saveScore> n 1024"; false.
 bool SaveScores(const LessonSettings& settings, Prompter& prompter, const data::ScoreBook& book,
                 const ScoreSite& site);
-// Reads the score file into book (nothing on removable media). Failure: common text 78 ("rd",
-// path), trace line ">restoreScore> n 1024", book untouched, false.
+// Reads the score file into book (nothing on removable media). Failure: trace line
+// ">restoreScore> n 1024", book untouched, false. A file whose size does not fit the step
+// count is renamed to <file>.damaged (numbered when taken) and reported with common text 117
+// (why, the new name); other failures with common text 78 ("rd", path).
 bool RestoreScores(const LessonSettings& settings, Prompter& prompter, data::ScoreBook& book,
                    const ScoreSite& site);
 

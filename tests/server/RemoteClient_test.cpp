@@ -9,7 +9,10 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <cstring>
+#include <filesystem>
 #include <functional>
+#include <mutex>
 #include <thread>
 #include <vector>
 
@@ -214,6 +217,105 @@ TEST(RemoteClientTest, AFetchCutShortLeavesTheLocalFileAsItWas) {
     EXPECT_EQ(client.GetFile(local, "?:\\DATA\\DEMO\\GB\\USERS.dat"), -1);
     EXPECT_EQ(support::TempFolder::Read(local), "old copy");
     EXPECT_FALSE(std::filesystem::exists(local + ".part"));
+}
+
+}  // namespace
+
+namespace {
+
+// A server that sends the file in blocks of block bytes, then an empty one.
+void ServeInBlocks(int fd, const std::string& file, size_t block) {
+    RequestRecord r;
+    while (FakeServer::Receive(fd, r)) {
+        const size_t at = size_t(r.block - 1) * block;
+        const size_t n = at < file.size() ? std::min(block, file.size() - at) : 0;
+        r.data.fill(0);
+        std::memcpy(r.data.data(), file.data() + std::min(at, file.size()), n);
+        r.length = int32_t(n);
+        FakeServer::Reply(fd, r);
+    }
+}
+
+TEST(RemoteClientTest, AFetchInShortBlocksIsWholeAndEndsAtTheEmptyBlock) {
+    std::string file(2500, '\0');
+    for (size_t i = 0; i < file.size(); ++i) file[i] = char(i * 7);
+    for (size_t block : {size_t(512), size_t(1000), size_t(1024)}) {
+        FakeServer server([&](int fd, int) { ServeInBlocks(fd, file, block); });
+        support::TempFolder folder;
+        const std::string local = folder.Write("GB/USERS.dat", "old copy");
+        data::RemoteClient client;
+        Connect(client, server.port());
+        EXPECT_GE(client.GetFile(local, "?:\\DATA\\DEMO\\GB\\USERS.dat"), 0) << block;
+        EXPECT_EQ(support::TempFolder::Read(local), file) << block;
+    }
+}
+
+TEST(RemoteClientTest, ARefusalOrALostConnectionMidFetchKeepsTheOldFile) {
+    for (int refuse : {0, 1}) {
+        FakeServer server([&](int fd, int) {
+            RequestRecord r;
+            while (FakeServer::Receive(fd, r)) {
+                if (r.block == 2) {
+                    if (refuse) FakeServer::Reply(fd, r, -1);
+                    return;
+                }
+                r.length = 512;  // a short block that is not the end
+                FakeServer::Reply(fd, r);
+            }
+        });
+        support::TempFolder folder;
+        const std::string local = folder.Write("GB/USERS.idx", "old copy");
+        data::RemoteClient client;
+        client.SetRetryInterval(60000);
+        Connect(client, server.port());
+        EXPECT_EQ(client.GetFile(local, "?:\\DATA\\DEMO\\GB\\USERS.idx"), -1);
+        EXPECT_EQ(support::TempFolder::Read(local), "old copy");
+        EXPECT_FALSE(std::filesystem::exists(local + ".part"));
+    }
+}
+
+// A server that was gone is used again once it answers: the client connects afresh and
+// repeats the sign-on, the open and the hold before the request.
+TEST(RemoteClientTest, AServerBackAfterAnOutageIsReconnectedWithTheSessionRepeated) {
+    std::vector<int> seen;  // request codes, -100 for each new connection
+    std::mutex mu;
+    std::atomic<bool> up{true};
+    FakeServer server([&](int fd, int) {
+        {
+            std::lock_guard<std::mutex> lock(mu);
+            seen.push_back(-100);
+        }
+        RequestRecord r;
+        while (up && FakeServer::Receive(fd, r)) {
+            {
+                std::lock_guard<std::mutex> lock(mu);
+                seen.push_back(r.code);
+            }
+            if (!up) return;
+            FakeServer::Reply(fd, r, r.code == data::kIsOpen ? 3 : 0);
+        }
+    });
+    data::RemoteClient client;
+    client.SetRetryInterval(0);
+    client.SetTimeoutLimit(1);
+    Connect(client, server.port());
+    uint8_t rec[148] = {};
+    ASSERT_EQ(client.SignOn("app", "group", "user"), 0);
+    ASSERT_EQ(client.RemoteOpen("?:\\USERS", 2050), 3);
+    ASSERT_EQ(client.HoldLearner(rec, sizeof rec), 0);
+    up = false;  // the next request meets a server that reads and never answers
+    EXPECT_EQ(client.RemoteRewriteCurrent(rec, sizeof rec), -1);
+    EXPECT_EQ(client.LastError(), -2);
+    up = true;
+    EXPECT_EQ(client.RemoteRewriteCurrent(rec, sizeof rec), 0);
+    client.EndSession();
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    std::lock_guard<std::mutex> lock(mu);
+    const int hold_read = data::kIsRead;
+    // The connection made while the server was still silent closes at once.
+    const std::vector<int> want = {-100, -1, 21, 34, hold_read, 28, -100,
+                                   -100, -1, 21, 34, hold_read, 28};
+    EXPECT_EQ(seen, want);
 }
 
 }  // namespace

@@ -57,36 +57,82 @@ TEST_F(RemoteStoreTest, RewritesTheServersRecordThenTheLocalOneAndSendsFiles) {
     data::GroupRecord group = data::GroupTemplate();
     std::string path;
     int error = 0;
-    ASSERT_TRUE(store.OpenRemote("Demo", group, user, path, error)) << error;
+    data::UserRecord on_server;
+    ASSERT_EQ(store.OpenRemote("Demo", group, user, on_server, path, error), shell::Hold::kHeld)
+        << error;
     EXPECT_EQ(path, "?:\\DATA\\DEMO\\GB\\USERS");
+    EXPECT_EQ(on_server.UserNo, 2);
 
     user.Total = 42;
     user.Step = 3;
-    ASSERT_TRUE(store.RewriteUser(user));
+    user.StepCount = 1;
+    const shell::RecordSave save = store.RewriteUser(user);
+    EXPECT_TRUE(save.local && save.remote) << save.why;
     EXPECT_EQ(ServerUser(1, 2).Total, 42);
     EXPECT_EQ(ServerUser(1, 1).Total, 0);
     data::UserRecord local;
     ASSERT_TRUE(store.ReadUser(1, 2, local));
     EXPECT_EQ(local.Step, 3);
 
-    // A learner the files do not hold is written nowhere.
+    // A learner the files do not hold is written nowhere, and the report says so.
     data::UserRecord stranger = user;
     stranger.UserNo = 9;
-    EXPECT_FALSE(store.RewriteUser(stranger));
+    const shell::RecordSave lost = store.RewriteUser(stranger);
+    EXPECT_FALSE(lost.local);
+    EXPECT_FALSE(lost.remote);
+    EXPECT_NE(lost.why.find("USERS"), std::string::npos) << lost.why;
 
+    // A whole score file of the learner's one step.
     const std::string score = "DATA/DEMO/GB/SCO002.001";
-    std::ofstream(local_ + "/" + score) << "scores";
+    const std::string bytes(16 + 24, '\1');
+    std::ofstream(local_ + "/" + score) << bytes;
     ASSERT_TRUE(store.SendFile(local_ + "/" + score, data::RemoteFileName(local_, score)));
-    EXPECT_EQ(support::TempFolder::Read((dir_.path / "server" / score).string()), "scores");
+    EXPECT_EQ(support::TempFolder::Read((dir_.path / "server" / score).string()), bytes);
+}
+
+// One session per learner: a second store on the same learner is refused, here through the
+// lock beside the local files and through the server's hold, until the first one lets go.
+TEST_F(RemoteStoreTest, ASecondSessionOnTheSameLearnerIsRefusedUntilTheFirstEnds) {
+    shell::LearnerFilesStore first(local_, groups_, users_, &client_);
+    data::DataAccess groups2, users2;
+    ASSERT_GE(groups2.Open(local_ + "/DATA/DEMO/GB/GROUP", isam::OPEN_INOUT), 0);
+    ASSERT_GE(users2.Open(local_ + "/DATA/DEMO/GB/USERS", isam::OPEN_INOUT), 0);
+    data::RemoteClient client2;
+    client2.CreateClient("127.0.0.1", server_.port, 5000);
+    ASSERT_TRUE(client2.Connect());
+    shell::LearnerFilesStore second(local_, groups2, users2, &client2);
+
+    std::string why;
+    EXPECT_EQ(first.HoldLearner(1, 2, why), shell::Hold::kHeld) << why;
+    EXPECT_EQ(second.HoldLearner(1, 2, why), shell::Hold::kBusy);
+    EXPECT_EQ(second.HoldLearner(1, 1, why), shell::Hold::kHeld) << "another learner is free";
+
+    data::UserRecord user, on_server;
+    ASSERT_TRUE(first.ReadUser(1, 2, user));
+    std::string path;
+    int error = 0;
+    ASSERT_EQ(first.OpenRemote("Demo", data::GroupTemplate(), user, on_server, path, error),
+              shell::Hold::kHeld);
+    EXPECT_EQ(second.OpenRemote("Demo", data::GroupTemplate(), user, on_server, path, error),
+              shell::Hold::kBusy);
+    EXPECT_EQ(error, isam::kRecordLocked);
+
+    first.ReleaseLearner();
+    EXPECT_EQ(second.HoldLearner(1, 2, why), shell::Hold::kHeld) << why;
+    EXPECT_EQ(second.OpenRemote("Demo", data::GroupTemplate(), user, on_server, path, error),
+              shell::Hold::kHeld)
+        << error;
 }
 
 TEST_F(RemoteStoreTest, OpenFailsWithTheServersErrorForAMissingUsersFile) {
     std::filesystem::remove_all(dir_.path / "server" / "DATA");
     shell::LearnerFilesStore store(local_, groups_, users_, &client_);
     data::UserRecord user = data::UserTemplate();
+    data::UserRecord on_server;
     std::string path;
     int error = 0;
-    EXPECT_FALSE(store.OpenRemote("Demo", data::GroupTemplate(), user, path, error));
+    EXPECT_EQ(store.OpenRemote("Demo", data::GroupTemplate(), user, on_server, path, error),
+              shell::Hold::kFailed);
     EXPECT_NE(error, 0);
     EXPECT_EQ(path, "?:\\DATA\\DEMO\\GB\\USERS");
 }

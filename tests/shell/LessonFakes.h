@@ -146,20 +146,41 @@ class FakeStore : public shell::LearnerStore {
         record = it->second;
         return true;
     }
-    bool RewriteUser(const data::UserRecord& record) override {
+    shell::RecordSave RewriteUser(const data::UserRecord& record) override {
+        shell::RecordSave save;
+        save.remote = !remote || server_up;
+        if (remote && server_up) server_users[{record.GroupNo, record.UserNo}] = record;
         auto it = users.find({record.GroupNo, record.UserNo});
-        if (it == users.end()) return false;
+        if (it == users.end() || read_only) {
+            save.local = false;
+            save.why = "USERS: cannot write";
+            return save;
+        }
         it->second = record;
         ++rewrites;
         journal_.push_back("rewrite user");
-        return true;
+        return save;
     }
+    shell::Hold HoldLearner(int group, int user, std::string&) override {
+        if (held_elsewhere.count({group, user})) return shell::Hold::kBusy;
+        journal_.push_back("hold " + std::to_string(group) + ":" + std::to_string(user));
+        return shell::Hold::kHeld;
+    }
+    void ReleaseLearner() override { journal_.push_back("release"); }
     bool HasRemote() const override { return remote; }
-    bool OpenRemote(const std::string&, const data::GroupRecord&, const data::UserRecord&,
-                    std::string&, int&) override {
-        return true;
+    shell::Hold OpenRemote(const std::string&, const data::GroupRecord&,
+                           const data::UserRecord& user, data::UserRecord& server_record,
+                           std::string&, int& error) override {
+        if (!server_up) {
+            error = -2;
+            return shell::Hold::kFailed;
+        }
+        auto it = server_users.find({user.GroupNo, user.UserNo});
+        server_record = it == server_users.end() ? user : it->second;
+        return shell::Hold::kHeld;
     }
     bool SendFile(const std::string& local, const std::string& remote_name) override {
+        if (!server_up) return false;
         sent.push_back(std::filesystem::path(local).filename().string() + " as " + remote_name);
         return true;
     }
@@ -170,6 +191,10 @@ class FakeStore : public shell::LearnerStore {
     data::GroupRecord group = data::GroupTemplate();
     int rewrites = 0;
     bool remote = false;
+    bool server_up = true;   // the server takes requests
+    bool read_only = false;  // the local record cannot be written
+    std::set<std::pair<int, int>> held_elsewhere;
+    std::map<std::pair<int, int>, data::UserRecord> server_users;
     std::vector<std::string> sent;
 
   private:
@@ -259,10 +284,15 @@ class LessonTest : public ::testing::Test {
             {79, {"Missing %1", "%s"}},
             {83, {"Sending %1", "%s"}},
             {101, {"SI", ""}},
+            {116, {"Cannot open %1", "%s"}},
+            {117, {"Damaged (%1), kept as %2", "%s %s"}},
+            {118, {"Record not saved: %1", "%s"}},
+            {119, {"%1 is busy", "%s"}},
+            {120, {"Server %1:%2 behind", "%s %d"}},
         };
         text::MessageContent c;
-        c.texts.resize(102);
-        c.formats.resize(102);
+        c.texts.resize(122);
+        c.formats.resize(122);
         for (const auto& [n, t] : texts) {
             c.texts[n] = t.first;
             c.formats[n] = t.second;

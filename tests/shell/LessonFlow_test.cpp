@@ -442,13 +442,141 @@ TEST_F(LessonTest, UnknownLearnerStartsNoSession) {
     EXPECT_EQ(view_.user_lists, 1);
 }
 
-TEST_F(LessonTest, MissingStepFileEndsTheLessonAtOnce) {
-    flags_.Set(data::Developer);
+// A lesson that cannot be opened (no step file for the level to play, a start level that does
+// not exist) refuses the session and leaves the learner's record as it was.
+TEST_F(LessonTest, ALessonThatCannotOpenRefusesTheSessionAndKeepsTheRecord) {
+    WriteSteps(1, {Choice(1, 2), Choice(1, 2)});
+    store_.users[{1, 1}].State = data::kStateBegun;
+    store_.users[{1, 1}].Step = 1;
+    store_.users[{1, 1}].StepCount = 2;
+    store_.users[{1, 1}].Total = 7;
+    const data::UserRecord before = User();
+    const struct {
+        const char* directory;
+        const char* start;
+        const char* file;
+    } cases[] = {{"XX", "1#1#", "XXSTEP01.MSG"},
+                 {"D1", "0#1#", "D1STEP00.MSG"},
+                 {"D1", "zz", "D1STEP00.MSG"},
+                 {"D1", "2#1#", "D1STEP02.MSG"}};
+    for (const auto& c : cases) {
+        Restart();
+        view_.boxes.clear();
+        config_.Set(data::kDirectory, c.directory);
+        config_.Set(data::kStart, c.start);
+        Begin();
+        EXPECT_FALSE(Flow().InSession()) << c.start;
+        EXPECT_EQ(store_.rewrites, 0) << c.start;
+        EXPECT_EQ(User().State, before.State);
+        EXPECT_EQ(User().Total, 7);
+        ASSERT_EQ(view_.boxes.size(), 1u) << c.start;
+        EXPECT_NE(view_.boxes[0].text.find(c.file), std::string::npos) << view_.boxes[0].text;
+        EXPECT_NE(Flow().Failure().find(c.file), std::string::npos) << Flow().Failure();
+        EXPECT_TRUE(engine_.scripts.empty());
+    }
+    EXPECT_FALSE(std::filesystem::exists(dir_.path / "DATA/DEMO/GB/SCO001.001"));
+}
+
+// The local record cannot be written: the learner is told once, nothing else of theirs is
+// written, and the failure is kept for the tools.
+TEST_F(LessonTest, AFailedRecordSaveIsReportedOnceAndStopsTheOtherFiles) {
+    WriteSteps(1, {Choice(1, 2), Choice(1, 2), Choice(1, 2)});
+    Begin();
+    store_.read_only = true;
+    Flow().UserMessage(shell::kMsgScriptDone);
+    Flow().ButtonClick(1);
+    Flow().NextClick();
+    Flow().UserMessage(shell::kMsgScriptDone);
+    Flow().ButtonClick(2);
+    int reports = 0;
+    for (const auto& box : view_.boxes) reports += box.text.rfind("Record not saved", 0) == 0;
+    EXPECT_EQ(reports, 1);
+    EXPECT_NE(Flow().Failure().find("USERS: cannot write"), std::string::npos) << Flow().Failure();
+    EXPECT_FALSE(std::filesystem::exists(dir_.path / "DATA/DEMO/GB/SCO001.001"));
+    EXPECT_FALSE(Journaled("save context CTX001.001"));
+    EXPECT_EQ(History(), "#F7 E1 Q1 1:1 N3 D1\n") << "the answer before the failure only";
+}
+
+// The server stops answering mid-session: the learner is told once, the local progress goes on,
+// and the server gets the record, the scores and the history when it answers again.
+TEST_F(LessonTest, ProgressMadeWhileTheServerIsDownIsSentWhenItIsBack) {
+    store_.remote = true;
+    WriteSteps(1, {Choice(1, 2), Choice(1, 2), Choice(1, 2)});
+    Begin();
+    store_.server_up = false;
+    Flow().UserMessage(shell::kMsgScriptDone);
+    Flow().ButtonClick(1);
+    Flow().NextClick();
+    Flow().UserMessage(shell::kMsgScriptDone);
+    Flow().ButtonClick(1);
+    int told = 0;
+    for (const auto& box : view_.boxes) told += box.text.rfind("Server ", 0) == 0;
+    EXPECT_EQ(told, 1);
+    EXPECT_EQ(User().Total, 4);
+    EXPECT_TRUE(store_.sent.empty());
+    EXPECT_TRUE(Flow().Failure().empty());
+
+    store_.server_up = true;
+    Flow().NextClick();
+    Flow().UserMessage(shell::kMsgScriptDone);
+    Flow().ButtonClick(1);
+    EXPECT_EQ((store_.server_users[{1, 1}].Total), 6);
+    ASSERT_EQ(store_.sent.size(), 2u);
+    EXPECT_EQ(store_.sent[0].rfind("SCO001.001", 0), 0u);
+    EXPECT_EQ(store_.sent[1].rfind("HST001.001", 0), 0u);
+}
+
+// A learner whose local record is ahead of the server's (progress made during an outage, then
+// the player closed) brings the server up to date when their next session starts.
+TEST_F(LessonTest, ALocalRecordAheadOfTheServersIsSentAtTheSessionStart) {
+    store_.remote = true;
+    WriteSteps(1, {Choice(1, 2), Choice(1, 2)});
+    store_.users[{1, 1}].State = data::kStateBegun;
+    store_.users[{1, 1}].Step = 1;
+    store_.users[{1, 1}].StepCount = 2;
+    store_.users[{1, 1}].StepStart = 900;
+    store_.users[{1, 1}].Total = 2;
+    store_.server_users[{1, 1}] = store_.users[{1, 1}];
+    store_.server_users[{1, 1}].StepStart = 800;
+    store_.server_users[{1, 1}].Total = 0;
+    (void)dir_.Write("DATA/DEMO/GB/SCO001.001", std::string(16 + 24 * 2, '\0'));
+    (void)dir_.Write("DATA/DEMO/GB/HST001.001", "#F7 E1 Q1 1:1 N3 D1\n");
+    Begin();
+    EXPECT_EQ((store_.server_users[{1, 1}].Total), 2);
+    ASSERT_EQ(store_.sent.size(), 2u);
+    EXPECT_EQ(store_.sent[0].rfind("SCO001.001", 0), 0u);
+}
+
+TEST_F(LessonTest, ALearnerInAnotherSessionIsRefused) {
+    WriteSteps(1, {Choice(1, 2)});
+    store_.held_elsewhere.insert({1, 1});
     Begin();
     EXPECT_FALSE(Flow().InSession());
-    EXPECT_EQ(User().State, data::kStateFinished);
-    ASSERT_FALSE(view_.errors.empty());
-    EXPECT_NE(view_.errors[0].find("D1STEP01.MSG"), std::string::npos);
+    ASSERT_EQ(view_.boxes.size(), 1u);
+    EXPECT_EQ(view_.boxes[0].text, "Ada is busy");
+    EXPECT_EQ(store_.rewrites, 0);
+    EXPECT_FALSE(Flow().Failure().empty());
+    EXPECT_EQ(view_.user_lists, 1);
+}
+
+// A score file that does not fit the learner's record is kept aside, never written over.
+TEST_F(LessonTest, ADamagedScoreFileIsKeptAsideAndReported) {
+    WriteSteps(1, {Choice(1, 2), Choice(1, 2)});
+    store_.users[{1, 1}].State = data::kStateBegun;
+    store_.users[{1, 1}].Step = 1;
+    store_.users[{1, 1}].StepCount = 2;
+    const std::string score = (dir_.path / "DATA/DEMO/GB/SCO001.001").string();
+    const std::string damaged(16 + 24 * 2 + 1, '\7');
+    (void)dir_.Write("DATA/DEMO/GB/SCO001.001", damaged);
+    // Leftovers of replacements killed half-way go at the session start.
+    (void)dir_.Write("DATA/DEMO/GB/.SCO001.001.replaceAb12Cd", "cut");
+    Begin();
+    EXPECT_TRUE(Flow().InSession());
+    EXPECT_EQ(support::TempFolder::Read(score + ".damaged"), damaged);
+    ASSERT_FALSE(view_.boxes.empty());
+    EXPECT_EQ(view_.boxes[0].text,
+              "Damaged (size 65 bytes, 64 expected for 2 steps), kept as " + score + ".damaged");
+    EXPECT_FALSE(std::filesystem::exists(dir_.path / "DATA/DEMO/GB/.SCO001.001.replaceAb12Cd"));
 }
 
 // A learner the users file does not hold: the error names that file, and the list comes back.

@@ -41,7 +41,7 @@ struct FakeRemote : shell::RemoteData {
                        std::to_string(timeout_ms));
         return reachable;
     }
-    bool FetchFile(const std::string& path) override {
+    bool FetchFile(const std::string& path, const std::string&) override {
         log->push_back("fetch " + path);
         return true;
     }

@@ -99,6 +99,8 @@ int Run(int argc, char** argv) {
     const bool ok = runner.Run((group << 8) + user);
     headless.Trace().Close();
     if (!ok) return Fail(runner.error());
+    // A refused session, or progress that could not be saved, is a failed run.
+    if (!runner.Flow().Failure().empty()) return Fail(text::Cp1252ToUtf8(runner.Flow().Failure()));
     const data::UserRecord& u = runner.Flow().User();
     std::printf(
         "{\"ended\": %s, \"level\": %d, \"step\": %d, \"state\": %d, \"total\": %d, "
