@@ -34,9 +34,8 @@ bool FetchPair(RemoteData& remote, StartupView& view, text::MessageFile& common,
     const size_t slash = local.rfind('/');
     const std::string dir = slash == std::string::npos ? "." : local.substr(0, slash);
     platform::CreateFolders(dir);
-    // A hidden name of its own, so that an interrupted fetch is never taken for the learners'
-    // files.
-    const std::string fetched = dir + "/." + file + "-fetched";
+    // A name of its own, so that an interrupted fetch is never taken for the learners' files.
+    const std::string fetched = dir + "/fetched-" + file;
     RemovePair(fetched);
     for (const char* ext : {".dat", ".idx"}) {
         view.ShowStatus(common.GetText(82, std::string(file) + ext));

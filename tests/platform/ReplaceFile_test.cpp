@@ -2,10 +2,15 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
+#include <csignal>
 #include <filesystem>
+#include <vector>
 
 #include "support/FileSizeLimit.h"
 #include "support/TempFolder.h"
@@ -61,6 +66,38 @@ TEST(ReplaceFile, FailureLeavesTheOldFileWhole) {
     std::filesystem::create_directory(dir / "folder");
     EXPECT_FALSE(ReplaceFile(dir / "folder", "x"));
     EXPECT_TRUE(std::filesystem::is_directory(dir / "folder"));
+}
+
+// A replacement killed at any moment leaves the old or the new file whole; its temporary is
+// removed by the next clean-up of that file, and only its own.
+TEST(ReplaceFile, AKilledReplacementLeavesAWholeFileAndALeftoverThatIsCleanedUp) {
+    support::TempFolder dir;
+    const std::string old(1000, 'o');
+    const std::string fresh(64 << 20, 'n');
+    dir.Write("SCO001.001", old);
+    const pid_t child = fork();
+    if (child == 0) {
+        ReplaceFile(dir / "SCO001.001", fresh);
+        _exit(0);
+    }
+    usleep(20000);
+    kill(child, SIGKILL);
+    waitpid(child, nullptr, 0);
+    const std::string now = support::TempFolder::Read(dir / "SCO001.001");
+    EXPECT_TRUE(now == old || now == fresh) << now.size();
+
+    dir.Write(".SCO002.001.replaceAbC123", "another file's");
+    dir.Write(".replaceNew123", "an older version's, recent");
+    dir.Write(".replaceOld123", "an older version's, stale");
+    const auto stale = std::filesystem::last_write_time(dir / "SCO001.001") - std::chrono::hours(2);
+    std::filesystem::last_write_time(dir / ".replaceOld123", stale);
+    RemoveReplaceLeftovers(dir / "SCO001.001");
+    std::vector<std::string> left;
+    for (const auto& e : std::filesystem::directory_iterator(dir.path))
+        left.push_back(e.path().filename().string());
+    std::sort(left.begin(), left.end());
+    EXPECT_EQ(left, (std::vector<std::string>{".SCO002.001.replaceAbC123", ".replaceNew123",
+                                              "SCO001.001"}));
 }
 
 }  // namespace

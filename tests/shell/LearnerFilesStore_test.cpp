@@ -124,6 +124,33 @@ TEST_F(RemoteStoreTest, ASecondSessionOnTheSameLearnerIsRefusedUntilTheFirstEnds
         << error;
 }
 
+// The data server stops mid-session and comes back on the same port: the record is saved
+// locally meanwhile, and the server's copy follows once it answers again.
+TEST_F(RemoteStoreTest, ARecordSavedDuringAnOutageReachesTheServerWhenItIsBack) {
+    client_.SetRetryInterval(0);
+    shell::LearnerFilesStore store(local_, groups_, users_, &client_);
+    data::UserRecord user, on_server;
+    ASSERT_TRUE(store.ReadUser(1, 2, user));
+    std::string path;
+    int error = 0;
+    ASSERT_EQ(store.OpenRemote("Demo", data::GroupTemplate(), user, on_server, path, error),
+              shell::Hold::kHeld);
+    const int port = server_.port;
+    server_.Stop();
+    user.Total = 17;
+    shell::RecordSave save = store.RewriteUser(user);
+    EXPECT_TRUE(save.local);
+    EXPECT_FALSE(save.remote);
+
+    ASSERT_TRUE(server_.Start((dir_.path / "server").string(), {"--port", std::to_string(port)}))
+        << server_.Log();
+    ASSERT_EQ(server_.port, port);
+    user.Total = 18;
+    save = store.RewriteUser(user);
+    EXPECT_TRUE(save.local && save.remote) << save.why;
+    EXPECT_EQ(ServerUser(1, 2).Total, 18);
+}
+
 TEST_F(RemoteStoreTest, OpenFailsWithTheServersErrorForAMissingUsersFile) {
     std::filesystem::remove_all(dir_.path / "server" / "DATA");
     shell::LearnerFilesStore store(local_, groups_, users_, &client_);

@@ -8,6 +8,7 @@
 
 #include "data/GroupRecord.h"
 #include "data/LearnerFiles.h"
+#include "data/LearnerLock.h"
 #include "data/ScoreFile.h"
 #include "data/UserRecord.h"
 #include "isam/Isam.h"
@@ -195,6 +196,30 @@ TEST_F(LessonRunTest, StoppedSessionResumesInANewProcessWithItsStage) {
     const std::vector<int> ids = ContextObjects();
     EXPECT_NE(std::find(ids.begin(), ids.end(), 5), ids.end());
     EXPECT_NE(std::find(ids.begin(), ids.end(), 6), ids.end());
+}
+
+// A session that cannot run fails the run with the reason, and the learner's record and files
+// stay as they were: a lesson that cannot be opened, or a learner another session holds.
+TEST_F(LessonRunTest, ARefusedSessionFailsAndLeavesTheLearnerAlone) {
+    const std::string users_before = support::TempFolder::Read(Learner("USERS.dat"));
+    Result r = Run("--set Directory=XX --auto");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("XXSTEP01.MSG"), std::string::npos) << r.err;
+    EXPECT_TRUE(r.lines.empty());
+
+    data::LearnerLock other;
+    std::string why;
+    ASSERT_EQ(other.Take(Learner(""), 1, 1, why), data::LearnerLock::kHeld) << why;
+    r = Run("--auto");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("Ada is already in a session"), std::string::npos) << r.err;
+    EXPECT_EQ(support::TempFolder::Read(Learner("USERS.dat")), users_before);
+    EXPECT_FALSE(std::filesystem::exists(Learner("SCO001.001")));
+    EXPECT_FALSE(std::filesystem::exists(Learner("HST001.001")));
+
+    other.Release();
+    r = Run("--auto");
+    EXPECT_EQ(r.status, 0) << r.err;
 }
 
 TEST_F(LessonRunTest, AnswerThatDoesNotFitNamesTheStep) {

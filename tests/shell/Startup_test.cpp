@@ -12,6 +12,9 @@
 #include <string>
 #include <vector>
 
+#include "data/DataAccess.h"
+#include "data/LearnerFiles.h"
+#include "isam/Check.h"
 #include "platform/Path.h"
 #include "shell/CommonMessages.h"
 #include "shell/OpenDataAccess.h"
@@ -35,15 +38,21 @@ struct RecordingView : shell::StartupView {
 struct FakeRemote : shell::RemoteData {
     bool reachable = true;
     std::vector<std::string>* log;
+    std::filesystem::path source;  // where the served files are; nothing is written when empty
     explicit FakeRemote(std::vector<std::string>* l) : log(l) {}
     bool Connect(const std::string& address, int port, int timeout_ms) override {
         log->push_back("connect " + address + ":" + std::to_string(port) + " " +
                        std::to_string(timeout_ms));
         return reachable;
     }
-    bool FetchFile(const std::string& path, const std::string&) override {
+    bool FetchFile(const std::string& path, const std::string& into) override {
         log->push_back("fetch " + path);
-        return true;
+        if (source.empty()) return true;
+        // The server's copy: the file of that name in source.
+        std::error_code ec;
+        fs::copy_file(source / fs::path(platform::NativePath(path)).filename(), into,
+                      fs::copy_options::overwrite_existing, ec);
+        return !ec;
     }
     void Close() override { log->push_back("close"); }
     std::string LastError() const override { return "refused"; }
@@ -93,14 +102,16 @@ class CourseFolder : public ::testing::Test {
     void WriteCommon(const std::string& lang, const std::string& text0, int32_t seed) {
         text::MessageContent content;
         content.seed = seed;
-        content.texts.resize(83);
-        content.formats.resize(83);
+        content.texts.resize(122);
+        content.formats.resize(122);
         content.texts[0] = text0;
         content.texts[1] = "Caption " + lang;
         content.texts[7] = "%1 - %2.%3";
         content.texts[81] = "Server %1 port %2 unreachable";
         content.texts[82] = "Fetching %1";
         content.formats[82] = "%s";
+        content.texts[121] = "Kept %1";
+        content.formats[121] = "%s";
         Write("MSG/" + lang + "/COMMON.MSG", text::EncodeMessageFile(content));
     }
     bool Run(std::vector<const char*> argv = {"DEMO"}, shell::RemoteDataFactory remote = {}) {
@@ -311,6 +322,82 @@ TEST_F(CourseFolder, ConnectedServerSendsGroupThenUserFiles) {
     shell::ShutdownStartup(*course_, *state_);
     EXPECT_EQ(log.back(), "close");
     EXPECT_EQ(state_->remote, nullptr);
+}
+
+// GROUP and USERS files at base (native, without extension) holding users 1..n of group 1,
+// with the given StepStart and Total each.
+void MakeUsers(const std::string& folder, const std::vector<std::pair<int, int>>& users) {
+    fs::create_directories(folder);
+    int error = 0;
+    ASSERT_EQ(data::BuildGroupFile(folder + "/GROUP", error), 0);
+    ASSERT_EQ(data::BuildUsersFile(folder + "/USERS", error), 0);
+    data::DataAccess access;
+    ASSERT_GE(access.Open(folder + "/USERS", isam::OPEN_INOUT), 0);
+    for (size_t i = 0; i < users.size(); ++i) {
+        data::UserRecord r = data::UserTemplate();
+        r.UserNo = int(i) + 1;
+        r.UserName = "user" + std::to_string(i + 1);
+        r.StepStart = users[i].first;
+        r.Total = users[i].second;
+        uint8_t b[data::kUserRecordSize];
+        data::EncodeUserRecord(r, b);
+        ASSERT_EQ(access.Write(b), 0);
+    }
+}
+
+int LocalTotal(const std::string& folder, int user) {
+    data::DataAccess access;
+    if (access.Open(folder + "/USERS", isam::OPEN_INPUT) < 0) return -1;
+    data::UserRecord r;
+    return data::FindUser(access, 1, user, &r) == 1 ? r.Total : -1;
+}
+
+// The start-up fetch takes the server's GROUP and USERS pairs, except the records of learners
+// whose local progress is newer, and names those learners.
+TEST_F(CourseFolder, FetchedLearnersKeepTheirNewerLocalRecords) {
+    Write("DEMO.INI", "Language=GB\nIPserv=server\nIPport=7001\n");
+    const std::string local = (root_ / "DATA/DEMO/GB").string();
+    const fs::path served = root_ / "served";
+    MakeUsers(served.string(), {{100, 5}, {100, 0}, {100, 3}});
+    MakeUsers(local, {{50, 1}, {200, 9}});
+    std::vector<std::string> log;
+    ASSERT_TRUE(Run({"DEMO"}, [&] {
+        auto remote = std::make_unique<FakeRemote>(&log);
+        remote->source = served;
+        return remote;
+    }));
+    EXPECT_EQ(LocalTotal(local, 1), 5) << "the server's newer record";
+    EXPECT_EQ(LocalTotal(local, 2), 9) << "the local newer record";
+    EXPECT_EQ(LocalTotal(local, 3), 3) << "a learner only the server had";
+    EXPECT_EQ(view_.status.back(), "Kept user2");
+    std::vector<std::string> problems;
+    EXPECT_TRUE(isam::CheckFiles((local + "/USERS").c_str(), &problems));
+    for (const auto& entry : fs::directory_iterator(local))
+        EXPECT_EQ(entry.path().filename().string().find("fetched"), std::string::npos);
+}
+
+// A server copy that is cut or damaged leaves both local files as they were.
+TEST_F(CourseFolder, ADamagedServerCopyLeavesTheLocalPairAlone) {
+    Write("DEMO.INI", "Language=GB\nIPserv=server\nIPport=7001\n");
+    const std::string local = (root_ / "DATA/DEMO/GB").string();
+    const fs::path served = root_ / "served";
+    MakeUsers(served.string(), {{100, 5}});
+    MakeUsers(local, {{50, 1}});
+    const std::string idx = Read("served/USERS.idx");
+    Write("served/USERS.idx", idx.substr(0, idx.size() / 2));  // cut in the middle
+    const std::string dat_before = Read("DATA/DEMO/GB/USERS.dat");
+    const std::string idx_before = Read("DATA/DEMO/GB/USERS.idx");
+    std::vector<std::string> log;
+    ASSERT_TRUE(Run({"DEMO"}, [&] {
+        auto remote = std::make_unique<FakeRemote>(&log);
+        remote->source = served;
+        return remote;
+    }));
+    EXPECT_EQ(Read("DATA/DEMO/GB/USERS.dat"), dat_before);
+    EXPECT_EQ(Read("DATA/DEMO/GB/USERS.idx"), idx_before);
+    EXPECT_EQ(LocalTotal(local, 1), 1);
+    for (const auto& entry : fs::directory_iterator(local))
+        EXPECT_EQ(entry.path().filename().string().find("fetched"), std::string::npos);
 }
 
 TEST_F(CourseFolder, LanguageListReadsEveryFolderWithACommonFile) {
