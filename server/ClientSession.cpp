@@ -8,8 +8,12 @@
 #include <cctype>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
+#include "data/DataAccess.h"
+#include "data/LearnerFiles.h"
+#include "data/UserRecord.h"
 #include "isam/Isam.h"
 #include "platform/AsciiCase.h"
 
@@ -20,6 +24,17 @@ namespace {
 constexpr int kBlock = data::kRequestDataSize;
 constexpr long kMaxServedFile = 64L << 20;  // a learner file is far smaller
 constexpr int kMaxBlock = int(kMaxServedFile / kBlock) + 1;
+constexpr long kMaxHistory = 16L << 20;  // some hundred thousand answers
+constexpr int kMaxStepCount = 1023;
+
+long ScoreSize(int steps) {
+    return 16 + 24L * steps;
+}
+
+int32_t Int32At(const uint8_t* b) {
+    return int32_t(uint32_t(b[0]) | uint32_t(b[1]) << 8 | uint32_t(b[2]) << 16 |
+                   uint32_t(b[3]) << 24);
+}
 
 std::string BaseName(const std::string& path) {
     const size_t slash = path.rfind('/');
@@ -65,8 +80,8 @@ bool IsLearnerFolder(const std::string& folder) {
 
 }  // namespace
 
-ClientSession::ClientSession(const NameMap& names, std::string peer)
-    : names_(names), peer_(std::move(peer)) {
+ClientSession::ClientSession(const NameMap& names, std::string peer, LearnerHolds* holds)
+    : names_(names), peer_(std::move(peer)), holds_(holds ? *holds : own_holds_) {
     static long serial = 0;
     serial_ = ++serial;
 }
@@ -113,6 +128,7 @@ bool ClientSession::Handle(data::RequestRecord& r) {
 }
 
 void ClientSession::SignOn(data::RequestRecord& r) {
+    holds_.Release(serial_);  // a new session of this player
     const auto texts = data::SignOnTexts(r);
     signed_on_ = texts[0] + " / " + texts[1] + " / " + texts[2];
     std::fprintf(stderr, "%s sign-on: %s / %s / %s\n", peer_.c_str(), texts[0].c_str(),
@@ -126,6 +142,7 @@ void ClientSession::Open(data::RequestRecord& r) {
     if (const int err = names_.Map(name, path)) return Refuse(r, err);
     for (const char* ext : {".idx", ".dat", ".lck"})
         if (!names_.Inside(path + ext)) return Refuse(r, EACCES);
+    holds_.Release(serial_);  // a new session of this player
     auto it = files_.find(path);
     if (it == files_.end()) {
         // Shared with record locks whatever the player asked: an exclusive open would lock
@@ -138,7 +155,9 @@ void ClientSession::Open(data::RequestRecord& r) {
             isam::ISCLOSE(h);
             return Refuse(r, isam::kBadArgument);
         }
-        it = files_.emplace(path, OpenFile{h, reclen, false}).first;
+        const bool users =
+            platform::EqualNoCase(BaseName(path), "USERS") && reclen >= int(data::kUserRecordSize);
+        it = files_.emplace(path, OpenFile{h, reclen, false, users, path}).first;
     }
     current_ = &it->second;
     current_->has_read = false;
@@ -151,13 +170,30 @@ bool ClientSession::Read(data::RequestRecord& r) {
     const int lock = r.mode & ~0xFF;
     if (m > isam::GREATER_EQUAL || (lock & ~(isam::LOCK_KEEP | isam::LOCK_WAIT)))
         return Refuse(r, isam::kBadArgument), true;
+    // A kept lock on a learner's record holds the learner for this player's session; the hold
+    // lives here, not in the engine, so that it ends with the session whatever happens.
+    const bool hold = current_->users && (lock & isam::LOCK_KEEP);
+    int mode = r.mode & ~isam::LOCK_WAIT;
+    if (hold) mode &= ~isam::LOCK_KEEP;
     // Never wait inside the engine: the wait would hold up every other player.
     std::vector<uint8_t> rec(size_t(current_->reclen), 0);
     std::memcpy(rec.data(), r.data.data(), rec.size());
-    if (isam::ISREAD(current_->handle, rec.data(), r.mode & ~isam::LOCK_WAIT) != 0) {
+    if (isam::ISREAD(current_->handle, rec.data(), mode) != 0) {
         current_->has_read = false;
         Refuse(r, isam::last_error);
         return !(isam::last_error == isam::kRecordLocked && (lock & isam::LOCK_WAIT));
+    }
+    if (hold) {
+        const LearnerHolds::Learner learner = LearnerOf(current_->path, rec.data());
+        std::string holder;
+        if (!holds_.Take(serial_, peer_, learner, &holder)) {
+            std::fprintf(stderr, "%s [%s] refused: group %d user %d is held by %s\n", peer_.c_str(),
+                         signed_on_.c_str(), std::get<1>(learner), std::get<2>(learner),
+                         holder.c_str());
+            current_->has_read = false;
+            r.data.fill(0);
+            return Refuse(r, isam::kRecordLocked), true;
+        }
     }
     r.data.fill(0);
     std::memcpy(r.data.data(), rec.data(), rec.size());
@@ -166,9 +202,19 @@ bool ClientSession::Read(data::RequestRecord& r) {
     return true;
 }
 
+LearnerHolds::Learner ClientSession::LearnerOf(const std::string& users_path,
+                                               const uint8_t* record) const {
+    return {users_path, Int32At(record + 8), Int32At(record + 4)};
+}
+
 bool ClientSession::RewriteCurrent(data::RequestRecord& r) {
     if (!current_) return Refuse(r, isam::kNotOpen), true;
     if (!current_->has_read) return Refuse(r, isam::kNoCurrent), true;
+    // A learner in another player's session is theirs to write.
+    if (current_->users) {
+        const long holder = holds_.HolderOf(LearnerOf(current_->path, r.data.data()));
+        if (holder != 0 && holder != serial_) return Refuse(r, isam::kRecordLocked), true;
+    }
     if (isam::ISREWCURR(current_->handle, r.data.data()) != 0) {
         Refuse(r, isam::last_error);
         return isam::last_error != isam::kRecordLocked;
@@ -228,9 +274,12 @@ void ClientSession::GetFile(data::RequestRecord& r) {
     if (n > 0) std::memcpy(r.data.data(), outgoing_.data() + offset, n);
     r.length = int32_t(n);
     r.result = 0;
-    if (n < size_t(kBlock)) {
+    // The short block ends the file (logged once); the snapshot stays until the empty block
+    // after it has been served too, so that every block of one transfer is of one copy.
+    if (n < size_t(kBlock) && (n > 0 || outgoing_.size() % kBlock == 0))
         std::fprintf(stderr, "%s [%s] sent %s (%zu bytes)\n", peer_.c_str(), signed_on_.c_str(),
                      name.c_str(), outgoing_.size());
+    if (n == 0) {
         outgoing_path_.clear();
         outgoing_.clear();
     }
@@ -242,11 +291,22 @@ void ClientSession::SendFile(data::RequestRecord& r) {
     if (r.length < 1 || r.length > kBlock || r.block < 1 || r.block > kMaxBlock)
         return Refuse(r, isam::kBadArgument);
     if (const int err = names_.Map(name, path)) return Refuse(r, err);
-    if (!IsProgressFile(BaseName(path)) || !IsLearnerFolder(Folder(path))) return Refuse(r, EACCES);
+    const std::string base = BaseName(path);
+    if (!IsProgressFile(base) || !IsLearnerFolder(Folder(path))) return Refuse(r, EACCES);
     if (r.block == 1) {
         if (incoming_.fd >= 0) FinishIncoming(false);
         incoming_.path = path;
         incoming_.name = name;
+        incoming_.kind = platform::StartsWithNoCase(base, "SCO") ? Kind::kScore : Kind::kHistory;
+        incoming_.user = std::atoi(base.substr(3, 3).c_str());
+        incoming_.group = std::atoi(base.substr(7, 3).c_str());
+        if (incoming_.kind == Kind::kScore) {
+            const int steps = StepCountOf(Folder(path), incoming_.group, incoming_.user);
+            incoming_.limit =
+                ScoreSize(steps > 0 && steps <= kMaxStepCount ? steps : kMaxStepCount);
+        } else {
+            incoming_.limit = kMaxHistory;
+        }
         incoming_.temp =
             path + ".part" + std::to_string(::getpid()) + "-" + std::to_string(serial_);
         incoming_.fd = ::open(incoming_.temp.c_str(),
@@ -258,6 +318,12 @@ void ClientSession::SendFile(data::RequestRecord& r) {
         return Refuse(r, isam::kBadArgument);
     }
     const off_t at = off_t(r.block - 1) * kBlock;
+    if (long(at) + r.length > incoming_.limit) {
+        std::fprintf(stderr, "%s [%s] refused %s: larger than %ld bytes\n", peer_.c_str(),
+                     signed_on_.c_str(), incoming_.name.c_str(), incoming_.limit);
+        FinishIncoming(false);
+        return Refuse(r, EFBIG);
+    }
     if (::pwrite(incoming_.fd, r.data.data(), size_t(r.length), at) != r.length) {
         const int err = errno ? errno : EIO;
         FinishIncoming(false);
@@ -269,20 +335,79 @@ void ClientSession::SendFile(data::RequestRecord& r) {
     if (r.length < kBlock) FinishIncoming(true);
 }
 
+int ClientSession::StepCountOf(const std::string& folder, int group, int user) const {
+    data::DataAccess users;
+    if (users.Open(folder + "/USERS", isam::OPEN_INPUT) < 0) return -1;
+    data::UserRecord record;
+    return data::FindUser(users, group, user, &record) == 1 ? record.StepCount : -1;
+}
+
+std::string ClientSession::Wholeness() const {
+    std::string bytes;
+    if (const int fd = ::open(incoming_.temp.c_str(), O_RDONLY | O_CLOEXEC); fd >= 0) {
+        bytes.resize(size_t(incoming_.bytes));
+        const ssize_t n = ::pread(fd, bytes.data(), bytes.size(), 0);
+        ::close(fd);
+        if (n != ssize_t(bytes.size())) return "cannot be read back";
+    } else {
+        return "cannot be read back";
+    }
+    if (incoming_.kind == Kind::kHistory) return HistoryProblem(bytes);
+    const int steps = StepCountOf(Folder(incoming_.path), incoming_.group, incoming_.user);
+    if (steps <= 0 || steps > kMaxStepCount)
+        return "the learner's record gives no step count (" + std::to_string(steps) + ")";
+    if (long(bytes.size()) != ScoreSize(steps))
+        return std::to_string(bytes.size()) + " bytes where " + std::to_string(steps) +
+               " steps take " + std::to_string(ScoreSize(steps));
+    return {};
+}
+
 void ClientSession::FinishIncoming(bool complete) {
     if (incoming_.fd < 0) return;
     bool ok = complete && ::fsync(incoming_.fd) == 0;
     ::close(incoming_.fd);
     incoming_.fd = -1;
-    if (ok) ok = ::rename(incoming_.temp.c_str(), incoming_.path.c_str()) == 0;
+    std::string why = ok ? Wholeness() : "the transfer was cut short";
+    ok = ok && why.empty();
+    if (ok && ::rename(incoming_.temp.c_str(), incoming_.path.c_str()) != 0) {
+        ok = false;
+        why = std::strerror(errno);
+    }
     if (!ok) ::unlink(incoming_.temp.c_str());
-    std::fprintf(stderr, "%s [%s] %s %s (%ld bytes)\n", peer_.c_str(), signed_on_.c_str(),
-                 ok ? "received" : "dropped an incomplete", incoming_.name.c_str(),
-                 incoming_.bytes);
+    if (ok) {
+        std::fprintf(stderr, "%s [%s] received %s (%ld bytes)\n", peer_.c_str(), signed_on_.c_str(),
+                     incoming_.name.c_str(), incoming_.bytes);
+    } else {
+        std::fprintf(stderr, "%s [%s] dropped %s (%ld bytes): %s; the old file is kept\n",
+                     peer_.c_str(), signed_on_.c_str(), incoming_.name.c_str(), incoming_.bytes,
+                     why.c_str());
+    }
+}
+
+std::string HistoryProblem(const std::string& bytes) {
+    if (bytes.empty() || bytes.back() != '\n') return "the last line has no line end";
+    size_t start = 0;
+    for (int line = 1; start < bytes.size(); ++line) {
+        const size_t end = bytes.find('\n', start);
+        std::string text = bytes.substr(start, end - start);
+        start = end + 1;
+        if (!text.empty() && text.back() == '\r') text.pop_back();
+        int a = 0, b = 0, c = 0, d = 0, e = 0, f = 0, used = -1;
+        bool good = false;
+        if (std::sscanf(text.c_str(), "#F%d E%d Q%d %d:%d N%d%n", &a, &b, &c, &d, &e, &f, &used) ==
+                6 &&
+            used >= 0)
+            good = size_t(used) == text.size() || text[size_t(used)] == ' ';
+        else if (std::sscanf(text.c_str(), "~%d:%d%n", &a, &b, &used) == 2 && used >= 0)
+            good = size_t(used) == text.size();
+        if (!good) return "line " + std::to_string(line) + " is not an answer or abandon record";
+    }
+    return {};
 }
 
 void ClientSession::End(bool clean) {
     FinishIncoming(clean);
+    holds_.Release(serial_);
     for (auto& [path, f] : files_) isam::ISCLOSE(f.handle);
     files_.clear();
     current_ = nullptr;

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "LearnerHolds.h"
 #include "NameMap.h"
 #include "data/RequestRecord.h"
 
@@ -14,8 +15,9 @@ namespace server {
 
 class ClientSession {
   public:
-    // peer names the connection in the log lines on stderr.
-    ClientSession(const NameMap& names, std::string peer);
+    // peer names the connection in the log lines on stderr; holds is shared by every session
+    // of the server (a session of its own when none is given).
+    ClientSession(const NameMap& names, std::string peer, LearnerHolds* holds = nullptr);
     ~ClientSession();
     ClientSession(const ClientSession&) = delete;
     ClientSession& operator=(const ClientSession&) = delete;
@@ -35,12 +37,18 @@ class ClientSession {
         int handle = -1;
         int reclen = 0;
         bool has_read = false;  // a record was read since the last open or start
+        bool users = false;     // a USERS file: its records are learners that can be held
+        std::string path;       // native base path
     };
+    enum class Kind { kScore, kHistory };
     struct Incoming {
         std::string path, temp, name;
         int fd = -1;
         int last_block = 0;
         long bytes = 0;
+        Kind kind = Kind::kScore;
+        long limit = 0;  // the largest whole file of this kind for this learner
+        int user = 0, group = 0;
     };
 
     void Open(data::RequestRecord& r);
@@ -50,11 +58,20 @@ class ClientSession {
     void GetFile(data::RequestRecord& r);
     void SendFile(data::RequestRecord& r);
     void SignOn(data::RequestRecord& r);
-    // Puts the file being received in place (complete) or removes it.
+    // Puts the file being received in place when its transfer ended (complete) and the file
+    // is whole; removes it otherwise.
     void FinishIncoming(bool complete);
+    // Why the received file is not a whole score or history file; empty when it is.
+    std::string Wholeness() const;
+    // The StepCount of the learner in the USERS file of folder, or -1.
+    int StepCountOf(const std::string& folder, int group, int user) const;
+    // The learner a 148-byte user record names.
+    LearnerHolds::Learner LearnerOf(const std::string& users_path, const uint8_t* record) const;
 
     const NameMap& names_;
     std::string peer_;
+    LearnerHolds own_holds_;
+    LearnerHolds& holds_;
     long serial_ = 0;                        // names this session's temporary files
     std::string signed_on_;                  // the sign-on texts, for the log
     std::map<std::string, OpenFile> files_;  // by native base path
@@ -64,5 +81,9 @@ class ClientSession {
     std::string outgoing_path_;
     std::vector<char> outgoing_;
 };
+
+// A history file is whole when it ends with a line end and every line is an answer record
+// ("#F1 E1 Q2 3:3 N3 D1") or an abandon record ("~-1:-1"). Empty when whole, else why not.
+std::string HistoryProblem(const std::string& bytes);
 
 }  // namespace server

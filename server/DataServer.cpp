@@ -23,7 +23,8 @@ class DataServer::Connection : public std::enable_shared_from_this<Connection> {
     void Begin() {
         auto self = shared_from_this();
         asio::post(server_.engine_, [self] {
-            self->session_ = std::make_unique<ClientSession>(self->server_.names_, self->peer_);
+            self->session_ = std::make_unique<ClientSession>(self->server_.names_, self->peer_,
+                                                             &self->server_.holds_);
         });
         ReadNext();
     }

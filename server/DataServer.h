@@ -10,6 +10,7 @@
 #include <string>
 #include <thread>
 
+#include "LearnerHolds.h"
 #include "NameMap.h"
 
 namespace server {
@@ -52,6 +53,7 @@ class DataServer {
 
     ServerOptions options_;
     NameMap names_;
+    LearnerHolds holds_;  // engine thread only
     asio::io_context net_;
     asio::io_context engine_;
     asio::executor_work_guard<asio::io_context::executor_type> engine_work_;

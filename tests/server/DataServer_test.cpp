@@ -7,6 +7,7 @@
 
 #include "RawSocket.h"
 #include "data/DataAccess.h"
+#include "data/GroupRecord.h"
 #include "data/RemoteClient.h"
 #include "isam/Check.h"
 #include "shell/RemoteData.h"
@@ -58,6 +59,7 @@ TEST_F(ServedCourse, APlayersWholeExchange) {
     data::UserRecord u = ReadUser(client, 2, 3);
     EXPECT_EQ(u.UserName, "user 2:3");
     u.Total = 77;
+    u.StepCount = 106;  // a score file of 16 + 24 * 106 = 2560 bytes
     uint8_t b[data::kUserRecordSize];
     data::EncodeUserRecord(u, b);
     EXPECT_EQ(client.RemoteRewriteCurrent(b, sizeof b), 0);
@@ -82,12 +84,16 @@ TEST_F(ServedCourse, APlayersWholeExchange) {
     for (size_t i = 0; i < score.size(); ++i) score[i] = char(i * 7);
     const std::string local_score = top.Write("SCO003.002", score);
     EXPECT_EQ(client.SendFile("?:\\DATA\\DEMO\\GB\\SCO003.002", local_score), 0);
-    const std::string hist = top.Write("HST003.002", std::string(1024, 'h'));
+    std::string history;  // five answers and 132 abandons: 1024 bytes
+    for (int i = 0; i < 5; ++i) history += "#F1 E1 Q1 2:2 N3 D1\n";
+    for (int i = 0; i < 132; ++i) history += "~-1:-1\n";
+    ASSERT_EQ(history.size(), 1024u);
+    const std::string hist = top.Write("HST003.002", history);
     EXPECT_EQ(client.SendFile("?:\\DATA\\DEMO\\GB\\HST003.002", hist), 0);
     // The next request completes a transfer whose last block was full.
     ReadUser(client, 1, 1);
     EXPECT_EQ(support::TempFolder::Read(Learner("SCO003.002")), score);
-    EXPECT_EQ(support::TempFolder::Read(Learner("HST003.002")), std::string(1024, 'h'));
+    EXPECT_EQ(support::TempFolder::Read(Learner("HST003.002")), history);
 
     const int counter = client.RequestCounter();
     const std::string empty = top.Write("SCO001.001", "");
@@ -313,12 +319,21 @@ namespace {
 // other connections are served.
 TEST_F(ServedCourse, ALockWaitIsBoundedAndHoldsNobodyUp) {
     RawSocket holder(server.port), waiter(server.port), other(server.port);
-    data::UserRecord key = data::UserTemplate();
+    // The group file: a kept lock on a learner's record is a hold of its own (below).
+    data::GroupRecord key = data::GroupTemplate();
+    {
+        data::DataAccess groups;
+        ASSERT_GE(groups.Open(Learner("GROUP"), isam::OPEN_INOUT), 0);
+        uint8_t g[data::kGroupRecordSize];
+        data::EncodeGroupRecord(key, g);
+        ASSERT_EQ(groups.Write(g), 0);
+    }
     RequestRecord start = Request(data::kIsStart, "", isam::EQUAL);
-    data::BuildKey(data::kUserKey, start.key);
-    data::EncodeUserRecord(key, start.data.data());
+    data::BuildKey(data::kGroupKey, start.key);
+    data::EncodeGroupRecord(key, start.data.data());
     for (RawSocket* s : {&holder, &waiter}) {
-        ASSERT_GE(s->Ask(Request(data::kIsOpen, kUsers, isam::OPEN_INOUT)).first, 0);
+        ASSERT_GE(
+            s->Ask(Request(data::kIsOpen, "?:\\DATA\\DEMO\\GB\\GROUP", isam::OPEN_INOUT)).first, 0);
         ASSERT_EQ(s->Ask(start).first, 0);
     }
     RequestRecord read = Request(data::kIsRead, "", isam::CURRENT | isam::LOCK_KEEP);
@@ -335,6 +350,100 @@ TEST_F(ServedCourse, ALockWaitIsBoundedAndHoldsNobodyUp) {
     EXPECT_EQ(reply.result, -1);
     EXPECT_EQ(reply.error, isam::kRecordLocked);
     EXPECT_GE(std::chrono::steady_clock::now() - t0, std::chrono::milliseconds(1900));
+}
+
+// One session per learner: a player's kept lock on a learner's record holds that learner until
+// its connection ends or it begins another session; meanwhile another player can neither hold
+// nor rewrite them.
+TEST_F(ServedCourse, ALearnerHeldByOnePlayerIsRefusedToAnother) {
+    RemoteClient first, second;
+    Connect(first);
+    Connect(second);
+    data::UserRecord key = data::UserTemplate();
+    key.GroupNo = 2;
+    key.UserNo = 3;
+    uint8_t b[data::kUserRecordSize];
+    for (RemoteClient* c : {&first, &second}) {
+        ASSERT_EQ(c->SignOn("Demo", "Day", c == &first ? "first" : "second"), 0);
+        ASSERT_GE(c->RemoteOpen(kUsers, isam::OPEN_INOUT), 0);
+    }
+    data::EncodeUserRecord(key, b);
+    ASSERT_EQ(first.HoldLearner(b, sizeof b), 0) << first.LastError();
+    EXPECT_EQ(data::DecodeUserRecord(b).UserName, "user 2:3");
+    data::EncodeUserRecord(key, b);
+    EXPECT_EQ(second.HoldLearner(b, sizeof b), -1);
+    EXPECT_EQ(second.LastError(), isam::kRecordLocked);
+    // Reading is free; rewriting a learner held elsewhere is not.
+    data::UserRecord seen = ReadUser(second, 2, 3);
+    seen.Total = 5;
+    data::EncodeUserRecord(seen, b);
+    EXPECT_EQ(second.RemoteRewriteCurrent(b, sizeof b), -1);
+    EXPECT_EQ(second.LastError(), isam::kRecordLocked);
+    // Another learner is free to hold.
+    key.UserNo = 2;
+    data::EncodeUserRecord(key, b);
+    EXPECT_EQ(second.HoldLearner(b, sizeof b), 0);
+
+    first.Disconnect();  // the end of the first player's connection ends its hold
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    key.UserNo = 3;
+    data::EncodeUserRecord(key, b);
+    EXPECT_EQ(second.HoldLearner(b, sizeof b), 0) << second.LastError();
+    second.Disconnect();
+    server.Stop();
+    EXPECT_NE(server.Log().find("refused: group 2 user 3 is held by 127.0.0.1:"), std::string::npos)
+        << server.Log();
+}
+
+// A cut upload never replaces a learner's file: a score file whose size does not fit the
+// learner's step count, a history cut mid-line, an upload larger than any whole file.
+TEST_F(ServedCourse, ACutOrOversizedUploadLeavesTheOldFile) {
+    RemoteClient client;
+    Connect(client);
+    ASSERT_EQ(client.SignOn("Demo", "Day", "Ann"), 0);
+    ASSERT_GE(client.RemoteOpen(kUsers, isam::OPEN_INOUT), 0);
+    data::UserRecord u = ReadUser(client, 2, 3);
+    u.StepCount = 100;  // a whole score file: 2416 bytes
+    uint8_t b[data::kUserRecordSize];
+    data::EncodeUserRecord(u, b);
+    ASSERT_EQ(client.RemoteRewriteCurrent(b, sizeof b), 0);
+    (void)top.Write("course/DATA/DEMO/GB/SCO003.002", "old scores");
+    (void)top.Write("course/DATA/DEMO/GB/HST003.002", "#F1 E1 Q1 1:1 N3 D1\n");
+
+    const struct {
+        const char* file;
+        std::string bytes;
+        int result;
+    } cases[] = {
+        {"SCO003.002", std::string(1024, 's'), 0},          // one block, then the next request
+        {"SCO003.002", std::string(2416 - 1, 's'), 0},      // one byte short
+        {"SCO003.002", std::string(2416 + 1024, 's'), -1},  // larger than the learner's file
+        {"HST003.002", "#F1 E1 Q2 3:3 N3 D1\n#F1 E1", 0},   // cut mid-line
+        {"HST003.002", "#F1 E1 Q2 3:3 N3 D1\nnoise\n", 0},  // not a record
+    };
+    for (const auto& c : cases) {
+        const std::string local = top.Write(std::string("sent/") + c.file, c.bytes);
+        EXPECT_EQ(client.SendFile(std::string("?:\\DATA\\DEMO\\GB\\") + c.file, local), c.result)
+            << c.file << " " << c.bytes.size();
+        ReadUser(client, 1, 1);  // ends a transfer of whole blocks
+    }
+    client.Disconnect();
+    EXPECT_EQ(support::TempFolder::Read(Learner("SCO003.002")), "old scores");
+    EXPECT_EQ(support::TempFolder::Read(Learner("HST003.002")), "#F1 E1 Q1 1:1 N3 D1\n");
+    for (const auto& e : fs::directory_iterator(root + "/DATA/DEMO/GB"))
+        EXPECT_EQ(e.path().filename().string().find(".part"), std::string::npos) << e.path();
+
+    // The same transfers whole are taken.
+    RemoteClient again;
+    Connect(again);
+    const std::string whole = top.Write("sent/SCO003.002", std::string(2416, 'w'));
+    EXPECT_EQ(again.SendFile("?:\\DATA\\DEMO\\GB\\SCO003.002", whole), 0);
+    again.Disconnect();  // a clean end completes it
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_EQ(support::TempFolder::Read(Learner("SCO003.002")), std::string(2416, 'w'));
+    server.Stop();
+    EXPECT_NE(server.Log().find("dropped ?:\\DATA\\DEMO\\GB\\HST003.002"), std::string::npos)
+        << server.Log();
 }
 
 TEST(DataServerLimits, IdleAndSurplusConnectionsAreDropped) {

@@ -1,0 +1,30 @@
+// Which connection holds which learner: one session per learner across every player of the
+// server. Used on the engine thread only.
+#pragma once
+
+#include <map>
+#include <string>
+#include <tuple>
+
+namespace server {
+
+class LearnerHolds {
+  public:
+    using Learner = std::tuple<std::string, int, int>;  // USERS base path, group, user
+
+    // Holds learner for owner (peer names it in logs); false (nothing changed, the holder's
+    // peer in holder) when another owner holds it. An owner holds one learner at most: a new
+    // hold replaces its old one.
+    bool Take(long owner, const std::string& peer, const Learner& learner,
+              std::string* holder = nullptr);
+    void Release(long owner);
+    // The owner holding learner, or 0.
+    long HolderOf(const Learner& learner) const;
+
+  private:
+    std::map<Learner, long> by_learner_;
+    std::map<long, Learner> by_owner_;
+    std::map<long, std::string> peers_;
+};
+
+}  // namespace server
