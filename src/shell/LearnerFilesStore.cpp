@@ -72,7 +72,7 @@ Hold LearnerFilesStore::OpenRemote(const std::string& app_name, const data::Grou
     uint8_t bytes[data::kUserRecordSize];
     data::EncodeUserRecord(user, bytes);
     if (remote_->SignOn(app_name, group.name, user.UserName) < 0 ||
-        remote_->RemoteOpen(path, isam::OPEN_INOUT) < 0 ||
+        remote_->RemoteOpen(path, isam::OPEN_INOUT | isam::LOCKMODE_EXCL) < 0 ||
         remote_->HoldLearner(bytes, data::kUserRecordSize) < 0) {
         error = remote_->LastError();
         return error == isam::kRecordLocked ? Hold::kBusy : Hold::kFailed;

@@ -114,8 +114,15 @@ void LessonFlow::TimerTick() {
 
 void LessonFlow::CommencerClick() {
     if (screen_.timer_enabled) screen_.timer_enabled = false;
+    // The learner given on the command line stands for the list's first choice only: after
+    // that session the list comes back, and the learners chosen there save their progress.
     if (settings_.Has(data::PresetSession)) {
-        user_tag_ = (settings_.Flags().group << 8) + settings_.Flags().user;
+        if (!preset_applied_) {
+            user_tag_ = (settings_.Flags().group << 8) + settings_.Flags().user;
+            preset_applied_ = true;
+        } else {
+            settings_.course->Flags().Clear(data::PresetSession);
+        }
     }
     if (settings_.Has(data::AutoPlay)) {
         screen_.timer_interval_ms = settings_.Flags().auto_delay * 1000;
@@ -203,9 +210,20 @@ void LessonFlow::StartSession() {
             return;
         }
         if (hold != Hold::kHeld) {
-            failure_ = path + ": error " + std::to_string(error);
-            ports_.view.ShowSystemError(path, error);
+            // A server that cannot be reached is named with its address; a refusal of the
+            // server's file with the file and the engine's error.
+            const std::string& address = settings_.Config(data::kIPserv);
+            const int port = settings_.ConfigInt(data::kIPport);
+            const std::string unreachable = settings_.Common(kTextServerUnreachable, address, port);
+            failure_ = error == -2 ? address + ":" + std::to_string(port) + ": not reachable"
+                                   : path + ": error " + std::to_string(error);
             ports_.store.ReleaseLearner();
+            if (error == -2 && !unreachable.empty()) {
+                Publish();
+                ports_.view.Ask(unreachable, settings_.AppName(), kBoxError, kBoxOk);
+            } else {
+                ports_.view.ShowSystemError(path, error);
+            }
             user_tag_ = -1;
             CommencerClick();
             return;

@@ -173,10 +173,11 @@ class LessonFlow {
     std::function<void(const Evaluation&)> on_evaluated_;
     bool lesson_ended_ = false;
     std::string failure_;
-    bool record_failed_ = false;  // the learner's record could not be written this session
-    bool record_sent_ = false;    // the server took the record at the last save
-    bool server_behind_ = false;  // the server lacks progress made in this session
-    bool told_server_ = false;    // the learner was told so
+    bool record_failed_ = false;   // the learner's record could not be written this session
+    bool record_sent_ = false;     // the server took the record at the last save
+    bool server_behind_ = false;   // the server lacks progress made in this session
+    bool told_server_ = false;     // the learner was told so
+    bool preset_applied_ = false;  // the command line's learner was chosen once
 };
 
 }  // namespace shell

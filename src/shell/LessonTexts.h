@@ -21,6 +21,7 @@ inline constexpr int kTextFileError = 76;
 inline constexpr int kTextScoreFile = 78;
 inline constexpr int kTextSubStepMissing = 79;
 inline constexpr int kTextContextSaved = 80;
+inline constexpr int kTextServerUnreachable = 81;
 inline constexpr int kTextUpload = 83;
 inline constexpr int kTextUnitSystem = 101;
 inline constexpr int kTextLessonCannotOpen = 116;

@@ -282,6 +282,7 @@ class LessonTest : public ::testing::Test {
             {76, {"File error", ""}},
             {78, {"Cannot %1 %2", "%s %s"}},
             {79, {"Missing %1", "%s"}},
+            {81, {"Server %1 port %2 unreachable", "%s %d"}},
             {83, {"Sending %1", "%s"}},
             {101, {"SI", ""}},
             {116, {"Cannot open %1", "%s"}},

@@ -422,6 +422,38 @@ TEST_F(LessonTest, PresetSessionAndSkippedScriptsSaveNothing) {
     EXPECT_EQ(History(), "");
 }
 
+// The learner given on the command line is chosen once: Stop (or an unknown learner) brings
+// the user list back, and the next learner's session saves as any other.
+TEST_F(LessonTest, APresetSessionReturnsToTheUserListOnce) {
+    WriteSteps(1, {Choice(1, 2), Choice(1, 2)});
+    flags_.Set(data::PresetSession);
+    flags_.group = 1;
+    flags_.user = 9;  // no such learner
+    Flow().CommencerClick();
+    EXPECT_EQ(Flow().UserTag(), (1 << 8) + 9);
+    Flow().StartSession();
+    EXPECT_FALSE(Flow().InSession());
+    EXPECT_EQ(Flow().UserTag(), -1);
+    EXPECT_EQ(view_.errors.size(), 1u) << "reported once";
+
+    Restart();
+    flags_.Set(data::PresetSession);
+    flags_.user = 1;
+    Flow().CommencerClick();
+    Flow().StartSession();
+    ASSERT_TRUE(Flow().InSession());
+    EXPECT_EQ(store_.rewrites, 0);
+    const int lists = view_.user_lists;
+    Flow().StopClick();
+    EXPECT_FALSE(Flow().InSession());
+    EXPECT_EQ(Flow().UserTag(), -1);
+    EXPECT_EQ(view_.user_lists, lists + 1);
+    Begin();  // chosen in the list
+    Flow().UserMessage(shell::kMsgScriptDone);
+    Flow().ButtonClick(1);
+    EXPECT_GT(store_.rewrites, 0);
+}
+
 TEST_F(LessonTest, StopWithAServerUploadsScoresAndHistory) {
     store_.remote = true;
     WriteSteps(1, {Choice(1, 2), Choice(1, 2)});
@@ -545,6 +577,23 @@ TEST_F(LessonTest, ALocalRecordAheadOfTheServersIsSentAtTheSessionStart) {
     EXPECT_EQ((store_.server_users[{1, 1}].Total), 2);
     ASSERT_EQ(store_.sent.size(), 2u);
     EXPECT_EQ(store_.sent[0].rfind("SCO001.001", 0), 0u);
+}
+
+// A server that cannot be reached when the session starts: its address is named, the learner
+// is released and the list comes back.
+TEST_F(LessonTest, AnUnreachableServerAtTheSessionStartIsNamedAndTheListComesBack) {
+    store_.remote = true;
+    store_.server_up = false;
+    config_.Set(data::kIPserv, "10.9.8.7");
+    config_.Set(data::kIPport, "7001");
+    WriteSteps(1, {Choice(1, 2)});
+    Begin();
+    EXPECT_FALSE(Flow().InSession());
+    ASSERT_EQ(view_.boxes.size(), 1u);
+    EXPECT_EQ(view_.boxes[0].text, "Server 10.9.8.7 port 7001 unreachable");
+    EXPECT_TRUE(Journaled("release"));
+    EXPECT_EQ(view_.user_lists, 1);
+    EXPECT_EQ(store_.rewrites, 0);
 }
 
 TEST_F(LessonTest, ALearnerInAnotherSessionIsRefused) {
