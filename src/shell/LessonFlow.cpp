@@ -214,16 +214,11 @@ void LessonFlow::StartSession() {
             // server's file with the file and the engine's error.
             const std::string& address = settings_.Config(data::kIPserv);
             const int port = settings_.ConfigInt(data::kIPport);
-            const std::string unreachable = settings_.Common(kTextServerUnreachable, address, port);
             failure_ = error == -2 ? address + ":" + std::to_string(port) + ": not reachable"
                                    : path + ": error " + std::to_string(error);
             ports_.store.ReleaseLearner();
-            if (error == -2 && !unreachable.empty()) {
-                Publish();
-                ports_.view.Ask(unreachable, settings_.AppName(), kBoxError, kBoxOk);
-            } else {
-                ports_.view.ShowSystemError(path, error);
-            }
+            ShowReport(error == -2 ? settings_.Common(kTextServerUnreachable, address, port) : "",
+                       settings_.AppName(), path, error, kBoxError);
             user_tag_ = -1;
             CommencerClick();
             return;
@@ -296,12 +291,19 @@ void LessonFlow::RefuseSession(int text, const std::string& argument, int code,
 }
 
 void LessonFlow::Report(int text, const std::string& argument, int code) {
-    const std::string message = settings_.Common(text, argument);
+    ShowReport(settings_.Common(text, argument), settings_.Common(kTextFileError), argument, code,
+               kBoxError);
+}
+
+// The course's message in its box; where the course has no such text, the system's error box
+// with the subject and the error code.
+void LessonFlow::ShowReport(const std::string& message, const std::string& caption,
+                            const std::string& subject, int code, int icon) {
     if (message.empty()) {
-        ports_.view.ShowSystemError(argument, code);
+        ports_.view.ShowSystemError(subject, code);
     } else {
         Publish();
-        ports_.view.Ask(message, settings_.Common(kTextFileError), kBoxError, kBoxOk);
+        ports_.view.Ask(message, caption, icon, kBoxOk);
     }
 }
 
@@ -326,15 +328,9 @@ void LessonFlow::TellServerBehind() {
     if (told_server_) return;
     told_server_ = true;
     const std::string& address = settings_.Config(data::kIPserv);
-    const std::string message =
-        settings_.Common(kTextServerBehind, address, settings_.ConfigInt(data::kIPport));
     settings_.Trace(">server> %s behind", address.c_str());
-    if (message.empty()) {
-        ports_.view.ShowSystemError(address, ENOTCONN);
-    } else {
-        Publish();
-        ports_.view.Ask(message, settings_.Common(kTextFileError), kBoxWarning, kBoxOk);
-    }
+    ShowReport(settings_.Common(kTextServerBehind, address, settings_.ConfigInt(data::kIPport)),
+               settings_.Common(kTextFileError), address, ENOTCONN, kBoxWarning);
 }
 
 void LessonFlow::InitLevels() {

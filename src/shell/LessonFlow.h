@@ -121,6 +121,8 @@ class LessonFlow {
     bool LessonOpens(const data::UserRecord& user, std::string& path) const;
     void RefuseSession(int text, const std::string& argument, int code, const std::string& reason);
     void Report(int text, const std::string& argument, int code);
+    void ShowReport(const std::string& message, const std::string& caption,
+                    const std::string& subject, int code, int icon);
     void RemoveLeftovers();
     void CatchUpServer();
     void TellServerBehind();
