@@ -50,8 +50,10 @@ PasswordAnswer TPassword::Check(const std::string& stored, const std::string& la
     edit_->clear();
     edit_->setFocus();
     if (exec() != QDialog::Accepted) return PasswordAnswer::Cancel;
+    // Upper case follows the courseware's code page, as for the stored password (Qt's rule
+    // would turn ß into SS and ÿ into Ÿ differently).
     std::string typed;
-    text::Utf8ToCp1252(edit_->text().toUpper().toStdString(), typed);
+    text::Utf8ToCp1252(edit_->text().toStdString(), typed);
     edit_->clear();
     return data::PasswordMatches(typed, stored) ? PasswordAnswer::Ok : PasswordAnswer::Wrong;
 }

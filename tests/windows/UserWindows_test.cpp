@@ -246,6 +246,15 @@ TEST_F(UserWindows, PasswordWindowShowsHashesAndComparesUpperCase) {
         EXPECT_EQ(caption, "Password|Type your password:|&OK|&Cancel");
     }
     EXPECT_EQ(window.Edit()->maxLength(), 40);
+    // Letters outside ASCII: one upper-case rule for the stored and the typed password.
+    const std::string stored = data::ScramblePassword("pa\xDFw\xB5rt\xFF");  // paßwµrtÿ
+    for (const char* typed : {"paßwµrtÿ", "PAßWµRTŸ"}) {
+        QTimer::singleShot(0, &window, [&] {
+            window.Edit()->setText(QString::fromUtf8(typed));
+            window.BitBtn1()->click();
+        });
+        EXPECT_EQ(window.Check(stored, "GB"), data::PasswordAnswer::Ok) << typed;
+    }
 }
 
 class OptionsWindow : public UserWindows {
