@@ -5,11 +5,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string_view>
 
 #include "data/DataAccess.h"
 #include "data/LearnerFiles.h"
@@ -82,7 +84,7 @@ bool IsLearnerFolder(const std::string& folder) {
 
 ClientSession::ClientSession(const NameMap& names, std::string peer, LearnerHolds* holds)
     : names_(names), peer_(std::move(peer)), holds_(holds ? *holds : own_holds_) {
-    static long serial = 0;
+    static std::atomic<long> serial{0};
     serial_ = ++serial;
 }
 
@@ -98,9 +100,9 @@ void ClientSession::Refuse(data::RequestRecord& r, int error) {
 bool ClientSession::Handle(data::RequestRecord& r) {
     r.result = -1;
     r.error = 0;
-    // A request that does not continue the file being received means that file is complete.
-    if (incoming_.fd >= 0 && !(r.code == data::kIsSendFile && r.block == incoming_.last_block + 1))
-        FinishIncoming(true);
+    // A request that does not continue the file being received means that file is complete
+    // (its last block was a full one: the protocol has no other end mark for it).
+    if (incoming_.fd >= 0 && !Continues(r)) CompleteIncoming();
     switch (r.code) {
         case data::kSignOn:
             SignOn(r);
@@ -137,12 +139,12 @@ void ClientSession::SignOn(data::RequestRecord& r) {
 }
 
 void ClientSession::Open(data::RequestRecord& r) {
+    holds_.Release(serial_);  // a new session of this player
     std::string name, path;
     if (!r.Name(name)) return Refuse(r, isam::kBadArgument);
     if (const int err = names_.Map(name, path)) return Refuse(r, err);
     for (const char* ext : {".idx", ".dat", ".lck"})
         if (!names_.Inside(path + ext)) return Refuse(r, EACCES);
-    holds_.Release(serial_);  // a new session of this player
     auto it = files_.find(path);
     if (it == files_.end()) {
         // Shared with record locks whatever the player asked: an exclusive open would lock
@@ -212,8 +214,15 @@ bool ClientSession::RewriteCurrent(data::RequestRecord& r) {
     if (!current_->has_read) return Refuse(r, isam::kNoCurrent), true;
     // A learner in another player's session is theirs to write.
     if (current_->users) {
-        const long holder = holds_.HolderOf(LearnerOf(current_->path, r.data.data()));
-        if (holder != 0 && holder != serial_) return Refuse(r, isam::kRecordLocked), true;
+        const LearnerHolds::Learner learner = LearnerOf(current_->path, r.data.data());
+        std::string holder;
+        const long owner = holds_.HolderOf(learner, &holder);
+        if (owner != 0 && owner != serial_) {
+            std::fprintf(stderr, "%s [%s] refused a rewrite: group %d user %d is held by %s\n",
+                         peer_.c_str(), signed_on_.c_str(), std::get<1>(learner),
+                         std::get<2>(learner), holder.c_str());
+            return Refuse(r, isam::kRecordLocked), true;
+        }
     }
     if (isam::ISREWCURR(current_->handle, r.data.data()) != 0) {
         Refuse(r, isam::last_error);
@@ -285,22 +294,37 @@ void ClientSession::GetFile(data::RequestRecord& r) {
     }
 }
 
-void ClientSession::SendFile(data::RequestRecord& r) {
+bool ClientSession::Continues(const data::RequestRecord& r) const {
+    if (incoming_.fd < 0 || r.code != data::kIsSendFile || r.block != incoming_.last_block + 1)
+        return false;
     std::string name, path;
-    if (!r.Name(name)) return Refuse(r, isam::kBadArgument);
-    if (r.length < 1 || r.length > kBlock || r.block < 1 || r.block > kMaxBlock)
+    return r.Name(name) && names_.Map(name, path) == 0 && path == incoming_.path;
+}
+
+void ClientSession::SendFile(data::RequestRecord& r) {
+    // Handle has completed any transfer this request does not continue: a transfer still
+    // open here is continued by this block, and ends unfinished when the block is refused.
+    const bool continuing = incoming_.fd >= 0;
+    if (r.length < 1 || r.length > kBlock) {
+        if (continuing)
+            DropIncoming("block " + std::to_string(r.block) + " has a bad length (" +
+                         std::to_string(r.length) + ")");
         return Refuse(r, isam::kBadArgument);
-    if (const int err = names_.Map(name, path)) return Refuse(r, err);
-    const std::string base = BaseName(path);
-    if (!IsProgressFile(base) || !IsLearnerFolder(Folder(path))) return Refuse(r, EACCES);
-    if (r.block == 1) {
-        if (incoming_.fd >= 0) FinishIncoming(false);
+    }
+    if (!continuing) {
+        std::string name, path;
+        if (!r.Name(name) || r.block != 1) return Refuse(r, isam::kBadArgument);
+        if (const int err = names_.Map(name, path)) return Refuse(r, err);
+        const std::string base = BaseName(path);
+        if (!IsProgressFile(base) || !IsLearnerFolder(Folder(path))) return Refuse(r, EACCES);
         incoming_.path = path;
         incoming_.name = name;
         incoming_.kind = platform::StartsWithNoCase(base, "SCO") ? Kind::kScore : Kind::kHistory;
         incoming_.user = std::atoi(base.substr(3, 3).c_str());
         incoming_.group = std::atoi(base.substr(7, 3).c_str());
         if (incoming_.kind == Kind::kScore) {
+            // No whole score file is larger than the learner's steps take; an unknown
+            // learner's file fails the final check anyway.
             const int steps = StepCountOf(Folder(path), incoming_.group, incoming_.user);
             incoming_.limit =
                 ScoreSize(steps > 0 && steps <= kMaxStepCount ? steps : kMaxStepCount);
@@ -314,25 +338,23 @@ void ClientSession::SendFile(data::RequestRecord& r) {
         if (incoming_.fd < 0) return Refuse(r, errno);
         incoming_.last_block = 0;
         incoming_.bytes = 0;
-    } else if (incoming_.fd < 0 || incoming_.path != path) {
-        return Refuse(r, isam::kBadArgument);
     }
-    const off_t at = off_t(r.block - 1) * kBlock;
-    if (long(at) + r.length > incoming_.limit) {
-        std::fprintf(stderr, "%s [%s] refused %s: larger than %ld bytes\n", peer_.c_str(),
-                     signed_on_.c_str(), incoming_.name.c_str(), incoming_.limit);
-        FinishIncoming(false);
+    const long end = long(r.block - 1) * kBlock + r.length;
+    if (end > incoming_.limit) {
+        DropIncoming("larger than the " + std::to_string(incoming_.limit) +
+                     " bytes of the largest whole file");
         return Refuse(r, EFBIG);
     }
-    if (::pwrite(incoming_.fd, r.data.data(), size_t(r.length), at) != r.length) {
+    if (::pwrite(incoming_.fd, r.data.data(), size_t(r.length), off_t(end - r.length)) !=
+        r.length) {
         const int err = errno ? errno : EIO;
-        FinishIncoming(false);
+        DropIncoming(std::string("cannot be written: ") + std::strerror(err));
         return Refuse(r, err);
     }
     incoming_.last_block = r.block;
-    incoming_.bytes = long(at) + r.length;
+    incoming_.bytes = end;
     r.result = 0;
-    if (r.length < kBlock) FinishIncoming(true);
+    if (r.length < kBlock) CompleteIncoming();
 }
 
 int ClientSession::StepCountOf(const std::string& folder, int group, int user) const {
@@ -362,51 +384,95 @@ std::string ClientSession::Wholeness() const {
     return {};
 }
 
-void ClientSession::FinishIncoming(bool complete) {
+void ClientSession::CompleteIncoming() {
     if (incoming_.fd < 0) return;
-    bool ok = complete && ::fsync(incoming_.fd) == 0;
+    if (::fsync(incoming_.fd) != 0) return DropIncoming(std::strerror(errno));
     ::close(incoming_.fd);
     incoming_.fd = -1;
-    std::string why = ok ? Wholeness() : "the transfer was cut short";
-    ok = ok && why.empty();
-    if (ok && ::rename(incoming_.temp.c_str(), incoming_.path.c_str()) != 0) {
-        ok = false;
+    std::string why = Wholeness();
+    if (why.empty() && ::rename(incoming_.temp.c_str(), incoming_.path.c_str()) != 0)
         why = std::strerror(errno);
+    if (!why.empty()) {
+        ::unlink(incoming_.temp.c_str());
+        LogDropped(why);
+        return;
     }
-    if (!ok) ::unlink(incoming_.temp.c_str());
-    if (ok) {
-        std::fprintf(stderr, "%s [%s] received %s (%ld bytes)\n", peer_.c_str(), signed_on_.c_str(),
-                     incoming_.name.c_str(), incoming_.bytes);
-    } else {
-        std::fprintf(stderr, "%s [%s] dropped %s (%ld bytes): %s; the old file is kept\n",
-                     peer_.c_str(), signed_on_.c_str(), incoming_.name.c_str(), incoming_.bytes,
-                     why.c_str());
-    }
+    std::fprintf(stderr, "%s [%s] received %s (%ld bytes)\n", peer_.c_str(), signed_on_.c_str(),
+                 incoming_.name.c_str(), incoming_.bytes);
 }
 
+void ClientSession::DropIncoming(const std::string& why) {
+    if (incoming_.fd < 0) return;
+    ::close(incoming_.fd);
+    incoming_.fd = -1;
+    ::unlink(incoming_.temp.c_str());
+    LogDropped(why);
+}
+
+void ClientSession::LogDropped(const std::string& why) const {
+    std::fprintf(stderr, "%s [%s] dropped %s (%ld bytes): %s; the old file is kept\n",
+                 peer_.c_str(), signed_on_.c_str(), incoming_.name.c_str(), incoming_.bytes,
+                 why.c_str());
+}
+
+namespace {
+
+// Matches the start of line against format, whose "%d" stands for a number as printf writes
+// it (an optional minus and digits) and whose other bytes stand for themselves. The length
+// matched, or npos.
+size_t MatchFormat(std::string_view line, std::string_view format) {
+    size_t at = 0;
+    for (size_t f = 0; f < format.size(); ++f) {
+        if (format.compare(f, 2, "%d") == 0) {
+            ++f;
+            if (at < line.size() && line[at] == '-') ++at;
+            const size_t digits = at;
+            while (at < line.size() && std::isdigit(static_cast<unsigned char>(line[at]))) ++at;
+            if (at == digits || at - digits > 10) return std::string_view::npos;
+        } else if (at < line.size() && line[at] == format[f]) {
+            ++at;
+        } else {
+            return std::string_view::npos;
+        }
+    }
+    return at;
+}
+
+// An answer record ends with the name of the lesson's folder: text without control bytes.
+bool IsAnswerRecord(std::string_view line) {
+    const size_t head = MatchFormat(line, "#F%d E%d Q%d %d:%d N%d ");
+    if (head == std::string_view::npos) return false;
+    for (size_t i = head; i < line.size(); ++i)
+        if (static_cast<unsigned char>(line[i]) < 0x20 || line[i] == 0x7F) return false;
+    return true;
+}
+
+bool IsAbandonRecord(std::string_view line) {
+    return MatchFormat(line, "~%d:%d") == line.size();
+}
+
+}  // namespace
+
 std::string HistoryProblem(const std::string& bytes) {
-    if (bytes.empty() || bytes.back() != '\n') return "the last line has no line end";
+    if (bytes.empty()) return "it is empty";
+    if (bytes.back() != '\n') return "the last line has no line end";
+    const std::string_view all(bytes);
     size_t start = 0;
-    for (int line = 1; start < bytes.size(); ++line) {
-        const size_t end = bytes.find('\n', start);
-        std::string text = bytes.substr(start, end - start);
+    for (int line = 1; start < all.size(); ++line) {
+        const size_t end = all.find('\n', start);
+        const std::string_view text = all.substr(start, end - start);
         start = end + 1;
-        if (!text.empty() && text.back() == '\r') text.pop_back();
-        int a = 0, b = 0, c = 0, d = 0, e = 0, f = 0, used = -1;
-        bool good = false;
-        if (std::sscanf(text.c_str(), "#F%d E%d Q%d %d:%d N%d%n", &a, &b, &c, &d, &e, &f, &used) ==
-                6 &&
-            used >= 0)
-            good = size_t(used) == text.size() || text[size_t(used)] == ' ';
-        else if (std::sscanf(text.c_str(), "~%d:%d%n", &a, &b, &used) == 2 && used >= 0)
-            good = size_t(used) == text.size();
-        if (!good) return "line " + std::to_string(line) + " is not an answer or abandon record";
+        if (!IsAnswerRecord(text) && !IsAbandonRecord(text))
+            return "line " + std::to_string(line) + " is not an answer or abandon record";
     }
     return {};
 }
 
 void ClientSession::End(bool clean) {
-    FinishIncoming(clean);
+    if (clean)
+        CompleteIncoming();
+    else
+        DropIncoming("the connection was cut");
     holds_.Release(serial_);
     for (auto& [path, f] : files_) isam::ISCLOSE(f.handle);
     files_.clear();

@@ -29,7 +29,8 @@ class ClientSession {
     // Answers the request with result -1 and the error code.
     static void Refuse(data::RequestRecord& r, int error);
     // The connection ended: a file being received is put in place when the end was clean (at
-    // a record boundary) and dropped otherwise; every handle is closed.
+    // a record boundary) and the file is whole, and dropped otherwise; the session's hold of a
+    // learner ends; every handle is closed.
     void End(bool clean);
 
   private:
@@ -58,9 +59,13 @@ class ClientSession {
     void GetFile(data::RequestRecord& r);
     void SendFile(data::RequestRecord& r);
     void SignOn(data::RequestRecord& r);
-    // Puts the file being received in place when its transfer ended (complete) and the file
-    // is whole; removes it otherwise.
-    void FinishIncoming(bool complete);
+    // Whether r is the next block of the file being received.
+    bool Continues(const data::RequestRecord& r) const;
+    // The file being received has all its blocks: it replaces the old file when whole.
+    void CompleteIncoming();
+    // The file being received is given up (why, for the log): the old file stays.
+    void DropIncoming(const std::string& why);
+    void LogDropped(const std::string& why) const;
     // Why the received file is not a whole score or history file; empty when it is.
     std::string Wholeness() const;
     // The StepCount of the learner in the USERS file of folder, or -1.

@@ -24,9 +24,11 @@ void LearnerHolds::Release(long owner) {
     peers_.erase(owner);
 }
 
-long LearnerHolds::HolderOf(const Learner& learner) const {
+long LearnerHolds::HolderOf(const Learner& learner, std::string* peer) const {
     const auto it = by_learner_.find(learner);
-    return it == by_learner_.end() ? 0 : it->second;
+    if (it == by_learner_.end()) return 0;
+    if (peer) *peer = peers_.at(it->second);
+    return it->second;
 }
 
 }  // namespace server

@@ -18,8 +18,8 @@ class LearnerHolds {
     bool Take(long owner, const std::string& peer, const Learner& learner,
               std::string* holder = nullptr);
     void Release(long owner);
-    // The owner holding learner, or 0.
-    long HolderOf(const Learner& learner) const;
+    // The owner holding learner (its peer in peer), or 0.
+    long HolderOf(const Learner& learner, std::string* peer = nullptr) const;
 
   private:
     std::map<Learner, long> by_learner_;
