@@ -4,10 +4,12 @@
 #include <cstdio>
 #include <fstream>
 #include <iterator>
+#include <sstream>
 
 #include "platform/AsciiCase.h"
 #include "platform/Notifier.h"
 #include "platform/Path.h"
+#include "platform/ReadFile.h"
 #include "platform/ReplaceFile.h"
 
 namespace data {
@@ -90,11 +92,13 @@ int ConfigTable::LoadConfiguration(const std::string& path, platform::Notifier& 
         notifier.ShowSystemError(path, EISDIR);
         return -1;
     }
-    std::ifstream in(native, std::ios::binary);
-    if (!in) {
-        notifier.ShowSystemError(path, platform::kErrorFileNotFound);
+    // Only a regular file: a FIFO in its place would wait for a writer for ever.
+    std::string bytes;
+    if (const int error = platform::ReadRegularFile(native, bytes)) {
+        notifier.ShowSystemError(path, error == ENOENT ? platform::kErrorFileNotFound : error);
         return -1;
     }
+    std::istringstream in(bytes);
     for (std::string line; std::getline(in, line);) ApplyOptionLine(line);
     return 0;
 }
@@ -148,15 +152,9 @@ bool ConfigTable::SaveConfiguration(const std::string& path, platform::Notifier&
     // exists but cannot be read is not overwritten.
     std::string old_text;
     const std::string native = platform::NativePath(path);
-    std::ifstream in(native, std::ios::binary);
-    if (in) {
-        old_text.assign(std::istreambuf_iterator<char>(in), {});
-        if (in.bad()) {
-            notifier.ShowSystemError(path, -1);
-            return false;
-        }
-    } else if (platform::FileExists(native) || errno != ENOENT) {
-        notifier.ShowSystemError(path, -1);
+    if (const int error = platform::ReadRegularFile(native, old_text);
+        error != 0 && error != ENOENT) {
+        notifier.ShowSystemError(path, error);
         return false;
     }
     if (!platform::ReplaceFile(native, RewriteConfiguration(old_text))) {

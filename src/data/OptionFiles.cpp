@@ -2,11 +2,13 @@
 
 #include <cerrno>
 #include <fstream>
+#include <sstream>
 #include <string_view>
 
 #include "data/ConfigTable.h"
 #include "data/CoursePaths.h"
 #include "platform/Path.h"
+#include "platform/ReadFile.h"
 #include "platform/ReplaceFile.h"
 
 namespace data {
@@ -15,11 +17,13 @@ namespace {
 // Reads the lines of a text file without their line ends (LF or CR LF). False when the file
 // cannot be opened.
 bool ReadLines(const std::string& path, std::vector<std::string>& lines) {
-    std::ifstream in(platform::NativePath(path), std::ios::binary);
-    if (!in) {
-        if (errno == 0) errno = ENOENT;
+    // Only a regular file: a FIFO in its place would wait for a writer for ever.
+    std::string bytes;
+    if (const int error = platform::ReadRegularFile(platform::NativePath(path), bytes)) {
+        errno = error;
         return false;
     }
+    std::istringstream in(bytes);
     for (std::string line; std::getline(in, line);) {
         if (!line.empty() && line.back() == '\r') line.pop_back();
         lines.push_back(std::move(line));

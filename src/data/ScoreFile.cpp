@@ -9,6 +9,7 @@
 #include <iterator>
 
 #include "platform/Path.h"
+#include "platform/ReadFile.h"
 #include "platform/ReplaceFile.h"
 
 namespace data {
@@ -75,15 +76,10 @@ bool DecodeScores(std::string_view bytes, int n, ScoreBook& book) {
 
 int ReadScoreFile(std::string_view path, int n, ScoreBook& book) {
     if (!IsScoreStepCount(n)) return ERANGE;
-    const std::string native = platform::NativePath(path);
-    errno = 0;
-    std::ifstream in(native, std::ios::binary);
-    if (!in) return errno != 0 ? errno : ENOENT;
-    // One byte more than the file should hold tells a longer file apart.
-    std::string bytes(ScoreFileSize(n) + 1, '\0');
-    in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    if (in.bad()) return EIO;
-    bytes.resize(static_cast<size_t>(in.gcount()));
+    // Only a regular file: a FIFO in its place would wait for a writer for ever.
+    std::string bytes;
+    if (const int error = platform::ReadRegularFile(platform::NativePath(path), bytes))
+        return error;
     return DecodeScores(bytes, n, book) ? 0 : EBADMSG;
 }
 

@@ -239,6 +239,8 @@ std::string SystemErrorText(int code) {
             return "Invalid data";
         case kErrorBadCatalogue:
             return "Malformed catalogue";
+        case kErrorNotRegularFile:
+            return "Not a regular file";
         default:
             break;
     }

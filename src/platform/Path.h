@@ -32,6 +32,8 @@ bool IsRemovableMedia(std::string_view path);
 constexpr int kErrorFileNotFound = 2;
 constexpr int kErrorInvalidData = 13;
 constexpr int kErrorBadCatalogue = 19;
+// A folder, FIFO or device where a file was expected (beyond the C library's numbers).
+constexpr int kErrorNotRegularFile = 1000;
 
 // code < 0: the text of the current errno; 2, 13, 19: fixed texts; any other: strerror(code).
 std::string SystemErrorText(int code);

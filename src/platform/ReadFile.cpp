@@ -1,5 +1,7 @@
 #include "platform/ReadFile.h"
 
+#include "platform/Path.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -10,40 +12,45 @@
 
 namespace platform {
 
-bool ReadWholeFile(const std::string& path, std::string& out, std::string& why) {
+int ReadRegularFile(const std::string& path, std::string& out) {
     // Opened without blocking, so a FIFO is refused instead of waiting for a writer.
     const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) {
-        why = std::strerror(errno);
-        return false;
-    }
+    if (fd < 0) return errno;
     struct stat st;
     if (::fstat(fd, &st) != 0) {
-        why = std::strerror(errno);
+        const int error = errno;
         ::close(fd);
-        return false;
+        return error;
     }
     if (!S_ISREG(st.st_mode)) {
         ::close(fd);
-        why = S_ISDIR(st.st_mode) ? "it is a folder, not a file" : "it is not a regular file";
-        return false;
+        return S_ISDIR(st.st_mode) ? EISDIR : kErrorNotRegularFile;
     }
     ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-    std::FILE* f = ::fdopen(fd, "rb");
-    if (!f) {
-        why = std::strerror(errno);
-        ::close(fd);
-        return false;
-    }
     out.clear();
     char buf[65536];
-    size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) out.append(buf, n);
-    const bool failed = std::ferror(f) != 0;
-    const int error = errno;
-    std::fclose(f);
-    if (failed) why = std::strerror(error);
-    return !failed;
+    for (;;) {
+        const ssize_t n = ::read(fd, buf, sizeof buf);
+        if (n == 0) break;
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            const int error = errno;
+            ::close(fd);
+            return error;
+        }
+        out.append(buf, size_t(n));
+    }
+    ::close(fd);
+    return 0;
+}
+
+bool ReadWholeFile(const std::string& path, std::string& out, std::string& why) {
+    const int error = ReadRegularFile(path, out);
+    if (error == 0) return true;
+    why = error == EISDIR                 ? "it is a folder, not a file"
+          : error == kErrorNotRegularFile ? "it is not a regular file"
+                                          : std::strerror(error);
+    return false;
 }
 
 }  // namespace platform

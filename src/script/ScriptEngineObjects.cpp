@@ -12,6 +12,7 @@
 #include "data/OptionFlags.h"
 #include "platform/Notifier.h"
 #include "platform/Path.h"
+#include "platform/ReadFile.h"
 #include "platform/ReplaceFile.h"
 #include "script/Animation.h"
 #include "script/ImageControl.h"
@@ -476,14 +477,10 @@ bool ScriptEngine::SaveObjects(const std::string& path) {
 
 bool ScriptEngine::RestoreObjects(const std::string& path) {
     const std::string native = NativeOf(path);
-    std::FILE* f = std::fopen(native.c_str(), "rb");
-    if (!f) return false;
-    std::vector<uint8_t> bytes;
-    uint8_t chunk[4096];
-    size_t n;
-    while ((n = std::fread(chunk, 1, sizeof chunk, f)) > 0)
-        bytes.insert(bytes.end(), chunk, chunk + n);
-    std::fclose(f);
+    // Only a regular file: a FIFO in its place would wait for a writer for ever.
+    std::string read;
+    if (platform::ReadRegularFile(native, read) != 0) return false;
+    const std::vector<uint8_t> bytes(read.begin(), read.end());
 
     RemoveAll(true);
     CreateBaseObjects();

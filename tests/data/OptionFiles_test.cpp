@@ -1,15 +1,19 @@
 #include "data/OptionFiles.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <filesystem>
 
 #include "data/ConfigTable.h"
 #include "data/Course.h"
 #include "data/CoursePaths.h"
 #include "data/OptionChoices.h"
+#include "data/ScoreFile.h"
 #include "platform/Path.h"
+#include "support/RecordingNotifier.h"
 #include "support/TempFolder.h"
 #include "text/MessageWriter.h"
 
@@ -182,3 +186,32 @@ TEST(OptionChoices, LanguagesComeFromTheLanguageFoldersMainFiles) {
 }
 
 }  // namespace
+
+// A FIFO, a folder or a link to a FIFO where a learner's option, INI or score file should be
+// is refused at once with a reason, never waited on.
+TEST(SpecialFiles, LearnerFilesThatAreNotRegularFilesAreRefusedAtOnce) {
+    support::TempFolder dir;
+    ASSERT_EQ(mkfifo((dir.path / "fifo").c_str(), 0600), 0);
+    std::filesystem::create_directory(dir.path / "folder");
+    std::filesystem::create_symlink(dir.path / "fifo", dir.path / "link");
+    const struct {
+        const char* name;
+        int error;
+    } cases[] = {{"fifo", platform::kErrorNotRegularFile},
+                 {"folder", EISDIR},
+                 {"link", platform::kErrorNotRegularFile}};
+    for (const auto& c : cases) {
+        const std::string path = (dir.path / c.name).string();
+        data::ConfigTable config;
+        errno = 0;
+        EXPECT_FALSE(data::ApplyOptionFile(config, path)) << c.name;
+        EXPECT_EQ(errno, c.error) << c.name;
+        data::ScoreBook book;
+        EXPECT_EQ(data::ReadScoreFile(path, 2, book), c.error) << c.name;
+        support::RecordingNotifier notes;
+        EXPECT_EQ(config.LoadConfiguration(path, notes), -1) << c.name;
+        ASSERT_EQ(notes.errors.size(), 1u) << c.name;
+        EXPECT_EQ(notes.errors[0].code, c.error) << c.name;
+        EXPECT_EQ(platform::SystemErrorText(platform::kErrorNotRegularFile), "Not a regular file");
+    }
+}
