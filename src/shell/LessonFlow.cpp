@@ -178,6 +178,12 @@ void LessonFlow::StartSession() {
         CommencerClick();
         return;
     }
+    // A record with values no session writes is damaged: it is reported and left as it is.
+    if (const std::string damage = RecordDamage(user_record); !damage.empty()) {
+        RefuseSession(kTextRecordDamaged, damage, platform::kErrorInvalidData,
+                      "the learner's record is damaged: " + damage);
+        return;
+    }
     // A lesson that cannot be opened leaves the learner's record as it was.
     std::string missing;
     if (!LessonOpens(user_record, missing)) {
@@ -265,6 +271,27 @@ void LessonFlow::StartSession() {
     RestoreContext(settings_, ports_.view, ports_.engine,
                    {user_.UserNo, user_.GroupNo, user_.Level, user_.Step});
     NextStep();
+}
+
+// What is out of range in a user record, in words; empty for a sound record. Only the values
+// a session goes on from are checked: a learner who finished or never began starts afresh.
+std::string LessonFlow::RecordDamage(const data::UserRecord& u) {
+    auto field = [](const char* name, int32_t value) {
+        return std::string(name) + " " + std::to_string(value);
+    };
+    if (u.State != data::kStateFinished && u.State != data::kStateNotStarted &&
+        u.State != data::kStateBegun)
+        return field("State", u.State);
+    if (u.Total < 0) return field("Total", u.Total);
+    if (u.TotalWorth < 0) return field("TotalWorth", u.TotalWorth);
+    if (u.State != data::kStateBegun) return {};
+    if (u.Level < 1 || u.Level > data::kLevelCapacity) return field("Level", u.Level);
+    if (u.Step < 0 || u.Step >= data::kStepCapacity) return field("Step", u.Step);
+    if (u.StepCount < 0 || u.StepCount >= data::kStepCapacity)
+        return field("StepCount", u.StepCount);
+    if (u.StepsBefore < 0 || u.StepsBefore >= data::kStepCapacity)
+        return field("StepsBefore", u.StepsBefore);
+    return {};
 }
 
 // The level the session will show first (the start level of Start= for a learner starting
@@ -445,7 +472,7 @@ void LessonFlow::StopSession() {
     if (Ask(kTextStopAsk, settings_.quit_caption, kBoxQuestion, kBoxYesNo) != kAnswerYes) return;
     ports_.sounds.PlayNumber(kSoundStop, false);
     if (StepInProgress()) {
-        *StepEntry(book_->StepTime) += static_cast<int32_t>(ports_.clock.Now() - user_.StepStart);
+        AddCapped(*StepEntry(book_->StepTime), ports_.clock.Now() - user_.StepStart);
         StepBack(1, false);
         SaveProgress(false);
     }
@@ -472,7 +499,7 @@ bool LessonFlow::CloseRequest() {
         return false;
     }
     if (user_tag_ != -1 && StepInProgress()) {
-        *StepEntry(book_->StepTime) += static_cast<int32_t>(ports_.clock.Now() - user_.StepStart);
+        AddCapped(*StepEntry(book_->StepTime), ports_.clock.Now() - user_.StepStart);
         StepBack(1, false);
         SaveProgress(false);
     }

@@ -5,6 +5,8 @@
 // forwards clicks, keys, the timer and the three posted messages.
 #pragma once
 
+#include <algorithm>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
@@ -37,6 +39,12 @@ inline constexpr int kEstimateStep = 2;
 inline constexpr int kKeyEnter = '\r';
 inline constexpr int kKeySpace = ' ';
 inline constexpr int kKeyEscape = 27;
+
+// Adds to a stored sum, holding it at the ends of its range instead of wrapping round.
+inline void AddCapped(int32_t& sum, int64_t add) {
+    const int64_t total = int64_t{sum} + add;
+    sum = static_cast<int32_t>(std::clamp<int64_t>(total, INT32_MIN, INT32_MAX));
+}
 
 // One evaluated answer, as the flow reports it after saving it.
 struct Evaluation {
@@ -119,6 +127,7 @@ class LessonFlow {
     void StopSession();
     void EndSession();
     bool LessonOpens(const data::UserRecord& user, std::string& path) const;
+    static std::string RecordDamage(const data::UserRecord& user);
     void RefuseSession(int text, const std::string& argument, int code, const std::string& reason);
     void Report(int text, const std::string& argument, int code);
     void ShowReport(const std::string& message, const std::string& caption,

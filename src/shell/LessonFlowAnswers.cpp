@@ -24,15 +24,15 @@ void LessonFlow::Evaluate() {
     ports_.sounds.PlayNumber(kSoundEvaluate, false);
     if (user_.Retries == 0) {
         if (user_.AskLeft > 0) user_.AskLeft -= 1;
-        *StepEntry(book_->StepWorth) += params_.PointsAtStake;
-        user_.TotalWorth += params_.PointsAtStake;
+        AddCapped(*StepEntry(book_->StepWorth), params_.PointsAtStake);
+        AddCapped(user_.TotalWorth, params_.PointsAtStake);
         int32_t* score = StepEntry(book_->StepScore);
         if (*score < 0) *score = 0;
     } else if (user_.Kind == kEstimateStep) {
-        *StepEntry(book_->StepWorth) += params_.PointsAtStake;
-        user_.TotalWorth += params_.PointsAtStake;
+        AddCapped(*StepEntry(book_->StepWorth), params_.PointsAtStake);
+        AddCapped(user_.TotalWorth, params_.PointsAtStake);
     }
-    *StepEntry(book_->StepTime) += static_cast<int32_t>(ports_.clock.Now() - user_.StepStart);
+    AddCapped(*StepEntry(book_->StepTime), ports_.clock.Now() - user_.StepStart);
     const int d =
         user_.Kind == kChoiceStep ? params_.Given : (params_.Given == params_.Expected ? 2 : 1);
     screen_.button_enabled.fill(developer);
@@ -74,8 +74,8 @@ void LessonFlow::Evaluate() {
             statistics_verdict_ = 1;
         }
         added = std::max(gain, 0);
-        *StepEntry(book_->StepScore) += added;
-        user_.Total += added;
+        AddCapped(*StepEntry(book_->StepScore), added);
+        AddCapped(user_.Total, added);
         user_.Retries = 0;
     } else {
         ports_.sounds.PlayNumber(kSoundWrong, false);

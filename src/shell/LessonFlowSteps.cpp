@@ -177,7 +177,7 @@ void LessonFlow::ShowStep() {
         ports_.engine.OpenScript(params_.ScriptName);
     }
     user_.StepStart = static_cast<int32_t>(ports_.clock.Now());
-    *StepEntry(book_->StepVisits) += 1;
+    AddCapped(*StepEntry(book_->StepVisits), 1);
     if (user_.Kind == kEstimateStep) AskEstimate();
 }
 
@@ -244,7 +244,7 @@ void LessonFlow::ExitStep() {
     *StepEntry(book_->StepScore) = -1;
     *StepEntry(book_->StepWorth) = params_.Points * 4;
     *StepEntry(book_->StepBonus) = params_.SubTotal;
-    *StepEntry(book_->StepTime) += static_cast<int32_t>(ports_.clock.Now() - user_.StepStart);
+    AddCapped(*StepEntry(book_->StepTime), ports_.clock.Now() - user_.StepStart);
     if (!settings_.Has(data::AutoPlay) && !settings_.Has(data::PresetSession)) {
         history_.WriteAbandonRecord();
     }

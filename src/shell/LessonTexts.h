@@ -30,5 +30,6 @@ inline constexpr int kTextRecordNotSaved = 118;
 inline constexpr int kTextLearnerBusy = 119;
 inline constexpr int kTextServerBehind = 120;
 inline constexpr int kTextLocalKept = 121;
+inline constexpr int kTextRecordDamaged = 122;
 
 }  // namespace shell

@@ -290,10 +290,11 @@ class LessonTest : public ::testing::Test {
             {118, {"Record not saved: %1", "%s"}},
             {119, {"%1 is busy", "%s"}},
             {120, {"Server %1:%2 behind", "%s %d"}},
+            {122, {"Damaged record (%1)", "%s"}},
         };
         text::MessageContent c;
-        c.texts.resize(122);
-        c.formats.resize(122);
+        c.texts.resize(123);
+        c.formats.resize(123);
         for (const auto& [n, t] : texts) {
             c.texts[n] = t.first;
             c.formats[n] = t.second;

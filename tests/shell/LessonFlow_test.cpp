@@ -596,6 +596,55 @@ TEST_F(LessonTest, AnUnreachableServerAtTheSessionStartIsNamedAndTheListComesBac
     EXPECT_EQ(store_.rewrites, 0);
 }
 
+// Values no session writes mark the record damaged: the session is refused and the record kept.
+TEST_F(LessonTest, AnAbsurdRecordIsReportedAndLeftAsItIs) {
+    WriteSteps(1, {Choice(1, 2), Choice(1, 2)});
+    const struct {
+        int32_t data::UserRecord::*field;
+        int32_t value;
+        const char* words;
+    } cases[] = {{&data::UserRecord::Level, 1000000000, "Level 1000000000"},
+                 {&data::UserRecord::Level, -5, "Level -5"},
+                 {&data::UserRecord::State, 7, "State 7"},
+                 {&data::UserRecord::Total, -3, "Total -3"},
+                 {&data::UserRecord::StepCount, 5000, "StepCount 5000"}};
+    for (const auto& c : cases) {
+        Restart();
+        view_.boxes.clear();
+        data::UserRecord& u = store_.users[{1, 1}];
+        u = data::UserTemplate();
+        u.UserName = "Ada";
+        u.State = data::kStateBegun;
+        u.Step = 1;
+        u.StepCount = 2;
+        u.*c.field = c.value;
+        const data::UserRecord before = u;
+        Begin();
+        EXPECT_FALSE(Flow().InSession()) << c.words;
+        ASSERT_EQ(view_.boxes.size(), 1u) << c.words;
+        EXPECT_EQ(view_.boxes[0].text, std::string("Damaged record (") + c.words + ")");
+        EXPECT_EQ(User().*c.field, before.*c.field);
+        EXPECT_EQ(store_.rewrites, 0);
+    }
+}
+
+// Sums stop at the top of their range instead of wrapping round to negative numbers.
+TEST_F(LessonTest, SumsNearTheirLimitStayThere) {
+    WriteSteps(1, {Choice(1, 10), Choice(1, 10)});
+    store_.users[{1, 1}].State = data::kStateBegun;
+    store_.users[{1, 1}].Step = 0;
+    store_.users[{1, 1}].StepCount = 2;
+    store_.users[{1, 1}].Total = INT32_MAX - 3;
+    store_.users[{1, 1}].TotalWorth = INT32_MAX - 3;
+    (void)dir_.Write("DATA/DEMO/GB/SCO001.001", std::string(16 + 24 * 2, '\0'));
+    Begin();
+    ASSERT_TRUE(Flow().InSession());
+    Flow().UserMessage(shell::kMsgScriptDone);
+    Flow().ButtonClick(1);
+    EXPECT_EQ(User().Total, INT32_MAX);
+    EXPECT_EQ(User().TotalWorth, INT32_MAX);
+}
+
 TEST_F(LessonTest, ALearnerInAnotherSessionIsRefused) {
     WriteSteps(1, {Choice(1, 2)});
     store_.held_elsewhere.insert({1, 1});
