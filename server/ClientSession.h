@@ -16,7 +16,7 @@ namespace server {
 class ClientSession {
   public:
     // peer names the connection in the log lines on stderr; holds is shared by every session
-    // of the server (a session of its own when none is given).
+    // of the server (the session keeps one of its own when none is given).
     ClientSession(const NameMap& names, std::string peer, LearnerHolds* holds = nullptr);
     ~ClientSession();
     ClientSession(const ClientSession&) = delete;

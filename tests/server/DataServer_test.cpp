@@ -352,47 +352,57 @@ TEST_F(ServedCourse, ALockWaitIsBoundedAndHoldsNobodyUp) {
     EXPECT_GE(std::chrono::steady_clock::now() - t0, std::chrono::milliseconds(1900));
 }
 
-// One session per learner: a player's kept lock on a learner's record holds that learner until
-// its connection ends or it begins another session; meanwhile another player can neither hold
-// nor rewrite them.
+// One session per learner across the server's connections: a player's kept-lock read of a
+// learner holds them until its connection ends, cleanly or not; meanwhile another player can
+// neither hold nor rewrite them.
 TEST_F(ServedCourse, ALearnerHeldByOnePlayerIsRefusedToAnother) {
-    RemoteClient first, second;
-    Connect(first);
+    RemoteClient second;
     Connect(second);
+    ASSERT_EQ(second.SignOn("Demo", "Day", "second"), 0);
     data::UserRecord key = data::UserTemplate();
     key.GroupNo = 2;
     key.UserNo = 3;
     uint8_t b[data::kUserRecordSize];
-    for (RemoteClient* c : {&first, &second}) {
-        ASSERT_EQ(c->SignOn("Demo", "Day", c == &first ? "first" : "second"), 0);
-        ASSERT_GE(c->RemoteOpen(kUsers, isam::OPEN_INOUT), 0);
-    }
-    data::EncodeUserRecord(key, b);
-    ASSERT_EQ(first.HoldLearner(b, sizeof b), 0) << first.LastError();
-    EXPECT_EQ(data::DecodeUserRecord(b).UserName, "user 2:3");
-    data::EncodeUserRecord(key, b);
-    EXPECT_EQ(second.HoldLearner(b, sizeof b), -1);
-    EXPECT_EQ(second.LastError(), isam::kRecordLocked);
-    // Reading is free; rewriting a learner held elsewhere is not.
-    data::UserRecord seen = ReadUser(second, 2, 3);
-    seen.Total = 5;
-    data::EncodeUserRecord(seen, b);
-    EXPECT_EQ(second.RemoteRewriteCurrent(b, sizeof b), -1);
-    EXPECT_EQ(second.LastError(), isam::kRecordLocked);
-    // Another learner is free to hold.
-    key.UserNo = 2;
-    data::EncodeUserRecord(key, b);
-    EXPECT_EQ(second.HoldLearner(b, sizeof b), 0);
+    for (bool clean : {true, false}) {
+        SCOPED_TRACE(clean ? "clean end" : "cut");
+        ASSERT_GE(second.RemoteOpen(kUsers, isam::OPEN_INOUT), 0);  // ends its own hold
+        RawSocket first(server.port);
+        ASSERT_GE(first.Ask(Request(data::kIsOpen, kUsers, isam::OPEN_INOUT)).first, 0);
+        RequestRecord start = Request(data::kIsStart, "", isam::EQUAL);
+        data::BuildKey(data::kUserKey, start.key);
+        data::EncodeUserRecord(key, start.data.data());
+        ASSERT_EQ(first.Ask(start).first, 0);
+        RequestRecord hold = Request(data::kIsRead, "", isam::EQUAL | isam::LOCK_KEEP);
+        data::EncodeUserRecord(key, hold.data.data());
+        ASSERT_EQ(first.Ask(hold).first, 0);
 
-    first.Disconnect();  // the end of the first player's connection ends its hold
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    key.UserNo = 3;
-    data::EncodeUserRecord(key, b);
-    EXPECT_EQ(second.HoldLearner(b, sizeof b), 0) << second.LastError();
+        data::EncodeUserRecord(key, b);
+        EXPECT_EQ(second.HoldLearner(b, sizeof b), -1);
+        EXPECT_EQ(second.LastError(), isam::kRecordLocked);
+        data::UserRecord seen = ReadUser(second, 2, 3);  // reading is free
+        seen.Total = 5;
+        data::EncodeUserRecord(seen, b);
+        EXPECT_EQ(second.RemoteRewriteCurrent(b, sizeof b), -1);
+        EXPECT_EQ(second.LastError(), isam::kRecordLocked);
+
+        // The server closes its side once it has taken the end in, before any later request.
+        if (!clean) {
+            uint8_t half[800] = {};
+            first.Send(half, sizeof half);
+        }
+        shutdown(first.fd, SHUT_WR);
+        char byte;
+        ASSERT_EQ(read(first.fd, &byte, 1), 0);
+        data::EncodeUserRecord(key, b);
+        EXPECT_EQ(second.HoldLearner(b, sizeof b), 0) << second.LastError();
+        EXPECT_EQ(data::DecodeUserRecord(b).UserName, "user 2:3");
+    }
     second.Disconnect();
     server.Stop();
-    EXPECT_NE(server.Log().find("refused: group 2 user 3 is held by 127.0.0.1:"), std::string::npos)
-        << server.Log();
+    const std::string log = server.Log();
+    EXPECT_NE(log.find("[Demo / Day / second] refused: group 2 user 3 is held by 127.0.0.1:"),
+              std::string::npos)
+        << log;
 }
 
 // A cut upload never replaces a learner's file: a score file whose size does not fit the
@@ -437,9 +447,7 @@ TEST_F(ServedCourse, ACutOrOversizedUploadLeavesTheOldFile) {
     RemoteClient again;
     Connect(again);
     const std::string whole = top.Write("sent/SCO003.002", std::string(2416, 'w'));
-    EXPECT_EQ(again.SendFile("?:\\DATA\\DEMO\\GB\\SCO003.002", whole), 0);
-    again.Disconnect();  // a clean end completes it
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_EQ(again.SendFile("?:\\DATA\\DEMO\\GB\\SCO003.002", whole), 0);  // ends short
     EXPECT_EQ(support::TempFolder::Read(Learner("SCO003.002")), std::string(2416, 'w'));
     server.Stop();
     EXPECT_NE(server.Log().find("dropped ?:\\DATA\\DEMO\\GB\\HST003.002"), std::string::npos)
