@@ -1,5 +1,6 @@
 #include "data/ConfigTable.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <fstream>
@@ -81,8 +82,41 @@ bool ConfigTable::ApplyOptionLine(std::string_view line) {
     if (line.empty()) return false;
     const int key = FindConfigKey(line);
     if (key < 0) return false;
-    Set(key, std::string(line.substr(std::string_view(kConfigKeys[key]).size())));
+    const std::string_view value = line.substr(std::string_view(kConfigKeys[key]).size());
+    if (!Accepts(key, value)) {
+        refused_.emplace_back(line);
+        return false;
+    }
+    Set(key, std::string(value));
     return true;
+}
+
+bool ConfigTable::Accepts(int key, std::string_view value) {
+    for (char c : value)
+        if (static_cast<unsigned char>(c) < 0x20) return false;
+    auto has_dot_dot_part = [](std::string_view v) {
+        size_t start = 0;
+        while (start <= v.size()) {
+            const size_t end = std::min(v.find_first_of("\\/", start), v.size());
+            if (v.substr(start, end - start) == "..") return true;
+            start = end + 1;
+        }
+        return false;
+    };
+    switch (key) {
+        case kLanguage:
+        case kGaz:
+        case kUnit:
+        case kLevel:
+        case kDirectory:
+        case kSymbol:
+            return value.find_first_of("\\/:") == std::string_view::npos &&
+                   value.find("..") == std::string_view::npos;
+        case kRootDir:
+            return !has_dot_dot_part(value);
+        default:
+            return true;
+    }
 }
 
 int ConfigTable::LoadConfiguration(const std::string& path, platform::Notifier& notifier) {
@@ -100,6 +134,8 @@ int ConfigTable::LoadConfiguration(const std::string& path, platform::Notifier& 
     }
     std::istringstream in(bytes);
     for (std::string line; std::getline(in, line);) ApplyOptionLine(line);
+    for (const std::string& line : TakeRefused())
+        notifier.ShowSystemError(path + ": " + line, platform::kErrorOutsideCourse);
     return 0;
 }
 

@@ -5,6 +5,7 @@
 #include <array>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace platform {
 class Notifier;
@@ -48,12 +49,19 @@ class ConfigTable {
 
     // Applies one "key=value" line: the first matching key receives the rest of the line after
     // its '='. A trailing CR and anything from a NUL byte on are dropped. False when no key
-    // matches (the line is then ignored).
+    // matches (the line is then ignored), or when the value would lead a path out of the course
+    // (the line is then kept for TakeRefused and not applied).
     bool ApplyOptionLine(std::string_view line);
+    // Whether value may stand for key: the keys whose values become parts of file names
+    // (Language=, Gaz=, Unit=, Level=, Directory=, Symbol=) take no folder separator, drive
+    // mark, ".." or control character; RootDir= no ".." part.
+    static bool Accepts(int key, std::string_view value);
+    // The lines refused since the last call, as they were written.
+    std::vector<std::string> TakeRefused() { return std::move(refused_); }
 
     // Reads every line of path through ApplyOptionLine; a later line for a key wins. A missing
     // or unreadable file is reported to notifier with ShowSystemError(path, 2) and gives -1;
-    // otherwise 0.
+    // otherwise 0. Each refused line is reported as "path: line" with kErrorOutsideCourse.
     int LoadConfiguration(const std::string& path, platform::Notifier& notifier);
 
     // Writes the values into the INI at path: each line of a key the table owns gets the
@@ -72,6 +80,7 @@ class ConfigTable {
 
   private:
     std::array<std::string, kConfigKeyCount> values_;
+    std::vector<std::string> refused_;
 };
 
 // atoi-style reading that never overflows: leading blanks, an optional sign, digits; 0 when

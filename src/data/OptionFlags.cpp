@@ -158,7 +158,8 @@ void OptionFlags::ParseCommandLine(int argc, const char* const* argv, ConfigTabl
     OptionScanner scanner = OptionScanner::ForCommandLine(argc, argv);
     for (int c; (c = scanner.Next(kCommandLineSpec)) != -1;) {
         if (c == 'l') {
-            config.Set(kLanguage, scanner.Argument());
+            // A language that would lead out of the course is not taken.
+            config.ApplyOptionLine("Language=" + scanner.Argument());
         } else if (c == 's') {
             Set(PresetSession);
             const std::string& text = scanner.Argument();

@@ -4,6 +4,7 @@
 #include "data/DataAccess.h"
 #include "data/OptionFiles.h"
 #include "data/UserList.h"
+#include "platform/Path.h"
 #include "text/MessageFile.h"
 
 namespace data {
@@ -22,6 +23,9 @@ bool ChooseUser(const ChoiceContext& context, ChoiceDialogs& dialogs, int32_t gr
 
     const AppliedOptions applied =
         ApplyUserOptions(config, context.root, context.options_folder, group, user);
+    // Settings that would lead out of the course are not applied, and named.
+    for (const std::string& line : config.TakeRefused())
+        dialogs.ShowError(line + " : " + platform::SystemErrorText(platform::kErrorOutsideCourse));
     if (context.developer) {
         const std::string summary = OptionSummary(applied, config);
         dialogs.ShowSummary(summary, common.GetText(76));

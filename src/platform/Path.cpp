@@ -241,6 +241,8 @@ std::string SystemErrorText(int code) {
             return "Malformed catalogue";
         case kErrorNotRegularFile:
             return "Not a regular file";
+        case kErrorOutsideCourse:
+            return "The setting leads out of the course folder";
         default:
             break;
     }

@@ -34,6 +34,8 @@ constexpr int kErrorInvalidData = 13;
 constexpr int kErrorBadCatalogue = 19;
 // A folder, FIFO or device where a file was expected (beyond the C library's numbers).
 constexpr int kErrorNotRegularFile = 1000;
+// A setting whose value would lead a path out of the course folder.
+constexpr int kErrorOutsideCourse = 1001;
 
 // code < 0: the text of the current errno; 2, 13, 19: fixed texts; any other: strerror(code).
 std::string SystemErrorText(int code);

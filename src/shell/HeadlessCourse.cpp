@@ -33,9 +33,17 @@ bool HeadlessCourse::Open(const std::string& folder, const std::vector<std::stri
     if (config_.LoadConfiguration(course_->IniPath(), course_->Notifier()) != 0)
         return Fail("cannot read " + ini);
     for (const std::string& line : overrides) {
-        if (!config_.ApplyOptionLine(line)) return Fail("unknown setting " + line);
+        if (!config_.ApplyOptionLine(line)) {
+            if (!config_.TakeRefused().empty())
+                return Fail("refused setting " + line + ": it leads out of the course folder");
+            return Fail("unknown setting " + line);
+        }
     }
-    if (!language.empty()) config_.Set(data::kLanguage, language);
+    if (!language.empty()) {
+        if (!data::ConfigTable::Accepts(data::kLanguage, language))
+            return Fail("refused language " + language + ": it leads out of the course folder");
+        config_.Set(data::kLanguage, language);
+    }
     flags_.ParseOptionWords(config_.Get(data::kFlag));
     flags_.Clear(data::AutoPlay);
     flags_.Clear(data::PresetSession);

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/Path.h"
 #include "support/FileSizeLimit.h"
 #include "support/RecordingNotifier.h"
 #include "support/TempFolder.h"
@@ -39,6 +40,46 @@ TEST(ConfigTable, LoadAppliesLinesByKeyPrefix) {
     EXPECT_EQ(config.Get(data::kResolution), "1024x768=x");
     EXPECT_EQ(config.Get(data::kStart), "");
     EXPECT_EQ(config.Get(data::kGaz), "");
+}
+
+// Values that become parts of file names never lead out of the course; the line is refused and
+// reported with its key and value, and the value before it stays.
+TEST(ConfigTable, SettingsThatLeadOutOfTheCourseAreRefused) {
+    const struct {
+        const char* line;
+        bool taken;
+    } cases[] = {{"Directory=D1", true},
+                 {"Directory=..\\..\\..\\esc\\", false},
+                 {"Directory=../x", false},
+                 {"Directory=a\\b", false},
+                 {"Language=..", false},
+                 {"Language=C:", false},
+                 {"Unit=SI\x01", false},
+                 {"Symbol=EU", true},
+                 {"RootDir=?:\\COURSE", true},
+                 {"RootDir=..\\..\\etc", false},
+                 {"RootDir=a..b", true},
+                 {"Start=1#1#", true},
+                 {"Editor=/usr/bin/xdg-open", true}};
+    for (const auto& c : cases) {
+        ConfigTable config;
+        EXPECT_EQ(config.ApplyOptionLine(c.line), c.taken) << c.line;
+        const std::vector<std::string> refused = config.TakeRefused();
+        EXPECT_EQ(refused.empty(), c.taken) << c.line;
+        if (!c.taken) {
+            EXPECT_EQ(refused[0], c.line);
+        }
+        EXPECT_TRUE(config.TakeRefused().empty());
+    }
+    support::TempFolder dir;
+    const std::string path = dir.Write("A.INI", "Directory=D1\nDirectory=..\\esc\n");
+    support::RecordingNotifier notes;
+    ConfigTable config;
+    EXPECT_EQ(config.LoadConfiguration(path, notes), 0);
+    EXPECT_EQ(config.Get(data::kDirectory), "D1");
+    ASSERT_EQ(notes.errors.size(), 1u);
+    EXPECT_EQ(notes.errors[0].text, path + ": Directory=..\\esc");
+    EXPECT_EQ(notes.errors[0].code, platform::kErrorOutsideCourse);
 }
 
 TEST(ConfigTable, MissingFileReportsPathWithCode2) {

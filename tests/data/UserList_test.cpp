@@ -287,6 +287,19 @@ TEST_F(ChoiceTest, AFailedReadIsReportedAndNothingIsAsked) {
     EXPECT_EQ(config.Get(data::kGaz), "");
 }
 
+// A learner's option file that would lead a path out of the course: the line is named and not
+// applied; the rest of the file is.
+TEST_F(ChoiceTest, AnOptionLineLeadingOutOfTheCourseIsNamedAndNotApplied) {
+    course.Write("DATA/DEMO/GB/INI001.002", "Directory=..\\..\\esc\\\nSymbol=US\n");
+    config.Set(data::kDirectory, "D1");
+    EXPECT_TRUE(data::ChooseUser(context, dialogs, 2, 1));
+    ASSERT_EQ(dialogs.shown.size(), 2u);
+    EXPECT_EQ(dialogs.shown[0],
+              "error: Directory=..\\..\\esc\\ : The setting leads out of the course folder");
+    EXPECT_EQ(config.Get(data::kDirectory), "D1");
+    EXPECT_EQ(config.Get(data::kSymbol), "US");
+}
+
 TEST_F(ChoiceTest, DeveloperSeesTheOptionsApplied) {
     context.developer = true;
     EXPECT_TRUE(data::ChooseUser(context, dialogs, 2, 1));

@@ -206,6 +206,13 @@ TEST_F(LessonRunTest, ARefusedSessionFailsAndLeavesTheLearnerAlone) {
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("XXSTEP01.MSG"), std::string::npos) << r.err;
     EXPECT_TRUE(r.lines.empty());
+    // A setting that would lead out of the course is refused before anything is opened.
+    r = Run("--set 'Directory=..\\..\\esc\\' --auto");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("refused setting Directory=..\\..\\esc\\"), std::string::npos) << r.err;
+    r = Run("--lang ../GB --auto");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("refused language ../GB"), std::string::npos) << r.err;
 
     data::LearnerLock other;
     std::string why;
