@@ -117,9 +117,9 @@ bool RemoteClient::AttachTrace(const std::string& path) {
     return true;
 }
 
-void RemoteClient::Trace(const char* direction, long bytes) {
+void RemoteClient::Trace(const char* direction, long bytes, const RequestRecord& record) {
     if (!trace_) return;
-    std::fprintf(trace_, "%s\n", RequestTraceLine(direction, bytes, record_).c_str());
+    std::fprintf(trace_, "%s\n", RequestTraceLine(direction, bytes, record).c_str());
     std::fflush(trace_);
 }
 
@@ -150,7 +150,7 @@ RemoteClient::Outcome RemoteClient::Exchange() {
         failure_ = "send: " + ec.message();
         return Outcome::kClosed;
     }
-    Trace("SND", long(written));
+    Trace("SND", long(written), record_);
 
     n.have = 0;
     int timeouts = 0;
@@ -183,10 +183,16 @@ RemoteClient::Outcome RemoteClient::Exchange() {
         }
         timeouts = 0;
         n.have += got;
+        // Every read is traced with its byte count and the record as received so far.
+        RequestRecord reply;
+        {
+            std::array<uint8_t, kRequestSize> so_far{};
+            std::memcpy(so_far.data(), n.in.data(), n.have);
+            DecodeRequest(so_far.data(), reply);
+        }
+        Trace("RCV", long(got), reply);
         if (n.have < size_t(kRequestSize)) continue;
         n.have = 0;
-        RequestRecord reply;
-        DecodeRequest(n.in.data(), reply);
         if (reply.request_no != sent_no) {
             if (trace_) {
                 std::fprintf(trace_, "Err : %02X %02X %02X %02X %02X %02X %02X %02X\n", n.in[0],
@@ -196,7 +202,6 @@ RemoteClient::Outcome RemoteClient::Exchange() {
             continue;  // a late answer to an earlier request
         }
         record_ = reply;
-        Trace("RCV", kRequestSize);
         return Outcome::kReply;
     }
 }

@@ -78,7 +78,7 @@ class RemoteClient {
     Outcome Exchange();
     bool Reconnect();
     void PutOffRetry();
-    void Trace(const char* direction, long bytes);
+    void Trace(const char* direction, long bytes, const RequestRecord& record);
 
     std::unique_ptr<Net> net_;
     std::string address_;

@@ -123,7 +123,10 @@ TEST(RemoteClientTest, LateAnswersAreSkippedAndSplitRepliesJoined) {
     EXPECT_EQ(trace.rfind("##  date + time           #   #byte# ID #rqID#rq#rt#isr#nrec#file", 0),
               0u);
     EXPECT_NE(trace.find("#SND#1644#   0#24#-1#  0#   0###"), std::string::npos) << trace;
-    EXPECT_NE(trace.find("#RCV#1644#   0#24# 7#  0#   0###"), std::string::npos) << trace;
+    // Each read with its own byte count: the late answer whole, then the reply in two pieces.
+    EXPECT_NE(trace.find("#RCV#1644#1000#24#99#  0#   0###"), std::string::npos) << trace;
+    EXPECT_NE(trace.find("#RCV# 700#   0#24# 7#  0#   0###"), std::string::npos) << trace;
+    EXPECT_NE(trace.find("#RCV# 944#   0#24# 7#  0#   0###"), std::string::npos) << trace;
     EXPECT_NE(trace.find("Err : E8 03 00 00 18 00 00 00"), std::string::npos) << trace;
 }
 

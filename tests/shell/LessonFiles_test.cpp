@@ -165,6 +165,13 @@ TEST_F(LessonFilesTest, HistoryLinesAppendForAReturningLearner) {
     ASSERT_TRUE(history.OpenHistory(path, false));
     history.WriteAbandonRecord();
     EXPECT_EQ(support::TempFolder::Read(path), "~-1:-1\n");
+    // A history cut in the middle of a line (a kill mid-write) gets the next record on a line
+    // of its own.
+    history.Close();
+    (void)dir_.Write("GROUPS/HST003.001", "~-1:-1\n#F12 E1");
+    ASSERT_TRUE(history.OpenHistory(path, true));
+    history.WriteAbandonRecord();
+    EXPECT_EQ(support::TempFolder::Read(path), "~-1:-1\n#F12 E1\n~-1:-1\n");
     // Closed, records are dropped without harm.
     history.Close();
     EXPECT_FALSE(history.WriteAbandonRecord());
