@@ -363,6 +363,11 @@ int RemoteClient::GetFile(const std::string& local_path, const std::string& remo
         rc = Transact(kIsGetFile);
         if (rc < 0 || record_.length <= 0 || record_.length > kRequestDataSize) {
             complete = rc >= 0 && record_.length == 0;
+            if (rc >= 0 && !complete) {
+                record_.error = EBADMSG;
+                failure_ = "the server sent a block of " + std::to_string(record_.length) +
+                           " bytes (1024 at most)";
+            }
             break;
         }
         record_.error = 0;

@@ -466,12 +466,14 @@ bool ScriptEngine::SaveObjects(const std::string& path) {
     }
     // Through a temporary file: a save cut short never leaves an empty or partial context.
     if (platform::ReplaceFile(native, bytes)) return true;
+    const int error = errno;  // kept for the caller's report
     const bool from_file = EngineHasText(10);
-    std::string why = std::strerror(errno);
+    std::string why = std::strerror(error);
     std::string message =
         from_file ? vte_->GetText(10, path, why)
                   : text::FormatString("Objects not saved to %s: %s", path.c_str(), why.c_str());
     Trace("%s", message.c_str());
+    errno = error;
     return false;
 }
 

@@ -1,5 +1,7 @@
 #include "shell/ContextFiles.h"
 
+#include <cerrno>
+
 #include "data/CoursePaths.h"
 #include "platform/Path.h"
 #include "shell/LessonTexts.h"
@@ -33,8 +35,9 @@ bool SaveContext(const LessonSettings& settings, Prompter& prompter, LessonEngin
     const std::string native = platform::NativePath(path);
     const size_t slash = native.rfind('/');
     if (slash != std::string::npos && slash > 0) platform::CreateFolders(native.substr(0, slash));
+    errno = 0;
     if (engine.SaveObjects(path)) return true;
-    prompter.ShowSystemError(path, -1);
+    prompter.ShowSystemError(path, errno != 0 ? errno : EIO);
     return false;
 }
 

@@ -1,5 +1,6 @@
 #include "shell/HeadlessCourse.h"
 
+#include "data/LearnerFiles.h"
 #include "platform/Path.h"
 #include "shell/CommonMessages.h"
 
@@ -73,6 +74,16 @@ bool HeadlessCourse::Open(const std::string& folder, const std::vector<std::stri
     settings_.quit_caption = common_.GetText(29);
     if (!settings_.quit_caption.empty()) settings_.quit_caption.erase(0, 1);
     return true;
+}
+
+std::string HeadlessCourse::UserReadError(int group, int user) {
+    if (users_.Handle() < 0)
+        return users_.ErrorText("cannot open %s", course_->UsersFile().c_str());
+    const int found = data::FindUser(users_, group, user, nullptr);
+    if (found == 0)
+        return "no user " + std::to_string(user) + " in group " + std::to_string(group) + " in " +
+               users_.DataPath();
+    return users_.ErrorText("cannot read %s", users_.DataPath().c_str());
 }
 
 }  // namespace shell

@@ -28,6 +28,9 @@ class HeadlessCourse {
     // The opened course (after a successful Open).
     data::Course& Course() { return *course_; }
     LearnerStore& Store() { return *store_; }
+    // Why the learner cannot be read: "no user U in group G" for a record the users file does
+    // not hold, else the file and the engine's reason.
+    std::string UserReadError(int group, int user);
     text::TraceLog& Trace() { return course_->Trace(); }
 
   private:

@@ -1,9 +1,10 @@
 #include "shell/HeadlessLesson.h"
 
 #include <chrono>
-
 #include <cstdio>
 #include <ctime>
+
+#include "platform/Path.h"
 
 namespace shell {
 namespace {
@@ -51,7 +52,7 @@ int HeadlessLesson::Ask(const std::string& text, const std::string& caption, int
 }
 
 void HeadlessLesson::ShowSystemError(const std::string& text, int code) {
-    if (notice_) notice_(text + " (" + std::to_string(code) + ")");
+    if (notice_) notice_(text + ": " + platform::SystemErrorText(code));
 }
 
 int HeadlessLesson::AskEstimate(const RichText&, const RichText&) {

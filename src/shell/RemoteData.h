@@ -2,6 +2,7 @@
 // files. The client itself lives with the data access layer (data::RemoteClient).
 #pragma once
 
+#include <cerrno>
 #include <functional>
 #include <memory>
 #include <string>
@@ -40,9 +41,9 @@ class ClientRemoteData final : public RemoteData {
         failure_.clear();
         if (client_.GetFile(into, data::RemoteFileName(root_, path)) >= 0) return true;
         const int error = client_.LastError();
-        failure_ = error == -2 ? client_.LastFailure()
-                               : "error " + std::to_string(error) + " (" +
-                                     platform::SystemErrorText(error) + ")";
+        failure_ = error == -2 || error == EBADMSG ? client_.LastFailure()
+                                                   : "error " + std::to_string(error) + " (" +
+                                                         platform::SystemErrorText(error) + ")";
         return false;
     }
     // Fetches into the file's own place in the course.

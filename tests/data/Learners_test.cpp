@@ -68,6 +68,9 @@ TEST(LearnersToolTest, BuildsGroupsAndUsersAndRefusesBadRequests) {
         {"add-user", "--group 1 --user 9 --name X --password 1234567890123456789012", "1 to 21"},
         {"remove-group", "--group 1", "still has users"},
         {"remove-user", "--group 1 --user 7", "does not exist"},
+        {"add-user", "--group ' 1' --user 9 --name X", "1 to 255, not  1"},
+        {"add-user", "--group '1 ' --user 9 --name X", "1 to 255, not 1 "},
+        {"add-user", "--group 1 --group 200 --user 9 --name X", "--group is given twice"},
     };
     for (const auto& r : refused) {
         const auto [status, out] = c.Run(r.cmd, r.args);
@@ -183,6 +186,28 @@ TEST(LearnersToolTest, ListAndExportReportProgressFromTheScoreFile) {
               "3,2,\"Zoë \"\"Z\"\"\",1,1,0,10,20,30,40,3\n"
               "3,2,\"Zoë \"\"Z\"\"\",1,2,1,11,21,31,41,3\n"
               "3,2,\"Zoë \"\"Z\"\"\",1,3,2,12,22,32,42,3\n");
+}
+
+// Each failure is said once, naming the file and the cause.
+TEST(LearnersToolTest, FailuresNameTheFileAndTheCause) {
+    LearnersCourse c;
+    ASSERT_EQ(c.Run("init", "").first, 0);
+    ASSERT_EQ(c.Run("add-group", "--group 1 --name Day").first, 0);
+    ASSERT_EQ(c.Run("add-user", "--group 1 --user 1 --name Ann").first, 0);
+    // A damaged data file: the records are garbage past the header.
+    const std::string dat = c.Users() + ".dat";
+    std::string bytes = support::TempFolder::Read(dat);
+    for (size_t i = bytes.size() / 2; i < bytes.size(); ++i) bytes[i] = char(0xA5);
+    (void)c.Write("DATA/DEMO/GB/USERS.dat", bytes);
+    const auto [status, out] = c.Run("list", "");
+    EXPECT_EQ(status, 1);
+    EXPECT_NE(out.find(dat), std::string::npos) << out;
+
+    // A folder that is no course: one line, naming where the catalogue was looked for.
+    const support::ToolRun root = support::RunLearners("/", "list", "");
+    EXPECT_EQ(root.status, 1);
+    EXPECT_EQ(support::Lines(root.out).size(), 1u) << root.out;
+    EXPECT_NE(root.out.find("catalogue"), std::string::npos) << root.out;
 }
 
 TEST(LearnersToolTest, ACourseWithoutItsLanguageIsRefused) {

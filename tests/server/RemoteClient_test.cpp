@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <cerrno>
 #include <cstring>
 #include <filesystem>
 #include <functional>
@@ -275,6 +276,25 @@ TEST(RemoteClientTest, ARefusalOrALostConnectionMidFetchKeepsTheOldFile) {
         EXPECT_EQ(support::TempFolder::Read(local), "old copy");
         EXPECT_FALSE(std::filesystem::exists(local + ".part"));
     }
+}
+
+// A block longer than a record can hold is a lying server: the fetch fails, saying so.
+TEST(RemoteClientTest, AForgedBlockLengthFailsTheFetchWithItsReason) {
+    FakeServer server([](int fd, int) {
+        RequestRecord r;
+        while (FakeServer::Receive(fd, r)) {
+            r.length = 5000;
+            FakeServer::Reply(fd, r);
+        }
+    });
+    support::TempFolder folder;
+    const std::string local = folder.Write("GB/USERS.dat", "old copy");
+    data::RemoteClient client;
+    Connect(client, server.port());
+    EXPECT_EQ(client.GetFile(local, "?:\\DATA\\DEMO\\GB\\USERS.dat"), -1);
+    EXPECT_EQ(client.LastError(), EBADMSG);
+    EXPECT_EQ(client.LastFailure(), "the server sent a block of 5000 bytes (1024 at most)");
+    EXPECT_EQ(support::TempFolder::Read(local), "old copy");
 }
 
 // A server that was gone is used again once it answers: the client connects afresh and

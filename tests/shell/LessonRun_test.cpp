@@ -255,6 +255,15 @@ TEST_F(LessonRunTest, CourseOrLearnerThatCannotBeOpened) {
     r = Run("--user 1:9");
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("no user 9 in group 1"), std::string::npos) << r.err;
+    // A damaged users file is named with the engine's reason, not taken for a missing learner.
+    const std::string users = Learner("USERS.dat");
+    std::string bytes = support::TempFolder::Read(users);
+    for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = char(0xA5);
+    (void)dir_.Write("DATA/TEST/GB/USERS.dat", bytes);
+    r = Run("");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err.find("no user"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("USERS"), std::string::npos) << r.err;
     std::filesystem::remove(dir_.path / "DATA" / "TEST" / "GB" / "USERS.dat");
     r = Run("");
     EXPECT_EQ(r.status, 1);

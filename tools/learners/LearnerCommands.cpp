@@ -18,9 +18,10 @@ int Fail(const std::string& message) {
     return 1;
 }
 
+// The failed step, the file it worked on and the engine's reason.
 int EngineFail(data::DataAccess& access, const std::string& what) {
-    return Fail(access.ErrorText("%s", what.c_str()) + " (" + std::to_string(access.LastError()) +
-                ")");
+    return Fail(access.ErrorText("%s of %s", what.c_str(), access.DataPath().c_str()) + " (" +
+                std::to_string(access.LastError()) + ")");
 }
 
 bool OpenFile(data::DataAccess& access, const std::string& path, std::string& error) {

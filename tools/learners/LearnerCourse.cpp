@@ -41,11 +41,24 @@ bool LocateCourse(const std::string& course_dir, const std::string& lang, Learne
     }
     config.Set(data::kLanguage, lang);
     data::ProductRecord product;
+    // The catalogue's own complaint goes into the one message the tool prints.
+    struct Collected : platform::Notifier {
+        std::string text;
+        void ShowSystemError(const std::string& what, int code) override {
+            if (text.empty()) text = what + ": " + platform::SystemErrorText(code);
+        }
+        void ShowError(const std::string&, const std::string& what) override {
+            if (text.empty()) text = what;
+        }
+        void ShowMessage(const std::string&, const std::string&) override {}
+    } collected;
     // A native path has no drive for the catalogue's '?' to stand for: the folder will do.
-    const int rc = data::LoadProduct(config, root, product, root, platform::StderrNotifier());
+    const int rc = data::LoadProduct(config, root, product, root, collected);
     if (rc != 1) {
-        error = rc == 0 ? "PRODUCT.DAT has no line for the language " + lang
-                        : "cannot read the course's PRODUCT.DAT";
+        error = rc == 0
+                    ? root + "/PRODUCT.DAT has no line for the language " + lang
+                    : "cannot read the course's catalogue in " + root +
+                          (collected.text.empty() ? std::string() : " (" + collected.text + ")");
         return false;
     }
     course.root = root;

@@ -36,8 +36,9 @@ int Load(const LearnerCourse& course, Learners& out) {
     }
     std::vector<data::GroupRecord> all_groups;
     if (data::ReadAllGroups(groups, all_groups) != 0)
-        return Fail(groups.ErrorText("read the groups"));
-    if (data::ReadAllUsers(users, out.users) != 0) return Fail(users.ErrorText("read the users"));
+        return Fail(groups.ErrorText("read the groups of %s", groups.DataPath().c_str()));
+    if (data::ReadAllUsers(users, out.users) != 0)
+        return Fail(users.ErrorText("read the users of %s", users.DataPath().c_str()));
     for (const auto& g : all_groups) out.group_names[g.group_no] = g.name;
     return 0;
 }

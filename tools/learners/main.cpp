@@ -10,6 +10,7 @@
 //   learners list COURSE --lang L [--json]
 //   learners export COURSE --lang L --csv FILE
 
+#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -47,8 +48,10 @@ int Refuse(const std::string& message) {
     return 1;
 }
 
+// A decimal number and nothing else: no blanks before or after, as the shell may leave them.
 bool ParseInt(const std::string& text, int& out) {
-    if (text.empty()) return false;
+    if (text.empty() || !(std::isdigit(static_cast<unsigned char>(text[0])) || text[0] == '-'))
+        return false;
     char* end = nullptr;
     errno = 0;
     const long v = std::strtol(text.c_str(), &end, 10);
@@ -91,6 +94,8 @@ int main(int argc, char** argv) {
     std::map<std::string, std::string> opt;
     for (int i = 3; i < argc; ++i) {
         const std::string a = argv[i];
+        // An option given twice is a mistake, not a choice of the last one.
+        if (opt.count(a)) return Refuse(a + " is given twice");
         if (kFlags.count(a)) {
             opt[a] = "1";
         } else if (kValues.count(a) && i + 1 < argc) {

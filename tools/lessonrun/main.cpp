@@ -79,9 +79,8 @@ int Run(int argc, char** argv) {
     if (ec) return Fail("cannot enter the course folder " + course);
     if (!headless.Open(folder, sets, lang)) return Fail(headless.error());
     data::UserRecord record;
-    if (!headless.Store().ReadUser(group, user, record)) {
-        return Fail("no user " + std::to_string(user) + " in group " + std::to_string(group));
-    }
+    if (!headless.Store().ReadUser(group, user, record))
+        return Fail(headless.UserReadError(group, user));
 
     shell::HeadlessLesson runner(headless.Settings(), headless.Store(), headless.Course());
     runner.SetAnswers(answers, automatic);
