@@ -97,18 +97,29 @@ bool ParseKey(const std::string& spec, long flags, isam::KeyDesc* key) {
     return true;
 }
 
+// The value of each hex digit by byte, -1 for anything else: a bulk import decodes by table.
+struct HexTable {
+    signed char value[256];
+    constexpr HexTable() : value() {
+        for (int c = 0; c < 256; ++c) value[c] = -1;
+        for (int d = 0; d < 10; ++d) value['0' + d] = static_cast<signed char>(d);
+        for (int d = 0; d < 6; ++d) {
+            value['a' + d] = static_cast<signed char>(10 + d);
+            value['A' + d] = static_cast<signed char>(10 + d);
+        }
+    }
+};
+constexpr HexTable kHex;
+
 bool FromHex(const std::string& hex, size_t len, std::vector<unsigned char>* out) {
     if (hex.size() != len * 2) return false;
-    out->assign(len, 0);
+    out->resize(len);
+    const unsigned char* in = reinterpret_cast<const unsigned char*>(hex.data());
     for (size_t i = 0; i < len; ++i) {
-        int hi = std::isxdigit((unsigned char)hex[2 * i])
-                     ? std::stoi(hex.substr(2 * i, 1), nullptr, 16)
-                     : -1;
-        int lo = std::isxdigit((unsigned char)hex[2 * i + 1])
-                     ? std::stoi(hex.substr(2 * i + 1, 1), nullptr, 16)
-                     : -1;
-        if (hi < 0 || lo < 0) return false;
-        (*out)[i] = (unsigned char)(hi * 16 + lo);
+        const int hi = kHex.value[in[2 * i]];
+        const int lo = kHex.value[in[2 * i + 1]];
+        if ((hi | lo) < 0) return false;
+        (*out)[i] = static_cast<unsigned char>(hi << 4 | lo);
     }
     return true;
 }
@@ -219,14 +230,19 @@ int Write(const Args& a) {
     for (; ReadLine(std::cin, len * 2 + 1, &line, &too_long); ++number) {
         if (!line.empty() && line.back() == '\r') line.pop_back();
         if (!FromHex(line, len, &rec)) {
+            std::fflush(stdout);
             std::fprintf(stderr, "isamtool: line %d: expected %zu hex digits\n", number, len * 2);
             return 1;
         }
-        if (isam::ISWRITE(h.get(), rec.data()) < 0) return EngineFailure("write");
-        // Each number is out before the next line is read, ahead of any error about it.
+        if (isam::ISWRITE(h.get(), rec.data()) < 0) {
+            std::fflush(stdout);
+            return EngineFailure("write");
+        }
+        // The numbers of the records written are out before any error about a later line: the
+        // output is flushed before each error, not after each line.
         std::printf("%d\n", isam::last_recnum);
-        std::fflush(stdout);
     }
+    std::fflush(stdout);
     if (too_long) {
         std::fprintf(stderr, "isamtool: line %d: expected %zu hex digits\n", number, len * 2);
         return 1;
