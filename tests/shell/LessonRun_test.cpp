@@ -1,6 +1,7 @@
 // lessonrun on a small course: a learner's session played by given answers, stopped and
 // resumed in a new process, and answers that do not fit the waiting step.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cstdio>
 #include <filesystem>
@@ -110,11 +111,12 @@ class LessonRunTest : public ::testing::Test {
         (void)dir_.Write("DATA/LDE/D1" + name, std::string(r.bytes.begin(), r.bytes.end()));
     }
 
-    Result Run(const std::string& args) {
+    // prefix goes before the command (a time limit, say).
+    Result Run(const std::string& args, const std::string& prefix = "") {
         Result r;
         const std::string err = (dir_.path / "err.txt").string();
-        const std::string command =
-            std::string(LESSONRUN) + " " + dir_.path.string() + " --user 1:1 " + args + " 2>" + err;
+        const std::string command = prefix + std::string(LESSONRUN) + " " + dir_.path.string() +
+                                    " --user 1:1 " + args + " 2>" + err;
         const support::ToolRun run = support::RunTool(command);
         r.status = run.status;
         r.lines = support::Lines(run.out);
@@ -227,6 +229,33 @@ TEST_F(LessonRunTest, ARefusedSessionFailsAndLeavesTheLearnerAlone) {
     other.Release();
     r = Run("--auto");
     EXPECT_EQ(r.status, 0) << r.err;
+}
+
+// A FIFO, a folder or a link to a FIFO in place of one of the learner's files never holds the
+// lesson up: the run ends (a time limit stands guard) and a FIFO is never waited on.
+TEST_F(LessonRunTest, ASpecialFileInPlaceOfALearnerFileHangsNothing) {
+    for (const char* file :
+         {"DATA/TEST/GB/SCO001.001", "DATA/CTX/CTX001.001", "DATA/TEST/GB/HST001.001"}) {
+        for (const char* kind : {"fifo", "folder", "link"}) {
+            MakeLearner();
+            ASSERT_EQ(Run("--answer 2 --answer next").status, 0);  // a learner who has begun
+            const std::filesystem::path path = dir_.path / file;
+            std::filesystem::remove(path);
+            if (std::string(kind) == "fifo") {
+                ASSERT_EQ(mkfifo(path.c_str(), 0600), 0);
+            } else if (std::string(kind) == "folder") {
+                std::filesystem::create_directory(path);
+            } else {
+                ASSERT_EQ(mkfifo((dir_.path / "elsewhere").c_str(), 0600), 0);
+                std::filesystem::create_symlink(dir_.path / "elsewhere", path);
+            }
+            const Result r = Run("--auto", "timeout 60 ");
+            EXPECT_NE(r.status, 124) << file << " " << kind << ": timed out";
+            EXPECT_GE(r.status, 0) << file << " " << kind;
+            std::filesystem::remove_all(path);
+            std::filesystem::remove(dir_.path / "elsewhere");
+        }
+    }
 }
 
 TEST_F(LessonRunTest, AnswerThatDoesNotFitNamesTheStep) {
