@@ -89,7 +89,8 @@ bool RemoteClient::Connect() {
         result = e;
     });
     n.ctx.restart();
-    n.ctx.run_until(deadline);
+    Wait(done, deadline);
+    EndWait();
     if (!done) n.Close();
     if (!done || result) {
         failure_ = "cannot connect to " + address_ + ":" + std::to_string(port_) + ": " +
@@ -123,6 +124,36 @@ void RemoteClient::Trace(const char* direction, long bytes, const RequestRecord&
     std::fflush(trace_);
 }
 
+std::chrono::steady_clock::time_point RemoteClient::Deadline() const {
+    return std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms_);
+}
+
+// Runs the network until done or the deadline, in short slices: a wait longer than a moment
+// is announced to the wait handler at every slice, so that a window can show it and repaint.
+void RemoteClient::Wait(const bool& done, std::chrono::steady_clock::time_point deadline) {
+    constexpr auto kSlice = std::chrono::milliseconds(100);
+    constexpr auto kMoment = std::chrono::milliseconds(200);
+    const auto now = std::chrono::steady_clock::now();
+    if (wait_started_ == std::chrono::steady_clock::time_point{}) wait_started_ = now;
+    while (!done) {
+        const auto slice_end = std::min(deadline, std::chrono::steady_clock::now() + kSlice);
+        net_->ctx.run_until(slice_end);
+        if (done || std::chrono::steady_clock::now() >= deadline) break;
+        if (wait_handler_ && std::chrono::steady_clock::now() - wait_started_ >= kMoment) {
+            waiting_shown_ = true;
+            wait_handler_(true);
+        }
+        net_->ctx.restart();
+    }
+}
+
+void RemoteClient::EndWait() {
+    wait_started_ = {};
+    if (!waiting_shown_) return;
+    waiting_shown_ = false;
+    if (wait_handler_) wait_handler_(false);
+}
+
 // Sends record_ and waits for the reply with its request number.
 RemoteClient::Outcome RemoteClient::Exchange() {
     Net& n = *net_;
@@ -140,13 +171,15 @@ RemoteClient::Outcome RemoteClient::Exchange() {
         written = w;
     });
     n.ctx.restart();
-    n.ctx.run_for(std::chrono::milliseconds(timeout_ms_));
+    Wait(done, Deadline());
     if (!done) {
+        EndWait();
         failure_ = "the server takes no requests";
         n.Close();
         return Outcome::kGone;
     }
     if (ec) {
+        EndWait();
         failure_ = "send: " + ec.message();
         return Outcome::kClosed;
     }
@@ -164,19 +197,21 @@ RemoteClient::Outcome RemoteClient::Exchange() {
                                      got = r;
                                  });
         n.ctx.restart();
-        n.ctx.run_for(std::chrono::milliseconds(timeout_ms_));
+        Wait(done, Deadline());
         while (!done) {
             // Silence: after the limit of time-outs in a row the server counts as gone.
             ++timeouts_;
             if (++timeouts >= timeout_limit_) {
+                EndWait();
                 failure_ = "no reply from the server";
                 n.Close();
                 return Outcome::kGone;
             }
             n.ctx.restart();
-            n.ctx.run_for(std::chrono::milliseconds(timeout_ms_));
+            Wait(done, Deadline());
         }
         if (ec || got == 0) {
+            EndWait();
             failure_ = ec == asio::error::eof ? "the server closed the connection"
                                               : "receive: " + ec.message();
             return Outcome::kClosed;
@@ -202,6 +237,7 @@ RemoteClient::Outcome RemoteClient::Exchange() {
             continue;  // a late answer to an earlier request
         }
         record_ = reply;
+        EndWait();
         return Outcome::kReply;
     }
 }

@@ -8,6 +8,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -63,6 +64,11 @@ class RemoteClient {
     bool AttachTrace(const std::string& path);
     // Time-outs in a row that mean the server is gone (3).
     void SetTimeoutLimit(int n) { timeout_limit_ = n; }
+    // Called while a wait lasts longer than a moment: with true every tenth of a second, then
+    // once with false when it ends. The player shows the wait and repaints there.
+    void SetWaitHandler(std::function<void(bool waiting)> handler) {
+        wait_handler_ = std::move(handler);
+    }
     // How long after a failed connection no new attempt is made (ms; 30000).
     void SetRetryInterval(int ms) { retry_interval_ms_ = ms; }
 
@@ -78,6 +84,9 @@ class RemoteClient {
     Outcome Exchange();
     bool Reconnect();
     void PutOffRetry();
+    std::chrono::steady_clock::time_point Deadline() const;
+    void Wait(const bool& done, std::chrono::steady_clock::time_point deadline);
+    void EndWait();
     void Trace(const char* direction, long bytes, const RequestRecord& record);
 
     std::unique_ptr<Net> net_;
@@ -95,6 +104,9 @@ class RemoteClient {
     std::optional<RequestRecord> sign_on_, open_, hold_start_, hold_read_;
     std::string failure_;
     FILE* trace_ = nullptr;
+    std::function<void(bool)> wait_handler_;
+    std::chrono::steady_clock::time_point wait_started_{};
+    bool waiting_shown_ = false;
 };
 
 // The name the server knows a course file by: "?:\" and the file's path relative to the course

@@ -31,5 +31,6 @@ inline constexpr int kTextLearnerBusy = 119;
 inline constexpr int kTextServerBehind = 120;
 inline constexpr int kTextLocalKept = 121;
 inline constexpr int kTextRecordDamaged = 122;
+inline constexpr int kTextServerWait = 123;
 
 }  // namespace shell

@@ -1,6 +1,7 @@
 #include "shell/TStagWinLesson.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QFrame>
 #include <QLabel>
 #include <QPushButton>
@@ -15,6 +16,7 @@
 #include "data/Course.h"
 #include "data/CoursePaths.h"
 #include "platform/Notifier.h"
+#include "shell/LessonTexts.h"
 #include "windows/QtText.h"
 #include "windows/SoundPlayer.h"
 #include "windows/TStat.h"
@@ -70,8 +72,15 @@ void SetRichText(QTextEdit* edit, const RichText& rich, const QColor& colour = Q
 TStagWinLesson::TStagWinLesson(TStagWin& window) : window_(window) {
     data::Course& s = window_.Course();
     StartupState& state = window_.State();
+    data::RemoteClient* client = state.remote ? state.remote->Client() : nullptr;
     store_ = std::make_unique<LearnerFilesStore>(s.Root(), window_.GroupData(), window_.UserData(),
-                                                 state.remote ? state.remote->Client() : nullptr);
+                                                 client);
+    if (client) {
+        // In a lesson one time-out means the server is away: the session goes on locally and
+        // the server catches up later. While a request waits the window shows it.
+        client->SetTimeoutLimit(1);
+        client->SetWaitHandler([this](bool waiting) { ShowServerWait(waiting); });
+    }
     link_ = std::make_unique<ScriptEngineLink>(*window_.Engine());
     LessonSettings settings;
     settings.course = &s;
@@ -138,6 +147,26 @@ int TStagWinLesson::Ask(const std::string& text, const std::string& caption, int
 
 void TStagWinLesson::ShowSystemError(const std::string& text, int code) {
     window_.Course().Notifier().ShowSystemError(text, code);
+}
+
+void TStagWinLesson::ShowServerWait(bool waiting) {
+    if (waiting) {
+        if (!server_wait_shown_) {
+            server_wait_shown_ = true;
+            QApplication::setOverrideCursor(Qt::WaitCursor);
+            data::Course& course = window_.Course();
+            window_.ShowStatus(course.CommonText(kTextServerWait,
+                                                 course.Config().Get(data::kIPserv),
+                                                 course.Config().GetInt(data::kIPport)));
+        }
+        // Painted at once: the event loop does not run while the request waits.
+        window_.repaint();
+        return;
+    }
+    if (!server_wait_shown_) return;
+    server_wait_shown_ = false;
+    QApplication::restoreOverrideCursor();
+    window_.ShowStatus("");
 }
 
 void TStagWinLesson::ShowStatusNote(const std::string& text) {

@@ -63,6 +63,11 @@ class TStagWinLesson : public TStagWinEvents,
     int64_t Now() override;
     uint32_t Random() override;
 
+    // A request to the data server lasts: a busy cursor and a status text while waiting is
+    // true, the window repainted; both go when it is false.
+    void ShowServerWait(bool waiting);
+    bool ServerWaitShown() const { return server_wait_shown_; }
+
   private:
     windows::TStat& Statistics();
     void CloseByItself(windows::TStat& stat, bool answer);
@@ -75,6 +80,7 @@ class TStagWinLesson : public TStagWinEvents,
     std::unique_ptr<LessonFlow> flow_;
     QPointer<windows::TStat> statistics_;
     std::string shown_info_;  // the info panel's text as last shown
+    bool server_wait_shown_ = false;
 };
 
 }  // namespace shell

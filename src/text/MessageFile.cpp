@@ -410,7 +410,7 @@ void MessageFile::InstallFormats(const char* const* table) {
 }
 
 const char* const* MessageFile::CommonFormats() {
-    static const FormatTable table(123, {{7, "%s %d %d"},
+    static const FormatTable table(124, {{7, "%s %d %d"},
                                          {55, "%02d %d"},
                                          {56, "%.10s %s %d %s"},
                                          {57, "%d %02.1lf"},
@@ -426,7 +426,8 @@ const char* const* MessageFile::CommonFormats() {
                                          {110, "%02X"},
                                          {111, "%02X"},
                                          {112, "%02X"},
-                                         {120, "%s %d"}});
+                                         {120, "%s %d"},
+                                         {123, "%s %d"}});
     return table.table.data();
 }
 

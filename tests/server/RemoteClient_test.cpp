@@ -8,6 +8,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstring>
@@ -276,6 +277,31 @@ TEST(RemoteClientTest, ARefusalOrALostConnectionMidFetchKeepsTheOldFile) {
         EXPECT_EQ(support::TempFolder::Read(local), "old copy");
         EXPECT_FALSE(std::filesystem::exists(local + ".part"));
     }
+}
+
+// A reply that takes a while is announced to the wait handler while it lasts, and its end once;
+// a quick one is not announced at all.
+TEST(RemoteClientTest, ALongWaitIsAnnouncedWhileItLasts) {
+    FakeServer server([](int fd, int) {
+        RequestRecord r;
+        while (FakeServer::Receive(fd, r)) {
+            if (r.code == data::kIsOpen)
+                std::this_thread::sleep_for(std::chrono::milliseconds(700));
+            FakeServer::Reply(fd, r);
+        }
+    });
+    data::RemoteClient client;
+    client.CreateClient("127.0.0.1", server.port(), 3000);
+    ASSERT_TRUE(client.Connect());
+    std::vector<bool> calls;
+    client.SetWaitHandler([&](bool waiting) { calls.push_back(waiting); });
+    EXPECT_EQ(client.SignOn("a", "b", "c"), 0);
+    EXPECT_TRUE(calls.empty()) << "a quick reply";
+    EXPECT_EQ(client.RemoteOpen("?:\\USERS", 2050), 0);
+    ASSERT_GE(calls.size(), 2u);
+    EXPECT_FALSE(calls.back());
+    EXPECT_EQ(std::count(calls.begin(), calls.end(), false), 1);
+    EXPECT_TRUE(calls.front());
 }
 
 // A block longer than a record can hold is a lying server: the fetch fails, saying so.

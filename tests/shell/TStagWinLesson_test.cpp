@@ -8,6 +8,7 @@
 #include <QFrame>
 #include <QLabel>
 #include <QPushButton>
+#include <QStatusBar>
 #include <QTest>
 #include <QTextCursor>
 #include <QTextEdit>
@@ -85,6 +86,21 @@ class TStagWinLessonTest : public ::testing::Test {
     std::unique_ptr<TStagWinLesson> lesson_;
     const char* argv_[2] = {"DEMO", nullptr};
 };
+
+// While a request to the data server waits, the window shows a busy cursor and says so in the
+// status bar; both go when the wait ends.
+TEST_F(TStagWinLessonTest, AServerWaitShowsABusyCursorAndAStatusText) {
+    ASSERT_EQ(QApplication::overrideCursor(), nullptr);
+    lesson_->ShowServerWait(true);
+    lesson_->ShowServerWait(true);  // repeated while the wait lasts
+    ASSERT_NE(QApplication::overrideCursor(), nullptr);
+    EXPECT_EQ(QApplication::overrideCursor()->shape(), Qt::WaitCursor);
+    EXPECT_TRUE(window_->statusBar()->currentMessage().startsWith("Waiting for the data server"))
+        << window_->statusBar()->currentMessage().toStdString();
+    lesson_->ShowServerWait(false);
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr) << "restored once for one wait";
+    EXPECT_TRUE(window_->statusBar()->currentMessage().isEmpty());
+}
 
 TEST_F(TStagWinLessonTest, ChoiceStepsAnsweredByButtonAndKey) {
     std::vector<std::string> boxes;
