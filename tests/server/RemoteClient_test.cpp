@@ -18,6 +18,7 @@
 #include <thread>
 #include <vector>
 
+#include "data/DataAccess.h"
 #include "support/TempFolder.h"
 
 namespace {
@@ -277,6 +278,44 @@ TEST(RemoteClientTest, ARefusalOrALostConnectionMidFetchKeepsTheOldFile) {
         EXPECT_EQ(support::TempFolder::Read(local), "old copy");
         EXPECT_FALSE(std::filesystem::exists(local + ".part"));
     }
+}
+
+// The 1644-byte record's layout, byte by byte, as both sides must write it: little-endian
+// numbers at fixed offsets, the key description as 16-bit fields from offset 1572.
+TEST(RequestRecordTest, FieldsSitAtTheirOffsets) {
+    RequestRecord r;
+    r.request_no = 0x01020304;
+    r.code = 21;
+    r.result = -1;
+    r.error = 107;
+    r.SetName("?:\\U");
+    r.mode = 2050;
+    r.length = 0x0400;
+    r.block = 3;
+    r.data[0] = 0xAA;
+    r.data[1023] = 0xBB;
+    data::BuildKey(data::kUserKey, r.key);
+    uint8_t b[data::kRequestSize];
+    data::EncodeRequest(r, b);
+    const std::vector<std::pair<size_t, std::vector<uint8_t>>> table = {
+        {0, {0x04, 0x03, 0x02, 0x01}},
+        {4, {21, 0, 0, 0}},
+        {8, {0xFF, 0xFF, 0xFF, 0xFF}},
+        {12, {107, 0, 0, 0}},
+        {16, {'?', ':', '\\', 'U', 0}},
+        {535, {0}},
+        {536, {0x02, 0x08, 0, 0}},
+        {540, {0x00, 0x04, 0, 0}},
+        {544, {3, 0, 0, 0}},
+        {548, {0xAA}},
+        {1571, {0xBB}},
+        // flags 0, two parts: group (8, 4, INT32) then user (4, 4, INT32)
+        {1572, {0, 0, 2, 0, 8, 0, 4, 0, 2, 0, 4, 0, 4, 0, 2, 0}},
+    };
+    for (const auto& [offset, bytes] : table)
+        for (size_t i = 0; i < bytes.size(); ++i)
+            EXPECT_EQ(b[offset + i], bytes[i]) << "byte " << offset + i;
+    EXPECT_EQ(data::kRequestSize, 1644);
 }
 
 // A reply that takes a while is announced to the wait handler while it lasts, and its end once;
