@@ -72,14 +72,14 @@ void SetRichText(QTextEdit* edit, const RichText& rich, const QColor& colour = Q
 TStagWinLesson::TStagWinLesson(TStagWin& window) : window_(window) {
     data::Course& s = window_.Course();
     StartupState& state = window_.State();
-    data::RemoteClient* client = state.remote ? state.remote->Client() : nullptr;
+    client_ = state.remote ? state.remote->Client() : nullptr;
     store_ = std::make_unique<LearnerFilesStore>(s.Root(), window_.GroupData(), window_.UserData(),
-                                                 client);
-    if (client) {
+                                                 client_);
+    if (client_) {
         // In a lesson one time-out means the server is away: the session goes on locally and
         // the server catches up later. While a request waits the window shows it.
-        client->SetTimeoutLimit(1);
-        client->SetWaitHandler([this](bool waiting) { ShowServerWait(waiting); });
+        client_->SetTimeoutLimit(1);
+        client_->SetWaitHandler([this](bool waiting) { ShowServerWait(waiting); });
     }
     link_ = std::make_unique<ScriptEngineLink>(*window_.Engine());
     LessonSettings settings;
@@ -92,6 +92,9 @@ TStagWinLesson::TStagWinLesson(TStagWin& window) : window_(window) {
 
 TStagWinLesson::~TStagWinLesson() {
     window_.SetEvents(nullptr);
+    // The client outlives this object: it must not call back into it.
+    if (client_) client_->SetWaitHandler(nullptr);
+    if (server_wait_shown_) QApplication::restoreOverrideCursor();
 }
 
 void TStagWinLesson::KeyPress(int key) {

@@ -81,6 +81,7 @@ class TStagWinLesson : public TStagWinEvents,
     QPointer<windows::TStat> statistics_;
     std::string shown_info_;  // the info panel's text as last shown
     bool server_wait_shown_ = false;
+    data::RemoteClient* client_ = nullptr;  // the data server's, owned by the window's state
 };
 
 }  // namespace shell
