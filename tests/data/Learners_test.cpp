@@ -6,6 +6,7 @@
 
 #include "data/DataAccess.h"
 #include "data/LearnerFiles.h"
+#include "data/LearnerLock.h"
 #include "data/ScoreFile.h"
 #include "data/UserRecord.h"
 #include "support/LearnersTool.h"
@@ -208,6 +209,27 @@ TEST(LearnersToolTest, FailuresNameTheFileAndTheCause) {
     EXPECT_EQ(root.status, 1);
     EXPECT_EQ(support::Lines(root.out).size(), 1u) << root.out;
     EXPECT_NE(root.out.find("catalogue"), std::string::npos) << root.out;
+}
+
+// A learner in a lesson session is not changed under it: remove, reset and set-progress wait
+// for the session's end.
+TEST(LearnersToolTest, ALearnerInASessionIsLeftAlone) {
+    LearnersCourse c;
+    ASSERT_EQ(c.Run("init", "").first, 0);
+    ASSERT_EQ(c.Run("add-group", "--group 1 --name Day").first, 0);
+    ASSERT_EQ(c.Run("add-user", "--group 1 --user 1 --name Ann").first, 0);
+    const std::string before = support::TempFolder::Read(c.Users() + ".dat");
+    LearnerLock session;
+    std::string why;
+    ASSERT_EQ(session.Take((c.path / "DATA/DEMO/GB").string(), 1, 1, why), LearnerLock::kHeld);
+    for (const char* cmd : {"remove-user", "reset-user", "set-progress"}) {
+        const auto [status, out] = c.Run(cmd, "--group 1 --user 1");
+        EXPECT_EQ(status, 1) << cmd;
+        EXPECT_NE(out.find("is in a lesson session now"), std::string::npos) << cmd << ": " << out;
+    }
+    EXPECT_EQ(support::TempFolder::Read(c.Users() + ".dat"), before);
+    session.Release();
+    EXPECT_EQ(c.Run("remove-user", "--group 1 --user 1").first, 0);
 }
 
 TEST(LearnersToolTest, ACourseWithoutItsLanguageIsRefused) {

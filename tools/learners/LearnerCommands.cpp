@@ -7,6 +7,7 @@
 
 #include "data/DataAccess.h"
 #include "data/LearnerFiles.h"
+#include "data/LearnerLock.h"
 #include "platform/Path.h"
 
 namespace learners {
@@ -125,7 +126,22 @@ int AddUser(const LearnerCourse& course, const Request& r) {
     return RemoveUserFiles(course, r.user, r.group);
 }
 
+// Holds the learner as a session would, so that no change is made under a running session.
+// False (reported) when a session holds them.
+static bool HoldFromSessions(const LearnerCourse& course, const Request& r,
+                             data::LearnerLock& lock) {
+    std::string why;
+    const data::LearnerLock::Result held = lock.Take(course.learner_dir, r.group, r.user, why);
+    if (held == data::LearnerLock::kBusy) {
+        Fail(UserLabel(r) + " is in a lesson session now; try again when it has ended");
+        return false;
+    }
+    return true;  // a folder where no lock can be made is not written by sessions either
+}
+
 int RemoveUser(const LearnerCourse& course, const Request& r) {
+    data::LearnerLock lock;
+    if (!HoldFromSessions(course, r, lock)) return 1;
     OpenFiles f;
     if (!OpenBoth(course, f)) return 1;
     data::UserRecord u;
@@ -173,6 +189,8 @@ static int ChangeUser(const LearnerCourse& course, const Request& r, Change&& ch
 }
 
 int ResetUser(const LearnerCourse& course, const Request& r) {
+    data::LearnerLock lock;  // held over the record and the files
+    if (!HoldFromSessions(course, r, lock)) return 1;
     const int rc = ChangeUser(course, r, [](data::UserRecord& u) {
         data::UserRecord fresh = data::UserTemplate();
         fresh.UserNo = u.UserNo;
@@ -186,6 +204,8 @@ int ResetUser(const LearnerCourse& course, const Request& r) {
 }
 
 int SetProgress(const LearnerCourse& course, const Request& r) {
+    data::LearnerLock lock;
+    if (!HoldFromSessions(course, r, lock)) return 1;
     return ChangeUser(course, r, [&](data::UserRecord& u) {
         if (r.state) u.State = *r.state;
         if (r.level) u.Level = u.MaxLevel = *r.level;
