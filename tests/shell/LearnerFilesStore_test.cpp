@@ -4,7 +4,14 @@
 
 #include <gtest/gtest.h>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <fstream>
+#include <thread>
+#include <vector>
 
 #include "support/ServerFixture.h"
 #include "support/TempFolder.h"
@@ -149,6 +156,66 @@ TEST_F(RemoteStoreTest, ARecordSavedDuringAnOutageReachesTheServerWhenItIsBack) 
     save = store.RewriteUser(user);
     EXPECT_TRUE(save.local && save.remote) << save.why;
     EXPECT_EQ(ServerUser(1, 2).Total, 18);
+}
+
+// What goes over the wire when a session opens the server's USERS file: the sign-on, the open
+// with mode 2050 (in-out, exclusive lock mode) and the learner's hold (a kept-lock read).
+TEST(RemoteStoreWire, TheSessionOpensTheUsersFileWithMode2050AndHoldsTheLearner) {
+    const int listener = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
+    socklen_t len = sizeof a;
+    getsockname(listener, reinterpret_cast<sockaddr*>(&a), &len);
+    listen(listener, 1);
+    std::vector<data::RequestRecord> seen;
+    std::thread peer([&] {
+        const int fd = accept(listener, nullptr, nullptr);
+        uint8_t b[data::kRequestSize];
+        for (;;) {
+            size_t have = 0;
+            while (have < sizeof b) {
+                const ssize_t n = read(fd, b + have, sizeof b - have);
+                if (n <= 0) {
+                    close(fd);
+                    return;
+                }
+                have += size_t(n);
+            }
+            data::RequestRecord r;
+            data::DecodeRequest(b, r);
+            seen.push_back(r);
+            r.result = 0;
+            data::EncodeRequest(r, b);
+            (void)!write(fd, b, sizeof b);
+        }
+    });
+    support::TempFolder dir;
+    support::MakeLearners(dir.path, 1, 1);
+    data::DataAccess groups, users;
+    ASSERT_GE(groups.Open((dir.path / "DATA/DEMO/GB/GROUP").string(), isam::OPEN_INOUT), 0);
+    ASSERT_GE(users.Open((dir.path / "DATA/DEMO/GB/USERS").string(), isam::OPEN_INOUT), 0);
+    data::RemoteClient client;
+    client.CreateClient("127.0.0.1", ntohs(a.sin_port), 5000);
+    ASSERT_TRUE(client.Connect());
+    shell::LearnerFilesStore store(dir.path.string(), groups, users, &client);
+    data::UserRecord user, on_server;
+    ASSERT_TRUE(store.ReadUser(1, 1, user));
+    std::string path;
+    int error = 0;
+    EXPECT_EQ(store.OpenRemote("Demo", data::GroupTemplate(), user, on_server, path, error),
+              shell::Hold::kHeld);
+    store.ReleaseLearner();  // ends the connection
+    peer.join();
+    close(listener);
+    ASSERT_EQ(seen.size(), 4u);
+    EXPECT_EQ(seen[0].code, data::kSignOn);
+    EXPECT_EQ(seen[1].code, data::kIsOpen);
+    EXPECT_EQ(seen[1].mode, 2050);
+    EXPECT_EQ(seen[2].code, data::kIsStart);
+    EXPECT_EQ(seen[3].code, data::kIsRead);
+    EXPECT_EQ(seen[3].mode, isam::EQUAL | isam::LOCK_KEEP);
 }
 
 TEST_F(RemoteStoreTest, OpenFailsWithTheServersErrorForAMissingUsersFile) {
