@@ -317,6 +317,17 @@ void ClientSession::SendFile(data::RequestRecord& r) {
         if (const int err = names_.Map(name, path)) return Refuse(r, err);
         const std::string base = BaseName(path);
         if (!IsProgressFile(base) || !IsLearnerFolder(Folder(path))) return Refuse(r, EACCES);
+        // The files of a learner in another player's session are that session's to send.
+        const int user = std::atoi(base.substr(3, 3).c_str());
+        const int group = std::atoi(base.substr(7, 3).c_str());
+        std::string holder;
+        const long owner = holds_.HolderIn(Folder(path), group, user, &holder);
+        if (owner != 0 && owner != serial_) {
+            std::fprintf(stderr, "%s [%s] refused %s: group %d user %d is held by %s\n",
+                         peer_.c_str(), signed_on_.c_str(), name.c_str(), group, user,
+                         holder.c_str());
+            return Refuse(r, isam::kRecordLocked);
+        }
         incoming_.path = path;
         incoming_.name = name;
         incoming_.kind = platform::StartsWithNoCase(base, "SCO") ? Kind::kScore : Kind::kHistory;

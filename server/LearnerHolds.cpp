@@ -31,4 +31,20 @@ long LearnerHolds::HolderOf(const Learner& learner, std::string* peer) const {
     return it->second;
 }
 
+long LearnerHolds::HolderIn(const std::string& folder, int group, int user,
+                            std::string* peer) const {
+    // Few learners are held at once: a look at each is cheap.
+    for (const auto& [learner, owner] : by_learner_) {
+        const std::string& users = std::get<0>(learner);
+        const size_t slash = users.rfind('/');
+        if (std::get<1>(learner) != group || std::get<2>(learner) != user) continue;
+        if (users.compare(0, slash == std::string::npos ? 0 : slash, folder) != 0 ||
+            (slash == std::string::npos ? !folder.empty() : slash != folder.size()))
+            continue;
+        if (peer) *peer = peers_.at(owner);
+        return owner;
+    }
+    return 0;
+}
+
 }  // namespace server

@@ -20,6 +20,9 @@ class LearnerHolds {
     void Release(long owner);
     // The owner holding learner (its peer in peer), or 0.
     long HolderOf(const Learner& learner, std::string* peer = nullptr) const;
+    // The owner holding learner user of group in the USERS file of folder (native), or 0.
+    long HolderIn(const std::string& folder, int group, int user,
+                  std::string* peer = nullptr) const;
 
   private:
     std::map<Learner, long> by_learner_;

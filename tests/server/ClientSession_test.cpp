@@ -365,6 +365,28 @@ TEST_F(Learners, ALearnerHeldByOneSessionIsRefusedToAnother) {
     EXPECT_EQ(a.Hold(2, 3), 0) << "the holder again";
 }
 
+// The score and history files of a learner another session holds are refused; the holder's
+// own upload and other learners' are taken.
+TEST_F(Learners, UploadsOfALearnerHeldElsewhereAreRefused) {
+    Player a(*names, "peer-a", holds), b(*names, "peer-b", holds);
+    ASSERT_EQ(a.Hold(2, 3), 0);
+    const std::string whole(16 + 24 * 100, 's');
+    testing::internal::CaptureStderr();
+    const RequestRecord refused = Upload(b.session, "SCO003.002", whole);
+    const std::string log = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(refused.result, -1);
+    EXPECT_EQ(refused.error, isam::kRecordLocked);
+    EXPECT_NE(log.find("peer-b [] refused " + std::string(kRemote) +
+                       "SCO003.002: group 2 user 3 is held by peer-a"),
+              std::string::npos)
+        << log;
+    EXPECT_FALSE(fs::exists(Path("SCO003.002")));
+    EXPECT_EQ(Upload(a.session, "SCO003.002", whole).result, 0);
+    EXPECT_EQ(support::TempFolder::Read(Path("SCO003.002")), whole);
+    EXPECT_EQ(Upload(b.session, "HST001.002", HistoryOfOneBlock().substr(0, 20)).result, 0)
+        << "another learner's file";
+}
+
 // A session holds one learner, until it ends, signs on again, opens a file again or holds
 // another; reads, rewrites and transfers keep the hold.
 TEST_F(Learners, AHoldLastsUntilTheSessionsNextStart) {
