@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <string_view>
 
 #include "data/DataAccess.h"
@@ -62,6 +63,24 @@ bool IsProgressFile(const std::string& name) {
     for (int i : {3, 4, 5, 7, 8, 9})
         if (!std::isdigit(static_cast<unsigned char>(name[size_t(i)]))) return false;
     return true;
+}
+
+// Removes the temporaries of path's uploads that a server killed mid-transfer left behind:
+// "<path>.part..." files untouched for an hour (a live upload writes every few seconds).
+void RemoveStaleParts(const std::string& path) {
+    const std::string folder = Folder(path);
+    const std::string prefix = BaseName(path) + ".part";
+    DIR* d = ::opendir(folder.c_str());
+    if (!d) return;
+    const time_t stale = ::time(nullptr) - 3600;
+    while (dirent* e = ::readdir(d)) {
+        if (std::strncmp(e->d_name, prefix.c_str(), prefix.size()) != 0) continue;
+        const std::string full = folder + "/" + e->d_name;
+        struct stat st;
+        if (::lstat(full.c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_mtime < stale)
+            ::unlink(full.c_str());
+    }
+    ::closedir(d);
 }
 
 // A learner folder holds a GROUP or USERS data file.
@@ -342,6 +361,7 @@ void ClientSession::SendFile(data::RequestRecord& r) {
         } else {
             incoming_.limit = kMaxHistory;
         }
+        RemoveStaleParts(path);
         incoming_.temp =
             path + ".part" + std::to_string(::getpid()) + "-" + std::to_string(serial_);
         incoming_.fd = ::open(incoming_.temp.c_str(),

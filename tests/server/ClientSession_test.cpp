@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -363,6 +364,19 @@ TEST_F(Learners, ALearnerHeldByOneSessionIsRefusedToAnother) {
     EXPECT_EQ(b.Hold(2, 3), isam::kRecordLocked);
     EXPECT_EQ(a.Hold(2, 2), isam::kRecordLocked);
     EXPECT_EQ(a.Hold(2, 3), 0) << "the holder again";
+}
+
+// Temporaries of uploads that a killed server left behind go with the next upload of that
+// file once they are an hour old; a recent one (an upload in progress) stays.
+TEST_F(Learners, StaleUploadTemporariesAreRemoved) {
+    (void)top.Write("DATA/DEMO/GB/SCO003.002.part77-1", "cut");
+    (void)top.Write("DATA/DEMO/GB/SCO003.002.part77-2", "in progress");
+    fs::last_write_time(Path("SCO003.002.part77-1"),
+                        fs::file_time_type::clock::now() - std::chrono::hours(2));
+    Player a(*names, "peer-a", holds);
+    EXPECT_EQ(Upload(a.session, "SCO003.002", std::string(16 + 24 * 100, 's')).result, 0);
+    EXPECT_FALSE(fs::exists(Path("SCO003.002.part77-1")));
+    EXPECT_TRUE(fs::exists(Path("SCO003.002.part77-2")));
 }
 
 // The score and history files of a learner another session holds are refused; the holder's
