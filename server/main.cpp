@@ -7,13 +7,17 @@
 #include <string>
 
 #include "DataServer.h"
+#include "platform/ToolHelp.h"
 
 namespace {
 
+const char kUsage[] =
+    "usage: dataserver --root DIR [--bind ADDR] [--port N] [--trace FILE] [--idle S]\n"
+    "                  [--max-clients N]\n"
+    "       dataserver --help | --version\n";
+
 int Usage() {
-    std::fprintf(stderr,
-                 "usage: dataserver --root DIR [--bind ADDR] [--port N] [--trace FILE] "
-                 "[--idle S] [--max-clients N]\n");
+    std::fputs(kUsage, stderr);
     return 2;
 }
 
@@ -28,6 +32,8 @@ bool ParseNumber(const char* text, int low, int high, int& out) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (const int rc = platform::AnswerHelpOrVersion("dataserver", kUsage, argc, argv); rc >= 0)
+        return rc;
     server::ServerOptions options;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];

@@ -13,6 +13,7 @@
 
 #include "isam/Check.h"
 #include "isam/Isam.h"
+#include "platform/ToolHelp.h"
 
 namespace {
 
@@ -28,6 +29,7 @@ const char kUsage[] =
     "       isamtool repair NAME\n"
     "       isamtool cluster NAME --index N\n"
     "       isamtool info NAME\n"
+    "       isamtool --help | --version\n"
     "SPEC is START:LEN:TYPE[,START:LEN:TYPE...] (TYPE 0-7, +128 descending) or - for none.\n";
 
 int Usage() {
@@ -360,6 +362,8 @@ int Run(const Args& a) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (const int rc = platform::AnswerHelpOrVersion("isamtool", kUsage, argc, argv); rc >= 0)
+        return rc;
     // Nothing may end the tool without a word: whatever escapes is said, and the status is 1.
     try {
         Args args;

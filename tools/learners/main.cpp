@@ -24,22 +24,26 @@
 #include "data/GroupRecord.h"
 #include "data/UserRecord.h"
 #include "platform/Path.h"
+#include "platform/ToolHelp.h"
 #include "text/Codepage.h"
 
 namespace {
 
+const char kUsage[] =
+    "usage: learners init COURSE --lang L\n"
+    "       learners add-group COURSE --lang L --group N --name TEXT\n"
+    "       learners add-user COURSE --lang L --group N --user M --name TEXT\n"
+    "                [--password P] [--may-configure]\n"
+    "       learners remove-user|reset-user COURSE --lang L --group N --user M\n"
+    "       learners remove-group COURSE --lang L --group N\n"
+    "       learners set-progress COURSE --lang L --group N --user M [--state S]\n"
+    "                [--level N] [--step N] [--total T] [--worth W]\n"
+    "       learners list COURSE --lang L [--json]\n"
+    "       learners export COURSE --lang L --csv FILE\n"
+    "       learners --help | --version\n";
+
 int Usage() {
-    std::fprintf(stderr,
-                 "usage: learners init COURSE --lang L\n"
-                 "       learners add-group COURSE --lang L --group N --name TEXT\n"
-                 "       learners add-user COURSE --lang L --group N --user M --name TEXT\n"
-                 "                [--password P] [--may-configure]\n"
-                 "       learners remove-user|reset-user COURSE --lang L --group N --user M\n"
-                 "       learners remove-group COURSE --lang L --group N\n"
-                 "       learners set-progress COURSE --lang L --group N --user M [--state S]\n"
-                 "                [--level N] [--step N] [--total T] [--worth W]\n"
-                 "       learners list COURSE --lang L [--json]\n"
-                 "       learners export COURSE --lang L --csv FILE\n");
+    std::fputs(kUsage, stderr);
     return 2;
 }
 
@@ -84,6 +88,8 @@ bool ToCodePage(const std::string& what, const std::string& typed, size_t max, s
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (const int rc = platform::AnswerHelpOrVersion("learners", kUsage, argc, argv); rc >= 0)
+        return rc;
     if (argc < 3) return Usage();
     const std::string cmd = argv[1];
     const std::string course_dir = argv[2];

@@ -8,16 +8,20 @@
 #include <vector>
 
 #include "platform/GuardedMain.h"
+#include "platform/ToolHelp.h"
 #include "shell/HeadlessCourse.h"
 #include "shell/HeadlessLesson.h"
 #include "text/Codepage.h"
 
 namespace {
 
+const char kUsage[] =
+    "usage: lessonrun COURSE --user G:U [--lang L] [--set KEY=VALUE]...\n"
+    "                 [--answer A]... [--auto]\n"
+    "       lessonrun --help | --version\n";
+
 int Usage() {
-    std::fprintf(stderr,
-                 "usage: lessonrun COURSE --user G:U [--lang L] [--set KEY=VALUE]...\n"
-                 "                 [--answer A]... [--auto]\n");
+    std::fputs(kUsage, stderr);
     return 2;
 }
 
@@ -112,5 +116,7 @@ int Run(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (const int rc = platform::AnswerHelpOrVersion("lessonrun", kUsage, argc, argv); rc >= 0)
+        return rc;
     return platform::GuardedMain("lessonrun", argc, argv, Run);
 }

@@ -1,0 +1,48 @@
+// Every tool answers --help with its usage on standard output and --version with its name and
+// version, exit 0; its manual page's synopsis says the same as the usage.
+#include <gtest/gtest.h>
+
+#include <set>
+#include <string>
+
+#include "support/TempFolder.h"
+#include "support/ToolRun.h"
+
+namespace {
+
+std::string Trim(const std::string& line) {
+    std::string s = line.rfind("usage: ", 0) == 0 ? line.substr(7) : line;
+    const size_t first = s.find_first_not_of(' ');
+    return first == std::string::npos ? std::string() : s.substr(first);
+}
+
+TEST(ToolHelp, UsageAndVersionAgreeWithTheManualPage) {
+    const struct {
+        const char* name;
+        const char* path;
+    } tools[] = {{"learners", LEARNERS_PATH},
+                 {"lessonrun", LESSONRUN_PATH},
+                 {"isamtool", ISAMTOOL_PATH},
+                 {"dataserver", DATASERVER_PATH}};
+    for (const auto& t : tools) {
+        const support::ToolRun help = support::RunTool(std::string(t.path) + " --help 2>/dev/null");
+        EXPECT_EQ(help.status, 0) << t.name;
+        const std::vector<std::string> usage = support::Lines(help.out);
+        ASSERT_FALSE(usage.empty()) << t.name;
+        EXPECT_EQ(usage[0].rfind(std::string("usage: ") + t.name, 0), 0u) << t.name;
+
+        const support::ToolRun version = support::RunTool(std::string(t.path) + " --version");
+        EXPECT_EQ(version.status, 0) << t.name;
+        EXPECT_EQ(version.out, std::string(t.name) + " " + PROJECT_VERSION + "\n");
+
+        const std::string page =
+            support::TempFolder::Read(std::string(MAN_DIR) + "/" + t.name + ".1");
+        ASSERT_FALSE(page.empty()) << t.name;
+        std::set<std::string> lines;
+        for (const std::string& line : support::Lines(page)) lines.insert(Trim(line));
+        for (const std::string& line : usage)
+            EXPECT_TRUE(lines.count(Trim(line))) << t.name << ".1 lacks: " << Trim(line);
+    }
+}
+
+}  // namespace
