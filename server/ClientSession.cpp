@@ -350,14 +350,16 @@ void ClientSession::SendFile(data::RequestRecord& r) {
         incoming_.path = path;
         incoming_.name = name;
         incoming_.kind = platform::StartsWithNoCase(base, "SCO") ? Kind::kScore : Kind::kHistory;
-        incoming_.user = std::atoi(base.substr(3, 3).c_str());
-        incoming_.group = std::atoi(base.substr(7, 3).c_str());
+        incoming_.user = user;
+        incoming_.group = group;
         if (incoming_.kind == Kind::kScore) {
             // No whole score file is larger than the learner's steps take; an unknown
-            // learner's file fails the final check anyway.
-            const int steps = StepCountOf(Folder(path), incoming_.group, incoming_.user);
+            // learner's file fails the final check anyway. The player rewrites the record
+            // before it sends the scores, so the count read now is the one they were made for.
+            incoming_.steps = StepCountOf(Folder(path), group, user);
             incoming_.limit =
-                ScoreSize(steps > 0 && steps <= kMaxStepCount ? steps : kMaxStepCount);
+                ScoreSize(incoming_.steps > 0 && incoming_.steps <= kMaxStepCount ? incoming_.steps
+                                                                                  : kMaxStepCount);
         } else {
             incoming_.limit = kMaxHistory;
         }
@@ -396,6 +398,15 @@ int ClientSession::StepCountOf(const std::string& folder, int group, int user) c
 }
 
 std::string ClientSession::Wholeness() const {
+    if (incoming_.kind == Kind::kScore) {
+        const int steps = incoming_.steps;
+        if (steps <= 0 || steps > kMaxStepCount)
+            return "the learner's record gives no step count (" + std::to_string(steps) + ")";
+        if (incoming_.bytes != ScoreSize(steps))
+            return std::to_string(incoming_.bytes) + " bytes where " + std::to_string(steps) +
+                   " steps take " + std::to_string(ScoreSize(steps));
+        return {};
+    }
     std::string bytes;
     if (const int fd = ::open(incoming_.temp.c_str(), O_RDONLY | O_CLOEXEC); fd >= 0) {
         bytes.resize(size_t(incoming_.bytes));
@@ -405,14 +416,7 @@ std::string ClientSession::Wholeness() const {
     } else {
         return "cannot be read back";
     }
-    if (incoming_.kind == Kind::kHistory) return HistoryProblem(bytes);
-    const int steps = StepCountOf(Folder(incoming_.path), incoming_.group, incoming_.user);
-    if (steps <= 0 || steps > kMaxStepCount)
-        return "the learner's record gives no step count (" + std::to_string(steps) + ")";
-    if (long(bytes.size()) != ScoreSize(steps))
-        return std::to_string(bytes.size()) + " bytes where " + std::to_string(steps) +
-               " steps take " + std::to_string(ScoreSize(steps));
-    return {};
+    return HistoryProblem(bytes);
 }
 
 void ClientSession::CompleteIncoming() {

@@ -50,6 +50,7 @@ class ClientSession {
         Kind kind = Kind::kScore;
         long limit = 0;  // the largest whole file of this kind for this learner
         int user = 0, group = 0;
+        int steps = -1;  // the learner's StepCount when a score file's upload began
     };
 
     void Open(data::RequestRecord& r);

@@ -280,8 +280,6 @@ int RemoteClient::Transact(int code) {
     // A client that lost its server tries again once the retry interval has passed.
     if (!net_->connected &&
         (address_.empty() || std::chrono::steady_clock::now() < next_retry_ || !Reconnect())) {
-        record_.code = code;
-        record_.result = -1;
         record_.error = -2;
         return -1;
     }

@@ -424,8 +424,8 @@ bool LessonFlow::IsChoiceStep(int step) const {
 
 // False when the local record could not be written: then nothing else of the learner's is
 // written either, so that scores and history never run ahead of the record they belong to.
-bool LessonFlow::SaveUserRecord() {
-    if (!settings_.SavesProgress()) return true;
+LessonFlow::Saved LessonFlow::SaveUserRecord() {
+    if (!settings_.SavesProgress()) return Saved::kNothing;
     const RecordSave save = ports_.store.RewriteUser(user_);
     if (!save.local) {
         if (!record_failed_) {
@@ -435,20 +435,19 @@ bool LessonFlow::SaveUserRecord() {
             history_.Close();
             Report(kTextRecordNotSaved, save.why, EIO);
         }
-        return false;
+        return Saved::kFailed;
     }
     if (!save.remote) {
         TellServerBehind();
-    } else {
-        record_sent_ = true;
+        return Saved::kLocally;
     }
-    return true;
+    return Saved::kEverywhere;
 }
 
 // The order that lets a kill between two writes lose at most the event in progress.
 void LessonFlow::SaveProgress(bool with_context) {
-    record_sent_ = false;
-    if (!SaveUserRecord()) {
+    const Saved saved = SaveUserRecord();
+    if (saved == Saved::kFailed) {
         Publish();
         return;
     }
@@ -460,7 +459,7 @@ void LessonFlow::SaveProgress(bool with_context) {
     SaveScores(settings_, ports_.view, *book_,
                {ports_.store.UsersFolder(), user_.UserNo, user_.GroupNo, user_.StepCount});
     // The server is back: what it missed follows the record it has just taken.
-    if (server_behind_ && record_sent_ && SendResults(false)) server_behind_ = false;
+    if (server_behind_ && saved == Saved::kEverywhere && SendResults(false)) server_behind_ = false;
 }
 
 void LessonFlow::StopClick() {

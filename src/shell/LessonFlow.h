@@ -135,7 +135,10 @@ class LessonFlow {
     void RemoveLeftovers();
     void CatchUpServer();
     void TellServerBehind();
-    bool SaveUserRecord();
+    // How a save of the learner's record went: not saved (a preset session, read-only media),
+    // failed, saved here only, or here and on the server.
+    enum class Saved { kNothing, kFailed, kLocally, kEverywhere };
+    Saved SaveUserRecord();
     void SaveProgress(bool with_context);
     bool SendResults(bool announce);
     void Publish();
@@ -185,7 +188,6 @@ class LessonFlow {
     bool lesson_ended_ = false;
     std::string failure_;
     bool record_failed_ = false;   // the learner's record could not be written this session
-    bool record_sent_ = false;     // the server took the record at the last save
     bool server_behind_ = false;   // the server lacks progress made in this session
     bool told_server_ = false;     // the learner was told so
     bool preset_applied_ = false;  // the command line's learner was chosen once
