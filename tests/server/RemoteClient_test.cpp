@@ -96,6 +96,35 @@ class FakeServer {
     std::thread thread_;
 };
 
+// The request codes a fake server saw, -100 for each new connection, kept across its thread.
+struct SeenCodes {
+    std::mutex mu;
+    std::vector<int> codes;
+    void Add(int code) {
+        std::lock_guard<std::mutex> lock(mu);
+        codes.push_back(code);
+    }
+    std::vector<int> Get() {
+        std::lock_guard<std::mutex> lock(mu);
+        return codes;
+    }
+};
+
+// A server script that logs every request in seen and answers it (an open with handle 3)
+// while answer(connection index, request) says so; otherwise it closes the connection.
+FakeServer::Script LoggingServer(SeenCodes& seen,
+                                 std::function<bool(int, const RequestRecord&)> answer) {
+    return [&seen, answer](int fd, int index) {
+        seen.Add(-100);
+        RequestRecord r;
+        while (FakeServer::Receive(fd, r)) {
+            seen.Add(r.code);
+            if (!answer(index, r)) return;
+            FakeServer::Reply(fd, r, r.code == data::kIsOpen ? 3 : 0);
+        }
+    };
+}
+
 void Connect(data::RemoteClient& client, int port) {
     client.CreateClient("127.0.0.1", port, 100);
     ASSERT_TRUE(client.Connect()) << client.LastFailure();
@@ -152,24 +181,11 @@ TEST(RemoteClientTest, SilenceFailsAfterThreeTimeOutsAndDisconnects) {
 }
 
 TEST(RemoteClientTest, AClosedConnectionIsReconnectedOnceWithSignOnAndOpenRepeated) {
-    std::vector<int> seen;  // request codes, -100 for each new connection
-    std::mutex mu;
-    FakeServer server([&](int fd, int index) {
-        {
-            std::lock_guard<std::mutex> lock(mu);
-            seen.push_back(-100);
-        }
-        RequestRecord r;
-        while (FakeServer::Receive(fd, r)) {
-            {
-                std::lock_guard<std::mutex> lock(mu);
-                seen.push_back(r.code);
-            }
-            // The first connection dies at its first read.
-            if (index == 0 && r.code == data::kIsRead) return;
-            FakeServer::Reply(fd, r, r.code == data::kIsOpen ? 3 : 0);
-        }
-    });
+    SeenCodes seen;
+    // The first connection dies at its first read.
+    FakeServer server(LoggingServer(seen, [](int index, const RequestRecord& r) {
+        return !(index == 0 && r.code == data::kIsRead);
+    }));
     data::RemoteClient client;
     Connect(client, server.port());
     EXPECT_EQ(client.SignOn("app", "group", "user"), 0);
@@ -179,9 +195,8 @@ TEST(RemoteClientTest, AClosedConnectionIsReconnectedOnceWithSignOnAndOpenRepeat
     EXPECT_TRUE(client.Connected());
     client.Disconnect();
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    std::lock_guard<std::mutex> lock(mu);
     const std::vector<int> want = {-100, -1, 21, 24, -100, -1, 21, 24};
-    EXPECT_EQ(seen, want);
+    EXPECT_EQ(seen.Get(), want);
 }
 
 TEST(RemoteClientTest, AServerThatKeepsClosingGivesMinusTwo) {
@@ -341,25 +356,10 @@ TEST(RemoteClientTest, AFetchThatDoesNotEndWellKeepsTheOldFile) {
 // A server that was gone is used again once it answers: the client connects afresh and
 // repeats the sign-on, the open and the hold before the request.
 TEST(RemoteClientTest, AServerBackAfterAnOutageIsReconnectedWithTheSessionRepeated) {
-    std::vector<int> seen;  // request codes, -100 for each new connection
-    std::mutex mu;
+    SeenCodes seen;
     std::atomic<bool> up{true};
-    FakeServer server([&](int fd, int) {
-        {
-            std::lock_guard<std::mutex> lock(mu);
-            seen.push_back(-100);
-        }
-        RequestRecord r;
-        // A request is seen, then answered only while the server is up.
-        while (FakeServer::Receive(fd, r)) {
-            {
-                std::lock_guard<std::mutex> lock(mu);
-                seen.push_back(r.code);
-            }
-            if (!up) return;
-            FakeServer::Reply(fd, r, r.code == data::kIsOpen ? 3 : 0);
-        }
-    });
+    // A request is seen, then answered only while the server is up.
+    FakeServer server(LoggingServer(seen, [&](int, const RequestRecord&) { return up.load(); }));
     data::RemoteClient client;
     client.SetRetryInterval(0);
     client.SetTimeoutLimit(1);
@@ -375,13 +375,12 @@ TEST(RemoteClientTest, AServerBackAfterAnOutageIsReconnectedWithTheSessionRepeat
     EXPECT_EQ(client.RemoteRewriteCurrent(rec, sizeof rec), 0);
     client.EndSession();
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    std::lock_guard<std::mutex> lock(mu);
     const int hold_read = data::kIsRead;
     // The rewrite meets the silent server; the reconnection made then gets no further than its
     // sign-on; once the server is up the whole session is repeated before the rewrite.
     const std::vector<int> want = {-100, -1,   21, 34, hold_read, 28,        -100,
                                    -1,   -100, -1, 21, 34,        hold_read, 28};
-    EXPECT_EQ(seen, want);
+    EXPECT_EQ(seen.Get(), want);
 }
 
 }  // namespace

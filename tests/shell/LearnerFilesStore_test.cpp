@@ -49,6 +49,14 @@ class RemoteStoreTest : public ::testing::Test {
         return data::DecodeUserRecord(b);
     }
 
+    // Opens a session for user on the server through store; the server's error in error.
+    static shell::Hold OpenSession(shell::LearnerStore& store, const data::UserRecord& user,
+                                   int& error) {
+        data::UserRecord on_server;
+        std::string path;
+        return store.OpenRemote("Demo", data::GroupTemplate(), user, on_server, path, error);
+    }
+
     support::TempFolder dir_;
     const std::string local_ = (dir_.path / "local").string();  // the player's course folder
     support::ServerProcess server_;
@@ -114,21 +122,16 @@ TEST_F(RemoteStoreTest, ASecondSessionOnTheSameLearnerIsRefusedUntilTheFirstEnds
     EXPECT_EQ(second.HoldLearner(1, 2, why), shell::Hold::kBusy);
     EXPECT_EQ(second.HoldLearner(1, 1, why), shell::Hold::kHeld) << "another learner is free";
 
-    data::UserRecord user, on_server;
+    data::UserRecord user;
     ASSERT_TRUE(first.ReadUser(1, 2, user));
-    std::string path;
     int error = 0;
-    ASSERT_EQ(first.OpenRemote("Demo", data::GroupTemplate(), user, on_server, path, error),
-              shell::Hold::kHeld);
-    EXPECT_EQ(second.OpenRemote("Demo", data::GroupTemplate(), user, on_server, path, error),
-              shell::Hold::kBusy);
+    ASSERT_EQ(OpenSession(first, user, error), shell::Hold::kHeld);
+    EXPECT_EQ(OpenSession(second, user, error), shell::Hold::kBusy);
     EXPECT_EQ(error, isam::kRecordLocked);
 
     first.ReleaseLearner();
     EXPECT_EQ(second.HoldLearner(1, 2, why), shell::Hold::kHeld) << why;
-    EXPECT_EQ(second.OpenRemote("Demo", data::GroupTemplate(), user, on_server, path, error),
-              shell::Hold::kHeld)
-        << error;
+    EXPECT_EQ(OpenSession(second, user, error), shell::Hold::kHeld) << error;
 }
 
 // The data server stops mid-session and comes back on the same port: the record is saved
@@ -136,12 +139,10 @@ TEST_F(RemoteStoreTest, ASecondSessionOnTheSameLearnerIsRefusedUntilTheFirstEnds
 TEST_F(RemoteStoreTest, ARecordSavedDuringAnOutageReachesTheServerWhenItIsBack) {
     client_.SetRetryInterval(0);
     shell::LearnerFilesStore store(local_, groups_, users_, &client_);
-    data::UserRecord user, on_server;
+    data::UserRecord user;
     ASSERT_TRUE(store.ReadUser(1, 2, user));
-    std::string path;
     int error = 0;
-    ASSERT_EQ(store.OpenRemote("Demo", data::GroupTemplate(), user, on_server, path, error),
-              shell::Hold::kHeld);
+    ASSERT_EQ(OpenSession(store, user, error), shell::Hold::kHeld);
     const int port = server_.port;
     server_.Stop();
     user.Total = 17;

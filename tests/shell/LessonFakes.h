@@ -358,6 +358,25 @@ class LessonTest : public ::testing::Test {
         Pump();
     }
     const data::UserRecord& User() { return store_.users[{1, 1}]; }
+    // Learner 1:1 as a session left them: begun, at step of a lesson of step_count steps.
+    data::UserRecord& Begun(int step, int step_count) {
+        data::UserRecord& u = store_.users[{1, 1}];
+        u.State = data::kStateBegun;
+        u.Step = step;
+        u.StepCount = step_count;
+        return u;
+    }
+    // The step's script ends and the learner answers.
+    void Answer(int answer) {
+        Flow().UserMessage(shell::kMsgScriptDone);
+        Flow().ButtonClick(answer);
+    }
+    // How many boxes the flow showed whose text begins with prefix.
+    int BoxesStartingWith(const std::string& prefix) const {
+        int n = 0;
+        for (const Box& box : view_.boxes) n += box.text.rfind(prefix, 0) == 0;
+        return n;
+    }
     std::string History() {
         return support::TempFolder::Read(
             (dir_.path / "DATA" / "DEMO" / "GB" / "HST001.001").string());

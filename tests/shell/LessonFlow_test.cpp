@@ -478,9 +478,7 @@ TEST_F(LessonTest, UnknownLearnerStartsNoSession) {
 // not exist) refuses the session and leaves the learner's record as it was.
 TEST_F(LessonTest, ALessonThatCannotOpenRefusesTheSessionAndKeepsTheRecord) {
     WriteSteps(1, {Choice(1, 2), Choice(1, 2)});
-    store_.users[{1, 1}].State = data::kStateBegun;
-    store_.users[{1, 1}].Step = 1;
-    store_.users[{1, 1}].StepCount = 2;
+    Begun(1, 2);
     store_.users[{1, 1}].Total = 7;
     const data::UserRecord before = User();
     const struct {
@@ -515,14 +513,10 @@ TEST_F(LessonTest, AFailedRecordSaveIsReportedOnceAndStopsTheOtherFiles) {
     WriteSteps(1, {Choice(1, 2), Choice(1, 2), Choice(1, 2)});
     Begin();
     store_.read_only = true;
-    Flow().UserMessage(shell::kMsgScriptDone);
-    Flow().ButtonClick(1);
+    Answer(1);
     Flow().NextClick();
-    Flow().UserMessage(shell::kMsgScriptDone);
-    Flow().ButtonClick(2);
-    int reports = 0;
-    for (const auto& box : view_.boxes) reports += box.text.rfind("Record not saved", 0) == 0;
-    EXPECT_EQ(reports, 1);
+    Answer(2);
+    EXPECT_EQ(BoxesStartingWith("Record not saved"), 1);
     EXPECT_NE(Flow().Failure().find("USERS: cannot write"), std::string::npos) << Flow().Failure();
     EXPECT_FALSE(std::filesystem::exists(dir_.path / "DATA/DEMO/GB/SCO001.001"));
     EXPECT_FALSE(Journaled("save context CTX001.001"));
@@ -536,22 +530,17 @@ TEST_F(LessonTest, ProgressMadeWhileTheServerIsDownIsSentWhenItIsBack) {
     WriteSteps(1, {Choice(1, 2), Choice(1, 2), Choice(1, 2)});
     Begin();
     store_.server_up = false;
-    Flow().UserMessage(shell::kMsgScriptDone);
-    Flow().ButtonClick(1);
+    Answer(1);
     Flow().NextClick();
-    Flow().UserMessage(shell::kMsgScriptDone);
-    Flow().ButtonClick(1);
-    int told = 0;
-    for (const auto& box : view_.boxes) told += box.text.rfind("Server ", 0) == 0;
-    EXPECT_EQ(told, 1);
+    Answer(1);
+    EXPECT_EQ(BoxesStartingWith("Server "), 1);
     EXPECT_EQ(User().Total, 4);
     EXPECT_TRUE(store_.sent.empty());
     EXPECT_TRUE(Flow().Failure().empty());
 
     store_.server_up = true;
     Flow().NextClick();
-    Flow().UserMessage(shell::kMsgScriptDone);
-    Flow().ButtonClick(1);
+    Answer(1);
     EXPECT_EQ((store_.server_users[{1, 1}].Total), 6);
     ASSERT_EQ(store_.sent.size(), 2u);
     EXPECT_EQ(store_.sent[0].rfind("SCO001.001", 0), 0u);
@@ -563,12 +552,10 @@ TEST_F(LessonTest, ProgressMadeWhileTheServerIsDownIsSentWhenItIsBack) {
 TEST_F(LessonTest, ALocalRecordAheadOfTheServersIsSentAtTheSessionStart) {
     store_.remote = true;
     WriteSteps(1, {Choice(1, 2), Choice(1, 2)});
-    store_.users[{1, 1}].State = data::kStateBegun;
-    store_.users[{1, 1}].Step = 1;
-    store_.users[{1, 1}].StepCount = 2;
-    store_.users[{1, 1}].StepStart = 900;
-    store_.users[{1, 1}].Total = 2;
-    store_.server_users[{1, 1}] = store_.users[{1, 1}];
+    data::UserRecord& local = Begun(1, 2);
+    local.StepStart = 900;
+    local.Total = 2;
+    store_.server_users[{1, 1}] = local;
     store_.server_users[{1, 1}].StepStart = 800;
     store_.server_users[{1, 1}].Total = 0;
     (void)dir_.Write("DATA/DEMO/GB/SCO001.001", std::string(16 + 24 * 2, '\0'));
@@ -611,12 +598,9 @@ TEST_F(LessonTest, AnAbsurdRecordIsReportedAndLeftAsItIs) {
     for (const auto& c : cases) {
         Restart();
         view_.boxes.clear();
-        data::UserRecord& u = store_.users[{1, 1}];
-        u = data::UserTemplate();
-        u.UserName = "Ada";
-        u.State = data::kStateBegun;
-        u.Step = 1;
-        u.StepCount = 2;
+        store_.users[{1, 1}] = data::UserTemplate();
+        store_.users[{1, 1}].UserName = "Ada";
+        data::UserRecord& u = Begun(1, 2);
         u.*c.field = c.value;
         const data::UserRecord before = u;
         Begin();
@@ -631,16 +615,13 @@ TEST_F(LessonTest, AnAbsurdRecordIsReportedAndLeftAsItIs) {
 // Sums stop at the top of their range instead of wrapping round to negative numbers.
 TEST_F(LessonTest, SumsNearTheirLimitStayThere) {
     WriteSteps(1, {Choice(1, 10), Choice(1, 10)});
-    store_.users[{1, 1}].State = data::kStateBegun;
-    store_.users[{1, 1}].Step = 0;
-    store_.users[{1, 1}].StepCount = 2;
-    store_.users[{1, 1}].Total = INT32_MAX - 3;
-    store_.users[{1, 1}].TotalWorth = INT32_MAX - 3;
+    data::UserRecord& u = Begun(0, 2);
+    u.Total = INT32_MAX - 3;
+    u.TotalWorth = INT32_MAX - 3;
     (void)dir_.Write("DATA/DEMO/GB/SCO001.001", std::string(16 + 24 * 2, '\0'));
     Begin();
     ASSERT_TRUE(Flow().InSession());
-    Flow().UserMessage(shell::kMsgScriptDone);
-    Flow().ButtonClick(1);
+    Answer(1);
     EXPECT_EQ(User().Total, INT32_MAX);
     EXPECT_EQ(User().TotalWorth, INT32_MAX);
 }
@@ -660,9 +641,7 @@ TEST_F(LessonTest, ALearnerInAnotherSessionIsRefused) {
 // A score file that does not fit the learner's record is kept aside, never written over.
 TEST_F(LessonTest, ADamagedScoreFileIsKeptAsideAndReported) {
     WriteSteps(1, {Choice(1, 2), Choice(1, 2)});
-    store_.users[{1, 1}].State = data::kStateBegun;
-    store_.users[{1, 1}].Step = 1;
-    store_.users[{1, 1}].StepCount = 2;
+    Begun(1, 2);
     const std::string score = (dir_.path / "DATA/DEMO/GB/SCO001.001").string();
     const std::string damaged(16 + 24 * 2 + 1, '\7');
     (void)dir_.Write("DATA/DEMO/GB/SCO001.001", damaged);
