@@ -1,0 +1,89 @@
+// A course's learner files held in memory for reports, and read again only where they changed
+// (size, modification time and file identity): the GROUP and USERS files, each learner's score
+// and history files, and the lesson's step files. Every file is opened for reading only and
+// closed before Refresh returns, so no lock is held between two refreshes.
+#pragma once
+
+#include <sys/types.h>
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "data/UserRecord.h"
+#include "report/HistoryLines.h"
+#include "report/ReportCourse.h"
+
+namespace report {
+
+// What identifies one version of a file; missing = the file was not there.
+struct FileStamp {
+    bool missing = true;
+    dev_t dev = 0;
+    ino_t ino = 0;
+    off_t size = 0;
+    int64_t mtime_ns = 0;
+    bool operator==(const FileStamp&) const = default;
+};
+FileStamp StampOf(const std::string& path);
+
+// One step's row of a score file.
+struct StepScore {
+    int32_t score = -1, worth = 0, bonus = 0, time = 0, visits = 0, status = 0;
+};
+
+struct Learner {
+    data::UserRecord record;        // UserName in UTF-8
+    std::vector<StepScore> scores;  // empty without a readable score file
+    std::vector<HistoryLine> history;
+    // The newest modification time of the score and history files (seconds since 1970).
+    std::optional<int64_t> last_active;
+    // Why the score or the history file of this learner could not be read; empty when well.
+    std::string score_problem, history_problem;
+    // Both reasons in one text; empty when the learner's files are sound.
+    std::string Unreadable() const;
+
+    FileStamp score_stamp, history_stamp;
+    int32_t score_steps = -1;  // the step count the scores were decoded with
+};
+
+struct Group {
+    int32_t number = 0;
+    std::string name;  // UTF-8
+};
+
+struct CourseData {
+    std::vector<Group> groups;      // by number
+    std::vector<Learner> learners;  // by group, then user
+    std::vector<StepText> steps;    // the lesson's steps, level by level
+    std::vector<int> level_steps;   // steps of each level, from level 1
+    // Grows whenever anything above changed: reports made from an older generation are stale.
+    uint64_t generation = 0;
+};
+
+class CourseReader {
+  public:
+    explicit CourseReader(const ReportCourse& course) : course_(course) {}
+
+    // Reads again what changed since the last call. 0, or -1 with the reason in error when the
+    // GROUP or USERS file cannot be read (the data of the last good read stays). A learner's
+    // damaged or missing file only marks that learner.
+    int Refresh(std::string& error);
+    const CourseData& Data() const { return data_; }
+    // The learner (group, user), or null.
+    const Learner* Find(int group, int user) const;
+
+  private:
+    bool RefreshSteps();
+    int RefreshRecords(std::string& error, bool& changed);
+    bool RefreshFiles(Learner& learner);
+
+    const ReportCourse& course_;
+    CourseData data_;
+    std::vector<FileStamp> step_stamps_;
+    FileStamp group_stamps_[2], users_stamps_[2];
+    bool loaded_ = false;
+};
+
+}  // namespace report

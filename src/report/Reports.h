@@ -1,0 +1,66 @@
+// The trainer's reports, computed from a course's learner files: the learners' progress by
+// group, and each step's results over all learners.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "report/CourseReader.h"
+
+namespace report {
+
+struct LearnerRow {
+    int group = 0, user = 0;
+    std::string name;
+    int state = 0, level = 0, step = 0, total = 0, worth = 0;
+    double percent = 0;  // total x 100 / worth, one decimal; 0 when worth is 0
+    bool finished = false;
+    int64_t time_s = 0, visits = 0;  // sums over the score file
+    std::optional<int64_t> last_active;
+    std::string unreadable;
+};
+
+struct GroupRows {
+    int group = 0;
+    std::string name;
+    std::vector<LearnerRow> learners;
+};
+
+struct Summary {
+    std::string course, language;
+    int steps = 0;
+    std::vector<GroupRows> groups;
+};
+
+struct StepRow {
+    int level = 0, step = 0;
+    std::string question;
+    std::vector<std::string> answers;
+    int expected = 0;
+    int answered = 0;                     // learners with an answer line for the step
+    int first_try_right = 0;              // of those, learners whose first answer was right
+    std::map<int, int> given;             // answer -> times given, over every line
+    std::optional<double> median_time_s;  // over learners who visited the step
+    int64_t visits = 0;
+};
+
+Summary MakeSummary(const CourseData& data, const std::string& course, const std::string& language);
+std::vector<StepRow> MakeSteps(const CourseData& data);
+
+// total x 100 / worth rounded to one decimal, 0 when worth is 0.
+double Percent(int total, int worth);
+// Seconds since 1970 as ISO 8601 UTC ("2024-05-01T08:30:00Z").
+std::string IsoTime(int64_t seconds);
+
+// As JSON text (the field names scripts rely on) and as CSV (RFC 4180, UTF-8).
+std::string SummaryJson(const Summary& summary);
+std::string StepsJson(const std::vector<StepRow>& steps);
+// One learner: the record's fields, the score table and the history lines.
+std::string LearnerJson(const Learner& learner, const CourseData& data);
+std::string LearnersCsv(const Summary& summary);
+std::string StepsCsv(const std::vector<StepRow>& steps);
+
+}  // namespace report

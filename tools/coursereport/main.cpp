@@ -1,0 +1,196 @@
+// coursereport: the trainer's reports from a course's learner files, as tables, JSON, CSV and a
+// read-only web page.
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "ReportServer.h"
+#include "platform/GuardedMain.h"
+#include "platform/ReadFile.h"
+#include "platform/ToolHelp.h"
+#include "report/CourseReader.h"
+#include "report/ReportCache.h"
+#include "report/ReportCourse.h"
+#include "report/Reports.h"
+
+namespace {
+
+const char kUsage[] =
+    "usage: coursereport summary COURSE [--lang L] [--json]\n"
+    "       coursereport steps COURSE [--lang L] [--json]\n"
+    "       coursereport serve COURSE [--lang L] [--bind ADDR] [--port N|0]\n"
+    "                    [--token-file FILE]\n"
+    "       coursereport --help | --version\n";
+
+int Usage() {
+    std::fputs(kUsage, stderr);
+    return 2;
+}
+
+int Fail(const std::string& message) {
+    std::fprintf(stderr, "coursereport: %s\n", message.c_str());
+    return 1;
+}
+
+struct Arguments {
+    std::string command, course;
+    std::map<std::string, std::string> options;  // "--lang" -> "GB"; flags -> ""
+};
+
+// The options each command takes, and whether each takes a value.
+bool Parse(int argc, char** argv, Arguments& args) {
+    if (argc < 3) return false;
+    args.command = argv[1];
+    args.course = argv[2];
+    std::map<std::string, bool> allowed;
+    if (args.command == "summary" || args.command == "steps")
+        allowed = {{"--lang", true}, {"--json", false}};
+    else if (args.command == "serve")
+        allowed = {{"--lang", true}, {"--bind", true}, {"--port", true}, {"--token-file", true}};
+    else
+        return false;
+    for (int i = 3; i < argc; ++i) {
+        const auto at = allowed.find(argv[i]);
+        if (at == allowed.end() || args.options.count(argv[i])) return false;
+        if (at->second && i + 1 >= argc) return false;
+        const std::string name = argv[i];
+        args.options[name] = at->second ? argv[++i] : "";
+    }
+    return true;
+}
+
+std::string Option(const Arguments& args, const std::string& name) {
+    const auto at = args.options.find(name);
+    return at == args.options.end() ? std::string() : at->second;
+}
+
+std::string Seconds(int64_t s) {
+    char out[32];
+    std::snprintf(out, sizeof out, "%lld:%02lld", static_cast<long long>(s / 60),
+                  static_cast<long long>(s % 60));
+    return out;
+}
+
+void PrintSummary(const report::Summary& summary) {
+    std::printf("%s (%s): %d steps\n", summary.course.c_str(), summary.language.c_str(),
+                summary.steps);
+    for (const report::GroupRows& g : summary.groups) {
+        std::printf("\ngroup %d  %s\n", g.group, g.name.c_str());
+        std::printf("  %-5s %-24s %-9s %5s %5s %11s %7s %8s %6s  %s\n", "user", "name", "status",
+                    "level", "step", "score", "%", "time", "visits", "last active");
+        for (const report::LearnerRow& l : g.learners) {
+            const char* status = l.finished ? "finished" : l.state == 0 ? "new" : "begun";
+            const std::string score = std::to_string(l.total) + "/" + std::to_string(l.worth);
+            std::printf("  %-5d %-24s %-9s %5d %5d %11s %7.1f %8s %6lld  %s%s\n", l.user,
+                        l.name.c_str(), status, l.level, l.step, score.c_str(), l.percent,
+                        Seconds(l.time_s).c_str(), static_cast<long long>(l.visits),
+                        l.last_active ? report::IsoTime(*l.last_active).c_str() : "-",
+                        l.unreadable.empty() ? "" : ("  unreadable: " + l.unreadable).c_str());
+        }
+    }
+}
+
+void PrintSteps(const std::vector<report::StepRow>& steps) {
+    std::printf("%-6s %8s %8s %9s %-16s %8s %6s  %s\n", "step", "expected", "answered", "first ok",
+                "given", "median", "visits", "question");
+    for (const report::StepRow& s : steps) {
+        std::string given;
+        for (const auto& [answer, count] : s.given)
+            given +=
+                (given.empty() ? "" : " ") + std::to_string(answer) + "x" + std::to_string(count);
+        std::string question = s.question.substr(0, s.question.find('\n'));
+        const std::string id = std::to_string(s.level) + "." + std::to_string(s.step);
+        std::printf("%-6s %8d %8d %9d %-16s %8s %6lld  %s\n", id.c_str(), s.expected, s.answered,
+                    s.first_try_right, given.empty() ? "-" : given.c_str(),
+                    s.median_time_s ? Seconds(int64_t(*s.median_time_s)).c_str() : "-",
+                    static_cast<long long>(s.visits), question.c_str());
+    }
+}
+
+// The token of a token file: its first line, without blanks around it.
+bool ReadToken(const std::string& path, std::string& token, std::string& error) {
+    std::string text, why;
+    if (!platform::ReadWholeFile(path, text, why)) {
+        error = "cannot read the token file " + path + ": " + why;
+        return false;
+    }
+    token = text.substr(0, text.find('\n'));
+    const size_t first = token.find_first_not_of(" \t\r");
+    const size_t last = token.find_last_not_of(" \t\r");
+    token = first == std::string::npos ? std::string() : token.substr(first, last - first + 1);
+    if (token.size() < 8 || token.size() > 256 ||
+        token.find_first_of(" ;,\"\\") != std::string::npos) {
+        error = "the token file " + path +
+                " must hold one token of 8 to 256 characters without blanks, ';', ',', '\"' or "
+                "'\\'";
+        return false;
+    }
+    return true;
+}
+
+int Run(int argc, char** argv) {
+    if (const int rc = platform::AnswerHelpOrVersion("coursereport", kUsage, argc, argv); rc >= 0)
+        return rc;
+    Arguments args;
+    if (!Parse(argc, argv, args)) return Usage();
+
+    coursereport::ServeOptions serve;
+    if (args.command == "serve") {
+        if (args.options.count("--bind")) serve.bind = Option(args, "--bind");
+        if (args.options.count("--port")) {
+            const std::string port = Option(args, "--port");
+            char* end = nullptr;
+            errno = 0;
+            const long n = std::strtol(port.c_str(), &end, 10);
+            if (port.empty() || *end != '\0' || errno != 0 || n < 0 || n > 65535 ||
+                port[0] == '-' || port[0] == '+' || port[0] == ' ')
+                return Usage();
+            serve.port = int(n);
+        }
+        std::string error;
+        if (args.options.count("--token-file") &&
+            !ReadToken(Option(args, "--token-file"), serve.token, error))
+            return Fail(error);
+        if (!coursereport::IsLoopback(serve.bind) && serve.token.empty())
+            return Fail("binding " + serve.bind +
+                        " outside loopback needs --token-file: every request must carry the "
+                        "token");
+        serve.chart_js = COURSEREPORT_CHART_JS;
+    }
+
+    report::ReportCourse course;
+    std::string error;
+    if (!course.Open(args.course, Option(args, "--lang"), error)) return Fail(error);
+
+    if (args.command == "serve") {
+        report::ReportCache cache(course);
+        return coursereport::Serve(cache, serve);
+    }
+    report::CourseReader reader(course);
+    if (reader.Refresh(error) != 0) return Fail(error);
+    const bool json = args.options.count("--json") != 0;
+    if (args.command == "summary") {
+        const report::Summary summary =
+            report::MakeSummary(reader.Data(), course.Name(), course.Language());
+        if (json)
+            std::printf("%s\n", report::SummaryJson(summary).c_str());
+        else
+            PrintSummary(summary);
+    } else {
+        const std::vector<report::StepRow> steps = report::MakeSteps(reader.Data());
+        if (json)
+            std::printf("%s\n", report::StepsJson(steps).c_str());
+        else
+            PrintSteps(steps);
+    }
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    return platform::GuardedMain("coursereport", argc, argv, Run);
+}

@@ -1,0 +1,236 @@
+// The report page: reads /api/summary and /api/steps and shows them. Every text from the
+// course goes into the page as text (textContent), never as markup.
+"use strict";
+
+const state = { summary: null, steps: null, sortKey: "group", sortUp: true, charts: {} };
+
+function el(tag, text, className) {
+  const node = document.createElement(tag);
+  if (text !== undefined && text !== null) node.textContent = String(text);
+  if (className) node.className = className;
+  return node;
+}
+
+function row(cells) {
+  const tr = document.createElement("tr");
+  for (const cell of cells) {
+    const td = document.createElement("td");
+    if (cell instanceof Node) td.appendChild(cell); else td.textContent = cell === null ? "" : String(cell);
+    tr.appendChild(td);
+  }
+  return tr;
+}
+
+function clear(node) { while (node.firstChild) node.removeChild(node.firstChild); }
+
+function duration(seconds) {
+  if (seconds === null || seconds === undefined) return "-";
+  const s = Math.round(seconds);
+  return Math.floor(s / 60) + ":" + String(s % 60).padStart(2, "0");
+}
+
+function when(iso) { return iso ? iso.replace("T", " ").replace("Z", " UTC") : "-"; }
+
+async function getJson(path) {
+  const response = await fetch(path, { credentials: "same-origin", cache: "no-store" });
+  if (!response.ok) throw new Error(path + ": " + response.status + " " + response.statusText);
+  return response.json();
+}
+
+function showError(message) {
+  const p = document.getElementById("error");
+  p.textContent = message || "";
+  p.hidden = !message;
+}
+
+function learners() {
+  const picked = document.getElementById("group-picker").value;
+  const rows = [];
+  for (const group of state.summary.groups) {
+    if (picked !== "" && String(group.group) !== picked) continue;
+    for (const learner of group.learners) rows.push(learner);
+  }
+  const key = state.sortKey, sign = state.sortUp ? 1 : -1;
+  rows.sort((a, b) => {
+    let x = a[key], y = b[key];
+    if (typeof x === "boolean") { x = Number(x); y = Number(y); }
+    if (x === null) x = ""; if (y === null) y = "";
+    if (typeof x === "string") return sign * x.localeCompare(y) || (a.group - b.group) || (a.user - b.user);
+    return sign * (x - y) || (a.group - b.group) || (a.user - b.user);
+  });
+  return rows;
+}
+
+function fillGroups() {
+  const picker = document.getElementById("group-picker");
+  const chosen = picker.value;
+  while (picker.options.length > 1) picker.remove(1);
+  for (const group of state.summary.groups) {
+    const option = el("option", group.group + " - " + group.name);
+    option.value = String(group.group);
+    picker.appendChild(option);
+  }
+  picker.value = chosen;
+  if (picker.value !== chosen) picker.value = "";
+}
+
+function fillLearners() {
+  const body = document.querySelector("#learners tbody");
+  clear(body);
+  for (const learner of learners()) {
+    const bar = el("span", null, "bar");
+    const fill = el("span");
+    fill.style.width = Math.max(0, Math.min(100, learner.percent)) + "%";
+    bar.appendChild(fill);
+    const progress = el("span");
+    progress.appendChild(bar);
+    progress.appendChild(document.createTextNode(" " + learner.percent + " %"));
+    const tr = row([learner.group, learner.user, learner.name, progress,
+                    learner.finished ? "\u2714" : "", learner.level, learner.step,
+                    duration(learner.time_s), learner.visits, when(learner.last_active)]);
+    tr.className = "clickable learner-row" + (learner.unreadable ? " unreadable" : "");
+    tr.dataset.group = learner.group;
+    tr.dataset.user = learner.user;
+    if (learner.unreadable) tr.title = "Unreadable: " + learner.unreadable;
+    tr.addEventListener("click", () => showLearner(learner.group, learner.user));
+    body.appendChild(tr);
+  }
+  for (const th of document.querySelectorAll("#learners th[data-key]")) {
+    th.classList.toggle("sorted-up", th.dataset.key === state.sortKey && state.sortUp);
+    th.classList.toggle("sorted-down", th.dataset.key === state.sortKey && !state.sortUp);
+  }
+}
+
+function commonWrong(step) {
+  let best = null;
+  for (const [answer, count] of Object.entries(step.given)) {
+    if (Number(answer) === step.expected) continue;
+    if (best === null || count > best.count) best = { answer: Number(answer), count };
+  }
+  return best;
+}
+
+function stepName(step) { return step.level + "." + step.step; }
+
+function fillSteps() {
+  const body = document.querySelector("#steps tbody");
+  clear(body);
+  for (const step of state.steps.steps) {
+    const wrong = commonWrong(step);
+    const wrongText = wrong ? wrong.answer + " (" + wrong.count + "\u00d7)" : "-";
+    const right = step.answered ? step.first_try_right + " / " + step.answered : "-";
+    const tr = row([stepName(step), step.question.split("\n")[0], step.answered, right, wrongText,
+                    duration(step.median_time_s), step.visits]);
+    tr.className = "clickable step-row";
+    tr.dataset.step = stepName(step);
+    tr.addEventListener("click", () => showStep(step));
+    body.appendChild(tr);
+  }
+}
+
+function drawCharts() {
+  if (typeof Chart === "undefined") return;
+  const labels = state.steps.steps.map(stepName);
+  const success = state.steps.steps.map(s => s.answered ? Math.round(1000 * s.first_try_right / s.answered) / 10 : 0);
+  const times = state.steps.steps.map(s => s.median_time_s === null ? 0 : s.median_time_s);
+  const draw = (id, label, data, color, max) => {
+    const chart = state.charts[id];
+    if (chart) {
+      chart.data.labels = labels;
+      chart.data.datasets[0].data = data;
+      chart.update();
+      return;
+    }
+    state.charts[id] = new Chart(document.getElementById(id), {
+      type: "bar",
+      data: { labels, datasets: [{ label, data, backgroundColor: color }] },
+      options: { animation: false, responsive: true, maintainAspectRatio: false,
+                 plugins: { legend: { display: false } },
+                 scales: { y: { beginAtZero: true, max } } }
+    });
+  };
+  draw("chart-success", "First try right (%)", success, "#3a7bd5", 100);
+  draw("chart-time", "Median time (s)", times, "#e08a1e", undefined);
+}
+
+function showStep(step) {
+  document.getElementById("step-section").hidden = false;
+  document.getElementById("step-title").textContent = "Step " + stepName(step);
+  document.getElementById("step-question").textContent = step.question;
+  const body = document.querySelector("#step-answers tbody");
+  clear(body);
+  const wrong = commonWrong(step);
+  const count = Math.max(step.answers.length, ...Object.keys(step.given).map(Number), 0);
+  for (let answer = 1; answer <= count; ++answer) {
+    const chosen = step.given[String(answer)] || 0;
+    const note = answer === step.expected ? "right answer"
+               : wrong && wrong.answer === answer ? "most common wrong answer" : "";
+    const tr = row([answer, step.answers[answer - 1] || "", chosen, note]);
+    if (answer === step.expected) tr.className = "expected";
+    else if (wrong && wrong.answer === answer) tr.className = "common-wrong";
+    body.appendChild(tr);
+  }
+  document.getElementById("step-section").scrollIntoView();
+}
+
+async function showLearner(group, user) {
+  try {
+    const learner = await getJson("/api/learners/" + group + "/" + user);
+    document.getElementById("learner-section").hidden = false;
+    document.getElementById("learner-title").textContent =
+      learner.name + " (" + learner.group_name + ", " + group + ":" + user + ")";
+    document.getElementById("learner-facts").textContent =
+      "Score " + learner.total + " / " + learner.worth + " (" + learner.percent + " %), level " +
+      learner.level + ", step " + learner.step + (learner.finished ? ", finished" : "") +
+      ", last active " + when(learner.last_active) +
+      (learner.unreadable ? ". Unreadable: " + learner.unreadable : "");
+    const body = document.querySelector("#learner-scores tbody");
+    clear(body);
+    for (const s of learner.scores) {
+      const name = s.level !== undefined ? s.level + "." + s.step : String(s.index + 1);
+      body.appendChild(row([name, s.score, s.worth, s.bonus, duration(s.time_s), s.visits, s.status]));
+    }
+    const list = document.getElementById("learner-history");
+    clear(list);
+    for (const h of learner.history) {
+      list.appendChild(el("li", h.kind === "abandon" ? "left a step"
+        : "step " + h.level + "." + h.step + ": answered " + h.given + ", expected " + h.expected +
+          (h.right ? " (right)" : " (wrong)")));
+    }
+    document.getElementById("learner-section").scrollIntoView();
+  } catch (e) {
+    showError(e.message);
+  }
+}
+
+async function refresh() {
+  try {
+    const [summary, steps] = await Promise.all([getJson("/api/summary"), getJson("/api/steps")]);
+    state.summary = summary;
+    state.steps = steps;
+    document.getElementById("title").textContent =
+      "Course report: " + summary.course + " (" + summary.language + ")";
+    fillGroups();
+    fillLearners();
+    fillSteps();
+    drawCharts();
+    document.getElementById("updated").textContent = "Updated " + new Date().toLocaleTimeString();
+    showError("");
+  } catch (e) {
+    showError(e.message);
+  }
+}
+
+document.addEventListener("DOMContentLoaded", () => {
+  document.getElementById("refresh").addEventListener("click", refresh);
+  document.getElementById("group-picker").addEventListener("change", () => { if (state.summary) fillLearners(); });
+  for (const th of document.querySelectorAll("#learners th[data-key]")) {
+    th.addEventListener("click", () => {
+      state.sortUp = state.sortKey === th.dataset.key ? !state.sortUp : true;
+      state.sortKey = th.dataset.key;
+      if (state.summary) fillLearners();
+    });
+  }
+  refresh();
+  setInterval(refresh, 30000);
+});
