@@ -1,0 +1,280 @@
+// The report library on a course whose learners were made by learners and played by lessonrun
+// with known answers (make_course.sh); every figure below is worked out from those answers.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <nlohmann/json.hpp>
+
+#include "CourseFixture.h"
+#include "data/ScoreBook.h"
+#include "data/ScoreFile.h"
+#include "report/CourseReader.h"
+#include "report/HistoryLines.h"
+#include "report/ReportCourse.h"
+#include "report/Reports.h"
+
+namespace {
+
+using nlohmann::json;
+
+class ReportTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_TRUE(course_.Made()) << course_.Output();
+        std::string error;
+        ASSERT_TRUE(report_.Open(course_.Root(), "", error)) << error;
+        ASSERT_EQ(reader_.Refresh(error), 0) << error;
+    }
+    const report::LearnerRow& Row(const report::Summary& s, int group, int user) {
+        for (const report::GroupRows& g : s.groups)
+            for (const report::LearnerRow& l : g.learners)
+                if (l.group == group && l.user == user) return l;
+        ADD_FAILURE() << "no learner " << group << ":" << user;
+        static report::LearnerRow none;
+        return none;
+    }
+    // Sets the seconds of each step in a learner's score file, as the player would have.
+    void SetTimes(int group, int user, std::vector<int> seconds) {
+        const report::Learner* l = reader_.Find(group, user);
+        ASSERT_NE(l, nullptr);
+        const std::string path = report_.ScorePath(user, group);
+        data::ScoreBook book;
+        ASSERT_EQ(data::ReadScoreFile(path, l->record.StepCount, book), 0);
+        for (size_t i = 0; i < seconds.size(); ++i) book.StepTime[i] = seconds[i];
+        ASSERT_EQ(data::WriteScoreFile(path, l->record.StepCount, book), 0);
+    }
+    void Refresh() {
+        std::string error;
+        ASSERT_EQ(reader_.Refresh(error), 0) << error;
+    }
+
+    reporttest::CourseCopy course_;
+    report::ReportCourse report_;
+    report::CourseReader reader_{report_};
+};
+
+TEST_F(ReportTest, SummaryGivesEachLearnersProgressByGroup) {
+    const report::Summary s = report::MakeSummary(reader_.Data(), report_.Name(), "GB");
+    EXPECT_EQ(s.course, "TEST");
+    EXPECT_EQ(s.steps, 4);
+    ASSERT_EQ(s.groups.size(), 2u);
+    EXPECT_EQ(s.groups[0].name, "Morning shift");
+    EXPECT_EQ(s.groups[1].name, "Night <b>shift</b>");
+    EXPECT_EQ(s.groups[0].learners.size(), 3u);
+
+    // 1:1 right everywhere to the end; 1:2 one right answer of three; 1:3 never played.
+    const report::LearnerRow& alice = Row(s, 1, 1);
+    EXPECT_TRUE(alice.finished);
+    EXPECT_EQ(alice.state, -1);
+    EXPECT_EQ(alice.total, 40);
+    EXPECT_EQ(alice.worth, 40);
+    EXPECT_DOUBLE_EQ(alice.percent, 100.0);
+    EXPECT_EQ(alice.visits, 4);
+    EXPECT_TRUE(alice.last_active.has_value());
+    const report::LearnerRow& bruno = Row(s, 1, 2);
+    EXPECT_FALSE(bruno.finished);
+    EXPECT_EQ(bruno.total, 10);
+    EXPECT_EQ(bruno.worth, 30);
+    EXPECT_DOUBLE_EQ(bruno.percent, 33.3);
+    EXPECT_EQ(bruno.visits, 4);  // step 1 twice (Prev), step 2 twice
+    const report::LearnerRow& chloe = Row(s, 1, 3);
+    EXPECT_EQ(chloe.name, "Chlo\xc3\xa9 Dubois");
+    EXPECT_EQ(chloe.state, 0);
+    EXPECT_DOUBLE_EQ(chloe.percent, 0.0);
+    EXPECT_FALSE(chloe.last_active.has_value());
+    EXPECT_TRUE(chloe.unreadable.empty());
+    EXPECT_EQ(Row(s, 2, 1).name, "<img src=x onerror=f()>");
+
+    // The JSON carries exactly the names scripts rely on.
+    const json j = json::parse(report::SummaryJson(s));
+    const json& first = j["groups"][0]["learners"][0];
+    for (const char* key : {"group", "user", "name", "state", "level", "step", "total", "worth",
+                            "percent", "finished", "time_s", "visits", "last_active"})
+        EXPECT_TRUE(first.contains(key)) << key;
+    EXPECT_TRUE(j["groups"][0]["learners"][2]["last_active"].is_null());
+    EXPECT_EQ(j["language"], "GB");
+    EXPECT_EQ(j["groups"][1]["name"], "Night <b>shift</b>");
+}
+
+TEST_F(ReportTest, StepsCountAnswersFromHistoriesAndTimesFromScores) {
+    SetTimes(1, 1, {30, 40, 50, 60});
+    SetTimes(1, 2, {90, 20});
+    SetTimes(2, 1, {10, 70});
+    SetTimes(2, 2, {45});
+    Refresh();
+    const std::vector<report::StepRow> steps = report::MakeSteps(reader_.Data());
+    ASSERT_EQ(steps.size(), 4u);
+    struct Expect {
+        int answered, first_right;
+        std::map<int, int> given;
+        double median;
+        int visits;
+    };
+    // Step 1: 1:1 right, 1:2 wrong (2) then right, 2:1 wrong (2), 2:2 right.
+    // Step 2: 1:1 right, 1:2 and 2:1 wrong (1). Steps 3 and 4: 1:1 only.
+    // Medians over the learners who visited: {10,30,45,90} and {20,40,70}.
+    const Expect expect[] = {{4, 2, {{1, 3}, {2, 2}}, 37.5, 5},
+                             {3, 1, {{1, 2}, {3, 1}}, 40, 4},
+                             {1, 1, {{2, 1}}, 50, 1},
+                             {1, 1, {{4, 1}}, 60, 1}};
+    for (size_t i = 0; i < steps.size(); ++i) {
+        SCOPED_TRACE("step " + std::to_string(i + 1));
+        EXPECT_EQ(steps[i].level, 1);
+        EXPECT_EQ(steps[i].step, int(i + 1));
+        EXPECT_EQ(steps[i].answered, expect[i].answered);
+        EXPECT_EQ(steps[i].first_try_right, expect[i].first_right);
+        EXPECT_EQ(steps[i].given, expect[i].given);
+        ASSERT_TRUE(steps[i].median_time_s.has_value());
+        EXPECT_DOUBLE_EQ(*steps[i].median_time_s, expect[i].median);
+        EXPECT_EQ(steps[i].visits, expect[i].visits);
+    }
+    EXPECT_EQ(steps[0].question, "Which valve opens first?");
+    EXPECT_EQ(steps[0].answers, (std::vector<std::string>{"Suction valve V1", "Discharge valve V2",
+                                                          "Vent cock VC1"}));
+    EXPECT_EQ(steps[1].expected, 3);
+
+    const json j = json::parse(report::StepsJson(steps));
+    EXPECT_EQ(j["steps"][0]["given"], json({{"1", 3}, {"2", 2}}));
+    EXPECT_EQ(j["steps"][1]["median_time_s"], 40.0);
+}
+
+TEST_F(ReportTest, DamagedFilesMarkTheirLearnerOnly) {
+    std::filesystem::resize_file(course_.Learners("SCO002.001"), 20);
+    { std::ofstream(course_.Learners("HST002.002"), std::ios::app) << "garbage\n"; }
+    Refresh();
+    const report::Summary s = report::MakeSummary(reader_.Data(), report_.Name(), "GB");
+    EXPECT_NE(Row(s, 1, 2).unreadable.find("SCO002.001"), std::string::npos);
+    EXPECT_EQ(Row(s, 1, 2).visits, 0);
+    EXPECT_NE(Row(s, 2, 2).unreadable.find("HST002.002: line 2"), std::string::npos);
+    EXPECT_TRUE(Row(s, 1, 1).unreadable.empty());
+    EXPECT_EQ(Row(s, 1, 1).visits, 4);
+    // The readable line of the damaged history still counts.
+    EXPECT_EQ(report::MakeSteps(reader_.Data())[0].answered, 4);
+    EXPECT_EQ(json::parse(report::SummaryJson(s))["groups"][0]["learners"][1]["unreadable"],
+              Row(s, 1, 2).unreadable);
+}
+
+TEST_F(ReportTest, ReadsAgainOnlyWhatChanged) {
+    const uint64_t generation = reader_.Data().generation;
+    Refresh();
+    EXPECT_EQ(reader_.Data().generation, generation);
+
+    // The same size and modification time: taken as unchanged, so the file is not read.
+    const std::string history = course_.Learners("HST002.002");
+    struct stat before;
+    ASSERT_EQ(::stat(history.c_str(), &before), 0);
+    {
+        std::fstream f(history, std::ios::in | std::ios::out);
+        f.seekp(0);
+        f << "X";
+    }
+    const struct timespec times[2] = {before.st_atim, before.st_mtim};
+    ASSERT_EQ(::utimensat(AT_FDCWD, history.c_str(), times, 0), 0);
+    Refresh();
+    EXPECT_EQ(reader_.Data().generation, generation);
+    EXPECT_TRUE(reader_.Find(2, 2)->Unreadable().empty());
+
+    // A line more: read again.
+    { std::ofstream(course_.Learners("HST001.002"), std::ios::app) << "#F3 E1 Q3 2:2 N3 D1\n"; }
+    Refresh();
+    EXPECT_GT(reader_.Data().generation, generation);
+    EXPECT_EQ(report::MakeSteps(reader_.Data())[2].answered, 2);
+}
+
+TEST_F(ReportTest, NothingInTheCourseChanges) {
+    // Every file's bytes and time, but the ISAM lock files, whose slot counter any reader moves.
+    auto snapshot = [&] {
+        std::map<std::string, std::pair<std::string, int64_t>> files;
+        for (const auto& e : std::filesystem::recursive_directory_iterator(course_.Root())) {
+            if (!e.is_regular_file() || e.path().extension() == ".lck") continue;
+            struct stat st;
+            ::stat(e.path().c_str(), &st);
+            files[e.path().string()] = {
+                support::TempFolder::Read(e.path().string()),
+                int64_t(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec};
+        }
+        return files;
+    };
+    const auto before = snapshot();
+    report::ReportCourse fresh;
+    std::string error;
+    ASSERT_TRUE(fresh.Open(course_.Root(), "GB", error));
+    report::CourseReader reader(fresh);
+    ASSERT_EQ(reader.Refresh(error), 0);
+    (void)report::SummaryJson(report::MakeSummary(reader.Data(), fresh.Name(), "GB"));
+    (void)report::StepsCsv(report::MakeSteps(reader.Data()));
+    EXPECT_TRUE(before == snapshot());
+}
+
+TEST_F(ReportTest, RefusesACourseItCannotOpen) {
+    const struct {
+        std::string folder;
+        const char* language;
+        const char* says;
+    } cases[] = {{"/nonexistent/course", "", "cannot enter"},
+                 {MAKE_COURSE_DIR, "", "no INI file"},
+                 {course_.Root(), "../GB", "refused language"},
+                 {course_.Root(), "FR", "no product"}};
+    for (const auto& c : cases) {
+        report::ReportCourse course;
+        std::string error;
+        EXPECT_FALSE(course.Open(c.folder, c.language, error)) << c.folder;
+        EXPECT_NE(error.find(c.says), std::string::npos) << error;
+    }
+}
+
+TEST(HistoryLines, DecodesAnswersAndAbandonsAndFindsDamage) {
+    const struct {
+        const char* text;
+        size_t lines;
+        int bad_line;
+    } cases[] = {
+        {"#F1 E1 Q2 3:1 N3 D1\n~-1:-1\n", 2, 0},
+        {"#F1 E1 Q2 3:1 N3 D1\r\n", 1, 0},
+        {"#F1 E1 Q2 3:1 N3 D1\n#F2 E1 Q", 1, 0},  // a line being written
+        {"#F1 E1 Q2 3:1 N3\n", 0, 1},             // no directory
+        {"#F1 E1 Q2 3-1 N3 D1\n", 0, 1},
+        {"\n#F1 E1 Q2 3:1 N3 D1\n", 1, 1},
+        {"#F99999999999 E1 Q2 3:1 N3 D1\n", 0, 1},
+    };
+    for (const auto& c : cases) {
+        const report::HistoryText h = report::ParseHistory(c.text);
+        EXPECT_EQ(h.lines.size(), c.lines) << c.text;
+        EXPECT_EQ(h.bad_line, c.bad_line) << c.text;
+    }
+    const report::HistoryText h = report::ParseHistory("#F7 E1 Q2 3:1 N3 D1\n~-1:-1\n");
+    ASSERT_EQ(h.lines.size(), 2u);
+    EXPECT_EQ(h.lines[0].f, 7);
+    EXPECT_EQ(h.lines[0].step, 2);
+    EXPECT_EQ(h.lines[0].expected, 3);
+    EXPECT_EQ(h.lines[0].given, 1);
+    EXPECT_EQ(h.lines[0].directory, "D1");
+    EXPECT_TRUE(h.lines[1].abandon);
+}
+
+TEST(Reports, PercentHasOneDecimalAndIsZeroWithoutWorth) {
+    EXPECT_DOUBLE_EQ(report::Percent(1, 3), 33.3);
+    EXPECT_DOUBLE_EQ(report::Percent(2, 3), 66.7);
+    EXPECT_DOUBLE_EQ(report::Percent(5, 0), 0.0);
+    EXPECT_EQ(report::IsoTime(0), "1970-01-01T00:00:00Z");
+}
+
+TEST(Reports, CsvQuotesAndDefusesFormulas) {
+    report::Summary s;
+    s.groups.push_back({1, "A, \"B\"", {}});
+    report::LearnerRow l;
+    l.group = 1;
+    l.user = 2;
+    l.name = "=HYPERLINK(\"x\")";
+    s.groups[0].learners.push_back(l);
+    const std::string csv = report::LearnersCsv(s);
+    EXPECT_NE(csv.find("1,\"A, \"\"B\"\"\",2,\"'=HYPERLINK(\"\"x\"\")\",0,"), std::string::npos)
+        << csv;
+    EXPECT_EQ(csv.find('\n'), csv.find("\r\n") + 1);
+}
+
+}  // namespace
