@@ -1,0 +1,159 @@
+// coursereport serve on loopback, on a copy of the played course: each endpoint, the headers
+// every answer carries, the token, hostile paths and requests, and a clean end on SIGTERM.
+#include <gtest/gtest.h>
+#include <httplib.h>
+
+#include <filesystem>
+#include <nlohmann/json.hpp>
+
+#include "CourseFixture.h"
+#include "ServeProcess.h"
+#include "support/ToolRun.h"
+
+namespace {
+
+using nlohmann::json;
+
+class ReportServerTest : public ::testing::Test {
+  protected:
+    void SetUp() override { ASSERT_TRUE(course_.Made()) << course_.Output(); }
+    void Serve(std::vector<std::string> extra = {}) {
+        extra.insert(extra.begin(), {"--port", "0"});
+        ASSERT_TRUE(server_.Start(course_.Root(), extra)) << server_.FirstLine() << "\n"
+                                                          << server_.Log();
+        client_ = std::make_unique<httplib::Client>("127.0.0.1", server_.Port());
+    }
+    // The token file of the tests.
+    std::string TokenFile(const std::string& token) { return temp_.Write("token", token + "\n"); }
+
+    reporttest::CourseCopy course_;
+    support::TempFolder temp_;
+    reporttest::ServeProcess server_;
+    std::unique_ptr<httplib::Client> client_;
+};
+
+TEST_F(ReportServerTest, ServesEveryReportWithItsHeaders) {
+    Serve();
+    const struct {
+        const char* path;
+        const char* type;
+        const char* holds;
+    } cases[] = {
+        {"/", "text/html", "group-picker"},
+        {"/app.js", "text/javascript", "textContent"},
+        {"/app.css", "text/css", "@media print"},
+        {"/chart.js", "text/javascript", "Chart.js v"},
+        {"/api/summary", "application/json", "\"Night <b>shift</b>\""},
+        {"/api/steps", "application/json", "\"first_try_right\""},
+        {"/api/learners/2/1", "application/json", "\"<img src=x onerror=f()>\""},
+        {"/learners.csv", "text/csv", "1,Morning shift,1,Alice Martin,-1,"},
+        {"/steps.csv", "text/csv", "1,1,Which valve opens first?,1,4,2,1:3 2:2,"},
+    };
+    for (const auto& c : cases) {
+        const httplib::Result res = client_->Get(c.path);
+        ASSERT_TRUE(res) << c.path;
+        EXPECT_EQ(res->status, 200) << c.path;
+        EXPECT_EQ(res->get_header_value("Content-Type").rfind(c.type, 0), 0u) << c.path;
+        EXPECT_NE(res->body.find(c.holds), std::string::npos) << c.path;
+        EXPECT_EQ(res->get_header_value("X-Content-Type-Options"), "nosniff") << c.path;
+        EXPECT_NE(res->get_header_value("Content-Security-Policy").find("default-src 'none'"),
+                  std::string::npos)
+            << c.path;
+    }
+    const json summary = json::parse(client_->Get("/api/summary")->body);
+    EXPECT_EQ(summary["course"], "TEST");
+    EXPECT_EQ(summary["groups"][0]["learners"][0]["percent"], 100.0);
+    const json learner = json::parse(client_->Get("/api/learners/1/2")->body);
+    EXPECT_EQ(learner["history"].size(), 3u);
+    EXPECT_EQ(learner["history"][0]["given"], 2);
+    EXPECT_EQ(learner["scores"][0]["visits"], 2);
+    EXPECT_EQ(server_.Stop(), 0);
+}
+
+TEST_F(ReportServerTest, HostilePathsAndRequestsFindNothing) {
+    Serve();
+    for (const char* path :
+         {"/api/learners/../../etc/passwd", "/static/../..", "/api/learners/%2e%2e/%2e%2e/etc",
+          "/api/learners/1/9", "/api/learners/1/2/x", "/api/learners/-1/2", "/..%2f..%2fetc",
+          "/api/learners/1/99999999999999999999", "/app.js/../../../etc/passwd"}) {
+        const httplib::Result res = client_->Get(path);
+        ASSERT_TRUE(res) << path;
+        EXPECT_EQ(res->status, 404) << path;
+        EXPECT_EQ(res->body.find("root:"), std::string::npos) << path;
+    }
+    // A body far over the limit, and a header line over the library's limit.
+    const httplib::Result big =
+        client_->Post("/login", std::string(1 << 20, 'x'), "application/x-www-form-urlencoded");
+    EXPECT_TRUE(!big || big->status == 413 || big->status == 400);
+    const httplib::Result header = client_->Get("/", {{"X-Long", std::string(20000, 'a')}});
+    EXPECT_TRUE(!header || header->status >= 400);
+    // Still serving.
+    ASSERT_TRUE(client_->Get("/api/summary"));
+    EXPECT_EQ(server_.Stop(SIGINT), 0);
+}
+
+TEST_F(ReportServerTest, ATokenGuardsEveryRequest) {
+    Serve({"--token-file", TokenFile("s3cret-token-1")});
+    for (const char* path : {"/", "/api/summary", "/learners.csv", "/chart.js"}) {
+        EXPECT_EQ(client_->Get(path)->status, 401) << path;
+        EXPECT_EQ(client_->Get(path, {{"Authorization", "Bearer s3cret-token-2"}})->status, 401);
+        EXPECT_EQ(client_->Get(path, {{"Cookie", "coursereport_token=s3cret"}})->status, 401);
+        EXPECT_EQ(client_->Get(path, {{"Authorization", "Bearer s3cret-token-1"}})->status, 200);
+    }
+    // The login page's form sets the cookie; a wrong token gets 401 and no cookie.
+    const httplib::Result wrong =
+        client_->Post("/login", "token=nope", "application/x-www-form-urlencoded");
+    EXPECT_EQ(wrong->status, 401);
+    EXPECT_FALSE(wrong->has_header("Set-Cookie"));
+    const httplib::Result right =
+        client_->Post("/login", "token=s3cret-token-1", "application/x-www-form-urlencoded");
+    EXPECT_EQ(right->status, 303);
+    const std::string cookie = right->get_header_value("Set-Cookie");
+    EXPECT_NE(cookie.find("HttpOnly"), std::string::npos);
+    EXPECT_NE(cookie.find("SameSite=Strict"), std::string::npos);
+    const std::string pair = cookie.substr(0, cookie.find(';'));
+    EXPECT_EQ(client_->Get("/api/steps", {{"Cookie", "a=b; " + pair}})->status, 200);
+}
+
+TEST_F(ReportServerTest, RefusesAnOpenBindWithoutAToken) {
+    const struct {
+        std::string args;
+        int status;
+        const char* says;
+    } cases[] = {
+        {"--bind 0.0.0.0 --port 0", 1, "needs --token-file"},
+        {"--bind 192.168.1.20 --port 0", 1, "needs --token-file"},
+        {"--port 0 --token-file " + TokenFile("short"), 1, "8 to 256 characters"},
+        {"--port 0 --token-file /nonexistent/token", 1, "cannot read the token file"},
+        {"--port 70000", 2, "usage:"},
+        {"--port 0 --port 0", 2, "usage:"},
+    };
+    for (const auto& c : cases) {
+        const support::ToolRun run = support::RunTool(std::string(COURSEREPORT_PATH) + " serve '" +
+                                                      course_.Root() + "' " + c.args + " 2>&1");
+        EXPECT_EQ(run.status, c.status) << c.args;
+        EXPECT_NE(run.out.find(c.says), std::string::npos) << c.args << ": " << run.out;
+        EXPECT_EQ(run.out.find("listening"), std::string::npos) << c.args;
+    }
+}
+
+TEST_F(ReportServerTest, ADamagedScoreFileMarksItsLearner) {
+    Serve();
+    std::filesystem::resize_file(course_.Learners("SCO001.001"), 7);
+    const json summary = json::parse(client_->Get("/api/summary")->body);
+    const json& alice = summary["groups"][0]["learners"][0];
+    EXPECT_NE(alice["unreadable"].get<std::string>().find("SCO001.001"), std::string::npos);
+    EXPECT_EQ(alice["total"], 40);
+    EXPECT_TRUE(summary["groups"][0]["learners"][1]["unreadable"].is_null());
+    // The USERS file gone: the report says why, and comes back with the file.
+    const std::string users = course_.Learners("USERS.dat");
+    std::filesystem::rename(users, users + ".away");
+    const httplib::Result missing = client_->Get("/api/summary");
+    EXPECT_EQ(missing->status, 503);
+    EXPECT_NE(json::parse(missing->body)["error"].get<std::string>().find("USERS"),
+              std::string::npos);
+    std::filesystem::rename(users + ".away", users);
+    EXPECT_EQ(client_->Get("/api/summary")->status, 200);
+}
+
+}  // namespace
