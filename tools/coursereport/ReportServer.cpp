@@ -115,6 +115,9 @@ int Serve(report::ReportCache& cache, const ServeOptions& options) {
         }
         res.set_content(chart_js, "text/javascript; charset=utf-8");
     });
+    // Browsers ask for it on their own: no icon, and no error in their console.
+    server.Get("/favicon.ico",
+               [](const httplib::Request&, httplib::Response& res) { res.status = 204; });
     server.Get("/login", [](const httplib::Request&, httplib::Response& res) {
         res.set_content(LoginPage(false), "text/html; charset=utf-8");
     });

@@ -1,0 +1,137 @@
+#!/usr/bin/python3
+"""The report page in headless Chromium: coursereport serve on a played course, the page's
+learner rows and step view checked against the files' figures, the charts drawn, a hostile
+learner name shown as text, and nothing in the browser console.
+
+Usage: browser_test.py COURSEREPORT MAKE_COURSE MSGC LEARNERS LESSONRUN
+Exits 77 (skipped) only when Chromium or its driver is not installed."""
+
+import json
+import os
+import shutil
+import signal
+import subprocess
+import sys
+import tempfile
+import urllib.request
+
+
+def main():
+    coursereport, make_course, msgc, learners, lessonrun = sys.argv[1:6]
+    chromium = shutil.which("chromium")
+    driver_path = shutil.which("chromedriver")
+    if not chromium or not driver_path:
+        print("skipped: chromium or chromedriver is not installed")
+        return 77
+    from selenium import webdriver
+    from selenium.webdriver.chrome.service import Service
+    from selenium.webdriver.common.by import By
+    from selenium.webdriver.support.ui import WebDriverWait
+
+    work = tempfile.mkdtemp(prefix="report-browser-")
+    server = None
+    browser = None
+    try:
+        course = os.path.join(work, "course")
+        env = dict(os.environ, QT_QPA_PLATFORM="offscreen")
+        subprocess.run([make_course, course, msgc, learners, lessonrun], check=True, env=env,
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        server = subprocess.Popen([coursereport, "serve", course, "--port", "0"],
+                                  stdout=subprocess.PIPE, text=True)
+        line = server.stdout.readline().strip()
+        assert line.startswith("listening on http://127.0.0.1:"), line
+        url = line[len("listening on "):]
+        summary = json.load(urllib.request.urlopen(url + "api/summary"))
+        steps = json.load(urllib.request.urlopen(url + "api/steps"))["steps"]
+
+        options = webdriver.ChromeOptions()
+        options.binary_location = chromium
+        for arg in ("--headless=new", "--no-sandbox", "--disable-gpu", "--disable-dev-shm-usage",
+                    "--window-size=1400,1000", "--user-data-dir=" + os.path.join(work, "profile")):
+            options.add_argument(arg)
+        options.set_capability("goog:loggingPrefs", {"browser": "ALL"})
+        browser = webdriver.Chrome(service=Service(driver_path), options=options)
+        browser.set_page_load_timeout(30)
+        browser.get(url)
+        wait = WebDriverWait(browser, 20)
+
+        # One row per learner, in the files' figures.
+        learners_total = sum(len(g["learners"]) for g in summary["groups"])
+        wait.until(lambda b: len(b.find_elements(By.CSS_SELECTOR, "tr.learner-row")) == learners_total)
+        rows = {(r.get_attribute("data-group"), r.get_attribute("data-user")): r
+                for r in browser.find_elements(By.CSS_SELECTOR, "tr.learner-row")}
+        for group in summary["groups"]:
+            for learner in group["learners"]:
+                cells = [c.text for c in rows[(str(learner["group"]), str(learner["user"]))]
+                         .find_elements(By.TAG_NAME, "td")]
+                assert cells[2] == learner["name"], (cells, learner)
+                assert float(cells[3].rstrip(" %")) == learner["percent"], (cells, learner)
+                assert (cells[4] == "\u2714") == learner["finished"], (cells, learner)
+                assert cells[8] == str(learner["visits"]), (cells, learner)
+        alice = [c.text for c in rows[("1", "1")].find_elements(By.TAG_NAME, "td")]
+        assert alice[2] == "Alice Martin" and alice[3].endswith("100 %") and alice[4] == "\u2714", alice
+
+        # The hostile name is text: no element was made from it, no handler ran.
+        assert not browser.find_elements(By.CSS_SELECTOR, "#learners img"), "an img was made"
+        assert not browser.execute_script("return typeof window.f === 'function' && window.fired")
+        hostile = rows[("2", "1")].find_elements(By.TAG_NAME, "td")[2]
+        assert hostile.text == "<img src=x onerror=f()>", hostile.text
+
+        # The group picker keeps one group's learners.
+        browser.find_element(By.CSS_SELECTOR, "#group-picker option[value='2']").click()
+        wait.until(lambda b: len(b.find_elements(By.CSS_SELECTOR, "tr.learner-row")) ==
+                   len(summary["groups"][1]["learners"]))
+        browser.find_element(By.CSS_SELECTOR, "#group-picker option[value='']").click()
+
+        # The charts drew: their canvases hold coloured pixels.
+        for chart in ("chart-success", "chart-time"):
+            wait.until(lambda b: b.execute_script("""
+                const c = document.getElementById(arguments[0]);
+                if (!c || !c.width || !c.height) return false;
+                const d = c.getContext('2d').getImageData(0, 0, c.width, c.height).data;
+                for (let i = 3; i < d.length; i += 4) if (d[i] !== 0) return true;
+                return false;""", chart), message=chart + " is blank")
+
+        # The step view: question, answers and how often each was chosen.
+        step = steps[0]
+        browser.find_element(By.CSS_SELECTOR, "tr.step-row[data-step='1.1']").click()
+        wait.until(lambda b: b.find_element(By.ID, "step-question").text == step["question"])
+        answer_rows = browser.find_elements(By.CSS_SELECTOR, "#step-answers tbody tr")
+        assert len(answer_rows) == len(step["answers"]), len(answer_rows)
+        for number, tr in enumerate(answer_rows, start=1):
+            cells = [c.text for c in tr.find_elements(By.TAG_NAME, "td")]
+            assert cells[1] == step["answers"][number - 1], cells
+            assert cells[2] == str(step["given"].get(str(number), 0)), (cells, step["given"])
+        marked = browser.find_element(By.CSS_SELECTOR, "#step-answers tr.common-wrong td").text
+        assert marked == "2", marked
+        # The question that holds a script tag shows it as text.
+        browser.find_element(By.CSS_SELECTOR, "tr.step-row[data-step='1.3']").click()
+        wait.until(lambda b: "<script>" in b.find_element(By.ID, "step-question").text)
+
+        # The learner view.
+        browser.find_element(By.CSS_SELECTOR, "tr.learner-row[data-group='1'][data-user='2']").click()
+        wait.until(lambda b: b.find_element(By.ID, "learner-title").text.startswith("Bruno Leroy"))
+        history = browser.find_elements(By.CSS_SELECTOR, "#learner-history li")
+        assert len(history) == 3, [h.text for h in history]
+        assert "answered 2, expected 1 (wrong)" in history[0].text, history[0].text
+
+        # Refresh on request, and the CSV links.
+        browser.find_element(By.ID, "refresh").click()
+        hrefs = {a.get_attribute("href") for a in browser.find_elements(By.CSS_SELECTOR, "a[download]")}
+        assert hrefs == {url + "learners.csv", url + "steps.csv"}, hrefs
+
+        errors = [e for e in browser.get_log("browser") if e["level"] in ("SEVERE", "WARNING")]
+        assert not errors, errors
+        print("ok")
+        return 0
+    finally:
+        if browser:
+            browser.quit()
+        if server:
+            server.send_signal(signal.SIGTERM)
+            server.wait(timeout=10)
+        shutil.rmtree(work, ignore_errors=True)
+
+
+if __name__ == "__main__":
+    sys.exit(main())
