@@ -7,8 +7,8 @@
 #include "data/CoursePaths.h"
 #include "data/LearnerFiles.h"
 #include "isam/Check.h"
+#include "lesson/LessonTexts.h"
 #include "platform/Path.h"
-#include "shell/LessonTexts.h"
 #include "text/FormatString.h"
 
 namespace shell {
@@ -26,7 +26,7 @@ void RemovePair(const std::string& base) {
 // beside the local one, and puts it in place only when both halves came whole and check sound.
 // For USERS, a learner whose local record is newer keeps it (listed in carried). False, with
 // the reason in why, leaves the local files as they were.
-bool FetchPair(RemoteData& remote, StartupView& view, text::MessageFile& common,
+bool FetchPair(lesson::RemoteData& remote, StartupView& view, text::MessageFile& common,
                const std::string& root, const std::string& folder, const char* file,
                std::vector<data::UserRecord>& carried, std::string& why) {
     const std::string course_base = folder + "\\" + file;
@@ -76,8 +76,9 @@ bool FetchPair(RemoteData& remote, StartupView& view, text::MessageFile& common,
 
 }  // namespace
 
-bool OpenDataAccess(data::Course& course, StartupView& view, const RemoteDataFactory& make_remote,
-                    std::unique_ptr<RemoteData>& remote) {
+bool OpenDataAccess(data::Course& course, StartupView& view,
+                    const lesson::RemoteDataFactory& make_remote,
+                    std::unique_ptr<lesson::RemoteData>& remote) {
     const data::ConfigTable& config = course.Config();
     const data::ProductRecord& product = course.Product();
     text::MessageFile& common = course.Common();
@@ -87,7 +88,7 @@ bool OpenDataAccess(data::Course& course, StartupView& view, const RemoteDataFac
 
     const int port = config.GetInt(data::kIPport);
     remote = make_remote ? make_remote() : nullptr;
-    if (!remote) remote = std::make_unique<ClientRemoteData>(course.Root());
+    if (!remote) remote = std::make_unique<lesson::ClientRemoteData>(course.Root());
     if (!remote->Connect(address, port, kServerTimeoutMs)) {
         std::fprintf(stderr, "remote data %s:%d: %s\n", address.c_str(), port,
                      remote->LastError().c_str());
@@ -114,7 +115,7 @@ bool OpenDataAccess(data::Course& course, StartupView& view, const RemoteDataFac
                      u.UserName.c_str(), u.GroupNo, u.UserNo);
         names += (names.empty() ? "" : ", ") + u.UserName;
     }
-    view.ShowStatus(names.empty() ? std::string() : common.GetText(kTextLocalKept, names));
+    view.ShowStatus(names.empty() ? std::string() : common.GetText(lesson::kTextLocalKept, names));
     return true;
 }
 

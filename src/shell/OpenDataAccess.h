@@ -4,7 +4,7 @@
 #include <memory>
 
 #include "data/Course.h"
-#include "shell/RemoteData.h"
+#include "lesson/RemoteData.h"
 #include "shell/StartupView.h"
 
 namespace shell {
@@ -18,7 +18,8 @@ inline constexpr int kServerTimeoutMs = 10000;
 // application name, and false (start-up stops). Connected: GROUP.dat, GROUP.idx, USERS.dat and
 // USERS.idx of <data>\<product>\<lang> are fetched from the server, each announced in the
 // status bar with common text 82 (name); the status is cleared at the end; true.
-bool OpenDataAccess(data::Course& course, StartupView& view, const RemoteDataFactory& make_remote,
-                    std::unique_ptr<RemoteData>& remote);
+bool OpenDataAccess(data::Course& course, StartupView& view,
+                    const lesson::RemoteDataFactory& make_remote,
+                    std::unique_ptr<lesson::RemoteData>& remote);
 
 }  // namespace shell

@@ -3,9 +3,9 @@
 #include <cstdio>
 
 #include "data/CoursePaths.h"
+#include "lesson/CommonMessages.h"
 #include "platform/Notifier.h"
 #include "platform/Path.h"
-#include "shell/CommonMessages.h"
 #include "shell/OpenDataAccess.h"
 
 namespace shell {
@@ -15,7 +15,7 @@ std::string BadVersionText() {
 }
 
 bool RunStartup(data::Course& course, StartupState& state, int argc, const char* const* argv,
-                StartupView& view, const RemoteDataFactory& make_remote) {
+                StartupView& view, const lesson::RemoteDataFactory& make_remote) {
     data::ConfigTable& config = course.Config();
     data::OptionFlags& flags = course.Flags();
     if (config.LoadConfiguration(course.IniPath(), course.Notifier()) != 0) return false;
@@ -48,7 +48,7 @@ bool RunStartup(data::Course& course, StartupState& state, int argc, const char*
             return false;
     }
 
-    if (LoadCommonMessages(course) != 0) return false;
+    if (lesson::LoadCommonMessages(course) != 0) return false;
 
     if (!OpenDataAccess(course, view, make_remote, state.remote)) return false;
 

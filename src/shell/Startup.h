@@ -8,15 +8,15 @@
 #include <string>
 
 #include "data/Course.h"
-#include "shell/RemoteData.h"
+#include "lesson/RemoteData.h"
 #include "shell/StartupView.h"
 
 namespace shell {
 
 // What start-up establishes besides the course; the main window owns it for the whole run.
 struct StartupState {
-    std::unique_ptr<RemoteData> remote;  // empty for local data
-    std::string caption;                 // common text 1
+    std::unique_ptr<lesson::RemoteData> remote;  // empty for local data
+    std::string caption;                         // common text 1
 };
 
 // "PRODUCT.DAT: bad version 1100:800", the text shown when the language's line has another
@@ -30,7 +30,7 @@ std::string BadVersionText();
 // messages; OpenDataAccess. Then sets the caption, the course's title and removable-media flag.
 // The files are the course's: its INI beside its program path, the rest inside its root.
 bool RunStartup(data::Course& course, StartupState& state, int argc, const char* const* argv,
-                StartupView& view, const RemoteDataFactory& make_remote);
+                StartupView& view, const lesson::RemoteDataFactory& make_remote);
 
 // The end of the run: closes the remote link and, with Trace, the log (its "<<" line).
 void ShutdownStartup(data::Course& course, StartupState& state);

@@ -21,9 +21,9 @@
 
 #include "data/ConfigTable.h"
 #include "data/CoursePaths.h"
+#include "lesson/CommonMessages.h"
 #include "platform/Path.h"
 #include "script/ScriptEngine.h"
-#include "shell/CommonMessages.h"
 #include "shell/TStagWinHost.h"
 #include "shell/TStagWinLayout.h"
 #include "windows/QtText.h"
@@ -134,7 +134,7 @@ QEvent::Type UserMessageEvent::EventType() {
 }
 
 TStagWin::TStagWin(data::Course& course, windows::SoundPlayer& sounds, windows::TWinBox& box,
-                   int argc, const char* const* argv, RemoteDataFactory make_remote)
+                   int argc, const char* const* argv, lesson::RemoteDataFactory make_remote)
     : course_(course),
       sounds_(sounds),
       box_(box),
@@ -416,7 +416,7 @@ void TStagWin::ShowStatus(const std::string& text) {
     statusBar()->repaint();
 }
 
-void TStagWin::ShowStanding(const std::string& text, const LearnerStanding& s) {
+void TStagWin::ShowStanding(const std::string& text, const lesson::LearnerStanding& s) {
     text::MessageFile& c = course_.Common();
     statusBar()->clearMessage();  // off simple mode: the panels show
     std::vector<std::string> texts;
@@ -514,13 +514,13 @@ void TStagWin::LanguageClick(const std::string& caption) {
     // leaves the window readable in the previous language.
     text::MessageFile probe;
     int32_t seed = 0;
-    if (LoadCommonMessages(course_, probe, seed) != 0) {
+    if (lesson::LoadCommonMessages(course_, probe, seed) != 0) {
         course_.Config().Set(data::kLanguage, previous);
         course_.Config().SaveConfiguration(ini, course_.Notifier());
         return;
     }
     probe.Close();
-    LoadCommonMessages(course_);
+    lesson::LoadCommonMessages(course_);
     course_.Common().SetShowNumbers(messages_->isChecked());
     FormShow();
     RefreshUserList();
@@ -535,8 +535,9 @@ void TStagWin::MessagesClick(bool checked) {
 void TStagWin::BuildLanguageMenu() {
     language_menu_->clear();
     std::string common_name = std::filesystem::path(course_.Common().FileName()).stem().string();
-    if (common_name.empty()) common_name = kCommonName;
-    for (const LanguageEntry& entry : FindLanguages(course_, common_name, course_.CommonSeed())) {
+    if (common_name.empty()) common_name = lesson::kCommonName;
+    for (const lesson::LanguageEntry& entry :
+         lesson::FindLanguages(course_, common_name, course_.CommonSeed())) {
         QAction* item =
             language_menu_->addAction(CourseIcon(course_, entry.name), FromCp1252(entry.caption));
         item->setObjectName(QString::fromStdString(entry.name));

@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "data/DataAccess.h"
-#include "shell/LessonScreen.h"
-#include "shell/RemoteData.h"
+#include "lesson/LessonScreen.h"
+#include "lesson/RemoteData.h"
 #include "shell/Startup.h"
 #include "shell/StartupView.h"
 #include "shell/TStagWinDocuments.h"
@@ -82,7 +82,7 @@ class TStagWin : public QMainWindow, public StartupView {
     // command line (read by the start-up) and how to reach a data server (none given: the data
     // server client).
     TStagWin(data::Course& course, windows::SoundPlayer& sounds, windows::TWinBox& box, int argc,
-             const char* const* argv, RemoteDataFactory make_remote = {});
+             const char* const* argv, lesson::RemoteDataFactory make_remote = {});
     ~TStagWin() override;
 
     // The window's creation: start-up with its window steps. False when the start-up failed
@@ -93,7 +93,7 @@ class TStagWin : public QMainWindow, public StartupView {
     void FormShow();
 
     // Operations offered to the lesson flow.
-    void ShowStanding(const std::string& text, const LearnerStanding& standing);
+    void ShowStanding(const std::string& text, const lesson::LearnerStanding& standing);
     void ShowInfo(const std::string& text, const std::string& placement, int p_number = 0);
     void SetCommentName(const std::string& name);
     const std::string& CommentName() const { return comment_name_; }
@@ -201,7 +201,7 @@ class TStagWin : public QMainWindow, public StartupView {
     QPointer<windows::TApropos> about_;
     int argc_;
     const char* const* argv_;
-    RemoteDataFactory make_remote_;
+    lesson::RemoteDataFactory make_remote_;
     StartupState state_;
     bool ready_ = false;
     TStagWinEvents no_events_;

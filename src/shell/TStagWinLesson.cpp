@@ -15,8 +15,8 @@
 
 #include "data/Course.h"
 #include "data/CoursePaths.h"
+#include "lesson/LessonTexts.h"
 #include "platform/Notifier.h"
-#include "shell/LessonTexts.h"
 #include "windows/QtText.h"
 #include "windows/SoundPlayer.h"
 #include "windows/TStat.h"
@@ -39,7 +39,7 @@ QColor SpanColour(int code) {
 
 // A styled text into a read-only rich text control. Span positions count characters of the
 // courseware code page, one per character in the control too.
-void SetRichText(QTextEdit* edit, const RichText& rich, const QColor& colour = QColor()) {
+void SetRichText(QTextEdit* edit, const lesson::RichText& rich, const QColor& colour = QColor()) {
     // A fresh document, so that no colour or style of the previous text carries over.
     edit->clear();
     edit->setCurrentCharFormat(QTextCharFormat());
@@ -73,20 +73,20 @@ TStagWinLesson::TStagWinLesson(TStagWin& window) : window_(window) {
     data::Course& s = window_.Course();
     StartupState& state = window_.State();
     client_ = state.remote ? state.remote->Client() : nullptr;
-    store_ = std::make_unique<LearnerFilesStore>(s.Root(), window_.GroupData(), window_.UserData(),
-                                                 client_);
+    store_ = std::make_unique<lesson::LearnerFilesStore>(s.Root(), window_.GroupData(),
+                                                         window_.UserData(), client_);
     if (client_) {
         // In a lesson one time-out means the server is away: the session goes on locally and
         // the server catches up later. While a request waits the window shows it.
         client_->SetTimeoutLimit(1);
         client_->SetWaitHandler([this](bool waiting) { ShowServerWait(waiting); });
     }
-    link_ = std::make_unique<ScriptEngineLink>(*window_.Engine());
-    LessonSettings settings;
+    link_ = std::make_unique<lesson::ScriptEngineLink>(*window_.Engine());
+    lesson::LessonSettings settings;
     settings.course = &s;
     settings.quit_caption = window_.QuitAction()->text().mid(1).toStdString();
-    flow_ = std::make_unique<LessonFlow>(settings,
-                                         LessonFlow::Ports{*this, *link_, *store_, *this, *this});
+    flow_ = std::make_unique<lesson::LessonFlow>(
+        settings, lesson::LessonFlow::Ports{*this, *link_, *store_, *this, *this});
     window_.SetEvents(this);
 }
 
@@ -101,13 +101,13 @@ void TStagWinLesson::KeyPress(int key) {
     switch (key) {
         case Qt::Key_Return:
         case Qt::Key_Enter:
-            flow_->KeyPress(kKeyEnter);
+            flow_->KeyPress(lesson::kKeyEnter);
             break;
         case Qt::Key_Space:
-            flow_->KeyPress(kKeySpace);
+            flow_->KeyPress(lesson::kKeySpace);
             break;
         case Qt::Key_Escape:
-            flow_->KeyPress(kKeyEscape);
+            flow_->KeyPress(lesson::kKeyEscape);
             break;
         default:
             if (key >= Qt::Key_1 && key <= Qt::Key_6) flow_->KeyPress('1' + (key - Qt::Key_1));
@@ -124,7 +124,7 @@ void TStagWinLesson::OpenLearnerFiles() {
 }
 
 void TStagWinLesson::UserMessage(int message, long) {
-    if (message == kMsgUserChosen) {
+    if (message == lesson::kMsgUserChosen) {
         // The user list's choice, unless a preset learner is already given.
         if (window_.UserList() && window_.UserList()->Tag() != -1) {
             flow_->SetUserTag(window_.UserList()->Tag());
@@ -158,7 +158,7 @@ void TStagWinLesson::ShowServerWait(bool waiting) {
             server_wait_shown_ = true;
             QApplication::setOverrideCursor(Qt::WaitCursor);
             data::Course& course = window_.Course();
-            window_.ShowStatus(course.CommonText(kTextServerWait,
+            window_.ShowStatus(course.CommonText(lesson::kTextServerWait,
                                                  course.Config().Get(data::kIPserv),
                                                  course.Config().GetInt(data::kIPport)));
         }
@@ -182,7 +182,7 @@ void TStagWinLesson::ShowStatusNote(const std::string& text) {
     }
 }
 
-void TStagWinLesson::Show(const LessonScreen& s) {
+void TStagWinLesson::Show(const lesson::LessonScreen& s) {
     if (s.window_visible && !window_.isVisible()) window_.show();
     window_.Panel1()->setVisible(s.control_panel);
     SetRichText(window_.Label40(), s.question);
@@ -227,16 +227,16 @@ void TStagWinLesson::Show(const LessonScreen& s) {
     if (s.timer_enabled && !window_.Timer()->isActive()) window_.Timer()->start();
     if (!s.timer_enabled) window_.Timer()->stop();
     switch (s.focus) {
-        case Focus::kAnswer1:
+        case lesson::Focus::kAnswer1:
             window_.AnswerButton(1)->setFocus();
             break;
-        case Focus::kNext:
+        case lesson::Focus::kNext:
             window_.BitBtn1()->setFocus();
             break;
-        case Focus::kStop:
+        case lesson::Focus::kStop:
             window_.BitBtn2()->setFocus();
             break;
-        case Focus::kNone:
+        case lesson::Focus::kNone:
             break;
     }
 }
@@ -266,7 +266,7 @@ void TStagWinLesson::CloseByItself(windows::TStat& stat, bool answer) {
     });
 }
 
-int TStagWinLesson::AskEstimate(const RichText& title, const RichText& text) {
+int TStagWinLesson::AskEstimate(const lesson::RichText& title, const lesson::RichText& text) {
     windows::TStat& stat = Statistics();
     stat.SetQuestion(title.text, text.text);
     stat.SetAsking(true);
@@ -277,7 +277,7 @@ int TStagWinLesson::AskEstimate(const RichText& title, const RichText& text) {
     return position;
 }
 
-void TStagWinLesson::ShowComment(const RichText& text, int verdict) {
+void TStagWinLesson::ShowComment(const lesson::RichText& text, int verdict) {
     windows::TStat& stat = Statistics();
     stat.SetComment(text.text, verdict > 0);
     stat.SetAsking(false);
@@ -289,7 +289,7 @@ void TStagWinLesson::ShowUserList() {
     windows::TUsrList* list = window_.UserList();
     // A learner given on the command line starts at once.
     if (!list || (window_.Course().Has(data::PresetSession) && flow_->UserTag() != -1)) {
-        if (flow_->UserTag() != -1) window_.PostUserMessage(kMsgUserChosen);
+        if (flow_->UserTag() != -1) window_.PostUserMessage(lesson::kMsgUserChosen);
         return;
     }
     list->SetTag(flow_->UserTag());

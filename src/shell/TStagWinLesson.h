@@ -7,9 +7,9 @@
 #include <memory>
 #include <string>
 
-#include "shell/LearnerFilesStore.h"
-#include "shell/LessonFlow.h"
-#include "shell/ScriptEngineLink.h"
+#include "lesson/LearnerFilesStore.h"
+#include "lesson/LessonFlow.h"
+#include "lesson/ScriptEngineLink.h"
 #include "shell/TStagWin.h"
 
 namespace windows {
@@ -19,15 +19,15 @@ class TStat;
 namespace shell {
 
 class TStagWinLesson : public TStagWinEvents,
-                       public LessonView,
-                       public LessonSounds,
-                       public LessonClock {
+                       public lesson::LessonView,
+                       public lesson::LessonSounds,
+                       public lesson::LessonClock {
   public:
     // window has been created (FormCreate succeeded); the lesson installs itself as its events.
     explicit TStagWinLesson(TStagWin& window);
     ~TStagWinLesson() override;
 
-    LessonFlow& Flow() { return *flow_; }
+    lesson::LessonFlow& Flow() { return *flow_; }
 
     // TStagWinEvents.
     void CommencerClick() override { flow_->TimerTick(); }
@@ -46,10 +46,10 @@ class TStagWinLesson : public TStagWinEvents,
             bool quiet) override;
     void ShowSystemError(const std::string& text, int code) override;
     void ShowStatusNote(const std::string& text) override;
-    void Show(const LessonScreen& screen) override;
+    void Show(const lesson::LessonScreen& screen) override;
     bool StopShown() const override;
-    int AskEstimate(const RichText& title, const RichText& text) override;
-    void ShowComment(const RichText& text, int verdict) override;
+    int AskEstimate(const lesson::RichText& title, const lesson::RichText& text) override;
+    void ShowComment(const lesson::RichText& text, int verdict) override;
     void ShowUserList() override;
     void PostMessage(int message) override { window_.PostUserMessage(message); }
     void CloseDocumentWindow() override { window_.CloseDocumentWindow(); }
@@ -75,9 +75,9 @@ class TStagWinLesson : public TStagWinEvents,
     void OpenLearnerFiles();
 
     TStagWin& window_;
-    std::unique_ptr<LearnerFilesStore> store_;
-    std::unique_ptr<ScriptEngineLink> link_;
-    std::unique_ptr<LessonFlow> flow_;
+    std::unique_ptr<lesson::LearnerFilesStore> store_;
+    std::unique_ptr<lesson::ScriptEngineLink> link_;
+    std::unique_ptr<lesson::LessonFlow> flow_;
     QPointer<windows::TStat> statistics_;
     std::string shown_info_;  // the info panel's text as last shown
     bool server_wait_shown_ = false;

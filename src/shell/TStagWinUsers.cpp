@@ -12,8 +12,8 @@
 #include "data/Course.h"
 #include "data/UserChoice.h"
 #include "data/UserList.h"
+#include "lesson/CommonMessages.h"
 #include "platform/Path.h"
-#include "shell/CommonMessages.h"
 #include "shell/TStagWin.h"
 #include "text/Codepage.h"
 #include "windows/QtText.h"
@@ -96,9 +96,9 @@ void TStagWin::ConfigClick() {
     if (course_.Config().Get(data::kLanguage) != language) {
         text::MessageFile probe;
         int32_t seed = 0;
-        if (LoadCommonMessages(course_, probe, seed) == 0) {
+        if (lesson::LoadCommonMessages(course_, probe, seed) == 0) {
             probe.Close();
-            LoadCommonMessages(course_);
+            lesson::LoadCommonMessages(course_);
             course_.Common().SetShowNumbers(messages_->isChecked());
             FormShow();
         } else {

@@ -10,7 +10,7 @@
 #include "data/GroupRecord.h"
 #include "data/RemoteClient.h"
 #include "isam/Check.h"
-#include "shell/RemoteData.h"
+#include "lesson/RemoteData.h"
 #include "support/ServerFixture.h"
 #include "support/TempFolder.h"
 
@@ -298,7 +298,7 @@ TEST_F(ServedCourse, StartUpFetchNamesFilesRelativeToTheCourseFolder) {
     EXPECT_EQ(data::RemoteFileName(root, "C:DATA/DEMO/GB/GROUP.idx"),
               "?:\\DATA\\DEMO\\GB\\GROUP.idx");
     EXPECT_EQ(data::RemoteFileName(root, (player / "DATA/X").string()), "?:\\DATA\\X");
-    shell::ClientRemoteData remote(root);
+    lesson::ClientRemoteData remote(root);
     ASSERT_TRUE(remote.Connect("127.0.0.1", server.port, 5000)) << remote.LastError();
     for (const char* name : {"GROUP.dat", "GROUP.idx", "USERS.dat", "USERS.idx"})
         EXPECT_TRUE(remote.FetchFile(std::string("DATA\\DEMO\\GB\\") + name)) << name;

@@ -6,8 +6,8 @@
 #include <set>
 #include <string>
 
+#include "lesson/CommonMessages.h"
 #include "platform/Path.h"
-#include "shell/CommonMessages.h"
 #include "shell/Startup.h"
 #include "text/MessageFile.h"
 
@@ -42,7 +42,7 @@ TEST_F(DemoCourse, StartsInEachLanguage) {
         EXPECT_EQ(course.Title().find(state.caption + " - version 4.7"), 0u) << course.Title();
         shell::ShutdownStartup(course, state);
     }
-    const auto languages = shell::FindLanguages(course, "COMMON", 1957);
+    const auto languages = lesson::FindLanguages(course, "COMMON", 1957);
     ASSERT_EQ(languages.size(), 2u);
     EXPECT_EQ(languages[0].name, "FR");
     EXPECT_EQ(languages[1].name, "GB");

@@ -15,8 +15,8 @@
 #include "data/DataAccess.h"
 #include "data/LearnerFiles.h"
 #include "isam/Check.h"
+#include "lesson/CommonMessages.h"
 #include "platform/Path.h"
-#include "shell/CommonMessages.h"
 #include "shell/OpenDataAccess.h"
 #include "support/RecordingNotifier.h"
 #include "support/TempFolder.h"
@@ -35,7 +35,7 @@ struct RecordingView : shell::StartupView {
     void ShowStatus(const std::string& text) override { status.push_back(text); }
 };
 
-struct FakeRemote : shell::RemoteData {
+struct FakeRemote : lesson::RemoteData {
     bool reachable = true;
     std::vector<std::string>* log;
     std::filesystem::path source;  // where the served files are; nothing is written when empty
@@ -114,7 +114,7 @@ class CourseFolder : public ::testing::Test {
         content.formats[121] = "%s";
         Write("MSG/" + lang + "/COMMON.MSG", text::EncodeMessageFile(content));
     }
-    bool Run(std::vector<const char*> argv = {"DEMO"}, shell::RemoteDataFactory remote = {}) {
+    bool Run(std::vector<const char*> argv = {"DEMO"}, lesson::RemoteDataFactory remote = {}) {
         return shell::RunStartup(*course_, *state_, static_cast<int>(argv.size()), argv.data(),
                                  view_, remote);
     }
@@ -404,7 +404,7 @@ TEST_F(CourseFolder, LanguageListReadsEveryFolderWithACommonFile) {
     fs::create_directories(root_ / "MSG" / "DE");  // no common file: not offered
     Write("MSG/SND.MSG", "x");                     // not a folder
     WriteCommon("NL", "Nederlands NL", 4711);      // no parentheses: no name
-    const auto languages = shell::FindLanguages(*course_, "COMMON", 4711);
+    const auto languages = lesson::FindLanguages(*course_, "COMMON", 4711);
     ASSERT_EQ(languages.size(), 3u);
     EXPECT_EQ(languages[0].folder, "FR");
     EXPECT_EQ(languages[0].caption,

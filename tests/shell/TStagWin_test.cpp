@@ -100,7 +100,7 @@ class TStagWinTest : public ::testing::Test {
         player_ = std::make_unique<windows::SoundPlayer>(*course_data_, std::move(sounds));
         box_ = std::make_unique<windows::TWinBox>(*course_data_, *player_);
     }
-    std::unique_ptr<TStagWin> NewWindow(RemoteDataFactory remote = {}) {
+    std::unique_ptr<TStagWin> NewWindow(lesson::RemoteDataFactory remote = {}) {
         NewCourse();
         return std::make_unique<TStagWin>(*course_data_, *player_, *box_, 1, argv_,
                                           std::move(remote));
@@ -287,7 +287,7 @@ TEST_F(TStagWinTest, MessagesToggleShowsTextNumbers) {
 
 TEST_F(TStagWinTest, ShowStandingFillsThePanels) {
     auto w = Created();
-    LearnerStanding s{"Pumps", "MARTIN", 2, 3, 9, 0, 0};
+    lesson::LearnerStanding s{"Pumps", "MARTIN", 2, 3, 9, 0, 0};
     w->ShowStanding("extra", s);
     auto text = [&](int i) { return w->StatusPanels()[i]->text().toStdString(); };
     EXPECT_EQ(text(0), "Group Pumps");
@@ -306,7 +306,7 @@ TEST_F(TStagWinTest, ShowStandingFillsThePanels) {
 TEST_F(TStagWinTest, DeveloperStandingShowsTheStep) {
     WriteIni("GB", "-D -w");
     auto w = Created();
-    w->ShowStanding("params", LearnerStanding{"G", "U", 1, 3, 9, 1, 2});
+    w->ShowStanding("params", lesson::LearnerStanding{"G", "U", 1, 3, 9, 1, 2});
     EXPECT_EQ(w->StatusPanels()[3]->text().toStdString(), "Step 3/9");
     EXPECT_EQ(w->StatusPanels()[4]->text().toStdString(), "Score 1 (50.0%)");
     EXPECT_EQ(w->StatusPanels()[5]->text().toStdString(), "params");

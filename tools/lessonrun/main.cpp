@@ -7,10 +7,10 @@
 #include <string>
 #include <vector>
 
+#include "lesson/HeadlessCourse.h"
+#include "lesson/HeadlessLesson.h"
 #include "platform/GuardedMain.h"
 #include "platform/ToolHelp.h"
-#include "shell/HeadlessCourse.h"
-#include "shell/HeadlessLesson.h"
 #include "text/Codepage.h"
 
 namespace {
@@ -31,9 +31,9 @@ int Fail(const std::string& message) {
 }
 
 const char* KindName(int kind) {
-    return kind == shell::kChoiceStep      ? "choice"
-           : kind == shell::kPracticalStep ? "practical"
-                                           : "estimate";
+    return kind == lesson::kChoiceStep      ? "choice"
+           : kind == lesson::kPracticalStep ? "practical"
+                                            : "estimate";
 }
 
 int Run(int argc, char** argv) {
@@ -76,7 +76,7 @@ int Run(int argc, char** argv) {
     int qt_argc = 1;
     QApplication app(qt_argc, argv);
 
-    shell::HeadlessCourse headless;
+    lesson::HeadlessCourse headless;
     // The folder as the command line gives it, taken from the current folder once.
     std::error_code ec;
     const std::string folder = std::filesystem::absolute(course, ec).lexically_normal().string();
@@ -86,12 +86,12 @@ int Run(int argc, char** argv) {
     if (!headless.Store().ReadUser(group, user, record))
         return Fail(headless.UserReadError(group, user));
 
-    shell::HeadlessLesson runner(headless.Settings(), headless.Store(), headless.Course());
+    lesson::HeadlessLesson runner(headless.Settings(), headless.Store(), headless.Course());
     runner.SetAnswers(answers, automatic);
     runner.SetNoticeSink([](const std::string& notice) {
         std::fprintf(stderr, "lessonrun: %s\n", text::Cp1252ToUtf8(notice).c_str());
     });
-    runner.SetEvaluationObserver([](const shell::Evaluation& e) {
+    runner.SetEvaluationObserver([](const lesson::Evaluation& e) {
         std::printf(
             "{\"level\": %d, \"step\": %d, \"kind\": \"%s\", \"given\": %d, \"expected\": %d, "
             "\"correct\": %s, \"gain\": %d, \"total\": %d, \"worth\": %d}\n",

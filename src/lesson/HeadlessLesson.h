@@ -1,0 +1,108 @@
+// A course's lesson played with the player's own flow on a headless stage: the flow's boxes are
+// answered OK or Yes, scripts run in simulated time, and the learner's answers come from a list.
+#pragma once
+
+#include <QImage>
+#include <QWidget>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "data/Course.h"
+#include "lesson/LessonFlow.h"
+#include "lesson/ScriptEngineLink.h"
+#include "script/HeadlessHost.h"
+#include "script/ScriptEngine.h"
+
+namespace lesson {
+
+// The script engine's host: the posted messages go to the runner's queue, questions are
+// answered Yes (or OK).
+class RunnerHost : public script::HeadlessHost {
+  public:
+    explicit RunnerHost(std::deque<int>& queue) : queue_(queue) {}
+    void ScriptEnded() override { queue_.push_back(kMsgScriptDone); }
+    void Picked(int, int) override { queue_.push_back(kMsgPick); }
+    int Ask(const script::Question& question) override;
+
+  private:
+    std::deque<int>& queue_;
+};
+
+class HeadlessLesson : public LessonView, public LessonSounds, public LessonClock {
+  public:
+    HeadlessLesson(const LessonSettings& settings, LearnerStore& store, data::Course& course);
+
+    // Answers used in order whenever the flow waits: "1".."6", "est:V", "pick:ID:N", "next",
+    // "prev", "exit", "stop". When they run out: automatic play, or Stop.
+    void SetAnswers(std::vector<std::string> answers, bool automatic);
+    void SetEvaluationObserver(std::function<void(const Evaluation&)> observer) {
+        flow_->SetEvaluationObserver(std::move(observer));
+    }
+    // Plays the session of the learner tag (group << 8) + user to its end or its stop. False
+    // with error() set when an answer does not fit the waiting step.
+    bool Run(int tag);
+    const std::string& error() const { return error_; }
+    // Receives the error boxes and system errors the flow shows (courseware code page).
+    void SetNoticeSink(std::function<void(const std::string&)> sink) { notice_ = std::move(sink); }
+    // Called after each of the learner's answers with the time the flow took to handle it (to
+    // the next step's question and script, when the answer leads there), in microseconds.
+    void SetAnswerObserver(std::function<void(const std::string&, int64_t)> observer) {
+        on_answer_ = std::move(observer);
+    }
+    const LessonFlow& Flow() const { return *flow_; }
+
+    // LessonView.
+    int Ask(const std::string& text, const std::string& caption, int icon, int buttons,
+            bool quiet) override;
+    void ShowSystemError(const std::string& text, int code) override;
+    void ShowStatusNote(const std::string&) override {}
+    void Show(const LessonScreen&) override {}
+    bool StopShown() const override { return true; }
+    int AskEstimate(const RichText& title, const RichText& text) override;
+    void ShowComment(const RichText&, int) override {}
+    void ShowUserList() override {}
+    void PostMessage(int message) override { queue_.push_back(message); }
+    void CloseDocumentWindow() override {}
+    void CloseWindow() override {}
+    int StageWidth() const override { return kStageWidth; }
+    int StageHeight() const override { return kStageHeight; }
+
+    // LessonSounds and LessonClock.
+    void PlayNumber(int, bool) override {}
+    void PlayNamed(const std::string&) override {}
+    int64_t Now() override { return start_ + now_ms_ / 1000; }
+    uint32_t Random() override { return course_.Random()(); }
+
+  private:
+    static constexpr int kStageWidth = 1008;
+    static constexpr int kStageHeight = 749;
+
+    void Deliver();
+    void RunScript();
+    bool Answer(const std::string& answer);
+    bool Pick(const std::string& answer);
+    std::string Where() const;
+    bool Fail(const std::string& answer, const std::string& why);
+
+    data::Course& course_;
+    std::deque<int> queue_;
+    RunnerHost host_;
+    QWidget stage_;
+    QImage picture_;
+    script::ScriptEngine engine_;
+    ScriptEngineLink link_;
+    std::unique_ptr<LessonFlow> flow_;
+    std::deque<std::string> answers_;
+    bool automatic_ = false;
+    int64_t start_ = 0;
+    int64_t now_ms_ = 0;
+    std::string error_;
+    std::function<void(const std::string&, int64_t)> on_answer_;
+    std::function<void(const std::string&)> notice_;
+};
+
+}  // namespace lesson

@@ -1,0 +1,48 @@
+// The learners' records in the course's local GROUP and USERS files, and on the data server
+// when there is one.
+#pragma once
+
+#include <string>
+
+#include "data/DataAccess.h"
+#include "data/LearnerLock.h"
+#include "data/RemoteClient.h"
+#include "lesson/LearnerStore.h"
+
+namespace lesson {
+
+class LearnerFilesStore : public LearnerStore {
+  public:
+    // The course folder (native), its open files and the server's client (none for local
+    // data); the store owns neither.
+    LearnerFilesStore(std::string root, data::DataAccess& groups, data::DataAccess& users,
+                      data::RemoteClient* remote = nullptr)
+        : root_(std::move(root)), groups_(groups), users_(users), remote_(remote) {}
+
+    bool ReadGroup(int group, data::GroupRecord& record) override;
+    bool ReadUser(int group, int user, data::UserRecord& record) override;
+    RecordSave RewriteUser(const data::UserRecord& record) override;
+
+    Hold HoldLearner(int group, int user, std::string& why) override;
+    void ReleaseLearner() override;
+
+    bool HasRemote() const override { return remote_ != nullptr; }
+    Hold OpenRemote(const std::string& app_name, const data::GroupRecord& group,
+                    const data::UserRecord& user, data::UserRecord& server_record,
+                    std::string& path, int& error) override;
+    bool SendFile(const std::string& local_path, const std::string& remote_name) override;
+
+    std::string UsersFolder() const override { return users_.Folder(); }
+    std::string GroupsFolder() const override { return groups_.Folder(); }
+
+  private:
+    std::string RemoteUsersName() const;
+
+    std::string root_;
+    data::DataAccess& groups_;
+    data::DataAccess& users_;
+    data::RemoteClient* remote_;
+    data::LearnerLock lock_;
+};
+
+}  // namespace lesson

@@ -1,0 +1,55 @@
+// The learner's group and user records as the lesson flow reads and rewrites them, locally or
+// on a data server, the hold that keeps one session per learner, and the sending of the
+// learner's files to the server.
+#pragma once
+
+#include <string>
+
+#include "data/GroupRecord.h"
+#include "data/UserRecord.h"
+
+namespace lesson {
+
+// How a rewrite of the learner's record went.
+struct RecordSave {
+    bool local = true;   // the local record was written
+    bool remote = true;  // the server's copy was written (true without a server)
+    std::string why;     // what failed, for the report
+};
+
+// How taking hold of a learner went.
+enum class Hold { kHeld, kBusy, kFailed };
+
+class LearnerStore {
+  public:
+    virtual ~LearnerStore() = default;
+    // Equal-key reads; false when the record cannot be read.
+    virtual bool ReadGroup(int group, data::GroupRecord& record) = 0;
+    virtual bool ReadUser(int group, int user, data::UserRecord& record) = 0;
+    // Reads the record with the same key and rewrites it with record: on the server first
+    // when there is one, then locally. A record that cannot be read is not written.
+    virtual RecordSave RewriteUser(const data::UserRecord& record) = 0;
+
+    // Holds the learner for this session against every other session on this computer (the
+    // hold ends with the process at the latest). kBusy when another session holds them.
+    virtual Hold HoldLearner(int group, int user, std::string& why) = 0;
+    // Ends the hold, here and on the server.
+    virtual void ReleaseLearner() = 0;
+
+    virtual bool HasRemote() const = 0;
+    // Signs on to the server, opens its USERS file and holds the learner there; server_record
+    // receives the server's copy of the learner's record. On failure, the path and the error
+    // code to report; kBusy when another player holds the learner.
+    virtual Hold OpenRemote(const std::string& app_name, const data::GroupRecord& group,
+                            const data::UserRecord& user, data::UserRecord& server_record,
+                            std::string& path, int& error) = 0;
+    // Sends a local file to the server under remote_name.
+    virtual bool SendFile(const std::string& local_path, const std::string& remote_name) = 0;
+
+    // Folders, without drive, of the opened USERS and GROUP files: beside them lie the score
+    // and history files.
+    virtual std::string UsersFolder() const = 0;
+    virtual std::string GroupsFolder() const = 0;
+};
+
+}  // namespace lesson

@@ -1,0 +1,78 @@
+#include "lesson/ScoreFiles.h"
+
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cstdio>
+
+#include "data/CoursePaths.h"
+#include "data/ScoreFile.h"
+#include "lesson/LessonTexts.h"
+#include "platform/Path.h"
+
+namespace lesson {
+namespace {
+
+void ReportScoreFile(const LessonSettings& settings, Prompter& prompter, const char* direction,
+                     const std::string& path) {
+    prompter.Ask(settings.Common(kTextScoreFile, direction, platform::NativePath(path)),
+                 settings.Common(kTextFileError), kBoxError, kBoxOk);
+}
+
+// Renames the file at path to path.damaged (or .damaged2, ...), never over an earlier one.
+bool KeepAside(const std::string& path, std::string& kept) {
+    for (int n = 1; n < 100; ++n) {
+        kept = path + ".damaged" + (n == 1 ? std::string() : std::to_string(n));
+        struct stat st;
+        if (::lstat(kept.c_str(), &st) == 0) continue;
+        return std::rename(path.c_str(), kept.c_str()) == 0;
+    }
+    return false;
+}
+
+}  // namespace
+
+std::string ScoreFilePath(const std::string& root, const ScoreSite& site) {
+    return data::ScorePath(root, site.users_dir, site.user, site.group);
+}
+
+bool SaveScores(const LessonSettings& settings, Prompter& prompter, const data::ScoreBook& book,
+                const ScoreSite& site) {
+    if (!settings.SavesProgress()) return true;
+    const std::string path = ScoreFilePath(settings.course->Root(), site);
+    if (data::WriteScoreFile(path, site.step_count, book) == 0) return true;
+    ReportScoreFile(settings, prompter, "wr", path);
+    settings.Trace(">saveScore> %d %d", site.step_count, data::kStepCapacity);
+    return false;
+}
+
+bool RestoreScores(const LessonSettings& settings, Prompter& prompter, data::ScoreBook& book,
+                   const ScoreSite& site) {
+    if (settings.RemovableMedia()) return true;
+    const std::string path = ScoreFilePath(settings.course->Root(), site);
+    const int error = data::ReadScoreFile(path, site.step_count, book);
+    if (error == 0) return true;
+    settings.Trace(">restoreScore> %d %d", site.step_count, data::kStepCapacity);
+    // A file that does not fit the learner's record is kept aside before the session writes a
+    // new one over it: the scores in it may still be recovered.
+    std::string kept;
+    if ((error == EBADMSG || error == ERANGE) && settings.SavesProgress() &&
+        KeepAside(path, kept)) {
+        struct stat st {};
+        ::stat(kept.c_str(), &st);
+        const std::string why = "size " + std::to_string(st.st_size) + " bytes, " +
+                                (data::IsScoreStepCount(site.step_count)
+                                     ? std::to_string(data::ScoreFileSize(site.step_count))
+                                     : std::string("none")) +
+                                " expected for " + std::to_string(site.step_count) + " steps";
+        const std::string text = settings.Common(kTextScoreKeptAside, why, kept);
+        if (!text.empty()) {
+            prompter.Ask(text, settings.Common(kTextFileError), kBoxError, kBoxOk);
+            return false;
+        }
+    }
+    ReportScoreFile(settings, prompter, "rd", path);
+    return false;
+}
+
+}  // namespace lesson

@@ -1,0 +1,235 @@
+// The learner records of a session kept on the data server as well as locally: sign-on, the
+// server's copy rewritten before the local one, and files sent at the end of a session.
+#include "lesson/LearnerFilesStore.h"
+
+#include <gtest/gtest.h>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <fstream>
+#include <thread>
+#include <vector>
+
+#include "support/ServerFixture.h"
+#include "support/TempFolder.h"
+
+namespace {
+
+class RemoteStoreTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        support::MakeLearners(dir_.path / "server", 1, 2);
+        support::MakeLearners(dir_.path / "local", 1, 2);
+        ASSERT_TRUE(server_.Start((dir_.path / "server").string())) << server_.Log();
+        ASSERT_GE(groups_.Open(local_ + "/DATA/DEMO/GB/GROUP", isam::OPEN_INOUT), 0);
+        ASSERT_GE(users_.Open(local_ + "/DATA/DEMO/GB/USERS", isam::OPEN_INOUT), 0);
+        client_.CreateClient("127.0.0.1", server_.port, 5000);
+        ASSERT_TRUE(client_.Connect());
+    }
+    void TearDown() override { client_.Disconnect(); }
+
+    // The server's copy of a user record, read through a client of its own.
+    data::UserRecord ServerUser(int group, int user) {
+        data::RemoteClient reader;
+        reader.CreateClient("127.0.0.1", server_.port, 5000);
+        EXPECT_TRUE(reader.Connect());
+        EXPECT_GE(reader.SignOn("test", "g", "u"), 0);
+        EXPECT_GE(reader.RemoteOpen("?:\\DATA\\DEMO\\GB\\USERS", isam::OPEN_INOUT), 0);
+        data::UserRecord key = data::UserTemplate();
+        key.GroupNo = group;
+        key.UserNo = user;
+        uint8_t b[data::kUserRecordSize];
+        data::EncodeUserRecord(key, b);
+        EXPECT_GE(reader.SelectKey(data::kUserKey), 0);
+        EXPECT_GE(reader.RemoteStart(0, b, sizeof b, isam::EQUAL), 0);
+        EXPECT_GE(reader.RemoteRead(b, sizeof b, isam::EQUAL), 0);
+        return data::DecodeUserRecord(b);
+    }
+
+    // Opens a session for user on the server through store; the server's error in error.
+    static lesson::Hold OpenSession(lesson::LearnerStore& store, const data::UserRecord& user,
+                                    int& error) {
+        data::UserRecord on_server;
+        std::string path;
+        return store.OpenRemote("Demo", data::GroupTemplate(), user, on_server, path, error);
+    }
+
+    support::TempFolder dir_;
+    const std::string local_ = (dir_.path / "local").string();  // the player's course folder
+    support::ServerProcess server_;
+    data::DataAccess groups_, users_;
+    data::RemoteClient client_;
+};
+
+TEST_F(RemoteStoreTest, RewritesTheServersRecordThenTheLocalOneAndSendsFiles) {
+    lesson::LearnerFilesStore store(local_, groups_, users_, &client_);
+    ASSERT_TRUE(store.HasRemote());
+    data::UserRecord user;
+    ASSERT_TRUE(store.ReadUser(1, 2, user));
+    data::GroupRecord group = data::GroupTemplate();
+    std::string path;
+    int error = 0;
+    data::UserRecord on_server;
+    ASSERT_EQ(store.OpenRemote("Demo", group, user, on_server, path, error), lesson::Hold::kHeld)
+        << error;
+    EXPECT_EQ(path, "?:\\DATA\\DEMO\\GB\\USERS");
+    EXPECT_EQ(on_server.UserNo, 2);
+
+    user.Total = 42;
+    user.Step = 3;
+    user.StepCount = 1;
+    const lesson::RecordSave save = store.RewriteUser(user);
+    EXPECT_TRUE(save.local && save.remote) << save.why;
+    EXPECT_EQ(ServerUser(1, 2).Total, 42);
+    EXPECT_EQ(ServerUser(1, 1).Total, 0);
+    data::UserRecord local;
+    ASSERT_TRUE(store.ReadUser(1, 2, local));
+    EXPECT_EQ(local.Step, 3);
+
+    // A learner the files do not hold is written nowhere, and the report says so.
+    data::UserRecord stranger = user;
+    stranger.UserNo = 9;
+    const lesson::RecordSave lost = store.RewriteUser(stranger);
+    EXPECT_FALSE(lost.local);
+    EXPECT_FALSE(lost.remote);
+    EXPECT_NE(lost.why.find("USERS"), std::string::npos) << lost.why;
+
+    // A whole score file of the learner's one step.
+    const std::string score = "DATA/DEMO/GB/SCO002.001";
+    const std::string bytes(16 + 24, '\1');
+    std::ofstream(local_ + "/" + score) << bytes;
+    ASSERT_TRUE(store.SendFile(local_ + "/" + score, data::RemoteFileName(local_, score)));
+    EXPECT_EQ(support::TempFolder::Read((dir_.path / "server" / score).string()), bytes);
+}
+
+// One session per learner: a second store on the same learner is refused, here through the
+// lock beside the local files and through the server's hold, until the first one lets go.
+TEST_F(RemoteStoreTest, ASecondSessionOnTheSameLearnerIsRefusedUntilTheFirstEnds) {
+    lesson::LearnerFilesStore first(local_, groups_, users_, &client_);
+    data::DataAccess groups2, users2;
+    ASSERT_GE(groups2.Open(local_ + "/DATA/DEMO/GB/GROUP", isam::OPEN_INOUT), 0);
+    ASSERT_GE(users2.Open(local_ + "/DATA/DEMO/GB/USERS", isam::OPEN_INOUT), 0);
+    data::RemoteClient client2;
+    client2.CreateClient("127.0.0.1", server_.port, 5000);
+    ASSERT_TRUE(client2.Connect());
+    lesson::LearnerFilesStore second(local_, groups2, users2, &client2);
+
+    std::string why;
+    EXPECT_EQ(first.HoldLearner(1, 2, why), lesson::Hold::kHeld) << why;
+    EXPECT_EQ(second.HoldLearner(1, 2, why), lesson::Hold::kBusy);
+    EXPECT_EQ(second.HoldLearner(1, 1, why), lesson::Hold::kHeld) << "another learner is free";
+
+    data::UserRecord user;
+    ASSERT_TRUE(first.ReadUser(1, 2, user));
+    int error = 0;
+    ASSERT_EQ(OpenSession(first, user, error), lesson::Hold::kHeld);
+    EXPECT_EQ(OpenSession(second, user, error), lesson::Hold::kBusy);
+    EXPECT_EQ(error, isam::kRecordLocked);
+
+    first.ReleaseLearner();
+    EXPECT_EQ(second.HoldLearner(1, 2, why), lesson::Hold::kHeld) << why;
+    EXPECT_EQ(OpenSession(second, user, error), lesson::Hold::kHeld) << error;
+}
+
+// The data server stops mid-session and comes back on the same port: the record is saved
+// locally meanwhile, and the server's copy follows once it answers again.
+TEST_F(RemoteStoreTest, ARecordSavedDuringAnOutageReachesTheServerWhenItIsBack) {
+    client_.SetRetryInterval(0);
+    lesson::LearnerFilesStore store(local_, groups_, users_, &client_);
+    data::UserRecord user;
+    ASSERT_TRUE(store.ReadUser(1, 2, user));
+    int error = 0;
+    ASSERT_EQ(OpenSession(store, user, error), lesson::Hold::kHeld);
+    const int port = server_.port;
+    server_.Stop();
+    user.Total = 17;
+    lesson::RecordSave save = store.RewriteUser(user);
+    EXPECT_TRUE(save.local);
+    EXPECT_FALSE(save.remote);
+
+    ASSERT_TRUE(server_.Start((dir_.path / "server").string(), {"--port", std::to_string(port)}))
+        << server_.Log();
+    ASSERT_EQ(server_.port, port);
+    user.Total = 18;
+    save = store.RewriteUser(user);
+    EXPECT_TRUE(save.local && save.remote) << save.why;
+    EXPECT_EQ(ServerUser(1, 2).Total, 18);
+}
+
+// What goes over the wire when a session opens the server's USERS file: the sign-on, the open
+// with mode 2050 (in-out, exclusive lock mode) and the learner's hold (a kept-lock read).
+TEST(RemoteStoreWire, TheSessionOpensTheUsersFileWithMode2050AndHoldsTheLearner) {
+    const int listener = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
+    socklen_t len = sizeof a;
+    getsockname(listener, reinterpret_cast<sockaddr*>(&a), &len);
+    listen(listener, 1);
+    std::vector<data::RequestRecord> seen;
+    std::thread peer([&] {
+        const int fd = accept(listener, nullptr, nullptr);
+        uint8_t b[data::kRequestSize];
+        for (;;) {
+            size_t have = 0;
+            while (have < sizeof b) {
+                const ssize_t n = read(fd, b + have, sizeof b - have);
+                if (n <= 0) {
+                    close(fd);
+                    return;
+                }
+                have += size_t(n);
+            }
+            data::RequestRecord r;
+            data::DecodeRequest(b, r);
+            seen.push_back(r);
+            r.result = 0;
+            data::EncodeRequest(r, b);
+            (void)!write(fd, b, sizeof b);
+        }
+    });
+    support::TempFolder dir;
+    support::MakeLearners(dir.path, 1, 1);
+    data::DataAccess groups, users;
+    ASSERT_GE(groups.Open((dir.path / "DATA/DEMO/GB/GROUP").string(), isam::OPEN_INOUT), 0);
+    ASSERT_GE(users.Open((dir.path / "DATA/DEMO/GB/USERS").string(), isam::OPEN_INOUT), 0);
+    data::RemoteClient client;
+    client.CreateClient("127.0.0.1", ntohs(a.sin_port), 5000);
+    ASSERT_TRUE(client.Connect());
+    lesson::LearnerFilesStore store(dir.path.string(), groups, users, &client);
+    data::UserRecord user, on_server;
+    ASSERT_TRUE(store.ReadUser(1, 1, user));
+    std::string path;
+    int error = 0;
+    EXPECT_EQ(store.OpenRemote("Demo", data::GroupTemplate(), user, on_server, path, error),
+              lesson::Hold::kHeld);
+    store.ReleaseLearner();  // ends the connection
+    peer.join();
+    close(listener);
+    ASSERT_EQ(seen.size(), 4u);
+    EXPECT_EQ(seen[0].code, data::kSignOn);
+    EXPECT_EQ(seen[1].code, data::kIsOpen);
+    EXPECT_EQ(seen[1].mode, 2050);
+    EXPECT_EQ(seen[2].code, data::kIsStart);
+    EXPECT_EQ(seen[3].code, data::kIsRead);
+    EXPECT_EQ(seen[3].mode, isam::EQUAL | isam::LOCK_KEEP);
+}
+
+TEST_F(RemoteStoreTest, OpenFailsWithTheServersErrorForAMissingUsersFile) {
+    std::filesystem::remove_all(dir_.path / "server" / "DATA");
+    lesson::LearnerFilesStore store(local_, groups_, users_, &client_);
+    data::UserRecord user = data::UserTemplate();
+    data::UserRecord on_server;
+    std::string path;
+    int error = 0;
+    EXPECT_EQ(store.OpenRemote("Demo", data::GroupTemplate(), user, on_server, path, error),
+              lesson::Hold::kFailed);
+    EXPECT_NE(error, 0);
+    EXPECT_EQ(path, "?:\\DATA\\DEMO\\GB\\USERS");
+}
+
+}  // namespace
