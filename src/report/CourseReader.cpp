@@ -163,6 +163,8 @@ bool CourseReader::RefreshFiles(Learner& learner) {
         const std::string name = FileName(score_path);
         if (score.missing) {
             if (steps > 0) learner.score_problem = name + ": no score file";
+        } else if (steps == 0) {
+            // A record without steps reads no score file: one left there is not this record's.
         } else if (!data::IsScoreStepCount(steps)) {
             learner.score_problem =
                 name + ": the record's step count " + std::to_string(steps) + " is out of range";
