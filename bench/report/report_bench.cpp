@@ -1,0 +1,218 @@
+// coursereport serve on a generated course of 10,000 learners in 40 groups, each with a score
+// and a history file: /api/summary and /api/steps timed cold (the first request of a fresh
+// server) and warm (nothing changed since), p50 and p99, and the server's memory.
+//   report_bench [WARM_REQUESTS] [COLD_RUNS]
+#include <httplib.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "data/GroupRecord.h"
+#include "data/LearnerFiles.h"
+#include "data/ScoreBook.h"
+#include "data/ScoreFile.h"
+#include "data/UserRecord.h"
+#include "isam/Isam.h"
+#include "text/MessageWriter.h"
+
+namespace {
+
+constexpr int kGroups = 40;
+constexpr int kUsersPerGroup = 250;
+constexpr int kSteps = 10;
+
+void Write(const std::filesystem::path& path, const std::string& bytes) {
+    std::filesystem::create_directories(path.parent_path());
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
+bool MakeCourse(const std::filesystem::path& root) {
+    Write(root / "BENCH.INI", "Language=GB\nUnit=SI\nDirectory=D1\nIPserv=127.0.0.1\n");
+    Write(root / "PRODUCT.DAT", "[Bench course][X][DATA][BENCH.EXE][1100:0800][1][x][GB]\n");
+    text::MessageContent common;
+    common.seed = 1957;
+    common.texts.resize(102);
+    common.texts[101] = "SI";
+    Write(root / "MSG/GB/COMMON.MSG", text::EncodeMessageFile(common));
+    text::MessageContent steps;
+    steps.seed = steps.modulus = 1957;
+    for (int s = 1; s <= kSteps; ++s) {
+        steps.texts.push_back("Question " + std::to_string(s));
+        steps.texts.push_back("\nAnswer one\nAnswer two\nAnswer three\nAnswer four");
+        steps.texts.push_back("-");
+        steps.texts.push_back("K[0:0] BR" + std::to_string(1 + s % 4) + ":0 TRY1:0 PT10 LDES0 F" +
+                              std::to_string(s) + " P0:[-]");
+    }
+    Write(root / "MSG/GB/D1STEP01.MSG", text::EncodeMessageFile(steps));
+
+    const std::filesystem::path dir = root / "DATA/BENCH/GB";
+    std::filesystem::create_directories(dir);
+    int error = 0;
+    if (data::BuildGroupFile((dir / "GROUP").string(), error) != 0 ||
+        data::BuildUsersFile((dir / "USERS").string(), error) != 0)
+        return false;
+    const int groups = isam::ISOPEN((dir / "GROUP").c_str(), isam::OPEN_INOUT);
+    const int users = isam::ISOPEN((dir / "USERS").c_str(), isam::OPEN_INOUT);
+    if (groups < 0 || users < 0) return false;
+    std::mt19937 random(42);
+    for (int g = 1; g <= kGroups; ++g) {
+        data::GroupRecord group = data::GroupTemplate();
+        group.group_no = g;
+        group.name = "Group " + std::to_string(g);
+        uint8_t gb[data::kGroupRecordSize];
+        data::EncodeGroupRecord(group, gb);
+        if (isam::ISWRITE(groups, gb) != 0) return false;
+        for (int u = 1; u <= kUsersPerGroup; ++u) {
+            const int reached = int(random() % (kSteps + 1));
+            data::UserRecord r = data::UserTemplate();
+            r.GroupNo = g;
+            r.UserNo = u;
+            r.UserName = "Learner " + std::to_string(g) + ":" + std::to_string(u);
+            r.StepCount = kSteps;
+            r.Step = reached;
+            r.State = reached == kSteps ? data::kStateFinished : reached ? data::kStateBegun : 0;
+            data::ScoreBook book;
+            book.LevelSteps[0] = kSteps;
+            std::string history;
+            for (int s = 0; s < reached; ++s) {
+                const int expected = 1 + (s + 1) % 4, given = 1 + int(random() % 4);
+                book.StepScore[size_t(s)] = expected == given ? 10 : 0;
+                book.StepWorth[size_t(s)] = 10;
+                book.StepTime[size_t(s)] = 20 + int(random() % 100);
+                book.StepVisits[size_t(s)] = 1 + int(random() % 2);
+                book.StepStatus[size_t(s)] = 3;
+                r.Total += book.StepScore[size_t(s)];
+                r.TotalWorth += 10;
+                history += "#F" + std::to_string(s + 1) + " E1 Q" + std::to_string(s + 1) + " " +
+                           std::to_string(expected) + ":" + std::to_string(given) + " N3 D1\n";
+            }
+            uint8_t ub[data::kUserRecordSize];
+            data::EncodeUserRecord(r, ub);
+            if (isam::ISWRITE(users, ub) != 0) return false;
+            char name[16];
+            std::snprintf(name, sizeof name, "%03d.%03d", u, g);
+            if (data::WriteScoreFile((dir / (std::string("SCO") + name)).string(), kSteps, book) !=
+                0)
+                return false;
+            Write(dir / (std::string("HST") + name), history);
+        }
+    }
+    isam::ISCLOSE(groups);
+    isam::ISCLOSE(users);
+    return true;
+}
+
+struct Server {
+    pid_t pid = -1;
+    int port = 0;
+    bool Start(const std::string& course) {
+        int out[2];
+        if (pipe(out) != 0) return false;
+        pid = fork();
+        if (pid == 0) {
+            dup2(out[1], 1);
+            close(out[0]);
+            execl(COURSEREPORT_PATH, COURSEREPORT_PATH, "serve", course.c_str(), "--port", "0",
+                  static_cast<char*>(nullptr));
+            _exit(127);
+        }
+        close(out[1]);
+        std::string line;
+        char c;
+        while (read(out[0], &c, 1) == 1 && c != '\n') line += c;
+        close(out[0]);
+        const size_t colon = line.rfind(':');
+        if (line.rfind("listening on", 0) != 0 || colon == std::string::npos) return false;
+        port = std::atoi(line.c_str() + colon + 1);
+        return port > 0;
+    }
+    // VmRSS and VmHWM of the server, in MiB.
+    std::pair<double, double> Memory() const {
+        std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+        std::string line;
+        double rss = 0, hwm = 0;
+        while (std::getline(status, line)) {
+            if (line.rfind("VmRSS:", 0) == 0) rss = std::atof(line.c_str() + 6) / 1024;
+            if (line.rfind("VmHWM:", 0) == 0) hwm = std::atof(line.c_str() + 6) / 1024;
+        }
+        return {rss, hwm};
+    }
+    void Stop() {
+        if (pid <= 0) return;
+        kill(pid, SIGTERM);
+        waitpid(pid, nullptr, 0);
+        pid = -1;
+    }
+    ~Server() { Stop(); }
+};
+
+double Milliseconds(httplib::Client& client, const char* path, size_t* bytes = nullptr) {
+    const auto start = std::chrono::steady_clock::now();
+    const httplib::Result res = client.Get(path);
+    const double ms =
+        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+    if (!res || res->status != 200) {
+        std::fprintf(stderr, "report_bench: %s failed\n", path);
+        std::exit(1);
+    }
+    if (bytes) *bytes = res->body.size();
+    return ms;
+}
+
+double Percentile(std::vector<double> v, double p) {
+    std::sort(v.begin(), v.end());
+    return v[std::min(v.size() - 1, size_t(p * double(v.size())))];
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const int warm_requests = argc > 1 ? std::max(1, std::atoi(argv[1])) : 200;
+    const int cold_runs = argc > 2 ? std::max(1, std::atoi(argv[2])) : 5;
+    const std::filesystem::path root =
+        std::filesystem::temp_directory_path() / ("report_bench_" + std::to_string(getpid()));
+    std::printf("making a course of %d learners in %d groups (%d steps each)...\n",
+                kGroups * kUsersPerGroup, kGroups, kSteps);
+    if (!MakeCourse(root)) {
+        std::fprintf(stderr, "report_bench: cannot make the course in %s\n", root.c_str());
+        return 1;
+    }
+    std::printf("%-14s %10s %10s %10s %10s\n", "endpoint", "cold p50", "cold max", "warm p50",
+                "warm p99");
+    double rss = 0, hwm = 0;
+    size_t summary_bytes = 0;
+    for (const char* path : {"/api/summary", "/api/steps"}) {
+        std::vector<double> cold, warm;
+        for (int run = 0; run < cold_runs; ++run) {
+            Server server;
+            if (!server.Start(root.string())) {
+                std::fprintf(stderr, "report_bench: the server did not start\n");
+                return 1;
+            }
+            httplib::Client client("127.0.0.1", server.port);
+            cold.push_back(Milliseconds(client, path, &summary_bytes));
+            if (run + 1 == cold_runs) {
+                for (int i = 0; i < warm_requests; ++i) warm.push_back(Milliseconds(client, path));
+                const auto [r, h] = server.Memory();
+                rss = std::max(rss, r);
+                hwm = std::max(hwm, h);
+            }
+        }
+        std::printf("%-14s %8.1fms %8.1fms %8.2fms %8.2fms\n", path, Percentile(cold, 0.5),
+                    Percentile(cold, 1.0), Percentile(warm, 0.5), Percentile(warm, 0.99));
+    }
+    std::printf("server memory: %.1f MiB resident, %.1f MiB at most (last body %zu bytes)\n", rss,
+                hwm, summary_bytes);
+    std::printf("goal: warm p99 <= 20 ms, cold <= 2 s\n");
+    std::filesystem::remove_all(root);
+    return 0;
+}
