@@ -40,13 +40,18 @@ constexpr int kStepRemove = 0, kStepOpen = 16, kStepCreate = 32, kStepSeek = 48,
 std::string FilePath(const std::string& name, const char* ext);
 void ReadAt(int fd, void* buf, size_t n, off_t off, int kind);  // short read: 105
 void WriteAt(int fd, const void* buf, size_t n, off_t off, int kind);
-// For crash tests: when >= 0, the number of writes (and renames or removals of whole files)
-// allowed before the process kills itself. CrashPoint counts one.
-extern int g_crash_after_writes;
+// Faults the tests make happen at a chosen write. Process-wide; set all at once with
+// SetTestHooks (a default-constructed set turns them off).
+struct TestHooks {
+    // When >= 0, the number of writes (and renames or removals of whole files) allowed before the
+    // process kills itself. CrashPoint counts one.
+    int crash_after_writes = -1;
+    // When >= 0, the number of writes after which the file system is full, so that a write or
+    // reservation needing new space fails with ENOSPC.
+    int full_after_writes = -1;
+};
+void SetTestHooks(const TestHooks& hooks);
 void CrashPoint();
-// For tests of a full disk: when >= 0, the number of writes after which the file system is full,
-// so that a write or reservation needing new space fails with ENOSPC.
-extern int g_full_after_writes;
 // Reads up to n bytes; answers the count (short at end of file).
 size_t ReadSome(int fd, void* buf, size_t n, off_t off, int kind);
 // Byte-range lock on the lock file: true when taken; a conflict answers false without waiting.

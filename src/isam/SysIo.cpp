@@ -197,26 +197,28 @@ void ReadAt(int fd, void* buf, size_t n, off_t off, int kind) {
     if (ReadSome(fd, buf, n, off, kind) != n) Raise(kCorrupt);
 }
 
-int g_crash_after_writes = -1;
+static TestHooks g_hooks;
+
+void SetTestHooks(const TestHooks& hooks) {
+    g_hooks = hooks;
+}
 
 void CrashPoint() {
     // Crash tests: the process dies just before the step that would exceed its budget.
-    if (g_crash_after_writes >= 0 && g_crash_after_writes-- == 0) ::raise(SIGKILL);
+    if (g_hooks.crash_after_writes >= 0 && g_hooks.crash_after_writes-- == 0) ::raise(SIGKILL);
 }
-
-int g_full_after_writes = -1;
 
 // True when the test hook says the file system is full and bytes up to `end` need new space.
 static bool DiskFull(int fd, off_t end) {
-    if (g_full_after_writes != 0) return false;
+    if (g_hooks.full_after_writes != 0) return false;
     struct stat st;
     return ::fstat(fd, &st) == 0 && st.st_size < end;
 }
 
 void WriteAt(int fd, const void* buf, size_t n, off_t off, int kind) {
     CrashPoint();
-    if (g_full_after_writes > 0) {
-        g_full_after_writes--;
+    if (g_hooks.full_after_writes > 0) {
+        g_hooks.full_after_writes--;
     } else if (DiskFull(fd, off + off_t(n))) {
         errno = ENOSPC;
         RaiseSystem(kind + kStepWrite);
@@ -250,7 +252,7 @@ void Reserve(int fd, FileMap& m, off_t off, off_t len, int kind) {
     const off_t from = std::max(off, off_t(st.st_size));
     int rc;
     off_t ahead = 0;
-    if (g_full_after_writes >= 0) {
+    if (g_hooks.full_after_writes >= 0) {
         // Under the full-disk hook the reservation grows the file, which the hook can see.
         rc = DiskFull(fd, end) ? ENOSPC : ::posix_fallocate(fd, from, end - from);
     } else {

@@ -252,7 +252,7 @@ TEST_F(IsamConcurrencyTest, IndexChangeCutAfterAnyWriteLeavesFilesThatOpen) {
             if (pid == 0) {
                 int ch = ISOPEN(name.c_str(), OPEN_INOUT);
                 if (ch < 0) _exit(30);
-                detail::g_crash_after_writes = budget;
+                detail::SetTestHooks({.crash_after_writes = budget});
                 _exit((add ? ISADDINDEX(ch, second) : ISDELINDEX(ch, second)) == 0 ? 0 : 31);
             }
             int status = 0;
@@ -389,7 +389,7 @@ TEST_F(IsamConcurrencyTest, ClusterCutAtAnyStepLeavesTheNameWithAllRecords) {
         if (pid == 0) {
             int ch = ISOPEN(name.c_str(), OPEN_INOUT | LOCKMODE_EXCL);
             if (ch < 0) _exit(30);
-            detail::g_crash_after_writes = budget;
+            detail::SetTestHooks({.crash_after_writes = budget});
             _exit(ISCLUSTER(ch, &second) >= 0 ? 0 : 31);
         }
         int status = 0;

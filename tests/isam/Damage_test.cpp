@@ -264,7 +264,7 @@ TEST_F(IsamDamageTest, RepairKeepsACopyUntilItSucceeds) {
         pid_t pid = fork();
         ASSERT_GE(pid, 0);
         if (pid == 0) {
-            detail::g_crash_after_writes = budget;
+            detail::SetTestHooks({.crash_after_writes = budget});
             RepairFiles(Path("base").c_str());
             _exit(0);
         }
@@ -290,7 +290,7 @@ TEST_F(IsamDamageTest, RepairCopiesAHollowIndexWithoutFillingTheDisk) {
         pid_t pid = fork();
         ASSERT_GE(pid, 0);
         if (pid == 0) {
-            detail::g_crash_after_writes = budget;
+            detail::SetTestHooks({.crash_after_writes = budget});
             RepairFiles(Path("base").c_str());
             _exit(0);
         }

@@ -254,10 +254,10 @@ TEST_F(IsamRecordsTest, FullDiskFailsTheCallWithNothingChanged) {
             WriteBytes(Path("full.dat"), dat);
             h = ISOPEN(Path("full").c_str(), OPEN_INOUT);
             ASSERT_GE(h, 0);
-            detail::g_full_after_writes = full_after;
+            detail::SetTestHooks({.full_after_writes = full_after});
             const int rc = c.call(h);
             const int err = last_error;
-            detail::g_full_after_writes = -1;
+            detail::SetTestHooks({});
             if (rc != 0) {
                 ++failures;
                 EXPECT_EQ(err, ENOSPC) << full_after;
