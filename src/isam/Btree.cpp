@@ -56,6 +56,8 @@ Node* NewNode(IsamFile& f, IndexState& ix, int level) {
     node->level = level;
     node->fresh = true;
     node->stamp = ++ix.clock;
+    // Noted before it enters the cache, so that a failed call never leaves it there.
+    NoteNewNode(f, ix, *node);
     Node* p = node.get();
     ix.cache[num] = std::move(node);
     return p;
@@ -67,25 +69,33 @@ void InvalidateIndex(IndexState& ix, bool drop_dirty) {
         node->state = 0;
         node->fresh = false;
     }
+    if (drop_dirty) ix.dirty_hint = 0;
     ix.path.clear();
 }
 
 void TrimCache(IndexState& ix) {
     ix.path.clear();
-    if (ix.cache.size() > 2 * kCachedNodes) {
+    // Dirty nodes stay until they are written back (deferred writes keep many): the limit is on
+    // the clean ones, and the cache is counted only once it has grown past the last count.
+    if (ix.cache.size() <= kCachedNodes + ix.dirty_hint) return;
+    size_t dirty = 0;
+    for (auto& [num, node] : ix.cache) dirty += node->state == 2 ? 1 : 0;
+    ix.dirty_hint = dirty;
+    const size_t limit = kCachedNodes + dirty;
+    if (ix.cache.size() > limit + kCachedNodes) {
         // After a large operation: sort the clean nodes by age and drop the oldest.
         std::vector<std::pair<uint64_t, uint32_t>> order;
         for (auto& [num, node] : ix.cache)
             if (node->state != 2) order.emplace_back(node->state == 0 ? 0 : node->stamp, num);
         std::sort(order.begin(), order.end());
         for (auto& entry : order) {
-            if (ix.cache.size() <= kCachedNodes) break;
+            if (ix.cache.size() <= limit) break;
             ix.cache.erase(entry.second);
         }
         return;
     }
     // Usually one node over the limit: drop the least recently used clean ones one by one.
-    while (ix.cache.size() > kCachedNodes) {
+    while (ix.cache.size() > limit) {
         auto oldest = ix.cache.end();
         for (auto it = ix.cache.begin(); it != ix.cache.end(); ++it) {
             const Node& n = *it->second;
@@ -111,6 +121,7 @@ void WriteNode(IsamFile& f, IndexState& ix, Node& node) {
 
 void FlushIndexes(IsamFile& f, bool fresh_only) {
     std::vector<Node*>& dirty = f.dirty_scratch;
+    const size_t per_write = f.stage.capacity() / size_t(f.ns);
     for (auto& ix : f.ix) {
         dirty.clear();
         for (auto& [num, node] : ix.cache)
@@ -119,7 +130,28 @@ void FlushIndexes(IsamFile& f, bool fresh_only) {
         std::sort(dirty.begin(), dirty.end(), [](Node* a, Node* b) {
             return a->level != b->level ? a->level > b->level : a->num < b->num;
         });
-        for (Node* n : dirty) WriteNode(f, ix, *n);
+        // Nodes of one level with consecutive numbers go out in one write (the staging buffer's
+        // room was taken beforehand, so this allocates nothing).
+        for (size_t i = 0, j; i < dirty.size(); i = j) {
+            for (j = i + 1; j < dirty.size() && j - i < per_write &&
+                            dirty[j]->level == dirty[i]->level &&
+                            dirty[j]->num == dirty[j - 1]->num + 1;)
+                ++j;
+            if (j - i == 1) {
+                WriteNode(f, ix, *dirty[i]);
+                continue;
+            }
+            f.stage.resize((j - i) * size_t(f.ns));
+            for (size_t k = i; k < j; ++k)
+                EncodeNode(*dirty[k], ix.shape, f.ns, f.stage.data() + (k - i) * size_t(f.ns));
+            WriteAt(f.idx_fd(), f.stage.data(), f.stage.size(), f.NodeOffset(dirty[i]->num),
+                    kIndexFile);
+            for (size_t k = i; k < j; ++k) {
+                dirty[k]->state = 1;
+                dirty[k]->fresh = false;
+            }
+        }
+        if (!fresh_only) ix.dirty_hint = 0;
     }
 }
 
@@ -287,6 +319,7 @@ static void InsertAt(IsamFile& f, IndexState& ix, size_t depth, int pos, const u
     const int esz = ix.shape.esz, keylen = ix.shape.keylen;
     Node* n = ix.path[depth].node;
     if (pos < 0 || pos > n->count) Fatal("ISGROW", 218);
+    SaveNode(f, ix, *n);
     const int before = n->count;
     n->ents.insert(n->ents.begin() + ptrdiff_t(pos) * esz, entry, entry + esz);
     n->count++;
@@ -343,13 +376,9 @@ static void InsertAt(IsamFile& f, IndexState& ix, size_t depth, int pos, const u
     InsertAt(f, ix, depth - 1, ix.path[depth - 1].pos, parent_entry);
 }
 
-void InsertKey(IsamFile& f, IndexState& ix, const uint8_t* key, uint32_t ptr) {
+// Descends by find-greater: the insert position is where the leaf search stops.
+static void DescendToInsert(IsamFile& f, IndexState& ix, const uint8_t* key) {
     const int keylen = ix.shape.keylen, esz = ix.shape.esz;
-    const bool dups = ix.shape.serial_width != 0;
-    if (!dups && FindKey(f, ix, key, keylen, false) &&
-        CompareKeys(ix.desc, PathEntry(ix), key, keylen) == 0)
-        Raise(kDuplicate);
-    // Descend by find-greater; the insert position is where the leaf search stopped.
     ix.path.clear();
     Node* n = Root(f, ix);
     for (;;) {
@@ -362,21 +391,37 @@ void InsertKey(IsamFile& f, IndexState& ix, const uint8_t* key, uint32_t ptr) {
             n = GetNode(f, ix, EntPtr(n->Key(pos, esz), keylen), n->level - 1);
         } else {
             ix.path.push_back({n, pos});
+            return;
+        }
+    }
+}
+
+void InsertKey(IsamFile& f, IndexState& ix, const uint8_t* key, uint32_t ptr) {
+    const int keylen = ix.shape.keylen, esz = ix.shape.esz;
+    const bool dups = ix.shape.serial_width != 0;
+    DescendToInsert(f, ix, key);
+    // The entry before the insert position: in the leaf, the greatest entry not above the key;
+    // higher up, the separator of the subtree to the left.
+    const uint8_t* prev = nullptr;
+    bool in_leaf = false;
+    for (size_t d = ix.path.size(); d-- > 0;) {
+        if (ix.path[d].pos > 0) {
+            prev = ix.path[d].node->Key(ix.path[d].pos - 1, esz);
+            in_leaf = d + 1 == ix.path.size();
             break;
         }
     }
-    uint32_t serial = 0;
-    if (dups) {
-        const uint8_t* prev = nullptr;
-        for (size_t d = ix.path.size(); d-- > 0;) {
-            if (ix.path[d].pos > 0) {
-                prev = ix.path[d].node->Key(ix.path[d].pos - 1, esz);
-                break;
-            }
-        }
-        if (prev && std::memcmp(prev, key, size_t(keylen)) == 0)
-            serial = EntSerial(prev, keylen) + 1;
+    const bool equal = prev && std::memcmp(prev, key, size_t(keylen)) == 0;
+    if (!dups && equal) {
+        // A separator may outlive the entry it was copied from (deletes leave separators as they
+        // are): only a search tells whether the key is still there.
+        if (in_leaf || (FindKey(f, ix, key, keylen, false) &&
+                        CompareKeys(ix.desc, PathEntry(ix), key, keylen) == 0))
+            Raise(kDuplicate);
+        DescendToInsert(f, ix, key);
     }
+    uint32_t serial = 0;
+    if (dups && equal) serial = EntSerial(prev, keylen) + 1;
     uint8_t entry[kMaxKeyLength + 8];
     SetEnt(entry, keylen, key, serial, ptr);
     InsertAt(f, ix, ix.path.size() - 1, ix.path.back().pos, entry);
@@ -398,6 +443,7 @@ static void RemoveAt(IsamFile& f, IndexState& ix, size_t depth) {
     const int esz = ix.shape.esz;
     Node* n = ix.path[depth].node;
     int pos = ix.path[depth].pos;
+    SaveNode(f, ix, *n);
     n->ents.erase(n->ents.begin() + ptrdiff_t(pos) * esz,
                   n->ents.begin() + ptrdiff_t(pos + 1) * esz);
     n->count--;

@@ -115,17 +115,16 @@ void ErrorExit(IsamFile& f, const Fail& e) {
     f.my_error = err.code;
     f.my_io_error = err.io;
     last_error = err.code;
-    DropPending(f);
-    if (was_write || damaged) {
-        for (auto& ix : f.ix) InvalidateIndex(ix, true);
-        InvalidateFreeLists(f);
-        if (f.phys && f.idx_fd() >= 0) {
-            try {
-                ReadHeader(f);
-            } catch (...) {
-                f.stale = true;
-            }
-        }
+    if (f.undo.active) {
+        // A deferred call failed: it alone is undone, and what the calls before it left still
+        // waits. Clean nodes read through a faulted mapping are read again.
+        UndoDeferredCall(f);
+        if (damaged)
+            for (auto& ix : f.ix) InvalidateIndex(ix, false);
+    } else if (was_write || damaged || f.unwritten) {
+        DropUnwritten(f);
+    } else {
+        DropPending(f);
     }
     try {
         if (f.phys) ReleaseIndexLock(f);
@@ -360,7 +359,7 @@ int ISREAD(int handle, void* record, int mode) {
 }
 
 static int WriteOp(int handle, const void* record, int variant) {
-    return Run(handle, kOpWrite, kExclusive, [&](IsamFile& f) {
+    const auto work = [&](IsamFile& f) {
         auto* rec = static_cast<const uint8_t*>(record);
         if (!rec) Raise(kBadArgument);
         if (variant == 1 && f.IndexOnly()) Raise(kBadArgument);
@@ -380,7 +379,8 @@ static int WriteOp(int handle, const void* record, int variant) {
         }
         f.my_recnum = int(n);
         return 0;
-    });
+    };
+    return Run(handle, kOpWrite, kExclusive, work, true);
 }
 
 int ISWRITE(int handle, const void* record) {
@@ -682,7 +682,25 @@ int ISSETMASK(int handle, uint32_t mask) {
 }
 
 int ISFLUSH(int handle) {
-    return handle < 0 ? -1 : 0;
+    IsamFile* f = Lookup(handle);
+    if (!f || !f->unwritten) return handle < 0 ? -1 : 0;
+    // The call itself does nothing: the protocol writes back what deferred calls left.
+    return Run(handle, kOpNeutral, kExclusive, [](IsamFile&) { return 0; });
+}
+
+int DeferWrites(int handle, size_t max_bytes) {
+    return Run(handle, kOpNeutral, kExclusive, [&](IsamFile& f) {
+        // Other processes read the files of a shared handle at any time: they must be current.
+        if (max_bytes > 0 && !f.Exclusive()) Raise(kNotExclusive);
+        if (max_bytes > 0 && !f.IndexOnly()) {
+            // Room for the slots that wait, taken once rather than grown (and copied) call by call.
+            const size_t room = std::min(max_bytes, size_t(16) << 20);
+            f.pending_bytes.reserve(room + size_t(f.slotlen));
+            f.pending_nums.reserve(room / size_t(f.slotlen) + 1);
+        }
+        f.defer_bytes = max_bytes;
+        return 0;
+    });
 }
 
 int ISSETFATALHOOK(FatalHook hook) {

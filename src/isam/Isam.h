@@ -150,6 +150,15 @@ int ISFLUSH(int handle);
 int ISSETFATALHOOK(FatalHook hook);
 int ISAVAILABLE();
 
+// Deferred writes, for loading many records through an exclusive handle (106 on any other):
+// ISWRITE, ISWRITELOCK and ISWRCURR keep their changes in memory, written back in a few large
+// writes once about max_bytes wait, at ISFLUSH or ISCLOSE, or before any other call on the
+// handle. A call that fails is undone alone. A failed write-back is the error of the call that
+// made it (ISCLOSE too, which closes the handle all the same), and what waited is dropped; a
+// process that ends without ISCLOSE or is killed loses it as well, leaving the files as the last
+// write-back did. 0 turns deferring off, writing back first.
+int DeferWrites(int handle, size_t max_bytes);
+
 // Facts about an open handle, for tools: record length (0 for index-only files), number of
 // indexes, and the key description of index n (1-based). Return false for a bad handle or n.
 int RecordLength(int handle);

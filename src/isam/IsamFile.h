@@ -78,6 +78,37 @@ struct FileMap {
 // through the mapping has faulted since the damage was last taken.
 const uint8_t* MapAt(FileMap& m, int fd, off_t off, size_t n);
 void Unmap(FileMap& m);
+// Memory for large buffers that are filled at once (the slots deferred writes keep): mapped on
+// its own and backed by large pages where the system allows, so that filling it takes a page
+// fault per 2 MiB instead of one per page. Smaller blocks come from the usual allocator.
+constexpr size_t kLargePage = size_t(2) << 20;
+inline size_t LargeRound(size_t bytes) {
+    return (bytes + kLargePage - 1) & ~(kLargePage - 1);
+}
+void* MapLarge(size_t bytes);  // throws std::bad_alloc
+void UnmapLarge(void* p, size_t bytes) noexcept;
+
+template <class T>
+struct LargeAllocator {
+    using value_type = T;
+    LargeAllocator() = default;
+    template <class U>
+    LargeAllocator(const LargeAllocator<U>&) {}
+    T* allocate(size_t n) {
+        if (n * sizeof(T) < kLargePage) return std::allocator<T>().allocate(n);
+        return static_cast<T*>(MapLarge(n * sizeof(T)));
+    }
+    void deallocate(T* p, size_t n) noexcept {
+        if (n * sizeof(T) < kLargePage)
+            std::allocator<T>().deallocate(p, n);
+        else
+            UnmapLarge(p, n * sizeof(T));
+    }
+    template <class U>
+    bool operator==(const LargeAllocator<U>&) const {
+        return true;
+    }
+};
 // Allocates the blocks of the bytes [off, off + len) that lie beyond the file's end (growing it
 // with zeros), so that writing them later cannot fail for want of space; m tells the size last
 // seen.
@@ -104,8 +135,9 @@ struct Node {
     int state = 0;  // 0 must be read, 1 equal to the file, 2 dirty
     int level = 0;
     int count = 0;
-    bool fresh = false;  // taken during the current operation
+    bool fresh = false;  // taken since the last write-back
     uint64_t stamp = 0;
+    uint64_t saved_in = 0;      // the deferred call that kept its prior content (see CallUndo)
     std::vector<uint8_t> ents;  // count entries of esz bytes
 
     uint8_t* Key(int i, int esz) { return ents.data() + size_t(i) * esz; }
@@ -149,6 +181,7 @@ struct IndexState {
     // a search while those nodes are still cached and unchanged.
     std::vector<std::pair<uint32_t, int>> hint;
     uint64_t clock = 0;
+    size_t dirty_hint = 0;  // dirty nodes at the last trim: they stay, so the limit adds them
 };
 
 struct FreeList {
@@ -174,6 +207,27 @@ struct Physical {
 };
 
 enum OpKind { kOpNone = 0, kOpOpen, kOpNeutral, kOpRead, kOpWrite };
+
+// What a deferred call may change, as it was before the call: a failed call puts it back and
+// leaves the changes of the calls before it waiting (see DeferWrites).
+struct CallUndo {
+    bool active = false;
+    uint64_t serial = 0;  // numbers the calls; a node saved during this one has saved_in equal
+    HeaderFields hdr;
+    int state = 0;
+    bool allocated = false;
+    uint32_t first_new_node = 0;
+    size_t freed_nodes = 0, freed_recs = 0, pending_nums = 0, pending_bytes = 0;
+    FreeList node_free, data_free;
+    struct Saved {
+        IndexState* ix;
+        uint32_t num;
+        Node* before;  // from pool; null when the call made the node
+    };
+    std::vector<Saved> nodes;
+    std::vector<std::unique_ptr<Node>> pool;  // copies, reused from call to call
+    size_t pool_used = 0;
+};
 
 // Handle state flags.
 constexpr int kStNoPrimary = 0x01;
@@ -221,8 +275,15 @@ struct IsamFile {
     uint32_t first_new_node = 0;  // the first node number past the old highest, 0 when none
     std::vector<uint32_t> freed_nodes, freed_recs;
     std::vector<uint32_t> pending_nums;  // slots to write at commit, their bytes one after another
-    std::vector<uint8_t> pending_bytes;
+    std::vector<uint8_t, LargeAllocator<uint8_t>> pending_bytes;
     std::vector<Node*> dirty_scratch;  // reused by each write-back
+    std::vector<uint8_t> stage;        // nodes of one write, encoded one after another
+    // Deferred writes (exclusive handles only): while defer_bytes > 0, write calls leave their
+    // changes in memory until about that many bytes wait, a flush, a close or any other call.
+    size_t defer_bytes = 0;
+    size_t dirty_nodes = 0;  // nodes made dirty since the last write-back (an upper bound)
+    bool unwritten = false;  // changes of calls that have returned are waiting
+    CallUndo undo;
 
     int idx_fd() const { return phys->idx_fd; }
     int dat_fd() const { return phys->dat_fd; }
@@ -292,6 +353,16 @@ void ReadHeader(IsamFile& f);
 void WriteHeader(IsamFile& f);
 void Resync(IsamFile& f);
 void Commit(IsamFile& f);
+// Deferred writes: the start and the successful end of a deferred call, putting a failed one
+// back, and writing back what waits (memory is made equal to the files when that fails).
+void BeginDeferredCall(IsamFile& f);
+void EndDeferredCall(IsamFile& f);
+void UndoDeferredCall(IsamFile& f) noexcept;
+// Keeps a node's content before the current deferred call changes it (no-op outside one).
+void SaveNode(IsamFile& f, IndexState& ix, Node& node);
+void NoteNewNode(IsamFile& f, IndexState& ix, Node& node);
+void WriteBack(IsamFile& f);
+void DropUnwritten(IsamFile& f) noexcept;
 // Takes the memory the write-back of the cached nodes and the free lists needs, so that it
 // cannot fail half-way.
 void ReserveWriteBack(IsamFile& f);

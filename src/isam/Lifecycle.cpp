@@ -427,8 +427,13 @@ int ISOPEN(const char* name, int mode) {
 int ISCLOSE(int handle) {
     IsamFile* f = Lookup(handle);
     if (!f) return FailGlobal(kNotOpen);
+    // Deferred changes are written back first. The handle closes either way; when they could not
+    // be written, the close says so.
+    const int rc = f->unwritten ? ISFLUSH(handle) : 0;
+    const int err = last_error, io = last_io_error;
     CloseHandle(*f);
     TakeFromTable(handle);
+    if (rc < 0) return FailGlobal(err, io);
     last_error = 0;
     last_io_error = 0;
     return 0;
@@ -437,9 +442,15 @@ int ISCLOSE(int handle) {
 int ISCLOSEALL() {
     return Guarded([] {
         std::vector<int> handles = OpenHandles();
-        for (size_t i = handles.size(); i-- > 0;) ISCLOSE(handles[i]);
+        int err = 0, io = 0;
+        for (size_t i = handles.size(); i-- > 0;) {
+            if (ISCLOSE(handles[i]) < 0 && err == 0) {
+                err = last_error;
+                io = last_io_error;
+            }
+        }
         ClearTable();
-        return 0;
+        return err != 0 ? FailGlobal(err, io) : 0;
     });
 }
 
@@ -623,8 +634,10 @@ int ISCOPY(int dest, int source, const KeyDesc* key) {
     try {
         TakeIndexLock(*s, false);
         Resync(*s);
+        WriteBack(*s);
         TakeIndexLock(*d, true);
         Resync(*d);
+        WriteBack(*d);
         if (key) {
             if (key->nparts == 0) {
                 s->cur_index = -1;

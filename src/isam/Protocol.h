@@ -34,9 +34,16 @@ inline void TrimCaches(IsamFile& f) noexcept {
 
 enum LockNeed { kNoLock = 0, kShared = 1, kExclusive = 2 };
 
-// Runs one operation on an open handle under the protocol; work answers the return value.
+// True when a deferred call has left enough waiting that it should be written back now.
+inline bool DeferredFull(const IsamFile& f) {
+    return f.pending_bytes.size() + f.dirty_nodes * size_t(f.ns) >= f.defer_bytes;
+}
+
+// Runs one operation on an open handle under the protocol; work answers the return value. A
+// deferrable write leaves its changes in memory on a handle that defers writes; any other call
+// that touches the files writes back what such calls left before it starts.
 template <class Work>
-int Run(int handle, int kind, int lock, Work&& work) {
+int Run(int handle, int kind, int lock, Work&& work, bool deferrable = false) {
     IsamFile* f = Lookup(handle);
     if (!f) return FailGlobal(kNotOpen);
     f->my_recnum = last_recnum;
@@ -55,10 +62,20 @@ int Run(int handle, int kind, int lock, Work&& work) {
             TakeIndexLock(*f, lock == kExclusive);
             Resync(*f);
         }
+        const bool defer = deferrable && f->defer_bytes > 0;
+        if (defer)
+            BeginDeferredCall(*f);
+        else if (lock != kNoLock)
+            WriteBack(*f);
         int result = work(*f);
         // A faulted mapped read must not be written back nor reported as success.
         FailOnDamage(*f);
-        if (kind == kOpWrite) Commit(*f);
+        if (defer) {
+            EndDeferredCall(*f);
+            if (DeferredFull(*f)) WriteBack(*f);
+        } else if (kind == kOpWrite) {
+            Commit(*f);
+        }
         FailOnDamage(*f);
         ReleaseIndexLock(*f);
         f->kind = kOpNone;

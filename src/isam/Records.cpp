@@ -81,6 +81,8 @@ void DropPending(IsamFile& f) {
     f.freed_recs.clear();
     f.pending_nums.clear();
     f.pending_bytes.clear();
+    f.dirty_nodes = 0;
+    f.unwritten = false;
 }
 
 // Every byte a commit may add to the files is allocated before its first write, so that a full
@@ -88,8 +90,13 @@ void DropPending(IsamFile& f) {
 // and the list nodes that giving record numbers back will take.
 static void ReserveSpace(IsamFile& f) {
     if (!f.pending_nums.empty()) {
-        std::vector<uint32_t> nums = f.pending_nums;
-        std::sort(nums.begin(), nums.end());
+        // Slots are usually queued in ascending order (appends): then they need no sorted copy.
+        std::vector<uint32_t> sorted;
+        if (!std::is_sorted(f.pending_nums.begin(), f.pending_nums.end())) {
+            sorted = f.pending_nums;
+            std::sort(sorted.begin(), sorted.end());
+        }
+        const std::vector<uint32_t>& nums = sorted.empty() ? f.pending_nums : sorted;
         for (size_t i = 0, j; i < nums.size(); i = j + 1) {
             for (j = i; j + 1 < nums.size() && nums[j + 1] <= nums[j] + 1;) ++j;
             Reserve(f.dat_fd(), f.phys->dat_map, f.SlotOffset(nums[i]),
@@ -111,6 +118,9 @@ void ReserveWriteBack(IsamFile& f) {
     size_t most = 0;
     for (auto& ix : f.ix) most = std::max(most, ix.cache.size());
     f.dirty_scratch.reserve(most);
+    // Room to encode runs of nodes that go out in one write, up to a bound.
+    constexpr size_t kStageBytes = size_t(256) << 10;
+    if (most > 1) f.stage.reserve(std::min(kStageBytes, most * size_t(f.ns)));
     // Giving numbers back may start a list node in a buffer not yet used.
     f.node_free.buf.reserve(size_t(f.ns));
     f.data_free.buf.reserve(size_t(f.ns));
@@ -129,9 +139,14 @@ void Commit(IsamFile& f) {
         counted = true;
         WriteHeader(f);
     }
-    for (size_t i = 0; i < f.pending_nums.size(); ++i)
-        WriteAt(f.dat_fd(), f.pending_bytes.data() + i * size_t(f.slotlen), size_t(f.slotlen),
+    // Slots with consecutive numbers lie one after another in the queue too: one write each run.
+    // Queue order is kept, so that a slot queued twice ends with its last content.
+    const size_t queued = f.pending_nums.size(), slot = size_t(f.slotlen);
+    for (size_t i = 0, j; i < queued; i = j) {
+        for (j = i + 1; j < queued && f.pending_nums[j] == f.pending_nums[j - 1] + 1;) ++j;
+        WriteAt(f.dat_fd(), f.pending_bytes.data() + i * slot, (j - i) * slot,
                 f.SlotOffset(f.pending_nums[i]), kDataFile);
+    }
     FlushIndexes(f, false);
     const uint8_t dead = kDead;
     for (uint32_t r : f.freed_recs)
@@ -154,6 +169,122 @@ void Commit(IsamFile& f) {
     if (!counted) f.hdr.change_counter++;
     WriteHeader(f);
     DropPending(f);
+}
+
+// ---- Deferred calls
+
+static void KeepList(FreeList& to, const FreeList& from) {
+    to.buf_node = from.buf_node;
+    to.state = from.state;
+    if (from.state != 0) to.buf.assign(from.buf.begin(), from.buf.end());
+}
+
+static void PutListBack(FreeList& to, FreeList& saved) noexcept {
+    to.buf_node = saved.buf_node;
+    to.state = saved.state;
+    if (saved.state != 0) to.buf.swap(saved.buf);
+}
+
+void BeginDeferredCall(IsamFile& f) {
+    CallUndo& u = f.undo;
+    u.active = false;
+    u.nodes.clear();
+    u.pool_used = 0;
+    ++u.serial;
+    u.hdr = f.hdr;
+    u.state = f.state;
+    u.allocated = f.allocated;
+    u.first_new_node = f.first_new_node;
+    u.freed_nodes = f.freed_nodes.size();
+    u.freed_recs = f.freed_recs.size();
+    u.pending_nums = f.pending_nums.size();
+    u.pending_bytes = f.pending_bytes.size();
+    KeepList(u.node_free, f.node_free);
+    KeepList(u.data_free, f.data_free);
+    u.active = true;
+}
+
+void EndDeferredCall(IsamFile& f) {
+    f.undo.active = false;
+    f.unwritten = true;
+}
+
+void SaveNode(IsamFile& f, IndexState& ix, Node& node) {
+    CallUndo& u = f.undo;
+    if (!u.active || node.saved_in == u.serial) return;
+    // Everything that can fail comes before the record of the copy.
+    u.nodes.reserve(u.nodes.size() + 1);
+    if (u.pool_used == u.pool.size()) u.pool.push_back(std::make_unique<Node>());
+    Node* copy = u.pool[u.pool_used].get();
+    *copy = node;
+    u.nodes.push_back({&ix, node.num, copy});
+    ++u.pool_used;
+    node.saved_in = u.serial;
+    if (node.state != 2) ++f.dirty_nodes;
+}
+
+void NoteNewNode(IsamFile& f, IndexState& ix, Node& node) {
+    CallUndo& u = f.undo;
+    if (!u.active) return;
+    // A number handed out as free cannot name a node that is in use: the list is damaged.
+    auto it = ix.cache.find(node.num);
+    if (it != ix.cache.end() && (it->second->state == 2 || it->second->saved_in == u.serial))
+        Raise(kCorrupt);
+    u.nodes.push_back({&ix, node.num, nullptr});
+    node.saved_in = u.serial;
+    ++f.dirty_nodes;
+}
+
+void UndoDeferredCall(IsamFile& f) noexcept {
+    CallUndo& u = f.undo;
+    if (!u.active) return;
+    u.active = false;
+    // Latest first: a node the call made is dropped, a node it changed gets its content back.
+    for (size_t i = u.nodes.size(); i-- > 0;) {
+        const CallUndo::Saved& s = u.nodes[i];
+        auto it = s.ix->cache.find(s.num);
+        if (!s.before) {
+            if (it != s.ix->cache.end()) s.ix->cache.erase(it);
+        } else if (it != s.ix->cache.end()) {
+            std::swap(*it->second, *s.before);
+        }
+    }
+    u.nodes.clear();
+    for (auto& ix : f.ix) ix.path.clear();
+    f.hdr = u.hdr;
+    f.state = u.state;
+    f.allocated = u.allocated;
+    f.first_new_node = u.first_new_node;
+    f.freed_nodes.resize(u.freed_nodes);
+    f.freed_recs.resize(u.freed_recs);
+    f.pending_nums.resize(u.pending_nums);
+    f.pending_bytes.resize(u.pending_bytes);
+    PutListBack(f.node_free, u.node_free);
+    PutListBack(f.data_free, u.data_free);
+}
+
+void DropUnwritten(IsamFile& f) noexcept {
+    DropPending(f);
+    for (auto& ix : f.ix) InvalidateIndex(ix, true);
+    InvalidateFreeLists(f);
+    if (f.phys && f.idx_fd() >= 0) {
+        try {
+            ReadHeader(f);
+        } catch (...) {
+            f.stale = true;
+        }
+    }
+}
+
+void WriteBack(IsamFile& f) {
+    if (!f.unwritten) return;
+    try {
+        Commit(f);
+    } catch (...) {
+        // What could not be written is gone from memory too: the next call starts from the files.
+        DropUnwritten(f);
+        throw;
+    }
 }
 
 void ReadSlot(IsamFile& f, uint32_t n, int dead_code) {
@@ -189,9 +320,9 @@ bool InIndex(IsamFile& f, size_t i, const uint8_t* record, uint32_t mask, uint8_
 
 static void QueueSlot(IsamFile& f, uint32_t n, const uint8_t* record) {
     size_t at = f.pending_bytes.size();
+    f.pending_bytes.insert(f.pending_bytes.end(), record, record + f.reclen);
     f.pending_bytes.resize(at + size_t(f.slotlen), 0);
     uint8_t* slot = f.pending_bytes.data() + at;
-    std::memcpy(slot, record, size_t(f.reclen));
     slot[f.reclen] = kLive;
     if (f.Masked()) PutBe32(slot + f.slotlen - 4, f.mask);
     f.pending_nums.push_back(n);

@@ -13,6 +13,7 @@
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
+#include <new>
 
 #include "isam/IsamFile.h"
 
@@ -215,6 +216,10 @@ static bool DiskFull(int fd, off_t end) {
     return ::fstat(fd, &st) == 0 && st.st_size < end;
 }
 
+// Long writes go in pieces: one write of megabytes leaves the file's cached pages in large
+// blocks, and every small write into such a block later (a rewrite) costs in proportion to it.
+constexpr size_t kWritePiece = size_t(64) << 10;
+
 void WriteAt(int fd, const void* buf, size_t n, off_t off, int kind) {
     CrashPoint();
     if (g_hooks.full_after_writes > 0) {
@@ -226,7 +231,7 @@ void WriteAt(int fd, const void* buf, size_t n, off_t off, int kind) {
     size_t done = 0;
     auto* p = static_cast<const uint8_t*>(buf);
     while (done < n) {
-        ssize_t r = ::pwrite(fd, p + done, n - done, off + off_t(done));
+        ssize_t r = ::pwrite(fd, p + done, std::min(n - done, kWritePiece), off + off_t(done));
         if (r < 0) {
             if (errno == EINTR) continue;
             RaiseSystem(kind + kStepWrite);
@@ -274,6 +279,25 @@ void Reserve(int fd, FileMap& m, off_t off, off_t len, int kind) {
         RaiseSystem(kind + kStepWrite);
     }
     m.reserved = end + ahead;
+}
+
+void* MapLarge(size_t bytes) {
+    // Mapped with a large page's worth to spare, then cut to start on a large-page boundary.
+    const size_t len = LargeRound(bytes);
+    void* p = ::mmap(nullptr, len + kLargePage, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS,
+                     -1, 0);
+    if (p == MAP_FAILED) throw std::bad_alloc();
+    const auto raw = reinterpret_cast<uintptr_t>(p);
+    const uintptr_t start = (raw + kLargePage - 1) & ~uintptr_t(kLargePage - 1);
+    if (start > raw) ::munmap(p, start - raw);
+    if (start + len < raw + len + kLargePage)
+        ::munmap(reinterpret_cast<void*>(start + len), raw + len + kLargePage - start - len);
+    ::madvise(reinterpret_cast<void*>(start), len, MADV_HUGEPAGE);  // a hint: may be refused
+    return reinterpret_cast<void*>(start);
+}
+
+void UnmapLarge(void* p, size_t bytes) noexcept {
+    ::munmap(p, LargeRound(bytes));
 }
 
 static int SetLock(int fd, short type, off_t off, off_t len) {
