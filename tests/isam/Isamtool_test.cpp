@@ -1,6 +1,7 @@
 // The isamtool command line: its outputs, exit codes and error texts.
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 
@@ -65,6 +66,7 @@ TEST_F(IsamtoolTest, FailuresPrintTheEngineError) {
     Output dup = Tool("write " + f, "0000000100000000\n0000000100000000\n");
     EXPECT_EQ(dup.status, 1);
     EXPECT_EQ(dup.out, "1\nisamtool: write: illegal duplicate (100)\n");
+    EXPECT_EQ(Tool("dump " + f).out, "1 0000000100000000\n");  // the records before the error stay
     Output bad = Tool("write " + f, "00zz\n");
     EXPECT_EQ(bad.status, 1);
     EXPECT_EQ(Tool("delete " + f + " 9").out, "isamtool: delete: no current record (112)\n");
@@ -78,6 +80,49 @@ TEST_F(IsamtoolTest, FailuresPrintTheEngineError) {
     Output check = Tool("check " + f);
     EXPECT_EQ(check.status, 1);
     EXPECT_NE(check.out.find("malformed"), std::string::npos) << check.out;
+}
+
+// Alone on the file, write keeps the records in memory and writes them back at its end; while
+// another process has the file open, it writes them one by one as a shared handle. A write-back
+// that fails stores nothing, and the tool says so.
+TEST_F(IsamtoolTest, WriteDefersAloneSharesWhileInUseAndReportsAFailedWriteBack) {
+    const std::string f = Path("w");
+    ASSERT_EQ(Tool("build " + f + " --reclen 8 --key 0:4:2").status, 0);
+    auto records = [](int from, int count) {
+        std::string text;
+        for (int i = from; i < from + count; ++i) {
+            char line[20];
+            std::snprintf(line, sizeof line, "%08x%08x\n", i, i * 2);
+            text += line;
+        }
+        return text;
+    };
+    auto numbers = [](int from, int count) {
+        std::string text;
+        for (int i = from; i < from + count; ++i) text += std::to_string(i) + "\n";
+        return text;
+    };
+    int h = isam::ISOPEN(f.c_str(), isam::OPEN_INPUT);
+    ASSERT_GE(h, 0);
+    Output shared = Tool("write " + f, records(0, 300));
+    EXPECT_EQ(shared.status, 0) << shared.out;
+    EXPECT_EQ(shared.out, numbers(1, 300));
+    EXPECT_EQ(Scan(h).size(), 300u);
+    ASSERT_EQ(isam::ISCLOSE(h), 0);
+    Output alone = Tool("write " + f, records(300, 300));
+    EXPECT_EQ(alone.status, 0) << alone.out;
+    EXPECT_EQ(alone.out, numbers(301, 300));
+    const std::string before = Tool("dump " + f).out;
+    EXPECT_EQ(std::count(before.begin(), before.end(), '\n'), 600);
+    // No room to grow either file: the first write that extends one fails.
+    const size_t kb = std::min(ReadBytes(f + ".idx").size(), ReadBytes(f + ".dat").size()) / 1024;
+    Output limited = Tool("write " + f, records(600, 3000),
+                          "trap '' XFSZ; ulimit -f " + std::to_string(kb) + "; ");
+    EXPECT_EQ(limited.status, 1);
+    EXPECT_EQ(limited.out,
+              numbers(601, 3000) + "isamtool: write: records not stored: File too large (27)\n");
+    EXPECT_EQ(Tool("dump " + f).out, before);
+    EXPECT_EQ(Tool("check " + f).status, 0);
 }
 
 // Every number on the command line is a whole decimal (or 0x-hex for flags, modes and key parts)

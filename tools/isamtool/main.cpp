@@ -2,11 +2,11 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <charconv>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <exception>
-#include <iostream>
 #include <new>
 #include <string>
 #include <vector>
@@ -202,54 +202,136 @@ int Dump(const Args& a) {
     return 0;
 }
 
-// Reads one line of at most `limit` characters (the line end not counted) into *line. A longer
-// line is not read on: it answers false with `*too_long` set, so that a line without end cannot
-// take all the memory there is.
-bool ReadLine(std::istream& in, size_t limit, std::string* line, bool* too_long) {
-    line->clear();
-    *too_long = false;
-    std::streambuf* buf = in.rdbuf();
-    for (;;) {
-        const int c = buf->sbumpc();
-        if (c == std::char_traits<char>::eof()) return !line->empty();
-        if (c == '\n') return true;
-        if (line->size() >= limit) {
-            *too_long = true;
+// Reads a file descriptor a line at a time through a large buffer: a bulk import must not pay a
+// call per character or per line.
+class LineReader {
+  public:
+    explicit LineReader(int fd) : fd_(fd), buf_(size_t(1) << 16) {}
+
+    // Reads one line of at most `limit` characters (the line end not counted) into *line. A
+    // longer line is not read on: it answers false with `*too_long` set, so that a line without
+    // end cannot take all the memory there is. A read error ends the input, and error() tells it.
+    bool Next(size_t limit, std::string* line, bool* too_long) {
+        line->clear();
+        *too_long = false;
+        for (;;) {
+            if (pos_ == end_ && !Fill()) return !line->empty();
+            const char* start = buf_.data() + pos_;
+            const auto* end = static_cast<const char*>(std::memchr(start, '\n', end_ - pos_));
+            const size_t take = end ? size_t(end - start) : end_ - pos_;
+            if (line->size() + take > limit) {
+                *too_long = true;
+                return false;
+            }
+            line->append(start, take);
+            pos_ += take;
+            if (end) {
+                ++pos_;
+                return true;
+            }
+        }
+    }
+    int error() const { return error_; }
+
+  private:
+    bool Fill() {
+        for (;;) {
+            const ssize_t n = ::read(fd_, buf_.data(), buf_.size());
+            if (n > 0) {
+                pos_ = 0;
+                end_ = size_t(n);
+                return true;
+            }
+            if (n < 0 && errno == EINTR) continue;
+            if (n < 0) error_ = errno;
             return false;
         }
-        line->push_back(char(c));
     }
+
+    int fd_;
+    std::vector<char> buf_;
+    size_t pos_ = 0, end_ = 0;
+    int error_ = 0;
+};
+
+// Bytes of changes an import keeps in memory before writing them back.
+constexpr size_t kDeferBytes = size_t(8) << 20;
+
+// Closes the handle of an import; a failure to write back what it kept is the import's failure.
+int FinishWrite(int h, int status) {
+    if (isam::ISCLOSE(h) < 0) {
+        std::fflush(stdout);
+        std::fprintf(stderr, "isamtool: write: records not stored: %s (%d)\n",
+                     isam::ErrorText(isam::last_error), isam::last_error);
+        return 1;
+    }
+    return status;
 }
 
-int Write(const Args& a) {
-    Handle h(isam::ISOPEN(a.name.c_str(), isam::OPEN_INOUT));
-    if (h.get() < 0) return EngineFailure("open");
-    const size_t len = size_t(isam::RecordLength(h.get()));
+// Writes the records on standard input through handle h, then closes it.
+int WriteRecords(int h) {
+    const size_t len = size_t(isam::RecordLength(h));
+    LineReader in(STDIN_FILENO);
     std::string line;
     std::vector<unsigned char> rec;
+    // Record numbers go out through stdout's buffer, written without a format per line.
+    char number_text[16];
     bool too_long = false;
     int number = 1;
-    for (; ReadLine(std::cin, len * 2 + 1, &line, &too_long); ++number) {
+    for (; in.Next(len * 2 + 1, &line, &too_long); ++number) {
         if (!line.empty() && line.back() == '\r') line.pop_back();
         if (!FromHex(line, len, &rec)) {
             std::fflush(stdout);
             std::fprintf(stderr, "isamtool: line %d: expected %zu hex digits\n", number, len * 2);
-            return 1;
+            return FinishWrite(h, 1);
         }
-        if (isam::ISWRITE(h.get(), rec.data()) < 0) {
+        if (isam::ISWRITE(h, rec.data()) < 0) {
             std::fflush(stdout);
-            return EngineFailure("write");
+            EngineFailure("write");
+            return FinishWrite(h, 1);
         }
         // The numbers of the records written are out before any error about a later line: the
         // output is flushed before each error, not after each line.
-        std::printf("%d\n", isam::last_recnum);
+        char* end =
+            std::to_chars(number_text, number_text + sizeof number_text - 1, isam::last_recnum).ptr;
+        *end++ = '\n';
+        std::fwrite(number_text, 1, size_t(end - number_text), stdout);
     }
     std::fflush(stdout);
     if (too_long) {
         std::fprintf(stderr, "isamtool: line %d: expected %zu hex digits\n", number, len * 2);
-        return 1;
+        return FinishWrite(h, 1);
     }
-    return 0;
+    if (in.error() != 0) {
+        std::fprintf(stderr, "isamtool: reading the records: %s\n", std::strerror(in.error()));
+        return FinishWrite(h, 1);
+    }
+    return FinishWrite(h, 0);
+}
+
+int Write(const Args& a) {
+    // Alone on the file the import keeps its changes in memory and writes them in a few large
+    // writes; while another process has the file open, it writes each record as a shared handle.
+    int h = isam::ISOPEN(a.name.c_str(), isam::OPEN_INOUT | isam::LOCKMODE_EXCL);
+    if (h >= 0) {
+        if (isam::DeferWrites(h, kDeferBytes) < 0) {
+            const int err = isam::last_error;
+            isam::ISCLOSE(h);
+            isam::last_error = err;
+            return EngineFailure("open");
+        }
+    } else if (isam::last_error == isam::kFileLocked) {
+        h = isam::ISOPEN(a.name.c_str(), isam::OPEN_INOUT);
+    }
+    if (h < 0) return EngineFailure("open");
+    // Whatever ends the import, the handle is closed, so that what it kept is written back or
+    // said to be lost.
+    try {
+        return WriteRecords(h);
+    } catch (...) {
+        FinishWrite(h, 1);
+        throw;
+    }
 }
 
 int Run(const Args& a) {
