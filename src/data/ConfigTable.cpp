@@ -8,7 +8,6 @@
 #include <sstream>
 
 #include "platform/AsciiCase.h"
-#include "platform/Notifier.h"
 #include "platform/Path.h"
 #include "platform/ReadFile.h"
 #include "platform/ReplaceFile.h"
@@ -119,24 +118,17 @@ bool ConfigTable::Accepts(int key, std::string_view value) {
     }
 }
 
-int ConfigTable::LoadConfiguration(const std::string& path, platform::Notifier& notifier) {
+platform::Status ConfigTable::LoadConfiguration(const std::string& path) {
     const std::string native = platform::NativePath(path);
     // A folder opens as a stream that reads nothing: it is named as what it is.
-    if (platform::DirectoryExists(native)) {
-        notifier.ShowSystemError(path, EISDIR);
-        return -1;
-    }
+    if (platform::DirectoryExists(native)) return {EISDIR, path};
     // Only a regular file: a FIFO in its place would wait for a writer for ever.
     std::string bytes;
-    if (const int error = platform::ReadRegularFile(native, bytes)) {
-        notifier.ShowSystemError(path, error == ENOENT ? platform::kErrorFileNotFound : error);
-        return -1;
-    }
+    if (const int error = platform::ReadRegularFile(native, bytes))
+        return {error == ENOENT ? platform::kErrorFileNotFound : error, path};
     std::istringstream in(bytes);
     for (std::string line; std::getline(in, line);) ApplyOptionLine(line);
-    for (const std::string& line : TakeRefused())
-        notifier.ShowSystemError(path + ": " + line, platform::kErrorOutsideCourse);
-    return 0;
+    return {};
 }
 
 std::string ConfigTable::RewriteConfiguration(std::string_view old_text) const {
@@ -183,21 +175,17 @@ std::string ConfigTable::RewriteConfiguration(std::string_view old_text) const {
     return out;
 }
 
-bool ConfigTable::SaveConfiguration(const std::string& path, platform::Notifier& notifier) const {
+platform::Status ConfigTable::SaveConfiguration(const std::string& path) const {
     // The lines the player does not own are kept, so the old file is read first; one that
     // exists but cannot be read is not overwritten.
     std::string old_text;
     const std::string native = platform::NativePath(path);
     if (const int error = platform::ReadRegularFile(native, old_text);
-        error != 0 && error != ENOENT) {
-        notifier.ShowSystemError(path, error);
-        return false;
-    }
-    if (!platform::ReplaceFile(native, RewriteConfiguration(old_text))) {
-        notifier.ShowSystemError(path, -1);
-        return false;
-    }
-    return true;
+        error != 0 && error != ENOENT)
+        return {error, path};
+    if (!platform::ReplaceFile(native, RewriteConfiguration(old_text)))
+        return platform::Status::FromErrno(path);
+    return {};
 }
 
 }  // namespace data

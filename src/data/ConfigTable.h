@@ -7,9 +7,7 @@
 #include <string_view>
 #include <vector>
 
-namespace platform {
-class Notifier;
-}
+#include "platform/Status.h"
 
 namespace data {
 
@@ -60,16 +58,16 @@ class ConfigTable {
     std::vector<std::string> TakeRefused() { return std::move(refused_); }
 
     // Reads every line of path through ApplyOptionLine; a later line for a key wins. A missing
-    // or unreadable file is reported to notifier with ShowSystemError(path, 2) and gives -1;
-    // otherwise 0. Each refused line is reported as "path: line" with kErrorOutsideCourse.
-    int LoadConfiguration(const std::string& path, platform::Notifier& notifier);
+    // file fails with (path, 2), a folder or special file with its own number. Refused lines
+    // are kept for TakeRefused: the caller reports them, the rest of the file applies.
+    platform::Status LoadConfiguration(const std::string& path);
 
     // Writes the values into the INI at path: each line of a key the table owns gets the
     // current value (the key as written there, the line end kept), a key missing from the file
     // is appended, and every other line (comments, sections, unknown keys) stays as it was. A
     // new file holds the sixteen lines in table order. The file is replaced whole, so a failure
-    // leaves the old one untouched: notifier's ShowSystemError(path, -1) and false.
-    bool SaveConfiguration(const std::string& path, platform::Notifier& notifier) const;
+    // leaves the old one untouched and says why.
+    platform::Status SaveConfiguration(const std::string& path) const;
 
     // The text SaveConfiguration writes over a file that holds old_text.
     std::string RewriteConfiguration(std::string_view old_text) const;

@@ -1,6 +1,7 @@
 #include "data/OptionChoices.h"
 
 #include "data/Course.h"
+#include "data/OpenCourse.h"
 #include "platform/Path.h"
 #include "text/MessageFile.h"
 
@@ -27,20 +28,10 @@ std::vector<OptionChoice> FindLanguageChoices(const Course& course, const std::s
                                               bool developer) {
     std::vector<OptionChoice> choices;
     const std::string wanted = "(" + language + ")";
-    const std::string messages = course.MessageFolder();
-    for (const std::string& folder : platform::FindEntries(messages + "/*.*")) {
-        if (!platform::DirectoryExists(messages + "/" + folder)) continue;
-        const std::string path = course.MessageIn(folder, common_name);
-        if (!platform::FileExists(path)) continue;
-        text::MessageFile file;
-        course.Prepare(file);
-        if (!file.Open(path)) continue;
-        file.SetSeed(seed);
-        const std::string caption = file.GetText(0);
-        file.Close();
-        if (!developer && caption.find(wanted) == std::string::npos) continue;
-        OptionChoice choice = ParseOptionChoice(caption);
-        if (choice.code.empty()) choice.code = folder;
+    for (const LanguageEntry& entry : FindLanguages(course, common_name, seed)) {
+        if (!developer && entry.caption.find(wanted) == std::string::npos) continue;
+        OptionChoice choice = ParseOptionChoice(entry.caption);
+        if (choice.code.empty()) choice.code = entry.folder;
         choices.push_back(std::move(choice));
     }
     return choices;

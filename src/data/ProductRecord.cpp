@@ -127,19 +127,13 @@ std::string ShortLineText(const std::string& path, int line, size_t fields) {
 
 }  // namespace
 
-int LoadProduct(const ConfigTable& config, std::string_view program_path, ProductRecord& record,
-                std::string_view root, platform::Notifier& notifier, ProductMiss* miss) {
+platform::Status LoadProduct(const ConfigTable& config, std::string_view program_path,
+                             ProductRecord& record, std::string_view root) {
     const std::string path = CataloguePath(config, program_path);
     const std::string native = platform::NativePathIn(root, path);
-    if (platform::DirectoryExists(native)) {
-        notifier.ShowSystemError(path, EISDIR);
-        return -1;
-    }
+    if (platform::DirectoryExists(native)) return {EISDIR, path};
     std::ifstream in(native, std::ios::binary);
-    if (!in) {
-        notifier.ShowSystemError(path, platform::kErrorFileNotFound);
-        return -1;
-    }
+    if (!in) return {platform::kErrorFileNotFound, path};
     char program_version[32];
     std::snprintf(program_version, sizeof program_version, "%04lX:%04lX",
                   static_cast<unsigned long>(kProgramVersionMajor),
@@ -175,11 +169,8 @@ int LoadProduct(const ConfigTable& config, std::string_view program_path, Produc
         }
 
         std::vector<std::string_view> fields = CatalogueFields(line);
-        if (LeadingFields(fields) < 8) {
-            notifier.ShowSystemError(ShortLineText(path, number, fields.size()),
-                                     platform::kErrorBadCatalogue);
-            return -1;
-        }
+        if (LeadingFields(fields) < 8)
+            return {platform::kErrorBadCatalogue, ShortLineText(path, number, fields.size())};
         record = ProductRecord{};
         record.app_name = fields[0];
         record.field2 = fields[1];
@@ -189,23 +180,14 @@ int LoadProduct(const ConfigTable& config, std::string_view program_path, Produc
         record.version = fields[4];
         record.field7 = fields[6];
         record.language = fields[7];
-        return 1;
+        return {};
     }
-    if (miss) {
-        if (other_version) {
-            *miss = {BadVersionText(), platform::kErrorInvalidData};
-        } else if (short_line) {
-            *miss = {ShortLineText(path, short_line, short_fields) +
-                         ", and no line is for the "
-                         "language " +
-                         Quoted(language),
-                     platform::kErrorBadCatalogue};
-        } else {
-            *miss = {path + ": no line for the language " + Quoted(language),
-                     platform::kErrorInvalidData};
-        }
-    }
-    return 0;
+    if (other_version) return {platform::kErrorInvalidData, BadVersionText()};
+    if (short_line)
+        return {platform::kErrorBadCatalogue, ShortLineText(path, short_line, short_fields) +
+                                                  ", and no line is for the language " +
+                                                  Quoted(language)};
+    return {platform::kErrorInvalidData, path + ": no line for the language " + Quoted(language)};
 }
 
 }  // namespace data

@@ -8,9 +8,7 @@
 #include <string_view>
 #include <vector>
 
-namespace platform {
-class Notifier;
-}
+#include "platform/Status.h"
 
 namespace data {
 
@@ -53,28 +51,18 @@ std::string ReplaceDriveMark(std::string_view path, std::string_view program_pat
 // The catalogue path: RootDir= (or "." when empty) + "\\PRODUCT.DAT", drive mark replaced.
 std::string CataloguePath(const ConfigTable& config, std::string_view program_path);
 
-// Why no catalogue line was taken (LoadProduct's result 0): the text to show and the code whose
-// system text captions it. A line for the language with another version gives the system's
-// "PRODUCT.DAT: bad version 1100:800" (13); no line for the language names it (13), and names
-// the first line too short to hold a language, if any (19).
-struct ProductMiss {
-    std::string text;
-    int code = 0;
-};
-
 // "PRODUCT.DAT: bad version 1100:800".
 std::string BadVersionText();
 
 // Loads the first catalogue line whose field 8 equals Language= (ignoring case) and whose
-// field 5 reduces to the program's version. Returns 1 when found (record filled, its data
-// directory's drive mark replaced), 0 when no line matched, -1 when the catalogue cannot be
-// opened (ShowSystemError(path, 2)) or the matching line has fewer than 8 fields before the
-// first empty one (ShowSystemError(path, 19)). Empty lines and lines starting with '#' are
-// skipped; a trailing CR is ignored.
-// The catalogue is read inside root (the course folder). A catalogue that is a folder cannot be
-// opened (ShowSystemError(path, EISDIR)). Errors are shown through notifier. With miss given, a
-// result 0 says there why.
-int LoadProduct(const ConfigTable& config, std::string_view program_path, ProductRecord& record,
-                std::string_view root, platform::Notifier& notifier, ProductMiss* miss = nullptr);
+// field 5 reduces to the program's version into record (its data directory's drive mark
+// replaced). Empty lines and lines starting with '#' are skipped; a trailing CR is ignored.
+// The catalogue is read inside root (the course folder). Failures: (path, 2) when it cannot be
+// opened, (path, EISDIR) for a folder, (path and line, 19) when the matching line has fewer
+// than 8 fields before the first empty one. When no line is taken: a line for the language
+// with another version gives ("PRODUCT.DAT: bad version 1100:800", 13); no line for the
+// language names it (13), and names the first line too short to hold a language, if any (19).
+platform::Status LoadProduct(const ConfigTable& config, std::string_view program_path,
+                             ProductRecord& record, std::string_view root);
 
 }  // namespace data

@@ -23,6 +23,8 @@ class HeadlessCourse {
     bool Open(const std::string& folder, const std::vector<std::string>& overrides,
               const std::string& language);
     const std::string& error() const { return error_; }
+    // Lines of the INI that were refused (a value leading out of the course) and not applied.
+    const std::vector<platform::Status>& Notices() const { return notices_; }
 
     const LessonSettings& Settings() const { return settings_; }
     // The opened course (after a successful Open).
@@ -41,6 +43,7 @@ class HeadlessCourse {
     std::unique_ptr<LearnerFilesStore> store_;
     LessonSettings settings_;
     std::string error_;
+    std::vector<platform::Status> notices_;
 };
 
 }  // namespace lesson

@@ -1,6 +1,6 @@
 // The course a report reads: its folder, language, product and learner files, and the lesson's
-// step texts. The one place where the report opens a course, so that opening it another way
-// later changes this file only. Nothing here writes to the course.
+// step texts. The one place where the report opens a course (through data::OpenCourse).
+// Nothing here writes to the course.
 #pragma once
 
 #include <memory>

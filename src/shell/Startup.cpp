@@ -3,52 +3,31 @@
 #include <cstdio>
 
 #include "data/CoursePaths.h"
-#include "lesson/CommonMessages.h"
+#include "data/OpenCourse.h"
 #include "platform/Notifier.h"
 #include "platform/Path.h"
 #include "shell/OpenDataAccess.h"
 
 namespace shell {
 
-std::string BadVersionText() {
-    return data::BadVersionText();
-}
-
 bool RunStartup(data::Course& course, StartupState& state, int argc, const char* const* argv,
                 StartupView& view, const lesson::RemoteDataFactory& make_remote) {
-    data::ConfigTable& config = course.Config();
-    data::OptionFlags& flags = course.Flags();
-    if (config.LoadConfiguration(course.IniPath(), course.Notifier()) != 0) return false;
-
-    flags.ParseOptionWords(config.Get(data::kFlag));
+    data::CourseOptions options;
+    options.argc = argc;
+    options.argv = argv;
+    std::vector<platform::Status> refused;
+    const platform::Status opened = data::OpenCourse(course, options, &refused);
+    for (const platform::Status& line : refused)
+        course.Notifier().ShowSystemError(line.what(), line.code());
     // A log that cannot be opened leaves tracing silent, as a closed log is.
+    const data::OptionFlags& flags = course.Flags();
     if (flags.Has(data::Trace) && !course.Trace().Open(course.Resolve(flags.trace_path)))
         std::fprintf(stderr, "trace log %s: %s\n", flags.trace_path.c_str(),
                      platform::SystemErrorText(-1).c_str());
-
-    flags.ParseCommandLine(argc, argv, config);
-
-    // Without a language no catalogue line can fit: an INI that is empty, unreadable as text or
-    // without the key is said to be so, rather than taken for a catalogue fault.
-    if (config.Get(data::kLanguage).empty()) {
-        course.Notifier().ShowSystemError(course.IniPath() + ": no Language= setting",
-                                          platform::kErrorInvalidData);
+    if (!opened) {
+        course.Notifier().ShowSystemError(opened.what(), opened.code());
         return false;
     }
-
-    data::ProductMiss miss;
-    switch (data::LoadProduct(config, course.ProgramPath(), course.Product(), course.Root(),
-                              course.Notifier(), &miss)) {
-        case 1:
-            break;
-        case 0:
-            course.Notifier().ShowSystemError(miss.text, miss.code);
-            return false;
-        default:
-            return false;
-    }
-
-    if (lesson::LoadCommonMessages(course) != 0) return false;
 
     if (!OpenDataAccess(course, view, make_remote, state.remote)) return false;
 

@@ -19,16 +19,11 @@ struct StartupState {
     std::string caption;                         // common text 1
 };
 
-// "PRODUCT.DAT: bad version 1100:800", the text shown when the language's line has another
-// version.
-std::string BadVersionText();
-
-// Runs the start-up steps in order, stopping at the first failure (already reported):
-// LoadConfiguration of the program's INI; the Flag= words (r opens the trace log, which writes
-// its ">>" line); the command line; a language must then be set (13 names the INI); LoadProduct
-// (0: why no line fits, "bad version" with 13 when only the version differs); the common
-// messages; OpenDataAccess. Then sets the caption, the course's title and removable-media flag.
-// The files are the course's: its INI beside its program path, the rest inside its root.
+// Runs the start-up steps in order, stopping at the first failure (already reported): the
+// course is opened (its INI, option words and command line, catalogue and common texts; see
+// data::OpenCourse), the Flag= word r opens the trace log (its ">>" line), then OpenDataAccess.
+// Then sets the caption, the course's title and removable-media flag. The files are the course's:
+// its INI beside its program path, the rest inside its root.
 bool RunStartup(data::Course& course, StartupState& state, int argc, const char* const* argv,
                 StartupView& view, const lesson::RemoteDataFactory& make_remote);
 

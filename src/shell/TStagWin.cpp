@@ -21,7 +21,7 @@
 
 #include "data/ConfigTable.h"
 #include "data/CoursePaths.h"
-#include "lesson/CommonMessages.h"
+#include "data/OpenCourse.h"
 #include "platform/Path.h"
 #include "script/ScriptEngine.h"
 #include "shell/TStagWinHost.h"
@@ -504,26 +504,17 @@ void TStagWin::MediaPlayerNotify() {
 }
 
 void TStagWin::LanguageClick(const std::string& caption) {
-    std::string language = LanguageFromCaption(caption);
-    std::string previous = course_.Config().Get(data::kLanguage);
-    if (language == previous) return;
-    std::string ini = course_.IniPath();
-    course_.Config().Set(data::kLanguage, language);
-    course_.Config().SaveConfiguration(ini, course_.Notifier());
-    // Check the new language's texts before dropping the ones in use, so that a missing file
-    // leaves the window readable in the previous language.
-    text::MessageFile probe;
-    int32_t seed = 0;
-    if (lesson::LoadCommonMessages(course_, probe, seed) != 0) {
-        course_.Config().Set(data::kLanguage, previous);
-        course_.Config().SaveConfiguration(ini, course_.Notifier());
-        return;
-    }
-    probe.Close();
-    lesson::LoadCommonMessages(course_);
-    course_.Common().SetShowNumbers(messages_->isChecked());
-    FormShow();
+    const std::string language = LanguageFromCaption(caption);
+    if (language == course_.Config().Get(data::kLanguage)) return;
+    SwitchLanguage(language);
     RefreshUserList();
+}
+
+void TStagWin::SwitchLanguage(const std::string& language) {
+    const std::string previous = course_.Config().Get(data::kLanguage);
+    const platform::Status changed = data::ChangeLanguage(course_, language);
+    if (!changed) course_.Notifier().ShowSystemError(changed.what(), changed.code());
+    if (course_.Config().Get(data::kLanguage) != previous) FormShow();
 }
 
 void TStagWin::MessagesClick(bool checked) {
@@ -535,12 +526,13 @@ void TStagWin::MessagesClick(bool checked) {
 void TStagWin::BuildLanguageMenu() {
     language_menu_->clear();
     std::string common_name = std::filesystem::path(course_.Common().FileName()).stem().string();
-    if (common_name.empty()) common_name = lesson::kCommonName;
-    for (const lesson::LanguageEntry& entry :
-         lesson::FindLanguages(course_, common_name, course_.CommonSeed())) {
+    if (common_name.empty()) common_name = data::kCommonName;
+    for (const data::LanguageEntry& entry :
+         data::FindLanguages(course_, common_name, course_.CommonSeed())) {
+        const std::string code = LanguageFromCaption(entry.caption);
         QAction* item =
-            language_menu_->addAction(CourseIcon(course_, entry.name), FromCp1252(entry.caption));
-        item->setObjectName(QString::fromStdString(entry.name));
+            language_menu_->addAction(CourseIcon(course_, code), FromCp1252(entry.caption));
+        item->setObjectName(QString::fromStdString(code));
         item->setCheckable(false);
         std::string caption = entry.caption;
         connect(item, &QAction::triggered, this, [this, caption] { LanguageClick(caption); });

@@ -120,6 +120,8 @@ class TStagWin : public QMainWindow, public StartupView {
 
     // Menu and button handlers.
     void LanguageClick(const std::string& caption);
+    // Takes language with its texts (reporting a language that cannot be opened) and redraws.
+    void SwitchLanguage(const std::string& language);
     void MessagesClick(bool checked);
     void TopicsClick();
     void InfoTextMouseDown();

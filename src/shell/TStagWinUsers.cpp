@@ -12,7 +12,6 @@
 #include "data/Course.h"
 #include "data/UserChoice.h"
 #include "data/UserList.h"
-#include "lesson/CommonMessages.h"
 #include "platform/Path.h"
 #include "shell/TStagWin.h"
 #include "text/Codepage.h"
@@ -93,17 +92,10 @@ void TStagWin::ConfigClick() {
     user_option_->SetUser(user.GroupNo, user.UserNo);
     if (user_option_->exec() != QDialog::Accepted) return;
     // A new language brings its own texts; a missing one keeps the texts in use.
-    if (course_.Config().Get(data::kLanguage) != language) {
-        text::MessageFile probe;
-        int32_t seed = 0;
-        if (lesson::LoadCommonMessages(course_, probe, seed) == 0) {
-            probe.Close();
-            lesson::LoadCommonMessages(course_);
-            course_.Common().SetShowNumbers(messages_->isChecked());
-            FormShow();
-        } else {
-            course_.Config().Set(data::kLanguage, language);
-        }
+    const std::string chosen = course_.Config().Get(data::kLanguage);
+    if (chosen != language) {
+        course_.Config().Set(data::kLanguage, language);
+        SwitchLanguage(chosen);
     }
     events_->ConfigClick();
 }

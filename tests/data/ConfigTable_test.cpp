@@ -30,10 +30,9 @@ TEST(ConfigTable, LoadAppliesLinesByKeyPrefix) {
                                        "Flag=-D -x 5 -w\n"
                                        "Resolution=1024x768=x\n"  // rest of the line, '=' kept
                                        "Start=");                 // no final line end
-    support::RecordingNotifier notes;
     ConfigTable config;
-    ASSERT_EQ(config.LoadConfiguration(path, notes), 0);
-    EXPECT_TRUE(notes.errors.empty());
+    ASSERT_TRUE(config.LoadConfiguration(path).ok());
+    EXPECT_TRUE(config.TakeRefused().empty());
     EXPECT_EQ(config.Get(data::kLanguage), "GB");
     EXPECT_EQ(config.Get(data::kDirectory), "D1");
     EXPECT_EQ(config.Get(data::kFlag), "-D -x 5 -w");
@@ -73,28 +72,22 @@ TEST(ConfigTable, SettingsThatLeadOutOfTheCourseAreRefused) {
     }
     support::TempFolder dir;
     const std::string path = dir.Write("A.INI", "Directory=D1\nDirectory=..\\esc\n");
-    support::RecordingNotifier notes;
     ConfigTable config;
-    EXPECT_EQ(config.LoadConfiguration(path, notes), 0);
+    EXPECT_TRUE(config.LoadConfiguration(path).ok());
     EXPECT_EQ(config.Get(data::kDirectory), "D1");
-    ASSERT_EQ(notes.errors.size(), 1u);
-    EXPECT_EQ(notes.errors[0].text, path + ": Directory=..\\esc");
-    EXPECT_EQ(notes.errors[0].code, platform::kErrorOutsideCourse);
+    EXPECT_EQ(config.TakeRefused(), std::vector<std::string>{"Directory=..\\esc"});
 }
 
 TEST(ConfigTable, MissingFileReportsPathWithCode2) {
     support::TempFolder dir;
-    support::RecordingNotifier notes;
     ConfigTable config;
     const std::string path = (dir.path / "NONE.INI").string();
-    EXPECT_EQ(config.LoadConfiguration(path, notes), -1);
-    ASSERT_EQ(notes.errors.size(), 1u);
-    EXPECT_EQ(notes.errors[0].text, path);
-    EXPECT_EQ(notes.errors[0].code, 2);
+    const platform::Status status = config.LoadConfiguration(path);
+    EXPECT_EQ(status.what(), path);
+    EXPECT_EQ(status.code(), 2);
 }
 
 TEST(ConfigTable, OverlongLinesAndBinaryGarbage) {
-    support::RecordingNotifier notes;
     support::TempFolder dir;
     std::string bytes = "Language=" + std::string(100000, 'L') + "\n";
     bytes += std::string("\xff\xfe\0\x01garbage\0Unit=x\n", 19);
@@ -106,21 +99,20 @@ TEST(ConfigTable, OverlongLinesAndBinaryGarbage) {
     bytes += "Unit=SI\n";
     const std::string path = dir.Write("G.INI", bytes);
     ConfigTable config;
-    ASSERT_EQ(config.LoadConfiguration(path, notes), 0);
+    ASSERT_TRUE(config.LoadConfiguration(path).ok());
     EXPECT_EQ(config.Get(data::kLanguage), std::string(100000, 'L'));
     EXPECT_EQ(config.Get(data::kDirectory), "AB");
     EXPECT_EQ(config.Get(data::kUnit), "SI");
 }
 
 TEST(ConfigTable, SaveWritesSixteenLinesThatLoadBack) {
-    support::RecordingNotifier notes;
     support::TempFolder dir;
     ConfigTable config;
     config.Set(data::kLanguage, "FR");
     config.Set(data::kRandom, "1-3;5-6");
     config.Set(data::kEditor, "a\nGaz=injected");  // a value cannot add a line
     const std::string path = (dir.path / "OUT.INI").string();
-    ASSERT_TRUE(config.SaveConfiguration(path, notes));
+    ASSERT_TRUE(config.SaveConfiguration(path).ok());
 
     std::string expected;
     for (int i = 0; i < data::kConfigKeyCount; ++i)
@@ -133,24 +125,21 @@ TEST(ConfigTable, SaveWritesSixteenLinesThatLoadBack) {
     EXPECT_EQ(support::TempFolder::Read(path), expected);
 
     ConfigTable back;
-    ASSERT_EQ(back.LoadConfiguration(path, notes), 0);
+    ASSERT_TRUE(back.LoadConfiguration(path).ok());
     EXPECT_EQ(back.Get(data::kRandom), "1-3;5-6");
     EXPECT_EQ(back.Get(data::kGaz), "");
 }
 
 TEST(ConfigTable, SaveFailureIsReported) {
     support::TempFolder dir;
-    support::RecordingNotifier notes;
     ConfigTable config;
     const std::string path = (dir.path / "missing" / "OUT.INI").string();
-    EXPECT_FALSE(config.SaveConfiguration(path, notes));
-    ASSERT_EQ(notes.errors.size(), 1u);
-    EXPECT_EQ(notes.errors[0].text, path);
-    EXPECT_EQ(notes.errors[0].code, -1);
+    const platform::Status status = config.SaveConfiguration(path);
+    EXPECT_EQ(status.what(), path);
+    EXPECT_EQ(status.code(), ENOENT);
 }
 
 TEST(ConfigTable, SaveKeepsTheLinesItDoesNotOwn) {
-    support::RecordingNotifier notes;
     support::TempFolder dir;
     const std::string path = dir.Write("DEMO.INI",
                                        "; set up by the trainer\r\n"
@@ -164,9 +153,9 @@ TEST(ConfigTable, SaveKeepsTheLinesItDoesNotOwn) {
                                        "LANGUAGE=IT\r\n"  // every line of a key agrees
                                        "Evaluate=3");     // no final line end
     ConfigTable config;
-    ASSERT_EQ(config.LoadConfiguration(path, notes), 0);
+    ASSERT_TRUE(config.LoadConfiguration(path).ok());
     config.Set(data::kLanguage, "FR");
-    ASSERT_TRUE(config.SaveConfiguration(path, notes));
+    ASSERT_TRUE(config.SaveConfiguration(path).ok());
 
     std::string expected =
         "; set up by the trainer\r\n"
@@ -185,7 +174,7 @@ TEST(ConfigTable, SaveKeepsTheLinesItDoesNotOwn) {
     EXPECT_EQ(support::TempFolder::Read(path), expected);
 
     // Saving again changes nothing more.
-    ASSERT_TRUE(config.SaveConfiguration(path, notes));
+    ASSERT_TRUE(config.SaveConfiguration(path).ok());
     EXPECT_EQ(support::TempFolder::Read(path), expected);
 }
 
@@ -193,17 +182,16 @@ TEST(ConfigTable, SaveOnAFullDiskLeavesTheOldFile) {
     support::TempFolder dir;
     std::string old = "; " + std::string(3000, '-') + "\nLanguage=GB\nFlag=-i -w -D\nRandom=1\n";
     const std::string path = dir.Write("DEMO.INI", old);
-    support::RecordingNotifier notes;
     ConfigTable config;
-    ASSERT_EQ(config.LoadConfiguration(path, notes), 0);
+    ASSERT_TRUE(config.LoadConfiguration(path).ok());
     config.Set(data::kLanguage, "FR");
     {
         support::FileSizeLimit full_disk(1000);
-        EXPECT_FALSE(config.SaveConfiguration(path, notes));
+        const platform::Status status = config.SaveConfiguration(path);
+        EXPECT_FALSE(status.ok());
+        EXPECT_EQ(status.what(), path);
     }
     EXPECT_EQ(support::TempFolder::Read(path), old);
-    ASSERT_EQ(notes.errors.size(), 1u);
-    EXPECT_EQ(notes.errors[0].text, path);
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path), {}), 1);
 }
 

@@ -204,11 +204,11 @@ TEST(LearnersToolTest, FailuresNameTheFileAndTheCause) {
     EXPECT_EQ(status, 1);
     EXPECT_NE(out.find(dat), std::string::npos) << out;
 
-    // A folder that is no course: one line, naming where the catalogue was looked for.
+    // A folder that is no course: one line, naming the folder and what it lacks.
     const support::ToolRun root = support::RunLearners("/", "list", "");
     EXPECT_EQ(root.status, 1);
     EXPECT_EQ(support::Lines(root.out).size(), 1u) << root.out;
-    EXPECT_NE(root.out.find("catalogue"), std::string::npos) << root.out;
+    EXPECT_NE(root.out.find("/: no INI file in the course"), std::string::npos) << root.out;
 }
 
 // A learner in a lesson session is not changed under it: remove, reset and set-progress wait

@@ -50,17 +50,16 @@ TEST(ProductRecord, DriveMark) {
 
 class LoadProductTest : public ::testing::Test {
   protected:
-    int Load(const std::string& catalogue, const std::string& language = "FR",
-             const std::string& program = "/opt/DEMO") {
+    platform::Status Load(const std::string& catalogue, const std::string& language = "FR",
+                          const std::string& program = "/opt/DEMO") {
         dir_.Write("PRODUCT.DAT", catalogue);
         config_.Set(data::kRootDir, dir_.path.string());
         config_.Set(data::kLanguage, language);
-        return data::LoadProduct(config_, program, record_, dir_.path.string(), notes_);
+        return data::LoadProduct(config_, program, record_, dir_.path.string());
     }
     support::TempFolder dir_;
     data::ConfigTable config_;
     ProductRecord record_;
-    support::RecordingNotifier notes_;
 };
 
 TEST_F(LoadProductTest, FirstLineMatchingLanguageAndVersion) {
@@ -71,8 +70,7 @@ TEST_F(LoadProductTest, FirstLineMatchingLanguageAndVersion) {
         "[Old][2][D1][OLD.PRD][1000:0800][6][7][FR]\r\n"
         "[Demo course][two][?:\\DATA][DEMO.PRD.X][11FF:08AA][six][seven][fr]\r\n"
         "[Second][2][D2][SECOND.PRD][1100:0800][6][7][FR]\r\n";
-    ASSERT_EQ(Load(catalogue, "FR", "E:\\PLAYER\\DEMO.EXE"), 1);
-    EXPECT_TRUE(notes_.errors.empty());
+    ASSERT_TRUE(Load(catalogue, "FR", "E:\\PLAYER\\DEMO.EXE").ok());
     EXPECT_EQ(record_.app_name, "Demo course");
     EXPECT_EQ(record_.field2, "two");
     EXPECT_EQ(record_.data_dir, "E:\\DATA");
@@ -85,27 +83,29 @@ TEST_F(LoadProductTest, FirstLineMatchingLanguageAndVersion) {
     EXPECT_EQ(record_.value0, 0);
 }
 
-TEST_F(LoadProductTest, NoMatchingLineGivesZeroWithoutReport) {
-    EXPECT_EQ(
-        Load("[App][2][D][X.PRD][1200:0800][6][7][FR]\n[App][2][D][X][1100:0800][6][7][GB]\n"), 0);
-    EXPECT_TRUE(notes_.errors.empty());
+TEST_F(LoadProductTest, NoMatchingLineSaysWhy) {
+    const platform::Status other_version =
+        Load("[App][2][D][X.PRD][1200:0800][6][7][FR]\n[App][2][D][X][1100:0800][6][7][GB]\n");
+    EXPECT_EQ(other_version.code(), 13);
+    EXPECT_EQ(other_version.what(), data::BadVersionText());
+    const platform::Status no_line = Load("[App][2][D][X][1100:0800][6][7][GB]\n");
+    EXPECT_EQ(no_line.code(), 13);
+    EXPECT_EQ(no_line.what(), dir_.path.string() + "\\PRODUCT.DAT: no line for the language FR");
 }
 
 TEST_F(LoadProductTest, MatchingLineWithAnEmptyFieldIsMalformed) {
-    EXPECT_EQ(Load("[App][2][D][X.PRD][1100:0800][][7][FR]\n[App][2][D][X][1100:0800][6][7][FR]\n"),
-              -1);
-    ASSERT_EQ(notes_.errors.size(), 1u);
-    EXPECT_EQ(notes_.errors[0].code, 19);
-    EXPECT_EQ(notes_.errors[0].text,
-              dir_.path.string() + "\\PRODUCT.DAT: line 1 has 5 of its 8 fields");
+    const platform::Status status =
+        Load("[App][2][D][X.PRD][1100:0800][][7][FR]\n[App][2][D][X][1100:0800][6][7][FR]\n");
+    EXPECT_EQ(status.code(), 19);
+    EXPECT_EQ(status.what(), dir_.path.string() + "\\PRODUCT.DAT: line 1 has 5 of its 8 fields");
 }
 
 TEST_F(LoadProductTest, MissingCatalogueReportsCode2) {
     config_.Set(data::kRootDir, (dir_.path / "nowhere").string());
-    EXPECT_EQ(data::LoadProduct(config_, "/opt/DEMO", record_, dir_.path.string(), notes_), -1);
-    ASSERT_EQ(notes_.errors.size(), 1u);
-    EXPECT_EQ(notes_.errors[0].code, 2);
-    EXPECT_EQ(notes_.errors[0].text, (dir_.path / "nowhere").string() + "\\PRODUCT.DAT");
+    const platform::Status status =
+        data::LoadProduct(config_, "/opt/DEMO", record_, dir_.path.string());
+    EXPECT_EQ(status.code(), 2);
+    EXPECT_EQ(status.what(), (dir_.path / "nowhere").string() + "\\PRODUCT.DAT");
 }
 
 TEST_F(LoadProductTest, GarbageAndOverlongLinesAreSkipped) {
@@ -114,16 +114,15 @@ TEST_F(LoadProductTest, GarbageAndOverlongLinesAreSkipped) {
     catalogue += std::string("\x00[A][2][D][X][1100:0800][6][7][FR]\n", 35);  // NUL ends the line
     catalogue += std::string(50000, '\xee') + "]]]\n";
     catalogue += "[App][2][D][" + std::string(5000, 'P') + ".PRD][1100:0800][6][7][FR]";
-    ASSERT_EQ(Load(catalogue), 1);
+    ASSERT_TRUE(Load(catalogue).ok());
     EXPECT_EQ(record_.product_name, std::string(5000, 'P'));
-    EXPECT_TRUE(notes_.errors.empty());
 }
 
 TEST_F(LoadProductTest, MatchingLineWithVeryManyFields) {
     std::string line = "[App][2][D][X.PRD][1100:0800][6][7][FR]";
     for (int i = 0; i < 100000; ++i) line += "[x]";
     line += std::string(100000, '[');  // unclosed fields running to the end of the line
-    ASSERT_EQ(Load(line + "\n"), 1);
+    ASSERT_TRUE(Load(line + "\n").ok());
     EXPECT_EQ(record_.app_name, "App");
     EXPECT_EQ(record_.language, "FR");
 }

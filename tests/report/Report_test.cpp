@@ -217,8 +217,8 @@ TEST_F(ReportTest, RefusesACourseItCannotOpen) {
         const char* says;
     } cases[] = {{"/nonexistent/course", "", "cannot enter"},
                  {MAKE_COURSE_DIR, "", "no INI file"},
-                 {course_.Root(), "../GB", "refused language"},
-                 {course_.Root(), "FR", "no product"}};
+                 {course_.Root(), "../GB", "leads out of the course"},
+                 {course_.Root(), "FR", "no line for the language FR"}};
     for (const auto& c : cases) {
         report::ReportCourse course;
         std::string error;

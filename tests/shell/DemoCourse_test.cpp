@@ -6,9 +6,10 @@
 #include <set>
 #include <string>
 
-#include "lesson/CommonMessages.h"
+#include "data/OpenCourse.h"
 #include "platform/Path.h"
 #include "shell/Startup.h"
+#include "shell/TStagWinLayout.h"
 #include "text/MessageFile.h"
 
 namespace {
@@ -42,10 +43,10 @@ TEST_F(DemoCourse, StartsInEachLanguage) {
         EXPECT_EQ(course.Title().find(state.caption + " - version 4.7"), 0u) << course.Title();
         shell::ShutdownStartup(course, state);
     }
-    const auto languages = lesson::FindLanguages(course, "COMMON", 1957);
+    const auto languages = data::FindLanguages(course, "COMMON", 1957);
     ASSERT_EQ(languages.size(), 2u);
-    EXPECT_EQ(languages[0].name, "FR");
-    EXPECT_EQ(languages[1].name, "GB");
+    EXPECT_EQ(shell::LanguageFromCaption(languages[0].caption), "FR");
+    EXPECT_EQ(shell::LanguageFromCaption(languages[1].caption), "GB");
 }
 
 // Common texts the player shows; the numbers not listed are unused.

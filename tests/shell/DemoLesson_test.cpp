@@ -124,13 +124,11 @@ void PrintTo(const Variant& v, std::ostream* os) {
 class DemoLesson : public ::testing::TestWithParam<Variant> {
   protected:
     void SetUp() override {
-        ASSERT_EQ(config_.LoadConfiguration((kCourse / "DEMO.INI").string(), course_.Notifier()),
-                  0);
+        ASSERT_TRUE(config_.LoadConfiguration((kCourse / "DEMO.INI").string()).ok());
         config_.Set(data::kLanguage, GetParam().language);
         config_.Set(data::kUnit, GetParam().unit);
         data::ProductRecord& product = course_.Product();
-        ASSERT_EQ(
-            data::LoadProduct(config_, kProgram, product, kCourse.string(), course_.Notifier()), 1);
+        ASSERT_TRUE(data::LoadProduct(config_, kProgram, product, kCourse.string()).ok());
         data_dir_ = course_.Resolve(product.data_dir);
         dir_ = config_.Get(data::kDirectory);
         lang_ = GetParam().language;

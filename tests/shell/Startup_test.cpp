@@ -14,10 +14,11 @@
 
 #include "data/DataAccess.h"
 #include "data/LearnerFiles.h"
+#include "data/OpenCourse.h"
 #include "isam/Check.h"
-#include "lesson/CommonMessages.h"
 #include "platform/Path.h"
 #include "shell/OpenDataAccess.h"
+#include "shell/TStagWinLayout.h"
 #include "support/RecordingNotifier.h"
 #include "support/TempFolder.h"
 #include "text/MessageWriter.h"
@@ -404,17 +405,17 @@ TEST_F(CourseFolder, LanguageListReadsEveryFolderWithACommonFile) {
     fs::create_directories(root_ / "MSG" / "DE");  // no common file: not offered
     Write("MSG/SND.MSG", "x");                     // not a folder
     WriteCommon("NL", "Nederlands NL", 4711);      // no parentheses: no name
-    const auto languages = lesson::FindLanguages(*course_, "COMMON", 4711);
+    const auto languages = data::FindLanguages(*course_, "COMMON", 4711);
     ASSERT_EQ(languages.size(), 3u);
     EXPECT_EQ(languages[0].folder, "FR");
     EXPECT_EQ(languages[0].caption,
               "Fran\xe7"
               "ais (FR)");
-    EXPECT_EQ(languages[0].name, "FR");
+    EXPECT_EQ(shell::LanguageFromCaption(languages[0].caption), "FR");
     EXPECT_EQ(languages[1].folder, "GB");
-    EXPECT_EQ(languages[1].name, "GB");
+    EXPECT_EQ(shell::LanguageFromCaption(languages[1].caption), "GB");
     EXPECT_EQ(languages[2].folder, "NL");
-    EXPECT_EQ(languages[2].name, "");
+    EXPECT_EQ(shell::LanguageFromCaption(languages[2].caption), "");
 }
 
 TEST_F(CourseFolder, CommonSeedComesFromTheFile) {

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "data/Course.h"
+#include "data/OpenCourse.h"
 #include "platform/AsciiCase.h"
 #include "platform/GuardedMain.h"
 #include "platform/Path.h"
@@ -155,13 +156,17 @@ int Run(int argc, char** argv) {
     int qt_argc = 1;
     QApplication app(qt_argc, argv);
 
-    data::ConfigTable& config = course.Config();
-    if (!ini_path.empty() && config.LoadConfiguration(ini_path, course.Notifier()) != 0) return 1;
-    for (const std::string& s : sets) {
-        if (!config.ApplyOptionLine(s)) {
-            std::fprintf(stderr, "lderun: unknown setting %s\n", s.c_str());
-            return 2;
-        }
+    // The settings of the INI given (none without --ini) and --set lines; the data folder of
+    // the course's catalogue when it has one, else the course folder itself.
+    data::CourseOptions options;
+    options.ini = ini_path.empty() ? std::string() : Absolute(ini_path);
+    options.without_ini = true;
+    options.overrides = sets;
+    options.catalogue_optional = true;
+    options.common_texts = false;
+    if (platform::Status opened = data::OpenCourse(course, options); !opened) {
+        std::fprintf(stderr, "lderun: %s\n", opened.Text().c_str());
+        return opened.code() == EINVAL ? 2 : 1;
     }
     if (!trace_path.empty()) {
         course.Flags().Set(data::Trace);
@@ -179,11 +184,6 @@ int Run(int argc, char** argv) {
     QImage picture(1008, 749, QImage::Format_RGB32);
     picture.fill(Qt::white);
 
-    // The data directory of the course's product catalogue when it names one, else the course.
-    if (platform::FileExists(course.CataloguePath()) &&
-        data::LoadProduct(config, course.ProgramPath(), course.Product(), course.Root(),
-                          course.Notifier()) != 1)
-        course.Product() = data::ProductRecord{};
     course.SetTitle("lderun");
     script::ScriptEngine engine(course, &host);
     int64_t now = 1;

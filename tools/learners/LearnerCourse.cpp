@@ -1,12 +1,7 @@
 #include "LearnerCourse.h"
 
-#include <filesystem>
-
-#include "data/ConfigTable.h"
 #include "data/CoursePaths.h"
-#include "data/ProductRecord.h"
-#include "platform/Notifier.h"
-#include "platform/Path.h"
+#include "data/OpenCourse.h"
 
 namespace learners {
 
@@ -22,52 +17,27 @@ std::string LearnerCourse::ContextPath(int user, int group) const {
 
 bool LocateCourse(const std::string& course_dir, const std::string& lang, LearnerCourse& course,
                   std::string& error) {
-    // The folder as given on the command line, made absolute once: nothing later depends on
-    // the current folder.
-    std::error_code ec;
-    const std::filesystem::path dir = std::filesystem::absolute(course_dir, ec).lexically_normal();
-    if (ec || !platform::DirectoryExists(dir.string())) {
-        error = "cannot enter the course folder " + course_dir;
+    std::string program;
+    if (platform::Status found = data::CourseProgramIn(course_dir, program); !found) {
+        error = found.Text();
         return false;
     }
-    std::string root = dir.string();
-    while (root.size() > 1 && root.back() == '/') root.pop_back();
-    data::ConfigTable config;
-    const std::vector<std::string> inis = platform::FindEntries(root + "/*.INI");
-    if (inis.size() == 1) {
-        data::ConfigTable ini;
-        if (ini.LoadConfiguration(root + "/" + inis[0], platform::StderrNotifier()) == 0)
-            config.Set(data::kRootDir, ini.Get(data::kRootDir));
-    }
-    config.Set(data::kLanguage, lang);
-    data::ProductRecord product;
-    // The catalogue's own complaint goes into the one message the tool prints.
-    struct Collected : platform::Notifier {
-        std::string text;
-        void ShowSystemError(const std::string& what, int code) override {
-            if (text.empty()) text = what + ": " + platform::SystemErrorText(code);
-        }
-        void ShowError(const std::string&, const std::string& what) override {
-            if (text.empty()) text = what;
-        }
-        void ShowMessage(const std::string&, const std::string&) override {}
-    } collected;
-    // A native path has no drive for the catalogue's '?' to stand for: the folder will do.
-    const int rc = data::LoadProduct(config, root, product, root, collected);
-    if (rc != 1) {
-        error = rc == 0
-                    ? root + "/PRODUCT.DAT has no line for the language " + lang
-                    : "cannot read the course's catalogue in " + root +
-                          (collected.text.empty() ? std::string() : " (" + collected.text + ")");
+    data::Course opened(program);
+    data::CourseOptions options;
+    options.language = lang;
+    options.common_texts = false;
+    if (platform::Status status = data::OpenCourse(opened, options); !status) {
+        error = status.Text();
         return false;
     }
-    course.root = root;
-    course.lang = lang;
+    const data::ProductRecord& product = opened.Product();
+    course.root = opened.Root();
+    course.lang = opened.Language();
     course.app_name = product.app_name;
     course.data_dir = product.data_dir;
     course.product = product.product_name;
-    course.group_path = data::GroupFilePath(root, product.data_dir, product.product_name, lang);
-    course.users_path = data::UsersFilePath(root, product.data_dir, product.product_name, lang);
+    course.group_path = opened.GroupFile();
+    course.users_path = opened.UsersFile();
     // The folder of the USERS file; "." when the path names none.
     const std::size_t slash = course.users_path.rfind('/');
     course.learner_dir =

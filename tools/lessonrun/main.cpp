@@ -82,6 +82,8 @@ int Run(int argc, char** argv) {
     const std::string folder = std::filesystem::absolute(course, ec).lexically_normal().string();
     if (ec) return Fail("cannot enter the course folder " + course);
     if (!headless.Open(folder, sets, lang)) return Fail(headless.error());
+    for (const platform::Status& refused : headless.Notices())
+        std::fprintf(stderr, "lessonrun: %s\n", refused.Text().c_str());
     data::UserRecord record;
     if (!headless.Store().ReadUser(group, user, record))
         return Fail(headless.UserReadError(group, user));
