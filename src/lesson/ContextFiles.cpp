@@ -2,8 +2,8 @@
 
 #include <cerrno>
 
+#include "data/CommonTexts.h"
 #include "data/CoursePaths.h"
-#include "lesson/LessonTexts.h"
 #include "platform/Path.h"
 #include "text/FormatString.h"
 
@@ -25,9 +25,9 @@ bool SaveContext(const LessonSettings& settings, Prompter& prompter, LessonEngin
         path = StepContextFile(settings, site);
         // The note names the file from the data directory on, as the courseware writes it.
         prompter.ShowStatusNote(settings.Common(
-            kTextContextSaved, text::FormatString("\\CTX\\%sS%02dQ%02dN%d.CTX",
-                                                  settings.Config(data::kDirectory).c_str(),
-                                                  site.level, site.step, 1)));
+            data::kTextContextSaved, text::FormatString("\\CTX\\%sS%02dQ%02dN%d.CTX",
+                                                        settings.Config(data::kDirectory).c_str(),
+                                                        site.level, site.step, 1)));
     } else {
         path = UserContextFile(settings, site);
     }

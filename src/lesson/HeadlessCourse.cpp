@@ -1,5 +1,6 @@
 #include "lesson/HeadlessCourse.h"
 
+#include "data/CommonTexts.h"
 #include "data/LearnerFiles.h"
 #include "data/OpenCourse.h"
 #include "platform/Path.h"
@@ -42,7 +43,7 @@ bool HeadlessCourse::Open(const std::string& folder, const std::vector<std::stri
 
     course_->SetRemovableMedia(platform::IsRemovableMedia(program));
     settings_.course = course_.get();
-    settings_.quit_caption = course_->Common().GetText(29);
+    settings_.quit_caption = course_->Common().GetText(data::kTextQuit);
     if (!settings_.quit_caption.empty()) settings_.quit_caption.erase(0, 1);
     return true;
 }

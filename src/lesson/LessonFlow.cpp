@@ -3,10 +3,11 @@
 #include <algorithm>
 #include <cerrno>
 
+#include "data/CommonTexts.h"
 #include "data/CoursePaths.h"
 #include "data/RemoteClient.h"
+#include "data/StepTexts.h"
 #include "lesson/ContextFiles.h"
-#include "lesson/LessonTexts.h"
 #include "lesson/ScoreFiles.h"
 #include "platform/Path.h"
 #include "platform/ReplaceFile.h"
@@ -180,14 +181,14 @@ void LessonFlow::StartSession() {
     }
     // A record with values no session writes is damaged: it is reported and left as it is.
     if (const std::string damage = RecordDamage(user_record); !damage.empty()) {
-        RefuseSession(kTextRecordDamaged, damage, platform::kErrorInvalidData,
+        RefuseSession(data::kTextRecordDamaged, damage, platform::kErrorInvalidData,
                       "the learner's record is damaged: " + damage);
         return;
     }
     // A lesson that cannot be opened leaves the learner's record as it was.
     std::string missing;
     if (!LessonOpens(user_record, missing)) {
-        RefuseSession(kTextLessonCannotOpen, missing, platform::kErrorFileNotFound,
+        RefuseSession(data::kTextLessonCannotOpen, missing, platform::kErrorFileNotFound,
                       "the lesson cannot be opened: " + missing);
         return;
     }
@@ -196,7 +197,7 @@ void LessonFlow::StartSession() {
         std::string why;
         const Hold hold = ports_.store.HoldLearner(group, user, why);
         if (hold == Hold::kBusy) {
-            RefuseSession(kTextLearnerBusy, user_record.UserName, EBUSY,
+            RefuseSession(data::kTextLearnerBusy, user_record.UserName, EBUSY,
                           user_record.UserName + " is already in a session");
             return;
         }
@@ -211,7 +212,7 @@ void LessonFlow::StartSession() {
         const Hold hold = ports_.store.OpenRemote(settings_.AppName(), group_record, user_record,
                                                   server_record, path, error);
         if (hold == Hold::kBusy) {
-            RefuseSession(kTextLearnerBusy, user_record.UserName, EBUSY,
+            RefuseSession(data::kTextLearnerBusy, user_record.UserName, EBUSY,
                           user_record.UserName + " is in a session on another workstation");
             return;
         }
@@ -223,8 +224,9 @@ void LessonFlow::StartSession() {
             failure_ = error == -2 ? address + ":" + std::to_string(port) + ": not reachable"
                                    : path + ": error " + std::to_string(error);
             ports_.store.ReleaseLearner();
-            ShowReport(error == -2 ? settings_.Common(kTextServerUnreachable, address, port) : "",
-                       settings_.AppName(), path, error, kBoxError);
+            ShowReport(
+                error == -2 ? settings_.Common(data::kTextServerUnreachable, address, port) : "",
+                settings_.AppName(), path, error, kBoxError);
             user_tag_ = -1;
             CommencerClick();
             return;
@@ -263,7 +265,8 @@ void LessonFlow::StartSession() {
                       {ports_.store.UsersFolder(), user_.UserNo, user_.GroupNo, user_.StepCount});
     } else {
         if (!settings_.Has(data::AutoPlay)) {
-            Ask(kTextNewLearner, settings_.Common(kTextNewLearnerCaption), kBoxInformation, kBoxOk);
+            Ask(data::kTextNewLearner, settings_.Common(data::kTextNewLearnerCaption),
+                kBoxInformation, kBoxOk);
         }
         user_.State = data::kStateBegun;
     }
@@ -318,8 +321,8 @@ void LessonFlow::RefuseSession(int text, const std::string& argument, int code,
 }
 
 void LessonFlow::Report(int text, const std::string& argument, int code) {
-    ShowReport(settings_.Common(text, argument), settings_.Common(kTextFileError), argument, code,
-               kBoxError);
+    ShowReport(settings_.Common(text, argument), settings_.Common(data::kTextFileError), argument,
+               code, kBoxError);
 }
 
 // The course's message in its box; where the course has no such text, the system's error box
@@ -356,8 +359,9 @@ void LessonFlow::TellServerBehind() {
     told_server_ = true;
     const std::string& address = settings_.Config(data::kIPserv);
     settings_.Trace(">server> %s behind", address.c_str());
-    ShowReport(settings_.Common(kTextServerBehind, address, settings_.ConfigInt(data::kIPport)),
-               settings_.Common(kTextFileError), address, ENOTCONN, kBoxWarning);
+    ShowReport(
+        settings_.Common(data::kTextServerBehind, address, settings_.ConfigInt(data::kIPport)),
+        settings_.Common(data::kTextFileError), address, ENOTCONN, kBoxWarning);
 }
 
 void LessonFlow::InitLevels() {
@@ -390,7 +394,8 @@ void LessonFlow::InitLevels() {
         SetLevelSteps(i, open ? file.RecordCount() / 4 : 0);
         if (i < start) {
             for (int s = 1; s <= LevelSteps(i); ++s) {
-                const std::string& answers = file.RawText(4 * s - 3);
+                const std::string& answers =
+                    file.RawText(data::StepTextNumber(s, data::StepText::kAnswers));
                 choice_steps_.push_back(answers.empty() || answers[0] == '\n');
             }
             user_.StepsBefore += LevelSteps(i);
@@ -433,7 +438,7 @@ LessonFlow::Saved LessonFlow::SaveUserRecord() {
             failure_ = "the learner's record cannot be saved: " + save.why;
             settings_.Trace(">saveUser> %s", save.why.c_str());
             history_.Close();
-            Report(kTextRecordNotSaved, save.why, EIO);
+            Report(data::kTextRecordNotSaved, save.why, EIO);
         }
         return Saved::kFailed;
     }
@@ -468,7 +473,8 @@ void LessonFlow::StopClick() {
 
 void LessonFlow::StopSession() {
     ports_.view.CloseDocumentWindow();
-    if (Ask(kTextStopAsk, settings_.quit_caption, kBoxQuestion, kBoxYesNo) != kAnswerYes) return;
+    if (Ask(data::kTextStopAsk, settings_.quit_caption, kBoxQuestion, kBoxYesNo) != kAnswerYes)
+        return;
     ports_.sounds.PlayNumber(kSoundStop, false);
     if (StepInProgress()) {
         AddCapped(*StepEntry(book_->StepTime), ports_.clock.Now() - user_.StepStart);
@@ -494,7 +500,7 @@ void LessonFlow::EndSession() {
 }
 
 bool LessonFlow::CloseRequest() {
-    if (Ask(kTextQuitAsk, settings_.quit_caption, kBoxQuestion, kBoxYesNo) != kAnswerYes) {
+    if (Ask(data::kTextQuitAsk, settings_.quit_caption, kBoxQuestion, kBoxYesNo) != kAnswerYes) {
         return false;
     }
     if (user_tag_ != -1 && StepInProgress()) {
@@ -509,7 +515,7 @@ bool LessonFlow::CloseRequest() {
         ports_.store.ReleaseLearner();
     }
     ports_.view.CloseDocumentWindow();
-    ports_.sounds.PlayNamed(settings_.Common(kTextSoundClose));
+    ports_.sounds.PlayNamed(settings_.Common(data::kTextSoundClose));
     return true;
 }
 
@@ -520,7 +526,7 @@ bool LessonFlow::SendResults(bool announce) {
     for (const std::string& local : {ScorePath(), HistoryPath()}) {
         if (!platform::FileExists(local)) continue;
         if (announce) {
-            screen_.status_note = settings_.Common(kTextUpload, local);
+            screen_.status_note = settings_.Common(data::kTextUpload, local);
             ports_.view.ShowStatusNote(screen_.status_note);
         }
         sent =

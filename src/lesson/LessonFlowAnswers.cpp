@@ -3,10 +3,11 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "data/CommonTexts.h"
 #include "data/CoursePaths.h"
+#include "data/StepTexts.h"
 #include "lesson/ContextFiles.h"
 #include "lesson/LessonFlow.h"
-#include "lesson/LessonTexts.h"
 #include "lesson/LevelTable.h"
 #include "lesson/RichTextLines.h"
 #include "text/MessageFile.h"
@@ -46,7 +47,7 @@ void LessonFlow::Evaluate() {
         int gain = 0;
         if (kind == kChoiceStep) {
             gain = params_.Points;
-            screen_.verdict = settings_.Common(kTextPoints, gain);
+            screen_.verdict = settings_.Common(data::kTextPoints, gain);
             screen_.verdict_colour = kColourGreen;
         } else if (kind == kPracticalStep) {
             // The picks of this step: the engine counts from its last Start, which is
@@ -59,8 +60,8 @@ void LessonFlow::Evaluate() {
                                 std::to_string(params_.TryPenalty);
             }
             Publish();
-            ports_.view.Ask(screen_.hint, settings_.Common(kTextRight), kBoxInformation, kBoxOk,
-                            true);
+            ports_.view.Ask(screen_.hint, settings_.Common(data::kTextRight), kBoxInformation,
+                            kBoxOk, true);
             // Tries beyond the limit cost the penalty each; the product is kept in 64 bits
             // because both numbers come from the course's text.
             const int64_t over = int64_t{tries} - params_.TryLimit;
@@ -80,12 +81,13 @@ void LessonFlow::Evaluate() {
     } else {
         ports_.sounds.PlayNumber(kSoundWrong, false);
         if (kind == kChoiceStep) {
-            screen_.verdict = settings_.Common(kTextWrongAnswer, d);
+            screen_.verdict = settings_.Common(data::kTextWrongAnswer, d);
             screen_.verdict_colour = kColourRed;
         } else if (kind == kPracticalStep) {
             if (developer) screen_.hint += "\n" + std::to_string(params_.Points) + " pts";
             Publish();
-            ports_.view.Ask(screen_.hint, settings_.Common(kTextWrong), kBoxError, kBoxOk, true);
+            ports_.view.Ask(screen_.hint, settings_.Common(data::kTextWrong), kBoxError, kBoxOk,
+                            true);
             params_.Points /= 2;
             user_.Retries += 1;
         } else {
@@ -101,8 +103,10 @@ void LessonFlow::Evaluate() {
     }
     text::MessageFile file;
     OpenStepFile(user_.Level, file);
-    const std::string line = file.GetText(4 * user_.Step - 1);
-    const RichText comments{file.GetText(4 * user_.Step - 2), file.Spans()};
+    const std::string line =
+        file.GetText(data::StepTextNumber(user_.Step, data::StepText::kParameters));
+    const RichText comments{
+        file.GetText(data::StepTextNumber(user_.Step, data::StepText::kComments)), file.Spans()};
     const std::vector<RichText> pieces = SplitRichText(comments, "\n## ");
     ShowStanding(developer ? line : std::string());
     if (d >= 0 && d < static_cast<int>(pieces.size())) {
@@ -138,8 +142,10 @@ void LessonFlow::AskEstimate() {
     if (user_.Kind != kEstimateStep) return;
     text::MessageFile file;
     OpenStepFile(user_.Level, file);
-    const RichText title{file.GetText(4 * user_.Step - 4), file.Spans()};
-    const RichText body{file.GetText(4 * user_.Step - 3), file.Spans()};
+    const RichText title{file.GetText(data::StepTextNumber(user_.Step, data::StepText::kQuestion)),
+                         file.Spans()};
+    const RichText body{file.GetText(data::StepTextNumber(user_.Step, data::StepText::kAnswers)),
+                        file.Spans()};
     Publish();
     const int position = ports_.view.AskEstimate(title, body);
     params_.Given =
@@ -163,16 +169,16 @@ void LessonFlow::HandlePick(const PendingPick& pick) {
     settings_.course->Prepare(file);
     if (!file.Open(path)) {
         Publish();
-        ports_.view.Ask(settings_.Common(kTextSubStepMissing, path),
-                        settings_.Common(kTextFileError), kBoxError, kBoxOk);
+        ports_.view.Ask(settings_.Common(data::kTextSubStepMissing, path),
+                        settings_.Common(data::kTextFileError), kBoxError, kBoxOk);
         ports_.engine.ClearPick(pick.kind, pick.id);
         return;
     }
     file.SetCheckModulus(text::MessageFile::kStandardModulus);
     file.SetSeed(settings_.CommonSeed());
     file.SetShowErrors(developer);
-    file.SetConversionLine(settings_.Config(data::kUnit) == settings_.Common(kTextUnitSystem) ? 0
-                                                                                              : 1);
+    file.SetConversionLine(
+        settings_.Config(data::kUnit) == settings_.Common(data::kTextUnitSystem) ? 0 : 1);
     screen_.question = {file.GetText(3), file.Spans()};
     const std::string question = screen_.question.text;
     std::vector<std::string> lines;

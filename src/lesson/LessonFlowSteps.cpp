@@ -2,10 +2,11 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "data/CommonTexts.h"
 #include "data/CoursePaths.h"
+#include "data/StepTexts.h"
 #include "lesson/ContextFiles.h"
 #include "lesson/LessonFlow.h"
-#include "lesson/LessonTexts.h"
 #include "lesson/RichTextLines.h"
 #include "lesson/ScoreFiles.h"
 #include "text/MessageFile.h"
@@ -19,8 +20,8 @@ bool LessonFlow::OpenStepFile(int level, text::MessageFile& file, std::string* p
     if (!file.Open(p)) return false;
     file.SetSeed(settings_.CommonSeed());
     file.SetCheckModulus(static_cast<unsigned>(settings_.CommonSeed()));
-    file.SetConversionLine(settings_.Config(data::kUnit) == settings_.Common(kTextUnitSystem) ? 0
-                                                                                              : 1);
+    file.SetConversionLine(
+        settings_.Config(data::kUnit) == settings_.Common(data::kTextUnitSystem) ? 0 : 1);
     return true;
 }
 
@@ -128,7 +129,8 @@ void LessonFlow::EndLesson() {
     book_.reset();
     EndSession();
     if (!(settings_.Has(data::AutoPlay) && !settings_.Has(data::StepContext))) {
-        Ask(kTextLessonEnd, settings_.Common(kTextLessonEndCaption), kBoxInformation, kBoxOk);
+        Ask(data::kTextLessonEnd, settings_.Common(data::kTextLessonEndCaption), kBoxInformation,
+            kBoxOk);
     }
     CommencerClick();
 }
@@ -142,8 +144,10 @@ void LessonFlow::ShowStep() {
     std::string path;
     OpenStepFile(user_.Level, file, &path);
     const int s = user_.Step;
-    screen_.question = {file.GetText(4 * s - 4), file.Spans()};
-    const RichText answers{file.GetText(4 * s - 3), file.Spans()};
+    screen_.question = {file.GetText(data::StepTextNumber(s, data::StepText::kQuestion)),
+                        file.Spans()};
+    const RichText answers{file.GetText(data::StepTextNumber(s, data::StepText::kAnswers)),
+                           file.Spans()};
     const std::vector<RichText> lines = SplitRichText(answers, "\n");
     if (lines.empty() || lines[0].text.empty()) {
         user_.Kind = kChoiceStep;
@@ -155,13 +159,15 @@ void LessonFlow::ShowStep() {
         user_.Kind = user_.Kind == kEstimateStep ? kEstimateStep : kPracticalStep;
     }
     params_.Reset();
-    const std::string line = file.GetText(4 * s - 1);
+    const std::string line = file.GetText(data::StepTextNumber(s, data::StepText::kParameters));
     if (!line.empty()) {
         const int values = params_.Parse(line);
         if (values != kParameterCount) {
             Publish();
-            ports_.view.Ask(settings_.Common(kTextBadParameters, values, 4 * s - 1, line), path,
-                            kBoxError, kBoxOk);
+            ports_.view.Ask(
+                settings_.Common(data::kTextBadParameters, values,
+                                 data::StepTextNumber(s, data::StepText::kParameters), line),
+                path, kBoxError, kBoxOk);
             Publish();
             return;
         }
@@ -235,8 +241,8 @@ void LessonFlow::StepBack(int count, bool run) {
 }
 
 void LessonFlow::ExitStep() {
-    if (Ask(kTextExitAsk, settings_.Common(kTextExitCaption), kBoxQuestion, kBoxYesNo) !=
-        kAnswerYes) {
+    if (Ask(data::kTextExitAsk, settings_.Common(data::kTextExitCaption), kBoxQuestion,
+            kBoxYesNo) != kAnswerYes) {
         return;
     }
     ports_.sounds.PlayNumber(kSoundExit, true);

@@ -5,9 +5,9 @@
 #include <cerrno>
 #include <cstdio>
 
+#include "data/CommonTexts.h"
 #include "data/CoursePaths.h"
 #include "data/ScoreFile.h"
-#include "lesson/LessonTexts.h"
 #include "platform/Path.h"
 
 namespace lesson {
@@ -15,8 +15,8 @@ namespace {
 
 void ReportScoreFile(const LessonSettings& settings, Prompter& prompter, const char* direction,
                      const std::string& path) {
-    prompter.Ask(settings.Common(kTextScoreFile, direction, platform::NativePath(path)),
-                 settings.Common(kTextFileError), kBoxError, kBoxOk);
+    prompter.Ask(settings.Common(data::kTextScoreFile, direction, platform::NativePath(path)),
+                 settings.Common(data::kTextFileError), kBoxError, kBoxOk);
 }
 
 // Renames the file at path to path.damaged (or .damaged2, ...), never over an earlier one.
@@ -65,9 +65,9 @@ bool RestoreScores(const LessonSettings& settings, Prompter& prompter, data::Sco
                                      ? std::to_string(data::ScoreFileSize(site.step_count))
                                      : std::string("none")) +
                                 " expected for " + std::to_string(site.step_count) + " steps";
-        const std::string text = settings.Common(kTextScoreKeptAside, why, kept);
+        const std::string text = settings.Common(data::kTextScoreKeptAside, why, kept);
         if (!text.empty()) {
-            prompter.Ask(text, settings.Common(kTextFileError), kBoxError, kBoxOk);
+            prompter.Ask(text, settings.Common(data::kTextFileError), kBoxError, kBoxOk);
             return false;
         }
     }

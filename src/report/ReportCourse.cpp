@@ -2,9 +2,11 @@
 
 #include <cstdlib>
 
+#include "data/CommonTexts.h"
 #include "data/Course.h"
 #include "data/CoursePaths.h"
 #include "data/OpenCourse.h"
+#include "data/StepTexts.h"
 #include "platform/Status.h"
 #include "text/Codepage.h"
 #include "text/MessageFile.h"
@@ -15,7 +17,6 @@ namespace {
 
 // The common text that names the course's first unit system (SI): the other takes the second
 // line of conversion files.
-constexpr int kTextUnitSystem = 101;
 
 std::vector<std::string> SplitLines(const std::string& text) {
     std::vector<std::string> lines;
@@ -56,7 +57,8 @@ bool ReportCourse::Open(const std::string& folder, const std::string& language,
         return false;
     }
     conversion_line_ =
-        course->Config().Get(data::kUnit) == course->Common().GetText(kTextUnitSystem) ? 0 : 1;
+        course->Config().Get(data::kUnit) == course->Common().GetText(data::kTextUnitSystem) ? 0
+                                                                                             : 1;
     root_ = course->Root();
     language_ = course->Language();
     name_ = course->Product().product_name;
@@ -92,15 +94,18 @@ bool ReportCourse::ReadSteps(int level, std::vector<StepText>& steps) const {
         StepText step;
         step.level = level;
         step.step = s;
-        step.question = text::Cp1252ToUtf8(file.GetText(4 * s - 4));
+        step.question =
+            text::Cp1252ToUtf8(file.GetText(data::StepTextNumber(s, data::StepText::kQuestion)));
         // An answers text whose first line is empty offers choices, one a line.
-        const std::vector<std::string> lines = SplitLines(file.GetText(4 * s - 3));
+        const std::vector<std::string> lines =
+            SplitLines(file.GetText(data::StepTextNumber(s, data::StepText::kAnswers)));
         if (lines.size() > 1 && lines.front().empty()) {
             for (size_t i = 1; i < lines.size(); ++i)
                 step.answers.push_back(text::Cp1252ToUtf8(lines[i]));
             while (!step.answers.empty() && step.answers.back().empty()) step.answers.pop_back();
         }
-        step.expected = ExpectedAnswer(file.RawText(4 * s - 1));
+        step.expected =
+            ExpectedAnswer(file.RawText(data::StepTextNumber(s, data::StepText::kParameters)));
         steps.push_back(std::move(step));
     }
     return true;

@@ -4,10 +4,10 @@
 #include <filesystem>
 #include <vector>
 
+#include "data/CommonTexts.h"
 #include "data/CoursePaths.h"
 #include "data/LearnerFiles.h"
 #include "isam/Check.h"
-#include "lesson/LessonTexts.h"
 #include "platform/Path.h"
 #include "text/FormatString.h"
 
@@ -38,7 +38,7 @@ bool FetchPair(lesson::RemoteData& remote, StartupView& view, text::MessageFile&
     const std::string fetched = dir + "/fetched-" + file;
     RemovePair(fetched);
     for (const char* ext : {".dat", ".idx"}) {
-        view.ShowStatus(common.GetText(82, std::string(file) + ext));
+        view.ShowStatus(common.GetText(data::kTextFetching, std::string(file) + ext));
         if (!remote.FetchFile(course_base + ext, fetched + ext)) {
             why = std::string(file) + ext + ": " + remote.LastError();
             RemovePair(fetched);
@@ -92,7 +92,8 @@ bool OpenDataAccess(data::Course& course, StartupView& view,
     if (!remote->Connect(address, port, kServerTimeoutMs)) {
         std::fprintf(stderr, "remote data %s:%d: %s\n", address.c_str(), port,
                      remote->LastError().c_str());
-        view.ShowErrorBox(product.app_name, common.GetText(81, address, port));
+        view.ShowErrorBox(product.app_name,
+                          common.GetText(data::kTextServerUnreachable, address, port));
         remote.reset();
         return false;
     }
@@ -115,7 +116,7 @@ bool OpenDataAccess(data::Course& course, StartupView& view,
                      u.UserName.c_str(), u.GroupNo, u.UserNo);
         names += (names.empty() ? "" : ", ") + u.UserName;
     }
-    view.ShowStatus(names.empty() ? std::string() : common.GetText(lesson::kTextLocalKept, names));
+    view.ShowStatus(names.empty() ? std::string() : common.GetText(data::kTextLocalKept, names));
     return true;
 }
 

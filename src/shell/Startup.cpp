@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "data/CommonTexts.h"
 #include "data/CoursePaths.h"
 #include "data/OpenCourse.h"
 #include "platform/Notifier.h"
@@ -31,8 +32,8 @@ bool RunStartup(data::Course& course, StartupState& state, int argc, const char*
 
     if (!OpenDataAccess(course, view, make_remote, state.remote)) return false;
 
-    state.caption = course.CommonText(1);
-    course.SetTitle(course.CommonText(7, state.caption, 4, 7));
+    state.caption = course.CommonText(data::kTextCaption);
+    course.SetTitle(course.CommonText(data::kTextTitle, state.caption, 4, 7));
     course.SetRemovableMedia(platform::IsRemovableMedia(course.ProgramPath()));
     return true;
 }

@@ -19,6 +19,7 @@
 #include <QToolButton>
 #include <filesystem>
 
+#include "data/CommonTexts.h"
 #include "data/ConfigTable.h"
 #include "data/CoursePaths.h"
 #include "data/OpenCourse.h"
@@ -333,26 +334,26 @@ void TStagWin::LayoutControls() {
 void TStagWin::FormShow() {
     if (!ready_) return;
     text::MessageFile& c = course_.Common();
-    state_.caption = c.GetText(1);
-    course_.SetTitle(c.GetText(7, state_.caption, 4, 7));
+    state_.caption = c.GetText(data::kTextCaption);
+    course_.SetTitle(c.GetText(data::kTextTitle, state_.caption, 4, 7));
     QApplication::setApplicationDisplayName(QString());
-    std::string caption = state_.caption + " [" + c.GetText(8) + " - ";
-    std::string nine = c.GetText(9);
+    std::string caption = state_.caption + " [" + c.GetText(data::kTextCaptionUser) + " - ";
+    std::string nine = c.GetText(data::kTextNoUser);
     caption += nine.substr(0, nine.find('\n')) + "]";
     setWindowTitle(FromCp1252(caption));
-    language_menu_->setTitle(FromCp1252(c.GetText(18)));
-    config_->setText(FromCp1252(c.GetText(19)));
-    option_menu_->setTitle(FromCp1252(c.GetText(23)));
-    reset_->setText(FromCp1252(c.GetText(25)));
+    language_menu_->setTitle(FromCp1252(c.GetText(data::kTextLanguageMenu)));
+    config_->setText(FromCp1252(c.GetText(data::kTextConfigure)));
+    option_menu_->setTitle(FromCp1252(c.GetText(data::kTextOptionsMenu)));
+    reset_->setText(FromCp1252(c.GetText(data::kTextReset)));
     reset_->setEnabled(true);
-    help_menu_->setTitle(FromCp1252(c.GetText(26)));
-    topics_->setText(FromCp1252(c.GetText(27)));
-    about_me_->setText(FromCp1252(c.GetText(28)));
-    quit_->setText(FromCp1252(c.GetText(29)));
-    next_->setText(FromCp1252(c.GetText(21)));
-    stop_->setText(FromCp1252(c.GetText(22)));
-    prev_->setText(FromCp1252(c.GetText(20)));
-    exit_->setText(FromCp1252(c.GetText(30)));
+    help_menu_->setTitle(FromCp1252(c.GetText(data::kTextHelpMenu)));
+    topics_->setText(FromCp1252(c.GetText(data::kTextTopics)));
+    about_me_->setText(FromCp1252(c.GetText(data::kTextAbout)));
+    quit_->setText(FromCp1252(c.GetText(data::kTextQuit)));
+    next_->setText(FromCp1252(c.GetText(data::kTextNext)));
+    stop_->setText(FromCp1252(c.GetText(data::kTextStop)));
+    prev_->setText(FromCp1252(c.GetText(data::kTextPrev)));
+    exit_->setText(FromCp1252(c.GetText(data::kTextExitCaption)));
     if (course_.Flags().Has(data::PrevButton)) prev_->show();
     speed_button_->setToolTip(FromCp1252(c.GetText(collapsed_height_ != 0 ? 114 : 113)));
     stop_->setEnabled(course_.Flags().Has(data::Developer) ||
@@ -420,11 +421,13 @@ void TStagWin::ShowStanding(const std::string& text, const lesson::LearnerStandi
     text::MessageFile& c = course_.Common();
     statusBar()->clearMessage();  // off simple mode: the panels show
     std::vector<std::string> texts;
-    texts.push_back(c.GetText(46, s.group_name));
+    texts.push_back(c.GetText(data::kTextStatusGroup, s.group_name));
     texts.push_back(s.user_name);
-    texts.push_back(c.GetText(55, s.level));
-    if (course_.Flags().Has(data::Developer)) texts.push_back(c.GetText(58, s.step, s.steps));
-    texts.push_back(c.GetText(57, s.total, StandingPercent(s.total, s.total_worth)));
+    texts.push_back(c.GetText(data::kTextStatusLevel, s.level));
+    if (course_.Flags().Has(data::Developer))
+        texts.push_back(c.GetText(data::kTextStatusStep, s.step, s.steps));
+    texts.push_back(
+        c.GetText(data::kTextStatusScore, s.total, StandingPercent(s.total, s.total_worth)));
     size_t sized = texts.size();
     texts.push_back(text);
     while (status_panels_.size() < texts.size()) {
@@ -446,7 +449,7 @@ void TStagWin::ShowStanding(const std::string& text, const lesson::LearnerStandi
 void TStagWin::ShowInfo(const std::string& text, const std::string& placement, int p_number) {
     if (text.empty()) return;
     std::string shown = text;
-    if (p_number != 0) shown += "\n" + course_.Common().GetText(75, p_number);
+    if (p_number != 0) shown += "\n" + course_.Common().GetText(data::kTextInfoNumber, p_number);
     QString body = FromCp1252(shown);
     info_text_->setPlainText(body);
     info_text_->setAlignment(Qt::AlignCenter);
@@ -476,7 +479,7 @@ void TStagWin::SpeedButton1Click() {
     text::MessageFile& c = course_.Common();
     if (collapsed_height_ == 0) {
         collapsed_height_ = panel1_->height();
-        speed_button_->setToolTip(FromCp1252(c.GetText(114)));
+        speed_button_->setToolTip(FromCp1252(c.GetText(data::kTextPanelGrow)));
         panel4_->hide();
         stop_->hide();
         int bottom = panel1_->geometry().bottom();
@@ -489,7 +492,7 @@ void TStagWin::SpeedButton1Click() {
         panel4_->show();
         stop_->show();
         collapsed_height_ = 0;
-        speed_button_->setToolTip(FromCp1252(c.GetText(113)));
+        speed_button_->setToolTip(FromCp1252(c.GetText(data::kTextPanelShrink)));
     }
 }
 

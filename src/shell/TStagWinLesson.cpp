@@ -13,9 +13,9 @@
 #include <algorithm>
 #include <ctime>
 
+#include "data/CommonTexts.h"
 #include "data/Course.h"
 #include "data/CoursePaths.h"
-#include "lesson/LessonTexts.h"
 #include "platform/Notifier.h"
 #include "windows/QtText.h"
 #include "windows/SoundPlayer.h"
@@ -158,7 +158,7 @@ void TStagWinLesson::ShowServerWait(bool waiting) {
             server_wait_shown_ = true;
             QApplication::setOverrideCursor(Qt::WaitCursor);
             data::Course& course = window_.Course();
-            window_.ShowStatus(course.CommonText(lesson::kTextServerWait,
+            window_.ShowStatus(course.CommonText(data::kTextServerWait,
                                                  course.Config().Get(data::kIPserv),
                                                  course.Config().GetInt(data::kIPport)));
         }

@@ -14,6 +14,7 @@
 #include <ctime>
 #include <filesystem>
 
+#include "data/CommonTexts.h"
 #include "data/ConfigTable.h"
 #include "data/Course.h"
 #include "platform/Notifier.h"
@@ -82,9 +83,12 @@ bool TStagWin::FormCreate() {
     option_action_->setVisible(developer || course_.Flags().Has(data::OptionsMenu));
     language_action_->setVisible(course_.Flags().Has(data::LanguageMenu));
     BuildLanguageMenu();
-    reset_->setIcon(QIcon(QString::fromStdString(course_.Bitmap(course_.CommonText(109)))));
-    topics_->setIcon(QIcon(QString::fromStdString(course_.Bitmap(course_.CommonText(107)))));
-    about_me_->setIcon(QIcon(QString::fromStdString(course_.Bitmap(course_.CommonText(108)))));
+    reset_->setIcon(
+        QIcon(QString::fromStdString(course_.Bitmap(course_.CommonText(data::kTextResetIcon)))));
+    topics_->setIcon(
+        QIcon(QString::fromStdString(course_.Bitmap(course_.CommonText(data::kTextTopicsIcon)))));
+    about_me_->setIcon(
+        QIcon(QString::fromStdString(course_.Bitmap(course_.CommonText(data::kTextAboutIcon)))));
 
     // 14. Control panel.
     LayoutControls();
@@ -107,7 +111,7 @@ bool TStagWin::FormCreate() {
     timer_->start();
 
     // 20. Start sound.
-    std::string start_sound = course_.Common().GetText(5, product);
+    std::string start_sound = course_.Common().GetText(data::kTextStartSound, product);
     if (!start_sound.empty()) sounds_.PlaySoundNamed(start_sound.c_str(), windows::kSoundAsync);
 
     // 21. Ready.
@@ -127,8 +131,9 @@ bool TStagWin::CheckDisplay() {
         return true;
     }
     // The desktop offers no display-mode change: report it as a failed change and stop.
-    std::string text = course_.Common().GetText(88);  // each GetText reuses one buffer
-    std::string caption = course_.Common().GetText(84);
+    std::string text =
+        course_.Common().GetText(data::kTextDisplayTooSmall);  // each GetText reuses one buffer
+    std::string caption = course_.Common().GetText(data::kTextBoxCaption);
     windows::TWinBox box(course_, sounds_);
     box.Ask(text, caption, nullptr, 0, windows::kIconError, windows::kButtonOk);
     return false;
@@ -136,10 +141,10 @@ bool TStagWin::CheckDisplay() {
 
 void TStagWin::ShowSplash() {
     auto* splash = new windows::TWinSplash;
-    std::string picture = course_.Bitmap(course_.CommonText(2));
+    std::string picture = course_.Bitmap(course_.CommonText(data::kTextSplashPicture));
     if (platform::FileExists(picture)) splash->SetPicture(QString::fromStdString(picture));
     splash->Label1()->setText(FromCp1252(course_.Title()));
-    splash->Label2()->setText(FromCp1252(course_.Common().GetText(3)));
+    splash->Label2()->setText(FromCp1252(course_.Common().GetText(data::kTextSplashLine)));
     splash->show();
     splash->repaint();
     splash_ = splash;
@@ -161,7 +166,7 @@ void TStagWin::TopicsClick() {
 
 void TStagWin::InfoTextMouseDown() {
     if (comment_name_ == "-") return;
-    std::string title = course_.CommonText(54, comment_name_);
+    std::string title = course_.CommonText(data::kTextCommentTitle, comment_name_);
     if (viewers_.IsOpen(title)) return;
     std::string document = course_.CommonHelp(course_.Config().Get(data::kUnit), comment_name_);
     if (platform::FileExists(document)) {
@@ -187,8 +192,8 @@ bool TStagWin::StartDocument(const std::string& program, const std::string& docu
         Box("arg: " + argument, program, windows::kIconInformation, windows::kButtonOk);
     int error = viewers_.Start(program, document, title);
     if (error != 0) {
-        Box(SpawnErrorText(error), course_.Common().GetText(76), windows::kIconError,
-            windows::kButtonOk);
+        Box(SpawnErrorText(error), course_.Common().GetText(data::kTextFileError),
+            windows::kIconError, windows::kButtonOk);
         return false;
     }
     repaint();
@@ -196,7 +201,7 @@ bool TStagWin::StartDocument(const std::string& program, const std::string& docu
 }
 
 void TStagWin::CloseDocumentWindow() {
-    std::string search = course_.Common().GetText(54, comment_name_);
+    std::string search = course_.Common().GetText(data::kTextCommentTitle, comment_name_);
     viewers_.CloseMatching(search, [this, &search](int number, const std::string& title) {
         if (course_.Flags().Has(data::Trace))
             course_.Trace().AppendFormatted("#scan %2d: %s %s", number, search.c_str(),

@@ -8,6 +8,7 @@
 #include <QTreeWidget>
 #include <algorithm>
 
+#include "data/CommonTexts.h"
 #include "data/ConfigTable.h"
 #include "data/Course.h"
 #include "data/UserChoice.h"
@@ -103,7 +104,7 @@ void TStagWin::ConfigClick() {
 void TStagWin::ResetClick() {
     int32_t group = 0, user = 0;
     if (!user_list_ || !user_list_->SelectedUser(group, user)) return;
-    std::string caption = course_.Common().GetText(25);
+    std::string caption = course_.Common().GetText(data::kTextReset);
     caption.erase(std::remove(caption.begin(), caption.end(), '&'), caption.end());
     std::string name;
     text::Utf8ToCp1252(user_list_->ListView()->currentItem()->text(3).toStdString(), name);

@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 
+#include "data/CommonTexts.h"
 #include "data/Course.h"
 #include "text/Codepage.h"
 #include "windows/QtText.h"
@@ -61,11 +62,11 @@ TEditView::TEditView(data::Course& course, TWinBox& box, QWidget* parent)
 
 void TEditView::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
-    setWindowTitle(FromCp1252(course_.CommonText(94)));
-    label_->setText(FromCp1252(course_.CommonText(95)));
+    setWindowTitle(FromCp1252(course_.CommonText(data::kTextEditTitle)));
+    label_->setText(FromCp1252(course_.CommonText(data::kTextEditLabel)));
     label_->adjustSize();
-    ok_->setText(FromCp1252(course_.CommonText(35)));
-    cancel_->setText(FromCp1252(course_.CommonText(37)));
+    ok_->setText(FromCp1252(course_.CommonText(data::kTextOk)));
+    cancel_->setText(FromCp1252(course_.CommonText(data::kTextCancel)));
     edit_->clear();
     edit_->setFocus();
 }
@@ -77,7 +78,8 @@ void TEditView::OkClick() {
         accept();
         return;
     }
-    box_.Ask(course_.CommonText(97), course_.CommonText(96), nullptr, 0, kIconError, kButtonOk);
+    box_.Ask(course_.CommonText(data::kTextEditError),
+             course_.CommonText(data::kTextEditErrorCaption), nullptr, 0, kIconError, kButtonOk);
 }
 
 int TEditView::ConfirmIdentity(std::span<const uint8_t> user_record) {

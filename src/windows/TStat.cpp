@@ -8,6 +8,7 @@
 #include <QStyle>
 #include <QTextEdit>
 
+#include "data/CommonTexts.h"
 #include "data/Course.h"
 #include "windows/QtText.h"
 
@@ -73,7 +74,7 @@ TStat::TStat(data::Course& course, QWidget* parent)
 
 void TStat::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
-    setWindowTitle(FromCp1252(course_.CommonText(65)));
+    setWindowTitle(FromCp1252(course_.CommonText(data::kTextQuestionTitle)));
 }
 
 void TStat::SetQuestion(const std::string& title, const std::string& text) {

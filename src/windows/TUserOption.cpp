@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <filesystem>
 
+#include "data/CommonTexts.h"
 #include "data/ConfigTable.h"
 #include "data/Course.h"
 #include "data/CoursePaths.h"
@@ -82,13 +83,13 @@ std::string TUserOption::OptionsFolder() const {
 void TUserOption::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
     text::MessageFile& common = *course_.common;
-    setWindowTitle(FromCp1252(WithoutFirst(common.GetText(19))));
-    labels_[0]->setText(FromCp1252(WithoutFirst(common.GetText(18))));
-    labels_[1]->setText(FromCp1252(common.GetText(47)));
-    labels_[2]->setText(FromCp1252(common.GetText(48)));
-    labels_[3]->setText(FromCp1252(common.GetText(51)));
-    ok_->setText(FromCp1252(common.GetText(36)));
-    cancel_->setText(FromCp1252(common.GetText(37)));
+    setWindowTitle(FromCp1252(WithoutFirst(common.GetText(data::kTextConfigure))));
+    labels_[0]->setText(FromCp1252(WithoutFirst(common.GetText(data::kTextLanguageMenu))));
+    labels_[1]->setText(FromCp1252(common.GetText(data::kTextUnitsLabel)));
+    labels_[2]->setText(FromCp1252(common.GetText(data::kTextSymbolsLabel)));
+    labels_[3]->setText(FromCp1252(common.GetText(data::kTextEvaluateLabel)));
+    ok_->setText(FromCp1252(common.GetText(data::kTextOptionsOk)));
+    cancel_->setText(FromCp1252(common.GetText(data::kTextCancel)));
     FillGases();
     LoadOptions();
     SelectCurrent();

@@ -14,6 +14,7 @@
 #include <QVBoxLayout>
 #include <memory>
 
+#include "data/CommonTexts.h"
 #include "data/ConfigTable.h"
 #include "data/Course.h"
 #include "data/CoursePaths.h"
@@ -206,14 +207,14 @@ void TUsrList::SetDialogs(data::ChoiceDialogs* dialogs) {
 
 void TUsrList::SetTexts() {
     text::MessageFile& common = *course_.common;
-    setWindowTitle(FromCp1252(common.GetText(13)));
-    tree_->setHeaderLabel(FromCp1252(common.GetText(38)));
-    group_label_->setText(FromCp1252(common.GetText(16) + " :"));
-    count_label_->setText(FromCp1252(common.GetText(40) + " :"));
-    list_->setHeaderLabels(
-        {"", "", "", FromCp1252(common.GetText(40)), FromCp1252(common.GetText(42))});
-    status_->showMessage(FromCp1252(common.GetText(14)));
-    std::string first_line = common.GetText(9);
+    setWindowTitle(FromCp1252(common.GetText(data::kTextUserListTitle)));
+    tree_->setHeaderLabel(FromCp1252(common.GetText(data::kTextUserListHeader)));
+    group_label_->setText(FromCp1252(common.GetText(data::kTextGroup) + " :"));
+    count_label_->setText(FromCp1252(common.GetText(data::kTextLearners) + " :"));
+    list_->setHeaderLabels({"", "", "", FromCp1252(common.GetText(data::kTextLearners)),
+                            FromCp1252(common.GetText(data::kTextLevelColumn))});
+    status_->showMessage(FromCp1252(common.GetText(data::kTextUserListStatus)));
+    std::string first_line = common.GetText(data::kTextNoUser);
     first_line = first_line.substr(0, first_line.find('\n'));
     header_caption_->setText(FromCp1252(first_line + " - " + course_.product->app_name));
 }
