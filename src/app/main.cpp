@@ -13,7 +13,6 @@
 #include "windows/SoundPlayer.h"
 #include "windows/TAVIview.h"
 #include "windows/TEditView.h"
-#include "windows/TStat.h"
 #include "windows/TWinBox.h"
 
 int main(int argc, char** argv) {
@@ -34,7 +33,6 @@ int main(int argc, char** argv) {
             main_window.CreateUserWindows(&edit_view);
             windows::TAVIview video;
             if (shell::TStagWinHost* host = main_window.Host()) host->SetVideoWindow(&video);
-            windows::TStat stat(course);
             shell::TStagWinLesson lesson(main_window);
             main_window.show();
             result = application.exec();

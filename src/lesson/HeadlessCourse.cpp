@@ -43,8 +43,6 @@ bool HeadlessCourse::Open(const std::string& folder, const std::vector<std::stri
 
     course_->SetRemovableMedia(platform::IsRemovableMedia(program));
     settings_.course = course_.get();
-    settings_.quit_caption = course_->Common().GetText(data::kTextQuit);
-    if (!settings_.quit_caption.empty()) settings_.quit_caption.erase(0, 1);
     return true;
 }
 

@@ -473,7 +473,7 @@ void LessonFlow::StopClick() {
 
 void LessonFlow::StopSession() {
     ports_.view.CloseDocumentWindow();
-    if (Ask(data::kTextStopAsk, settings_.quit_caption, kBoxQuestion, kBoxYesNo) != kAnswerYes)
+    if (Ask(data::kTextStopAsk, settings_.QuitCaption(), kBoxQuestion, kBoxYesNo) != kAnswerYes)
         return;
     ports_.sounds.PlayNumber(kSoundStop, false);
     if (StepInProgress()) {
@@ -500,7 +500,7 @@ void LessonFlow::EndSession() {
 }
 
 bool LessonFlow::CloseRequest() {
-    if (Ask(data::kTextQuitAsk, settings_.quit_caption, kBoxQuestion, kBoxYesNo) != kAnswerYes) {
+    if (Ask(data::kTextQuitAsk, settings_.QuitCaption(), kBoxQuestion, kBoxYesNo) != kAnswerYes) {
         return false;
     }
     if (user_tag_ != -1 && StepInProgress()) {

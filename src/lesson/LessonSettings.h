@@ -1,17 +1,17 @@
 // The running course as the lesson flow and its files read it: settings, option flags,
-// common texts, trace log and the course's paths, plus the Quit caption the questions use.
+// common texts, trace log and the course's paths.
 #pragma once
 
 #include <cstdint>
 #include <string>
 
+#include "data/CommonTexts.h"
 #include "data/Course.h"
 
 namespace lesson {
 
 struct LessonSettings {
     data::Course* course = nullptr;
-    std::string quit_caption;  // the Quit menu's caption, without its first character
 
     bool Has(data::OptionFlag flag) const { return course->Has(flag); }
     const std::string& Config(int key) const { return course->Config().Get(key); }
@@ -26,6 +26,13 @@ struct LessonSettings {
     template <class... A>
     void Trace(const char* format, const A&... args) const {
         if (Has(data::Trace)) course->Trace().AppendFormatted(format, args...);
+    }
+    // The Quit menu's caption (its common text) without its first character, in the course's
+    // code page: the caption of the leaving questions.
+    std::string QuitCaption() const {
+        std::string caption = Common(data::kTextQuit);
+        if (!caption.empty()) caption.erase(0, 1);
+        return caption;
     }
     int32_t CommonSeed() const { return course->CommonSeed(); }
     const std::string& AppName() const { return course->Product().app_name; }

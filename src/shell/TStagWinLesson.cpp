@@ -84,7 +84,6 @@ TStagWinLesson::TStagWinLesson(TStagWin& window) : window_(window) {
     link_ = std::make_unique<lesson::ScriptEngineLink>(*window_.Engine());
     lesson::LessonSettings settings;
     settings.course = &s;
-    settings.quit_caption = window_.QuitAction()->text().mid(1).toStdString();
     flow_ = std::make_unique<lesson::LessonFlow>(
         settings, lesson::LessonFlow::Ports{*this, *link_, *store_, *this, *this});
     window_.SetEvents(this);

@@ -11,6 +11,7 @@
 #include "data/CommonTexts.h"
 #include "data/ConfigTable.h"
 #include "data/Course.h"
+#include "data/LearnerFiles.h"
 #include "data/UserChoice.h"
 #include "data/UserList.h"
 #include "platform/Path.h"
@@ -106,9 +107,15 @@ void TStagWin::ResetClick() {
     if (!user_list_ || !user_list_->SelectedUser(group, user)) return;
     std::string caption = course_.Common().GetText(data::kTextReset);
     caption.erase(std::remove(caption.begin(), caption.end(), '&'), caption.end());
-    std::string name;
-    text::Utf8ToCp1252(user_list_->ListView()->currentItem()->text(3).toStdString(), name);
-    if (Box(caption + " : " + name + " ?", caption, windows::kIconQuestion,
+    // The name as the users file holds it (the course's code page), not as a widget shows it.
+    data::UserRecord record;
+    if (data::FindUser(user_data_, group, user, &record) != 1) {
+        Box(user_data_.ErrorText("%s", user_data_.DataPath().c_str()), caption, windows::kIconError,
+            windows::kButtonOk);
+        RefreshUserList();
+        return;
+    }
+    if (Box(caption + " : " + record.UserName + " ?", caption, windows::kIconQuestion,
             windows::kButtonsYesNo) != windows::kResultYes)
         return;
     if (data::ResetUser(user_data_, group, user) < 0)

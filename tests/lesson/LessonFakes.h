@@ -260,13 +260,13 @@ class LessonTest : public ::testing::Test {
         course_.Product().data_dir = "DATA";
         course_.SetCommonSeed(kSeed);
         settings_.course = &course_;
-        settings_.quit_caption = "Quit";
     }
 
     void WriteCommon() {
         std::map<int, std::pair<std::string, std::string>> texts = {
             {4, {"Welcome", ""}},
             {6, {"GOODBYE", ""}},
+            {29, {"&Qu\xEFt", ""}},  // the course's code page, not UTF-8
             {30, {"Exit", ""}},
             {32, {"Close?", ""}},
             {33, {"Stop?", ""}},

@@ -309,6 +309,17 @@ TEST_F(LessonTest, ExitAbandonsTheStepAndTheNextGoesUnrecorded) {
     EXPECT_EQ(History(), "~-1:-1\n#F7 E1 Q3 1:1 N3 D1\n");
 }
 
+// The leaving question is captioned with the Quit entry's text as the course writes it, in its
+// code page.
+TEST_F(LessonTest, StopQuestionIsCaptionedWithTheQuitEntry) {
+    WriteSteps(1, {Choice(1, 1), Choice(1, 1)});
+    Begin();
+    view_.boxes.clear();
+    Flow().StopClick();
+    ASSERT_FALSE(view_.boxes.empty());
+    EXPECT_EQ(view_.boxes.front().caption, "Qu\xEFt");
+}
+
 TEST_F(LessonTest, StoppedSessionResumesAtTheStepInProgressWithItsStage) {
     WriteSteps(1, {Choice(1, 1), Choice(1, 1), Choice(1, 1), Choice(1, 1)});
     Begin();
