@@ -46,6 +46,17 @@ enum EngineError : int {
     kErrNesting = 20,  // a fifth nested call or a sixth nested loop
 };
 
+// The engine's texts (VTE) it shows, each with the kinds of the arguments it passes ('s' a
+// text, 'd' a number): the error messages of the codes above and the error box's caption.
+struct EngineTextUse {
+    int number;
+    const char* arguments;
+};
+inline constexpr EngineTextUse kEngineTextsUsed[] = {
+    {1, "s"},    {2, "s"}, {3, "s"},  {4, "sdsd"}, {5, "sdssd"}, {6, "dssd"},
+    {7, "dssd"}, {8, ""},  {9, "ss"}, {10, "ss"},  {11, "ss"},   {12, "ssd"},
+};
+
 inline constexpr int kMaxObjects = 100;
 inline constexpr int kMaxGauges = 5;
 inline constexpr int kMaxCallDepth = 4;  // nested calls; call levels 0..4

@@ -17,6 +17,10 @@ class Course;
 
 namespace windows {
 
+// The password window's texts (PASSWD): OK, Cancel, its title and its label; none takes an
+// argument.
+inline constexpr int kPasswordTextsUsed[] = {0, 1, 2, 3};
+
 using data::PasswordAnswer;
 
 class TPassword : public QDialog {

@@ -19,6 +19,21 @@ class Course;
 
 namespace windows {
 
+// The message box's own texts (MSGBOX) the player shows, each with the kinds of the arguments
+// it passes ('s' a text), so that a course can be checked for them.
+struct WinBoxTextUse {
+    int number;
+    const char* arguments;
+};
+inline constexpr WinBoxTextUse kWinBoxTextsUsed[] = {
+    {kTextYes, ""},          {kTextNo, ""},
+    {kTextOk, ""},           {kTextCancel, ""},
+    {kTextIgnore, ""},       {kTextRetry, ""},
+    {kTextAbort, ""},        {kTextPictureMissing, "s"},
+    {kTextErrorIcon, ""},    {kTextWarningIcon, ""},
+    {kTextQuestionIcon, ""}, {kTextInformationIcon, ""},
+};
+
 class SoundPlayer;
 
 // The course's own message box: buttons in the learner's language (the MSGBOX message file of
