@@ -20,11 +20,9 @@ TEST(ToolHelp, UsageAndVersionAgreeWithTheManualPage) {
     const struct {
         const char* name;
         const char* path;
-    } tools[] = {{"learners", LEARNERS_PATH},
-                 {"lessonrun", LESSONRUN_PATH},
-                 {"isamtool", ISAMTOOL_PATH},
-                 {"dataserver", DATASERVER_PATH},
-                 {"coursereport", COURSEREPORT_PATH}};
+    } tools[] = {{"learners", LEARNERS_PATH},         {"lessonrun", LESSONRUN_PATH},
+                 {"isamtool", ISAMTOOL_PATH},         {"dataserver", DATASERVER_PATH},
+                 {"coursereport", COURSEREPORT_PATH}, {"coursecheck", COURSECHECK_PATH}};
     for (const auto& t : tools) {
         const support::ToolRun help = support::RunTool(std::string(t.path) + " --help 2>/dev/null");
         EXPECT_EQ(help.status, 0) << t.name;
