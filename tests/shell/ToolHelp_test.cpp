@@ -1,5 +1,6 @@
-// Every tool answers --help with its usage on standard output and --version with its name and
-// version, exit 0; its manual page's synopsis says the same as the usage.
+// Every program answers --help with its usage on standard output and --version with its name
+// and version, exit 0, and an unknown option with the usage on standard error, exit 2; its
+// manual page's synopsis says the same as the usage.
 #include <gtest/gtest.h>
 
 #include <set>
@@ -20,9 +21,18 @@ TEST(ToolHelp, UsageAndVersionAgreeWithTheManualPage) {
     const struct {
         const char* name;
         const char* path;
-    } tools[] = {{"learners", LEARNERS_PATH},         {"lessonrun", LESSONRUN_PATH},
-                 {"isamtool", ISAMTOOL_PATH},         {"dataserver", DATASERVER_PATH},
-                 {"coursereport", COURSEREPORT_PATH}, {"coursecheck", COURSECHECK_PATH}};
+        const char* page;
+    } tools[] = {{"learners", LEARNERS_PATH, "learners.1"},
+                 {"lessonrun", LESSONRUN_PATH, "lessonrun.1"},
+                 {"isamtool", ISAMTOOL_PATH, "isamtool.1"},
+                 {"dataserver", DATASERVER_PATH, "dataserver.8"},
+                 {"coursereport", COURSEREPORT_PATH, "coursereport.1"},
+                 {"coursecheck", COURSECHECK_PATH, "coursecheck.1"},
+                 {"courseware-player", PLAYER_PATH, "courseware-player.1"},
+                 {"courseware-demo", DEMO_LAUNCHER_PATH, "courseware-demo.1"},
+                 {"msgc", MSGC_PATH, "msgc.1"},
+                 {"ldeasm", LDEASM_PATH, "ldeasm.1"},
+                 {"lderun", LDERUN_PATH, "lderun.1"}};
     for (const auto& t : tools) {
         const support::ToolRun help = support::RunTool(std::string(t.path) + " --help 2>/dev/null");
         EXPECT_EQ(help.status, 0) << t.name;
@@ -34,13 +44,18 @@ TEST(ToolHelp, UsageAndVersionAgreeWithTheManualPage) {
         EXPECT_EQ(version.status, 0) << t.name;
         EXPECT_EQ(version.out, std::string(t.name) + " " + PROJECT_VERSION + "\n");
 
+        const support::ToolRun unknown =
+            support::RunTool(std::string(t.path) + " --no-such-option 2>&1 >/dev/null");
+        EXPECT_EQ(unknown.status, 2) << t.name;
+        EXPECT_EQ(support::Lines(unknown.out), usage) << t.name;
+
         const std::string page =
-            support::TempFolder::Read(std::string(MAN_DIR) + "/" + t.name + ".1");
+            support::TempFolder::Read(std::string(MAN_DIR) + "/" + t.page);
         ASSERT_FALSE(page.empty()) << t.name;
         std::set<std::string> lines;
         for (const std::string& line : support::Lines(page)) lines.insert(Trim(line));
         for (const std::string& line : usage)
-            EXPECT_TRUE(lines.count(Trim(line))) << t.name << ".1 lacks: " << Trim(line);
+            EXPECT_TRUE(lines.count(Trim(line))) << t.page << " lacks: " << Trim(line);
     }
 }
 

@@ -12,16 +12,24 @@
 #include "platform/GuardedMain.h"
 #include "platform/ReadFile.h"
 #include "platform/ReplaceFile.h"
+#include "platform/ToolHelp.h"
 #include "script/Assembler.h"
 
 namespace {
 
+const char kUsage[] =
+    "usage: ldeasm asm SRC OUT\n"
+    "       ldeasm dis FILE\n"
+    "       ldeasm --help | --version\n";
+
 int Usage() {
-    std::fprintf(stderr, "usage: ldeasm asm SRC OUT\n       ldeasm dis FILE\n");
+    std::fputs(kUsage, stderr);
     return 2;
 }
 
 int Run(int argc, char** argv) {
+    if (const int rc = platform::AnswerHelpOrVersion("ldeasm", kUsage, argc, argv); rc >= 0)
+        return rc;
     if (argc < 2) return Usage();
     const std::string mode = argv[1];
     if (mode == "asm" && argc == 4) {

@@ -19,6 +19,7 @@
 #include "platform/AsciiCase.h"
 #include "platform/GuardedMain.h"
 #include "platform/Path.h"
+#include "platform/ToolHelp.h"
 #include "script/CommandTable.h"
 #include "script/HeadlessHost.h"
 #include "script/ScriptEngine.h"
@@ -28,11 +29,13 @@
 
 namespace {
 
+const char kUsage[] =
+    "usage: lderun SCRIPT [--dir COURSE] [--ticks N] [--trace FILE] [--answer TEXT]...\n"
+    "              [--set KEY=VALUE]... [--ini FILE] [--png FILE]\n"
+    "       lderun --help | --version\n";
+
 int Usage() {
-    std::fprintf(
-        stderr,
-        "usage: lderun SCRIPT [--dir COURSE] [--ticks N] [--trace FILE] [--answer TEXT]...\n"
-        "              [--set KEY=VALUE]... [--ini FILE] [--png FILE]\n");
+    std::fputs(kUsage, stderr);
     return 2;
 }
 
@@ -98,6 +101,8 @@ std::string WhyNotOpened(const data::Course& course, const std::string& name) {
 }
 
 int Run(int argc, char** argv) {
+    if (const int rc = platform::AnswerHelpOrVersion("lderun", kUsage, argc, argv); rc >= 0)
+        return rc;
     std::string script_name, dir = ".", trace_path, png_path, ini_path;
     long ticks_limit = 10000;
     std::vector<std::string> answers, sets;

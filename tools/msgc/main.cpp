@@ -17,6 +17,7 @@
 #include "platform/Path.h"
 #include "platform/ReadFile.h"
 #include "platform/ReplaceFile.h"
+#include "platform/ToolHelp.h"
 #include "text/MessageFile.h"
 #include "text/MessageWriter.h"
 #include "text/TextArg.h"
@@ -25,11 +26,13 @@ namespace {
 
 const char kFolderNotFile[] = "it is a folder, not a file";
 
+const char kUsage[] =
+    "usage: msgc compile SRC OUT\n"
+    "       msgc dump FILE [--modulus N] [--conv K] [--raw] [--numbers] [--arg VALUE]...\n"
+    "       msgc --help | --version\n";
+
 int Usage() {
-    std::fprintf(stderr,
-                 "usage: msgc compile SRC OUT\n"
-                 "       msgc dump FILE [--modulus N] [--conv K] [--raw] [--numbers] "
-                 "[--arg VALUE]...\n");
+    std::fputs(kUsage, stderr);
     return 2;
 }
 
@@ -145,6 +148,8 @@ int Dump(int argc, char** argv) {
 }
 
 int Run(int argc, char** argv) {
+    if (const int rc = platform::AnswerHelpOrVersion("msgc", kUsage, argc, argv); rc >= 0)
+        return rc;
     if (argc < 3) return Usage();
     const std::string command = argv[1];
     if (command == "compile" && argc == 4) return Compile(argv[2], argv[3]);
