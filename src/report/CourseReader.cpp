@@ -65,13 +65,13 @@ std::string Learner::Unreadable() const {
     return score_problem + "; " + history_problem;
 }
 
-const Learner* CourseReader::Find(int group, int user) const {
+const Learner* FindLearner(const CourseData& data, int group, int user) {
     const auto at =
-        std::lower_bound(data_.learners.begin(), data_.learners.end(), std::make_pair(group, user),
+        std::lower_bound(data.learners.begin(), data.learners.end(), std::make_pair(group, user),
                          [](const Learner& l, const std::pair<int, int>& key) {
                              return std::make_pair(l.record.GroupNo, l.record.UserNo) < key;
                          });
-    if (at == data_.learners.end() || at->record.GroupNo != group || at->record.UserNo != user)
+    if (at == data.learners.end() || at->record.GroupNo != group || at->record.UserNo != user)
         return nullptr;
     return &*at;
 }

@@ -62,6 +62,9 @@ struct CourseData {
     uint64_t generation = 0;
 };
 
+// The learner (group, user) of data, or null.
+const Learner* FindLearner(const CourseData& data, int group, int user);
+
 class CourseReader {
   public:
     explicit CourseReader(const ReportCourse& course) : course_(course) {}
@@ -72,7 +75,7 @@ class CourseReader {
     int Refresh(std::string& error);
     const CourseData& Data() const { return data_; }
     // The learner (group, user), or null.
-    const Learner* Find(int group, int user) const;
+    const Learner* Find(int group, int user) const { return FindLearner(data_, group, user); }
 
   private:
     bool RefreshSteps();

@@ -1,10 +1,16 @@
-// The reports of one course kept ready for a server: every request refreshes the learner files
-// that changed and reuses the reports made since the last change. Safe to call from several
-// threads; the lock it takes is its own, never a file's.
+// The reports of one course kept ready for a server. A refresher thread checks the learner files
+// about once a second, reads again what changed and publishes an immutable snapshot: the data
+// and its reports made ahead. A request only takes the current snapshot, so it never waits for
+// the files; what it serves is at most one check old. The locks taken are the cache's own,
+// never a file's.
 #pragma once
 
+#include <chrono>
+#include <condition_variable>
+#include <memory>
 #include <mutex>
 #include <string>
+#include <thread>
 
 #include "report/CourseReader.h"
 #include "report/ReportCourse.h"
@@ -15,20 +21,48 @@ class ReportCache {
   public:
     enum Kind { kSummaryJson, kStepsJson, kLearnersCsv, kStepsCsv, kKindCount };
 
-    explicit ReportCache(const ReportCourse& course) : course_(course), reader_(course) {}
+    // interval: the pause between two checks of the files.
+    explicit ReportCache(const ReportCourse& course,
+                         std::chrono::milliseconds interval = std::chrono::seconds(1));
+    ~ReportCache();
+    ReportCache(const ReportCache&) = delete;
+    ReportCache& operator=(const ReportCache&) = delete;
 
-    // The report of that kind as of now: 0 with it in out, or -1 with the reason in error
-    // (the GROUP or USERS file cannot be read).
+    // Starts the refresher thread, which inherits the caller's signal mask. False with the
+    // reason in error when no thread can be made: every request then checks the files itself.
+    bool Start(std::string& error);
+    // Stops the refresher and waits for it (at most the end of a check under way). Start and
+    // Stop are called from one thread, the cache's owner.
+    void Stop();
+
+    // The report of that kind as of the last check: 0 with it in out, or -1 with the reason in
+    // error (the GROUP or USERS file could not be read). Before the first check ends it waits
+    // for it; without a running refresher it checks the files itself.
     int Get(Kind kind, std::string& out, std::string& error);
     // One learner as JSON: 1 with it in out, 0 when there is no such learner, -1 on an error.
     int GetLearner(int group, int user, std::string& out, std::string& error);
 
   private:
+    struct Snapshot;
+    std::shared_ptr<const Snapshot> Current();
+    // One check of the files; publishes its snapshot and gives it.
+    std::shared_ptr<const Snapshot> Refresh();
+    void Run();
+
     const ReportCourse& course_;
-    std::mutex mutex_;
+    const std::chrono::milliseconds interval_;
+
+    // Held by whoever checks the files: the refresher, or a request when none runs.
+    std::mutex refresh_mutex_;
     CourseReader reader_;
-    std::string made_[kKindCount];
-    uint64_t made_generation_[kKindCount] = {};
+    std::shared_ptr<const Snapshot> good_;  // the last snapshot made without an error
+
+    // Held only to take or swap the snapshot and the refresher's state.
+    std::mutex mutex_;
+    std::condition_variable published_, wake_;
+    std::shared_ptr<const Snapshot> snapshot_;
+    bool running_ = false, stopping_ = false;
+    std::thread thread_;
 };
 
 }  // namespace report

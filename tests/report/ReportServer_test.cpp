@@ -3,8 +3,12 @@
 #include <gtest/gtest.h>
 #include <httplib.h>
 
+#include <chrono>
 #include <filesystem>
+#include <fstream>
+#include <functional>
 #include <nlohmann/json.hpp>
+#include <thread>
 
 #include "CourseFixture.h"
 #include "ServeProcess.h"
@@ -22,6 +26,20 @@ class ReportServerTest : public ::testing::Test {
         ASSERT_TRUE(server_.Start(course_.Root(), extra)) << server_.FirstLine() << "\n"
                                                           << server_.Log();
         client_ = std::make_unique<httplib::Client>("127.0.0.1", server_.Port());
+    }
+    // Asks for path until holds(status, body) is true or 20 s went by, and gives the last
+    // answer's status: the server reads changed files again about once a second.
+    int Await(const std::string& path, const std::function<bool(int, const json&)>& holds,
+              json& body) {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        int status = 0;
+        for (;;) {
+            const httplib::Result res = client_->Get(path);
+            status = res ? res->status : 0;
+            body = res ? json::parse(res->body, nullptr, false) : json();
+            if (holds(status, body) || std::chrono::steady_clock::now() > deadline) return status;
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
     }
     // The token file of the tests.
     std::string TokenFile(const std::string& token) { return temp_.Write("token", token + "\n"); }
@@ -139,8 +157,13 @@ TEST_F(ReportServerTest, RefusesAnOpenBindWithoutAToken) {
 
 TEST_F(ReportServerTest, ADamagedScoreFileMarksItsLearner) {
     Serve();
+    ASSERT_EQ(client_->Get("/api/summary")->status, 200);
     std::filesystem::resize_file(course_.Learners("SCO001.001"), 7);
-    const json summary = json::parse(client_->Get("/api/summary")->body);
+    json summary;
+    const auto alice_unreadable = [](int status, const json& j) {
+        return status == 200 && j["groups"][0]["learners"][0]["unreadable"].is_string();
+    };
+    ASSERT_EQ(Await("/api/summary", alice_unreadable, summary), 200);
     const json& alice = summary["groups"][0]["learners"][0];
     EXPECT_NE(alice["unreadable"].get<std::string>().find("SCO001.001"), std::string::npos);
     EXPECT_EQ(alice["total"], 40);
@@ -148,12 +171,42 @@ TEST_F(ReportServerTest, ADamagedScoreFileMarksItsLearner) {
     // The USERS file gone: the report says why, and comes back with the file.
     const std::string users = course_.Learners("USERS.dat");
     std::filesystem::rename(users, users + ".away");
-    const httplib::Result missing = client_->Get("/api/summary");
-    EXPECT_EQ(missing->status, 503);
-    EXPECT_NE(json::parse(missing->body)["error"].get<std::string>().find("USERS"),
-              std::string::npos);
+    json missing;
+    ASSERT_EQ(Await(
+                  "/api/summary", [](int status, const json&) { return status == 503; }, missing),
+              503);
+    EXPECT_NE(missing["error"].get<std::string>().find("USERS"), std::string::npos);
+    EXPECT_EQ(client_->Get("/api/learners/1/1")->status, 503);
     std::filesystem::rename(users + ".away", users);
-    EXPECT_EQ(client_->Get("/api/summary")->status, 200);
+    json back;
+    EXPECT_EQ(Await(
+                  "/api/summary", [](int status, const json&) { return status == 200; }, back),
+              200);
+    EXPECT_EQ(back["groups"][0]["learners"][0]["total"], 40);
+    EXPECT_EQ(server_.Stop(), 0);
+}
+
+TEST_F(ReportServerTest, ALearnersNewAnswerShowsUpInALaterRequest) {
+    Serve();
+    EXPECT_EQ(json::parse(client_->Get("/api/steps")->body)["steps"][2]["answered"], 1);
+    const size_t lines = json::parse(client_->Get("/api/learners/2/1")->body)["history"].size();
+    // 2:1 answers step 3 (wrongly, with 1), as a player appending to the history would.
+    { std::ofstream(course_.Learners("HST001.002"), std::ios::app) << "#F3 E1 Q3 2:1 N3 D1\n"; }
+    json steps;
+    ASSERT_EQ(Await(
+                  "/api/steps",
+                  [](int status, const json& j) {
+                      return status == 200 && j["steps"][2]["answered"] == 2;
+                  },
+                  steps),
+              200);
+    EXPECT_EQ(steps["steps"][2]["given"], json({{"1", 1}, {"2", 1}}));
+    EXPECT_EQ(steps["steps"][2]["first_try_right"], 1);
+    // Every later answer holds the change.
+    const json learner = json::parse(client_->Get("/api/learners/2/1")->body);
+    EXPECT_EQ(learner["history"].size(), lines + 1);
+    EXPECT_NE(client_->Get("/steps.csv")->body.find(",1:1 2:1,"), std::string::npos);
+    EXPECT_EQ(server_.Stop(SIGINT), 0);
 }
 
 }  // namespace

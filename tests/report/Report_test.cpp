@@ -4,16 +4,20 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <atomic>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <map>
 #include <nlohmann/json.hpp>
+#include <thread>
 
 #include "CourseFixture.h"
 #include "data/ScoreBook.h"
 #include "data/ScoreFile.h"
 #include "report/CourseReader.h"
 #include "report/HistoryLines.h"
+#include "report/ReportCache.h"
 #include "report/ReportCourse.h"
 #include "report/Reports.h"
 
@@ -183,6 +187,54 @@ TEST_F(ReportTest, ReadsAgainOnlyWhatChanged) {
     Refresh();
     EXPECT_GT(reader_.Data().generation, generation);
     EXPECT_EQ(report::MakeSteps(reader_.Data())[2].answered, 2);
+}
+
+TEST_F(ReportTest, TheCacheShowsAChangeToLaterRequestsWhileOthersRead) {
+    report::ReportCache cache(report_, std::chrono::milliseconds(10));
+    std::string error;
+    ASSERT_TRUE(cache.Start(error)) << error;
+    // Step 3's learners that answered, and 2:1's history lines: -1 when a report fails.
+    auto answered = [&] {
+        std::string body, why;
+        if (cache.Get(report::ReportCache::kStepsJson, body, why) != 0) return -1;
+        return json::parse(body)["steps"][2]["answered"].get<int>();
+    };
+    auto lines = [&] {
+        std::string body, why;
+        if (cache.GetLearner(2, 1, body, why) != 1) return -1;
+        return int(json::parse(body)["history"].size());
+    };
+    ASSERT_EQ(answered(), 1);
+    const int before = lines();
+    ASSERT_GT(before, 0);
+
+    // Requests on other threads go on while the refresher swaps the snapshot; each sees the
+    // old or the new figures, never anything else.
+    std::atomic<bool> stop{false};
+    std::atomic<int> odd{0};
+    std::vector<std::thread> readers;
+    for (int i = 0; i < 3; ++i)
+        readers.emplace_back([&] {
+            while (!stop) {
+                const int a = answered(), l = lines();
+                if ((a != 1 && a != 2) || (l != before && l != before + 1)) ++odd;
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            }
+        });
+    { std::ofstream(course_.Learners("HST001.002"), std::ios::app) << "#F3 E1 Q3 2:2 N3 D1\n"; }
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (answered() != 2 && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    stop = true;
+    for (std::thread& t : readers) t.join();
+    EXPECT_EQ(answered(), 2);
+    EXPECT_EQ(lines(), before + 1);
+    EXPECT_EQ(odd, 0);
+
+    // Stopped, the cache checks the files at each request itself.
+    cache.Stop();
+    { std::ofstream(course_.Learners("HST001.002"), std::ios::app) << "#F4 E1 Q4 4:4 N3 D1\n"; }
+    EXPECT_EQ(lines(), before + 2);
 }
 
 TEST_F(ReportTest, NothingInTheCourseChanges) {

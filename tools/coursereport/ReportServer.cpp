@@ -179,6 +179,11 @@ int Serve(report::ReportCache& cache, const ServeOptions& options) {
     sigaddset(&signals, SIGTERM);
     sigaddset(&signals, SIGINT);
     pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+    // The refresher starts with the signals blocked too, and ends after the last request.
+    std::string error;
+    if (!cache.Start(error))
+        std::fprintf(stderr, "coursereport: %s; every request checks the files itself\n",
+                     error.c_str());
     std::atomic<bool> done{false};
     std::thread waiter([&] {
         int signal = 0;
@@ -190,6 +195,7 @@ int Serve(report::ReportCache& cache, const ServeOptions& options) {
     });
     const bool ok = server.listen_after_bind();
     done = true;
+    cache.Stop();
     // When the listening ended by itself, the waiter is still waiting for its signal.
     pthread_kill(waiter.native_handle(), SIGTERM);
     waiter.join();

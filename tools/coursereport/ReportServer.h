@@ -20,8 +20,9 @@ struct ServeOptions {
 // Whether addr is a loopback address (127.0.0.0/8, ::1).
 bool IsLoopback(const std::string& addr);
 
-// Serves until SIGTERM or SIGINT. Prints "listening on http://ADDR:PORT/" once bound. 0 on a
-// clean end; 1 with a message on stderr when the address cannot be bound.
+// Serves until SIGTERM or SIGINT, running the cache's refresher meanwhile. Prints "listening on
+// http://ADDR:PORT/" once bound. 0 on a clean end; 1 with a message on stderr when the address
+// cannot be bound.
 int Serve(report::ReportCache& cache, const ServeOptions& options);
 
 }  // namespace coursereport
