@@ -222,8 +222,7 @@ TEST_P(DamagedCourse, GivesItsFinding) {
     std::vector<check::Finding> findings;
     ASSERT_TRUE(check::CheckCourse(course.string(), {}, findings).ok());
     const bool found = std::any_of(findings.begin(), findings.end(), [](const check::Finding& f) {
-        return f.code == GetParam().code && f.path == GetParam().path &&
-               f.severity == check::Severity::kError;
+        return f.code == GetParam().code && f.path == GetParam().path;
     });
     std::string all;
     for (const check::Finding& f : findings) all += check::FormatFinding(f) + "\n";
@@ -250,6 +249,10 @@ std::map<std::string, std::pair<uintmax_t, fs::file_time_type>> Snapshot(const f
 }
 
 TEST(CourseCheck, TheDemoIsCleanAndUnchangedEvenWithItsScriptsRun) {
+    static int argc = 1;
+    static char name[] = "course_check_test";
+    static char* argv[] = {name, nullptr};
+    QApplication app(argc, argv);  // the headless stage's widgets
     const auto before = Snapshot(kDemo);
     check::CheckOptions options;
     options.run_scripts = true;
