@@ -82,6 +82,7 @@ inline constexpr int kTextServerBehind = 120;
 inline constexpr int kTextLocalKept = 121;
 inline constexpr int kTextRecordDamaged = 122;
 inline constexpr int kTextServerWait = 123;
+inline constexpr int kTextHistoryNotSaved = 124;
 
 inline constexpr int kCommonTextsUsed[] = {
     kTextCaption,
@@ -162,6 +163,7 @@ inline constexpr int kCommonTextsUsed[] = {
     kTextLocalKept,
     kTextRecordDamaged,
     kTextServerWait,
+    kTextHistoryNotSaved,
 };
 
 }  // namespace data

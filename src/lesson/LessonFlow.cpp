@@ -204,7 +204,7 @@ void LessonFlow::StartSession() {
         // A folder where no lock can be made (read-only media) cannot be saved to either.
         if (hold == Hold::kFailed) settings_.Trace(">hold> %s", why.c_str());
     }
-    server_behind_ = told_server_ = record_failed_ = false;
+    server_behind_ = told_server_ = record_failed_ = history_failed_ = false;
     data::UserRecord server_record;
     if (ports_.store.HasRemote()) {
         std::string path;
@@ -256,7 +256,9 @@ void LessonFlow::StartSession() {
         book_->LevelSteps[0] = 0;
         book_->LevelState[0] = 0;
     }
-    history_.OpenHistory(HistoryPath(), user_.State != data::kStateNotStarted);
+    if (settings_.SavesProgress() &&
+        !history_.OpenHistory(HistoryPath(), user_.State != data::kStateNotStarted))
+        HistoryFailed(errno);
     screen_.config_menu = user_.MayConfigure != 0;
     ports_.engine.SetBackgroundSize(ports_.view.StageWidth(), ports_.view.StageHeight(), 0xFFFFFF);
     if (user_.State != data::kStateNotStarted) {
@@ -447,6 +449,21 @@ LessonFlow::Saved LessonFlow::SaveUserRecord() {
         return Saved::kLocally;
     }
     return Saved::kEverywhere;
+}
+
+// A history line that cannot be written is said once per session, with the file and the cause;
+// the journal then stays closed, so it never holds a line after a gap.
+void LessonFlow::HistoryFailed(int error) {
+    history_.Close();
+    if (history_failed_) return;
+    history_failed_ = true;
+    const std::string why = HistoryPath() + ": " + platform::SystemErrorText(error);
+    settings_.Trace(">history> %s", why.c_str());
+    Report(data::kTextHistoryNotSaved, why, error);
+}
+
+void LessonFlow::WriteHistory(bool written) {
+    if (!written) HistoryFailed(errno);
 }
 
 // The order that lets a kill between two writes lose at most the event in progress.

@@ -139,6 +139,9 @@ class LessonFlow {
     // failed, saved here only, or here and on the server.
     enum class Saved { kNothing, kFailed, kLocally, kEverywhere };
     Saved SaveUserRecord();
+    // Reports a history journal that cannot be opened or written (errno error), once per session.
+    void HistoryFailed(int error);
+    void WriteHistory(bool written);
     void SaveProgress(bool with_context);
     bool SendResults(bool announce);
     void Publish();
@@ -188,6 +191,7 @@ class LessonFlow {
     bool lesson_ended_ = false;
     std::string failure_;
     bool record_failed_ = false;   // the learner's record could not be written this session
+    bool history_failed_ = false;  // the history journal could not be written this session
     bool server_behind_ = false;   // the server lacks progress made in this session
     bool told_server_ = false;     // the learner was told so
     bool preset_applied_ = false;  // the command line's learner was chosen once

@@ -97,9 +97,10 @@ void LessonFlow::Evaluate() {
     screen_.info_hand_cursor = params_.Comment != "-";
     screen_.comment_name = params_.Comment;
     if (!settings_.Has(data::AutoPlay) && !settings_.Has(data::PresetSession) &&
-        !params_.NotRecorded && params_.Expected != 0 && params_.Given != 0) {
-        history_.WriteAnswerRecord(params_.FNumber, user_.Level, user_.Step, params_.Expected,
-                                   params_.Given, user_.Series, settings_.Config(data::kDirectory));
+        !params_.NotRecorded && params_.Expected != 0 && params_.Given != 0 && history_.IsOpen()) {
+        WriteHistory(history_.WriteAnswerRecord(params_.FNumber, user_.Level, user_.Step,
+                                                params_.Expected, params_.Given, user_.Series,
+                                                settings_.Config(data::kDirectory)));
     }
     text::MessageFile file;
     OpenStepFile(user_.Level, file);

@@ -251,8 +251,9 @@ void LessonFlow::ExitStep() {
     *StepEntry(book_->StepWorth) = params_.Points * 4;
     *StepEntry(book_->StepBonus) = params_.SubTotal;
     AddCapped(*StepEntry(book_->StepTime), ports_.clock.Now() - user_.StepStart);
-    if (!settings_.Has(data::AutoPlay) && !settings_.Has(data::PresetSession)) {
-        history_.WriteAbandonRecord();
+    if (!settings_.Has(data::AutoPlay) && !settings_.Has(data::PresetSession) &&
+        history_.IsOpen()) {
+        WriteHistory(history_.WriteAbandonRecord());
     }
     SaveProgress(true);
     screen_.side_panel = false;

@@ -410,7 +410,7 @@ void MessageFile::InstallFormats(const char* const* table) {
 }
 
 const char* const* MessageFile::CommonFormats() {
-    static const FormatTable table(124, {{7, "%s %d %d"},
+    static const FormatTable table(125, {{7, "%s %d %d"},
                                          {55, "%02d %d"},
                                          {56, "%.10s %s %d %s"},
                                          {57, "%d %02.1lf"},

@@ -291,10 +291,11 @@ class LessonTest : public ::testing::Test {
             {119, {"%1 is busy", "%s"}},
             {120, {"Server %1:%2 behind", "%s %d"}},
             {122, {"Damaged record (%1)", "%s"}},
+            {124, {"History not written: %1", "%s"}},
         };
         text::MessageContent c;
-        c.texts.resize(123);
-        c.formats.resize(123);
+        c.texts.resize(static_cast<size_t>(texts.rbegin()->first) + 1);
+        c.formats.resize(c.texts.size());
         for (const auto& [n, t] : texts) {
             c.texts[n] = t.first;
             c.formats[n] = t.second;

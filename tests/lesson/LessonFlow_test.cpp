@@ -309,6 +309,23 @@ TEST_F(LessonTest, ExitAbandonsTheStepAndTheNextGoesUnrecorded) {
     EXPECT_EQ(History(), "~-1:-1\n#F7 E1 Q3 1:1 N3 D1\n");
 }
 
+// A history journal that cannot be written is said once, with the file and the cause; the
+// learner's progress is saved all the same.
+TEST_F(LessonTest, UnwritableHistoryIsReportedOnceAndProgressIsSaved) {
+    WriteSteps(1, {Choice(1, 1), Choice(1, 1), Choice(1, 1)});
+    const std::filesystem::path history = dir_.path / "DATA" / "DEMO" / "GB" / "HST001.001";
+    std::filesystem::create_directories(history);  // a folder where the journal should be
+    Begin();
+    for (int i = 0; i < 2; ++i) {
+        Flow().UserMessage(lesson::kMsgScriptDone);
+        Flow().ButtonClick(1);
+        Flow().NextClick();
+    }
+    EXPECT_EQ(BoxesStartingWith("History not written: " + history.string() + ": "), 1);
+    EXPECT_EQ(User().Step, 2);
+    EXPECT_EQ(ScoreFile(3).StepVisits[0], 1);
+}
+
 // The leaving question is captioned with the Quit entry's text as the course writes it, in its
 // code page.
 TEST_F(LessonTest, StopQuestionIsCaptionedWithTheQuitEntry) {

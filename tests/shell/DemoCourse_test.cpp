@@ -62,7 +62,7 @@ TEST_F(DemoCourse, CommonTextsAreCompleteAndAlike) {
     text::MessageFile gb, fr;
     Open(gb, "MSG\\GB\\COMMON.MSG");
     Open(fr, "MSG\\FR\\COMMON.MSG");
-    EXPECT_EQ(gb.RecordCount(), 124);
+    EXPECT_EQ(gb.RecordCount(), 125);
     EXPECT_EQ(fr.RecordCount(), gb.RecordCount());
     EXPECT_EQ(gb.Seed(), 1957);
     EXPECT_EQ(fr.Seed(), 1957);
@@ -128,8 +128,8 @@ TEST_F(DemoCourse, WindowEngineAndSoundTexts) {
 
         Open(engine, dir + "VTE.MSG");
         EXPECT_TRUE(engine.CheckVersion(common.MajorVersion(), common.MinorVersion()));
-        EXPECT_EQ(engine.RecordCount(), 12);
-        for (int n = 1; n < 12; ++n) EXPECT_FALSE(engine.RawText(n).empty()) << lang << n;
+        EXPECT_EQ(engine.RecordCount(), 13);  // 12: the nesting error, beyond the built-in formats
+        for (int n = 1; n < 13; ++n) EXPECT_FALSE(engine.RawText(n).empty()) << lang << n;
         const char* const* builtin = text::MessageFile::EngineFormats();
         for (int n = 0; builtin[n] != nullptr; ++n) {
             if (*builtin[n] != '\0') {
