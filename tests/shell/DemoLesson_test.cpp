@@ -83,7 +83,7 @@ std::vector<std::string> Fields(const std::string& line) {
 // The script that the level matrix gives for (step, item, column); "-" when there is none.
 std::string LookupMatrix(const std::vector<std::string>& lines, int step, const std::string& item,
                          const std::string& column) {
-    char header[8];
+    char header[16];
     std::snprintf(header, sizeof header, "##%02d", step);
     size_t c = 0;
     bool in_block = false;
