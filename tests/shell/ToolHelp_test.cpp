@@ -49,8 +49,7 @@ TEST(ToolHelp, UsageAndVersionAgreeWithTheManualPage) {
         EXPECT_EQ(unknown.status, 2) << t.name;
         EXPECT_EQ(support::Lines(unknown.out), usage) << t.name;
 
-        const std::string page =
-            support::TempFolder::Read(std::string(MAN_DIR) + "/" + t.page);
+        const std::string page = support::TempFolder::Read(std::string(MAN_DIR) + "/" + t.page);
         ASSERT_FALSE(page.empty()) << t.name;
         std::set<std::string> lines;
         for (const std::string& line : support::Lines(page)) lines.insert(Trim(line));
