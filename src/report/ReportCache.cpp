@@ -122,14 +122,22 @@ std::shared_ptr<const ReportCache::Snapshot> ReportCache::Current() {
     return Refresh();
 }
 
-int ReportCache::Get(Kind kind, std::string& out, std::string& error) {
+int ReportCache::Get(Kind kind, std::shared_ptr<const std::string>& out, std::string& error) {
     if (kind < 0 || kind >= kKindCount) return -1;
-    const std::shared_ptr<const Snapshot> now = Current();
+    std::shared_ptr<const Snapshot> now = Current();
     if (!now->ok) {
         error = now->error;
         return -1;
     }
-    out = now->made[kind];
+    const std::string* made = &now->made[kind];
+    out = std::shared_ptr<const std::string>(std::move(now), made);
+    return 0;
+}
+
+int ReportCache::Get(Kind kind, std::string& out, std::string& error) {
+    std::shared_ptr<const std::string> made;
+    if (Get(kind, made, error) != 0) return -1;
+    out = *made;
     return 0;
 }
 

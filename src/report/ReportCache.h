@@ -39,6 +39,8 @@ class ReportCache {
     // error (the GROUP or USERS file could not be read). Before the first check ends it waits
     // for it; without a running refresher it checks the files itself.
     int Get(Kind kind, std::string& out, std::string& error);
+    // The same without a copy: out shares the snapshot, which it keeps alive.
+    int Get(Kind kind, std::shared_ptr<const std::string>& out, std::string& error);
     // One learner as JSON: 1 with it in out, 0 when there is no such learner, -1 on an error.
     int GetLearner(int group, int user, std::string& out, std::string& error);
 

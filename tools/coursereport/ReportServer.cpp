@@ -9,6 +9,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <string_view>
 #include <thread>
 
@@ -136,9 +137,14 @@ int Serve(report::ReportCache& cache, const ServeOptions& options) {
 
     auto report = [&](report::ReportCache::Kind kind, const char* type) {
         return [&cache, kind, type](const httplib::Request&, httplib::Response& res) {
-            std::string body, error;
+            std::shared_ptr<const std::string> body;
+            std::string error;
             if (cache.Get(kind, body, error) != 0) return SendError(res, 503, error);
-            res.set_content(body, type);
+            // Sent straight from the snapshot, which the provider keeps alive until it is sent.
+            res.set_content_provider(body->size(), type,
+                                     [body](size_t offset, size_t length, httplib::DataSink& sink) {
+                                         return sink.write(body->data() + offset, length);
+                                     });
         };
     };
     server.Get("/api/summary", report(report::ReportCache::kSummaryJson, "application/json"));
