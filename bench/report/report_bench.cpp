@@ -1,7 +1,8 @@
 // coursereport serve on a generated course of 10,000 learners in 40 groups, each with a score
 // and a history file: /api/summary and /api/steps timed cold (the first request of a fresh
-// server) and warm (nothing changed since), p50 and p99, and the server's memory.
-//   report_bench [WARM_REQUESTS] [COLD_RUNS]
+// server) and warm (nothing changed since), p50 and p99, the server's memory, the CPU its
+// refresher takes while nothing is asked, and how soon a changed learner file is served.
+//   report_bench [WARM_REQUESTS] [COLD_RUNS] [COURSE_FOLDER_TO_KEEP]
 #include <httplib.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -12,8 +13,11 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <random>
+#include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "data/GroupRecord.h"
@@ -146,6 +150,20 @@ struct Server {
         }
         return {rss, hwm};
     }
+    // CPU seconds the server used so far (user and system).
+    double CpuSeconds() const {
+        std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+        std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
+        const size_t close = text.rfind(')');
+        if (close == std::string::npos) return 0;
+        std::istringstream fields(text.substr(close + 2));
+        std::string field;
+        double ticks = 0;
+        // Fields 14 and 15 (utime, stime); the text after ") " starts at field 3.
+        for (int i = 3; i <= 15 && fields >> field; ++i)
+            if (i >= 14) ticks += std::atof(field.c_str());
+        return ticks / double(sysconf(_SC_CLK_TCK));
+    }
     void Stop() {
         if (pid <= 0) return;
         kill(pid, SIGTERM);
@@ -168,6 +186,32 @@ double Milliseconds(httplib::Client& client, const char* path, size_t* bytes = n
     return ms;
 }
 
+// The share of a core the server takes over a few seconds without requests.
+double IdleCpu(const Server& server) {
+    constexpr double kSeconds = 5;
+    const double before = server.CpuSeconds();
+    std::this_thread::sleep_for(std::chrono::duration<double>(kSeconds));
+    return (server.CpuSeconds() - before) / kSeconds;
+}
+
+// Appends an answer to learner 1:1's history and asks for that learner until the answer shows:
+// the milliseconds between the write and the first answer holding it.
+double ChangeServedAfter(httplib::Client& client, const std::filesystem::path& root) {
+    const httplib::Result before = client.Get("/api/learners/1/1");
+    if (!before || before->status != 200) return -1;
+    const auto start = std::chrono::steady_clock::now();
+    { std::ofstream(root / "DATA/BENCH/GB/HST001.001", std::ios::app) << "#F1 E1 Q1 2:2 N3 D1\n"; }
+    for (;;) {
+        const httplib::Result now = client.Get("/api/learners/1/1");
+        const double ms =
+            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
+                .count();
+        if (now && now->status == 200 && now->body != before->body) return ms;
+        if (ms > 60000) return -1;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+}
+
 double Percentile(std::vector<double> v, double p) {
     std::sort(v.begin(), v.end());
     return v[std::min(v.size() - 1, size_t(p * double(v.size())))];
@@ -178,8 +222,11 @@ double Percentile(std::vector<double> v, double p) {
 int main(int argc, char** argv) {
     const int warm_requests = argc > 1 ? std::max(1, std::atoi(argv[1])) : 200;
     const int cold_runs = argc > 2 ? std::max(1, std::atoi(argv[2])) : 5;
-    const std::filesystem::path root =
-        std::filesystem::temp_directory_path() / ("report_bench_" + std::to_string(getpid()));
+    // A course folder given is made there and kept, for looking at the server by hand.
+    const bool keep = argc > 3;
+    const std::filesystem::path root = keep ? std::filesystem::path(argv[3])
+                                            : std::filesystem::temp_directory_path() /
+                                                  ("report_bench_" + std::to_string(getpid()));
     std::printf("making a course of %d learners in %d groups (%d steps each)...\n",
                 kGroups * kUsersPerGroup, kGroups, kSteps);
     if (!MakeCourse(root)) {
@@ -188,7 +235,7 @@ int main(int argc, char** argv) {
     }
     std::printf("%-14s %10s %10s %10s %10s\n", "endpoint", "cold p50", "cold max", "warm p50",
                 "warm p99");
-    double rss = 0, hwm = 0;
+    double rss = 0, hwm = 0, idle_cpu = 0, change_ms = -1;
     size_t summary_bytes = 0;
     for (const char* path : {"/api/summary", "/api/steps"}) {
         std::vector<double> cold, warm;
@@ -199,20 +246,28 @@ int main(int argc, char** argv) {
                 return 1;
             }
             httplib::Client client("127.0.0.1", server.port);
-            cold.push_back(Milliseconds(client, path, &summary_bytes));
+            size_t bytes = 0;
+            cold.push_back(Milliseconds(client, path, &bytes));
+            if (path == std::string("/api/summary")) summary_bytes = bytes;
             if (run + 1 == cold_runs) {
                 for (int i = 0; i < warm_requests; ++i) warm.push_back(Milliseconds(client, path));
                 const auto [r, h] = server.Memory();
                 rss = std::max(rss, r);
                 hwm = std::max(hwm, h);
+                if (change_ms < 0) {
+                    idle_cpu = IdleCpu(server);
+                    change_ms = ChangeServedAfter(client, root);
+                }
             }
         }
         std::printf("%-14s %8.1fms %8.1fms %8.2fms %8.2fms\n", path, Percentile(cold, 0.5),
                     Percentile(cold, 1.0), Percentile(warm, 0.5), Percentile(warm, 0.99));
     }
-    std::printf("server memory: %.1f MiB resident, %.1f MiB at most (last body %zu bytes)\n", rss,
-                hwm, summary_bytes);
+    std::printf("server memory: %.1f MiB resident, %.1f MiB at most (summary body %zu bytes)\n",
+                rss, hwm, summary_bytes);
+    std::printf("idle server: %.1f%% of a core; a changed history file served after %.0f ms\n",
+                idle_cpu * 100, change_ms);
     std::printf("goal: warm p99 <= 20 ms, cold <= 2 s\n");
-    std::filesystem::remove_all(root);
+    if (!keep) std::filesystem::remove_all(root);
     return 0;
 }
