@@ -14,6 +14,7 @@
 #include <QPushButton>
 #include <QStatusBar>
 #include <QStyle>
+#include <QTextCursor>
 #include <QTextEdit>
 #include <QTimer>
 #include <QToolButton>
@@ -167,20 +168,33 @@ void TStagWin::CreateControls() {
     panel1_->setFrameShape(QFrame::StyledPanel);
     panel1_->setAutoFillBackground(true);
     panel1_->hide();
-    panel2_ = new QLabel(panel1_);
+    // The verdict line has its own band above the control panel: the verdict's green and red
+    // on black read at 15:1 and 5.3:1 and never cover the question.
+    panel2_ = new QLabel(stage_);
     QFont bold = panel2_->font();
     bold.setBold(true);
     bold.setPixelSize(15);
     panel2_->setFont(bold);
+    panel2_->setAutoFillBackground(true);
+    panel2_->setIndent(6);
+    QPalette verdict = panel2_->palette();
+    verdict.setColor(QPalette::Window, Qt::black);
+    panel2_->setPalette(verdict);
     panel2_->hide();
     panel4_ = new QFrame(panel1_);
     panel4_->setFrameShape(QFrame::Panel);
     panel4_->setFrameShadow(QFrame::Sunken);
     label40_ = ReadOnlyText(panel4_);
     for (int i = 0; i < 6; ++i) {
-        answer_labels_[i] = ReadOnlyText(panel1_);
-        answer_labels_[i]->setEnabled(false);
-        answer_labels_[i]->hide();
+        // Read-only and out of reach of mouse and keyboard, but enabled: the answers are drawn
+        // in the question's colours, not in the disabled grey.
+        QTextEdit* answer = ReadOnlyText(panel1_);
+        answer->setPalette(label40_->palette());
+        answer->setTextInteractionFlags(Qt::NoTextInteraction);
+        answer->setFocusPolicy(Qt::NoFocus);
+        answer_labels_[i] = answer;
+        SetAnswerMarked(i + 1, false);
+        answer->hide();
         auto* b = new QPushButton(QString::number(i + 1), panel1_);
         QFont f = b->font();
         f.setBold(true);
@@ -275,6 +289,7 @@ void TStagWin::CreateControls() {
     timer_ = new QTimer(this);
     timer_->setInterval(3000);
     connect(timer_, &QTimer::timeout, this, &TStagWin::CommencerClick);
+    panel1_->installEventFilter(this);  // the verdict line follows the panel
 }
 
 void TStagWin::CreateMenus() {
@@ -317,7 +332,6 @@ void TStagWin::LayoutControls() {
     panel1_->setGeometry(l.panel1.left, stage_height - height, l.panel1.width, height);
     place(panel4_, l.panel4);
     place(label40_, l.label40);
-    panel2_->setGeometry(l.panel4.left, kPanel2Top, l.panel4.width, 24);
     place(stop_, l.stop);
     place(next_, l.next);
     place(prev_, l.prev);
@@ -329,6 +343,33 @@ void TStagWin::LayoutControls() {
     place(speed_button_, l.speed_button);
     speed_button_->show();
     panel2_->hide();
+    PlaceVerdict();
+}
+
+void TStagWin::PlaceVerdict() {
+    const QRect p1 = panel1_->geometry();
+    const QRect p4 = panel4_->geometry();
+    Rect r = LayoutVerdictLine({p1.x(), p1.y(), p1.width(), p1.height()},
+                               {p4.x(), p4.y(), p4.width(), p4.height()});
+    panel2_->setGeometry(r.left, r.top, r.width, r.height);
+}
+
+void TStagWin::ShowVerdict(const QString& text, const QColor& colour) {
+    panel2_->setText(text);
+    QPalette p = panel2_->palette();
+    p.setColor(QPalette::WindowText, colour);
+    panel2_->setPalette(p);
+    PlaceVerdict();
+    panel2_->setVisible(!text.isEmpty() && panel1_->isVisibleTo(this));
+    if (panel2_->isVisibleTo(this)) panel2_->raise();
+}
+
+void TStagWin::SetAnswerMarked(int n, bool marked) {
+    QTextEdit* answer = answer_labels_[n - 1];
+    // A frame of the same width either way, so that the text keeps its place.
+    answer->setStyleSheet(QString("QTextEdit { border: 2px solid %1; }")
+                              .arg(marked ? QColor(Qt::red).name() : QString("transparent")));
+    answer->setTextCursor(QTextCursor(answer->document()));  // nothing selected
 }
 
 void TStagWin::FormShow() {
@@ -394,6 +435,10 @@ bool TStagWin::event(QEvent* e) {
 bool TStagWin::eventFilter(QObject* watched, QEvent* e) {
     if (watched == info_text_->viewport() && e->type() == QEvent::MouseButtonPress)
         InfoTextMouseDown();
+    if (watched == panel1_) {
+        if (e->type() == QEvent::Move || e->type() == QEvent::Resize) PlaceVerdict();
+        if (e->type() == QEvent::Hide && !panel1_->isVisibleTo(this)) panel2_->hide();
+    }
     return QMainWindow::eventFilter(watched, e);
 }
 

@@ -18,6 +18,7 @@
 #include "shell/TStagWinDocuments.h"
 
 class QAction;
+class QColor;
 class QFrame;
 class QLabel;
 class QMediaPlayer;
@@ -100,6 +101,10 @@ class TStagWin : public QMainWindow, public StartupView {
     void CloseDocumentWindow();
     bool OpenDocument(const std::string& program, const std::string& document);
     void PostUserMessage(int message, long param = 0);
+    // The verdict line in its colour; an empty text clears it.
+    void ShowVerdict(const QString& text, const QColor& colour);
+    // Answer n's red frame on or off; its text is never left selected.
+    void SetAnswerMarked(int n, bool marked);
 
     // The user list and the options window, created after the start-up for the whole run.
     void CreateUserWindows(windows::TEditView* edit_view);
@@ -185,6 +190,7 @@ class TStagWin : public QMainWindow, public StartupView {
     void CreateControls();
     void CreateMenus();
     void LayoutControls();
+    void PlaceVerdict();
     void BuildLanguageMenu();
     bool CheckDisplay();
     void ShowSplash();

@@ -79,4 +79,8 @@ ControlPanelLayout LayoutControlPanel(int stage_left, int stage_width, int stage
     return l;
 }
 
+Rect LayoutVerdictLine(const Rect& panel1, const Rect& panel4) {
+    return {panel1.left + panel4.left, panel1.top - kVerdictHeight, panel4.width, kVerdictHeight};
+}
+
 }  // namespace shell

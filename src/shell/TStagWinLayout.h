@@ -67,4 +67,10 @@ ControlPanelLayout LayoutControlPanel(int stage_left, int stage_width, int stage
                                       int panel4_left, int panel2_top, int command_width,
                                       int command_height, int button_size, int label_height);
 
+// The verdict line's own band, in stage coordinates: directly above the control panel (panel1,
+// expanded or collapsed), as wide as the question box (panel4, inside panel1), so that it never
+// covers the question.
+inline constexpr int kVerdictHeight = 24;
+Rect LayoutVerdictLine(const Rect& panel1, const Rect& panel4);
+
 }  // namespace shell

@@ -188,19 +188,12 @@ void TStagWinLesson::Show(const lesson::LessonScreen& s) {
     for (int j = 1; j <= 6; ++j) {
         const bool marked = s.marked_answer == j;
         SetRichText(window_.AnswerLabel(j), s.answers[j - 1], marked ? QColor(Qt::red) : QColor());
-        if (marked) {
-            QTextCursor all(window_.AnswerLabel(j)->document());
-            all.select(QTextCursor::Document);
-            window_.AnswerLabel(j)->setTextCursor(all);
-        }
+        window_.SetAnswerMarked(j, marked);
         window_.AnswerLabel(j)->setVisible(s.answer_visible[j - 1]);
         window_.AnswerButton(j)->setVisible(s.answer_visible[j - 1]);
         window_.AnswerButton(j)->setEnabled(s.button_enabled[j - 1]);
     }
-    window_.Panel2()->setText(windows::FromCp1252(s.verdict));
-    window_.Panel2()->setStyleSheet(QString("color: %1;").arg(FromBgr(s.verdict_colour).name()));
-    window_.Panel2()->setVisible(!s.verdict.empty());
-    if (!s.verdict.empty()) window_.Panel2()->raise();
+    window_.ShowVerdict(windows::FromCp1252(s.verdict), FromBgr(s.verdict_colour));
     window_.BitBtn1()->setEnabled(s.next_enabled);
     window_.BitBtn8()->setEnabled(s.prev_enabled);
     window_.Panel11()->setVisible(s.side_panel);

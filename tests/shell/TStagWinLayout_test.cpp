@@ -101,5 +101,17 @@ TEST(TStagWinLayoutTest, ControlPanelFollowsTheStageWidth) {
     EXPECT_EQ(l.speed_button.top, 10);
 }
 
+// The verdict band sits on the control panel, expanded or collapsed, above the question box.
+TEST(TStagWinLayoutTest, VerdictLineSitsAboveTheQuestion) {
+    ControlPanelLayout l = LayoutControlPanel(0, 1000, 700, 36, 10, 90, 28, 28, 30);
+    const Rect question{l.panel1.left + l.panel4.left, l.panel1.top + l.panel4.top, l.panel4.width,
+                        l.panel4.height};
+    Rect v = LayoutVerdictLine(l.panel1, l.panel4);
+    EXPECT_EQ(v, (Rect{36, 555 - kVerdictHeight, l.panel4.width, kVerdictHeight}));
+    EXPECT_LE(v.top + v.height, question.top);
+    const Rect collapsed{0, 700 - kCollapsedPanelHeight, 1000, kCollapsedPanelHeight};
+    EXPECT_EQ(LayoutVerdictLine(collapsed, l.panel4).top, 700 - kCollapsedPanelHeight - 24);
+}
+
 }  // namespace
 }  // namespace shell

@@ -6,6 +6,7 @@
 
 #include <QApplication>
 #include <QFrame>
+#include <QImage>
 #include <QLabel>
 #include <QPushButton>
 #include <QStatusBar>
@@ -13,8 +14,11 @@
 #include <QTextCursor>
 #include <QTextEdit>
 #include <QTimer>
+#include <algorithm>
+#include <cmath>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <regex>
 
 #include "data/Course.h"
@@ -153,6 +157,104 @@ TEST_F(TStagWinLessonTest, ChoiceStepsAnsweredByButtonAndKey) {
     // The session found every file it needed: nothing was reported.
     EXPECT_EQ(notes_.errors, std::vector<support::RecordingNotifier::Error>{});
     EXPECT_EQ(notes_.messages, std::vector<std::string>{});
+}
+
+// WCAG contrast ratio of two colours (relative luminance of sRGB).
+double Contrast(const QColor& a, const QColor& b) {
+    auto luminance = [](const QColor& c) {
+        auto channel = [](double v) {
+            return v <= 0.04045 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
+        };
+        return 0.2126 * channel(c.redF()) + 0.7152 * channel(c.greenF()) +
+               0.0722 * channel(c.blueF());
+    };
+    double la = luminance(a), lb = luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+// The darkest pixel of a picture (a glyph's stem) and its most common one (the background).
+std::pair<QColor, QColor> InkAndPaper(const QImage& image) {
+    std::map<QRgb, int> count;
+    QColor ink = Qt::white;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x) {
+            QColor c = image.pixelColor(x, y);
+            ++count[c.rgb()];
+            if (c.lightnessF() < ink.lightnessF()) ink = c;
+        }
+    auto paper = std::max_element(count.begin(), count.end(),
+                                  [](auto& a, auto& b) { return a.second < b.second; });
+    return {ink, QColor(paper->first)};
+}
+
+QRect InWindow(QWidget* w, QWidget* window) {
+    return QRect(w->mapTo(window, QPoint(0, 0)), w->size());
+}
+
+// After an answer the verdict has its own band clear of the question box, in its colour on a
+// background it reads against; the answers read like the question and the chosen one is
+// framed in red, with no text selected.
+TEST_F(TStagWinLessonTest, VerdictAndAnswersAreReadable) {
+    std::vector<std::string> boxes;
+    BoxCloser closer(boxes);
+    window_->UserList()->SetTag((1 << 8) + 2);
+    window_->PostUserMessage(kWmUserChosen);
+    Settle();
+    ASSERT_TRUE(lesson_->Flow().InSession());
+
+    QTextEdit* question = window_->Label40();
+    for (int j : {1, 2}) {
+        QTextEdit* answer = window_->AnswerLabel(j);
+        ASSERT_TRUE(answer->isVisible());
+        EXPECT_TRUE(answer->isEnabled()) << "a disabled answer is painted grey";
+        EXPECT_EQ(answer->palette().color(QPalette::Text),
+                  question->palette().color(QPalette::Text));
+        const QPalette& p = answer->palette();
+        EXPECT_GE(Contrast(p.color(QPalette::Text), p.color(QPalette::Base)), 4.5) << j;
+        auto [ink, paper] = InkAndPaper(answer->viewport()->grab().toImage());
+        EXPECT_GE(Contrast(ink, paper), 4.5)
+            << j << " ink " << ink.name().toStdString() << " on " << paper.name().toStdString();
+    }
+
+    struct Answer {
+        int button;
+        QColor verdict;
+    };
+    // Answer 1 of the first step is wrong, answer 3 of the second right.
+    const Answer answers[] = {{1, Qt::red}, {3, Qt::green}};
+    for (const Answer& a : answers) {
+        QTest::mouseClick(window_->AnswerButton(a.button), Qt::LeftButton);
+        Settle();
+        QLabel* verdict = window_->Panel2();
+        ASSERT_TRUE(verdict->isVisible()) << a.button;
+        EXPECT_FALSE(verdict->text().isEmpty());
+        EXPECT_FALSE(
+            InWindow(verdict, window_.get()).intersects(InWindow(window_->Panel4(), window_.get())))
+            << a.button;
+        EXPECT_FALSE(verdict->geometry().intersects(window_->Panel1()->geometry()));
+        EXPECT_EQ(verdict->palette().color(QPalette::WindowText), a.verdict) << a.button;
+        EXPECT_GE(Contrast(a.verdict, verdict->palette().color(QPalette::Window)), 4.5);
+        auto [ink, paper] = InkAndPaper(verdict->grab().toImage());
+        EXPECT_EQ(paper, verdict->palette().color(QPalette::Window));
+
+        QTextEdit* chosen = window_->AnswerLabel(a.button);
+        EXPECT_FALSE(chosen->textCursor().hasSelection()) << a.button;
+        QImage marked = chosen->grab().toImage();
+        EXPECT_EQ(marked.pixelColor(0, marked.height() / 2), QColor(Qt::red)) << "the frame";
+        QTextCursor cursor(chosen->document());
+        cursor.setPosition(1);
+        EXPECT_EQ(cursor.charFormat().foreground().color(), QColor(Qt::red));
+        for (int j = 1; j <= 4; ++j) {
+            if (j == a.button) continue;
+            QImage plain = window_->AnswerLabel(j)->grab().toImage();
+            EXPECT_NE(plain.pixelColor(0, plain.height() / 2), QColor(Qt::red)) << j;
+        }
+
+        QTest::mouseClick(window_->BitBtn1(), Qt::LeftButton);  // Next
+        Settle();
+        EXPECT_FALSE(verdict->isVisible()) << "cleared by the next step";
+    }
+    EXPECT_EQ(lesson_->Flow().User().Total, 10);
 }
 
 }  // namespace
