@@ -19,6 +19,7 @@
 #include "data/UserRecord.h"
 #include "isam/Isam.h"
 #include "platform/AsciiCase.h"
+#include "platform/LittleEndian.h"
 
 namespace server {
 
@@ -32,11 +33,6 @@ constexpr int kMaxStepCount = 1023;
 
 long ScoreSize(int steps) {
     return 16 + 24L * steps;
-}
-
-int32_t Int32At(const uint8_t* b) {
-    return int32_t(uint32_t(b[0]) | uint32_t(b[1]) << 8 | uint32_t(b[2]) << 16 |
-                   uint32_t(b[3]) << 24);
 }
 
 std::string BaseName(const std::string& path) {
@@ -225,7 +221,7 @@ bool ClientSession::Read(data::RequestRecord& r) {
 
 LearnerHolds::Learner ClientSession::LearnerOf(const std::string& users_path,
                                                const uint8_t* record) const {
-    return {users_path, Int32At(record + 8), Int32At(record + 4)};
+    return {users_path, platform::LoadLeI32(record + 8), platform::LoadLeI32(record + 4)};
 }
 
 bool ClientSession::RewriteCurrent(data::RequestRecord& r) {

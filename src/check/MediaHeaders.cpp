@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <fstream>
 
+#include "platform/LittleEndian.h"
 #include "windows/WavInfo.h"
 
 namespace check {
@@ -11,10 +12,6 @@ namespace check {
 namespace {
 
 constexpr size_t kBitmapHeader = 26;  // file header (14) and the info header up to the height
-
-int32_t Le32(const unsigned char* p) {
-    return static_cast<int32_t>(p[0] | p[1] << 8 | p[2] << 16 | static_cast<uint32_t>(p[3]) << 24);
-}
 
 bool ReadStart(const std::string& path, unsigned char* out, size_t size) {
     std::ifstream in(path, std::ios::binary);
@@ -27,8 +24,8 @@ bool ReadStart(const std::string& path, unsigned char* out, size_t size) {
 bool BitmapSize(const std::string& native_path, int& width, int& height) {
     unsigned char b[kBitmapHeader];
     if (!ReadStart(native_path, b, sizeof b) || b[0] != 'B' || b[1] != 'M') return false;
-    width = Le32(b + 18);
-    height = std::abs(Le32(b + 22));
+    width = platform::LoadLeI32(b + 18);
+    height = std::abs(platform::LoadLeI32(b + 22));
     return width > 0 && height > 0;
 }
 

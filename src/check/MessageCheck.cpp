@@ -13,6 +13,7 @@
 #include "check/MessageTexts.h"
 #include "data/CommonTexts.h"
 #include "data/OpenCourse.h"
+#include "platform/LittleEndian.h"
 #include "platform/Path.h"
 #include "platform/ReadFile.h"
 #include "script/ScriptEngine.h"
@@ -27,25 +28,18 @@ namespace {
 constexpr unsigned kModulus = text::MessageFile::kStandardModulus;
 constexpr uint32_t kFormatMarker = 0xFFFF0001u;
 
-uint32_t Le32(const std::string& b, size_t at) {
-    return static_cast<uint8_t>(b[at]) | static_cast<uint8_t>(b[at + 1]) << 8 |
-           static_cast<uint8_t>(b[at + 2]) << 16 |
-           static_cast<uint32_t>(static_cast<uint8_t>(b[at + 3])) << 24;
-}
-
 // Why the file's table cannot be read as the player reads it, or "" when it is sound.
 std::string TableProblem(const std::string& b) {
     if (b.size() < 28) return "shorter than its header and table";
-    const int16_t t =
-        static_cast<int16_t>(static_cast<uint8_t>(b[2]) | static_cast<uint8_t>(b[3]) << 8);
+    const int16_t t = platform::LoadLeI16(b.data() + 2);
     if (t != 24) return "the table does not follow the header (offset " + std::to_string(t) + ")";
-    const uint32_t first = Le32(b, 24);
+    const uint32_t first = platform::LoadLeU32(b.data() + 24);
     if (first < 28 || first > b.size() || (first - 24) % 4 != 0)
         return "the table's first entry " + std::to_string(first) + " is out of the file";
     const size_t n = (first - 24) / 4;
     uint32_t previous = first;
     for (size_t i = 1; i < n; ++i) {
-        const uint32_t at = Le32(b, 24 + 4 * i);
+        const uint32_t at = platform::LoadLeU32(b.data() + 24 + 4 * i);
         if (at < previous) return "table entry " + std::to_string(i) + " goes backwards";
         if (at > b.size()) return "table entry " + std::to_string(i) + " is past the end";
         const uint32_t size = at - previous;
@@ -56,8 +50,9 @@ std::string TableProblem(const std::string& b) {
         previous = at;
     }
     // The format block, when there is one, lies wholly inside the file.
-    if (previous + 8 <= b.size() && Le32(b, previous) == kFormatMarker) {
-        if (Le32(b, previous + 4) > b.size() - previous - 8) return "the format block is cut";
+    if (previous + 8 <= b.size() && platform::LoadLeU32(b.data() + previous) == kFormatMarker) {
+        if (platform::LoadLeU32(b.data() + previous + 4) > b.size() - previous - 8)
+            return "the format block is cut";
     }
     return {};
 }

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "platform/LittleEndian.h"
 #include "script/CommandTable.h"
 
 namespace check {
@@ -13,7 +14,7 @@ class Reader {
     explicit Reader(const std::vector<uint8_t>& bytes) : b_(bytes) {}
     bool I16(int32_t& v) {
         if (pos + 2 > b_.size()) return false;
-        v = static_cast<int16_t>(b_[pos] | (b_[pos + 1] << 8));
+        v = platform::LoadLeI16(&b_[pos]);
         pos += 2;
         return true;
     }

@@ -6,22 +6,22 @@
 #include <string>
 #include <string_view>
 
+#include "platform/LittleEndian.h"
+
 namespace data {
 
+// The records' integer fields are signed; the coding is the platform's.
 inline int32_t LoadLe32(const uint8_t* p) {
-    return int32_t(uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 |
-                   uint32_t(p[3]) << 24);
+    return platform::LoadLeI32(p);
 }
 inline void StoreLe32(uint8_t* p, int32_t value) {
-    const uint32_t v = uint32_t(value);
-    for (int i = 0; i < 4; ++i) p[i] = uint8_t(v >> (8 * i));
+    platform::StoreLe32(p, uint32_t(value));
 }
 inline int16_t LoadLe16(const uint8_t* p) {
-    return int16_t(uint16_t(p[0] | p[1] << 8));
+    return platform::LoadLeI16(p);
 }
 inline void StoreLe16(uint8_t* p, int16_t value) {
-    p[0] = uint8_t(uint16_t(value));
-    p[1] = uint8_t(uint16_t(value) >> 8);
+    platform::StoreLe16(p, uint16_t(value));
 }
 
 // The text of a field of size bytes, up to its first NUL (the whole field when it has none).

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "data/RecordBytes.h"
+#include "platform/LittleEndian.h"
 
 namespace data {
 
@@ -31,36 +32,32 @@ bool RequestRecord::Name(std::string& out) const {
     return true;
 }
 
-static void StoreLe16u(uint8_t* p, int v) {
-    StoreLe16(p, int16_t(v));
-}
-
 void EncodeKeyDesc(const isam::KeyDesc& key, uint8_t* b) {
     std::memset(b, 0, kKeyDescSize);
-    StoreLe16u(b + 0, key.flags);
-    StoreLe16u(b + 2, key.nparts);
+    platform::StoreLe16(b + 0, uint16_t(key.flags));
+    platform::StoreLe16(b + 2, uint16_t(key.nparts));
     for (int i = 0; i < isam::kMaxKeyParts; ++i) {
-        StoreLe16u(b + 4 + 6 * i, key.parts[i].start);
-        StoreLe16u(b + 6 + 6 * i, key.parts[i].length);
-        StoreLe16u(b + 8 + 6 * i, key.parts[i].type);
+        platform::StoreLe16(b + 4 + 6 * i, uint16_t(key.parts[i].start));
+        platform::StoreLe16(b + 6 + 6 * i, uint16_t(key.parts[i].length));
+        platform::StoreLe16(b + 8 + 6 * i, uint16_t(key.parts[i].type));
     }
-    StoreLe16u(b + 52, key.keylen);
-    StoreLe32(b + 56, int32_t(key.root));
+    platform::StoreLe16(b + 52, uint16_t(key.keylen));
+    platform::StoreLe32(b + 56, key.root);
 }
 
 void DecodeKeyDesc(const uint8_t* b, isam::KeyDesc& key) {
     key = isam::KeyDesc{};
-    key.flags = uint16_t(LoadLe16(b + 0));
+    key.flags = platform::LoadLeU16(b + 0);
     key.nparts = LoadLe16(b + 2);
     if (key.nparts >= 0 && key.nparts <= isam::kMaxKeyParts) {
         for (int i = 0; i < key.nparts; ++i) {
             key.parts[i].start = LoadLe16(b + 4 + 6 * i);
             key.parts[i].length = LoadLe16(b + 6 + 6 * i);
-            key.parts[i].type = uint16_t(LoadLe16(b + 8 + 6 * i));
+            key.parts[i].type = platform::LoadLeU16(b + 8 + 6 * i);
         }
     }
     key.keylen = LoadLe16(b + 52);
-    key.root = uint32_t(LoadLe32(b + 56));
+    key.root = platform::LoadLeU32(b + 56);
 }
 
 void EncodeRequest(const RequestRecord& r, uint8_t* b) {

@@ -8,6 +8,7 @@
 #include <fstream>
 #include <iterator>
 
+#include "platform/LittleEndian.h"
 #include "platform/Path.h"
 #include "platform/ReadFile.h"
 #include "platform/ReplaceFile.h"
@@ -15,27 +16,14 @@
 namespace data {
 namespace {
 
-void PutInt(std::string& out, int32_t value) {
-    const auto u = static_cast<uint32_t>(value);
-    out.push_back(static_cast<char>(u & 0xFF));
-    out.push_back(static_cast<char>((u >> 8) & 0xFF));
-    out.push_back(static_cast<char>((u >> 16) & 0xFF));
-    out.push_back(static_cast<char>((u >> 24) & 0xFF));
-}
-
-int32_t GetInt(const unsigned char* p) {
-    return static_cast<int32_t>(uint32_t{p[0]} | (uint32_t{p[1]} << 8) | (uint32_t{p[2]} << 16) |
-                                (uint32_t{p[3]} << 24));
-}
-
 template <typename Array>
 void PutArray(std::string& out, const Array& array, int count) {
-    for (int i = 0; i < count; ++i) PutInt(out, array[i]);
+    for (int i = 0; i < count; ++i) platform::AppendLe32(out, uint32_t(array[i]));
 }
 
 template <typename Array>
 const unsigned char* GetArray(const unsigned char* p, Array& array, int count) {
-    for (int i = 0; i < count; ++i, p += 4) array[i] = GetInt(p);
+    for (int i = 0; i < count; ++i, p += 4) array[i] = platform::LoadLeI32(p);
     return p;
 }
 

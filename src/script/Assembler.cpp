@@ -9,6 +9,7 @@
 #include <set>
 
 #include "platform/AsciiCase.h"
+#include "platform/LittleEndian.h"
 #include "script/Arguments.h"
 #include "script/CommandTable.h"
 #include "text/Codepage.h"
@@ -169,14 +170,9 @@ class Lexer {
 
 struct Writer {
     std::vector<uint8_t> bytes;
-    void I16(int v) {
-        bytes.push_back(static_cast<uint8_t>(v & 0xFF));
-        bytes.push_back(static_cast<uint8_t>((v >> 8) & 0xFF));
-    }
+    void I16(int v) { platform::AppendLe16(bytes, uint16_t(v)); }
     // A real goes by its bit pattern, so no conversion can change a NaN on the way.
-    void F32(uint32_t bits) {
-        for (int i = 0; i < 4; ++i) bytes.push_back(static_cast<uint8_t>(bits >> (8 * i)));
-    }
+    void F32(uint32_t bits) { platform::AppendLe32(bytes, bits); }
     void Str(const std::string& s) {
         bytes.insert(bytes.end(), s.begin(), s.end());
         bytes.push_back(0);
@@ -286,8 +282,7 @@ class Assembler {
                                " lies beyond byte 32767";
                 return result;
             }
-            out_.bytes[f.at] = static_cast<uint8_t>(it->second & 0xFF);
-            out_.bytes[f.at + 1] = static_cast<uint8_t>((it->second >> 8) & 0xFF);
+            platform::StoreLe16(&out_.bytes[f.at], uint16_t(it->second));
         }
         result.ok = true;
         result.bytes = std::move(out_.bytes);
@@ -652,14 +647,13 @@ class Reader {
     explicit Reader(const std::vector<uint8_t>& b) : b_(b) {}
     bool I16(int& v) {
         if (pos_ + 2 > b_.size()) return false;
-        v = static_cast<int16_t>(b_[pos_] | (b_[pos_ + 1] << 8));
+        v = platform::LoadLeI16(&b_[pos_]);
         pos_ += 2;
         return true;
     }
     bool F32(uint32_t& bits) {
         if (pos_ + 4 > b_.size()) return false;
-        bits = b_[pos_] | (b_[pos_ + 1] << 8) | (b_[pos_ + 2] << 16) |
-               (static_cast<uint32_t>(b_[pos_ + 3]) << 24);
+        bits = platform::LoadLeU32(&b_[pos_]);
         pos_ += 4;
         return true;
     }

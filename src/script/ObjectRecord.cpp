@@ -2,26 +2,16 @@
 
 #include <cstring>
 
+#include "platform/LittleEndian.h"
+
 namespace script {
 
 namespace {
 
-void PutI32(uint8_t* p, int32_t v) {
-    uint32_t u = static_cast<uint32_t>(v);
-    p[0] = u & 0xFF;
-    p[1] = (u >> 8) & 0xFF;
-    p[2] = (u >> 16) & 0xFF;
-    p[3] = (u >> 24) & 0xFF;
-}
-void PutI16(uint8_t* p, int16_t v) {
-    uint16_t u = static_cast<uint16_t>(v);
-    p[0] = u & 0xFF;
-    p[1] = (u >> 8) & 0xFF;
-}
 void PutF32(uint8_t* p, float f) {
     int32_t v;
     std::memcpy(&v, &f, 4);
-    PutI32(p, v);
+    platform::StoreLe32(p, uint32_t(v));
 }
 // Text into a field of size bytes, always NUL-terminated.
 void PutText(uint8_t* p, size_t size, const std::string& s) {
@@ -29,16 +19,8 @@ void PutText(uint8_t* p, size_t size, const std::string& s) {
     std::memcpy(p, s.data(), n);
 }
 
-int32_t GetI32(const uint8_t* p) {
-    return static_cast<int32_t>(static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
-                                (static_cast<uint32_t>(p[2]) << 16) |
-                                (static_cast<uint32_t>(p[3]) << 24));
-}
-int16_t GetI16(const uint8_t* p) {
-    return static_cast<int16_t>(p[0] | (p[1] << 8));
-}
 float GetF32(const uint8_t* p) {
-    int32_t v = GetI32(p);
+    int32_t v = platform::LoadLeI32(p);
     float f;
     std::memcpy(&f, &v, 4);
     return f;
@@ -54,26 +36,27 @@ std::string GetText(const uint8_t* p, size_t size) {
 std::array<uint8_t, kObjectRecordSize> EncodeObjectRecord(const ObjectRecord& r) {
     std::array<uint8_t, kObjectRecordSize> b{};
     uint8_t* p = b.data();
-    PutI32(p + 0, r.id);
-    PutI32(p + 4, r.display_class);
+    platform::StoreLe32(p + 0, uint32_t(r.id));
+    platform::StoreLe32(p + 4, uint32_t(r.display_class));
     PutText(p + 8, 21, r.label);
     PutText(p + 29, 21, r.tag);
     PutText(p + 50, 21, r.script);
     PutText(p + 71, 260, r.path);
     PutText(p + 331, 260, r.zoom_path);
-    PutI32(p + 592, r.type);
-    PutI16(p + 598, r.blink_period);
-    PutI16(p + 604, r.number_period);
-    PutI16(p + 612, r.blink_counter);
-    PutI16(p + 618, r.number_counter);
-    PutI32(p + 624, r.index);
+    platform::StoreLe32(p + 592, uint32_t(r.type));
+    platform::StoreLe16(p + 598, uint16_t(r.blink_period));
+    platform::StoreLe16(p + 604, uint16_t(r.number_period));
+    platform::StoreLe16(p + 612, uint16_t(r.blink_counter));
+    platform::StoreLe16(p + 618, uint16_t(r.number_counter));
+    platform::StoreLe32(p + 624, uint32_t(r.index));
     const int32_t ints[] = {
         r.target_x,      r.target_y,     r.x,          r.y,           r.start_x,
         r.start_y,       r.prev_x,       r.prev_y,     r.step_x,      r.step_y,
         r.target_height, r.target_width, r.height,     r.width,       r.before_height,
         r.before_width,  r.prev_height,  r.prev_width, r.step_height, r.step_width,
         r.zoom_height,   r.zoom_width};
-    for (size_t i = 0; i < std::size(ints); ++i) PutI32(p + 628 + 4 * i, ints[i]);
+    for (size_t i = 0; i < std::size(ints); ++i)
+        platform::StoreLe32(p + 628 + 4 * i, uint32_t(ints[i]));
     p[716] = r.sleeping;
     p[717] = r.visible;
     p[718] = r.masked;
@@ -85,36 +68,36 @@ std::array<uint8_t, kObjectRecordSize> EncodeObjectRecord(const ObjectRecord& r)
     PutF32(p + 760, r.maximum);
     PutF32(p + 764, r.divisor);
     PutF32(p + 768, r.increment);
-    PutI32(p + 772, r.field_width);
-    PutI32(p + 776, r.decimals);
+    platform::StoreLe32(p + 772, uint32_t(r.field_width));
+    platform::StoreLe32(p + 776, uint32_t(r.decimals));
     p[780] = r.finished;
     p[781] = r.daemon;
-    PutI32(p + 784, r.colour);
+    platform::StoreLe32(p + 784, uint32_t(r.colour));
     return b;
 }
 
 ObjectRecord DecodeObjectRecord(const uint8_t* p) {
     ObjectRecord r;
-    r.id = GetI32(p + 0);
-    r.display_class = GetI32(p + 4);
+    r.id = platform::LoadLeI32(p + 0);
+    r.display_class = platform::LoadLeI32(p + 4);
     r.label = GetText(p + 8, 21);
     r.tag = GetText(p + 29, 21);
     r.script = GetText(p + 50, 21);
     r.path = GetText(p + 71, 260);
     r.zoom_path = GetText(p + 331, 260);
-    r.type = GetI32(p + 592);
-    r.blink_period = GetI16(p + 598);
-    r.number_period = GetI16(p + 604);
-    r.blink_counter = GetI16(p + 612);
-    r.number_counter = GetI16(p + 618);
-    r.index = GetI32(p + 624);
+    r.type = platform::LoadLeI32(p + 592);
+    r.blink_period = platform::LoadLeI16(p + 598);
+    r.number_period = platform::LoadLeI16(p + 604);
+    r.blink_counter = platform::LoadLeI16(p + 612);
+    r.number_counter = platform::LoadLeI16(p + 618);
+    r.index = platform::LoadLeI32(p + 624);
     int32_t* ints[] = {
         &r.target_x,      &r.target_y,     &r.x,          &r.y,           &r.start_x,
         &r.start_y,       &r.prev_x,       &r.prev_y,     &r.step_x,      &r.step_y,
         &r.target_height, &r.target_width, &r.height,     &r.width,       &r.before_height,
         &r.before_width,  &r.prev_height,  &r.prev_width, &r.step_height, &r.step_width,
         &r.zoom_height,   &r.zoom_width};
-    for (size_t i = 0; i < std::size(ints); ++i) *ints[i] = GetI32(p + 628 + 4 * i);
+    for (size_t i = 0; i < std::size(ints); ++i) *ints[i] = platform::LoadLeI32(p + 628 + 4 * i);
     r.sleeping = p[716] != 0;
     r.visible = p[717] != 0;
     r.masked = p[718] != 0;
@@ -126,11 +109,11 @@ ObjectRecord DecodeObjectRecord(const uint8_t* p) {
     r.maximum = GetF32(p + 760);
     r.divisor = GetF32(p + 764);
     r.increment = GetF32(p + 768);
-    r.field_width = GetI32(p + 772);
-    r.decimals = GetI32(p + 776);
+    r.field_width = platform::LoadLeI32(p + 772);
+    r.decimals = platform::LoadLeI32(p + 776);
     r.finished = p[780] != 0;
     r.daemon = p[781] != 0;
-    r.colour = GetI32(p + 784);
+    r.colour = platform::LoadLeI32(p + 784);
     return r;
 }
 

@@ -8,6 +8,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "platform/LittleEndian.h"
 #include "platform/Path.h"
 
 namespace script {
@@ -137,19 +138,21 @@ size_t ScriptFile::Read(void* dest, size_t size) {
 }
 
 size_t ScriptFile::ReadInt16(int16_t& value) {
-    uint8_t b[2] = {static_cast<uint8_t>(value & 0xFF), static_cast<uint8_t>((value >> 8) & 0xFF)};
+    // A short read keeps the bytes of value it did not reach.
+    uint8_t b[2];
+    platform::StoreLe16(b, uint16_t(value));
     size_t n = Read(b, 2);
-    value = static_cast<int16_t>(b[0] | (b[1] << 8));
+    value = platform::LoadLeI16(b);
     return n;
 }
 
 size_t ScriptFile::ReadFloat(float& value) {
     uint32_t bits;
     std::memcpy(&bits, &value, 4);
-    uint8_t b[4] = {static_cast<uint8_t>(bits), static_cast<uint8_t>(bits >> 8),
-                    static_cast<uint8_t>(bits >> 16), static_cast<uint8_t>(bits >> 24)};
+    uint8_t b[4];
+    platform::StoreLe32(b, bits);
     size_t n = Read(b, 4);
-    bits = b[0] | (b[1] << 8) | (b[2] << 16) | (static_cast<uint32_t>(b[3]) << 24);
+    bits = platform::LoadLeU32(b);
     std::memcpy(&value, &bits, 4);
     return n;
 }

@@ -17,17 +17,17 @@
 #include <string>
 #include <string_view>
 
+#include "platform/LittleEndian.h"
+
 namespace text {
 
 constexpr size_t kMessageHeaderSize = 24;
 constexpr uint32_t kFormatBlockMarker = 0xFFFF0001u;
 
 inline uint32_t ReadLe32(const unsigned char* p) {
-    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
+    return platform::LoadLeU32(p);
 }
-inline void AppendLe32(std::string& out, uint32_t v) {
-    for (int i = 0; i < 4; ++i) out.push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
-}
+using platform::AppendLe32;
 
 // Turns n stored bytes back into text: reverse the order, then XOR byte j with the value of
 // digit j mod m of the seed written in decimal ("%ld", a '-' counts as the value -3).

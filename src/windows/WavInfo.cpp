@@ -3,17 +3,12 @@
 #include <fstream>
 #include <vector>
 
+#include "platform/LittleEndian.h"
+
 namespace windows {
 
 namespace {
 
-uint32_t Le32(std::span<const uint8_t> b, size_t at) {
-    return uint32_t(b[at]) | uint32_t(b[at + 1]) << 8 | uint32_t(b[at + 2]) << 16 |
-           uint32_t(b[at + 3]) << 24;
-}
-uint16_t Le16(std::span<const uint8_t> b, size_t at) {
-    return uint16_t(b[at] | b[at + 1] << 8);
-}
 bool Tag(std::span<const uint8_t> b, size_t at, const char* tag) {
     return b[at] == uint8_t(tag[0]) && b[at + 1] == uint8_t(tag[1]) &&
            b[at + 2] == uint8_t(tag[2]) && b[at + 3] == uint8_t(tag[3]);
@@ -34,15 +29,15 @@ bool DecodeWavHeader(std::span<const uint8_t> b, WavInfo& info) {
     bool have_fmt = false;
     size_t at = 12;
     while (at + 8 <= b.size()) {
-        uint32_t size = Le32(b, at + 4);
+        uint32_t size = platform::LoadLeU32(&b[at + 4]);
         size_t body = at + 8;
         if (Tag(b, at, "fmt ")) {
             if (size < 16 || body + 16 > b.size()) return false;
-            info.format_tag = Le16(b, body);
-            info.channels = Le16(b, body + 2);
-            info.sample_rate = int(Le32(b, body + 4));
-            info.byte_rate = Le32(b, body + 8);
-            info.bits_per_sample = Le16(b, body + 14);
+            info.format_tag = platform::LoadLeU16(&b[body]);
+            info.channels = platform::LoadLeU16(&b[body + 2]);
+            info.sample_rate = int(platform::LoadLeU32(&b[body + 4]));
+            info.byte_rate = platform::LoadLeU32(&b[body + 8]);
+            info.bits_per_sample = platform::LoadLeU16(&b[body + 14]);
             have_fmt = true;
         } else if (Tag(b, at, "data")) {
             if (!have_fmt || info.channels == 0 || info.sample_rate <= 0 || info.byte_rate == 0)
