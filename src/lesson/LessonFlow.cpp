@@ -7,6 +7,7 @@
 #include "data/CoursePaths.h"
 #include "data/RemoteClient.h"
 #include "data/StepTexts.h"
+#include "data/UserChoice.h"
 #include "lesson/ContextFiles.h"
 #include "lesson/ScoreFiles.h"
 #include "platform/Path.h"
@@ -119,7 +120,7 @@ void LessonFlow::CommencerClick() {
     // that session the list comes back, and the learners chosen there save their progress.
     if (settings_.Has(data::PresetSession)) {
         if (!preset_applied_) {
-            user_tag_ = (settings_.Flags().group << 8) + settings_.Flags().user;
+            user_tag_ = data::UserTag(settings_.Flags().group, settings_.Flags().user);
             preset_applied_ = true;
         } else {
             settings_.course->Flags().Clear(data::PresetSession);

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "data/UserChoice.h"
 #include "lesson/HeadlessCourse.h"
 #include "lesson/HeadlessLesson.h"
 #include "platform/GuardedMain.h"
@@ -101,7 +102,7 @@ int Run(int argc, char** argv) {
             e.gain, e.total, e.worth);
         std::fflush(stdout);
     });
-    const bool ok = runner.Run((group << 8) + user);
+    const bool ok = runner.Run(data::UserTag(group, user));
     headless.Trace().Close();
     if (!ok) return Fail(runner.error());
     // A refused session, or progress that could not be saved, is a failed run.
