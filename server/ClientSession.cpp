@@ -97,11 +97,17 @@ bool IsLearnerFolder(const std::string& folder) {
 
 }  // namespace
 
-ClientSession::ClientSession(const NameMap& names, std::string peer, LearnerHolds* holds)
-    : names_(names), peer_(std::move(peer)), holds_(holds ? *holds : own_holds_) {
+long ClientSession::NextSerial() {
     static std::atomic<long> serial{0};
-    serial_ = ++serial;
+    return ++serial;
 }
+
+ClientSession::ClientSession(const NameMap& names, std::string peer, LearnerHolds* holds,
+                             long serial)
+    : names_(names),
+      peer_(std::move(peer)),
+      holds_(holds ? *holds : own_holds_),
+      serial_(serial != 0 ? serial : NextSerial()) {}
 
 ClientSession::~ClientSession() {
     End(false);

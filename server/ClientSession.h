@@ -16,11 +16,17 @@ namespace server {
 class ClientSession {
   public:
     // peer names the connection in the log lines on stderr; holds is shared by every session
-    // of the server (the session keeps one of its own when none is given).
-    ClientSession(const NameMap& names, std::string peer, LearnerHolds* holds = nullptr);
+    // of the server (the session keeps one of its own when none is given). serial is the
+    // connection's number from NextSerial; 0 takes a new one.
+    ClientSession(const NameMap& names, std::string peer, LearnerHolds* holds = nullptr,
+                  long serial = 0);
     ~ClientSession();
     ClientSession(const ClientSession&) = delete;
     ClientSession& operator=(const ClientSession&) = delete;
+
+    // A number no other connection or session of the process has: the server's one count of
+    // its connections, which names each connection and its session as a holder of learners.
+    static long NextSerial();
 
     // Carries out a request in place: result, error and, for reads and file blocks, data and
     // length. False when the request met a record lock that is worth waiting for (it asked to

@@ -24,7 +24,7 @@ class DataServer::Connection : public std::enable_shared_from_this<Connection> {
         auto self = shared_from_this();
         asio::post(server_.engine_, [self] {
             self->session_ = std::make_unique<ClientSession>(self->server_.names_, self->peer_,
-                                                             &self->server_.holds_);
+                                                             &self->server_.holds_, self->id_);
         });
         ReadNext();
     }
@@ -190,7 +190,8 @@ void DataServer::Accept() {
                 asio::error_code ignored;
                 socket.close(ignored);
             } else {
-                auto c = std::make_shared<Connection>(*this, std::move(socket), ++next_id_);
+                auto c = std::make_shared<Connection>(*this, std::move(socket),
+                                                      ClientSession::NextSerial());
                 connections_[c->id_] = c;
                 c->Begin();
             }

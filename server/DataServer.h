@@ -61,7 +61,6 @@ class DataServer {
     asio::ip::tcp::acceptor acceptor_;
     asio::signal_set signals_;
     std::map<long, std::shared_ptr<Connection>> connections_;  // network thread only
-    long next_id_ = 0;
     bool stopping_ = false;
     FILE* trace_ = nullptr;  // engine thread only
 };
