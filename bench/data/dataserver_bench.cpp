@@ -27,9 +27,8 @@ using Clock = std::chrono::steady_clock;
 
 bool MakeUsers(const std::string& folder, int count) {
     std::filesystem::create_directories(folder);
-    int error = 0;
-    if (data::BuildGroupFile(folder + "/GROUP", error) != 0 ||
-        data::BuildUsersFile(folder + "/USERS", error) != 0)
+    if (!data::BuildGroupFile(folder + "/GROUP").ok() ||
+        !data::BuildUsersFile(folder + "/USERS").ok())
         return false;
     const int h = isam::ISOPEN((folder + "/USERS").c_str(), isam::OPEN_INOUT);
     if (h < 0) return false;

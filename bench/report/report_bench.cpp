@@ -60,9 +60,8 @@ bool MakeCourse(const std::filesystem::path& root) {
 
     const std::filesystem::path dir = root / "DATA/BENCH/GB";
     std::filesystem::create_directories(dir);
-    int error = 0;
-    if (data::BuildGroupFile((dir / "GROUP").string(), error) != 0 ||
-        data::BuildUsersFile((dir / "USERS").string(), error) != 0)
+    if (!data::BuildGroupFile((dir / "GROUP").string()).ok() ||
+        !data::BuildUsersFile((dir / "USERS").string()).ok())
         return false;
     const int groups = isam::ISOPEN((dir / "GROUP").c_str(), isam::OPEN_INOUT);
     const int users = isam::ISOPEN((dir / "USERS").c_str(), isam::OPEN_INOUT);
@@ -104,8 +103,8 @@ bool MakeCourse(const std::filesystem::path& root) {
             if (isam::ISWRITE(users, ub) != 0) return false;
             char name[16];
             std::snprintf(name, sizeof name, "%03d.%03d", u, g);
-            if (data::WriteScoreFile((dir / (std::string("SCO") + name)).string(), kSteps, book) !=
-                0)
+            if (!data::WriteScoreFile((dir / (std::string("SCO") + name)).string(), kSteps, book)
+                     .ok())
                 return false;
             Write(dir / (std::string("HST") + name), history);
         }

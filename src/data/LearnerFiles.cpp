@@ -9,25 +9,23 @@
 
 namespace data {
 
-static int Build(const std::string& base_path, int reclen, int kind, int& error) {
+static platform::Status Build(const std::string& base_path, int reclen, int kind) {
     isam::KeyDesc key;
     BuildKey(kind, key);
     const int h = isam::ISBUILD(base_path.c_str(), reclen, key, isam::OPEN_INOUT);
-    if (h < 0) {
-        error = isam::last_error;
-        return -1;
+    if (h < 0 || isam::ISCLOSE(h) < 0) {
+        const int error = isam::last_error;
+        return {error, base_path, isam::ErrorText(error)};
     }
-    isam::ISCLOSE(h);
-    error = 0;
-    return 0;
+    return {};
 }
 
-int BuildGroupFile(const std::string& base_path, int& error) {
-    return Build(base_path, kGroupRecordSize, kGroupKey, error);
+platform::Status BuildGroupFile(const std::string& base_path) {
+    return Build(base_path, kGroupRecordSize, kGroupKey);
 }
 
-int BuildUsersFile(const std::string& base_path, int& error) {
-    return Build(base_path, kUserRecordSize, kUserKey, error);
+platform::Status BuildUsersFile(const std::string& base_path) {
+    return Build(base_path, kUserRecordSize, kUserKey);
 }
 
 namespace {

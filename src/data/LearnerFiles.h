@@ -6,15 +6,15 @@
 
 #include "data/GroupRecord.h"
 #include "data/UserRecord.h"
+#include "platform/Status.h"
 
 namespace data {
 
 // Builds an empty ISAM file at base_path (native, without extension): 96-byte group records
 // keyed by kind 0, or 148-byte user records keyed by kind 1. Existing files are never
-// replaced: the engine refuses with EEXIST. Returns 0, or -1 with the engine's error code in
-// error.
-int BuildGroupFile(const std::string& base_path, int& error);
-int BuildUsersFile(const std::string& base_path, int& error);
+// replaced: the engine refuses with EEXIST. Fails with the engine's error number and text.
+platform::Status BuildGroupFile(const std::string& base_path);
+platform::Status BuildUsersFile(const std::string& base_path);
 
 class DataAccess;
 

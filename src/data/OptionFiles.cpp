@@ -44,13 +44,14 @@ void AppendSection(std::string& out, const char* label, const std::string& path,
 
 }  // namespace
 
-bool ApplyOptionFile(ConfigTable& config, const std::string& path,
-                     std::vector<std::string>* lines) {
+platform::Status ApplyOptionFile(ConfigTable& config, const std::string& path,
+                                 std::vector<std::string>* lines) {
     std::vector<std::string> read;
-    if (!ReadLines(path, read)) return false;
+    errno = 0;
+    if (!ReadLines(path, read)) return {errno != 0 ? errno : ENOENT, path};
     for (const std::string& line : read) config.ApplyOptionLine(line);
     if (lines != nullptr) *lines = std::move(read);
-    return true;
+    return {};
 }
 
 std::string OptionFileToLoad(const std::string& user_path, const std::string& group_path,
@@ -65,8 +66,9 @@ AppliedOptions ApplyUserOptions(ConfigTable& config, const std::string& root,
     AppliedOptions applied;
     applied.group_path = GroupOptionsPath(root, folder, group);
     applied.user_path = UserOptionsPath(root, folder, user, group);
-    ApplyOptionFile(config, applied.group_path, &applied.group_lines);
-    ApplyOptionFile(config, applied.user_path, &applied.user_lines);
+    // A missing file applies nothing; the summary shows what was read.
+    (void)ApplyOptionFile(config, applied.group_path, &applied.group_lines);
+    (void)ApplyOptionFile(config, applied.user_path, &applied.user_lines);
     return applied;
 }
 
@@ -100,8 +102,11 @@ std::string OptionFileText(const ConfigTable& config) {
     return text;
 }
 
-bool WriteOptionFile(const ConfigTable& config, const std::string& path) {
-    return platform::ReplaceFile(path, OptionFileText(config));
+platform::Status WriteOptionFile(const ConfigTable& config, const std::string& path) {
+    errno = 0;
+    if (!platform::ReplaceFile(path, OptionFileText(config)))
+        return {errno != 0 ? errno : EIO, path};
+    return {};
 }
 
 bool ReadFluids(const std::string& path, std::vector<std::string>& fluids) {

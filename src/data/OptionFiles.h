@@ -6,15 +6,17 @@
 #include <string>
 #include <vector>
 
+#include "platform/Status.h"
+
 namespace data {
 
 class ConfigTable;
 
 // Applies every line of the option file at path (either path form) to config, in file order;
 // empty lines and lines naming no key are skipped. lines, when given, receives the file's lines
-// (without line ends). False when the file cannot be opened (errno says why).
-bool ApplyOptionFile(ConfigTable& config, const std::string& path,
-                     std::vector<std::string>* lines = nullptr);
+// (without line ends). Fails with the path and why when the file cannot be opened.
+platform::Status ApplyOptionFile(ConfigTable& config, const std::string& path,
+                                 std::vector<std::string>* lines = nullptr);
 
 // The file the options window loads: the user's file when it exists, else the group's, else
 // the program's INI.
@@ -41,8 +43,8 @@ std::string OptionSummary(const AppliedOptions& applied, const ConfigTable& conf
 std::string OptionFileText(const ConfigTable& config);
 // Replaces the file at path with OptionFileText through a temporary file, so that a failure
 // leaves the old file whole.
-// False with errno set when it cannot be written.
-bool WriteOptionFile(const ConfigTable& config, const std::string& path);
+// Fails with the path and why when it cannot be written.
+platform::Status WriteOptionFile(const ConfigTable& config, const std::string& path);
 
 // The fluids of FLUID.DAT: every line that is not empty and does not begin with ';', in file
 // order (a CR before the line end is dropped). False when the file cannot be opened.

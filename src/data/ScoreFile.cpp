@@ -62,30 +62,34 @@ bool DecodeScores(std::string_view bytes, int n, ScoreBook& book) {
     return true;
 }
 
-int ReadScoreFile(std::string_view path, int n, ScoreBook& book) {
-    if (!IsScoreStepCount(n)) return ERANGE;
+platform::Status ReadScoreFile(std::string_view path, int n, ScoreBook& book) {
+    const std::string what(path);
+    if (!IsScoreStepCount(n)) return {ERANGE, what};
     // Only a regular file: a FIFO in its place would wait for a writer for ever.
     std::string bytes;
     if (const int error = platform::ReadRegularFile(platform::NativePath(path), bytes))
-        return error;
-    return DecodeScores(bytes, n, book) ? 0 : EBADMSG;
+        return {error, what};
+    if (!DecodeScores(bytes, n, book)) return {EBADMSG, what};
+    return {};
 }
 
-int WriteScoreFile(std::string_view path, int n, const ScoreBook& book) {
-    if (!IsScoreStepCount(n)) return ERANGE;
+platform::Status WriteScoreFile(std::string_view path, int n, const ScoreBook& book) {
+    const std::string what(path);
+    if (!IsScoreStepCount(n)) return {ERANGE, what};
     const std::string native = platform::NativePath(path);
     const size_t slash = native.rfind('/');
     if (slash != std::string::npos && slash > 0 &&
         !platform::CreateFolders(native.substr(0, slash))) {
-        return errno != 0 ? errno : ENOENT;
+        return {errno != 0 ? errno : ENOENT, what};
     }
     struct stat st;
     if (::stat(native.c_str(), &st) == 0) {
-        if (S_ISDIR(st.st_mode)) return EISDIR;
-        if (::access(native.c_str(), W_OK) != 0) return EACCES;
+        if (S_ISDIR(st.st_mode)) return {EISDIR, what};
+        if (::access(native.c_str(), W_OK) != 0) return {EACCES, what};
     }
-    if (!platform::ReplaceFile(native, EncodeScores(book, n))) return errno != 0 ? errno : EIO;
-    return 0;
+    if (!platform::ReplaceFile(native, EncodeScores(book, n)))
+        return {errno != 0 ? errno : EIO, what};
+    return {};
 }
 
 }  // namespace data

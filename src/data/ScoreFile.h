@@ -17,6 +17,8 @@
 
 #include "data/ScoreBook.h"
 
+#include "platform/Status.h"
+
 namespace data {
 
 // True for the step counts a score file can hold: 0 < n < 1024.
@@ -31,14 +33,14 @@ std::string EncodeScores(const ScoreBook& book, int n);
 // would put every per-step array at the wrong offset.
 bool DecodeScores(std::string_view bytes, int n, ScoreBook& book);
 
-// Reads the score file at path (either path form). 0 on success; otherwise an errno value
-// (ERANGE for a step count out of range, EBADMSG for a file of the wrong size) and book is
-// untouched.
-int ReadScoreFile(std::string_view path, int n, ScoreBook& book);
+// Reads the score file at path (either path form). On failure the status holds an errno value
+// (ERANGE for a step count out of range, EBADMSG for a file of the wrong size) and the path, and
+// book is untouched.
+platform::Status ReadScoreFile(std::string_view path, int n, ScoreBook& book);
 // Writes the score file at path, creating missing folders. The bytes go to a temporary file in
 // the same folder that is renamed into place, so the old file stays whole until the new one is
-// complete. A file that exists read-only is not replaced (EACCES). 0 on success, else an errno
-// value (ERANGE for a step count out of range).
-int WriteScoreFile(std::string_view path, int n, const ScoreBook& book);
+// complete. A file that exists read-only is not replaced (EACCES). On failure the status holds
+// an errno value (ERANGE for a step count out of range) and the path.
+platform::Status WriteScoreFile(std::string_view path, int n, const ScoreBook& book);
 
 }  // namespace data

@@ -40,7 +40,7 @@ bool SaveScores(const LessonSettings& settings, Prompter& prompter, const data::
                 const ScoreSite& site) {
     if (!settings.SavesProgress()) return true;
     const std::string path = ScoreFilePath(settings.course->Root(), site);
-    if (data::WriteScoreFile(path, site.step_count, book) == 0) return true;
+    if (data::WriteScoreFile(path, site.step_count, book).ok()) return true;
     ReportScoreFile(settings, prompter, "wr", path);
     settings.Trace(">saveScore> %d %d", site.step_count, data::kStepCapacity);
     return false;
@@ -50,7 +50,7 @@ bool RestoreScores(const LessonSettings& settings, Prompter& prompter, data::Sco
                    const ScoreSite& site) {
     if (settings.RemovableMedia()) return true;
     const std::string path = ScoreFilePath(settings.course->Root(), site);
-    const int error = data::ReadScoreFile(path, site.step_count, book);
+    const int error = data::ReadScoreFile(path, site.step_count, book).code();
     if (error == 0) return true;
     settings.Trace(">restoreScore> %d %d", site.step_count, data::kStepCapacity);
     // A file that does not fit the learner's record is kept aside before the session writes a

@@ -114,9 +114,8 @@ void TUserOption::LoadOptions() {
     const std::string path = data::OptionFileToLoad(
         data::UserOptionsPath(course_.course->Root(), folder, user_, group_),
         data::GroupOptionsPath(course_.course->Root(), folder, group_), course_.program_ini);
-    errno = 0;
-    if (!data::ApplyOptionFile(*course_.config, path))
-        ReportFileError(course_.course->Notifier(), path);
+    if (const platform::Status read = data::ApplyOptionFile(*course_.config, path); !read)
+        course_.course->Notifier().ShowSystemError(read.what(), read.code());
 }
 
 void TUserOption::SelectCurrent() {
@@ -138,9 +137,8 @@ void TUserOption::OkClick() {
     if (!course_.removable_media) {
         const std::string path =
             data::UserOptionsPath(course_.course->Root(), OptionsFolder(), user_, group_);
-        errno = 0;
-        if (!data::WriteOptionFile(*course_.config, path))
-            ReportFileError(course_.course->Notifier(), path);
+        if (const platform::Status written = data::WriteOptionFile(*course_.config, path); !written)
+            course_.course->Notifier().ShowSystemError(written.what(), written.code());
     }
     accept();
 }

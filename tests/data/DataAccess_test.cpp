@@ -24,9 +24,8 @@ struct LearnerFolder : support::TempFolder {
     std::string users = (path / "USERS").string();
 
     LearnerFolder() {
-        int error = 0;
-        EXPECT_EQ(BuildGroupFile(group, error), 0) << error;
-        EXPECT_EQ(BuildUsersFile(users, error), 0) << error;
+        EXPECT_TRUE(BuildGroupFile(group).ok());
+        EXPECT_TRUE(BuildUsersFile(users).ok());
     }
     void AddUser(int group_no, int user_no, const std::string& name) {
         UserRecord r = UserTemplate();

@@ -166,7 +166,7 @@ TEST(LearnersToolTest, ListAndExportReportProgressFromTheScoreFile) {
             book.StepVisits[i] = 40 + i;
             book.StepStatus[i] = 3;
         }
-        ASSERT_EQ(WriteScoreFile((c.path / "DATA/DEMO/GB/SCO002.003").string(), 3, book), 0);
+        ASSERT_TRUE(WriteScoreFile((c.path / "DATA/DEMO/GB/SCO002.003").string(), 3, book).ok());
     }
     const auto [status, out] = c.Run("list", "--json");
     EXPECT_EQ(status, 0);

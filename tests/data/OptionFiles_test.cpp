@@ -32,15 +32,16 @@ TEST(OptionFiles, LinesApplyByKeyIgnoringCaseAndOtherNamesAreIgnored) {
     ConfigTable config;
     config.Set(data::kGaz, "Air");
     std::vector<std::string> lines;
-    ASSERT_TRUE(data::ApplyOptionFile(config, path, &lines));
+    ASSERT_TRUE(data::ApplyOptionFile(config, path, &lines).ok());
     EXPECT_EQ(config.Get(data::kGaz), "Argon");
     EXPECT_EQ(config.Get(data::kUnit), "SI");
     EXPECT_EQ(lines,
               (std::vector<std::string>{"gaz=Argon", "Gas=Helium", "", "unit=US", "Unit=SI"}));
 
-    errno = 0;
-    EXPECT_FALSE(data::ApplyOptionFile(config, (dir.path / "INI.002").string()));
-    EXPECT_EQ(errno, ENOENT);
+    const std::string missing = (dir.path / "INI.002").string();
+    const platform::Status status = data::ApplyOptionFile(config, missing);
+    EXPECT_EQ(status.code(), ENOENT);
+    EXPECT_EQ(status.what(), missing);
     EXPECT_EQ(config.Get(data::kGaz), "Argon");
 }
 
@@ -98,16 +99,15 @@ TEST(OptionFiles, AUserFileHoldsTheSixteenKeysInTableOrderWithLf) {
 
     support::TempFolder dir;
     const std::string path = dir.Write("INI007.002", "old contents that are longer than the new");
-    ASSERT_TRUE(data::WriteOptionFile(config, path));
+    ASSERT_TRUE(data::WriteOptionFile(config, path).ok());
     EXPECT_EQ(support::TempFolder::Read(path), text);
     ConfigTable back;
-    ASSERT_TRUE(data::ApplyOptionFile(back, path));
+    ASSERT_TRUE(data::ApplyOptionFile(back, path).ok());
     for (int i = 0; i < data::kConfigKeyCount; ++i)
         EXPECT_EQ(back.Get(i), i == data::kSymbol ? "US" : config.Get(i)) << i;
 
-    errno = 0;
-    EXPECT_FALSE(data::WriteOptionFile(config, (dir.path / "missing" / "INI001.001").string()));
-    EXPECT_NE(errno, 0);
+    EXPECT_EQ(data::WriteOptionFile(config, (dir.path / "missing" / "INI001.001").string()).code(),
+              ENOENT);
 }
 
 TEST(OptionFiles, FluidsSkipCommentAndEmptyLines) {
@@ -203,11 +203,9 @@ TEST(SpecialFiles, LearnerFilesThatAreNotRegularFilesAreRefusedAtOnce) {
     for (const auto& c : cases) {
         const std::string path = (dir.path / c.name).string();
         data::ConfigTable config;
-        errno = 0;
-        EXPECT_FALSE(data::ApplyOptionFile(config, path)) << c.name;
-        EXPECT_EQ(errno, c.error) << c.name;
+        EXPECT_EQ(data::ApplyOptionFile(config, path).code(), c.error) << c.name;
         data::ScoreBook book;
-        EXPECT_EQ(data::ReadScoreFile(path, 2, book), c.error) << c.name;
+        EXPECT_EQ(data::ReadScoreFile(path, 2, book).code(), c.error) << c.name;
         EXPECT_EQ(config.LoadConfiguration(path).code(), c.error) << c.name;
         EXPECT_EQ(platform::SystemErrorText(platform::kErrorNotRegularFile), "Not a regular file");
     }

@@ -121,13 +121,13 @@ TEST(ScoreFile, SizeThatDoesNotFitTheStepCountIsRefused) {
 TEST(ScoreFile, WriteCreatesFoldersAndReadsBack) {
     support::TempFolder dir;
     const std::string path = (dir.path / "DATA" / "DEMO" / "GB" / "SCO001.002").string();
-    ASSERT_EQ(data::WriteScoreFile(path, 5, NumberedBook()), 0);
+    ASSERT_TRUE(data::WriteScoreFile(path, 5, NumberedBook()).ok());
     EXPECT_EQ(support::TempFolder::Read(path), data::EncodeScores(NumberedBook(), 5));
     data::ScoreBook back;
-    ASSERT_EQ(data::ReadScoreFile(path, 5, back), 0);
+    ASSERT_TRUE(data::ReadScoreFile(path, 5, back).ok());
     EXPECT_EQ(back.StepVisits[4], 5004);
     // A later, shorter write leaves exactly the new image and no temporary file.
-    ASSERT_EQ(data::WriteScoreFile(path, 2, NumberedBook()), 0);
+    ASSERT_TRUE(data::WriteScoreFile(path, 2, NumberedBook()).ok());
     EXPECT_EQ(std::filesystem::file_size(path), 64u);
     int entries = 0;
     for ([[maybe_unused]] const auto& e :
@@ -141,19 +141,19 @@ TEST(ScoreFile, FailuresLeaveFileAndBookAlone) {
     support::TempFolder dir;
     const std::string path = (dir.path / "SCO001.001").string();
     data::ScoreBook book;
-    EXPECT_EQ(data::ReadScoreFile(path, 5, book), ENOENT);
-    EXPECT_EQ(data::WriteScoreFile(path, 1024, NumberedBook()), ERANGE);
+    EXPECT_EQ(data::ReadScoreFile(path, 5, book).code(), ENOENT);
+    EXPECT_EQ(data::WriteScoreFile(path, 1024, NumberedBook()).code(), ERANGE);
     EXPECT_FALSE(std::filesystem::exists(path));
 
-    ASSERT_EQ(data::WriteScoreFile(path, 5, NumberedBook()), 0);
-    EXPECT_EQ(data::ReadScoreFile(path, 6, book), EBADMSG);
+    ASSERT_TRUE(data::WriteScoreFile(path, 5, NumberedBook()).ok());
+    EXPECT_EQ(data::ReadScoreFile(path, 6, book).code(), EBADMSG);
     EXPECT_EQ(book.StepScore[0], -1);
-    EXPECT_EQ(data::ReadScoreFile(path, 0, book), ERANGE);
+    EXPECT_EQ(data::ReadScoreFile(path, 0, book).code(), ERANGE);
 
     // A score file made read-only is not replaced.
     if (geteuid() != 0) {
         ASSERT_EQ(chmod(path.c_str(), 0444), 0);
-        EXPECT_EQ(data::WriteScoreFile(path, 3, NumberedBook()), EACCES);
+        EXPECT_EQ(data::WriteScoreFile(path, 3, NumberedBook()).code(), EACCES);
         EXPECT_EQ(std::filesystem::file_size(path), 136u);
     }
 }

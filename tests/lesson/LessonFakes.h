@@ -384,9 +384,9 @@ class LessonTest : public ::testing::Test {
     }
     data::ScoreBook ScoreFile(int n) {
         data::ScoreBook book;
-        EXPECT_EQ(data::ReadScoreFile((dir_.path / "DATA" / "DEMO" / "GB" / "SCO001.001").string(),
-                                      n, book),
-                  0);
+        EXPECT_TRUE(data::ReadScoreFile(
+                        (dir_.path / "DATA" / "DEMO" / "GB" / "SCO001.001").string(), n, book)
+                        .ok());
         return book;
     }
     bool Journaled(const std::string& entry) const {

@@ -86,9 +86,8 @@ class LessonRunTest : public ::testing::Test {
         std::filesystem::remove_all(dir_.path / "DATA" / "CTX");
         const std::string folder = (dir_.path / "DATA" / "TEST" / "GB").string();
         std::filesystem::create_directories(folder);
-        int error = 0;
-        ASSERT_EQ(data::BuildGroupFile(folder + "/GROUP", error), 0);
-        ASSERT_EQ(data::BuildUsersFile(folder + "/USERS", error), 0);
+        ASSERT_TRUE(data::BuildGroupFile(folder + "/GROUP").ok());
+        ASSERT_TRUE(data::BuildUsersFile(folder + "/USERS").ok());
         const int groups = isam::ISOPEN((folder + "/GROUP").c_str(), isam::OPEN_INOUT);
         data::GroupRecord g = data::GroupTemplate();
         g.name = "Class";
@@ -168,7 +167,7 @@ TEST_F(LessonRunTest, PlaysTheLessonToItsEndWithTheGivenAnswers) {
               "\"worth\": 28}");
     EXPECT_EQ(std::filesystem::file_size(Learner("SCO001.001")), 16u + 24 * 4);
     data::ScoreBook book;
-    ASSERT_EQ(data::ReadScoreFile(Learner("SCO001.001"), 4, book), 0);
+    ASSERT_TRUE(data::ReadScoreFile(Learner("SCO001.001"), 4, book).ok());
     EXPECT_EQ(book.StepScore[1], 8);
     EXPECT_EQ(book.LevelState[0], -1);
     EXPECT_EQ(support::TempFolder::Read(Learner("HST001.001")),

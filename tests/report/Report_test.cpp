@@ -47,9 +47,9 @@ class ReportTest : public ::testing::Test {
         ASSERT_NE(l, nullptr);
         const std::string path = report_.ScorePath(user, group);
         data::ScoreBook book;
-        ASSERT_EQ(data::ReadScoreFile(path, l->record.StepCount, book), 0);
+        ASSERT_TRUE(data::ReadScoreFile(path, l->record.StepCount, book).ok());
         for (size_t i = 0; i < seconds.size(); ++i) book.StepTime[i] = seconds[i];
-        ASSERT_EQ(data::WriteScoreFile(path, l->record.StepCount, book), 0);
+        ASSERT_TRUE(data::WriteScoreFile(path, l->record.StepCount, book).ok());
     }
     void Refresh() {
         std::string error;

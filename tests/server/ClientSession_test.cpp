@@ -52,9 +52,8 @@ struct Learners : ::testing::Test {
 
     void SetUp() override {
         fs::create_directories(folder);
-        int error = 0;
-        ASSERT_EQ(data::BuildGroupFile(folder + "/GROUP", error), 0);
-        ASSERT_EQ(data::BuildUsersFile(folder + "/USERS", error), 0);
+        ASSERT_TRUE(data::BuildGroupFile(folder + "/GROUP").ok());
+        ASSERT_TRUE(data::BuildUsersFile(folder + "/USERS").ok());
         const int h = isam::ISOPEN((folder + "/USERS").c_str(), isam::OPEN_INOUT);
         ASSERT_GE(h, 0);
         for (int g = 1; g <= 2; ++g) {

@@ -27,9 +27,8 @@ const std::string& Root() {
     g_root = folder.path.string();
     const std::string dir = g_root + "/DATA/DEMO/GB";
     std::filesystem::create_directories(dir);
-    int error = 0;
-    data::BuildGroupFile(dir + "/GROUP", error);
-    data::BuildUsersFile(dir + "/USERS", error);
+    (void)data::BuildGroupFile(dir + "/GROUP");
+    (void)data::BuildUsersFile(dir + "/USERS");
     const int h = isam::ISOPEN((dir + "/USERS").c_str(), isam::OPEN_INOUT);
     for (int u = 1; u <= 3; ++u) {
         data::UserRecord r = data::UserTemplate();

@@ -329,9 +329,8 @@ TEST_F(CourseFolder, ConnectedServerSendsGroupThenUserFiles) {
 // with the given StepStart and Total each.
 void MakeUsers(const std::string& folder, const std::vector<std::pair<int, int>>& users) {
     fs::create_directories(folder);
-    int error = 0;
-    ASSERT_EQ(data::BuildGroupFile(folder + "/GROUP", error), 0);
-    ASSERT_EQ(data::BuildUsersFile(folder + "/USERS", error), 0);
+    ASSERT_TRUE(data::BuildGroupFile(folder + "/GROUP").ok());
+    ASSERT_TRUE(data::BuildUsersFile(folder + "/USERS").ok());
     data::DataAccess access;
     ASSERT_GE(access.Open(folder + "/USERS", isam::OPEN_INOUT), 0);
     for (size_t i = 0; i < users.size(); ++i) {

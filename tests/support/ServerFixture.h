@@ -22,9 +22,8 @@ namespace support {
 inline void MakeLearners(const std::filesystem::path& root, int groups, int users) {
     std::filesystem::create_directories(root / "DATA/DEMO/GB");
     const std::string base = (root / "DATA/DEMO/GB").string();
-    int error = 0;
-    ASSERT_EQ(data::BuildGroupFile(base + "/GROUP", error), 0);
-    ASSERT_EQ(data::BuildUsersFile(base + "/USERS", error), 0);
+    ASSERT_TRUE(data::BuildGroupFile(base + "/GROUP").ok());
+    ASSERT_TRUE(data::BuildUsersFile(base + "/USERS").ok());
     const int h = isam::ISOPEN((base + "/USERS").c_str(), isam::OPEN_INOUT);
     ASSERT_GE(h, 0);
     for (int g = 1; g <= groups; ++g) {

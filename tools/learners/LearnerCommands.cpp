@@ -81,10 +81,9 @@ int InitFiles(const LearnerCourse& course) {
             status = 1;
             continue;
         }
-        int error = 0;
-        if (build(path, error) != 0)
-            return Fail("build " + path + " : " + isam::ErrorText(error) + " (" +
-                        std::to_string(error) + ")");
+        if (const platform::Status built = build(path); !built)
+            return Fail("build " + built.what() + " : " + built.Cause() + " (" +
+                        std::to_string(built.code()) + ")");
     }
     return status;
 }

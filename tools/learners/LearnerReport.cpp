@@ -90,7 +90,7 @@ const char* StatusWord(int state) {
 // The learner's score book; false when the file is missing or does not fit the record.
 bool Scores(const LearnerCourse& course, const data::UserRecord& u, data::ScoreBook& book) {
     if (!data::IsScoreStepCount(u.StepCount)) return false;
-    return data::ReadScoreFile(course.ScorePath(u.UserNo, u.GroupNo), u.StepCount, book) == 0;
+    return data::ReadScoreFile(course.ScorePath(u.UserNo, u.GroupNo), u.StepCount, book).ok();
 }
 
 }  // namespace
