@@ -21,8 +21,9 @@ start_player player.log -s 1:2:1:1
 # The script of the step on screen, from the trace log.
 script() { grep -o "LDE# open [A-Z]* @ -1" trace.log 2>/dev/null | tail -1 | cut -d' ' -f3; }
 
-check_choice() {  # question box white, control panel grey
-    [ "$(shot_pixel "$1" 600,745)" = FFFFFF ] && [ "$(shot_pixel "$1" 300,800)" = EFEFEF ]
+check_choice() {  # question box white, control panel grey between the answers, answer 1 white
+    [ "$(shot_pixel "$1" 600,745)" = FFFFFF ] && [ "$(shot_pixel "$1" 590,800)" = EFEFEF ] &&
+        [ "$(shot_pixel "$1" 550,812)" = FFFFFF ]
 }
 check_practical() {  # no control panel: the stage's floor where it would be; the pump shows
     [ "$(shot_pixel "$1" 300,800)" = 8A9BB0 ] &&
