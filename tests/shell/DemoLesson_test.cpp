@@ -1,8 +1,7 @@
-// Checks the built demo lesson in each language and unit system: every step's texts and
-// parameter line are what the lesson flow can use, every script it names (steps, pop-up menu
-// lines, level matrix cells) exists and runs to its end on a headless stage without an error,
-// and every file those name (sub-step texts, conversions, matrix, pictures, sounds,
-// documents) is in the course.
+// What the demo lesson must offer beyond what coursecheck verifies for every course (texts,
+// parameter lines, scripts, menus, matrix cells, documents, languages; the build runs it on the
+// demo): each kind of step is there, and every practical step can be solved from a pop-up menu
+// of the stage its script builds, whose entries answer only outside choice steps.
 #include <gtest/gtest.h>
 
 #include <QImage>
@@ -36,7 +35,6 @@ const fs::path kCourse = DEMO_COURSE_DIR;
 const std::string kProgram = (kCourse / "DEMO").string();
 constexpr int kCommonSeed = 1957;
 constexpr unsigned kSubStepModulus = 1009;
-constexpr int kSliderMax = 100;  // the estimate slider runs from 0 to 100
 constexpr int kTickLimit = 5000;
 
 enum Kind { kChoice = 0, kPractical = 1, kEstimate = 2 };
@@ -104,13 +102,6 @@ std::string LookupMatrix(const std::vector<std::string>& lines, int step, const 
     return "-";
 }
 
-bool IsPdf(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    char magic[5] = {};
-    in.read(magic, 5);
-    return in && std::string(magic, 5) == "%PDF-";
-}
-
 struct Variant {
     const char* language;
     const char* unit;  // the Unit= value
@@ -145,107 +136,25 @@ class DemoLesson : public ::testing::TestWithParam<Variant> {
         return fs::path(data_dir_) / "LDE" / (dir_ + name);
     }
 
-    // Every conversion code of raw names a line of the learner's unit system.
-    void ExpectConversions(const std::string& raw, const std::string& where) {
-        for (size_t at = raw.find("%#["); at != std::string::npos; at = raw.find("%#[", at + 1)) {
-            char name[32] = {};
-            int number = -1;
-            ASSERT_EQ(std::sscanf(raw.c_str() + at, "%%#[%31s %d]", name, &number), 2) << where;
-            text::MessageFile cnv(kProgram);
-            ASSERT_TRUE(cnv.Open("MSG\\" + lang_ + "\\" + name + ".CNV")) << where << ": " << name;
-            cnv.SetCheckModulus(static_cast<unsigned>(cnv.Seed()));
-            std::vector<std::string> lines = Split(cnv.RawText(number), "\n");
-            ASSERT_LT(GetParam().line, static_cast<int>(lines.size())) << where << ": " << name;
-            const std::string& line = lines[GetParam().line];
-            EXPECT_FALSE(line.empty()) << where << ": " << name << " " << number;
-            EXPECT_EQ(line.find('\xff'), std::string::npos) << where << ": bad checksum";
-        }
-    }
-
-    // The finished text, checked: no failed checksum, no code left unexpanded.
-    std::string Text(text::MessageFile& file, int number, const std::string& where) {
-        ExpectConversions(file.RawText(number), where);
-        std::string t = file.GetText(number);
-        EXPECT_EQ(t.find('\xff'), std::string::npos) << where << ": bad checksum";
-        EXPECT_EQ(t.find("%#"), std::string::npos) << where << ": " << t;
-        EXPECT_EQ(t.find("%@"), std::string::npos) << where << ": " << t;
-        return t;
-    }
-
     data::Course course_{(kCourse / "DEMO").string()};
     data::ConfigTable& config_ = course_.Config();
     std::string data_dir_, dir_, lang_;
     text::MessageFile steps_;
 };
 
-TEST_P(DemoLesson, StepsFitTheirKind) {
-    ASSERT_EQ(steps_.RecordCount() % 4, 0);
+TEST_P(DemoLesson, TheLessonHasEveryKindOfStep) {
     const int steps = steps_.RecordCount() / 4;
     ASSERT_EQ(steps, 10);
-    EXPECT_EQ(steps_.CountBadRecords(), 0);
     EXPECT_EQ(config_.Get(data::kUnit) == "SI", GetParam().line == 0);
-
     std::set<int> kinds;
     int kind = kChoice;  // a new learner's record
     for (int s = 1; s <= steps; ++s) {
-        SCOPED_TRACE("step " + std::to_string(s));
-        const std::string question = Text(steps_, 4 * s - 4, "question");
-        const std::vector<std::string> answers = Split(Text(steps_, 4 * s - 3, "answers"), "\n");
-        const std::vector<std::string> comments =
-            Split(Text(steps_, 4 * s - 2, "comments"), "\n## ");
-        const std::string line = steps_.GetText(4 * s - 1);
-        EXPECT_FALSE(question.empty());
-
-        StepParams p;
-        ASSERT_EQ(ParseParams(line, p), 11) << line;
-        EXPECT_LE(std::string(p.script).size(), 20u) << p.script;
-        EXPECT_LE(std::string(p.comment).size(), 23u) << p.comment;
-        EXPECT_GT(p.points, 0);
-        if (std::string(p.script) != "-") {
-            EXPECT_TRUE(fs::exists(ScriptFile(p.script))) << p.script;
-        }
-        if (std::string(p.comment) != "-") {
-            for (const char* unit : {"SI", "US"}) {
-                fs::path doc =
-                    kCourse / "MSG" / lang_ / "COMMON" / unit / (std::string(p.comment) + ".PDF");
-                EXPECT_TRUE(IsPdf(doc)) << doc;
-            }
-        }
-
-        // Piece 0 of the comments places the info panel.
-        int x = 0, y = 0, w = 0;
-        const char* placement = comments[0].c_str();
-        EXPECT_TRUE(std::sscanf(placement, "X%d Y%d W%d", &x, &y, &w) == 3 ||
-                    std::sscanf(placement, "X%d Y%d", &x, &y) == 2 ||
-                    std::sscanf(placement, "Y%d", &y) == 1)
-            << placement;
-
+        const std::vector<std::string> answers = Split(steps_.GetText(4 * s - 3), "\n");
         kind = answers[0].empty() ? kChoice : kind == kEstimate ? kEstimate : kPractical;
         kinds.insert(kind);
-        if (kind == kChoice) {
-            const int count = static_cast<int>(answers.size()) - 1;
-            EXPECT_GE(count, 1);
-            EXPECT_LE(count, 6);
-            EXPECT_GE(p.expected, 1);
-            EXPECT_LE(p.expected, count);
-            for (int j = 1; j <= count; ++j) EXPECT_FALSE(answers[j].empty()) << "answer " << j;
-            // Every answer has its comment.
-            EXPECT_GE(static_cast<int>(comments.size()), count + 1);
-        } else {
-            // After an answer the comment shown is piece 1 (wrong) or 2 (right).
-            EXPECT_GE(comments.size(), 3u);
-        }
-        if (kind == kEstimate) {
-            EXPECT_GE(p.tolerance, 0);
-            EXPECT_GE(p.expected - p.tolerance, 0) << line;
-            EXPECT_LE(p.expected + p.tolerance, kSliderMax) << line;
-        }
         if (kind == kPractical) kind = kEstimate;  // solved, it turns the next steps to estimates
     }
     EXPECT_EQ(kinds, (std::set<int>{kChoice, kPractical, kEstimate}));
-
-    // Help > Topics.
-    EXPECT_TRUE(IsPdf(kCourse / "MSG" / lang_ / "DEMO.PDF"));
 }
 
 // Runs the lesson's scripts as the player does: each step's script on the stage left by the
@@ -272,32 +181,15 @@ class DemoLessonRun : public DemoLesson {
         }
     }
 
-    // Runs a script to its end and checks what it asked for.
+    // Runs a step's script to its end, building the stage its menus are on.
     void RunScript(const std::string& name) {
         SCOPED_TRACE("script " + name);
-        ASSERT_TRUE(fs::exists(ScriptFile(name))) << ScriptFile(name);
-        const size_t questions = host_.questions.size();
-        const size_t events = host_.events.size();
         engine_->OpenScript(name, -1);
-        int ticks = 0;
-        for (; !engine_->Ended() && ticks < kTickLimit; ++ticks) {
+        for (int ticks = 0; !engine_->Ended() && ticks < kTickLimit; ++ticks) {
             engine_->Tick();
             now_ += engine_->TimerInterval();
         }
-        EXPECT_TRUE(engine_->Ended()) << "still running after " << ticks << " ticks";
-        for (size_t i = questions; i < host_.questions.size(); ++i) {
-            const script::Question& q = host_.questions[i];
-            EXPECT_NE(q.icon, 16) << "error: " << q.text;
-            EXPECT_FALSE(q.text.empty()) << "a question without its text";
-        }
-        for (size_t i = events; i < host_.events.size(); ++i) {
-            const std::string& e = host_.events[i];
-            if (e.rfind("sound ", 0) != 0) continue;
-            const std::string sound = e.substr(6, e.rfind(' ') - 6);
-            if (!sound.empty()) {
-                EXPECT_TRUE(fs::exists(kCourse / "SND" / (sound + ".WAV"))) << e;
-            }
-        }
+        EXPECT_TRUE(engine_->Ended());
     }
 
     script::HeadlessHost host_;
@@ -309,7 +201,7 @@ class DemoLessonRun : public DemoLesson {
     bool has_matrix_ = false;
 };
 
-TEST_P(DemoLessonRun, ScriptsAndMenusRunToTheirEnd) {
+TEST_P(DemoLessonRun, PracticalStepsAreSolvableFromTheirMenus) {
     const int steps = steps_.RecordCount() / 4;
     ASSERT_GT(steps, 0);
     int kind = kChoice;
@@ -340,22 +232,8 @@ TEST_P(DemoLessonRun, ScriptsAndMenusRunToTheirEnd) {
             sub.SetCheckModulus(kSubStepModulus);
             sub.SetSeed(kCommonSeed);
             sub.SetConversionLine(GetParam().line);
-            EXPECT_EQ(sub.CountBadRecords(), 0);
-            const std::string hint = Text(sub, 0, "hint");
-            EXPECT_LE(hint.substr(0, hint.find(':')).size(), 20u) << hint;
-            EXPECT_FALSE(Text(sub, 3, "sub-step question").empty());
-            const std::vector<std::string> entries = Split(Text(sub, 1, "menu"), "\n");
-            for (size_t j = 1; j < entries.size(); ++j) {
-                const size_t colon = entries[j].find(':');
-                if (colon != std::string::npos) {
-                    EXPECT_TRUE(
-                        fs::exists(kCourse / "BMP" / (entries[j].substr(colon + 1) + ".BMP")))
-                        << entries[j];
-                }
-            }
             // One sub-step line per menu entry; line 0 stands for the hint entry.
-            const std::vector<std::string> lines = Split(Text(sub, 2, "sub-steps"), "\n");
-            EXPECT_EQ(lines.size(), entries.size());
+            const std::vector<std::string> lines = Split(sub.GetText(2), "\n");
             for (size_t j = 1; j < lines.size(); ++j) {
                 char script[64] = {}, column[64] = {};
                 int points = 0;
@@ -378,10 +256,6 @@ TEST_P(DemoLessonRun, ScriptsAndMenusRunToTheirEnd) {
                     // Evaluated in a choice step, a menu answer would count as a wrong answer 0.
                     EXPECT_FALSE(choice) << lines[j];
                     solvable = solvable || answer == 0;
-                } else if (cell != "-") {
-                    RunScript(cell);
-                } else if (name != "-") {
-                    RunScript(name);
                 }
             }
         }
@@ -401,47 +275,6 @@ const Variant kVariants[] = {
 
 std::string VariantName(const ::testing::TestParamInfo<Variant>& info) {
     return std::string(info.param.language) + "_" + info.param.unit;
-}
-
-// The translations drive the same lesson: parameter lines, answer counts, comments and the
-// sub-step lines of the menus are the same in every language.
-TEST(DemoLessonLanguages, TranslationsAgree) {
-    auto open = [](text::MessageFile& f, const std::string& lang, const std::string& name) {
-        f.SetProgramPath(kProgram);
-        const bool ok = f.Open("MSG\\" + lang + "\\D1" + name + ".MSG");
-        f.SetSeed(kCommonSeed);
-        return ok;
-    };
-    text::MessageFile gb, fr;
-    ASSERT_TRUE(open(gb, "GB", "STEP01"));
-    ASSERT_TRUE(open(fr, "FR", "STEP01"));
-    ASSERT_EQ(gb.RecordCount(), fr.RecordCount());
-    auto pieces = [](text::MessageFile& f, int n, const char* sep) {
-        return Split(f.RawText(n), sep).size();
-    };
-    for (int s = 1; 4 * s <= gb.RecordCount(); ++s) {
-        SCOPED_TRACE("step " + std::to_string(s));
-        EXPECT_EQ(gb.RawText(4 * s - 1), fr.RawText(4 * s - 1));
-        EXPECT_EQ(pieces(gb, 4 * s - 3, "\n"), pieces(fr, 4 * s - 3, "\n"));
-        EXPECT_EQ(pieces(gb, 4 * s - 2, "\n## "), pieces(fr, 4 * s - 2, "\n## "));
-        EXPECT_EQ(Split(gb.RawText(4 * s - 2), "\n")[0], Split(fr.RawText(4 * s - 2), "\n")[0]);
-    }
-    for (const fs::directory_entry& e : fs::directory_iterator(kCourse / "MSG/GB")) {
-        const std::string file = e.path().filename().string();
-        if (file.rfind("D1", 0) != 0 || file.find("STEP") != std::string::npos) continue;
-        if (e.path().extension() != ".MSG") continue;
-        const std::string name = e.path().stem().string().substr(2);
-        SCOPED_TRACE(name);
-        text::MessageFile g, f;
-        ASSERT_TRUE(open(g, "GB", name));
-        ASSERT_TRUE(open(f, "FR", name)) << "no French " << name;
-        ASSERT_EQ(g.RecordCount(), f.RecordCount());
-        if (g.RawText(2).empty()) continue;     // texts of a script, not of a menu
-        EXPECT_EQ(g.RawText(2), f.RawText(2));  // sub-step lines
-        EXPECT_EQ(pieces(g, 1, "\n"), pieces(f, 1, "\n"));
-        EXPECT_EQ(g.RawText(0).substr(g.RawText(0).find(':') + 1),
-                  f.RawText(0).substr(f.RawText(0).find(':') + 1));  // matrix item name
-    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Variants, DemoLesson, ::testing::ValuesIn(kVariants), VariantName);
