@@ -15,9 +15,6 @@ namespace check {
 
 namespace {
 
-// The common texts that offer the unit systems in the options window.
-constexpr int kUnitChoiceTexts[] = {49, 50};
-
 // The course as its INI says, for what every language shares (the language list, the units).
 bool OpenBase(data::Course& course) {
     data::CourseOptions options;
@@ -104,7 +101,7 @@ platform::Status CheckCourse(const std::string& folder, const CheckOptions& opti
     // The unit systems: those asked for, else the options window's choices, else Unit=.
     std::vector<std::string> units = options.units;
     if (units.empty() && base_opened) {
-        for (int number : kUnitChoiceTexts) {
+        for (int number : data::kUnitChoiceTexts) {
             const data::OptionChoice choice = data::ParseOptionChoice(base.CommonText(number));
             if (!choice.code.empty() &&
                 std::find(units.begin(), units.end(), choice.code) == units.end())

@@ -40,12 +40,16 @@ inline constexpr int kTextLevelColumn = 42;     // the user list's level column
 inline constexpr int kTextStatusGroup = 46;     // status bar: the group name
 inline constexpr int kTextUnitsLabel = 47;      // options window: unit systems
 inline constexpr int kTextSymbolsLabel = 48;    // options window: symbol sets
-inline constexpr int kTextEvaluateLabel = 51;   // options window: evaluation
-inline constexpr int kTextCommentTitle = 54;    // the comment document's window (its name)
-inline constexpr int kTextStatusLevel = 55;     // status bar: the level
-inline constexpr int kTextStatusScore = 57;     // status bar: total and percentage
-inline constexpr int kTextStatusStep = 58;      // status bar (developer): step of steps
-inline constexpr int kTextBadParameters = 59;   // a step's parameter line that cannot be read
+inline constexpr int kTextUnitChoice1 = 49;     // options window: the unit systems offered
+inline constexpr int kTextUnitChoice2 = 50;
+inline constexpr int kTextEvaluateLabel = 51;  // options window: evaluation
+inline constexpr int kTextSymbolChoice1 = 52;  // options window: the symbol sets offered
+inline constexpr int kTextSymbolChoice2 = 53;
+inline constexpr int kTextCommentTitle = 54;   // the comment document's window (its name)
+inline constexpr int kTextStatusLevel = 55;    // status bar: the level
+inline constexpr int kTextStatusScore = 57;    // status bar: total and percentage
+inline constexpr int kTextStatusStep = 58;     // status bar (developer): step of steps
+inline constexpr int kTextBadParameters = 59;  // a step's parameter line that cannot be read
 inline constexpr int kTextLessonEndCaption = 60;
 inline constexpr int kTextLessonEnd = 61;
 inline constexpr int kTextNewLearnerCaption = 62;
@@ -121,7 +125,11 @@ inline constexpr int kCommonTextsUsed[] = {
     kTextStatusGroup,
     kTextUnitsLabel,
     kTextSymbolsLabel,
+    kTextUnitChoice1,
+    kTextUnitChoice2,
     kTextEvaluateLabel,
+    kTextSymbolChoice1,
+    kTextSymbolChoice2,
     kTextCommentTitle,
     kTextStatusLevel,
     kTextStatusScore,
@@ -165,5 +173,9 @@ inline constexpr int kCommonTextsUsed[] = {
     kTextServerWait,
     kTextHistoryNotSaved,
 };
+
+// The choices the options window offers, each "Name (CODE)".
+inline constexpr int kUnitChoiceTexts[] = {kTextUnitChoice1, kTextUnitChoice2};
+inline constexpr int kSymbolChoiceTexts[] = {kTextSymbolChoice1, kTextSymbolChoice2};
 
 }  // namespace data

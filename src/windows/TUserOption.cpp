@@ -59,9 +59,9 @@ TUserOption::TUserOption(const UserOptionCourse& course, QWidget* parent)
     choices_[0] =
         data::FindLanguageChoices(*course_.course, common_name, course_.common_seed,
                                   course_.config->Get(data::kLanguage), course_.developer);
-    for (int number : {49, 50})
+    for (int number : data::kUnitChoiceTexts)
         choices_[2].push_back(data::ParseOptionChoice(common.GetText(number)));
-    for (int number : {52, 53})
+    for (int number : data::kSymbolChoiceTexts)
         choices_[3].push_back(data::ParseOptionChoice(common.GetText(number)));
     for (int list : {0, 2, 3})
         for (const data::OptionChoice& choice : choices_[list])
