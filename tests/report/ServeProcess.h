@@ -12,6 +12,7 @@
 #include <thread>
 #include <vector>
 
+#include "support/ChildProcess.h"
 #include "support/TempFolder.h"
 
 namespace reporttest {
@@ -20,26 +21,9 @@ class ServeProcess {
   public:
     // Runs coursereport serve COURSE extra...; true once it said where it listens.
     bool Start(const std::string& course, std::vector<std::string> extra = {}) {
-        int out[2];
-        if (pipe(out) != 0) return false;
-        pid_ = fork();
-        if (pid_ == 0) {
-            dup2(out[1], 1);
-            const int err = open(log_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-            if (err >= 0) dup2(err, 2);
-            close(out[0]);
-            std::vector<std::string> args = {COURSEREPORT_PATH, "serve", course};
-            args.insert(args.end(), extra.begin(), extra.end());
-            std::vector<char*> argv;
-            for (auto& a : args) argv.push_back(a.data());
-            argv.push_back(nullptr);
-            execv(argv[0], argv.data());
-            _exit(127);
-        }
-        close(out[1]);
-        char c;
-        while (read(out[0], &c, 1) == 1 && c != '\n') line_ += c;
-        close(out[0]);
+        std::vector<std::string> args = {COURSEREPORT_PATH, "serve", course};
+        args.insert(args.end(), extra.begin(), extra.end());
+        line_ = support::StartWithFirstLine(std::move(args), log_, pid_);
         const std::string prefix = "listening on http://127.0.0.1:";
         if (line_.compare(0, prefix.size(), prefix) != 0) return false;
         port_ = std::stoi(line_.substr(prefix.size()));

@@ -14,6 +14,7 @@
 #include "data/LearnerFiles.h"
 #include "data/UserRecord.h"
 #include "isam/Isam.h"
+#include "support/ChildProcess.h"
 #include "support/TempFolder.h"
 
 namespace support {
@@ -47,28 +48,10 @@ struct ServerProcess {
 
     // Starts dataserver --root root --port 0 [extra...]; the port comes from its first line.
     bool Start(const std::string& root, std::vector<std::string> extra = {}) {
-        int out[2];
-        if (pipe(out) != 0) return false;
         stderr_path = root + "/../server-" + std::to_string(getpid()) + ".log";
-        pid = fork();
-        if (pid == 0) {
-            dup2(out[1], 1);
-            const int err = open(stderr_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-            if (err >= 0) dup2(err, 2);
-            close(out[0]);
-            std::vector<std::string> args = {DATASERVER_PATH, "--root", root, "--port", "0"};
-            args.insert(args.end(), extra.begin(), extra.end());
-            std::vector<char*> argv;
-            for (auto& a : args) argv.push_back(a.data());
-            argv.push_back(nullptr);
-            execv(argv[0], argv.data());
-            _exit(127);
-        }
-        close(out[1]);
-        std::string line;
-        char c;
-        while (read(out[0], &c, 1) == 1 && c != '\n') line += c;
-        close(out[0]);
+        std::vector<std::string> args = {DATASERVER_PATH, "--root", root, "--port", "0"};
+        args.insert(args.end(), extra.begin(), extra.end());
+        const std::string line = support::StartWithFirstLine(std::move(args), stderr_path, pid);
         const std::string prefix = "listening on 127.0.0.1:";
         if (line.compare(0, prefix.size(), prefix) != 0) return false;
         port = std::stoi(line.substr(prefix.size()));
