@@ -7,9 +7,31 @@
 #include <cstdio>
 #include <vector>
 
+#include "data/RemoteClient.h"
 #include "platform/Path.h"
 
 namespace data {
+namespace {
+
+// The engine's number with its text, about what.
+platform::Status EngineStatus(int error, const std::string& what) {
+    const int code = error > 0 ? error : EIO;
+    return {code, what, isam::ErrorText(code)};
+}
+
+// Why the client's last request failed: a lost or garbled connection says what happened on
+// the wire; the server's refusal is the engine's number.
+platform::Status ServerStatus(const RemoteClient& client, const std::string& what) {
+    const int error = client.LastError();
+    if (error == -2 || error == EBADMSG || error <= 0) {
+        const std::string& failure = client.LastFailure();
+        return {error == EBADMSG ? EBADMSG : ENOTCONN, what,
+                failure.empty() ? "the data server does not answer" : failure};
+    }
+    return EngineStatus(error, what);
+}
+
+}  // namespace
 
 bool BuildKey(int kind, isam::KeyDesc& key) {
     key = isam::KeyDesc{};
@@ -127,6 +149,43 @@ int DataAccess::Write(const void* record) {
 
 int DataAccess::Delete(const void* record) {
     return Result(isam::ISDELETE(handle_, record));
+}
+
+void DataAccess::SetRemote(RemoteClient* client, std::string remote_name) {
+    remote_ = client;
+    remote_name_ = client ? std::move(remote_name) : std::string();
+}
+
+platform::Status DataAccess::OpenOnServer(int mode) {
+    if (!remote_) return {ENOTCONN, remote_name_, "no data server"};
+    if (remote_->RemoteOpen(remote_name_, mode) < 0) return ServerStatus(*remote_, remote_name_);
+    return {};
+}
+
+platform::Status DataAccess::RewriteByKey(int kind, const void* record, int size) {
+    if (size <= 0) return {EINVAL, data_path_, "an empty record"};
+    std::vector<uint8_t> found(static_cast<const uint8_t*>(record),
+                               static_cast<const uint8_t*>(record) + size);
+    platform::Status server;
+    if (remote_) {
+        // The server rewrites the record its connection last read.
+        if (remote_->SelectKey(kind) < 0 ||
+            remote_->RemoteStart(0, found.data(), size, isam::EQUAL) < 0 ||
+            remote_->RemoteRead(found.data(), size, isam::EQUAL) < 0 ||
+            remote_->RemoteRewriteCurrent(record, size) < 0)
+            server = ServerStatus(*remote_, remote_name_);
+        found.assign(static_cast<const uint8_t*>(record),
+                     static_cast<const uint8_t*>(record) + size);
+    }
+    // The local record is read first as well: the engine rewrites the record it last read.
+    platform::Status local;
+    if (handle_ < 0) {
+        local = EngineStatus(isam::kNotOpen, data_path_);
+    } else if (SelectKey(kind) < 0 || Start(0, found.data(), isam::EQUAL) < 0 ||
+               Read(found.data(), isam::EQUAL) < 0 || Rewrite(record) < 0) {
+        local = EngineStatus(error_, data_path_);
+    }
+    return server.ok() ? local : server;
 }
 
 std::string DataAccess::ErrorText(const char* format, ...) {

@@ -1,11 +1,14 @@
 // One ISAM file of learner records (GROUP or USERS) with the key description that the next
 // positioning uses: the local role of the data access layer. Every operation returns the
 // engine's result (a handle or 0, or -1) and keeps the engine's error code for ErrorText.
+// With a data server, the same file also has its remote role: the server's copy, reached through
+// the session's client, is rewritten before the local one.
 #pragma once
 
 #include <string>
 
 #include "isam/Isam.h"
+#include "platform/Status.h"
 
 namespace data {
 
@@ -17,6 +20,8 @@ constexpr int kGroupKey = 0;
 constexpr int kUserKey = 1;
 // Fills key for kind 0 or 1 and returns true; any other kind leaves it empty and returns false.
 bool BuildKey(int kind, isam::KeyDesc& key);
+
+class RemoteClient;
 
 class DataAccess {
   public:
@@ -50,6 +55,22 @@ class DataAccess {
     // a format, the error text alone.
     std::string ErrorText(const char* format = nullptr, ...) __attribute__((format(printf, 2, 3)));
 
+    // The remote role: the data server's client (not owned; nullptr ends the role) and the name
+    // the server knows this file by (see RemoteFileName).
+    void SetRemote(RemoteClient* client, std::string remote_name);
+    RemoteClient* Remote() const { return remote_; }
+    const std::string& RemoteName() const { return remote_name_; }
+    // Opens the remote name on the server with mode, after the session's sign-on. Fails with
+    // ENOTCONN when there is no remote role.
+    platform::Status OpenOnServer(int mode);
+    // Replaces the record (size bytes) with the key of kind (kGroupKey or kUserKey) on the
+    // server first, when there is one, then in the local file; each copy is read by that key and
+    // then rewritten. The local copy is written even when the server's write failed, so that
+    // the progress is kept here. Returns the server's failure (its error number, the remote
+    // name), else the local one (the engine's number, the data file's path); success only when
+    // every copy was written.
+    platform::Status RewriteByKey(int kind, const void* record, int size);
+
     int Handle() const { return handle_; }
     int Mode() const { return mode_; }
     int LastError() const { return error_; }
@@ -69,6 +90,8 @@ class DataAccess {
     int error_ = 0;
     std::string drive_, folder_, base_, data_path_;
     isam::KeyDesc key_{};
+    RemoteClient* remote_ = nullptr;
+    std::string remote_name_;
 };
 
 }  // namespace data
