@@ -14,21 +14,19 @@
 namespace data {
 namespace {
 
-// Reads the lines of a text file without their line ends (LF or CR LF). False when the file
-// cannot be opened.
-bool ReadLines(const std::string& path, std::vector<std::string>& lines) {
+// Reads the lines of a text file without their line ends (LF or CR LF). Fails with the path
+// and why when the file cannot be opened.
+platform::Status ReadLines(const std::string& path, std::vector<std::string>& lines) {
     // Only a regular file: a FIFO in its place would wait for a writer for ever.
     std::string bytes;
-    if (const int error = platform::ReadRegularFile(platform::NativePath(path), bytes)) {
-        errno = error;
-        return false;
-    }
+    if (const int error = platform::ReadRegularFile(platform::NativePath(path), bytes))
+        return {error > 0 ? error : ENOENT, path};
     std::istringstream in(bytes);
     for (std::string line; std::getline(in, line);) {
         if (!line.empty() && line.back() == '\r') line.pop_back();
         lines.push_back(std::move(line));
     }
-    return true;
+    return {};
 }
 
 void AppendSection(std::string& out, const char* label, const std::string& path,
@@ -47,8 +45,7 @@ void AppendSection(std::string& out, const char* label, const std::string& path,
 platform::Status ApplyOptionFile(ConfigTable& config, const std::string& path,
                                  std::vector<std::string>* lines) {
     std::vector<std::string> read;
-    errno = 0;
-    if (!ReadLines(path, read)) return {errno != 0 ? errno : ENOENT, path};
+    if (platform::Status status = ReadLines(path, read); !status) return status;
     for (const std::string& line : read) config.ApplyOptionLine(line);
     if (lines != nullptr) *lines = std::move(read);
     return {};
@@ -109,12 +106,12 @@ platform::Status WriteOptionFile(const ConfigTable& config, const std::string& p
     return {};
 }
 
-bool ReadFluids(const std::string& path, std::vector<std::string>& fluids) {
+platform::Status ReadFluids(const std::string& path, std::vector<std::string>& fluids) {
     std::vector<std::string> lines;
-    if (!ReadLines(path, lines)) return false;
+    if (platform::Status status = ReadLines(path, lines); !status) return status;
     for (std::string& line : lines)
         if (!line.empty() && line[0] != ';') fluids.push_back(std::move(line));
-    return true;
+    return {};
 }
 
 }  // namespace data

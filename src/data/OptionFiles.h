@@ -47,7 +47,8 @@ std::string OptionFileText(const ConfigTable& config);
 platform::Status WriteOptionFile(const ConfigTable& config, const std::string& path);
 
 // The fluids of FLUID.DAT: every line that is not empty and does not begin with ';', in file
-// order (a CR before the line end is dropped). False when the file cannot be opened.
-bool ReadFluids(const std::string& path, std::vector<std::string>& fluids);
+// order (a CR before the line end is dropped). Fails with the path and why when the file
+// cannot be opened.
+platform::Status ReadFluids(const std::string& path, std::vector<std::string>& fluids);
 
 }  // namespace data

@@ -115,10 +115,13 @@ TEST(OptionFiles, FluidsSkipCommentAndEmptyLines) {
     const std::string path =
         dir.Write("FLUID.DAT", "; gases offered\r\nAir\r\n\r\n;Helium\nArgon\n R134a ;x");
     std::vector<std::string> fluids;
-    ASSERT_TRUE(data::ReadFluids(path, fluids));
+    ASSERT_TRUE(data::ReadFluids(path, fluids).ok());
     EXPECT_EQ(fluids, (std::vector<std::string>{"Air", "Argon", " R134a ;x"}));
     std::vector<std::string> none;
-    EXPECT_FALSE(data::ReadFluids((dir.path / "NONE.DAT").string(), none));
+    const std::string missing = (dir.path / "NONE.DAT").string();
+    const platform::Status status = data::ReadFluids(missing, none);
+    EXPECT_EQ(status.code(), ENOENT);
+    EXPECT_EQ(status.what(), missing);
     EXPECT_TRUE(none.empty());
 }
 
