@@ -4,13 +4,13 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QStyle>
-#include <cerrno>
 #include <filesystem>
 
 #include "data/CommonTexts.h"
 #include "data/ConfigTable.h"
 #include "data/Course.h"
 #include "data/CoursePaths.h"
+#include "data/OpenCourse.h"
 #include "data/OptionFiles.h"
 #include "platform/Notifier.h"
 #include "platform/Path.h"
@@ -30,14 +30,12 @@ std::string WithoutFirst(const std::string& s) {
     return s.empty() ? s : s.substr(1);
 }
 
-void ReportFileError(platform::Notifier& notifier, const std::string& path) {
-    notifier.ShowSystemError(path, errno != 0 ? errno : ENOENT);
-}
-
 }  // namespace
 
 TUserOption::TUserOption(const UserOptionCourse& course, QWidget* parent)
-    : QDialog(parent), course_(course) {
+    : TUserOption(*course.course, parent) {}
+
+TUserOption::TUserOption(data::Course& course, QWidget* parent) : QDialog(parent), course_(course) {
     setFixedSize(320, 200);
     for (int i = 0; i < 4; ++i) {
         labels_[i] = new QLabel(this);
@@ -52,20 +50,26 @@ TUserOption::TUserOption(const UserOptionCourse& course, QWidget* parent)
     cancel_->setGeometry(170, 160, 89, 25);
     connect(ok_, &QPushButton::clicked, this, &TUserOption::OkClick);
     connect(cancel_, &QPushButton::clicked, this, &QDialog::reject);
+    FillChoices();
+}
 
-    text::MessageFile& common = *course_.common;
+void TUserOption::FillChoices() {
+    text::MessageFile& common = course_.Common();
     std::string common_name = std::filesystem::path(common.FileName()).stem().string();
-    if (common_name.empty()) common_name = "COMMON";
-    choices_[0] =
-        data::FindLanguageChoices(*course_.course, common_name, course_.common_seed,
-                                  course_.config->Get(data::kLanguage), course_.developer);
+    if (common_name.empty()) common_name = data::kCommonName;
+    choices_[0] = data::FindLanguageChoices(course_, common_name, course_.CommonSeed(),
+                                            course_.Language(), course_.Has(data::Developer));
+    choices_[2].clear();
+    choices_[3].clear();
     for (int number : data::kUnitChoiceTexts)
         choices_[2].push_back(data::ParseOptionChoice(common.GetText(number)));
     for (int number : data::kSymbolChoiceTexts)
         choices_[3].push_back(data::ParseOptionChoice(common.GetText(number)));
-    for (int list : {0, 2, 3})
+    for (int list : {0, 2, 3}) {
+        combos_[list]->clear();
         for (const data::OptionChoice& choice : choices_[list])
             combos_[list]->addItem(FromCp1252(choice.name));
+    }
 }
 
 void TUserOption::SetUser(int32_t group, int32_t user) {
@@ -74,15 +78,12 @@ void TUserOption::SetUser(int32_t group, int32_t user) {
 }
 
 std::string TUserOption::OptionsFolder() const {
-    const std::string groups =
-        data::GroupFilePath(course_.course->Root(), course_.data_dir, course_.product_name,
-                            course_.config->Get(data::kLanguage));
-    return std::filesystem::path(groups).parent_path().string();
+    return std::filesystem::path(course_.GroupFile()).parent_path().string();
 }
 
 void TUserOption::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
-    text::MessageFile& common = *course_.common;
+    text::MessageFile& common = course_.Common();
     setWindowTitle(FromCp1252(WithoutFirst(common.GetText(data::kTextConfigure))));
     labels_[0]->setText(FromCp1252(WithoutFirst(common.GetText(data::kTextLanguageMenu))));
     labels_[1]->setText(FromCp1252(common.GetText(data::kTextUnitsLabel)));
@@ -90,6 +91,7 @@ void TUserOption::showEvent(QShowEvent* event) {
     labels_[3]->setText(FromCp1252(common.GetText(data::kTextEvaluateLabel)));
     ok_->setText(FromCp1252(common.GetText(data::kTextOptionsOk)));
     cancel_->setText(FromCp1252(common.GetText(data::kTextCancel)));
+    FillChoices();
     FillGases();
     LoadOptions();
     SelectCurrent();
@@ -99,10 +101,9 @@ void TUserOption::showEvent(QShowEvent* event) {
 void TUserOption::FillGases() {
     choices_[kGases].clear();
     combos_[kGases]->clear();
-    const std::string path = data::FluidsPath(course_.course->Root(), course_.data_dir);
     std::vector<std::string> fluids;
-    errno = 0;
-    if (!data::ReadFluids(path, fluids)) ReportFileError(course_.course->Notifier(), path);
+    if (const platform::Status read = data::ReadFluids(course_.Fluids(), fluids); !read)
+        course_.Notifier().ShowSystemError(read.what(), read.code());
     for (std::string& fluid : fluids) {
         combos_[kGases]->addItem(FromCp1252(fluid));
         choices_[kGases].push_back({fluid, fluid});
@@ -112,15 +113,15 @@ void TUserOption::FillGases() {
 void TUserOption::LoadOptions() {
     const std::string folder = OptionsFolder();
     const std::string path = data::OptionFileToLoad(
-        data::UserOptionsPath(course_.course->Root(), folder, user_, group_),
-        data::GroupOptionsPath(course_.course->Root(), folder, group_), course_.program_ini);
-    if (const platform::Status read = data::ApplyOptionFile(*course_.config, path); !read)
-        course_.course->Notifier().ShowSystemError(read.what(), read.code());
+        data::UserOptionsPath(course_.Root(), folder, user_, group_),
+        data::GroupOptionsPath(course_.Root(), folder, group_), course_.IniPath());
+    if (const platform::Status read = data::ApplyOptionFile(course_.Config(), path); !read)
+        course_.Notifier().ShowSystemError(read.what(), read.code());
 }
 
 void TUserOption::SelectCurrent() {
     for (int list = 0; list < 4; ++list) {
-        const std::string& value = course_.config->Get(kListKeys[list]);
+        const std::string& value = course_.Config().Get(kListKeys[list]);
         int found = -1;
         for (size_t i = 0; i < choices_[list].size() && found < 0; ++i)
             if (choices_[list][i].code == value) found = int(i);
@@ -132,13 +133,14 @@ void TUserOption::OkClick() {
     for (int list = 0; list < 4; ++list) {
         const int selected = combos_[list]->currentIndex();
         if (selected >= 0 && size_t(selected) < choices_[list].size())
-            course_.config->Set(kListKeys[list], choices_[list][size_t(selected)].code);
+            course_.Config().Set(kListKeys[list], choices_[list][size_t(selected)].code);
     }
-    if (!course_.removable_media) {
+    if (!course_.RemovableMedia()) {
         const std::string path =
-            data::UserOptionsPath(course_.course->Root(), OptionsFolder(), user_, group_);
-        if (const platform::Status written = data::WriteOptionFile(*course_.config, path); !written)
-            course_.course->Notifier().ShowSystemError(written.what(), written.code());
+            data::UserOptionsPath(course_.Root(), OptionsFolder(), user_, group_);
+        if (const platform::Status written = data::WriteOptionFile(course_.Config(), path);
+            !written)
+            course_.Notifier().ShowSystemError(written.what(), written.code());
     }
     accept();
 }

@@ -24,9 +24,10 @@ class MessageFile;
 
 namespace windows {
 
-// What the options window reads and changes of the running course.
+// The main window's former way of handing the course over, piece by piece; only course is used
+// (the rest is read from it when needed).
 struct UserOptionCourse {
-    const data::Course* course = nullptr;  // the running course: its folder and notifier
+    data::Course* course = nullptr;  // the running course
     data::ConfigTable* config = nullptr;
     text::MessageFile* common = nullptr;
     int32_t common_seed = 0;
@@ -39,7 +40,10 @@ struct UserOptionCourse {
 
 class TUserOption : public QDialog {
   public:
-    // Builds the language, unit and symbol lists (once, from the texts loaded now).
+    // course: the running course, whose settings, texts, product and paths are read when the
+    // window needs them; the language, unit and symbol lists are built now and again each time
+    // the window is shown (after a language switch, from the new language's texts).
+    explicit TUserOption(data::Course& course, QWidget* parent = nullptr);
     explicit TUserOption(const UserOptionCourse& course, QWidget* parent = nullptr);
 
     // The learner whose option file the window loads and saves.
@@ -57,12 +61,13 @@ class TUserOption : public QDialog {
     void showEvent(QShowEvent* event) override;
 
   private:
+    void FillChoices();
     void FillGases();
     void LoadOptions();
     void SelectCurrent();
     void OkClick();
 
-    UserOptionCourse course_;
+    data::Course& course_;
     int32_t group_ = 0;
     int32_t user_ = 0;
     // Entries of the four lists, in ComboBox order: languages, gases, units, symbols.

@@ -93,12 +93,20 @@ class WindowDialogs : public data::ChoiceDialogs {
 }  // namespace
 
 TUsrList::TUsrList(const UserListCourse& course, QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::WindowStaysOnTopHint), course_(course) {
+    : TUsrList(*course.course, *course.groups, *course.users, *course.box, parent) {}
+
+TUsrList::TUsrList(data::Course& course, data::DataAccess& groups, data::DataAccess& users,
+                   TWinBox& box, QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::WindowStaysOnTopHint),
+      course_(course),
+      groups_(groups),
+      users_(users),
+      box_(box) {
     setMinimumSize(500, 300);
     setMaximumSize(600, 400);
     resize(600, 380);
-    own_dialogs_ = std::make_unique<WindowDialogs>(*this, course_.product->app_name, edit_view_,
-                                                   *course_.course, *course_.box);
+    own_dialogs_ = std::make_unique<WindowDialogs>(*this, course_.Product().app_name, edit_view_,
+                                                   course_, box_);
     dialogs_ = own_dialogs_.get();
 
     auto* header = new QFrame(this);
@@ -198,7 +206,7 @@ TUsrList::TUsrList(const UserListCourse& course, QWidget* parent)
 TUsrList::~TUsrList() = default;
 
 const std::string& TUsrList::Language() const {
-    return course_.config->Get(data::kLanguage);
+    return course_.Language();
 }
 
 void TUsrList::SetDialogs(data::ChoiceDialogs* dialogs) {
@@ -206,7 +214,7 @@ void TUsrList::SetDialogs(data::ChoiceDialogs* dialogs) {
 }
 
 void TUsrList::SetTexts() {
-    text::MessageFile& common = *course_.common;
+    text::MessageFile& common = course_.Common();
     setWindowTitle(FromCp1252(common.GetText(data::kTextUserListTitle)));
     tree_->setHeaderLabel(FromCp1252(common.GetText(data::kTextUserListHeader)));
     group_label_->setText(FromCp1252(common.GetText(data::kTextGroup) + " :"));
@@ -216,7 +224,7 @@ void TUsrList::SetTexts() {
     status_->showMessage(FromCp1252(common.GetText(data::kTextUserListStatus)));
     std::string first_line = common.GetText(data::kTextNoUser);
     first_line = first_line.substr(0, first_line.find('\n'));
-    header_caption_->setText(FromCp1252(first_line + " - " + course_.product->app_name));
+    header_caption_->setText(FromCp1252(first_line + " - " + course_.Product().app_name));
 }
 
 void TUsrList::Refresh() {
@@ -231,12 +239,9 @@ void TUsrList::FillTree() {
     group_value_->clear();
     group_tag_ = 0;
     count_value_->setText("0");
-    auto* root = new QTreeWidgetItem(tree_, {FromCp1252(course_.product->app_name)});
+    auto* root = new QTreeWidgetItem(tree_, {FromCp1252(course_.Product().app_name)});
     root->setIcon(0, Icon(kIconHeader));
-    const std::string path =
-        data::GroupFilePath(course_.course->Root(), course_.product->data_dir,
-                            course_.product->product_name, course_.config->Get(data::kLanguage));
-    for (const data::GroupEntry& group : data::ListGroups(*course_.groups, path)) {
+    for (const data::GroupEntry& group : data::ListGroups(groups_, course_.GroupFile())) {
         auto* node = new QTreeWidgetItem(root, {FromCp1252(group.name)});
         node->setIcon(0, Icon(data::kIconGroupNode));
         node->setData(0, Qt::UserRole, group.number);
@@ -255,15 +260,12 @@ void TUsrList::FillUsers(int32_t group, const std::string& name) {
     text::Utf8ToCp1252(name, cp_name);
     group_name_ = cp_name;
     std::string label = cp_name;
-    const bool developer = course_.flags->Has(data::Developer);
+    const bool developer = course_.Has(data::Developer);
     if (developer) label += " (ID: " + std::to_string(group) + ")";
     group_value_->setText(FromCp1252(label));
     group_tag_ = group;
-    const std::string path =
-        data::UsersFilePath(course_.course->Root(), course_.product->data_dir,
-                            course_.product->product_name, course_.config->Get(data::kLanguage));
-    items_ = data::ListUsers(*course_.users, course_.course->Root(), path, group, developer,
-                             *course_.common);
+    items_ = data::ListUsers(users_, course_.Root(), course_.UsersFile(), group, developer,
+                             course_.Common());
     if (sort_column_ >= 0) data::SortUserItems(items_, sort_column_, sort_descending_);
     ShowItems();
 }
@@ -309,12 +311,12 @@ void TUsrList::ChooseRow(int row) {
     const int32_t group = group_tag_;
     const int32_t user = items_[size_t(row)].user;
     data::ChoiceContext context;
-    context.users = course_.users;
-    context.config = course_.config;
-    context.common = course_.common;
-    context.developer = course_.flags->Has(data::Developer);
-    context.root = course_.course->Root();
-    context.options_folder = course_.groups->Folder();
+    context.users = &users_;
+    context.config = &course_.Config();
+    context.common = &course_.Common();
+    context.developer = course_.Has(data::Developer);
+    context.root = course_.Root();
+    context.options_folder = groups_.Folder();
     context.group_name = group_name_;
     const bool accepted = data::ChooseUser(context, *dialogs_, group, user, &chosen_);
     choosing_ = false;

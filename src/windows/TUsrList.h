@@ -35,7 +35,8 @@ class TEditView;
 class TPassword;
 class TWinBox;
 
-// What the user list reads and changes of the running course.
+// The main window's former way of handing the course over, piece by piece; only course, groups,
+// users and box are used (the rest is read from the course).
 struct UserListCourse {
     data::ConfigTable* config = nullptr;
     const data::OptionFlags* flags = nullptr;
@@ -49,6 +50,11 @@ struct UserListCourse {
 
 class TUsrList : public QDialog {
   public:
+    // course: the running course, whose settings, texts and product are read afresh whenever the
+    // list is filled (a language switch shows at the next Refresh); groups and users: its open
+    // GROUP and USERS files; box: the shared message box.
+    TUsrList(data::Course& course, data::DataAccess& groups, data::DataAccess& users, TWinBox& box,
+             QWidget* parent = nullptr);
     explicit TUsrList(const UserListCourse& course, QWidget* parent = nullptr);
     ~TUsrList() override;
 
@@ -108,7 +114,10 @@ class TUsrList : public QDialog {
     void ShowItems();
     void TypeAhead(const QString& typed);
 
-    UserListCourse course_;
+    data::Course& course_;
+    data::DataAccess& groups_;
+    data::DataAccess& users_;
+    TWinBox& box_;
     int tag_ = -1;
     data::UserRecord chosen_;
     std::function<void()> on_chosen_;

@@ -15,6 +15,7 @@
 #include "data/Course.h"
 #include "data/CoursePaths.h"
 #include "data/DataAccess.h"
+#include "data/OpenCourse.h"
 #include "data/OptionFiles.h"
 #include "data/OptionFlags.h"
 #include "data/ProductRecord.h"
@@ -61,15 +62,15 @@ class UserWindows : public ::testing::Test {
   protected:
     void SetUp() override {
         config_.Set(data::kLanguage, "GB");
-        product_.app_name = "Demo Course";
-        product_.data_dir = "DATA";
-        product_.product_name = "DEMO";
-        list_course_ = {&config_, &flags_, &course_.common, &product_,
-                        &groups_, &users_, &course_data_,   &box_};
+        data::ProductRecord& product = course_data_.Product();
+        product.app_name = "Demo Course";
+        product.data_dir = "DATA";
+        product.product_name = "DEMO";
+        ASSERT_TRUE(data::LoadCommonTexts(course_data_).ok());
     }
 
     std::unique_ptr<TUsrList> ShownList() {
-        auto list = std::make_unique<TUsrList>(list_course_);
+        auto list = std::make_unique<TUsrList>(course_data_, groups_, users_, box_);
         list->SetDialogs(&dialogs_);
         list->show();
         return list;
@@ -82,14 +83,11 @@ class UserWindows : public ::testing::Test {
     }
 
     support::LearnerFolder course_;
-    data::ConfigTable config_;
-    data::OptionFlags flags_;
-    data::ProductRecord product_;
     data::DataAccess groups_, users_;
     data::Course course_data_{(course_.path / "DEMO").string()};
+    data::ConfigTable& config_ = course_data_.Config();
     SoundPlayer sounds_{course_data_, std::make_unique<RecordingSoundBackend>()};
     TWinBox box_{course_data_, sounds_};
-    UserListCourse list_course_;
     FakeDialogs dialogs_;
 };
 
@@ -143,7 +141,7 @@ TEST_F(UserWindows, TreeAndListShowEveryGroupAndLearner) {
     EXPECT_TRUE(finished->icon(2).isNull());
 
     // Developer mode: numbers beside the names and the group.
-    flags_.Set(data::Developer);
+    course_data_.Flags().Set(data::Developer);
     list->Refresh();
     EXPECT_EQ(list->GroupValue()->text(), "Evening (ID: 200)");
     EXPECT_EQ(Names(*list), QStringList{"E5 (grp:200 - id:5)"});
@@ -263,12 +261,6 @@ class OptionsWindow : public UserWindows {
         UserWindows::SetUp();
         course_.Write("DATA/FLUID.DAT", "; comment\nAir\nArgon\n\nNitrogen\n");
         course_.Write("DEMO.INI", "Language=GB\nGaz=Air\nUnit=SI\nSymbol=EU\n");
-        options_.course = &course_data_;
-        options_.config = &config_;
-        options_.common = &course_.common;
-        options_.data_dir = product_.data_dir;
-        options_.product_name = "DEMO";
-        options_.program_ini = (course_.path / "DEMO.INI").string();
     }
     // Shows the window and presses a button once it is up; returns the dialog's result.
     int ShowAndPress(TUserOption& window, std::function<void()> before, bool ok) {
@@ -279,12 +271,11 @@ class OptionsWindow : public UserWindows {
         return window.exec();
     }
     QString Selected(TUserOption& window, int n) { return window.ComboBox(n)->currentText(); }
-    UserOptionCourse options_;
 };
 
 TEST_F(OptionsWindow, TheUserFileShadowsTheGroupFile) {
     course_.Write("DATA/DEMO/GB/INI.002", "Gaz=Nitrogen\nUnit=US\n");
-    TUserOption window(options_);
+    TUserOption window(course_data_);
     window.SetUser(2, 7);
     QString gas, unit;
     ShowAndPress(
@@ -315,7 +306,7 @@ TEST_F(OptionsWindow, TheUserFileShadowsTheGroupFile) {
 }
 
 TEST_F(OptionsWindow, OkStoresTheChoicesAndWritesTheUserFile) {
-    TUserOption window(options_);
+    TUserOption window(course_data_);
     window.SetUser(1, 3);
     ASSERT_EQ(window.ComboBox(1)->count(), 1);  // only the language in use for a learner
     EXPECT_EQ(window.ComboBox(1)->itemText(0), "English");
@@ -336,13 +327,27 @@ TEST_F(OptionsWindow, OkStoresTheChoicesAndWritesTheUserFile) {
     EXPECT_EQ(file, data::OptionFileText(config_));
 
     // From read-only media nothing is saved; a developer is offered every language.
-    options_.removable_media = true;
-    options_.developer = true;
-    TUserOption cd(options_);
+    course_data_.SetRemovableMedia(true);
+    course_data_.Flags().Set(data::Developer);
+    TUserOption cd(course_data_);
     EXPECT_EQ(cd.ComboBox(1)->count(), 2);
     cd.SetUser(1, 4);
     ShowAndPress(cd, {}, true);
     EXPECT_FALSE(std::filesystem::exists(course_.path / "DATA/DEMO/GB/INI004.001"));
+}
+
+// A window made before a language switch offers, when shown again, what the course's texts now
+// say: the new language is the one in use.
+TEST_F(OptionsWindow, ALanguageSwitchIsSeenAtTheNextShow) {
+    TUserOption window(course_data_);
+    window.SetUser(1, 3);
+    ASSERT_EQ(window.ComboBox(1)->itemText(0), "English");
+    ASSERT_TRUE(data::ChangeLanguage(course_data_, "FR").ok());
+    QString language;
+    ShowAndPress(
+        window, [&] { language = Selected(window, 1); }, false);
+    EXPECT_EQ(language, QString::fromUtf8("Fran\u00e7ais"));
+    EXPECT_EQ(window.ComboBox(1)->count(), 1);
 }
 
 TEST_F(OptionsWindow, MissingFilesAreReportedWithTheirPath) {
@@ -351,14 +356,14 @@ TEST_F(OptionsWindow, MissingFilesAreReportedWithTheirPath) {
     std::filesystem::remove_all(course_.path / "DATA/DEMO/GB");
     support::RecordingNotifier notes;
     course_data_.SetNotifier(&notes);
-    TUserOption window(options_);
+    TUserOption window(course_data_);
     window.SetUser(1, 1);
     ShowAndPress(window, {}, true);
     course_data_.SetNotifier(nullptr);
     ASSERT_EQ(notes.errors.size(), 3u);
-    EXPECT_EQ(notes.errors[0].text, data::FluidsPath(course_data_.Root(), product_.data_dir));
+    EXPECT_EQ(notes.errors[0].text, data::FluidsPath(course_data_.Root(), "DATA"));
     EXPECT_EQ(notes.errors[0].code, ENOENT);
-    EXPECT_EQ(notes.errors[1].text, options_.program_ini);
+    EXPECT_EQ(notes.errors[1].text, (course_.path / "DEMO.INI").string());
     EXPECT_NE(notes.errors[2].text.find("INI001.001"), std::string::npos);
     EXPECT_EQ(window.ComboBox(2)->count(), 0);
 }
