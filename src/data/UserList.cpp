@@ -68,13 +68,13 @@ UserItem MakeUserItem(const UserRecord& record, const std::string& root,
     }
     if (record.State == kStateFinished) {
         item.status = common.GetText(43);
-        item.icon = kIconFinishedItem;
+        item.icon = kIconFinished;
     } else if (record.State != kStateNotStarted) {
         const int level = StatusLevel(record, root, users_folder);
         if (level >= 0) item.status = common.GetText(44, level);
     }
-    if (record.MayConfigure != 0) item.marker_icon = kIconMarkerItem;
-    if (!record.password.empty()) item.password_icon = kIconPasswordItem;
+    if (record.MayConfigure != 0) item.marker_icon = kIconMarker;
+    if (!record.password.empty()) item.password_icon = kIconPassword;
     return item;
 }
 

@@ -17,12 +17,16 @@ namespace data {
 
 class DataAccess;
 
-// Icon numbers of the list's items.
-constexpr int kIconGroupNode = 24;
-constexpr int kIconUserItem = 25;
-constexpr int kIconFinishedItem = 26;
-constexpr int kIconPasswordItem = 27;
-constexpr int kIconMarkerItem = 28;
+// The user list's icon numbers: the header's learners, a group, a learner, a learner who
+// finished the course, a stored password, a marked learner. The windows draw them.
+enum UserListIconNumber : int {
+    kIconHeader = 3,
+    kIconGroup = 24,
+    kIconUser = 25,
+    kIconFinished = 26,
+    kIconPassword = 27,
+    kIconMarker = 28,
+};
 
 struct GroupEntry {
     int32_t number = 0;
@@ -38,11 +42,11 @@ std::vector<GroupEntry> ListGroups(DataAccess& groups, const std::string& path);
 struct UserItem {
     int32_t user = 0;
     int32_t group = 0;
-    std::string name;          // the user's name; in developer mode "%s (grp:%d - id:%d)"
-    std::string status;        // common text 43, 44 with the level, or empty
-    int icon = kIconUserItem;  // 25, or 26 for a finished course
-    int marker_icon = 0;       // 28 when the record's marker is set
-    int password_icon = 0;     // 27 when a password is stored
+    std::string name;       // the user's name; in developer mode "%s (grp:%d - id:%d)"
+    std::string status;     // common text 43, 44 with the level, or empty
+    int icon = kIconUser;   // 25, or 26 for a finished course
+    int marker_icon = 0;    // 28 when the record's marker is set
+    int password_icon = 0;  // 27 when a password is stored
 };
 
 // The level the status shows: the current level, plus one when the position reached is at

@@ -117,7 +117,7 @@ TUsrList::TUsrList(data::Course& course, data::DataAccess& groups, data::DataAcc
     header->setPalette(p);
     auto* header_layout = new QHBoxLayout(header);
     header_icon_ = new QLabel(header);
-    header_icon_->setPixmap(QPixmap::fromImage(UserListIcon(kIconHeader)));
+    header_icon_->setPixmap(QPixmap::fromImage(UserListIcon(data::kIconHeader)));
     header_caption_ = new QLabel(header);
     header_caption_->setTextFormat(Qt::PlainText);
     QFont bold = header_caption_->font();
@@ -240,10 +240,10 @@ void TUsrList::FillTree() {
     group_tag_ = 0;
     count_value_->setText("0");
     auto* root = new QTreeWidgetItem(tree_, {FromCp1252(course_.Product().app_name)});
-    root->setIcon(0, Icon(kIconHeader));
+    root->setIcon(0, Icon(data::kIconHeader));
     for (const data::GroupEntry& group : data::ListGroups(groups_, course_.GroupFile())) {
         auto* node = new QTreeWidgetItem(root, {FromCp1252(group.name)});
-        node->setIcon(0, Icon(data::kIconGroupNode));
+        node->setIcon(0, Icon(data::kIconGroup));
         node->setData(0, Qt::UserRole, group.number);
     }
     tree_->expandAll();

@@ -21,18 +21,18 @@ void Person(QPainter& g, qreal x, qreal y, const QColor& fill) {
 }
 
 QImage Draw(int number) {
-    const int size = number == kIconHeader ? 32 : 16;
+    const int size = number == data::kIconHeader ? 32 : 16;
     QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
     image.fill(Qt::transparent);
     QPainter g(&image);
     g.setRenderHint(QPainter::Antialiasing);
     switch (number) {
-        case kIconHeader:  // two learners side by side, the front one larger
+        case data::kIconHeader:  // two learners side by side, the front one larger
             g.scale(1.4, 1.4);
             Person(g, 7, 1, QColor(120, 160, 220));
             Person(g, 0, 6, QColor(40, 90, 190));
             break;
-        case kIconGroup: {  // a folder holding a learner
+        case data::kIconGroup: {  // a folder holding a learner
             g.setPen(QPen(QColor(120, 90, 20), 1));
             g.setBrush(QColor(240, 200, 80));
             QPainterPath folder;
@@ -48,15 +48,15 @@ QImage Draw(int number) {
             Person(g, 5.5, 8.5, QColor(40, 90, 190));
             break;
         }
-        case kIconUser:
+        case data::kIconUser:
             Person(g, 0, 0, QColor(40, 90, 190));
             break;
-        case kIconFinished:  // a learner with a green tick
+        case data::kIconFinished:  // a learner with a green tick
             Person(g, 0, 0, QColor(40, 150, 70));
             g.setPen(QPen(QColor(0, 120, 0), 2.5, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
             g.drawPolyline(QPolygonF({QPointF(8, 11), QPointF(11, 14), QPointF(15, 7)}));
             break;
-        case kIconPassword: {  // a key: a ring and a toothed shaft
+        case data::kIconPassword: {  // a key: a ring and a toothed shaft
             const QColor gold(230, 180, 30);
             g.fillRect(QRect(7, 6, 8, 3), gold);
             g.fillRect(QRect(11, 9, 2, 3), gold);
@@ -68,7 +68,7 @@ QImage Draw(int number) {
             g.drawEllipse(QRectF(2.5, 5.5, 3, 3));
             break;
         }
-        case kIconMarker: {  // a red flag on a pole
+        case data::kIconMarker: {  // a red flag on a pole
             g.setPen(QPen(QColor(60, 60, 60), 1.5));
             g.drawLine(QPointF(3.5, 1.5), QPointF(3.5, 15));
             g.setPen(QPen(QColor(140, 0, 0), 1));

@@ -1,19 +1,11 @@
-// The icons of the user list, drawn by the program: 3 the header's learners, 24 a group,
-// 25 a learner, 26 a learner who finished the course, 27 a stored password, 28 a marked learner.
+// The icons of the user list, drawn by the program; their numbers are data::UserListIconNumber.
 #pragma once
 
 #include <QImage>
 
-namespace windows {
+#include "data/UserList.h"
 
-enum UserListIconNumber {
-    kIconHeader = 3,
-    kIconGroup = 24,
-    kIconUser = 25,
-    kIconFinished = 26,
-    kIconPassword = 27,
-    kIconMarker = 28,
-};
+namespace windows {
 
 // Icon number as a 16 x 16 picture with an alpha channel (32 x 32 for the header's); a null
 // image for any other number. Drawn once and kept.
