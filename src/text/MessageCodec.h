@@ -24,11 +24,6 @@ namespace text {
 constexpr size_t kMessageHeaderSize = 24;
 constexpr uint32_t kFormatBlockMarker = 0xFFFF0001u;
 
-inline uint32_t ReadLe32(const unsigned char* p) {
-    return platform::LoadLeU32(p);
-}
-using platform::AppendLe32;
-
 // Turns n stored bytes back into text: reverse the order, then XOR byte j with the value of
 // digit j mod m of the seed written in decimal ("%ld", a '-' counts as the value -3).
 void Unscramble(char* data, size_t n, int32_t seed);

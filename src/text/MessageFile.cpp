@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "platform/AsciiCase.h"
+#include "platform/LittleEndian.h"
 #include "platform/Notifier.h"
 #include "platform/Path.h"
 #include "text/ArgFormat.h"
@@ -268,14 +269,14 @@ bool MessageFile::ReadTable() {
         file_->Read(header_, 1, kMessageHeaderSize) != kMessageHeaderSize) {
         return false;
     }
-    header_seed_ = static_cast<int32_t>(ReadLe32(header_ + 4));
-    const int table = static_cast<int16_t>(header_[2] | header_[3] << 8);
+    header_seed_ = static_cast<int32_t>(platform::LoadLeU32(header_ + 4));
+    const int table = platform::LoadLeI16(header_ + 2);
     unsigned char word[4];
     if (table < 0 || static_cast<uint64_t>(table) + 4 > file_size_ ||
         !file_->Seek(table, SEEK_SET) || file_->Read(word, 1, 4) != 4) {
         return false;
     }
-    const uint32_t first = ReadLe32(word);
+    const uint32_t first = platform::LoadLeU32(word);
     // The table runs up to the first record; its end must lie inside the file.
     const uint32_t entries = (first - static_cast<uint32_t>(table)) / 4;
     if (entries < 1 || table + uint64_t{entries} * 4 > file_size_) return false;
@@ -285,7 +286,7 @@ bool MessageFile::ReadTable() {
     }
     offsets_.resize(entries);
     for (uint32_t i = 0; i < entries; ++i) {
-        offsets_[i] = ReadLe32(raw.data() + 4 * i);
+        offsets_[i] = platform::LoadLeU32(raw.data() + 4 * i);
         if (offsets_[i] > file_size_ || (i > 0 && offsets_[i] < offsets_[i - 1])) {
             offsets_.clear();
             return false;
@@ -311,7 +312,7 @@ bool MessageFile::ReadTable() {
                 return false;
             }
         }
-        checksums_[i] = ReadLe32(window.data() + (at - window_start));
+        checksums_[i] = platform::LoadLeU32(window.data() + (at - window_start));
     }
     return true;
 }
@@ -321,10 +322,10 @@ void MessageFile::LoadFormats() {
     const uint64_t at = offsets_.back();
     unsigned char head[8];
     if (at + 8 > file_size_ || !file_->Seek(static_cast<int64_t>(at), SEEK_SET) ||
-        file_->Read(head, 1, 8) != 8 || ReadLe32(head) != kFormatBlockMarker) {
+        file_->Read(head, 1, 8) != 8 || platform::LoadLeU32(head) != kFormatBlockMarker) {
         return;
     }
-    const uint64_t length = ReadLe32(head + 4);
+    const uint64_t length = platform::LoadLeU32(head + 4);
     if (length > file_size_ - at - 8) return;  // the length lies: no formats
     std::string block(length, '\0');
     if (file_->Read(block.data(), 1, block.size()) != block.size()) return;
@@ -355,7 +356,7 @@ void MessageFile::Report(const std::string& caption, int error) const {
 }
 
 int64_t MessageFile::TimeStamp() const {
-    return static_cast<int32_t>(ReadLe32(header_ + 8));
+    return static_cast<int32_t>(platform::LoadLeU32(header_ + 8));
 }
 
 bool MessageFile::LoadRecord(int number, std::string& out, int32_t seed, unsigned modulus,

@@ -1,5 +1,6 @@
 #include "text/MessageWriter.h"
 
+#include "platform/LittleEndian.h"
 #include "text/MessageCodec.h"
 
 namespace text {
@@ -10,26 +11,25 @@ std::string EncodeMessageFile(const MessageContent& content) {
     std::string out;
     out.push_back(static_cast<char>(content.minor & 0xFF));
     out.push_back(static_cast<char>(content.major & 0xFF));
-    out.push_back(static_cast<char>(table & 0xFF));
-    out.push_back(static_cast<char>(table >> 8));
-    AppendLe32(out, static_cast<uint32_t>(content.seed));
-    AppendLe32(out, content.time_stamp);
+    platform::AppendLe16(out, static_cast<uint16_t>(table));
+    platform::AppendLe32(out, static_cast<uint32_t>(content.seed));
+    platform::AppendLe32(out, content.time_stamp);
     out.append(12, '\0');
 
     // Offset table: one entry per record start, and the end of the last record.
     uint32_t offset = table + 4 * static_cast<uint32_t>(records + 1);
     for (const std::string& text : content.texts) {
-        AppendLe32(out, offset);
+        platform::AppendLe32(out, offset);
         offset += static_cast<uint32_t>(text.size() + 5);
     }
-    AppendLe32(out, offset);
+    platform::AppendLe32(out, offset);
 
     for (const std::string& text : content.texts) {
         std::string stored = text;
         Scramble(stored.data(), stored.size(), content.seed);
         out += stored;
         out.push_back('\0');
-        AppendLe32(out, TextChecksum(text, content.modulus));
+        platform::AppendLe32(out, TextChecksum(text, content.modulus));
     }
 
     bool any_format = false;
@@ -42,8 +42,8 @@ std::string EncodeMessageFile(const MessageContent& content) {
         }
         block.push_back('\0');  // the reader drops the last piece
         Scramble(block.data(), block.size(), content.seed);
-        AppendLe32(out, kFormatBlockMarker);
-        AppendLe32(out, static_cast<uint32_t>(block.size()));
+        platform::AppendLe32(out, kFormatBlockMarker);
+        platform::AppendLe32(out, static_cast<uint32_t>(block.size()));
         out += block;
     }
     return out;

@@ -4,6 +4,7 @@
 
 #include <fstream>
 
+#include "platform/LittleEndian.h"
 #include "platform/Path.h"
 #include "support/RecordingNotifier.h"
 #include "support/TempFolder.h"
@@ -76,8 +77,7 @@ TEST_F(MessageFileTest, ReadsPlainAndScrambledFiles) {
 TEST_F(MessageFileTest, ChecksumMismatchGivesFFBytesOfTheSameLength) {
     std::string path = Make("C.MSG", {"good", "bad!"}, 77, 1009);
     std::string bytes = support::TempFolder::Read(dir / "C.MSG");
-    const uint32_t record1_end =
-        ReadLe32(reinterpret_cast<const unsigned char*>(bytes.data()) + 32);
+    const uint32_t record1_end = platform::LoadLeU32(bytes.data() + 32);
     bytes[record1_end - 1] ^= 0x40;  // the stored checksum of record 1
     dir.Write("C.MSG", bytes);
     ASSERT_TRUE(mf.Open(path));
@@ -139,8 +139,7 @@ TEST_F(MessageFileTest, CorruptFilesNeverReadOutside) {
 TEST_F(MessageFileTest, RecordsTooShortForTheirChecksumAreEmpty) {
     std::string bytes = EncodeMessageFile(MessageContent{.texts = {"abc", "def"}, .formats = {}});
     // Move the boundary between the records so record 0 is 3 bytes long.
-    bytes[28] =
-        static_cast<char>(ReadLe32(reinterpret_cast<const unsigned char*>(bytes.data()) + 24) + 3);
+    bytes[28] = static_cast<char>(platform::LoadLeU32(bytes.data() + 24) + 3);
     dir.Write("S.MSG", bytes);
     ASSERT_TRUE(mf.Open(dir / "S.MSG", 1009));
     EXPECT_EQ(mf.RawText(0), "");
