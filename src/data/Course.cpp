@@ -134,6 +134,10 @@ std::string Course::UsersFile() const {
     return UsersFilePath(root_, product_.data_dir, product_.product_name, Language());
 }
 
+std::string Course::LearnerFolder() const {
+    return LearnerFolderPath(root_, product_.data_dir, product_.product_name, Language());
+}
+
 std::string Course::Fluids() const {
     return FluidsPath(root_, product_.data_dir);
 }

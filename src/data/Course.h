@@ -103,6 +103,7 @@ class Course {
     std::string StepContext(int level, int step, int n = 1) const;
     std::string GroupFile() const;                  // <data>\<product>\<lang>\GROUP
     std::string UsersFile() const;                  // <data>\<product>\<lang>\USERS
+    std::string LearnerFolder() const;              // <data>\<product>\<lang>
     std::string Fluids() const;                     // <data>\FLUID.DAT
     std::string Help(std::string_view name) const;  // MSG\<lang>\<name>.PDF
     // MSG\<lang>\COMMON\<folder>\<name>.PDF

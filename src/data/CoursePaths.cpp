@@ -48,6 +48,13 @@ std::string UsersFilePath(std::string_view root, std::string_view data, std::str
         root, text::FormatString("%.*s\\%.*s\\%.*s\\USERS", SV(data), SV(product), SV(lang)));
 }
 
+std::string LearnerFolderPath(std::string_view root, std::string_view data,
+                              std::string_view product, std::string_view lang) {
+    const std::string users = UsersFilePath(root, data, product, lang);
+    const size_t slash = users.rfind('/');
+    return slash == std::string::npos || slash == 0 ? "." : users.substr(0, slash);
+}
+
 std::string UserOptionsPath(std::string_view root, std::string_view folder, int user, int group) {
     return platform::NativePathIn(
         root, text::FormatString("%.*s\\INI%03d.%03d", SV(folder), user, group));

@@ -26,6 +26,10 @@ std::string GroupFilePath(std::string_view root, std::string_view data, std::str
                           std::string_view lang);
 std::string UsersFilePath(std::string_view root, std::string_view data, std::string_view product,
                           std::string_view lang);
+// The folder that holds them, native: the USERS path without its file name ("." when it names
+// no folder).
+std::string LearnerFolderPath(std::string_view root, std::string_view data,
+                              std::string_view product, std::string_view lang);
 // Per-user options: <folder>\INI<user:03>.<group:03>, <folder>\INI.<group:03>, <name>.INI
 std::string UserOptionsPath(std::string_view root, std::string_view folder, int user, int group);
 std::string GroupOptionsPath(std::string_view root, std::string_view folder, int group);

@@ -16,6 +16,7 @@ TEST(CoursePaths, FormatsOfThePathTable) {
         {data::UserContextPath(root, "DATA", 7, 2), root + "/DATA/CTX/CTX007.002"},
         {data::GroupFilePath(root, "DATA", "DEMO", "FR"), root + "/DATA/DEMO/FR/GROUP"},
         {data::UsersFilePath(root, "DATA", "DEMO", "FR"), root + "/DATA/DEMO/FR/USERS"},
+        {data::LearnerFolderPath(root, "DATA", "DEMO", "FR"), root + "/DATA/DEMO/FR"},
         {data::UserOptionsPath(root, "DATA", 7, 2), root + "/DATA/INI007.002"},
         {data::GroupOptionsPath(root, "DATA", 2), root + "/DATA/INI.002"},
         {data::FluidsPath(root, "E:\\DATA"), "/DATA/FLUID.DAT"},

@@ -44,9 +44,10 @@ std::string UserLabel(const Request& r) {
 }
 
 // Removes a learner's own files; a file that is not there is no error.
-int RemoveUserFiles(const LearnerCourse& course, int user, int group) {
-    for (const std::string& path : {course.ScorePath(user, group), course.HistoryPath(user, group),
-                                    course.ContextPath(user, group)}) {
+int RemoveUserFiles(const data::Course& course, int user, int group) {
+    for (const std::string& path :
+         {ScoreFile(course, user, group), HistoryFile(course, user, group),
+          ContextFile(course, user, group)}) {
         if (std::remove(path.c_str()) != 0 && errno != ENOENT)
             return Fail("remove " + path + " : " + std::strerror(errno));
     }
@@ -58,10 +59,10 @@ struct OpenFiles {
 };
 
 // Opens both files; false after printing why.
-bool OpenBoth(const LearnerCourse& course, OpenFiles& files) {
+bool OpenBoth(const data::Course& course, OpenFiles& files) {
     std::string error;
-    if (!OpenFile(files.groups, course.group_path, error) ||
-        !OpenFile(files.users, course.users_path, error)) {
+    if (!OpenFile(files.groups, course.GroupFile(), error) ||
+        !OpenFile(files.users, course.UsersFile(), error)) {
         Fail(error);
         return false;
     }
@@ -70,12 +71,12 @@ bool OpenBoth(const LearnerCourse& course, OpenFiles& files) {
 
 }  // namespace
 
-int InitFiles(const LearnerCourse& course) {
-    if (!platform::CreateFolders(course.learner_dir))
-        return Fail("cannot create the folder " + course.learner_dir);
+int InitFiles(const data::Course& course) {
+    const std::string folder = course.LearnerFolder();
+    if (!platform::CreateFolders(folder)) return Fail("cannot create the folder " + folder);
     int status = 0;
-    for (const auto& [path, build] : {std::pair{course.group_path, &data::BuildGroupFile},
-                                      {course.users_path, &data::BuildUsersFile}}) {
+    for (const auto& [path, build] : {std::pair{course.GroupFile(), &data::BuildGroupFile},
+                                      {course.UsersFile(), &data::BuildUsersFile}}) {
         if (platform::FileExists(path + ".idx") || platform::FileExists(path + ".dat")) {
             std::fprintf(stderr, "learners: %s exists already, left alone\n", path.c_str());
             status = 1;
@@ -88,7 +89,7 @@ int InitFiles(const LearnerCourse& course) {
     return status;
 }
 
-int AddGroup(const LearnerCourse& course, const Request& r) {
+int AddGroup(const data::Course& course, const Request& r) {
     OpenFiles f;
     if (!OpenBoth(course, f)) return 1;
     const int found = FindGroup(f.groups, r.group, nullptr);
@@ -103,7 +104,7 @@ int AddGroup(const LearnerCourse& course, const Request& r) {
     return 0;
 }
 
-int AddUser(const LearnerCourse& course, const Request& r) {
+int AddUser(const data::Course& course, const Request& r) {
     OpenFiles f;
     if (!OpenBoth(course, f)) return 1;
     const int group = FindGroup(f.groups, r.group, nullptr);
@@ -127,10 +128,10 @@ int AddUser(const LearnerCourse& course, const Request& r) {
 
 // Holds the learner as a session would, so that no change is made under a running session.
 // False (reported) when a session holds them.
-static bool HoldFromSessions(const LearnerCourse& course, const Request& r,
+static bool HoldFromSessions(const data::Course& course, const Request& r,
                              data::LearnerLock& lock) {
     std::string why;
-    const data::LearnerLock::Result held = lock.Take(course.learner_dir, r.group, r.user, why);
+    const data::LearnerLock::Result held = lock.Take(course.LearnerFolder(), r.group, r.user, why);
     if (held == data::LearnerLock::kBusy) {
         Fail(UserLabel(r) + " is in a lesson session now; try again when it has ended");
         return false;
@@ -138,7 +139,7 @@ static bool HoldFromSessions(const LearnerCourse& course, const Request& r,
     return true;  // a folder where no lock can be made is not written by sessions either
 }
 
-int RemoveUser(const LearnerCourse& course, const Request& r) {
+int RemoveUser(const data::Course& course, const Request& r) {
     data::LearnerLock lock;
     if (!HoldFromSessions(course, r, lock)) return 1;
     OpenFiles f;
@@ -153,7 +154,7 @@ int RemoveUser(const LearnerCourse& course, const Request& r) {
     return RemoveUserFiles(course, r.user, r.group);
 }
 
-int RemoveGroup(const LearnerCourse& course, const Request& r) {
+int RemoveGroup(const data::Course& course, const Request& r) {
     OpenFiles f;
     if (!OpenBoth(course, f)) return 1;
     data::GroupRecord g;
@@ -173,7 +174,7 @@ int RemoveGroup(const LearnerCourse& course, const Request& r) {
 
 // Rewrites the user's record through change; 1 when the user does not exist.
 template <class Change>
-static int ChangeUser(const LearnerCourse& course, const Request& r, Change&& change) {
+static int ChangeUser(const data::Course& course, const Request& r, Change&& change) {
     OpenFiles f;
     if (!OpenBoth(course, f)) return 1;
     data::UserRecord u;
@@ -187,7 +188,7 @@ static int ChangeUser(const LearnerCourse& course, const Request& r, Change&& ch
     return 0;
 }
 
-int ResetUser(const LearnerCourse& course, const Request& r) {
+int ResetUser(const data::Course& course, const Request& r) {
     data::LearnerLock lock;  // held over the record and the files
     if (!HoldFromSessions(course, r, lock)) return 1;
     const int rc = ChangeUser(course, r, [](data::UserRecord& u) {
@@ -202,7 +203,7 @@ int ResetUser(const LearnerCourse& course, const Request& r) {
     return rc != 0 ? rc : RemoveUserFiles(course, r.user, r.group);
 }
 
-int SetProgress(const LearnerCourse& course, const Request& r) {
+int SetProgress(const data::Course& course, const Request& r) {
     data::LearnerLock lock;
     if (!HoldFromSessions(course, r, lock)) return 1;
     return ChangeUser(course, r, [&](data::UserRecord& u) {

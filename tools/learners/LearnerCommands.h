@@ -19,12 +19,12 @@ struct Request {
     std::optional<int> state, level, step, total, worth;
 };
 
-int InitFiles(const LearnerCourse& course);
-int AddGroup(const LearnerCourse& course, const Request& r);
-int AddUser(const LearnerCourse& course, const Request& r);
-int RemoveUser(const LearnerCourse& course, const Request& r);
-int RemoveGroup(const LearnerCourse& course, const Request& r);
-int ResetUser(const LearnerCourse& course, const Request& r);
-int SetProgress(const LearnerCourse& course, const Request& r);
+int InitFiles(const data::Course& course);
+int AddGroup(const data::Course& course, const Request& r);
+int AddUser(const data::Course& course, const Request& r);
+int RemoveUser(const data::Course& course, const Request& r);
+int RemoveGroup(const data::Course& course, const Request& r);
+int ResetUser(const data::Course& course, const Request& r);
+int SetProgress(const data::Course& course, const Request& r);
 
 }  // namespace learners

@@ -26,12 +26,12 @@ int Fail(const std::string& message) {
 }
 
 // Reads both files; 0, or 1 after printing why.
-int Load(const LearnerCourse& course, Learners& out) {
+int Load(const data::Course& course, Learners& out) {
     data::DataAccess groups, users;
     for (auto [access, path] :
-         {std::pair{&groups, &course.group_path}, {&users, &course.users_path}}) {
-        if (access->Open(*path, isam::OPEN_INPUT) < 0)
-            return Fail(access->ErrorText("open %s", path->c_str()) + " (" +
+         {std::pair{&groups, course.GroupFile()}, {&users, course.UsersFile()}}) {
+        if (access->Open(path, isam::OPEN_INPUT) < 0)
+            return Fail(access->ErrorText("open %s", path.c_str()) + " (" +
                         std::to_string(access->LastError()) + ")");
     }
     std::vector<data::GroupRecord> all_groups;
@@ -88,14 +88,14 @@ const char* StatusWord(int state) {
 }
 
 // The learner's score book; false when the file is missing or does not fit the record.
-bool Scores(const LearnerCourse& course, const data::UserRecord& u, data::ScoreBook& book) {
+bool Scores(const data::Course& course, const data::UserRecord& u, data::ScoreBook& book) {
     if (!data::IsScoreStepCount(u.StepCount)) return false;
-    return data::ReadScoreFile(course.ScorePath(u.UserNo, u.GroupNo), u.StepCount, book).ok();
+    return data::ReadScoreFile(ScoreFile(course, u.UserNo, u.GroupNo), u.StepCount, book).ok();
 }
 
 }  // namespace
 
-int ListUsers(const LearnerCourse& course, bool json) {
+int ListUsers(const data::Course& course, bool json) {
     Learners all;
     if (const int rc = Load(course, all)) return rc;
     for (const data::UserRecord& u : all.users) {
@@ -124,7 +124,7 @@ int ListUsers(const LearnerCourse& course, bool json) {
     return 0;
 }
 
-int ExportSteps(const LearnerCourse& course, const std::string& csv_path) {
+int ExportSteps(const data::Course& course, const std::string& csv_path) {
     Learners all;
     if (const int rc = Load(course, all)) return rc;
     FILE* out = std::fopen(csv_path.c_str(), "w");

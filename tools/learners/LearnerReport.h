@@ -10,9 +10,9 @@ namespace learners {
 
 // One line per user of every group, in number order: group, user, names, level, status,
 // score (Total/TotalWorth) and the seconds spent from the score file; JSON lines with json.
-int ListUsers(const LearnerCourse& course, bool json);
+int ListUsers(const data::Course& course, bool json);
 // A CSV file with a heading and one row per user and step of the score file: group, user,
 // name, level, step, score, worth, bonus, seconds, visits, status.
-int ExportSteps(const LearnerCourse& course, const std::string& csv_path);
+int ExportSteps(const data::Course& course, const std::string& csv_path);
 
 }  // namespace learners

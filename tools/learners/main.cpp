@@ -15,6 +15,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <map>
+#include <memory>
 #include <set>
 #include <string>
 
@@ -162,8 +163,11 @@ int main(int argc, char** argv) {
 
     // The CSV path is the caller's, taken from the current folder as any command-line path.
     const std::string csv = opt.count("--csv") ? opt["--csv"] : "";
-    learners::LearnerCourse course;
-    if (!learners::LocateCourse(course_dir, opt["--lang"], course, error)) return Refuse(error);
+    std::unique_ptr<data::Course> opened;
+    if (platform::Status status = learners::OpenLearnerCourse(course_dir, opt["--lang"], opened);
+        !status)
+        return Refuse(status.Text());
+    const data::Course& course = *opened;
     if (cmd == "init") return learners::InitFiles(course);
     if (cmd == "list") return learners::ListUsers(course, opt.count("--json") > 0);
     if (cmd == "export") return learners::ExportSteps(course, csv);
