@@ -1,0 +1,82 @@
+#include "windows/ScaledScreen.h"
+
+#include <QAbstractButton>
+#include <QGraphicsProxyWidget>
+#include <QGraphicsScene>
+#include <QKeyEvent>
+#include <QResizeEvent>
+
+#include "windows/ScreenFit.h"
+
+namespace windows {
+
+ScaledScreen::ScaledScreen(QWidget* content, QSize design, QWidget* parent)
+    : QGraphicsView(parent), content_(content), design_(design) {
+    setScene(new QGraphicsScene(this));
+    setFrameShape(QFrame::NoFrame);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setBackgroundBrush(Qt::black);  // the bands around the screen
+    setRenderHints(QPainter::SmoothPixmapTransform | QPainter::TextAntialiasing);
+    // Only the parts that changed are painted again: an animation repaints its own rectangle.
+    setViewportUpdateMode(QGraphicsView::MinimalViewportUpdate);
+    setOptimizationFlags(QGraphicsView::DontSavePainterState);
+    setAlignment(Qt::AlignCenter);
+    content_->resize(design_);
+    proxy_ = scene()->addWidget(content_);
+    scene()->setSceneRect(0, 0, design_.width(), design_.height());
+    setFocusPolicy(Qt::StrongFocus);
+    // The screen is the scene's active window, so that its buttons' mnemonics work.
+    scene()->setActiveWindow(proxy_);
+    Refit();
+}
+
+ScaledScreen::~ScaledScreen() {
+    // The content belongs to the proxy; it goes with the scene, before this view.
+    delete scene();
+}
+
+void ScaledScreen::SetDesignSize(QSize design) {
+    design_ = design;
+    content_->resize(design_);
+    scene()->setSceneRect(0, 0, design_.width(), design_.height());
+    Refit();
+}
+
+void ScaledScreen::Refit() {
+    ScreenFit fit =
+        FitScreen(design_.width(), design_.height(), viewport()->width(), viewport()->height());
+    scale_ = fit.scale;
+    setTransform(QTransform::fromScale(scale_, scale_));
+    centerOn(design_.width() / 2.0, design_.height() / 2.0);
+}
+
+void ScaledScreen::resizeEvent(QResizeEvent* event) {
+    QGraphicsView::resizeEvent(event);
+    Refit();
+}
+
+void ScaledScreen::keyPressEvent(QKeyEvent* event) {
+    QGraphicsView::keyPressEvent(event);
+    if (event->isAccepted() || event->modifiers() != Qt::AltModifier) return;
+    // Shortcuts do not reach widgets inside a scene: the buttons' mnemonics are matched here.
+    const QKeySequence pressed(event->key());
+    for (QAbstractButton* b : content_->findChildren<QAbstractButton*>()) {
+        if (b->isVisible() && b->isEnabled() && QKeySequence::mnemonic(b->text()) == pressed) {
+            b->setFocus(Qt::ShortcutFocusReason);
+            b->animateClick();
+            event->accept();
+            return;
+        }
+    }
+}
+
+QPoint ScaledScreen::FromContent(QPoint design_point) const {
+    return mapFromScene(QPointF(design_point));
+}
+
+QPoint ScaledScreen::ToContent(QPoint view_point) const {
+    return mapToScene(view_point).toPoint();
+}
+
+}  // namespace windows
