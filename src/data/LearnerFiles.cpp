@@ -1,6 +1,7 @@
 #include "data/LearnerFiles.h"
 
 #include <algorithm>
+#include <cerrno>
 
 #include "data/DataAccess.h"
 #include "data/GroupRecord.h"
@@ -94,40 +95,32 @@ int ReadAllUsers(DataAccess& users, std::vector<UserRecord>& out) {
     return rc;
 }
 
-int CarryNewerUsers(const std::string& from_base, const std::string& into_base,
-                    std::vector<UserRecord>& carried, int& error) {
-    error = 0;
+platform::Status CarryNewerUsers(const std::string& from_base, const std::string& into_base,
+                                 std::vector<UserRecord>& carried) {
     DataAccess from;
-    if (from.Open(from_base, isam::OPEN_INPUT) < 0) return 0;
+    if (from.Open(from_base, isam::OPEN_INPUT) < 0) return {};
     // Local records that cannot be read have nothing to claim.
     std::vector<UserRecord> mine;
-    if (ReadAllUsers(from, mine) != 0) return 0;
+    if (ReadAllUsers(from, mine) != 0) return {};
     DataAccess into;
-    if (into.Open(into_base, isam::OPEN_INOUT) < 0) {
-        error = into.LastError();
-        return -1;
-    }
+    auto failed = [&] {
+        const int error = into.LastError() > 0 ? into.LastError() : EIO;
+        const std::string& path = into.DataPath().empty() ? into_base : into.DataPath();
+        return platform::Status(error, path, isam::ErrorText(error));
+    };
+    if (into.Open(into_base, isam::OPEN_INOUT) < 0) return failed();
     for (const UserRecord& record : mine) {
         UserRecord theirs;
         const int found = FindUser(into, record.GroupNo, record.UserNo, &theirs);
-        if (found < 0) {
-            error = into.LastError();
-            return -1;
-        }
+        if (found < 0) return failed();
         if (found == 0 || record.StepStart <= theirs.StepStart) continue;
         uint8_t b[kUserRecordSize];
         EncodeUserRecord(record, b);
-        if (into.Rewrite(b) != 0) {
-            error = into.LastError();
-            return -1;
-        }
+        if (into.Rewrite(b) != 0) return failed();
         carried.push_back(record);
     }
-    if (into.Close() != 0) {
-        error = into.LastError();
-        return -1;
-    }
-    return 0;
+    if (into.Close() != 0) return failed();
+    return {};
 }
 
 }  // namespace data

@@ -31,9 +31,9 @@ int ReadAllUsers(DataAccess& users, std::vector<UserRecord>& out);
 // Writes into the USERS file at into_base (native, without extension) every record of the
 // USERS file at from_base whose learner is in both and whose StepStart (the start of the last
 // step played) is later there: the newer progress of each learner wins. The records carried
-// over are appended to carried. Returns 0, or -1 with the engine's error code in error (a
-// from_base file that is missing or cannot be read carries nothing and is no error).
-int CarryNewerUsers(const std::string& from_base, const std::string& into_base,
-                    std::vector<UserRecord>& carried, int& error);
+// over are appended to carried. Fails with the engine's error number and into_base's data file
+// (a from_base file that is missing or cannot be read carries nothing and is no error).
+platform::Status CarryNewerUsers(const std::string& from_base, const std::string& into_base,
+                                 std::vector<UserRecord>& carried);
 
 }  // namespace data
