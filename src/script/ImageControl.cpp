@@ -1,9 +1,13 @@
 #include "script/ImageControl.h"
 
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QContextMenuEvent>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QPixmap>
 
 #include "windows/QtText.h"
@@ -12,14 +16,47 @@ namespace script {
 
 using windows::FromCp1252;
 
+namespace {
+
+// Screen readers announce an image control as a menu button.
+QAccessibleInterface* ImageControlAccessible(const QString&, QObject* object) {
+    if (auto* control = dynamic_cast<ImageControl*>(object))
+        return new QAccessibleWidget(control, QAccessible::ButtonMenu);
+    return nullptr;
+}
+
+// Entries a learner can choose: visible, not separators.
+bool Choosable(const MenuEntry& e) {
+    return e.visible && e.caption != "-";
+}
+
+}  // namespace
+
 ImageControl::ImageControl(QWidget* stage) : QWidget(stage) {
+    static const bool accessible_installed = [] {
+        QAccessible::installFactory(ImageControlAccessible);
+        return true;
+    }();
+    (void)accessible_installed;
     setAttribute(Qt::WA_NoSystemBackground);
     setAttribute(Qt::WA_TranslucentBackground);
     setAutoFillBackground(false);
+    setFocusPolicy(Qt::NoFocus);
 }
 
 void ImageControl::SetHint(const std::string& text, bool enabled) {
     setToolTip(enabled ? FromCp1252(text) : QString());
+    setAccessibleName(FromCp1252(text));
+}
+
+void ImageControl::MenuChanged() {
+    QStringList captions;
+    if (entries) {
+        for (const MenuEntry& e : *entries)
+            if (Choosable(e)) captions << FromCp1252(e.caption);
+    }
+    setFocusPolicy(captions.isEmpty() ? Qt::NoFocus : Qt::TabFocus);
+    setAccessibleDescription(captions.join(", "));
 }
 
 void ImageControl::SetMagnifier(QImage picture, int width, int height) {
@@ -30,8 +67,14 @@ void ImageControl::SetMagnifier(QImage picture, int width, int height) {
 }
 
 void ImageControl::contextMenuEvent(QContextMenuEvent* event) {
+    OpenMenu(event->globalPos());
+}
+
+void ImageControl::OpenMenu(QPoint global) {
     if (!entries || entries->empty()) return;
-    QMenu menu(this);
+    // A window of its own, not a child of the stage: the menu keeps its size and place when
+    // the stage is shown scaled.
+    QMenu menu;
     std::vector<QAction*> actions;
     for (const MenuEntry& e : *entries) {
         QAction* a = e.caption == "-" ? menu.addSeparator() : menu.addAction(FromCp1252(e.caption));
@@ -40,10 +83,44 @@ void ImageControl::contextMenuEvent(QContextMenuEvent* event) {
         if (e.is_default) menu.setDefaultAction(a);
         actions.push_back(a);
     }
-    QAction* chosen = menu.exec(event->globalPos());
+    QAction* chosen = menu.exec(global);
     for (size_t i = 0; chosen && i < actions.size(); ++i) {
         if (actions[i] == chosen && on_pick) on_pick(static_cast<int>(i));
     }
+}
+
+void ImageControl::keyPressEvent(QKeyEvent* event) {
+    const int key = event->key();
+    const bool shift_f10 = key == Qt::Key_F10 && event->modifiers() == Qt::ShiftModifier;
+    if (key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Menu || shift_f10) {
+        OpenMenu(mapToGlobal(rect().center()));
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
+void ImageControl::focusInEvent(QFocusEvent* event) {
+    // The control paints nothing but its focus frame, and only while it has the focus; it is
+    // created with updates off, and takes them once it is first focused.
+    setUpdatesEnabled(true);
+    update();
+    QWidget::focusInEvent(event);
+}
+
+void ImageControl::focusOutEvent(QFocusEvent* event) {
+    update();
+    QWidget::focusOutEvent(event);
+}
+
+void ImageControl::paintEvent(QPaintEvent*) {
+    if (!hasFocus()) return;
+    // Black and white dashes: visible on any picture.
+    QPainter p(this);
+    const QRect r = rect().adjusted(1, 1, -2, -2);
+    p.setPen(QPen(Qt::black, 2));
+    p.drawRect(r);
+    p.setPen(QPen(Qt::white, 2, Qt::DashLine));
+    p.drawRect(r);
 }
 
 void ImageControl::mousePressEvent(QMouseEvent* event) {

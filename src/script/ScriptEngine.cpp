@@ -2,6 +2,7 @@
 
 #include "platform/AsciiCase.h"
 #include "script/ImageControl.h"
+#include "script/MotionSetting.h"
 
 #include <QCoreApplication>
 #include <QSlider>
@@ -68,6 +69,7 @@ ScriptEngine::ScriptEngine(data::Course& course, StageHost* host) : course_(cour
     timer_ = std::make_unique<QTimer>();
     QObject::connect(timer_.get(), &QTimer::timeout, [this] { Tick(); });
     EnsureMessageFile();
+    reduce_motion_ = ReadReduceMotion(course_.IniPath());
 }
 
 ScriptEngine::~ScriptEngine() {

@@ -104,6 +104,12 @@ class ScriptEngine {
     void Bind(QWidget* stage, QWidget* panel, QImage* picture,
               std::function<void()> picture_changed = {});
 
+    // Reduced motion: moves, size changes and counting number displays reach their end state
+    // at once instead of stepping there tick by tick (for learners who need a calm screen).
+    // Read from the program's INI at creation (ReduceMotion=, off by default).
+    void SetReduceMotion(bool on) { reduce_motion_ = on; }
+    bool ReduceMotion() const { return reduce_motion_; }
+
     // Resets: timer 50 ms and stopped, every object except background and panel removed.
     void Start();
     // Opens a script by name; offset -1 starts at the beginning.
@@ -272,6 +278,7 @@ class ScriptEngine {
     int current_op_ = -1;
     bool cursor_hidden_ = false;
     int try_count_ = 0;
+    bool reduce_motion_ = false;
 };
 
 }  // namespace script

@@ -133,10 +133,12 @@ void ScriptEngine::StartNumberDisplay(StageObject& o, int op, const Arguments& a
         AddMoving(o);
         return;
     }
+    // A pace (or divisor) of 0 shows the target at once: reduced motion asks for that.
+    const int pace = reduce_motion_ ? 0 : args.Int(3);
     if (op == kOpMetrixLin) {
-        SetupLinear(r, args.Real(0), args.Real(1), args.Int(2), args.Int(3), args.Int(4));
+        SetupLinear(r, args.Real(0), args.Real(1), args.Int(2), pace, args.Int(4));
     } else {
-        SetupProgressive(r, args.Real(0), args.Real(1), args.Int(2), args.Int(3), args.Int(4));
+        SetupProgressive(r, args.Real(0), args.Real(1), args.Int(2), pace, args.Int(4));
     }
     r.daemon = false;
     r.finished = AdvanceNumber(r);

@@ -321,6 +321,7 @@ void ScriptEngine::TagMenu(StageObject& o, const std::string& name, int op) {
         }
         o.menu.push_back(e);
     }
+    if (o.control) o.control->MenuChanged();
 }
 
 void ScriptEngine::PickMenuEntry(int kind, int id, int index) {
@@ -418,6 +419,7 @@ void ScriptEngine::ExecuteObject(int op, int slot, const Arguments& args, int id
                 x = args.Int(0);
                 speed = args.Int(1);
             }
+            if (reduce_motion_) speed = 0;
             SetupMove(o->rec, x, y, speed, op != kOpMoveY, op != kOpMoveX);
             if (speed == 0) {
                 SetPosition(*o, o->rec.target_x, o->rec.target_y);
@@ -443,7 +445,7 @@ void ScriptEngine::ExecuteObject(int op, int slot, const Arguments& args, int id
         case kOpNarrow: {
             if (!IsSpatial(*o)) return;
             const bool height = op == kOpHeight || op == kOpFlat;
-            const int value = args.Int(0), speed = args.Int(1);
+            const int value = args.Int(0), speed = reduce_motion_ ? 0 : args.Int(1);
             if (height)
                 o->rec.before_height = o->rec.height;
             else

@@ -1,4 +1,5 @@
 #include "script/Animation.h"
+#include "script/MotionSetting.h"
 
 #include <gtest/gtest.h>
 
@@ -160,3 +161,22 @@ TEST(DigitFont, PathsAndCharacters) {
 
 }  // namespace
 }  // namespace script
+
+TEST(ReduceMotionIn, ReadsTheSettingOffByDefault) {
+    struct Case {
+        const char* ini;
+        bool on;
+    };
+    const Case cases[] = {
+        {"Language=GB\n", false},
+        {"ReduceMotion=1\n", true},
+        {"reducemotion=Yes\r\n", true},
+        {"ReduceMotion=on", true},
+        {"ReduceMotion=0\n", false},
+        {"ReduceMotion=\n", false},
+        {"ReduceMotion=1\nReduceMotion=0\n", false},  // the later line wins
+        {"; ReduceMotion=1\n", false},
+        {"ReduceMotions=1\n", false},
+    };
+    for (const Case& c : cases) EXPECT_EQ(script::ReduceMotionIn(c.ini), c.on) << c.ini;
+}

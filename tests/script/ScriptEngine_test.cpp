@@ -184,6 +184,22 @@ TEST_F(InterpreterTest, FifthNestedCallIsRefused) {
     EXPECT_EQ(Marks().size(), 5u);  // each of the five levels goes on after its call
 }
 
+TEST_F(InterpreterTest, ReducedMotionShowsMovesAndSizesAtTheirEnd) {
+    engine_->SetReduceMotion(true);
+    WritePicture("P", 4, 4, Qt::red);
+    WriteScript("CALM",
+                ".lines off\nBmp \"P\", 0, 0 @ 5\nMoveTo 20, 0, 7 @ 5\n"
+                "Width 30, 2 @ 5\nHide @ 5\n");
+    engine_->OpenScript("CALM");
+    Ticks(3);  // created, moved, widened: nothing left to wait for
+    const StageObject* o = engine_->Find(kBmp, 5);
+    ASSERT_NE(o, nullptr);
+    EXPECT_EQ(o->rec.x, 20);
+    EXPECT_EQ(o->rec.width, 30);
+    Ticks(1);
+    EXPECT_FALSE(o->rec.visible);
+}
+
 TEST_F(InterpreterTest, ObjectCommandWaitsForItsTargetToStopMoving) {
     WritePicture("P", 4, 4, Qt::red);
     WriteScript("WAIT", ".lines off\nBmp \"P\", 0, 0 @ 5\nMoveTo 20, 0, 7 @ 5\nHide @ 5\n");

@@ -1,8 +1,12 @@
 // The Qt side of stage objects: image controls laid over images, the panel control, gauges.
 #include <gtest/gtest.h>
 
+#include <QAccessible>
 #include <QApplication>
+#include <QMenu>
 #include <QSlider>
+#include <QTest>
+#include <QTimer>
 #include <QWidget>
 
 #include "EngineFixture.h"
@@ -87,6 +91,95 @@ TEST(CustomCursors, FiftyDistinctPicturesAndNoOthers) {
             EXPECT_NE(image, seen[k]) << n << " equals " << k + 1;
         seen.push_back(image);
     }
+}
+
+// A 20 x 20 object with the valve's menu (Open, Close) and one without a menu.
+class MenuControlsTest : public ControlsTest {
+  protected:
+    void SetUp() override {
+        ControlsTest::SetUp();
+        config_.Set(data::kLanguage, "GB");
+        WritePicture("P", 20, 20, Qt::red);
+        WriteMessages("GB", "VALVE", {"Valve:main line", "header\nOpen\nClose"});
+        WriteScript("TAG",
+                    ".lines off\nBmp \"P\", 10, 10 @ 1\nTag \"VALVE\" @ 1\n"
+                    "Bmp \"P\", 60, 10 @ 2\n");
+        RunToEnd("TAG");
+        valve = engine_->Find(kBmp, 1)->control;
+        plain = engine_->Find(kBmp, 2)->control;
+        stage_->show();
+        stage_->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(stage_.get()));
+    }
+    // Presses key on the focused object and, in the menu it opens, chooses the entry caption.
+    void ChooseByKeys(QWidget* target, int key, Qt::KeyboardModifiers modifiers,
+                      const QString& caption) {
+        QTimer::singleShot(0, [caption] {
+            auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+            if (!menu) return;
+            for (QAction* a : menu->actions())
+                if (a->text() == caption) menu->setActiveAction(a);
+            QTest::keyClick(menu, Qt::Key_Return);
+        });
+        QTest::keyClick(target, Qt::Key(key), modifiers);
+    }
+    QWidget* valve = nullptr;
+    QWidget* plain = nullptr;
+};
+
+TEST_F(MenuControlsTest, ObjectsWithAMenuAreTabStopsWhoseMenuOpensByKey) {
+    EXPECT_EQ(valve->focusPolicy(), Qt::TabFocus);
+    EXPECT_EQ(plain->focusPolicy(), Qt::NoFocus);
+    valve->setFocus(Qt::TabFocusReason);
+    ASSERT_TRUE(valve->hasFocus());
+    struct Press {
+        int key;
+        Qt::KeyboardModifiers modifiers;
+    };
+    for (Press p : {Press{Qt::Key_Return, {}}, Press{Qt::Key_Enter, Qt::KeypadModifier},
+                    Press{Qt::Key_Menu, {}}, Press{Qt::Key_F10, Qt::ShiftModifier}}) {
+        host_.events.clear();
+        ChooseByKeys(valve, p.key, p.modifiers, "Close");
+        ASSERT_FALSE(host_.events.empty()) << p.key;
+        EXPECT_EQ(host_.events.back(), "pick 1 2") << p.key;  // Close: the second line entry
+    }
+    host_.events.clear();
+    QTest::keyClick(valve, Qt::Key_F10);  // without Shift: no menu
+    QTest::keyClick(valve, Qt::Key_Space);
+    EXPECT_TRUE(host_.events.empty());
+}
+
+TEST_F(MenuControlsTest, TheFocusedObjectShowsAFrameOnlyWhileFocused) {
+    QPalette green = stage_->palette();
+    green.setColor(QPalette::Window, Qt::green);
+    stage_->setPalette(green);
+    stage_->setAutoFillBackground(true);
+    // White pixels over the object: the frame's dashes (nothing else on the stage is white).
+    auto white = [this] {
+        const QImage shot = stage_->grab(QRect(10, 10, 20, 20)).toImage();
+        int n = 0;
+        for (int y = 0; y < shot.height(); ++y)
+            for (int x = 0; x < shot.width(); ++x) n += QColor(shot.pixel(x, y)) == Qt::white;
+        return n;
+    };
+    plain->setFocusPolicy(Qt::StrongFocus);
+    for (int round = 0; round < 2; ++round) {
+        valve->setFocus(Qt::TabFocusReason);
+        QApplication::processEvents();
+        EXPECT_GT(white(), 20) << round;
+        plain->setFocus();
+        QApplication::processEvents();
+        EXPECT_EQ(white(), 0) << round;
+    }
+}
+
+TEST_F(MenuControlsTest, ScreenReadersSeeAMenuButtonNamedByItsHint) {
+    QAccessibleInterface* a = QAccessible::queryAccessibleInterface(valve);
+    ASSERT_NE(a, nullptr);
+    EXPECT_EQ(a->role(), QAccessible::ButtonMenu);
+    EXPECT_EQ(a->text(QAccessible::Name), "Valve");
+    EXPECT_EQ(a->text(QAccessible::Description), "Valve, Open, Close");
+    EXPECT_TRUE(a->state().focusable);
 }
 
 TEST_F(ControlsTest, PanelObjectDrivesThePanelControl) {
