@@ -75,16 +75,21 @@ TStat::TStat(data::Course& course, QWidget* parent)
 void TStat::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
     setWindowTitle(FromCp1252(course_.CommonText(data::kTextQuestionTitle)));
+    // While asking, the arrow keys move the track bar at once; Enter confirms with OK.
+    if (asking_) track_->setFocus(Qt::ActiveWindowFocusReason);
 }
 
 void TStat::SetQuestion(const std::string& title, const std::string& text) {
     titre_->setText(FromCp1252(title));
     texte_->setPlainText(FromCp1252(text));
+    track_->setAccessibleName(FromCp1252(title));
+    track_->setAccessibleDescription(FromCp1252(text));
 }
 
 void TStat::SetComment(const std::string& text, bool right) {
     info_->setPlainText(FromCp1252(text));
     group_->setTitle(FromCp1252(course_.CommonText(right ? 71 : 72)));
+    info_->setAccessibleName(group_->title());
     group_->setStyleSheet(right ? "QGroupBox { color: green; }" : "QGroupBox { color: red; }");
 }
 

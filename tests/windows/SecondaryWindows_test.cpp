@@ -182,6 +182,22 @@ TEST(StatTest, AskingEnablesTheTrackBarAndHidesTheComment) {
     EXPECT_NE(stat.GroupBox()->styleSheet().indexOf("red"), -1);
 }
 
+TEST(StatTest, TheTrackBarTakesTheArrowKeysWhenAsking) {
+    data::Course course("/nonexistent/PLAYER");
+    TStat stat(course);
+    stat.SetQuestion("Flow", "How far is the valve open?");
+    stat.SetAsking(true);
+    stat.show();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&stat));
+    ASSERT_EQ(QApplication::focusWidget(), stat.TrackBar());
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Right);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Right);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Left);
+    EXPECT_EQ(stat.Answer(), 60);
+    EXPECT_EQ(stat.TrackBar()->accessibleName(), "Flow");
+    stat.close();
+}
+
 TEST(WindowNotifierTest, SystemErrorsAreCaptionedWithTheSystemText) {
     std::vector<std::string> shown;
     WindowNotifier notifier([&](BoxKind kind, const std::string& caption, const std::string& text) {
