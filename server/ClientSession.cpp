@@ -396,7 +396,7 @@ int ClientSession::StepCountOf(const std::string& folder, int group, int user) c
     data::DataAccess users;
     if (users.Open(folder + "/USERS", isam::OPEN_INPUT) < 0) return -1;
     data::UserRecord record;
-    return data::FindUser(users, group, user, &record) == 1 ? record.StepCount : -1;
+    return data::FindUser(users, group, user, record) ? record.StepCount : -1;
 }
 
 std::string ClientSession::Wholeness() const {

@@ -49,7 +49,7 @@ bool BuildKey(int kind, isam::KeyDesc& key) {
 }
 
 DataAccess::~DataAccess() {
-    Close();
+    (void)Close();
 }
 
 int DataAccess::Result(int rc) {
@@ -89,7 +89,7 @@ int DataAccess::Open(const std::string& path, int mode) {
         error_ = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
         return -1;
     }
-    Close();
+    (void)Close();
     drive_ = drive;
     folder_ = folder;
     base_ = base;
@@ -104,51 +104,52 @@ int DataAccess::Open(const std::string& path, int mode) {
     return handle_;
 }
 
-int DataAccess::Close() {
-    if (handle_ < 0) return 0;
-    const int rc = Result(isam::ISCLOSE(handle_));
-    if (rc == 0) handle_ = -1;
-    return rc;
+platform::Status DataAccess::Outcome(int rc) {
+    if (Result(rc) >= 0) return {};
+    return Fail(error_);
 }
 
-int DataAccess::Flush() {
-    if (handle_ < 0) {
-        error_ = isam::kNotOpen;
-        return -1;
-    }
-    return Result(isam::ISFLUSH(handle_));
+platform::Status DataAccess::Fail(int error) {
+    error_ = error > 0 ? error : EIO;
+    return EngineStatus(error_, data_path_);
 }
 
-int DataAccess::SelectKey(int kind) {
-    if (!BuildKey(kind, key_)) {
-        error_ = isam::kBadKey;
-        return -1;
-    }
-    return 0;
+platform::Status DataAccess::Close() {
+    if (handle_ < 0) return {};
+    platform::Status closed = Outcome(isam::ISCLOSE(handle_));
+    if (closed) handle_ = -1;
+    return closed;
 }
 
-int DataAccess::Start(int length, void* record, int mode) {
-    if (key_.nparts == 0) {
-        error_ = isam::kBadKey;
-        return -1;
-    }
-    return Result(isam::ISSTART(handle_, &key_, length, record, mode));
+platform::Status DataAccess::Flush() {
+    if (handle_ < 0) return Fail(isam::kNotOpen);
+    return Outcome(isam::ISFLUSH(handle_));
 }
 
-int DataAccess::Read(void* record, int mode) {
-    return Result(isam::ISREAD(handle_, record, mode));
+platform::Status DataAccess::SelectKey(int kind) {
+    if (!BuildKey(kind, key_)) return Fail(isam::kBadKey);
+    return {};
 }
 
-int DataAccess::Rewrite(const void* record) {
-    return Result(isam::ISREWRITE(handle_, record));
+platform::Status DataAccess::Start(int length, void* record, int mode) {
+    if (key_.nparts == 0) return Fail(isam::kBadKey);
+    return Outcome(isam::ISSTART(handle_, &key_, length, record, mode));
 }
 
-int DataAccess::Write(const void* record) {
-    return Result(isam::ISWRITE(handle_, record));
+platform::Status DataAccess::Read(void* record, int mode) {
+    return Outcome(isam::ISREAD(handle_, record, mode));
 }
 
-int DataAccess::Delete(const void* record) {
-    return Result(isam::ISDELETE(handle_, record));
+platform::Status DataAccess::Rewrite(const void* record) {
+    return Outcome(isam::ISREWRITE(handle_, record));
+}
+
+platform::Status DataAccess::Write(const void* record) {
+    return Outcome(isam::ISWRITE(handle_, record));
+}
+
+platform::Status DataAccess::Delete(const void* record) {
+    return Outcome(isam::ISDELETE(handle_, record));
 }
 
 void DataAccess::SetRemote(RemoteClient* client, std::string remote_name) {
@@ -179,12 +180,11 @@ platform::Status DataAccess::RewriteByKey(int kind, const void* record, int size
     }
     // The local record is read first as well: the engine rewrites the record it last read.
     platform::Status local;
-    if (handle_ < 0) {
-        local = EngineStatus(isam::kNotOpen, data_path_);
-    } else if (SelectKey(kind) < 0 || Start(0, found.data(), isam::EQUAL) < 0 ||
-               Read(found.data(), isam::EQUAL) < 0 || Rewrite(record) < 0) {
-        local = EngineStatus(error_, data_path_);
-    }
+    if (handle_ < 0)
+        local = Fail(isam::kNotOpen);
+    else if ((local = SelectKey(kind)) && (local = Start(0, found.data(), isam::EQUAL)) &&
+             (local = Read(found.data(), isam::EQUAL)))
+        local = Rewrite(record);
     return server.ok() ? local : server;
 }
 

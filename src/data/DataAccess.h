@@ -1,6 +1,6 @@
 // One ISAM file of learner records (GROUP or USERS) with the key description that the next
-// positioning uses: the local role of the data access layer. Every operation returns the
-// engine's result (a handle or 0, or -1) and keeps the engine's error code for ErrorText.
+// positioning uses: the local role of the data access layer. Every operation returns a Status:
+// the engine's error number, the data file's path and the engine's text.
 // With a data server, the same file also has its remote role: the server's copy, reached through
 // the session's client, is rewritten before the local one.
 #pragma once
@@ -39,18 +39,19 @@ class DataAccess {
     // touching anything. A refusal with EACCES is retried once with 0x100 (no locking, read
     // only) added to the mode. Returns the handle.
     int Open(const std::string& path, int mode);
-    int Close();
-    int Flush();
-    // Fills the key description for kind 0 or 1; other kinds give -1 and leave it empty.
-    int SelectKey(int kind);
-    // ISSTART with the current key description; -1 (error 103) when it has no parts.
-    int Start(int length, void* record, int mode);
-    int Read(void* record, int mode);
+    platform::Status Close();
+    platform::Status Flush();
+    // Fills the key description for kind 0 or 1; other kinds fail (error 103) and leave it
+    // empty.
+    platform::Status SelectKey(int kind);
+    // ISSTART with the current key description; fails (error 103) when it has no parts.
+    platform::Status Start(int length, void* record, int mode);
+    platform::Status Read(void* record, int mode);
     // Replaces the record with the same primary key.
-    int Rewrite(const void* record);
+    platform::Status Rewrite(const void* record);
     // For the administrator's tools: ISWRITE (a new record) and ISDELETE (by primary key).
-    int Write(const void* record);
-    int Delete(const void* record);
+    platform::Status Write(const void* record);
+    platform::Status Delete(const void* record);
     // The caller's message (printf format), " : " and the text of the last error code; without
     // a format, the error text alone.
     std::string ErrorText(const char* format = nullptr, ...) __attribute__((format(printf, 2, 3)));
@@ -83,6 +84,10 @@ class DataAccess {
 
   private:
     int Result(int rc);
+    // The engine's outcome rc as a Status about the data file; the error is kept.
+    platform::Status Outcome(int rc);
+    // Keeps error (EIO when none) and returns it as a Status about the data file.
+    platform::Status Fail(int error);
 
     OpenFunction open_fn_;
     int handle_ = -1;

@@ -6,6 +6,7 @@
 
 #include "data/GroupRecord.h"
 #include "data/UserRecord.h"
+#include "isam/Isam.h"
 #include "platform/Status.h"
 
 namespace data {
@@ -18,15 +19,23 @@ platform::Status BuildUsersFile(const std::string& base_path);
 
 class DataAccess;
 
-// The group, or the user of a group, with these numbers, read by its key: 1 found (into found
-// when given), 0 not in the file, -1 on an engine error (in access).
+// What FindGroup and FindUser fail with when the file holds no such record (the engine's
+// "record not found"); any other failure is another of the engine's numbers.
+constexpr int kNotFound = isam::kNoRecord;
+
+// The group, or the user of a group, with these numbers, read by its key into found (the file
+// is then positioned on it). Fails with kNotFound when the file does not hold it.
+platform::Status FindGroup(DataAccess& groups, int group_no, GroupRecord& found);
+platform::Status FindUser(DataAccess& users, int group_no, int user_no, UserRecord& found);
+// The former forms, for the main window and the lesson's store until they take the ones above:
+// 1 found (into found when given), 0 not in the file, -1 on an engine error.
 int FindGroup(DataAccess& groups, int group_no, GroupRecord* found);
 int FindUser(DataAccess& users, int group_no, int user_no, UserRecord* found);
 
 // Every record of an open GROUP or USERS file, sorted by number (group, then user). Key order
-// is not number order, so the whole file is read. Returns 0, or -1 with the error in access.
-int ReadAllGroups(DataAccess& groups, std::vector<GroupRecord>& out);
-int ReadAllUsers(DataAccess& users, std::vector<UserRecord>& out);
+// is not number order, so the whole file is read. Fails with the engine's error.
+platform::Status ReadAllGroups(DataAccess& groups, std::vector<GroupRecord>& out);
+platform::Status ReadAllUsers(DataAccess& users, std::vector<UserRecord>& out);
 
 // Writes into the USERS file at into_base (native, without extension) every record of the
 // USERS file at from_base whose learner is in both and whose StepStart (the start of the last

@@ -2,6 +2,7 @@
 
 #include "data/ConfigTable.h"
 #include "data/DataAccess.h"
+#include "data/LearnerFiles.h"
 #include "data/OptionFiles.h"
 #include "data/UserList.h"
 #include "platform/Path.h"
@@ -16,8 +17,8 @@ bool ChooseUser(const ChoiceContext& context, ChoiceDialogs& dialogs, int32_t gr
     text::MessageFile& common = *context.common;
 
     UserRecord record;
-    if (ReadUser(users, group, user, record) < 0) {
-        dialogs.ShowError(users.ErrorText("%s", users.DataPath().c_str()));
+    if (const platform::Status read = FindUser(users, group, user, record); !read) {
+        dialogs.ShowError(read.what() + " : " + read.Cause());
         return false;
     }
 

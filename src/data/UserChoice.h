@@ -50,8 +50,11 @@ struct ChoiceContext {
 constexpr int32_t UserTag(int32_t group, int32_t user) {
     return group * 256 + user;
 }
+// The group and the user number a tag names.
+constexpr int32_t UserTagGroup(int32_t tag) { return (tag >> 8) & 0xFF; }
+constexpr int32_t UserTagUser(int32_t tag) { return tag & 0xFF; }
 
-// Chooses (group, user): reads the record again (a failure shows the data access's ErrorText
+// Chooses (group, user): reads the record again (a failure shows its path and the engine's reason
 // and gives false), applies the group's then the user's option file (in developer mode with a
 // summary captioned common text 76), asks for confirmation (the identification window when
 // CheckID= is set, else common text 45 with the name, captioned with the group's name), then

@@ -32,8 +32,9 @@ int CompareNoCase(const std::string& a, const std::string& b) {
 std::vector<GroupEntry> ListGroups(DataAccess& groups, const std::string& path) {
     std::vector<GroupEntry> list;
     if (groups.Open(path, isam::OPEN_INOUT) < 0) return list;
+    // The records read before a failure are listed.
     std::vector<GroupRecord> records;
-    ReadAllGroups(groups, records);
+    (void)ReadAllGroups(groups, records);
     for (const GroupRecord& record : records) list.push_back({record.group_no, record.name});
     std::stable_sort(list.begin(), list.end(), [](const GroupEntry& a, const GroupEntry& b) {
         const int c = CompareNoCase(a.name, b.name);
@@ -84,7 +85,7 @@ std::vector<UserItem> ListUsers(DataAccess& users, const std::string& root, cons
     if (users.Open(path, isam::OPEN_INOUT) < 0) return list;
     const std::string folder = users.Folder();
     std::vector<UserRecord> records;
-    ReadAllUsers(users, records);
+    (void)ReadAllUsers(users, records);
     for (const UserRecord& record : records)
         if (record.GroupNo == group)
             list.push_back(MakeUserItem(record, root, folder, developer, common));
@@ -101,7 +102,7 @@ void SortUserItems(std::vector<UserItem>& items, int column, bool descending) {
 }
 
 int ReadUser(DataAccess& users, int32_t group, int32_t user, UserRecord& record) {
-    return FindUser(users, group, user, &record) == 1 ? 0 : -1;
+    return FindUser(users, group, user, record) ? 0 : -1;
 }
 
 UserRecord BlankUserRecord(const UserRecord& record) {
@@ -119,7 +120,7 @@ int ResetUser(DataAccess& users, int32_t group, int32_t user) {
     if (ReadUser(users, group, user, record) < 0) return -1;
     std::vector<uint8_t> buffer(kUserRecordSize, 0);
     EncodeUserRecord(BlankUserRecord(record), buffer.data());
-    return users.Rewrite(buffer.data());
+    return users.Rewrite(buffer.data()) ? 0 : -1;
 }
 
 }  // namespace data

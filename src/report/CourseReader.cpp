@@ -39,9 +39,9 @@ int ReadIsam(const std::string& base, Read&& read, std::string& error) {
         error = access.ErrorText("cannot open %s", base.c_str());
         return -1;
     }
-    const int rc = read(access);
+    const int rc = read(access) ? 0 : -1;
     if (rc != 0) error = access.ErrorText("cannot read %s", base.c_str());
-    access.Close();
+    (void)access.Close();
     return rc;
 }
 

@@ -78,17 +78,21 @@ TEST(DataAccessTest, OpenSplitsThePathAndReadsByEitherKeyKind) {
 
     uint8_t rec[kUserRecordSize];
     UserRecord key = UserTemplate();
-    EXPECT_EQ(users.Start(0, rec, isam::EQUAL), -1) << "no key selected yet";
-    EXPECT_EQ(users.LastError(), isam::kBadKey);
-    EXPECT_EQ(users.SelectKey(7), -1);
+    // A failure is the engine's number about the data file, with the engine's text.
+    platform::Status s = users.Start(0, rec, isam::EQUAL);
+    EXPECT_EQ(s.code(), isam::kBadKey) << "no key selected yet";
+    EXPECT_EQ(s.what(), users.DataPath());
+    EXPECT_EQ(s.Cause(), isam::ErrorText(isam::kBadKey));
+    EXPECT_EQ(users.SelectKey(7).code(), isam::kBadKey);
     EXPECT_EQ(users.Key().nparts, 0);
-    ASSERT_EQ(users.SelectKey(kUserKey), 0);
+    ASSERT_TRUE(users.SelectKey(kUserKey).ok());
     for (auto [g, u, name] : {std::tuple{1, 2, "Bob"}, {200, 1, "Cyd"}, {1, 1, "Ann"}}) {
         key.GroupNo = g;
         key.UserNo = u;
         EncodeUserRecord(key, rec);
-        ASSERT_EQ(users.Start(0, rec, isam::EQUAL), 0) << users.ErrorText("%d:%d", g, u);
-        ASSERT_EQ(users.Read(rec, isam::EQUAL), 0);
+        s = users.Start(0, rec, isam::EQUAL);
+        ASSERT_TRUE(s.ok()) << g << ":" << u << " " << s.Text();
+        ASSERT_TRUE(users.Read(rec, isam::EQUAL).ok());
         EXPECT_EQ(DecodeUserRecord(rec).UserName, name);
     }
     // Rewrite by primary key, seen by a second handle.
@@ -96,33 +100,58 @@ TEST(DataAccessTest, OpenSplitsThePathAndReadsByEitherKeyKind) {
     ann.State = 1;
     ann.Total = 40;
     EncodeUserRecord(ann, rec);
-    EXPECT_EQ(users.Rewrite(rec), 0);
-    EXPECT_EQ(users.Flush(), 0);
+    EXPECT_TRUE(users.Rewrite(rec).ok());
+    EXPECT_TRUE(users.Flush().ok());
 
     DataAccess again;
     ASSERT_GE(again.Open(folder.users, isam::OPEN_INPUT), 0);
-    again.SelectKey(kUserKey);
+    ASSERT_TRUE(again.SelectKey(kUserKey).ok());
     EncodeUserRecord(key, rec);
-    ASSERT_EQ(again.Start(0, rec, isam::EQUAL), 0);
-    ASSERT_EQ(again.Read(rec, isam::EQUAL), 0);
+    ASSERT_TRUE(again.Start(0, rec, isam::EQUAL).ok());
+    ASSERT_TRUE(again.Read(rec, isam::EQUAL).ok());
     EXPECT_EQ(DecodeUserRecord(rec).Total, 40);
 
     key.GroupNo = 2;
     EncodeUserRecord(key, rec);
-    EXPECT_EQ(again.Start(0, rec, isam::EQUAL), -1);
-    EXPECT_EQ(again.ErrorText("user %d", 1), "user 1 : record not found");
-    EXPECT_EQ(again.ErrorText(), "record not found");
-    EXPECT_EQ(again.Close(), 0);
+    s = again.Start(0, rec, isam::EQUAL);
+    EXPECT_EQ(s.code(), isam::kNoRecord);
+    EXPECT_EQ(s.Text(), folder.users + ".dat: record not found");
+    EXPECT_TRUE(again.Close().ok());
     EXPECT_EQ(again.Handle(), -1);
-    EXPECT_EQ(again.Flush(), -1);
+    EXPECT_EQ(again.Flush().code(), isam::kNotOpen);
 
     DataAccess groups;
     ASSERT_GE(groups.Open(folder.group, isam::OPEN_INOUT), 0);
-    ASSERT_EQ(groups.SelectKey(kGroupKey), 0);
+    ASSERT_TRUE(groups.SelectKey(kGroupKey).ok());
     EXPECT_EQ(groups.Key().parts[0].start, 4);
     uint8_t g[kGroupRecordSize];
     EncodeGroupRecord(GroupTemplate(), g);
-    EXPECT_EQ(groups.Start(0, g, isam::GREATER_EQUAL), -1) << "an empty group file";
+    EXPECT_FALSE(groups.Start(0, g, isam::GREATER_EQUAL).ok()) << "an empty group file";
+}
+
+// Finding by number tells a record that is not there (kNotFound) from the engine's failures.
+TEST(DataAccessTest, FindTellsAMissingRecordFromAFailure) {
+    LearnerFolder folder;
+    folder.AddUser(3, 4, "Dee");
+    DataAccess users, closed;
+    ASSERT_GE(users.Open(folder.users, isam::OPEN_INOUT), 0);
+    UserRecord found;
+    ASSERT_TRUE(FindUser(users, 3, 4, found).ok());
+    EXPECT_EQ(found.UserName, "Dee");
+    const platform::Status missing = FindUser(users, 4, 3, found);
+    EXPECT_EQ(missing.code(), kNotFound);
+    EXPECT_EQ(missing.what(), users.DataPath());
+    EXPECT_EQ(found.UserName, "Dee") << "a record not found leaves found alone";
+    const platform::Status failed = FindUser(closed, 3, 4, found);
+    EXPECT_FALSE(failed.ok());
+    EXPECT_NE(failed.code(), kNotFound);
+    GroupRecord group;
+    EXPECT_EQ(FindGroup(closed, 3, group).code(), isam::kNotOpen);
+
+    std::vector<UserRecord> all;
+    ASSERT_TRUE(ReadAllUsers(users, all).ok()) << "the end of the file is no failure";
+    ASSERT_EQ(all.size(), 1u);
+    EXPECT_EQ(ReadAllUsers(closed, all).code(), isam::kNotOpen);
 }
 
 int g_calls = 0;

@@ -31,14 +31,14 @@ struct LearnersCourse : support::TempFolder {
         DataAccess users;
         std::vector<UserRecord> out;
         EXPECT_GE(users.Open(Users(), isam::OPEN_INPUT), 0);
-        EXPECT_EQ(ReadAllUsers(users, out), 0);
+        EXPECT_TRUE(ReadAllUsers(users, out).ok());
         return out;
     }
     std::vector<GroupRecord> AllGroups() const {
         DataAccess groups;
         std::vector<GroupRecord> out;
         EXPECT_GE(groups.Open(Groups(), isam::OPEN_INPUT), 0);
-        EXPECT_EQ(ReadAllGroups(groups, out), 0);
+        EXPECT_TRUE(ReadAllGroups(groups, out).ok());
         return out;
     }
 };
@@ -149,13 +149,13 @@ TEST(LearnersToolTest, ListAndExportReportProgressFromTheScoreFile) {
         u.UserNo = 2;
         uint8_t b[kUserRecordSize];
         EncodeUserRecord(u, b);
-        users.SelectKey(kUserKey);
-        ASSERT_EQ(users.Start(0, b, isam::EQUAL), 0);
-        ASSERT_EQ(users.Read(b, isam::EQUAL), 0);
+        ASSERT_TRUE(users.SelectKey(kUserKey).ok());
+        ASSERT_TRUE(users.Start(0, b, isam::EQUAL).ok());
+        ASSERT_TRUE(users.Read(b, isam::EQUAL).ok());
         u = DecodeUserRecord(b);
         u.StepCount = 3;
         EncodeUserRecord(u, b);
-        ASSERT_EQ(users.Rewrite(b), 0);
+        ASSERT_TRUE(users.Rewrite(b).ok());
         ScoreBook book;
         book.LevelSteps = {3, 0};
         for (int i = 0; i < 3; ++i) {

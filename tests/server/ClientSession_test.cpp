@@ -351,12 +351,12 @@ TEST_F(Learners, ALearnerHeldByOneSessionIsRefusedToAnother) {
     // The hold is the server's own: no engine lock is left on the record.
     data::DataAccess local;
     ASSERT_GE(local.Open(Path("USERS"), isam::OPEN_INOUT), 0);
-    local.SelectKey(data::kUserKey);
+    ASSERT_TRUE(local.SelectKey(data::kUserKey).ok());
     uint8_t rec[data::kUserRecordSize];
     std::copy_n(held.data.begin(), sizeof rec, rec);
-    ASSERT_EQ(local.Start(0, rec, isam::EQUAL), 0);
-    EXPECT_EQ(local.Read(rec, isam::EQUAL | isam::LOCK_KEEP), 0) << local.LastError();
-    local.Close();
+    ASSERT_TRUE(local.Start(0, rec, isam::EQUAL).ok());
+    EXPECT_TRUE(local.Read(rec, isam::EQUAL | isam::LOCK_KEEP).ok()) << local.LastError();
+    ASSERT_TRUE(local.Close().ok());
 
     // Another learner is free; a refused hold leaves the one a session had.
     EXPECT_EQ(b.Hold(2, 2), 0);

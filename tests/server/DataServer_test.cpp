@@ -67,11 +67,11 @@ TEST_F(ServedCourse, APlayersWholeExchange) {
     // An exclusive open by the player did not lock the local files.
     data::DataAccess local;
     ASSERT_GE(local.Open(Learner("USERS"), isam::OPEN_INOUT), 0) << local.ErrorText();
-    local.SelectKey(data::kUserKey);
-    ASSERT_EQ(local.Start(0, b, isam::EQUAL), 0);
-    ASSERT_EQ(local.Read(b, isam::EQUAL), 0);
+    ASSERT_TRUE(local.SelectKey(data::kUserKey).ok());
+    ASSERT_TRUE(local.Start(0, b, isam::EQUAL).ok());
+    ASSERT_TRUE(local.Read(b, isam::EQUAL).ok());
     EXPECT_EQ(data::DecodeUserRecord(b).Total, 77);
-    local.Close();
+    ASSERT_TRUE(local.Close().ok());
 
     // Fetch: the same bytes, over several blocks for the index.
     const std::string fetched = (top.path / "copy/USERS.idx").string();
@@ -271,13 +271,13 @@ TEST_F(ServedCourse, ManyPlayersRewritingTheirOwnUsersLoseNothing) {
     data::DataAccess local;
     ASSERT_GE(local.Open(Learner("USERS"), isam::OPEN_INPUT), 0);
     std::vector<data::UserRecord> all;
-    ASSERT_EQ(data::ReadAllUsers(local, all), 0);
+    ASSERT_TRUE(data::ReadAllUsers(local, all).ok());
     ASSERT_EQ(all.size(), 6u);
     for (const auto& u : all) {
         EXPECT_EQ(u.Total, kRounds) << u.UserName;
         EXPECT_EQ(u.TotalWorth, u.UserNo) << u.UserName;
     }
-    local.Close();
+    ASSERT_TRUE(local.Close().ok());
     std::vector<std::string> problems;
     EXPECT_TRUE(isam::CheckFiles(Learner("USERS").c_str(), &problems))
         << (problems.empty() ? "" : problems[0]);
@@ -326,7 +326,7 @@ TEST_F(ServedCourse, ALockWaitIsBoundedAndHoldsNobodyUp) {
         ASSERT_GE(groups.Open(Learner("GROUP"), isam::OPEN_INOUT), 0);
         uint8_t g[data::kGroupRecordSize];
         data::EncodeGroupRecord(key, g);
-        ASSERT_EQ(groups.Write(g), 0);
+        ASSERT_TRUE(groups.Write(g).ok());
     }
     RequestRecord start = Request(data::kIsStart, "", isam::EQUAL);
     data::BuildKey(data::kGroupKey, start.key);

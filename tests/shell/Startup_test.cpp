@@ -341,7 +341,7 @@ void MakeUsers(const std::string& folder, const std::vector<std::pair<int, int>>
         r.Total = users[i].second;
         uint8_t b[data::kUserRecordSize];
         data::EncodeUserRecord(r, b);
-        ASSERT_EQ(access.Write(b), 0);
+        ASSERT_TRUE(access.Write(b).ok());
     }
 }
 

@@ -100,7 +100,7 @@ struct LearnerFolder : TempFolder {
         edit(record);
         uint8_t bytes[data::kUserRecordSize];
         data::EncodeUserRecord(record, bytes);
-        ASSERT_EQ(users.Rewrite(bytes), 0);
+        ASSERT_TRUE(users.Rewrite(bytes).ok());
     }
     // The score file of a user whose two level bounds are first and second.
     void WriteScores(int32_t group, int32_t user, int32_t first, int32_t second) {

@@ -20,9 +20,9 @@ int Fail(const std::string& message) {
 }
 
 // The failed step, the file it worked on and the engine's reason.
-int EngineFail(data::DataAccess& access, const std::string& what) {
-    return Fail(access.ErrorText("%s of %s", what.c_str(), access.DataPath().c_str()) + " (" +
-                std::to_string(access.LastError()) + ")");
+int EngineFail(const platform::Status& status, const std::string& what) {
+    return Fail(what + " of " + status.what() + " : " + status.Cause() + " (" +
+                std::to_string(status.code()) + ")");
 }
 
 bool OpenFile(data::DataAccess& access, const std::string& path, std::string& error) {
@@ -32,7 +32,7 @@ bool OpenFile(data::DataAccess& access, const std::string& path, std::string& er
         return false;
     }
     if (access.Mode() & isam::LOCKMODE_NONE) {
-        access.Close();
+        (void)access.Close();
         error = "open " + path + " : the files are read-only";
         return false;
     }
@@ -69,6 +69,14 @@ bool OpenBoth(const data::Course& course, OpenFiles& files) {
     return true;
 }
 
+// Reads the requested user into u; 0, or 1 after printing why.
+int ReadUser(OpenFiles& f, const Request& r, data::UserRecord& u) {
+    const platform::Status found = data::FindUser(f.users, r.group, r.user, u);
+    if (found) return 0;
+    if (found.code() == data::kNotFound) return Fail(UserLabel(r) + " does not exist");
+    return EngineFail(found, "read " + UserLabel(r));
+}
+
 }  // namespace
 
 int InitFiles(const data::Course& course) {
@@ -92,28 +100,36 @@ int InitFiles(const data::Course& course) {
 int AddGroup(const data::Course& course, const Request& r) {
     OpenFiles f;
     if (!OpenBoth(course, f)) return 1;
-    const int found = FindGroup(f.groups, r.group, nullptr);
-    if (found < 0) return EngineFail(f.groups, "read group " + std::to_string(r.group));
-    if (found == 1) return Fail("group " + std::to_string(r.group) + " exists already");
-    data::GroupRecord g = data::GroupTemplate();
+    data::GroupRecord g;
+    if (const platform::Status found = data::FindGroup(f.groups, r.group, g); found)
+        return Fail("group " + std::to_string(r.group) + " exists already");
+    else if (found.code() != data::kNotFound)
+        return EngineFail(found, "read group " + std::to_string(r.group));
+    g = data::GroupTemplate();
     g.group_no = r.group;
     g.name = r.name;
     uint8_t b[data::kGroupRecordSize];
     data::EncodeGroupRecord(g, b);
-    if (f.groups.Write(b) != 0) return EngineFail(f.groups, "write group");
+    if (const platform::Status written = f.groups.Write(b); !written)
+        return EngineFail(written, "write group");
     return 0;
 }
 
 int AddUser(const data::Course& course, const Request& r) {
     OpenFiles f;
     if (!OpenBoth(course, f)) return 1;
-    const int group = FindGroup(f.groups, r.group, nullptr);
-    if (group < 0) return EngineFail(f.groups, "read group " + std::to_string(r.group));
-    if (group == 0) return Fail("group " + std::to_string(r.group) + " does not exist");
-    const int found = FindUser(f.users, r.group, r.user, nullptr);
-    if (found < 0) return EngineFail(f.users, "read " + UserLabel(r));
-    if (found == 1) return Fail(UserLabel(r) + " exists already");
-    data::UserRecord u = data::UserTemplate();
+    data::GroupRecord g;
+    if (const platform::Status group = data::FindGroup(f.groups, r.group, g); !group) {
+        if (group.code() == data::kNotFound)
+            return Fail("group " + std::to_string(r.group) + " does not exist");
+        return EngineFail(group, "read group " + std::to_string(r.group));
+    }
+    data::UserRecord u;
+    if (const platform::Status found = data::FindUser(f.users, r.group, r.user, u); found)
+        return Fail(UserLabel(r) + " exists already");
+    else if (found.code() != data::kNotFound)
+        return EngineFail(found, "read " + UserLabel(r));
+    u = data::UserTemplate();
     u.GroupNo = r.group;
     u.UserNo = r.user;
     u.UserName = r.name;
@@ -121,7 +137,8 @@ int AddUser(const data::Course& course, const Request& r) {
     if (r.password) u.password = data::ScramblePassword(*r.password);
     uint8_t b[data::kUserRecordSize];
     data::EncodeUserRecord(u, b);
-    if (f.users.Write(b) != 0) return EngineFail(f.users, "write " + UserLabel(r));
+    if (const platform::Status written = f.users.Write(b); !written)
+        return EngineFail(written, "write " + UserLabel(r));
     // Files left behind by an earlier learner of the same number are not this one's.
     return RemoveUserFiles(course, r.user, r.group);
 }
@@ -145,12 +162,11 @@ int RemoveUser(const data::Course& course, const Request& r) {
     OpenFiles f;
     if (!OpenBoth(course, f)) return 1;
     data::UserRecord u;
-    const int found = FindUser(f.users, r.group, r.user, &u);
-    if (found < 0) return EngineFail(f.users, "read " + UserLabel(r));
-    if (found == 0) return Fail(UserLabel(r) + " does not exist");
+    if (const int rc = ReadUser(f, r, u)) return rc;
     uint8_t b[data::kUserRecordSize];
     data::EncodeUserRecord(u, b);
-    if (f.users.Delete(b) != 0) return EngineFail(f.users, "delete " + UserLabel(r));
+    if (const platform::Status deleted = f.users.Delete(b); !deleted)
+        return EngineFail(deleted, "delete " + UserLabel(r));
     return RemoveUserFiles(course, r.user, r.group);
 }
 
@@ -158,17 +174,21 @@ int RemoveGroup(const data::Course& course, const Request& r) {
     OpenFiles f;
     if (!OpenBoth(course, f)) return 1;
     data::GroupRecord g;
-    const int found = FindGroup(f.groups, r.group, &g);
-    if (found < 0) return EngineFail(f.groups, "read group " + std::to_string(r.group));
-    if (found == 0) return Fail("group " + std::to_string(r.group) + " does not exist");
+    if (const platform::Status found = data::FindGroup(f.groups, r.group, g); !found) {
+        if (found.code() == data::kNotFound)
+            return Fail("group " + std::to_string(r.group) + " does not exist");
+        return EngineFail(found, "read group " + std::to_string(r.group));
+    }
     std::vector<data::UserRecord> users;
-    if (data::ReadAllUsers(f.users, users) != 0) return EngineFail(f.users, "read the users");
+    if (const platform::Status read = data::ReadAllUsers(f.users, users); !read)
+        return EngineFail(read, "read the users");
     for (const data::UserRecord& u : users)
         if (u.GroupNo == r.group)
             return Fail("group " + std::to_string(r.group) + " still has users");
     uint8_t b[data::kGroupRecordSize];
     data::EncodeGroupRecord(g, b);
-    if (f.groups.Delete(b) != 0) return EngineFail(f.groups, "delete group");
+    if (const platform::Status deleted = f.groups.Delete(b); !deleted)
+        return EngineFail(deleted, "delete group");
     return 0;
 }
 
@@ -178,13 +198,12 @@ static int ChangeUser(const data::Course& course, const Request& r, Change&& cha
     OpenFiles f;
     if (!OpenBoth(course, f)) return 1;
     data::UserRecord u;
-    const int found = FindUser(f.users, r.group, r.user, &u);
-    if (found < 0) return EngineFail(f.users, "read " + UserLabel(r));
-    if (found == 0) return Fail(UserLabel(r) + " does not exist");
+    if (const int rc = ReadUser(f, r, u)) return rc;
     change(u);
     uint8_t b[data::kUserRecordSize];
     data::EncodeUserRecord(u, b);
-    if (f.users.Rewrite(b) != 0) return EngineFail(f.users, "rewrite " + UserLabel(r));
+    if (const platform::Status rewritten = f.users.Rewrite(b); !rewritten)
+        return EngineFail(rewritten, "rewrite " + UserLabel(r));
     return 0;
 }
 

@@ -35,10 +35,10 @@ int Load(const data::Course& course, Learners& out) {
                         std::to_string(access->LastError()) + ")");
     }
     std::vector<data::GroupRecord> all_groups;
-    if (data::ReadAllGroups(groups, all_groups) != 0)
-        return Fail(groups.ErrorText("read the groups of %s", groups.DataPath().c_str()));
-    if (data::ReadAllUsers(users, out.users) != 0)
-        return Fail(users.ErrorText("read the users of %s", users.DataPath().c_str()));
+    if (const platform::Status read = data::ReadAllGroups(groups, all_groups); !read)
+        return Fail("read the groups of " + read.what() + " : " + read.Cause());
+    if (const platform::Status read = data::ReadAllUsers(users, out.users); !read)
+        return Fail("read the users of " + read.what() + " : " + read.Cause());
     for (const auto& g : all_groups) out.group_names[g.group_no] = g.name;
     return 0;
 }
