@@ -2,6 +2,7 @@
 
 #include <filesystem>
 
+#include "data/OptionChoices.h"
 #include "platform/Path.h"
 #include "text/FormatString.h"
 
@@ -137,7 +138,10 @@ std::vector<LanguageEntry> FindLanguages(const Course& course, const std::string
         course.Prepare(file);
         if (!file.Open(path)) continue;
         file.SetSeed(seed);
-        languages.push_back({entry, file.GetText(0)});
+        LanguageEntry language{entry, file.GetText(0), {}};
+        language.code = ParseOptionChoice(language.caption).code;
+        if (language.code.empty()) language.code = entry;
+        languages.push_back(std::move(language));
     }
     return languages;
 }

@@ -65,10 +65,14 @@ platform::Status ChangeLanguage(Course& course, const std::string& language);
 struct LanguageEntry {
     std::string folder;   // the folder under MSG
     std::string caption;  // text 0 of its common file, e.g. "English (GB)"
+    // The language the caption names ("GB"), read by ParseOptionChoice; the folder's name when
+    // the caption names none, so that choosing it names a language folder that exists.
+    std::string code;
 };
 
 // Every folder under the course's MSG that holds MSG\<folder>\<common_name>.MSG, read with
-// seed, in folder-name order. A file that does not open is left out.
+// seed, in folder-name order. A file that does not open is left out. The one scan of the
+// language folders: the options window and the language menu offer what it finds.
 std::vector<LanguageEntry> FindLanguages(const Course& course, const std::string& common_name,
                                          int32_t seed);
 

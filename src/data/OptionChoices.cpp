@@ -30,9 +30,7 @@ std::vector<OptionChoice> FindLanguageChoices(const Course& course, const std::s
     const std::string wanted = "(" + language + ")";
     for (const LanguageEntry& entry : FindLanguages(course, common_name, seed)) {
         if (!developer && entry.caption.find(wanted) == std::string::npos) continue;
-        OptionChoice choice = ParseOptionChoice(entry.caption);
-        if (choice.code.empty()) choice.code = entry.folder;
-        choices.push_back(std::move(choice));
+        choices.push_back({entry.code, ParseOptionChoice(entry.caption).name});
     }
     return choices;
 }

@@ -22,11 +22,9 @@ struct OptionChoice {
 // there is none).
 OptionChoice ParseOptionChoice(std::string_view text);
 
-// One entry per folder under the course's MSG folder that holds
-// MSG\<folder>\<common_name>.MSG, read with seed, in folder-name order: its text 0 parsed as above.
-// Unless developer, only the texts that contain
-// "(" + language + ")" are offered. A text without a code in parentheses is stored under its
-// folder's name, so that choosing it names a language folder that exists.
+// One entry per language FindLanguages finds (folders under MSG holding
+// MSG\<folder>\<common_name>.MSG, read with seed, in folder-name order): its caption's name and
+// its code. Unless developer, only the captions that contain "(" + language + ")" are offered.
 std::vector<OptionChoice> FindLanguageChoices(const Course& course, const std::string& common_name,
                                               int32_t seed, const std::string& language,
                                               bool developer);

@@ -10,6 +10,7 @@
 #include "data/ConfigTable.h"
 #include "data/Course.h"
 #include "data/CoursePaths.h"
+#include "data/OpenCourse.h"
 #include "data/OptionChoices.h"
 #include "data/ScoreFile.h"
 #include "platform/Path.h"
@@ -186,6 +187,13 @@ TEST(OptionChoices, LanguagesComeFromTheLanguageFoldersMainFiles) {
     // Without a code in its text a language is stored under its folder's name.
     EXPECT_EQ(developer[2].code, "XX");
     EXPECT_EQ(developer[2].name, "No code here");
+
+    // The language menu reads the same codes from the one scan.
+    std::vector<std::string> codes;
+    for (const data::LanguageEntry& entry :
+         data::FindLanguages(running, "COMMON", LanguageFolders::kSeed))
+        codes.push_back(entry.folder + "=" + entry.code);
+    EXPECT_EQ(codes, (std::vector<std::string>{"FR=FR", "GB=GB", "XX=XX"}));
 }
 
 }  // namespace
