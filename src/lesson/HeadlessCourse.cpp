@@ -49,11 +49,12 @@ bool HeadlessCourse::Open(const std::string& folder, const std::vector<std::stri
 std::string HeadlessCourse::UserReadError(int group, int user) {
     if (users_.Handle() < 0)
         return users_.ErrorText("cannot open %s", course_->UsersFile().c_str());
-    const int found = data::FindUser(users_, group, user, nullptr);
-    if (found == 0)
+    data::UserRecord record;
+    const platform::Status found = data::FindUser(users_, group, user, record);
+    if (found.code() == data::kNotFound)
         return "no user " + std::to_string(user) + " in group " + std::to_string(group) + " in " +
                users_.DataPath();
-    return users_.ErrorText("cannot read %s", users_.DataPath().c_str());
+    return "cannot read " + found.what() + " : " + found.Cause();
 }
 
 }  // namespace lesson
