@@ -298,6 +298,45 @@ TEST_F(CourseFolder, UnreachableServerIsReportedWithCommonText81) {
     EXPECT_EQ(state_->remote, nullptr);
 }
 
+// Opening the data says what happened and shows nothing itself: the start-up reports it once.
+TEST_F(CourseFolder, OpeningTheDataReturnsWhatHappenedAndShowsNothing) {
+    Write("DEMO.INI", "Language=GB\nIPserv=10.1.2.3\nIPport=7001\n");
+    ASSERT_TRUE(data::OpenCourse(*course_, {}).ok());
+    std::vector<std::string> log;
+    shell::DataOpening opening;
+    platform::Status status = shell::OpenDataAccess(
+        *course_, view_,
+        [&log] {
+            auto remote = std::make_unique<FakeRemote>(&log);
+            remote->reachable = false;
+            return remote;
+        },
+        opening);
+    EXPECT_EQ(status.code(), ENOTCONN);
+    EXPECT_EQ(status.Text(), "10.1.2.3:7001: refused");
+    EXPECT_EQ(opening.remote, nullptr);
+
+    // Reached, but neither pair can be taken: each is named and its local copy kept.
+    status = shell::OpenDataAccess(
+        *course_, view_,
+        [&] {
+            auto remote = std::make_unique<FakeRemote>(&log);
+            remote->source = root_ / "nothing served";
+            return remote;
+        },
+        opening);
+    ASSERT_TRUE(status.ok()) << status.Text();
+    EXPECT_NE(opening.remote, nullptr);
+    ASSERT_EQ(opening.kept_local.size(), 2u);
+    EXPECT_EQ(opening.kept_local[0].Text(), "GROUP.dat: refused");
+    EXPECT_EQ(opening.kept_local[1].Text(), "USERS.dat: refused");
+    EXPECT_TRUE(view_.boxes.empty());
+    EXPECT_EQ(view_.status, (std::vector<std::string>{"Fetching GROUP.dat", "Fetching USERS.dat"}));
+    shell::ReportDataOpening(status, opening, *course_, view_);
+    EXPECT_TRUE(view_.boxes.empty());
+    EXPECT_EQ(view_.status.back(), "") << "the status bar is cleared once the files are in";
+}
+
 TEST_F(CourseFolder, WithoutARemoteClientTheServerIsUnreachable) {
     Write("DEMO.INI", "Language=GB\nIPserv=\nIPport=\n");  // empty is not the local address
     EXPECT_FALSE(Run());
