@@ -6,6 +6,7 @@
 
 #include <QGraphicsView>
 #include <QPointer>
+#include <functional>
 
 class QGraphicsProxyWidget;
 
@@ -28,6 +29,9 @@ class ScaledScreen : public QGraphicsView {
 
     QSize sizeHint() const override { return design_; }
 
+    // Called after each change of scale or place (the window resized, full screen, ...).
+    void SetRefitHandler(std::function<void()> handler) { on_refit_ = std::move(handler); }
+
   protected:
     void resizeEvent(QResizeEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
@@ -39,6 +43,7 @@ class ScaledScreen : public QGraphicsView {
     QGraphicsProxyWidget* proxy_ = nullptr;
     QSize design_;
     double scale_ = 1.0;
+    std::function<void()> on_refit_;
 };
 
 }  // namespace windows
