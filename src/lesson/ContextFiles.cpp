@@ -17,9 +17,9 @@ std::string StepContextFile(const LessonSettings& settings, const ContextSite& s
     return settings.course->StepContext(site.level, site.step);
 }
 
-bool SaveContext(const LessonSettings& settings, Prompter& prompter, LessonEngine& engine,
-                 const ContextSite& site) {
-    if (!settings.SavesProgress()) return true;
+platform::Status SaveContext(const LessonSettings& settings, Prompter& prompter,
+                             LessonEngine& engine, const ContextSite& site) {
+    if (!settings.SavesProgress()) return {};
     std::string path;
     if (settings.Has(data::StepContext)) {
         path = StepContextFile(settings, site);
@@ -36,9 +36,8 @@ bool SaveContext(const LessonSettings& settings, Prompter& prompter, LessonEngin
     const size_t slash = native.rfind('/');
     if (slash != std::string::npos && slash > 0) platform::CreateFolders(native.substr(0, slash));
     errno = 0;
-    if (engine.SaveObjects(path)) return true;
-    prompter.ShowSystemError(path, errno != 0 ? errno : EIO);
-    return false;
+    if (engine.SaveObjects(path)) return {};
+    return {errno != 0 ? errno : EIO, native};
 }
 
 bool RestoreContext(const LessonSettings& settings, Prompter& prompter, LessonEngine& engine,

@@ -7,6 +7,7 @@
 #include "lesson/LessonEngine.h"
 #include "lesson/LessonSettings.h"
 #include "lesson/Prompter.h"
+#include "platform/Status.h"
 
 namespace lesson {
 
@@ -22,9 +23,9 @@ std::string StepContextFile(const LessonSettings& settings, const ContextSite& s
 
 // Saves the stage (not in a preset session or from removable media): per step with the
 // StepContext option, announced with common text 80 in the status bar, otherwise per user.
-// A failed save is reported with ShowSystemError(path, -1); false.
-bool SaveContext(const LessonSettings& settings, Prompter& prompter, LessonEngine& engine,
-                 const ContextSite& site);
+// A failed save gives the path with the system's error (EIO when the engine gives none).
+platform::Status SaveContext(const LessonSettings& settings, Prompter& prompter,
+                             LessonEngine& engine, const ContextSite& site);
 // Loads the stage, except at level 1 step 0 (nothing done yet): the per-step file first
 // (unless NoStepContextRestore), then the per-user file. Failures are shown in Developer mode
 // only. True when a stage was loaded.

@@ -1,13 +1,6 @@
 #include "lesson/HistoryFile.h"
 
-#include "data/CoursePaths.h"
-
 namespace lesson {
-
-std::string HistoryFilePath(const std::string& root, const std::string& groups_dir, int user,
-                            int group) {
-    return data::HistoryPath(root, groups_dir, user, group);
-}
 
 bool HistoryFile::OpenHistory(const std::string& path, bool append) {
     file_.Close();

@@ -1,6 +1,7 @@
 // The learner's history journal HST<user>.<group>: one text line per evaluated answer,
 //   "#F<F> E<level> Q<step> <expected>:<given> N<series> <Directory=>"
-// and "~-1:-1" for a step the learner left with Exit.
+// and "~-1:-1" for a step the learner left with Exit. It lies at <groups dir>\HST<user>.<group>
+// (data::HistoryPath).
 #pragma once
 
 #include <string>
@@ -8,10 +9,6 @@
 #include "text/LineFile.h"
 
 namespace lesson {
-
-// <groups dir>\HST<user>.<group>, inside root (the course folder).
-std::string HistoryFilePath(const std::string& root, const std::string& groups_dir, int user,
-                            int group);
 
 class HistoryFile {
   public:

@@ -1,40 +1,42 @@
 #include "lesson/LearnerFilesStore.h"
 
 #include <cerrno>
+#include <cstring>
 
 #include "data/LearnerFiles.h"
 #include "platform/Path.h"
 
 namespace lesson {
 bool LearnerFilesStore::ReadGroup(int group, data::GroupRecord& record) {
-    return data::FindGroup(groups_, group, &record) == 1;
+    return data::FindGroup(groups_, group, record).ok();
 }
 
 bool LearnerFilesStore::ReadUser(int group, int user, data::UserRecord& record) {
-    return data::FindUser(users_, group, user, &record) == 1;
+    return data::FindUser(users_, group, user, record).ok();
 }
 
 RecordSave LearnerFilesStore::RewriteUser(const data::UserRecord& record) {
-    RecordSave save;
     uint8_t bytes[data::kUserRecordSize];
     data::EncodeUserRecord(record, bytes);
-    uint8_t found[data::kUserRecordSize];
-    // The server's copy first, then the local one; each only where the record can be read.
-    if (remote_) {
-        data::EncodeUserRecord(record, found);
-        save.remote = remote_->SelectKey(data::kUserKey) >= 0 &&
-                      remote_->RemoteStart(0, found, data::kUserRecordSize, isam::EQUAL) >= 0 &&
-                      remote_->RemoteRead(found, data::kUserRecordSize, isam::EQUAL) >= 0 &&
-                      remote_->RemoteRewriteCurrent(bytes, data::kUserRecordSize) >= 0;
-    }
-    // The local record is read first: the engine rewrites the record it last read.
-    const int where = data::FindUser(users_, record.GroupNo, record.UserNo, nullptr);
-    if (where == 1 && users_.Rewrite(bytes) == 0) return save;
-    save.local = false;
-    const std::string file = users_.DataPath().empty() ? UsersFolder() : users_.DataPath();
-    save.why = where == 0 ? file + ": the learner is no longer in the file"
-                          : users_.ErrorText("%s", file.c_str());
-    return save;
+    // The users file carries the server's copy when a session opened it there (OpenRemote).
+    const platform::Status status = users_.RewriteByKey(data::kUserKey, bytes, sizeof bytes);
+    if (status.ok()) return {};
+    // A failure about the data file is the local copy's, after the server took the record.
+    if (!users_.Remote() || status.what() == users_.DataPath()) return {status, {}};
+    // The server's failure hides how the local copy went: it is read back.
+    return {LocalCopyHolds(record), status};
+}
+
+// Whether the local file holds record as it is: success, or what is wrong with the local copy.
+platform::Status LearnerFilesStore::LocalCopyHolds(const data::UserRecord& record) {
+    data::UserRecord stored;
+    const platform::Status found = data::FindUser(users_, record.GroupNo, record.UserNo, stored);
+    if (!found.ok()) return found;
+    uint8_t want[data::kUserRecordSize], have[data::kUserRecordSize];
+    data::EncodeUserRecord(record, want);
+    data::EncodeUserRecord(stored, have);
+    if (std::memcmp(want, have, sizeof want) == 0) return {};
+    return {EIO, users_.DataPath(), "the learner's record was not written"};
 }
 
 Hold LearnerFilesStore::HoldLearner(int group, int user, std::string& why) {
@@ -51,8 +53,12 @@ Hold LearnerFilesStore::HoldLearner(int group, int user, std::string& why) {
 
 void LearnerFilesStore::ReleaseLearner() {
     lock_.Release();
-    // Ending the connection ends the server's hold; the next session connects afresh.
-    if (remote_) remote_->EndSession();
+    // Ending the connection ends the server's hold; the next session connects afresh and gives
+    // the users file its remote role again.
+    if (remote_) {
+        remote_->EndSession();
+        users_.SetRemote(nullptr, {});
+    }
 }
 
 // The server's USERS file is named like the local one, its drive replaced by '?'.
@@ -69,10 +75,12 @@ Hold LearnerFilesStore::OpenRemote(const std::string& app_name, const data::Grou
         error = ENOTCONN;
         return Hold::kFailed;
     }
+    // From here the users file rewrites the learner's record on the server first.
+    users_.SetRemote(remote_, path);
     uint8_t bytes[data::kUserRecordSize];
     data::EncodeUserRecord(user, bytes);
     if (remote_->SignOn(app_name, group.name, user.UserName) < 0 ||
-        remote_->RemoteOpen(path, isam::OPEN_INOUT | isam::LOCKMODE_EXCL) < 0 ||
+        !users_.OpenOnServer(isam::OPEN_INOUT | isam::LOCKMODE_EXCL).ok() ||
         remote_->HoldLearner(bytes, data::kUserRecordSize) < 0) {
         error = remote_->LastError();
         return error == isam::kRecordLocked ? Hold::kBusy : Hold::kFailed;

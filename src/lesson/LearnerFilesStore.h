@@ -1,5 +1,6 @@
 // The learners' records in the course's local GROUP and USERS files, and on the data server
-// when there is one.
+// when there is one: during a session the USERS file carries its remote role (the server's
+// copy), so that one rewrite writes the server's copy, then the local one.
 #pragma once
 
 #include <string>
@@ -37,6 +38,7 @@ class LearnerFilesStore : public LearnerStore {
 
   private:
     std::string RemoteUsersName() const;
+    platform::Status LocalCopyHolds(const data::UserRecord& record);
 
     std::string root_;
     data::DataAccess& groups_;

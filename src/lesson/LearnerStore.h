@@ -7,14 +7,15 @@
 
 #include "data/GroupRecord.h"
 #include "data/UserRecord.h"
+#include "platform/Status.h"
 
 namespace lesson {
 
-// How a rewrite of the learner's record went.
+// How a rewrite of the learner's record went: the local copy, and the server's (success
+// without a server).
 struct RecordSave {
-    bool local = true;   // the local record was written
-    bool remote = true;  // the server's copy was written (true without a server)
-    std::string why;     // what failed, for the report
+    platform::Status local;
+    platform::Status server;
 };
 
 // How taking hold of a learner went.

@@ -31,7 +31,9 @@ std::string HashField(const std::string& value, int k) {
 }  // namespace
 
 LessonFlow::LessonFlow(const LessonSettings& settings, Ports ports)
-    : settings_(settings), ports_(ports) {
+    : settings_(settings),
+      ports_(ports),
+      saver_(settings_, ports_.view, ports_.engine, ports_.store, screen_) {
     screen_.stop_enabled =
         settings_.Has(data::Developer) || settings_.ConfigInt(data::kEvaluate) == 0;
 }
@@ -77,16 +79,6 @@ int LessonFlow::StepScoreOf(int step) const {
     const int index = user_.StepsBefore + step - 1;
     if (!book_ || index < 0 || index >= data::kStepCapacity) return -1;
     return book_->StepScore[index];
-}
-
-std::string LessonFlow::ScorePath() const {
-    return ScoreFilePath(settings_.course->Root(),
-                         {ports_.store.UsersFolder(), user_.UserNo, user_.GroupNo, 0});
-}
-
-std::string LessonFlow::HistoryPath() const {
-    return HistoryFilePath(settings_.course->Root(), ports_.store.GroupsFolder(), user_.UserNo,
-                           user_.GroupNo);
 }
 
 void LessonFlow::Publish() {
@@ -164,8 +156,8 @@ void LessonFlow::UserMessage(int message) {
 
 void LessonFlow::StartSession() {
     if (user_tag_ < 0) return;
-    const int group = (user_tag_ >> 8) & 0xFF;
-    const int user = user_tag_ & 0xFF;
+    const int group = data::UserTagGroup(user_tag_);
+    const int user = data::UserTagUser(user_tag_);
     failure_.clear();
     data::GroupRecord group_record = data::GroupTemplate();
     if (!ports_.store.ReadGroup(group, group_record)) group_record.group_no = group;
@@ -205,8 +197,8 @@ void LessonFlow::StartSession() {
         // A folder where no lock can be made (read-only media) cannot be saved to either.
         if (hold == Hold::kFailed) settings_.Trace(">hold> %s", why.c_str());
     }
-    server_behind_ = told_server_ = record_failed_ = history_failed_ = false;
     data::UserRecord server_record;
+    bool server_behind = false;
     if (ports_.store.HasRemote()) {
         std::string path;
         int error = 0;
@@ -233,12 +225,11 @@ void LessonFlow::StartSession() {
             return;
         }
         // Progress made here while the server was away goes to it now.
-        server_behind_ = user_record.StepStart > server_record.StepStart;
+        server_behind = user_record.StepStart > server_record.StepStart;
     }
     group_ = group_record;
     user_ = user_record;
-    RemoveLeftovers();
-    if (server_behind_ && settings_.SavesProgress()) CatchUpServer();
+    saver_.Begin(user_, server_behind);
     user_.Series = 3;
     user_.Retries = 0;
     book_ = std::make_unique<data::ScoreBook>();
@@ -257,9 +248,7 @@ void LessonFlow::StartSession() {
         book_->LevelSteps[0] = 0;
         book_->LevelState[0] = 0;
     }
-    if (settings_.SavesProgress() &&
-        !history_.OpenHistory(HistoryPath(), user_.State != data::kStateNotStarted))
-        HistoryFailed(errno);
+    saver_.OpenHistory(user_, user_.State != data::kStateNotStarted);
     screen_.config_menu = user_.MayConfigure != 0;
     ports_.engine.SetBackgroundSize(ports_.view.StageWidth(), ports_.view.StageHeight(), 0xFFFFFF);
     if (user_.State != data::kStateNotStarted) {
@@ -340,33 +329,6 @@ void LessonFlow::ShowReport(const std::string& message, const std::string& capti
     }
 }
 
-// Temporaries that a save killed half-way left beside the learner's own files.
-void LessonFlow::RemoveLeftovers() {
-    if (!settings_.SavesProgress()) return;
-    const std::string context =
-        UserContextFile(settings_, {user_.UserNo, user_.GroupNo, user_.Level, user_.Step});
-    for (const std::string& path : {ScorePath(), HistoryPath(), platform::NativePath(context)})
-        platform::RemoveReplaceLeftovers(path);
-}
-
-// The server copy is behind: the record, the scores and the history are sent again.
-void LessonFlow::CatchUpServer() {
-    const RecordSave save = ports_.store.RewriteUser(user_);
-    if (!save.remote || !save.local) return;
-    if (SendResults(false)) server_behind_ = false;
-}
-
-void LessonFlow::TellServerBehind() {
-    server_behind_ = true;
-    if (told_server_) return;
-    told_server_ = true;
-    const std::string& address = settings_.Config(data::kIPserv);
-    settings_.Trace(">server> %s behind", address.c_str());
-    ShowReport(
-        settings_.Common(data::kTextServerBehind, address, settings_.ConfigInt(data::kIPport)),
-        settings_.Common(data::kTextFileError), address, ENOTCONN, kBoxWarning);
-}
-
 void LessonFlow::InitLevels() {
     const int start = data::LeadingInt(HashField(settings_.Config(data::kStart), 0));
     text::MessageFile file;
@@ -430,59 +392,9 @@ bool LessonFlow::IsChoiceStep(int step) const {
     return step >= 1 && step <= static_cast<int>(choice_steps_.size()) && choice_steps_[step - 1];
 }
 
-// False when the local record could not be written: then nothing else of the learner's is
-// written either, so that scores and history never run ahead of the record they belong to.
-LessonFlow::Saved LessonFlow::SaveUserRecord() {
-    if (!settings_.SavesProgress()) return Saved::kNothing;
-    const RecordSave save = ports_.store.RewriteUser(user_);
-    if (!save.local) {
-        if (!record_failed_) {
-            record_failed_ = true;
-            failure_ = "the learner's record cannot be saved: " + save.why;
-            settings_.Trace(">saveUser> %s", save.why.c_str());
-            history_.Close();
-            Report(data::kTextRecordNotSaved, save.why, EIO);
-        }
-        return Saved::kFailed;
-    }
-    if (!save.remote) {
-        TellServerBehind();
-        return Saved::kLocally;
-    }
-    return Saved::kEverywhere;
-}
-
-// A history line that cannot be written is said once per session, with the file and the cause;
-// the journal then stays closed, so it never holds a line after a gap.
-void LessonFlow::HistoryFailed(int error) {
-    history_.Close();
-    if (history_failed_) return;
-    history_failed_ = true;
-    const std::string why = HistoryPath() + ": " + platform::SystemErrorText(error);
-    settings_.Trace(">history> %s", why.c_str());
-    Report(data::kTextHistoryNotSaved, why, error);
-}
-
-void LessonFlow::WriteHistory(bool written) {
-    if (!written) HistoryFailed(errno);
-}
-
 // The order that lets a kill between two writes lose at most the event in progress.
-void LessonFlow::SaveProgress(bool with_context) {
-    const Saved saved = SaveUserRecord();
-    if (saved == Saved::kFailed) {
-        Publish();
-        return;
-    }
-    Publish();
-    if (with_context) {
-        SaveContext(settings_, ports_.view, ports_.engine,
-                    {user_.UserNo, user_.GroupNo, user_.Level, user_.Step});
-    }
-    SaveScores(settings_, ports_.view, *book_,
-               {ports_.store.UsersFolder(), user_.UserNo, user_.GroupNo, user_.StepCount});
-    // The server is back: what it missed follows the record it has just taken.
-    if (server_behind_ && saved == Saved::kEverywhere && SendResults(false)) server_behind_ = false;
+void LessonFlow::SaveProgress(bool with_context, const HistoryLine& line) {
+    saver_.Tell(saver_.Save(user_, *book_, with_context, line));
 }
 
 void LessonFlow::StopClick() {
@@ -507,13 +419,13 @@ void LessonFlow::StopSession() {
     CommencerClick();
 }
 
-// The session is over: the server gets the learner's files, and the learner is free again.
+// The session is over: the server gets the learner's files, announced in the status bar, and
+// the learner is free again.
 void LessonFlow::EndSession() {
-    if (ports_.store.HasRemote() && settings_.SavesProgress() && !record_failed_) {
-        if (server_behind_) CatchUpServer();
-        if (!server_behind_ && !SendResults(true)) TellServerBehind();
-    }
-    history_.Close();
+    saver_.End(user_, [this](const std::string& note) {
+        screen_.status_note = note;
+        ports_.view.ShowStatusNote(note);
+    });
     ports_.store.ReleaseLearner();
 }
 
@@ -529,29 +441,12 @@ bool LessonFlow::CloseRequest() {
     const bool had_session = book_ != nullptr;
     book_.reset();
     if (had_session) {
-        history_.Close();
+        saver_.Close();
         ports_.store.ReleaseLearner();
     }
     ports_.view.CloseDocumentWindow();
     ports_.sounds.PlayNamed(settings_.Common(data::kTextSoundClose));
     return true;
-}
-
-// Sends the score and history files, announced in the status bar when asked. True when the
-// server took both.
-bool LessonFlow::SendResults(bool announce) {
-    bool sent = true;
-    for (const std::string& local : {ScorePath(), HistoryPath()}) {
-        if (!platform::FileExists(local)) continue;
-        if (announce) {
-            screen_.status_note = settings_.Common(data::kTextUpload, local);
-            ports_.view.ShowStatusNote(screen_.status_note);
-        }
-        sent =
-            ports_.store.SendFile(local, data::RemoteFileName(settings_.course->Root(), local)) &&
-            sent;
-    }
-    return sent;
 }
 
 void LessonFlow::KeyPress(int key) {

@@ -1,7 +1,7 @@
 // The lesson session: from a chosen learner to the end of the lesson. It decides which step
-// comes next, asks each step's question, evaluates the answers, awards points, journals them
-// and saves the learner's progress after every event (user record, then context, then
-// scores). It owns no widget: the main window (or a headless runner) shows its screen and
+// comes next, asks each step's question, scores the answers (ScoreAnswer) and saves the
+// learner's progress after every event (AnswerSaver: user record, context, scores, history
+// line). It owns no widget: the main window (or a headless runner) shows its screen and
 // forwards clicks, keys, the timer and the three posted messages.
 #pragma once
 
@@ -15,7 +15,8 @@
 #include "data/GroupRecord.h"
 #include "data/ScoreBook.h"
 #include "data/UserRecord.h"
-#include "lesson/HistoryFile.h"
+#include "lesson/AnswerSaver.h"
+#include "lesson/AnswerScoring.h"
 #include "lesson/LearnerStore.h"
 #include "lesson/LessonEngine.h"
 #include "lesson/LessonScreen.h"
@@ -30,21 +31,10 @@ class MessageFile;
 
 namespace lesson {
 
-// Kinds of step.
-inline constexpr int kChoiceStep = 0;
-inline constexpr int kPracticalStep = 1;
-inline constexpr int kEstimateStep = 2;
-
 // Keys the flow handles.
 inline constexpr int kKeyEnter = '\r';
 inline constexpr int kKeySpace = ' ';
 inline constexpr int kKeyEscape = 27;
-
-// Adds to a stored sum, holding it at the ends of its range instead of wrapping round.
-inline void AddCapped(int32_t& sum, int64_t add) {
-    const int64_t total = int64_t{sum} + add;
-    sum = static_cast<int32_t>(std::clamp<int64_t>(total, INT32_MIN, INT32_MAX));
-}
 
 // One evaluated answer, as the flow reports it after saving it.
 struct Evaluation {
@@ -57,6 +47,7 @@ struct Evaluation {
     int gain = 0;  // points the answer added
     int total = 0;
     int worth = 0;
+    bool saved = false;  // the answer reached the learner's files (or none are kept)
 };
 
 class LessonFlow {
@@ -94,7 +85,7 @@ class LessonFlow {
     // The window is asked to close: false when the learner says No.
     bool CloseRequest();
 
-    // Called after every evaluation, once the progress is saved.
+    // Called after every evaluation, once the progress is saved or its failure told.
     void SetEvaluationObserver(std::function<void(const Evaluation&)> observer) {
         on_evaluated_ = std::move(observer);
     }
@@ -102,7 +93,7 @@ class LessonFlow {
     bool LessonEnded() const { return lesson_ended_; }
     // Why the last session was refused, or why its progress could not be saved; empty when
     // all went well.
-    const std::string& Failure() const { return failure_; }
+    const std::string& Failure() const { return failure_.empty() ? saver_.Failure() : failure_; }
 
     // State, for the window, the runner and tests.
     const LessonScreen& Screen() const { return screen_; }
@@ -117,9 +108,6 @@ class LessonFlow {
     // The global index of the current step in the score book.
     int StepIndex() const { return user_.StepsBefore + user_.Step - 1; }
     int LevelSteps(int level) const;
-    // Where the lesson's files for this learner lie.
-    std::string ScorePath() const;
-    std::string HistoryPath() const;
 
   private:
     // Session (LessonFlow.cpp).
@@ -132,18 +120,8 @@ class LessonFlow {
     void Report(int text, const std::string& argument, int code);
     void ShowReport(const std::string& message, const std::string& caption,
                     const std::string& subject, int code, int icon);
-    void RemoveLeftovers();
-    void CatchUpServer();
-    void TellServerBehind();
-    // How a save of the learner's record went: not saved (a preset session, read-only media),
-    // failed, saved here only, or here and on the server.
-    enum class Saved { kNothing, kFailed, kLocally, kEverywhere };
-    Saved SaveUserRecord();
-    // Reports a history journal that cannot be opened or written (errno error), once per session.
-    void HistoryFailed(int error);
-    void WriteHistory(bool written);
-    void SaveProgress(bool with_context);
-    bool SendResults(bool announce);
+    // Saves the learner's progress and tells what failed.
+    void SaveProgress(bool with_context, const HistoryLine& line = {});
     void Publish();
     int Ask(int text, const std::string& caption, int icon, int buttons);
     void ShowStanding(const std::string& text);
@@ -160,6 +138,7 @@ class LessonFlow {
 
     // Answers (LessonFlowAnswers.cpp).
     void Evaluate();
+    HistoryLine AnswerLine() const;
     void AskEstimate();
     void HandlePick(const PendingPick& pick);
     std::string LookupMatrix(const std::string& caption);
@@ -179,7 +158,7 @@ class LessonFlow {
     data::UserRecord user_;
     data::GroupRecord group_;
     std::unique_ptr<data::ScoreBook> book_;
-    HistoryFile history_;
+    AnswerSaver saver_;
     StepParameters params_;
     std::vector<bool> choice_steps_;  // of level 1, when the lesson starts above it
     int user_tag_ = -1;
@@ -190,10 +169,6 @@ class LessonFlow {
     std::function<void(const Evaluation&)> on_evaluated_;
     bool lesson_ended_ = false;
     std::string failure_;
-    bool record_failed_ = false;   // the learner's record could not be written this session
-    bool history_failed_ = false;  // the history journal could not be written this session
-    bool server_behind_ = false;   // the server lacks progress made in this session
-    bool told_server_ = false;     // the learner was told so
     bool preset_applied_ = false;  // the command line's learner was chosen once
 };
 

@@ -23,85 +23,41 @@ void LessonFlow::ButtonClick(int answer) {
 void LessonFlow::Evaluate() {
     const bool developer = settings_.Has(data::Developer);
     ports_.sounds.PlayNumber(kSoundEvaluate, false);
-    if (user_.Retries == 0) {
-        if (user_.AskLeft > 0) user_.AskLeft -= 1;
-        AddCapped(*StepEntry(book_->StepWorth), params_.PointsAtStake);
-        AddCapped(user_.TotalWorth, params_.PointsAtStake);
-        int32_t* score = StepEntry(book_->StepScore);
-        if (*score < 0) *score = 0;
-    } else if (user_.Kind == kEstimateStep) {
-        AddCapped(*StepEntry(book_->StepWorth), params_.PointsAtStake);
-        AddCapped(user_.TotalWorth, params_.PointsAtStake);
-    }
-    AddCapped(*StepEntry(book_->StepTime), ports_.clock.Now() - user_.StepStart);
-    const int d =
-        user_.Kind == kChoiceStep ? params_.Given : (params_.Given == params_.Expected ? 2 : 1);
-    screen_.button_enabled.fill(developer);
-    if (d >= 1 && d <= 6) screen_.marked_answer = d;
-    const bool correct =
-        user_.Kind == kPracticalStep ? params_.SubAnswer == 0 : params_.Given == params_.Expected;
+    // The picks of a practical step: the engine counts from its last Start, which is the
+    // session's start, not the step's.
+    const int tries = ports_.engine.TryCount() - tries_before_step_;
+    int32_t* score = StepEntry(book_->StepScore);
+    int32_t* worth = StepEntry(book_->StepWorth);
     const int kind = user_.Kind;
-    int added = 0;
-    if (correct) {
-        ports_.sounds.PlayNumber(kSoundRight, false);
-        int gain = 0;
-        if (kind == kChoiceStep) {
-            gain = params_.Points;
-            screen_.verdict = settings_.Common(data::kTextPoints, gain);
-            screen_.verdict_colour = kColourGreen;
-        } else if (kind == kPracticalStep) {
-            // The picks of this step: the engine counts from its last Start, which is
-            // the session's start, not the step's.
-            const int tries = ports_.engine.TryCount() - tries_before_step_;
-            if (developer) {
-                screen_.hint += "\n" + std::to_string(tries) + " < " +
-                                std::to_string(params_.TryLimit) + " : " +
-                                std::to_string(params_.Points) + " / " +
-                                std::to_string(params_.TryPenalty);
-            }
-            Publish();
-            ports_.view.Ask(screen_.hint, settings_.Common(data::kTextRight), kBoxInformation,
-                            kBoxOk, true);
-            // Tries beyond the limit cost the penalty each; the product is kept in 64 bits
-            // because both numbers come from the course's text.
-            const int64_t over = int64_t{tries} - params_.TryLimit;
-            gain = tries < params_.TryLimit
-                       ? params_.Points
-                       : static_cast<int>(std::clamp<int64_t>(
-                             params_.Points - over * params_.TryPenalty, INT32_MIN, INT32_MAX));
-            user_.Kind = kEstimateStep;
-        } else {
-            gain = params_.PointsAtStake;
-            statistics_verdict_ = 1;
-        }
-        added = std::max(gain, 0);
-        AddCapped(*StepEntry(book_->StepScore), added);
-        AddCapped(user_.Total, added);
-        user_.Retries = 0;
-    } else {
-        ports_.sounds.PlayNumber(kSoundWrong, false);
-        if (kind == kChoiceStep) {
-            screen_.verdict = settings_.Common(data::kTextWrongAnswer, d);
-            screen_.verdict_colour = kColourRed;
-        } else if (kind == kPracticalStep) {
-            if (developer) screen_.hint += "\n" + std::to_string(params_.Points) + " pts";
-            Publish();
-            ports_.view.Ask(screen_.hint, settings_.Common(data::kTextWrong), kBoxError, kBoxOk,
-                            true);
-            params_.Points /= 2;
-            user_.Retries += 1;
-        } else {
-            statistics_verdict_ = -1;
-        }
+    const AnswerScore s = ScoreAnswer(
+        kind, params_, tries,
+        {user_.AskLeft, user_.Retries, *score, *worth, user_.Total, user_.TotalWorth}, developer);
+    user_.AskLeft = s.after.ask_left;
+    user_.Retries = s.after.retries;
+    user_.Total = s.after.total;
+    user_.TotalWorth = s.after.total_worth;
+    *score = s.after.step_score;
+    *worth = s.after.step_worth;
+    AddCapped(*StepEntry(book_->StepTime), ports_.clock.Now() - user_.StepStart);
+
+    screen_.button_enabled.fill(developer);
+    if (s.chosen >= 1 && s.chosen <= 6) screen_.marked_answer = s.chosen;
+    ports_.sounds.PlayNumber(s.sound, false);
+    if (s.verdict_text != 0) {
+        screen_.verdict = settings_.Common(s.verdict_text, s.verdict_argument);
+        screen_.verdict_colour = s.verdict_colour;
     }
+    if (s.box_caption != 0) {
+        screen_.hint += s.hint_note;
+        Publish();
+        ports_.view.Ask(screen_.hint, settings_.Common(s.box_caption), s.box_icon, kBoxOk, true);
+    }
+    if (s.statistics_verdict != 0) statistics_verdict_ = s.statistics_verdict;
+    params_.Points = s.points;
+    user_.Kind = static_cast<int16_t>(s.kind);
     screen_.info_hand_cursor = params_.Comment != "-";
     screen_.comment_name = params_.Comment;
-    if (!settings_.Has(data::AutoPlay) && !settings_.Has(data::PresetSession) &&
-        !params_.NotRecorded && params_.Expected != 0 && params_.Given != 0 && history_.IsOpen()) {
-        WriteHistory(history_.WriteAnswerRecord(params_.FNumber, user_.Level, user_.Step,
-                                                params_.Expected, params_.Given, user_.Series,
-                                                settings_.Config(data::kDirectory)));
-    }
+
     text::MessageFile file;
     OpenStepFile(user_.Level, file);
     const std::string line =
@@ -110,22 +66,26 @@ void LessonFlow::Evaluate() {
         file.GetText(data::StepTextNumber(user_.Step, data::StepText::kComments)), file.Spans()};
     const std::vector<RichText> pieces = SplitRichText(comments, "\n## ");
     ShowStanding(developer ? line : std::string());
-    if (d >= 0 && d < static_cast<int>(pieces.size())) {
-        if (kind == kChoiceStep) {
-            screen_.info_visible = true;
-            screen_.info_text = screen_.verdict + "\n" + pieces[d].text;
-            screen_.info_placement = pieces[0].text;
-            screen_.info_p_number = params_.PNumber;
-        } else {
-            Publish();
-            ports_.view.ShowComment(pieces[d], statistics_verdict_);
-        }
+    const bool commented = s.chosen >= 0 && s.chosen < static_cast<int>(pieces.size());
+    if (commented && kind != kChoiceStep) {
+        Publish();
+        ports_.view.ShowComment(pieces[s.chosen], statistics_verdict_);
     }
     *StepEntry(book_->StepStatus) = 3;
-    SaveProgress(true);
+    const SaveOutcome saved = saver_.Save(user_, *book_, true, AnswerLine());
+    // Points that did not reach the learner's files are not announced as earned.
+    if (s.correct && kind == kChoiceStep && !saved.PointsKept())
+        screen_.verdict = settings_.Common(data::kTextRight);
+    if (commented && kind == kChoiceStep) {
+        screen_.info_visible = true;
+        screen_.info_text = screen_.verdict + "\n" + pieces[s.chosen].text;
+        screen_.info_placement = pieces[0].text;
+        screen_.info_p_number = params_.PNumber;
+    }
+    saver_.Tell(saved);
     if (on_evaluated_) {
-        on_evaluated_({user_.Level, user_.Step, kind, params_.Given, params_.Expected, correct,
-                       added, user_.Total, user_.TotalWorth});
+        on_evaluated_({user_.Level, user_.Step, kind, params_.Given, params_.Expected, s.correct,
+                       s.gain, user_.Total, user_.TotalWorth, saved.Kept()});
     }
     if (kind == kChoiceStep) {
         screen_.next_enabled = true;
@@ -139,6 +99,15 @@ void LessonFlow::Evaluate() {
     }
 }
 
+// The answer's history line: only the learner's own answers (no automatic play, no preset
+// session) to recorded steps, and only when both answers are known.
+HistoryLine LessonFlow::AnswerLine() const {
+    if (settings_.Has(data::AutoPlay) || settings_.Has(data::PresetSession) ||
+        params_.NotRecorded || params_.Expected == 0 || params_.Given == 0)
+        return {};
+    return {HistoryLine::kAnswer, params_.FNumber, params_.Expected, params_.Given};
+}
+
 void LessonFlow::AskEstimate() {
     if (user_.Kind != kEstimateStep) return;
     text::MessageFile file;
@@ -149,8 +118,7 @@ void LessonFlow::AskEstimate() {
                         file.Spans()};
     Publish();
     const int position = ports_.view.AskEstimate(title, body);
-    params_.Given =
-        std::abs(int64_t{position} - params_.Expected) <= params_.Tolerance ? params_.Expected : -1;
+    params_.Given = EstimateAnswer(position, params_.Expected, params_.Tolerance);
     Evaluate();
 }
 

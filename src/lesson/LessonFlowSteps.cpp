@@ -8,7 +8,6 @@
 #include "lesson/ContextFiles.h"
 #include "lesson/LessonFlow.h"
 #include "lesson/RichTextLines.h"
-#include "lesson/ScoreFiles.h"
 #include "text/MessageFile.h"
 
 namespace lesson {
@@ -251,11 +250,8 @@ void LessonFlow::ExitStep() {
     *StepEntry(book_->StepWorth) = params_.Points * 4;
     *StepEntry(book_->StepBonus) = params_.SubTotal;
     AddCapped(*StepEntry(book_->StepTime), ports_.clock.Now() - user_.StepStart);
-    if (!settings_.Has(data::AutoPlay) && !settings_.Has(data::PresetSession) &&
-        history_.IsOpen()) {
-        WriteHistory(history_.WriteAbandonRecord());
-    }
-    SaveProgress(true);
+    const bool journaled = !settings_.Has(data::AutoPlay) && !settings_.Has(data::PresetSession);
+    SaveProgress(true, journaled ? HistoryLine{HistoryLine::kAbandon} : HistoryLine{});
     screen_.side_panel = false;
     NextStep();
 }

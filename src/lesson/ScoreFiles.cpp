@@ -32,24 +32,19 @@ bool KeepAside(const std::string& path, std::string& kept) {
 
 }  // namespace
 
-std::string ScoreFilePath(const std::string& root, const ScoreSite& site) {
-    return data::ScorePath(root, site.users_dir, site.user, site.group);
-}
-
-bool SaveScores(const LessonSettings& settings, Prompter& prompter, const data::ScoreBook& book,
-                const ScoreSite& site) {
-    if (!settings.SavesProgress()) return true;
-    const std::string path = ScoreFilePath(settings.course->Root(), site);
-    if (data::WriteScoreFile(path, site.step_count, book).ok()) return true;
-    ReportScoreFile(settings, prompter, "wr", path);
-    settings.Trace(">saveScore> %d %d", site.step_count, data::kStepCapacity);
-    return false;
+platform::Status SaveScores(const LessonSettings& settings, const data::ScoreBook& book,
+                            const ScoreSite& site) {
+    if (!settings.SavesProgress()) return {};
+    return data::WriteScoreFile(
+        data::ScorePath(settings.course->Root(), site.users_dir, site.user, site.group),
+        site.step_count, book);
 }
 
 bool RestoreScores(const LessonSettings& settings, Prompter& prompter, data::ScoreBook& book,
                    const ScoreSite& site) {
     if (settings.RemovableMedia()) return true;
-    const std::string path = ScoreFilePath(settings.course->Root(), site);
+    const std::string path =
+        data::ScorePath(settings.course->Root(), site.users_dir, site.user, site.group);
     const int error = data::ReadScoreFile(path, site.step_count, book).code();
     if (error == 0) return true;
     settings.Trace(">restoreScore> %d %d", site.step_count, data::kStepCapacity);

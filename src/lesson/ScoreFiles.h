@@ -7,6 +7,7 @@
 #include "data/ScoreBook.h"
 #include "lesson/LessonSettings.h"
 #include "lesson/Prompter.h"
+#include "platform/Status.h"
 
 namespace lesson {
 
@@ -18,14 +19,11 @@ struct ScoreSite {
     int step_count = 0;  // the user record's StepCount
 };
 
-// <users dir>\SCO<user>.<group>, inside root (the course folder).
-std::string ScoreFilePath(const std::string& root, const ScoreSite& site);
-
-// Writes the score file unless the session is preset or the media removable. When the step
-// count is out of range or the file cannot be written: common text 78 ("wr", path) captioned
-// with common text 76, and with tracing the line ">saveScore> n 1024"; false.
-bool SaveScores(const LessonSettings& settings, Prompter& prompter, const data::ScoreBook& book,
-                const ScoreSite& site);
+// The score file is <users dir>\SCO<user>.<group> (data::ScorePath), inside the course folder.
+// Writes it unless the session is preset or the media removable. A step count out of range or a
+// file that cannot be written gives the path with the cause.
+platform::Status SaveScores(const LessonSettings& settings, const data::ScoreBook& book,
+                            const ScoreSite& site);
 // Reads the score file into book (nothing on removable media). Failure: trace line
 // ">restoreScore> n 1024", book untouched, false. A file whose size does not fit the step
 // count is renamed to <file>.damaged (numbered when taken) and reported with common text 117

@@ -82,7 +82,8 @@ TEST_F(RemoteStoreTest, RewritesTheServersRecordThenTheLocalOneAndSendsFiles) {
     user.Step = 3;
     user.StepCount = 1;
     const lesson::RecordSave save = store.RewriteUser(user);
-    EXPECT_TRUE(save.local && save.remote) << save.why;
+    EXPECT_TRUE(save.local.ok()) << save.local.Text();
+    EXPECT_TRUE(save.server.ok()) << save.server.Text();
     EXPECT_EQ(ServerUser(1, 2).Total, 42);
     EXPECT_EQ(ServerUser(1, 1).Total, 0);
     data::UserRecord local;
@@ -93,9 +94,10 @@ TEST_F(RemoteStoreTest, RewritesTheServersRecordThenTheLocalOneAndSendsFiles) {
     data::UserRecord stranger = user;
     stranger.UserNo = 9;
     const lesson::RecordSave lost = store.RewriteUser(stranger);
-    EXPECT_FALSE(lost.local);
-    EXPECT_FALSE(lost.remote);
-    EXPECT_NE(lost.why.find("USERS"), std::string::npos) << lost.why;
+    EXPECT_FALSE(lost.local.ok());
+    EXPECT_FALSE(lost.server.ok());
+    EXPECT_NE(lost.local.what().find("USERS"), std::string::npos) << lost.local.Text();
+    EXPECT_EQ(lost.server.what(), "?:\\DATA\\DEMO\\GB\\USERS");
 
     // A whole score file of the learner's one step.
     const std::string score = "DATA/DEMO/GB/SCO002.001";
@@ -147,16 +149,38 @@ TEST_F(RemoteStoreTest, ARecordSavedDuringAnOutageReachesTheServerWhenItIsBack) 
     server_.Stop();
     user.Total = 17;
     lesson::RecordSave save = store.RewriteUser(user);
-    EXPECT_TRUE(save.local);
-    EXPECT_FALSE(save.remote);
+    EXPECT_TRUE(save.local.ok()) << save.local.Text();
+    EXPECT_FALSE(save.server.ok());
+    data::UserRecord local;
+    ASSERT_TRUE(store.ReadUser(1, 2, local));
+    EXPECT_EQ(local.Total, 17);
 
     ASSERT_TRUE(server_.Start((dir_.path / "server").string(), {"--port", std::to_string(port)}))
         << server_.Log();
     ASSERT_EQ(server_.port, port);
     user.Total = 18;
     save = store.RewriteUser(user);
-    EXPECT_TRUE(save.local && save.remote) << save.why;
+    EXPECT_TRUE(save.local.ok()) << save.local.Text();
+    EXPECT_TRUE(save.server.ok()) << save.server.Text();
     EXPECT_EQ(ServerUser(1, 2).Total, 18);
+}
+
+// The server takes the record but the local file, opened for reading only, does not: the
+// failure is the local copy's, and the server's copy is not reported as failed.
+TEST_F(RemoteStoreTest, ALocalCopyThatCannotBeWrittenIsTheOneReported) {
+    data::DataAccess read_only;
+    ASSERT_GE(read_only.Open(local_ + "/DATA/DEMO/GB/USERS", isam::OPEN_INPUT), 0);
+    lesson::LearnerFilesStore store(local_, groups_, read_only, &client_);
+    data::UserRecord user;
+    ASSERT_TRUE(store.ReadUser(1, 2, user));
+    int error = 0;
+    ASSERT_EQ(OpenSession(store, user, error), lesson::Hold::kHeld) << error;
+    user.Total = 23;
+    const lesson::RecordSave save = store.RewriteUser(user);
+    EXPECT_TRUE(save.server.ok()) << save.server.Text();
+    EXPECT_FALSE(save.local.ok());
+    EXPECT_EQ(save.local.what(), read_only.DataPath());
+    EXPECT_EQ(ServerUser(1, 2).Total, 23);
 }
 
 // What goes over the wire when a session opens the server's USERS file: the sign-on, the open

@@ -3,6 +3,7 @@
 // order of events.
 #pragma once
 
+#include <cerrno>
 #include <deque>
 #include <filesystem>
 #include <fstream>
@@ -97,6 +98,10 @@ class FakeEngine : public lesson::LessonEngine {
     bool ScriptAtEnd() const override { return at_end; }
     bool SaveObjects(const std::string& path) override {
         journal_.push_back("save context " + std::filesystem::path(path).filename().string());
+        if (context_fails) {
+            errno = ENOSPC;
+            return false;
+        }
         std::filesystem::create_directories(std::filesystem::path(path).parent_path());
         std::ofstream(path) << "stage";
         return true;
@@ -115,6 +120,7 @@ class FakeEngine : public lesson::LessonEngine {
     }
 
     bool at_end = true;
+    bool context_fails = false;  // the stage cannot be saved (no space left)
     int starts = 0;
     int tries = 0;
     std::vector<std::string> scripts;
@@ -148,12 +154,11 @@ class FakeStore : public lesson::LearnerStore {
     }
     lesson::RecordSave RewriteUser(const data::UserRecord& record) override {
         lesson::RecordSave save;
-        save.remote = !remote || server_up;
+        if (remote && !server_up) save.server = platform::Status(ENOTCONN, "?:\\USERS");
         if (remote && server_up) server_users[{record.GroupNo, record.UserNo}] = record;
         auto it = users.find({record.GroupNo, record.UserNo});
         if (it == users.end() || read_only) {
-            save.local = false;
-            save.why = "USERS: cannot write";
+            save.local = platform::Status(EACCES, "USERS", "cannot write");
             return save;
         }
         it->second = record;
@@ -282,6 +287,7 @@ class LessonTest : public ::testing::Test {
             {76, {"File error", ""}},
             {78, {"Cannot %1 %2", "%s %s"}},
             {79, {"Missing %1", "%s"}},
+            {80, {"Context: %1", "%s"}},
             {81, {"Server %1 port %2 unreachable", "%s %d"}},
             {83, {"Sending %1", "%s"}},
             {101, {"SI", ""}},
