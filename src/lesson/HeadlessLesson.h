@@ -19,8 +19,8 @@
 
 namespace lesson {
 
-// The script engine's host: the posted messages go to the runner's queue, questions are
-// answered Yes (or OK).
+// The script engine's host: the engine's messages (script ended, menu entry picked) go to the
+// runner's queue; its questions are answered Yes when they offer Yes, else OK.
 class RunnerHost : public script::HeadlessHost {
   public:
     explicit RunnerHost(std::deque<int>& queue) : queue_(queue) {}
@@ -36,20 +36,25 @@ class HeadlessLesson : public LessonView, public LessonSounds, public LessonCloc
   public:
     HeadlessLesson(const LessonSettings& settings, LearnerStore& store, data::Course& course);
 
-    // Answers used in order whenever the flow waits: "1".."6", "est:V", "pick:ID:N", "next",
-    // "prev", "exit", "stop". When they run out: automatic play, or Stop.
+    // Answers used in order, one each time the flow waits after a step's script: "1".."6",
+    // "pick:ID:N", "next", "prev", "exit", "stop"; "est:V" is taken when the flow asks an
+    // estimate. When they run out: with automatic, the automatic click (and a random estimate);
+    // without, Stop (and a failed run when an estimate is asked).
     void SetAnswers(std::vector<std::string> answers, bool automatic);
     void SetEvaluationObserver(std::function<void(const Evaluation&)> observer) {
         flow_->SetEvaluationObserver(std::move(observer));
     }
-    // Plays the session of the learner tag (group << 8) + user to its end or its stop. False
-    // with error() set when an answer does not fit the waiting step.
+    // Plays the session of the learner tag (data::UserTag) to its end or its stop. False with
+    // error() set when an answer does not fit the waiting step or the lesson does not end; a
+    // refused session, or progress that could not be saved, is told by Flow().Failure().
     bool Run(int tag);
     const std::string& error() const { return error_; }
-    // Receives the error boxes and system errors the flow shows (courseware code page).
+    // Receives the flow's error boxes (not its warnings or notices) and system errors, in the
+    // courseware code page.
     void SetNoticeSink(std::function<void(const std::string&)> sink) { notice_ = std::move(sink); }
-    // Called after each of the learner's answers with the time the flow took to handle it (to
-    // the next step's question and script, when the answer leads there), in microseconds.
+    // Called after each answer ("auto" or "stop" once the list has run out) with the time the
+    // flow took to handle it, in microseconds: the evaluation and its saving and, when the
+    // answer leads there, the next step's question with its script opened (not yet run).
     void SetAnswerObserver(std::function<void(const std::string&, int64_t)> observer) {
         on_answer_ = std::move(observer);
     }
@@ -71,7 +76,8 @@ class HeadlessLesson : public LessonView, public LessonSounds, public LessonCloc
     int StageWidth() const override { return kStageWidth; }
     int StageHeight() const override { return kStageHeight; }
 
-    // LessonSounds and LessonClock.
+    // LessonSounds and LessonClock: silence; the run's start plus the simulated time; the
+    // course's random stream, seeded once for the engine and the flow so that runs replay.
     void PlayNumber(int, bool) override {}
     void PlayNamed(const std::string&) override {}
     int64_t Now() override { return start_ + now_ms_ / 1000; }

@@ -23,7 +23,8 @@ class RemoteData {
     virtual void Close() = 0;
     // Why the last call failed, for the trace and the console.
     virtual std::string LastError() const = 0;
-    // The client for the session's sign-on, rewrites and uploads; none for stand-ins.
+    // The client for the session; none for stand-ins. The learners' store signs on with it,
+    // gives it to the users file as its remote role (the record's rewrites) and sends the files.
     virtual data::RemoteClient* Client() { return nullptr; }
 };
 
