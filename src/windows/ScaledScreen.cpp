@@ -1,6 +1,8 @@
 #include "windows/ScaledScreen.h"
 
 #include <QAbstractButton>
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QGraphicsProxyWidget>
 #include <QGraphicsScene>
 #include <QKeyEvent>
@@ -10,12 +12,64 @@
 
 namespace windows {
 
+namespace {
+
+// The screen in the accessibility tree: its one child is the content, which Qt would otherwise
+// leave outside the tree (a widget inside a scene has no window of its own).
+class ScreenAccessible : public QAccessibleWidget {
+  public:
+    explicit ScreenAccessible(ScaledScreen* screen)
+        : QAccessibleWidget(screen, QAccessible::Pane) {}
+    int childCount() const override { return Content() ? 1 : 0; }
+    QAccessibleInterface* child(int index) const override {
+        return index == 0 && Content() ? QAccessible::queryAccessibleInterface(Content()) : nullptr;
+    }
+    int indexOfChild(const QAccessibleInterface* child) const override {
+        return child && Content() && child->object() == Content() ? 0 : -1;
+    }
+
+  private:
+    QWidget* Content() const { return static_cast<ScaledScreen*>(widget())->Content(); }
+};
+
+// The content's way back up the tree: its parent is the screen that shows it.
+class ContentAccessible : public QAccessibleWidget {
+  public:
+    ContentAccessible(QWidget* content, ScaledScreen* screen)
+        : QAccessibleWidget(content, QAccessible::Client), screen_(screen) {}
+    QAccessibleInterface* parent() const override {
+        return screen_ ? QAccessible::queryAccessibleInterface(screen_.data()) : nullptr;
+    }
+
+  private:
+    QPointer<ScaledScreen> screen_;
+};
+
+constexpr const char* kShownBy = "scaledScreenShownBy";
+
+QAccessibleInterface* ScreenAccessibleFactory(const QString&, QObject* object) {
+    if (auto* screen = dynamic_cast<ScaledScreen*>(object)) return new ScreenAccessible(screen);
+    auto* widget = qobject_cast<QWidget*>(object);
+    if (!widget) return nullptr;
+    auto* screen = widget->property(kShownBy).value<QObject*>();
+    if (auto* s = dynamic_cast<ScaledScreen*>(screen)) return new ContentAccessible(widget, s);
+    return nullptr;
+}
+
+}  // namespace
+
 ScaledScreen::ScaledScreen(QWidget* content, QSize design, QWidget* parent)
     : QGraphicsView(parent), content_(content), design_(design) {
     setScene(new QGraphicsScene(this));
     setFrameShape(QFrame::NoFrame);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    static const bool accessible_installed = [] {
+        QAccessible::installFactory(ScreenAccessibleFactory);
+        return true;
+    }();
+    (void)accessible_installed;
+    content_->setProperty(kShownBy, QVariant::fromValue<QObject*>(this));
     setBackgroundBrush(Qt::black);  // the bands around the screen
     setRenderHints(QPainter::SmoothPixmapTransform | QPainter::TextAntialiasing);
     // Only the parts that changed are painted again: an animation repaints its own rectangle.

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QAccessible>
 #include <QApplication>
 #include <QKeyEvent>
 #include <QMainWindow>
@@ -131,6 +132,29 @@ TEST_F(ScaledFixture, KeysAndMnemonicsReachTheWindowAndTheButtons) {
     QTest::keyClick(screen, Qt::Key_N, Qt::AltModifier);
     QTest::qWait(200);
     EXPECT_EQ(clicks, 1);
+}
+
+// Every widget of the screen is reachable from the window's accessible interface, and leads
+// back up to it.
+TEST_F(ScaledFixture, TheContentIsPartOfTheAccessibilityTree) {
+    QAccessibleInterface* top = QAccessible::queryAccessibleInterface(&window);
+    std::function<QAccessibleInterface*(QAccessibleInterface*, int)> find =
+        [&](QAccessibleInterface* node, int depth) -> QAccessibleInterface* {
+        if (!node || depth > 8) return nullptr;
+        if (node->object() == content->button) return node;
+        for (int i = 0; i < node->childCount(); ++i)
+            if (QAccessibleInterface* hit = find(node->child(i), depth + 1)) return hit;
+        return nullptr;
+    };
+    QAccessibleInterface* button = find(top, 0);
+    ASSERT_NE(button, nullptr);
+    EXPECT_EQ(button->text(QAccessible::Name), "Next");
+    EXPECT_EQ(button->role(), QAccessible::Button);
+    QAccessibleInterface* up = button;
+    int steps = 0;
+    while (up && up->object() != &window && steps++ < 8) up = up->parent();
+    ASSERT_NE(up, nullptr);
+    EXPECT_EQ(up->object(), &window);
 }
 
 }  // namespace
