@@ -4,6 +4,7 @@
 #include <exception>
 #include <system_error>
 
+#include "report/Gzip.h"
 #include "report/Reports.h"
 
 namespace report {
@@ -15,6 +16,7 @@ struct ReportCache::Snapshot {
     std::string error;  // why the check failed
     std::shared_ptr<const CourseData> data;
     std::string made[kKindCount];
+    std::string gzipped[kKindCount];  // empty when that report could not be compressed
 };
 
 namespace {
@@ -95,6 +97,10 @@ std::shared_ptr<const ReportCache::Snapshot> ReportCache::Refresh() {
                 const std::vector<StepRow> steps = MakeSteps(data);
                 made->made[kStepsJson] = StepsJson(steps);
                 made->made[kStepsCsv] = StepsCsv(steps);
+                for (int kind = 0; kind < kKindCount; ++kind) {
+                    std::string why;  // not kept: such a report is only sent uncompressed
+                    Gzip(made->made[kind], made->gzipped[kind], why);
+                }
                 good_ = std::move(made);
             }
             next = good_;
@@ -122,22 +128,27 @@ std::shared_ptr<const ReportCache::Snapshot> ReportCache::Current() {
     return Refresh();
 }
 
-int ReportCache::Get(Kind kind, std::shared_ptr<const std::string>& out, std::string& error) {
-    if (kind < 0 || kind >= kKindCount) return -1;
-    std::shared_ptr<const Snapshot> now = Current();
+int ReportCache::Get(Kind kind, Body& out, std::string& error) {
+    if (kind < 0 || kind >= kKindCount) {
+        error = "no such report";
+        return -1;
+    }
+    const std::shared_ptr<const Snapshot> now = Current();
     if (!now->ok) {
         error = now->error;
         return -1;
     }
-    const std::string* made = &now->made[kind];
-    out = std::shared_ptr<const std::string>(std::move(now), made);
+    out.plain = std::shared_ptr<const std::string>(now, &now->made[kind]);
+    out.gzip = now->gzipped[kind].empty()
+                   ? nullptr
+                   : std::shared_ptr<const std::string>(now, &now->gzipped[kind]);
     return 0;
 }
 
 int ReportCache::Get(Kind kind, std::string& out, std::string& error) {
-    std::shared_ptr<const std::string> made;
-    if (Get(kind, made, error) != 0) return -1;
-    out = *made;
+    Body body;
+    if (Get(kind, body, error) != 0) return -1;
+    out = *body.plain;
     return 0;
 }
 

@@ -1,8 +1,9 @@
 // The reports of one course kept ready for a server. A refresher thread checks the learner files
 // about once a second, reads again what changed and publishes an immutable snapshot: the data
 // and its reports made ahead. A request only takes the current snapshot, so it never waits for
-// the files; what it serves is at most one check old. The locks taken are the cache's own,
-// never a file's.
+// the files; what it serves is at most one check old. Each report is also kept gzip-compressed,
+// so that a server never compresses per request. The locks taken are the cache's own, never a
+// file's.
 #pragma once
 
 #include <chrono>
@@ -35,12 +36,19 @@ class ReportCache {
     // Stop are called from one thread, the cache's owner.
     void Stop();
 
+    // A report as a server sends it, without a copy: both share the snapshot, which they keep
+    // alive. gzip holds the same body gzip-compressed, made once with the snapshot; it is null
+    // when the body could not be compressed.
+    struct Body {
+        std::shared_ptr<const std::string> plain;
+        std::shared_ptr<const std::string> gzip;
+    };
+
     // The report of that kind as of the last check: 0 with it in out, or -1 with the reason in
     // error (the GROUP or USERS file could not be read). Before the first check ends it waits
     // for it; without a running refresher it checks the files itself.
     int Get(Kind kind, std::string& out, std::string& error);
-    // The same without a copy: out shares the snapshot, which it keeps alive.
-    int Get(Kind kind, std::shared_ptr<const std::string>& out, std::string& error);
+    int Get(Kind kind, Body& out, std::string& error);
     // One learner as JSON: 1 with it in out, 0 when there is no such learner, -1 on an error.
     int GetLearner(int group, int user, std::string& out, std::string& error);
 

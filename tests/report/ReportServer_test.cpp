@@ -1,7 +1,9 @@
 // coursereport serve on loopback, on a copy of the played course: each endpoint, the headers
-// every answer carries, the token, hostile paths and requests, and a clean end on SIGTERM.
+// every answer carries, gzip for the clients that accept it, the token, hostile paths and
+// requests, and a clean end on SIGTERM.
 #include <gtest/gtest.h>
 #include <httplib.h>
+#include <zlib.h>
 
 #include <chrono>
 #include <filesystem>
@@ -17,6 +19,26 @@
 namespace {
 
 using nlohmann::json;
+
+// The content of one whole gzip member, or a text saying it is not one.
+std::string Gunzip(const std::string& member) {
+    z_stream stream{};
+    if (inflateInit2(&stream, 15 + 16) != Z_OK) return "<no inflater>";
+    stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(member.data()));
+    stream.avail_in = uInt(member.size());
+    std::string out;
+    char part[1 << 16];
+    int rc = Z_OK;
+    while (rc == Z_OK) {
+        stream.next_out = reinterpret_cast<Bytef*>(part);
+        stream.avail_out = sizeof part;
+        rc = inflate(&stream, Z_NO_FLUSH);
+        out.append(part, sizeof part - stream.avail_out);
+    }
+    const bool whole = rc == Z_STREAM_END && stream.avail_in == 0;
+    inflateEnd(&stream);
+    return whole ? out : "<not one whole gzip member>";
+}
 
 class ReportServerTest : public ::testing::Test {
   protected:
@@ -85,6 +107,56 @@ TEST_F(ReportServerTest, ServesEveryReportWithItsHeaders) {
     EXPECT_EQ(learner["history"].size(), 3u);
     EXPECT_EQ(learner["history"][0]["given"], 2);
     EXPECT_EQ(learner["scores"][0]["visits"], 2);
+    EXPECT_EQ(server_.Stop(), 0);
+}
+
+TEST_F(ReportServerTest, ReportsGoGzipCompressedToClientsThatAcceptIt) {
+    Serve();
+    client_->set_decompress(false);  // the bytes as sent
+    for (const char* path : {"/api/summary", "/api/steps", "/learners.csv", "/steps.csv"}) {
+        const httplib::Result plain = client_->Get(path);
+        const httplib::Result gzip = client_->Get(path, {{"Accept-Encoding", "gzip, deflate, br"}});
+        ASSERT_TRUE(plain && gzip) << path;
+        EXPECT_EQ(plain->status, 200) << path;
+        EXPECT_EQ(gzip->status, 200) << path;
+        EXPECT_FALSE(plain->has_header("Content-Encoding")) << path;
+        EXPECT_EQ(gzip->get_header_value("Content-Encoding"), "gzip") << path;
+        EXPECT_EQ(Gunzip(gzip->body), plain->body) << path;
+        EXPECT_EQ(gzip->get_header_value("Content-Length"), std::to_string(gzip->body.size()));
+        for (const httplib::Result* res : {&plain, &gzip}) {
+            EXPECT_EQ((*res)->get_header_value("Vary"), "Accept-Encoding") << path;
+            EXPECT_EQ((*res)->get_header_value("X-Content-Type-Options"), "nosniff") << path;
+            EXPECT_NE((*res)->get_header_value("Content-Security-Policy").find("default-src"),
+                      std::string::npos)
+                << path;
+        }
+    }
+    // Weights, case, wildcards and repeated lines: gzip only where it is not refused.
+    const struct {
+        httplib::Headers asked;
+        bool gzip;
+    } cases[] = {
+        {{{"Accept-Encoding", "GZip"}}, true},
+        {{{"Accept-Encoding", "br;q=1.0, gzip;q=0.5"}}, true},
+        {{{"Accept-Encoding", "x-gzip"}}, true},
+        {{{"Accept-Encoding", "*"}}, true},
+        {{{"Accept-Encoding", "br"}, {"Accept-Encoding", "gzip"}}, true},
+        {{{"Accept-Encoding", "gzip;q=0"}}, false},
+        {{{"Accept-Encoding", "gzip ; q=0.000, deflate"}}, false},
+        {{{"Accept-Encoding", "*, gzip;q=0"}}, false},
+        {{{"Accept-Encoding", "gzip;q=nope"}}, false},
+        {{{"Accept-Encoding", "identity, br, deflate"}}, false},
+        {{{"Accept-Encoding", "gzipped"}}, false},
+        {{{"Accept-Encoding", ""}}, false},
+    };
+    const std::string body = client_->Get("/api/summary")->body;
+    for (const auto& c : cases) {
+        const std::string asked = c.asked.begin()->second;
+        const httplib::Result res = client_->Get("/api/summary", c.asked);
+        ASSERT_TRUE(res) << asked;
+        EXPECT_EQ(res->get_header_value("Content-Encoding") == "gzip", c.gzip) << asked;
+        EXPECT_EQ(c.gzip ? Gunzip(res->body) : res->body, body) << asked;
+    }
     EXPECT_EQ(server_.Stop(), 0);
 }
 

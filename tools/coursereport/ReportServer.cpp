@@ -15,6 +15,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "AcceptEncoding.h"
 #include "WebFiles.h"
 #include "platform/ReadFile.h"
 #include "report/ReportCache.h"
@@ -51,6 +52,14 @@ std::string CarriedToken(const httplib::Request& req) {
         pos = end;
     }
     return std::string();
+}
+
+// Every Accept-Encoding line of the request, as one list.
+std::string AcceptEncodingOf(const httplib::Request& req) {
+    std::string all;
+    const auto [first, last] = req.headers.equal_range("Accept-Encoding");
+    for (auto it = first; it != last; ++it) all += (all.empty() ? "" : ",") + it->second;
+    return all;
 }
 
 void SendError(httplib::Response& res, int status, const std::string& message) {
@@ -136,14 +145,21 @@ int Serve(report::ReportCache& cache, const ServeOptions& options) {
     });
 
     auto report = [&](report::ReportCache::Kind kind, const char* type) {
-        return [&cache, kind, type](const httplib::Request&, httplib::Response& res) {
-            std::shared_ptr<const std::string> body;
+        return [&cache, kind, type](const httplib::Request& req, httplib::Response& res) {
+            report::ReportCache::Body body;
             std::string error;
             if (cache.Get(kind, body, error) != 0) return SendError(res, 503, error);
-            // Sent straight from the snapshot, which the provider keeps alive until it is sent.
-            res.set_content_provider(body->size(), type,
-                                     [body](size_t offset, size_t length, httplib::DataSink& sink) {
-                                         return sink.write(body->data() + offset, length);
+            res.set_header("Vary", "Accept-Encoding");
+            std::shared_ptr<const std::string> sent = body.plain;
+            if (body.gzip && AcceptsGzip(AcceptEncodingOf(req))) {
+                sent = body.gzip;
+                res.set_header("Content-Encoding", "gzip");
+            }
+            // Sent straight from the snapshot, which the provider keeps alive until it is sent;
+            // with a length given, the library sends it as it is, never compressing it again.
+            res.set_content_provider(sent->size(), type,
+                                     [sent](size_t offset, size_t length, httplib::DataSink& sink) {
+                                         return sink.write(sent->data() + offset, length);
                                      });
         };
     };
