@@ -1,5 +1,5 @@
 // A program started as a child process whose first line on stdout says where it listens; its
-// stderr goes to a log file. Header-only, for the server tests.
+// stderr goes to a log file. Header-only, for the server tests and benchmarks.
 #pragma once
 
 #include <fcntl.h>
