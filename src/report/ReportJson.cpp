@@ -180,9 +180,10 @@ std::string StepsCsv(const std::vector<StepRow>& steps) {
               "median_time_s", "visits"});
     for (const StepRow& s : steps) {
         std::string given;
-        for (const auto& [answer, count] : s.given)
-            given +=
-                (given.empty() ? "" : " ") + std::to_string(answer) + ":" + std::to_string(count);
+        for (const auto& [answer, count] : s.given) {
+            if (!given.empty()) given += ' ';
+            given += std::to_string(answer) + ":" + std::to_string(count);
+        }
         Row(out, {std::to_string(s.level), std::to_string(s.step), Text(s.question),
                   std::to_string(s.expected), std::to_string(s.answered),
                   std::to_string(s.first_try_right), given,
