@@ -19,22 +19,8 @@ cd "$work/course" || exit 1
 sed -i 's/^Flag=.*/Flag=-w -r trace.log/' DEMO.INI
 start_player player.log -s 1:2:1:0
 
-# The script last opened, from the trace log; the player's windows on screen.
+# The script last opened, from the trace log.
 script() { grep -o "LDE# open [A-Z0-9]* @ -1" trace.log 2>/dev/null | tail -1 | cut -d' ' -f3; }
-windows() { xdotool search --onlyvisible --name '.' 2>/dev/null; }
-main_window() { xdotool search --onlyvisible --name ' \[' 2>/dev/null | head -1; }
-# Keys to the main window, or to the box over it. With no window manager on the virtual display
-# the window is given the input focus first, as a desktop does when it is clicked.
-press() {
-    w=$(main_window)
-    [ -n "$w" ] && xdotool windowfocus --sync "$w" 2>/dev/null
-    xdotool key "$@"
-}
-press_box() {
-    w=$(windows | grep -v "^$(main_window)\$" | tail -1)
-    [ -n "$w" ] && xdotool windowfocus --sync "$w" 2>/dev/null
-    xdotool key "$@"
-}
 
 # Steps 1 to 3: confirm boxes, answer, go on.
 tries=0

@@ -5,7 +5,7 @@ IMPORT=${IMPORT:-import}
 CONVERT=${CONVERT:-convert}
 
 if [ -z "${E2E_INSIDE_X:-}" ]; then
-    E2E_INSIDE_X=1 exec xvfb-run -a -s "-screen 0 1280x1024x24" sh "$0" "$@"
+    E2E_INSIDE_X=1 exec xvfb-run -a -s "-screen 0 ${E2E_SCREEN:-1280x1024}x24" sh "$0" "$@"
 fi
 
 # start_player LOG [ARGS...]: the player of the current course folder, in the background.
@@ -19,6 +19,21 @@ player_running() { kill -0 "$pid" 2>/dev/null; }
 stop_player() {
     kill "$pid" 2>/dev/null
     wait "$pid" 2>/dev/null
+}
+# The player's windows on screen; its main window (its caption holds " [").
+windows() { xdotool search --onlyvisible --name '.' 2>/dev/null; }
+main_window() { xdotool search --onlyvisible --name ' \[' 2>/dev/null | head -1; }
+# press KEY...: keys to the main window; press_box KEY...: to the box over it. With no window
+# manager on the virtual display a window is given the input focus first, as a click would.
+press() {
+    w=$(main_window)
+    [ -n "$w" ] && xdotool windowfocus --sync "$w" 2>/dev/null
+    xdotool key "$@"
+}
+press_box() {
+    w=$(windows | grep -v "^$(main_window)\$" | tail -1)
+    [ -n "$w" ] && xdotool windowfocus --sync "$w" 2>/dev/null
+    xdotool key "$@"
 }
 # screenshot FILE: the whole screen.
 screenshot() { "$IMPORT" -window root "$1" 2>/dev/null; }
