@@ -26,7 +26,13 @@ script() { grep -o "LDE# open [A-Z0-9]* @ -1" trace.log 2>/dev/null | tail -1 | 
 tries=0
 while [ "$(script)" != PRIME ] || [ "$(windows | wc -l)" -lt 2 ]; do
     tries=$((tries + 1))
-    [ $tries -le 240 ] || { echo "the practical step never asked (at $(script))"; exit 1; }
+    if [ $tries -gt 240 ]; then
+        screenshot "$shots/stuck.png"
+        echo "the practical step never asked (at $(script)); windows:" \
+            "$(for w in $(windows); do xdotool getwindowname "$w"; done | tr '\n' '/')"
+        echo "screenshot: $shots/stuck.png"
+        exit 1
+    fi
     player_running || { echo "the player ended:"; cat player.log; exit 1; }
     if [ "$(windows | wc -l)" -ge 2 ]; then
         press_box Return
