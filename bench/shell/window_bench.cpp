@@ -14,9 +14,9 @@
 #include <vector>
 
 #include "data/Course.h"
+#include "lesson/LessonFlow.h"
 #include "platform/Path.h"
 #include "shell/TStagWin.h"
-#include "shell/TStagWinLesson.h"
 #include "windows/SoundBackend.h"
 #include "windows/SoundPlayer.h"
 #include "windows/TEditView.h"
@@ -59,9 +59,9 @@ int main(int argc, char** argv) {
     if (!window.FormCreate()) return 1;
     windows::TEditView edit_view(course, box);
     window.CreateUserWindows(&edit_view);
-    window.Timer()->stop();
+    window.findChild<QTimer*>("Timer")->stop();
     window.show();
-    shell::TStagWinLesson lesson(window);
+    lesson::LessonFlow& flow = *window.Flow();
     // The scripts' questions and the flow's boxes are confirmed as they open.
     QTimer closer;
     QObject::connect(&closer, &QTimer::timeout, [&box] {
@@ -69,6 +69,9 @@ int main(int argc, char** argv) {
     });
     closer.start(20);
 
+    auto button = [&window](int n) {
+        return window.findChild<QPushButton*>(QString("Button%1").arg(n));
+    };
     const int answers[] = {2, 3, 1};
     std::vector<double> ms;
     for (int s = 0; s < sessions; ++s) {
@@ -76,20 +79,20 @@ int main(int argc, char** argv) {
         // the window opens the learners' files, then the flow reads the learner.
         window.CommencerClick();
         for (int answer : answers) {
-            if (!WaitFor([&] { return window.AnswerButton(answer)->isEnabled(); }, 60)) {
+            if (!WaitFor([&] { return button(answer)->isEnabled(); }, 60)) {
                 std::fprintf(stderr, "window_bench: step %d never offered its answers\n",
-                             lesson.Flow().User().Step);
+                             flow.User().Step);
                 return 1;
             }
-            window.AnswerButton(answer)->click();
+            button(answer)->click();
             const auto start = std::chrono::steady_clock::now();
-            window.BitBtn1()->click();
+            window.findChild<QPushButton*>("BitBtn1")->click();
             window.repaint();
             ms.push_back(
                 std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
                     .count());
         }
-        lesson.Flow().CloseRequest();  // the step in progress is kept; the session ends
+        flow.CloseRequest();  // the step in progress is kept; the session ends
     }
     std::sort(ms.begin(), ms.end());
     std::printf("%-40s %8s %12s %12s\n", "demo lesson, main window", "count", "median ms",

@@ -11,8 +11,6 @@
 #include "platform/Path.h"
 #include "platform/ToolHelp.h"
 #include "shell/TStagWin.h"
-#include "shell/TStagWinHost.h"
-#include "shell/TStagWinLesson.h"
 #include "windows/SoundPlayer.h"
 #include "windows/TAVIview.h"
 #include "windows/TEditView.h"
@@ -59,8 +57,7 @@ int main(int argc, char** argv) {
             windows::TEditView edit_view(course, box);
             main_window.CreateUserWindows(&edit_view);
             windows::TAVIview video;
-            if (shell::TStagWinHost* host = main_window.Host()) host->SetVideoWindow(&video);
-            shell::TStagWinLesson lesson(main_window);
+            main_window.SetVideoWindow(&video);
             main_window.show();
             result = application.exec();
         }

@@ -24,6 +24,9 @@
 #include "data/ConfigTable.h"
 #include "data/CoursePaths.h"
 #include "data/OpenCourse.h"
+#include "lesson/LearnerFilesStore.h"
+#include "lesson/LessonFlow.h"
+#include "lesson/ScriptEngineLink.h"
 #include "platform/Path.h"
 #include "script/ScriptEngine.h"
 #include "shell/TStagWinHost.h"
@@ -154,6 +157,12 @@ TStagWin::TStagWin(data::Course& course, windows::SoundPlayer& sounds, windows::
 TStagWin::~TStagWin() {
     // The main window's destruction: the engine first (it draws on this window), then the
     // remote link and the trace log with its closing line.
+    flow_.reset();
+    link_.reset();
+    store_.reset();
+    // The client outlives the window's flow: it must not call back into the window.
+    if (client_) client_->SetWaitHandler(nullptr);
+    if (server_wait_shown_) QApplication::restoreOverrideCursor();
     engine_.reset();
     host_.reset();
     ShutdownStartup(course_, state_);
@@ -161,16 +170,19 @@ TStagWin::~TStagWin() {
 
 void TStagWin::CreateControls() {
     stage_ = new StageView(background_, this);
+    stage_->setObjectName("Image");
     stage_->setEnabled(true);
     setCentralWidget(stage_);
 
     panel1_ = new QFrame(stage_);
     panel1_->setFrameShape(QFrame::StyledPanel);
     panel1_->setAutoFillBackground(true);
+    panel1_->setObjectName("Panel1");
     panel1_->hide();
     // The verdict line has its own band above the control panel: the verdict's green and red
     // on black read at 15:1 and 5.3:1 and never cover the question.
     panel2_ = new QLabel(stage_);
+    panel2_->setObjectName("Panel2");
     QFont bold = panel2_->font();
     bold.setBold(true);
     bold.setPixelSize(15);
@@ -184,7 +196,9 @@ void TStagWin::CreateControls() {
     panel4_ = new QFrame(panel1_);
     panel4_->setFrameShape(QFrame::Panel);
     panel4_->setFrameShadow(QFrame::Sunken);
+    panel4_->setObjectName("Panel4");
     label40_ = ReadOnlyText(panel4_);
+    label40_->setObjectName("Label40");
     for (int i = 0; i < 6; ++i) {
         // Read-only and out of reach of mouse and keyboard, but enabled: the answers are drawn
         // in the question's colours, not in the disabled grey.
@@ -192,6 +206,7 @@ void TStagWin::CreateControls() {
         answer->setPalette(label40_->palette());
         answer->setTextInteractionFlags(Qt::NoTextInteraction);
         answer->setFocusPolicy(Qt::NoFocus);
+        answer->setObjectName(QString("Label%1").arg(i + 1));
         answer_labels_[i] = answer;
         SetAnswerMarked(i + 1, false);
         answer->hide();
@@ -201,7 +216,8 @@ void TStagWin::CreateControls() {
         b->setFont(f);
         b->setProperty("tag", i + 1);
         b->hide();
-        connect(b, &QPushButton::clicked, this, [this, i] { events_->AnswerClick(i + 1); });
+        b->setObjectName(QString("Button%1").arg(i + 1));
+        connect(b, &QPushButton::clicked, this, [this, i] { ButtonClick(i + 1); });
         answer_buttons_[i] = b;
     }
     // Design places of answers 5 and 6: a third row below 1/2 and 3/4.
@@ -219,20 +235,27 @@ void TStagWin::CreateControls() {
     exit_ = GlyphButton(panel1_, QStyle::SP_DialogCancelButton, "Exit");
     exit_->setLayoutDirection(Qt::RightToLeft);  // glyph on the right
     exit_->hide();
-    connect(next_, &QPushButton::clicked, this, [this] { events_->NextClick(); });
-    connect(stop_, &QPushButton::clicked, this, [this] { events_->StopClick(); });
-    connect(prev_, &QPushButton::clicked, this, [this] { events_->PrevClick(); });
-    connect(exit_, &QPushButton::clicked, this, [this] { events_->ExitClick(); });
+    next_->setObjectName("BitBtn1");
+    stop_->setObjectName("BitBtn2");
+    prev_->setObjectName("BitBtn8");
+    exit_->setObjectName("BitBtn10");
+    connect(next_, &QPushButton::clicked, this, &TStagWin::BitBtn1Click);
+    connect(stop_, &QPushButton::clicked, this, &TStagWin::BitBtn2Click);
+    connect(prev_, &QPushButton::clicked, this, &TStagWin::BitBtn8Click);
+    connect(exit_, &QPushButton::clicked, this, &TStagWin::BitBtn7Click);
 
     speed_button_ = new QToolButton(panel1_);
+    speed_button_->setObjectName("SpeedButton1");
     speed_button_->setIcon(style()->standardIcon(QStyle::SP_TitleBarShadeButton));
     connect(speed_button_, &QToolButton::clicked, this, &TStagWin::SpeedButton1Click);
 
     measure_label_ = new QLabel(stage_);
+    measure_label_->setObjectName("Label");
     measure_label_->setAttribute(Qt::WA_TranslucentBackground);
     measure_label_->hide();
 
     panel11_ = new QFrame(stage_);
+    panel11_->setObjectName("Panel11");
     panel11_->setFrameShape(QFrame::StyledPanel);
     panel11_->hide();
     struct Side {
@@ -242,10 +265,10 @@ void TStagWin::CreateControls() {
     const Side side[] = {
         {"", [] {}},
         {"", [] {}},
-        {"&Exit", [this] { events_->ExitClick(); }},
-        {"&Next", [this] { events_->NextClick(); }},
-        {"&Stop", [this] { events_->StopClick(); }},
-        {"&Prev", [this] { events_->PrevClick(); }},
+        {"&Exit", [this] { BitBtn7Click(); }},
+        {"&Next", [this] { BitBtn1Click(); }},
+        {"&Stop", [this] { BitBtn2Click(); }},
+        {"&Prev", [this] { BitBtn8Click(); }},
     };
     const char* names[] = {"BitBtn3", "BitBtn4", "BitBtn7", "BitBtn5", "BitBtn6", "BitBtn9"};
     for (int i = 0; i < 6; ++i) {
@@ -257,6 +280,7 @@ void TStagWin::CreateControls() {
     panel11_->resize(kCommandWidth + 16, 8 + 6 * 34);
 
     panel_info_ = new QFrame(stage_);
+    panel_info_->setObjectName("PanelInfo");
     panel_info_->setFrameShape(QFrame::Panel);
     panel_info_->setAutoFillBackground(true);
     QPalette aqua = panel_info_->palette();
@@ -264,6 +288,7 @@ void TStagWin::CreateControls() {
     aqua.setColor(QPalette::Base, QColor(0, 255, 255));
     panel_info_->setPalette(aqua);
     info_text_ = ReadOnlyText(panel_info_);
+    info_text_->setObjectName("InfoText");
     info_text_->setPalette(aqua);
     info_text_->setAlignment(Qt::AlignCenter);
     info_text_->viewport()->installEventFilter(this);
@@ -280,6 +305,7 @@ void TStagWin::CreateControls() {
 
     for (int i = 0; i < 5; ++i) {
         auto* label = new QLabel(this);
+        label->setObjectName(QString("StatusPanel%1").arg(i));
         label->setAlignment(Qt::AlignCenter);
         label->hide();
         statusBar()->addWidget(label);
@@ -287,6 +313,7 @@ void TStagWin::CreateControls() {
     }
 
     timer_ = new QTimer(this);
+    timer_->setObjectName("Timer");
     timer_->setInterval(3000);
     connect(timer_, &QTimer::timeout, this, &TStagWin::CommencerClick);
     panel1_->installEventFilter(this);  // the verdict line follows the panel
@@ -295,27 +322,36 @@ void TStagWin::CreateControls() {
 void TStagWin::CreateMenus() {
     QMenuBar* bar = menuBar();
     language_menu_ = bar->addMenu("Language");
+    language_menu_->setObjectName("LanguageMenu");
     language_action_ = language_menu_->menuAction();
     language_action_->setVisible(false);
     config_ = bar->addAction("Config");
+    config_->setObjectName("Config");
     config_->setVisible(false);
     connect(config_, &QAction::triggered, this, &TStagWin::ConfigClick);
     option_menu_ = bar->addMenu("Option");
+    option_menu_->setObjectName("OptionMenu");
     option_action_ = option_menu_->menuAction();
     option_action_->setVisible(false);
     reset_ = option_menu_->addAction("Reset");
+    reset_->setObjectName("Reset");
     reset_->setEnabled(false);
     connect(reset_, &QAction::triggered, this, &TStagWin::ResetClick);
     messages_ = option_menu_->addAction("Messages");
+    messages_->setObjectName("Messages");
     messages_->setCheckable(true);
     connect(messages_, &QAction::toggled, this, &TStagWin::MessagesClick);
     help_menu_ = bar->addMenu("Help");
+    help_menu_->setObjectName("HelpMenu");
     topics_ = help_menu_->addAction("Topics");
+    topics_->setObjectName("Topics");
     connect(topics_, &QAction::triggered, this, &TStagWin::TopicsClick);
     help_menu_->addSeparator();
     about_me_ = help_menu_->addAction("About");
+    about_me_->setObjectName("AboutMe");
     connect(about_me_, &QAction::triggered, this, &TStagWin::AboutMeClick);
     quit_ = bar->addAction("Quit");
+    quit_->setObjectName("Quit");
     connect(quit_, &QAction::triggered, this, &QWidget::close);
 }
 
@@ -409,24 +445,64 @@ void TStagWin::showEvent(QShowEvent* event) {
 }
 
 void TStagWin::closeEvent(QCloseEvent* event) {
-    if (events_->CloseQuery())
+    if (!flow_ || flow_->CloseRequest())
         event->accept();
     else
         event->ignore();
 }
 
 void TStagWin::keyPressEvent(QKeyEvent* event) {
-    events_->KeyPress(event->key());
+    if (flow_) {
+        const int key = event->key();
+        switch (key) {
+            case Qt::Key_Return:
+            case Qt::Key_Enter:
+                flow_->KeyPress(lesson::kKeyEnter);
+                break;
+            case Qt::Key_Space:
+                flow_->KeyPress(lesson::kKeySpace);
+                break;
+            case Qt::Key_Escape:
+                flow_->KeyPress(lesson::kKeyEscape);
+                break;
+            default:
+                if (key >= Qt::Key_1 && key <= Qt::Key_6) flow_->KeyPress('1' + (key - Qt::Key_1));
+                break;
+        }
+    }
     QMainWindow::keyPressEvent(event);
+}
+
+void TStagWin::BitBtn1Click() {
+    if (flow_) flow_->NextClick();
+}
+
+void TStagWin::BitBtn2Click() {
+    if (flow_) flow_->StopClick();
+}
+
+void TStagWin::BitBtn8Click() {
+    if (flow_) flow_->PrevClick();
+}
+
+void TStagWin::BitBtn7Click() {
+    if (flow_) flow_->ExitClick();
+}
+
+void TStagWin::ButtonClick(int tag) {
+    if (flow_) flow_->ButtonClick(tag);
 }
 
 bool TStagWin::event(QEvent* e) {
     if (e->type() == UserMessageEvent::EventType()) {
-        auto* m = static_cast<UserMessageEvent*>(e);
-        if (m->message == kWmUserChosen && events_ == &no_events_)
-            ShowChosenUser();
-        else
-            events_->UserMessage(m->message, m->param);
+        const int message = static_cast<UserMessageEvent*>(e)->message;
+        if (!flow_) return true;
+        if (message == lesson::kMsgUserChosen) {
+            // The user list's choice, unless a preset learner is already given.
+            if (user_list_ && user_list_->Tag() != -1) flow_->SetUserTag(user_list_->Tag());
+            OpenLearnerFiles();
+        }
+        flow_->UserMessage(message);
         return true;
     }
     return QMainWindow::event(e);
@@ -477,6 +553,7 @@ void TStagWin::ShowStanding(const std::string& text, const lesson::LearnerStandi
     texts.push_back(text);
     while (status_panels_.size() < texts.size()) {
         auto* label = new QLabel(this);
+        label->setObjectName(QString("StatusPanel%1").arg(status_panels_.size()));
         label->setAlignment(Qt::AlignCenter);
         statusBar()->addWidget(label);
         status_panels_.push_back(label);
@@ -591,6 +668,7 @@ void TStagWin::ApplyDeveloperStatus() {
     if (!course_.Flags().Has(data::Developer)) return;
     statusBar()->showMessage(course_.RemovableMedia() ? "CDROM" : "");
     auto* label = new QLabel(this);
+    label->setObjectName(QString("StatusPanel%1").arg(status_panels_.size()));
     label->setAlignment(Qt::AlignCenter);
     label->hide();
     statusBar()->addWidget(label);

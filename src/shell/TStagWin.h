@@ -12,6 +12,8 @@
 
 #include "data/DataAccess.h"
 #include "lesson/LessonScreen.h"
+#include "lesson/LessonServices.h"
+#include "lesson/LessonView.h"
 #include "lesson/RemoteData.h"
 #include "shell/Startup.h"
 #include "shell/StartupView.h"
@@ -28,11 +30,18 @@ class QTextEdit;
 class QTimer;
 class QToolButton;
 
+namespace lesson {
+class LearnerFilesStore;
+class LessonFlow;
+class ScriptEngineLink;
+}  // namespace lesson
 namespace script {
 class ScriptEngine;
 }
 namespace windows {
+class TAVIview;
 class TEditView;
+class TStat;
 class TUserOption;
 class TUsrList;
 class SoundPlayer;
@@ -44,12 +53,7 @@ namespace shell {
 
 class TStagWinHost;
 
-// The three posted window messages.
-inline constexpr int kWmUser = 1024;        // a stage object's menu entry was picked
-inline constexpr int kWmScriptDone = 1025;  // the step's script has ended
-inline constexpr int kWmUserChosen = 1026;  // a user was chosen: start the session
-
-// A posted window message, delivered to the main window's event loop.
+// A posted window message (lesson::kMsg*), delivered to the main window's event loop.
 class UserMessageEvent : public QEvent {
   public:
     static QEvent::Type EventType();
@@ -59,25 +63,13 @@ class UserMessageEvent : public QEvent {
     long param;
 };
 
-// What the lesson flow does on the window's events; every handler defaults to nothing.
-class TStagWinEvents {
-  public:
-    virtual ~TStagWinEvents() = default;
-    virtual void CommencerClick() {}  // the start / automatic-play timer
-    virtual void NextClick() {}
-    virtual void StopClick() {}
-    virtual void PrevClick() {}
-    virtual void ExitClick() {}
-    virtual void AnswerClick(int /*tag*/) {}
-    virtual void KeyPress(int /*key*/) {}
-    virtual void UserMessage(int /*message*/, long /*param*/) {}
-    virtual bool CloseQuery() { return true; }
-    virtual void ResetClick() {}
-    virtual void ConfigClick() {}
-    virtual void RefreshUserList() {}
-};
-
-class TStagWin : public QMainWindow, public StartupView {
+// The main window draws the lesson: it owns the widgets and the lesson flow, shows the flow's
+// screen and passes its clicks, keys, timer and posted messages to the flow.
+class TStagWin : public QMainWindow,
+                 public StartupView,
+                 public lesson::LessonView,
+                 public lesson::LessonSounds,
+                 public lesson::LessonClock {
   public:
     // The course the start-up fills, the sound player and the shared message box, the process's
     // command line (read by the start-up) and how to reach a data server (none given: the data
@@ -86,98 +78,81 @@ class TStagWin : public QMainWindow, public StartupView {
              const char* const* argv, lesson::RemoteDataFactory make_remote = {});
     ~TStagWin() override;
 
-    // The window's creation: start-up with its window steps. False when the start-up failed
-    // (already reported); the caller then ends the application without running its loop.
+    // The window's creation: start-up with its window steps, the script engine and the lesson
+    // flow. False when the start-up failed (already reported); the caller then ends the
+    // application without running its loop.
     bool FormCreate();
     bool Ready() const { return ready_; }
     // Captions from the common texts; nothing before the start-up has finished.
     void FormShow();
 
-    // Operations offered to the lesson flow.
+    // The user list and the options window, created after the start-up for the whole run.
+    void CreateUserWindows(windows::TEditView* edit_view);
+    // The video window the script engine plays into.
+    void SetVideoWindow(windows::TAVIview* view);
+
+    // Operations offered to the lesson.
     void ShowStanding(const std::string& text, const lesson::LearnerStanding& standing);
     void ShowInfo(const std::string& text, const std::string& placement, int p_number = 0);
     void SetCommentName(const std::string& name);
-    const std::string& CommentName() const { return comment_name_; }
-    void CloseDocumentWindow();
     bool OpenDocument(const std::string& program, const std::string& document);
     void PostUserMessage(int message, long param = 0);
-    // The verdict line in its colour; an empty text clears it.
-    void ShowVerdict(const QString& text, const QColor& colour);
-    // Answer n's red frame on or off; its text is never left selected.
-    void SetAnswerMarked(int n, bool marked);
+    // A request to the data server lasts: a busy cursor and a status text while waiting is
+    // true, the window repainted; both go when it is false.
+    void ShowServerWait(bool waiting);
 
-    // The user list and the options window, created after the start-up for the whole run.
-    void CreateUserWindows(windows::TEditView* edit_view);
-    windows::TUsrList* UserList() const { return user_list_.get(); }
-    windows::TUserOption* UserOption() const { return user_option_.get(); }
-    // The GROUP and USERS files.
-    data::DataAccess& GroupData() { return group_data_; }
-    data::DataAccess& UserData() { return user_data_; }
-    // The start timer, and every return to user selection: the user list is shown.
+    // Handlers of the window's buttons, menus and timer.
+    void BitBtn1Click();  // Next
+    void BitBtn2Click();  // Stop
+    void BitBtn8Click();  // Prev
+    void BitBtn7Click();  // Exit
+    void ButtonClick(int tag);
+    // The start timer, and every return to user selection: the flow's tick.
     void CommencerClick();
-    // Config: the options window for the session's learner; the lesson flow's ConfigClick
-    // follows when it closes with OK.
+    // Config: the options window for the session's learner; the flow takes the options when
+    // it closes with OK.
     void ConfigClick();
     // Reset: after a question, the progress of the learner selected in the user list is wiped.
     void ResetClick();
-    // The user list filled again (language switch, Messages, Reset).
-    void RefreshUserList();
-
-    // Menu and button handlers.
     void LanguageClick(const std::string& caption);
-    // Takes language with its texts (reporting a language that cannot be opened) and redraws.
-    void SwitchLanguage(const std::string& language);
     void MessagesClick(bool checked);
     void TopicsClick();
-    void InfoTextMouseDown();
-    void SpeedButton1Click();
-    void MediaPlayerNotify();
-    // The about box: the application name and the version text (common text 7).
     void AboutMeClick();
+    void SpeedButton1Click();
+    void InfoTextMouseDown();
+    void MediaPlayerNotify();
 
-    void SetEvents(TStagWinEvents* events) { events_ = events ? events : &no_events_; }
-    StartupState& State() { return state_; }
-    data::Course& Course() { return course_; }
-    windows::SoundPlayer& Sounds() { return sounds_; }
-    windows::TWinBox& MessageBox() { return box_; }
+    // What is not a widget, for the program and its tests.
+    lesson::LessonFlow* Flow() const { return flow_.get(); }
     script::ScriptEngine* Engine() const { return engine_.get(); }
     TStagWinHost* Host() const { return host_.get(); }
-    QImage& Background() { return background_; }
-    QWidget* Stage() const { return stage_; }
-    QTimer* Timer() const { return timer_; }
     DocumentViewers& Viewers() { return viewers_; }
-
-    // Controls, named as in the window layout.
-    QFrame* Panel1() const { return panel1_; }
-    QLabel* Panel2() const { return panel2_; }
-    QFrame* Panel4() const { return panel4_; }
-    QTextEdit* Label40() const { return label40_; }
-    QTextEdit* AnswerLabel(int n) const { return answer_labels_[n - 1]; }  // Label1..Label6
-    QPushButton* AnswerButton(int n) const { return answer_buttons_[n - 1]; }
-    QPushButton* BitBtn1() const { return next_; }
-    QPushButton* BitBtn2() const { return stop_; }
-    QPushButton* BitBtn8() const { return prev_; }
-    QPushButton* BitBtn10() const { return exit_; }
-    QToolButton* SpeedButton1() const { return speed_button_; }
-    QLabel* Label() const { return measure_label_; }
-    QFrame* Panel11() const { return panel11_; }
-    QFrame* PanelInfo() const { return panel_info_; }
-    QTextEdit* InfoText() const { return info_text_; }
-    QMediaPlayer* MediaPlayer() const { return media_player_; }
-    QMenu* LanguageMenu() const { return language_menu_; }
-    QMenu* OptionMenu() const { return option_menu_; }
-    QMenu* HelpMenu() const { return help_menu_; }
-    QAction* ConfigAction() const { return config_; }
-    QAction* ResetAction() const { return reset_; }
-    QAction* MessagesAction() const { return messages_; }
-    QAction* TopicsAction() const { return topics_; }
-    QAction* AboutMeAction() const { return about_me_; }
-    QAction* QuitAction() const { return quit_; }
-    const std::vector<QLabel*>& StatusPanels() const { return status_panels_; }
 
     // StartupView: start-up's error boxes and status line.
     void ShowErrorBox(const std::string& caption, const std::string& text) override;
     void ShowStatus(const std::string& text) override;
+
+    // LessonView.
+    int Ask(const std::string& text, const std::string& caption, int icon, int buttons,
+            bool quiet) override;
+    void ShowSystemError(const std::string& text, int code) override;
+    void ShowStatusNote(const std::string& text) override;
+    void Show(const lesson::LessonScreen& screen) override;
+    bool StopShown() const override;
+    int AskEstimate(const lesson::RichText& title, const lesson::RichText& text) override;
+    void ShowComment(const lesson::RichText& text, int verdict) override;
+    void ShowUserList() override;
+    void PostMessage(int message) override { PostUserMessage(message); }
+    void CloseDocumentWindow() override;
+    void CloseWindow() override { close(); }
+    int StageWidth() const override;
+    int StageHeight() const override;
+
+    // LessonSounds and LessonClock.
+    void PlayNumber(int number, bool wait) override;
+    void PlayNamed(const std::string& name) override;
+    int64_t Now() override;
+    uint32_t Random() override;
 
   protected:
     bool event(QEvent* event) override;
@@ -195,27 +170,44 @@ class TStagWin : public QMainWindow, public StartupView {
     bool CheckDisplay();
     void ShowSplash();
     void CreateEngine();
+    void CreateLesson();
     void ApplyDeveloperStatus();
+    // Takes language with its texts (reporting a language that cannot be opened) and redraws.
+    void SwitchLanguage(const std::string& language);
+    // The user list filled again (language switch, Messages, Reset).
+    void RefreshUserList();
+    // The verdict line in its colour; an empty text clears it.
+    void ShowVerdict(const QString& text, const QColor& colour);
+    // Answer n's red frame on or off; its text is never left selected.
+    void SetAnswerMarked(int n, bool marked);
+    // The window's GROUP and USERS files, opened when the user list has not opened them yet.
+    void OpenLearnerFiles();
+    windows::TStat& Statistics();
+    // In automatic play the statistics window answers and closes itself after the delay.
+    void CloseByItself(windows::TStat& stat, bool answer);
     // Starts the document program, remembering its window under title.
     bool StartDocument(const std::string& program, const std::string& document,
                        const std::string& title);
     int Box(const std::string& text, const std::string& caption, int icon, int buttons);
-    // Stands in for the lesson flow's session start: shows the chosen learner.
-    void ShowChosenUser();
 
     data::Course& course_;
     windows::SoundPlayer& sounds_;
     windows::TWinBox& box_;
     QPointer<windows::TApropos> about_;
+    QPointer<windows::TStat> statistics_;
     int argc_;
     const char* const* argv_;
     lesson::RemoteDataFactory make_remote_;
     StartupState state_;
     bool ready_ = false;
-    TStagWinEvents no_events_;
-    TStagWinEvents* events_ = &no_events_;
     std::unique_ptr<TStagWinHost> host_;
     std::unique_ptr<script::ScriptEngine> engine_;
+    std::unique_ptr<lesson::LearnerFilesStore> store_;
+    std::unique_ptr<lesson::ScriptEngineLink> link_;
+    std::unique_ptr<lesson::LessonFlow> flow_;
+    data::RemoteClient* client_ = nullptr;  // the data server's, owned by the start-up's state
+    bool server_wait_shown_ = false;
+    std::string shown_info_;  // the info panel's text as last shown
     QImage background_;
     data::DataAccess group_data_;
     data::DataAccess user_data_;
@@ -223,9 +215,8 @@ class TStagWin : public QMainWindow, public StartupView {
     std::unique_ptr<windows::TUserOption> user_option_;
     std::string comment_name_ = "-";
     DocumentViewers viewers_;
-    int collapsed_height_ = 0;
-    QPointer<QWidget> splash_;  // while it is shown, it stays above the main window  //
-                                // SpeedButton1's tag: the expanded height while collapsed
+    int collapsed_height_ = 0;  // SpeedButton1's tag: the expanded height while collapsed
+    QPointer<QWidget> splash_;  // while it is shown, it stays above the main window
 
     QWidget* stage_ = nullptr;
     QFrame* panel1_ = nullptr;

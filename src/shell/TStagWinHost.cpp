@@ -2,14 +2,16 @@
 
 #include <QWidget>
 
-#include "shell/TStagWin.h"
+#include "lesson/LessonView.h"
 #include "windows/SoundPlayer.h"
 #include "windows/TAVIview.h"
 #include "windows/TWinBox.h"
 
 namespace shell {
 
-TStagWinHost::TStagWinHost(TStagWin& window) : window_(window) {}
+TStagWinHost::TStagWinHost(QWidget& stage, windows::TWinBox& box, windows::SoundPlayer& sounds,
+                           PostMessageFunction post)
+    : stage_(stage), box_(box), sounds_(sounds), post_(std::move(post)) {}
 
 TStagWinHost::~TStagWinHost() = default;
 
@@ -22,25 +24,25 @@ windows::TAVIview* TStagWinHost::VideoWindow() {
 }
 
 void TStagWinHost::ScriptEnded() {
-    window_.PostUserMessage(kWmScriptDone);
+    post_(lesson::kMsgScriptDone, 0);
 }
 
 void TStagWinHost::Picked(int object_id, int tag) {
     (void)object_id;  // the shell reads the picked entries from the objects themselves
-    window_.PostUserMessage(kWmUser, tag);
+    post_(lesson::kMsgPick, tag);
 }
 
 int TStagWinHost::Ask(const script::Question& q) {
-    windows::TWinBox& box = window_.MessageBox();
+    windows::TWinBox& box = box_;
     if (q.placed) {
-        QPoint at = window_.Stage()->mapToGlobal(QPoint(q.x, q.y));
+        QPoint at = stage_.mapToGlobal(QPoint(q.x, q.y));
         box.PlaceBox(at.x(), at.y(), 0, 0);
     }
     return box.Ask(q.text, q.caption, nullptr, 0, q.icon, q.buttons);
 }
 
 void TStagWinHost::ShowPicture(const std::string& path, int height, int width, double zoom) {
-    windows::TWinBox& box = window_.MessageBox();
+    windows::TWinBox& box = box_;
     if (zoom != 0)
         box.ShowPictureFileScaled(path, zoom);
     else
@@ -48,12 +50,12 @@ void TStagWinHost::ShowPicture(const std::string& path, int height, int width, d
 }
 
 void TStagWinHost::PlaySound(const std::string& name, int flags) {
-    window_.Sounds().PlaySoundNamed(name.empty() ? nullptr : name.c_str(), flags);
+    sounds_.PlaySoundNamed(name.empty() ? nullptr : name.c_str(), flags);
 }
 
 void TStagWinHost::PlayVideo(const std::string& path, int x, int y, int mode, bool in_stage) {
     (void)in_stage;  // both play in the video window, placed over the stage
-    QPoint at = window_.Stage()->mapToGlobal(QPoint(x, y));
+    QPoint at = stage_.mapToGlobal(QPoint(x, y));
     VideoWindow()->PlayVideo(at.x(), at.y(), mode, path);
 }
 

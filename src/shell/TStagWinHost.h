@@ -4,18 +4,29 @@
 #pragma once
 
 #include <QPointer>
+#include <functional>
 #include <memory>
 
 #include "script/StageHost.h"
 #include "windows/TAVIview.h"
 
+class QWidget;
+namespace windows {
+class SoundPlayer;
+class TWinBox;
+}  // namespace windows
+
 namespace shell {
 
-class TStagWin;
+// Hands a window message (lesson::kMsg*) to the main window's queue.
+using PostMessageFunction = std::function<void(int message, long param)>;
 
 class TStagWinHost : public script::StageHost {
   public:
-    explicit TStagWinHost(TStagWin& window);
+    // stage: where placed questions and videos are positioned; post: queues the engine's two
+    // notifications to the main window.
+    TStagWinHost(QWidget& stage, windows::TWinBox& box, windows::SoundPlayer& sounds,
+                 PostMessageFunction post);
     ~TStagWinHost() override;
 
     // The video window the engine plays into (created on first use when none is given).
@@ -30,7 +41,10 @@ class TStagWinHost : public script::StageHost {
     void PlayVideo(const std::string& path, int x, int y, int mode, bool in_stage) override;
 
   private:
-    TStagWin& window_;
+    QWidget& stage_;
+    windows::TWinBox& box_;
+    windows::SoundPlayer& sounds_;
+    PostMessageFunction post_;
     QPointer<windows::TAVIview> video_;
     std::unique_ptr<windows::TAVIview> own_video_;
 };

@@ -1,4 +1,6 @@
-#include "shell/TStagWinLesson.h"
+// The main window as the lesson's view: it draws the flow's screen, asks its boxes and plays its
+// sounds.
+#include "shell/TStagWin.h"
 
 #include <QAction>
 #include <QApplication>
@@ -16,6 +18,9 @@
 #include "data/CommonTexts.h"
 #include "data/Course.h"
 #include "data/CoursePaths.h"
+#include "lesson/LearnerFilesStore.h"
+#include "lesson/LessonFlow.h"
+#include "lesson/ScriptEngineLink.h"
 #include "platform/Notifier.h"
 #include "windows/QtText.h"
 #include "windows/SoundPlayer.h"
@@ -69,196 +74,152 @@ void SetRichText(QTextEdit* edit, const lesson::RichText& rich, const QColor& co
 
 }  // namespace
 
-TStagWinLesson::TStagWinLesson(TStagWin& window) : window_(window) {
-    data::Course& s = window_.Course();
-    StartupState& state = window_.State();
-    client_ = state.remote ? state.remote->Client() : nullptr;
-    store_ = std::make_unique<lesson::LearnerFilesStore>(s.Root(), window_.GroupData(),
-                                                         window_.UserData(), client_);
+void TStagWin::CreateLesson() {
+    client_ = state_.remote ? state_.remote->Client() : nullptr;
+    store_ = std::make_unique<lesson::LearnerFilesStore>(course_.Root(), group_data_, user_data_,
+                                                         client_);
     if (client_) {
         // In a lesson one time-out means the server is away: the session goes on locally and
         // the server catches up later. While a request waits the window shows it.
         client_->SetTimeoutLimit(1);
         client_->SetWaitHandler([this](bool waiting) { ShowServerWait(waiting); });
     }
-    link_ = std::make_unique<lesson::ScriptEngineLink>(*window_.Engine());
+    link_ = std::make_unique<lesson::ScriptEngineLink>(*engine_);
     lesson::LessonSettings settings;
-    settings.course = &s;
+    settings.course = &course_;
     flow_ = std::make_unique<lesson::LessonFlow>(
         settings, lesson::LessonFlow::Ports{*this, *link_, *store_, *this, *this});
-    window_.SetEvents(this);
 }
 
-TStagWinLesson::~TStagWinLesson() {
-    window_.SetEvents(nullptr);
-    // The client outlives this object: it must not call back into it.
-    if (client_) client_->SetWaitHandler(nullptr);
-    if (server_wait_shown_) QApplication::restoreOverrideCursor();
+void TStagWin::OpenLearnerFiles() {
+    if (group_data_.Handle() < 0) group_data_.Open(course_.GroupFile(), isam::OPEN_INOUT);
+    if (user_data_.Handle() < 0) user_data_.Open(course_.UsersFile(), isam::OPEN_INOUT);
 }
 
-void TStagWinLesson::KeyPress(int key) {
-    switch (key) {
-        case Qt::Key_Return:
-        case Qt::Key_Enter:
-            flow_->KeyPress(lesson::kKeyEnter);
-            break;
-        case Qt::Key_Space:
-            flow_->KeyPress(lesson::kKeySpace);
-            break;
-        case Qt::Key_Escape:
-            flow_->KeyPress(lesson::kKeyEscape);
-            break;
-        default:
-            if (key >= Qt::Key_1 && key <= Qt::Key_6) flow_->KeyPress('1' + (key - Qt::Key_1));
-            break;
-    }
-}
-
-void TStagWinLesson::OpenLearnerFiles() {
-    const data::Course& course = window_.Course();
-    if (window_.GroupData().Handle() < 0)
-        window_.GroupData().Open(course.GroupFile(), isam::OPEN_INOUT);
-    if (window_.UserData().Handle() < 0)
-        window_.UserData().Open(course.UsersFile(), isam::OPEN_INOUT);
-}
-
-void TStagWinLesson::UserMessage(int message, long) {
-    if (message == lesson::kMsgUserChosen) {
-        // The user list's choice, unless a preset learner is already given.
-        if (window_.UserList() && window_.UserList()->Tag() != -1) {
-            flow_->SetUserTag(window_.UserList()->Tag());
-        }
-        OpenLearnerFiles();
-    }
-    flow_->UserMessage(message);
-}
-
-int TStagWinLesson::Ask(const std::string& text, const std::string& caption, int icon, int buttons,
-                        bool quiet) {
+int TStagWin::Ask(const std::string& text, const std::string& caption, int icon, int buttons,
+                  bool quiet) {
     // In automatic play every box confirms itself after a while.
-    const bool automatic = window_.Course().Has(data::AutoPlay);
+    const bool automatic = course_.Has(data::AutoPlay);
     if (!quiet) {
-        if (automatic) window_.MessageBox().Timer()->start();
-        return window_.MessageBox().Ask(text, caption, nullptr, 0, icon, buttons);
+        if (automatic) box_.Timer()->start();
+        return box_.Ask(text, caption, nullptr, 0, icon, buttons);
     }
-    windows::TWinBox own(window_.Course(), window_.Sounds(), &window_);
+    windows::TWinBox own(course_, sounds_, this);
     own.SetQuiet(quiet);
     if (automatic) own.Timer()->start();
     return own.Ask(text, caption, nullptr, 0, icon, buttons);
 }
 
-void TStagWinLesson::ShowSystemError(const std::string& text, int code) {
-    window_.Course().Notifier().ShowSystemError(text, code);
+void TStagWin::ShowSystemError(const std::string& text, int code) {
+    course_.Notifier().ShowSystemError(text, code);
 }
 
-void TStagWinLesson::ShowServerWait(bool waiting) {
+void TStagWin::ShowServerWait(bool waiting) {
     if (waiting) {
         if (!server_wait_shown_) {
             server_wait_shown_ = true;
             QApplication::setOverrideCursor(Qt::WaitCursor);
-            data::Course& course = window_.Course();
-            window_.ShowStatus(course.CommonText(data::kTextServerWait,
-                                                 course.Config().Get(data::kIPserv),
-                                                 course.Config().GetInt(data::kIPport)));
+            ShowStatus(course_.CommonText(data::kTextServerWait,
+                                          course_.Config().Get(data::kIPserv),
+                                          course_.Config().GetInt(data::kIPport)));
         }
         // Painted at once: the event loop does not run while the request waits.
-        window_.repaint();
+        repaint();
         return;
     }
     if (!server_wait_shown_) return;
     server_wait_shown_ = false;
     QApplication::restoreOverrideCursor();
-    window_.ShowStatus("");
+    ShowStatus("");
 }
 
-void TStagWinLesson::ShowStatusNote(const std::string& text) {
-    const auto& panels = window_.StatusPanels();
-    if (!panels.empty() && panels.back()->isVisible()) {
-        panels.back()->setText(windows::FromCp1252(text));
-        panels.back()->repaint();
+void TStagWin::ShowStatusNote(const std::string& text) {
+    if (!status_panels_.empty() && status_panels_.back()->isVisible()) {
+        status_panels_.back()->setText(windows::FromCp1252(text));
+        status_panels_.back()->repaint();
     } else {
-        window_.ShowStatus(text);
+        ShowStatus(text);
     }
 }
 
-void TStagWinLesson::Show(const lesson::LessonScreen& s) {
-    if (s.window_visible && !window_.isVisible()) window_.show();
-    window_.Panel1()->setVisible(s.control_panel);
-    SetRichText(window_.Label40(), s.question);
+void TStagWin::Show(const lesson::LessonScreen& s) {
+    if (s.window_visible && !isVisible()) show();
+    panel1_->setVisible(s.control_panel);
+    SetRichText(label40_, s.question);
     for (int j = 1; j <= 6; ++j) {
         const bool marked = s.marked_answer == j;
-        SetRichText(window_.AnswerLabel(j), s.answers[j - 1], marked ? QColor(Qt::red) : QColor());
-        window_.SetAnswerMarked(j, marked);
-        window_.AnswerLabel(j)->setVisible(s.answer_visible[j - 1]);
-        window_.AnswerButton(j)->setVisible(s.answer_visible[j - 1]);
-        window_.AnswerButton(j)->setEnabled(s.button_enabled[j - 1]);
+        SetRichText(answer_labels_[j - 1], s.answers[j - 1], marked ? QColor(Qt::red) : QColor());
+        SetAnswerMarked(j, marked);
+        answer_labels_[j - 1]->setVisible(s.answer_visible[j - 1]);
+        answer_buttons_[j - 1]->setVisible(s.answer_visible[j - 1]);
+        answer_buttons_[j - 1]->setEnabled(s.button_enabled[j - 1]);
     }
-    window_.ShowVerdict(windows::FromCp1252(s.verdict), FromBgr(s.verdict_colour));
-    window_.BitBtn1()->setEnabled(s.next_enabled);
-    window_.BitBtn8()->setEnabled(s.prev_enabled);
-    window_.Panel11()->setVisible(s.side_panel);
-    window_.Label()->setText(windows::FromCp1252(s.hint));
+    ShowVerdict(windows::FromCp1252(s.verdict), FromBgr(s.verdict_colour));
+    next_->setEnabled(s.next_enabled);
+    prev_->setEnabled(s.prev_enabled);
+    panel11_->setVisible(s.side_panel);
+    measure_label_->setText(windows::FromCp1252(s.hint));
     if (s.info_visible) {
-        window_.SetCommentName(s.comment_name);
-        if (!window_.PanelInfo()->isVisible() || shown_info_ != s.info_text) {
-            window_.ShowInfo(s.info_text, s.info_placement, s.info_p_number);
+        SetCommentName(s.comment_name);
+        if (!panel_info_->isVisible() || shown_info_ != s.info_text) {
+            ShowInfo(s.info_text, s.info_placement, s.info_p_number);
             shown_info_ = s.info_text;
         }
     } else {
-        window_.PanelInfo()->hide();
+        panel_info_->hide();
         shown_info_.clear();
     }
     if (s.status_simple) {
-        for (QLabel* panel : window_.StatusPanels()) panel->hide();
-        window_.ShowStatus(s.status_text);
+        for (QLabel* panel : status_panels_) panel->hide();
+        ShowStatus(s.status_text);
     } else {
-        window_.ShowStanding(s.standing_text, s.standing);
+        ShowStanding(s.standing_text, s.standing);
     }
-    window_.ConfigAction()->setVisible(s.config_menu);
-    if (s.timer_interval_ms > 0) window_.Timer()->setInterval(s.timer_interval_ms);
-    if (s.timer_enabled && !window_.Timer()->isActive()) window_.Timer()->start();
-    if (!s.timer_enabled) window_.Timer()->stop();
+    config_->setVisible(s.config_menu);
+    if (s.timer_interval_ms > 0) timer_->setInterval(s.timer_interval_ms);
+    if (s.timer_enabled && !timer_->isActive()) timer_->start();
+    if (!s.timer_enabled) timer_->stop();
     switch (s.focus) {
         case lesson::Focus::kAnswer1:
-            window_.AnswerButton(1)->setFocus();
+            answer_buttons_[0]->setFocus();
             break;
         case lesson::Focus::kNext:
-            window_.BitBtn1()->setFocus();
+            next_->setFocus();
             break;
         case lesson::Focus::kStop:
-            window_.BitBtn2()->setFocus();
+            stop_->setFocus();
             break;
         case lesson::Focus::kNone:
             break;
     }
 }
 
-bool TStagWinLesson::StopShown() const {
-    return window_.BitBtn2()->isVisibleTo(&window_) && window_.Panel1()->isVisible();
+bool TStagWin::StopShown() const {
+    return stop_->isVisibleTo(this) && panel1_->isVisible();
 }
 
-windows::TStat& TStagWinLesson::Statistics() {
-    if (!statistics_) statistics_ = new windows::TStat(window_.Course(), &window_);
+windows::TStat& TStagWin::Statistics() {
+    if (!statistics_) statistics_ = new windows::TStat(course_, this);
     return *statistics_;
 }
 
 // The flow's draws come from the course's one generator, seeded at start-up.
-uint32_t TStagWinLesson::Random() {
-    return window_.Course().Random()();
+uint32_t TStagWin::Random() {
+    return course_.Random()();
 }
 
 // In automatic play the statistics window answers and closes itself after the delay.
-void TStagWinLesson::CloseByItself(windows::TStat& stat, bool answer) {
-    const data::OptionFlags& flags = window_.Course().Flags();
+void TStagWin::CloseByItself(windows::TStat& stat, bool answer) {
+    const data::OptionFlags& flags = course_.Flags();
     if (!flags.Has(data::AutoPlay)) return;
-    const int position = static_cast<int>(window_.Course().Random()() % 101);
+    const int position = static_cast<int>(course_.Random()() % 101);
     QTimer::singleShot(std::max(flags.auto_delay, 1) * 1000, &stat, [&stat, answer, position] {
         if (answer) stat.TrackBar()->setValue(position);
         stat.accept();
     });
 }
 
-int TStagWinLesson::AskEstimate(const lesson::RichText& title, const lesson::RichText& text) {
+int TStagWin::AskEstimate(const lesson::RichText& title, const lesson::RichText& text) {
     windows::TStat& stat = Statistics();
     stat.SetQuestion(title.text, text.text);
     stat.SetAsking(true);
@@ -269,7 +230,7 @@ int TStagWinLesson::AskEstimate(const lesson::RichText& title, const lesson::Ric
     return position;
 }
 
-void TStagWinLesson::ShowComment(const lesson::RichText& text, int verdict) {
+void TStagWin::ShowComment(const lesson::RichText& text, int verdict) {
     windows::TStat& stat = Statistics();
     stat.SetComment(text.text, verdict > 0);
     stat.SetAsking(false);
@@ -277,38 +238,34 @@ void TStagWinLesson::ShowComment(const lesson::RichText& text, int verdict) {
     stat.exec();
 }
 
-void TStagWinLesson::ShowUserList() {
-    windows::TUsrList* list = window_.UserList();
+void TStagWin::ShowUserList() {
+    windows::TUsrList* list = user_list_.get();
     // A learner given on the command line starts at once.
-    if (!list || (window_.Course().Has(data::PresetSession) && flow_->UserTag() != -1)) {
-        if (flow_->UserTag() != -1) window_.PostUserMessage(lesson::kMsgUserChosen);
+    if (!list || (course_.Has(data::PresetSession) && flow_->UserTag() != -1)) {
+        if (flow_->UserTag() != -1) PostUserMessage(lesson::kMsgUserChosen);
         return;
     }
     list->SetTag(flow_->UserTag());
     list->show();
 }
 
-void TStagWinLesson::CloseWindow() {
-    window_.close();
+int TStagWin::StageWidth() const {
+    return stage_->width();
 }
 
-int TStagWinLesson::StageWidth() const {
-    return window_.Stage()->width();
+int TStagWin::StageHeight() const {
+    return stage_->height();
 }
 
-int TStagWinLesson::StageHeight() const {
-    return window_.Stage()->height();
+void TStagWin::PlayNumber(int number, bool wait) {
+    sounds_.PlaySoundNumber(number, wait ? 0 : 1);
 }
 
-void TStagWinLesson::PlayNumber(int number, bool wait) {
-    window_.Sounds().PlaySoundNumber(number, wait ? 0 : 1);
+void TStagWin::PlayNamed(const std::string& name) {
+    sounds_.PlaySoundNamed(name.c_str(), 1);
 }
 
-void TStagWinLesson::PlayNamed(const std::string& name) {
-    window_.Sounds().PlaySoundNamed(name.c_str(), 1);
-}
-
-int64_t TStagWinLesson::Now() {
+int64_t TStagWin::Now() {
     return static_cast<int64_t>(std::time(nullptr));
 }
 

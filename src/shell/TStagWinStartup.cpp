@@ -99,8 +99,9 @@ bool TStagWin::FormCreate() {
     // 16. Random seed.
     course_.SeedRandom(uint32_t(std::time(nullptr)));
 
-    // 17. The script engine, bound to this window.
+    // 17. The script engine, bound to this window, and the lesson flow it plays.
     CreateEngine();
+    CreateLesson();
 
     // 18. Hints: no pause before a hint nor between hints (how long one stays is the
     // toolkit's own rule).
@@ -151,9 +152,15 @@ void TStagWin::ShowSplash() {
 }
 
 void TStagWin::CreateEngine() {
-    host_ = std::make_unique<TStagWinHost>(*this);
+    host_ = std::make_unique<TStagWinHost>(*stage_, box_, sounds_, [this](int message, long param) {
+        PostUserMessage(message, param);
+    });
     engine_ = std::make_unique<script::ScriptEngine>(course_, host_.get());
     engine_->Bind(stage_, panel1_, &background_, [this] { stage_->update(); });
+}
+
+void TStagWin::SetVideoWindow(windows::TAVIview* view) {
+    if (host_) host_->SetVideoWindow(view);
 }
 
 void TStagWin::TopicsClick() {

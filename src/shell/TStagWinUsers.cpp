@@ -14,6 +14,7 @@
 #include "data/LearnerFiles.h"
 #include "data/UserChoice.h"
 #include "data/UserList.h"
+#include "lesson/LessonFlow.h"
 #include "platform/Path.h"
 #include "shell/TStagWin.h"
 #include "text/Codepage.h"
@@ -37,7 +38,7 @@ void TStagWin::CreateUserWindows(windows::TEditView* edit_view) {
     user_list_ = std::make_unique<windows::TUsrList>(list, this);
     user_list_->SetEditView(edit_view);
     user_list_->SetMainWindow(this);
-    user_list_->SetOnChosen([this] { PostUserMessage(kWmUserChosen); });
+    user_list_->SetOnChosen([this] { PostUserMessage(lesson::kMsgUserChosen); });
 
     windows::UserOptionCourse options;
     options.course = &course_;
@@ -53,38 +54,8 @@ void TStagWin::CreateUserWindows(windows::TEditView* edit_view) {
 }
 
 void TStagWin::CommencerClick() {
-    // With the lesson flow installed, the timer is its own: start and automatic play.
-    if (events_ != &no_events_) {
-        events_->CommencerClick();
-        return;
-    }
-    if (timer_->isActive()) {
-        timer_->stop();
-        // A session preset on the command line stands for the list's choice.
-        if (user_list_ && course_.Flags().Has(data::PresetSession))
-            user_list_->SetTag(data::UserTag(course_.Flags().group, course_.Flags().user));
-    }
-    show();
-    events_->CommencerClick();
-    panel1_->hide();
-    panel_info_->hide();
-    for (QLabel* panel : status_panels_) panel->hide();
-    statusBar()->clearMessage();
-    if (!user_list_) return;
-    // Automatic play goes on with the learner already chosen.
-    const data::OptionFlags& flags = course_.Flags();
-    if (flags.Has(data::AutoPlay) && !flags.Has(data::PresetSession) &&
-        !flags.Has(data::StepContext) && user_list_->Tag() != -1)
-        PostUserMessage(kWmUserChosen);
-    else
-        user_list_->show();
-}
-
-void TStagWin::ShowChosenUser() {
-    if (!user_list_) return;
-    const data::UserRecord& user = user_list_->Chosen();
-    statusBar()->showMessage(windows::FromCp1252(user_list_->GroupName() + " - " + user.UserName));
-    config_->setVisible(user.MayConfigure != 0);
+    // The start timer is the flow's: start and automatic play.
+    if (flow_) flow_->TimerTick();
 }
 
 void TStagWin::ConfigClick() {
@@ -99,7 +70,7 @@ void TStagWin::ConfigClick() {
         course_.Config().Set(data::kLanguage, language);
         SwitchLanguage(chosen);
     }
-    events_->ConfigClick();
+    if (flow_) flow_->OptionsAccepted();
 }
 
 void TStagWin::ResetClick() {
@@ -126,7 +97,6 @@ void TStagWin::ResetClick() {
 
 void TStagWin::RefreshUserList() {
     if (user_list_ && user_list_->isVisible()) user_list_->Refresh();
-    events_->RefreshUserList();
 }
 
 }  // namespace shell

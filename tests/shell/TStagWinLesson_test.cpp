@@ -1,6 +1,6 @@
 // The lesson flow in the real main window, offscreen, on the built demo course: the window
 // shows what the flow decides and its buttons and keys reach the flow.
-#include "shell/TStagWinLesson.h"
+#include "shell/TStagWin.h"
 
 #include <gtest/gtest.h>
 
@@ -22,10 +22,12 @@
 #include <regex>
 
 #include "data/Course.h"
+#include "lesson/LessonFlow.h"
 #include "platform/Path.h"
 #include "support/QtTestEnvironment.h"
 #include "support/RecordingNotifier.h"
 #include "support/TempFolder.h"
+#include "support/WindowControls.h"
 #include "windows/SoundBackend.h"
 #include "windows/SoundPlayer.h"
 #include "windows/TEditView.h"
@@ -34,6 +36,8 @@
 
 namespace shell {
 namespace {
+
+using support::Control;
 
 // Confirms every course message box that opens while it lives (its first button: OK or Yes).
 class BoxCloser {
@@ -66,18 +70,15 @@ class TStagWinLessonTest : public ::testing::Test {
         window_ = std::make_unique<TStagWin>(course_, sounds_, box_, 1, argv_);
         ASSERT_TRUE(window_->FormCreate());
         window_->CreateUserWindows(&edit_view_);
-        window_->Timer()->stop();
+        Control<QTimer>(*window_, "Timer")->stop();
         window_->show();
-        lesson_ = std::make_unique<TStagWinLesson>(*window_);
     }
-    void TearDown() override {
-        lesson_.reset();
-        window_.reset();
-    }
+    void TearDown() override { window_.reset(); }
     // Delivers the posted messages.
     void Settle() {
         for (int i = 0; i < 5; ++i) QApplication::processEvents();
     }
+    lesson::LessonFlow& Flow() { return *window_->Flow(); }
     std::string Text(QTextEdit* edit) { return edit->toPlainText().toStdString(); }
 
     support::TempFolder dir_;
@@ -87,7 +88,6 @@ class TStagWinLessonTest : public ::testing::Test {
     windows::TWinBox box_{course_, sounds_};
     windows::TEditView edit_view_{course_, box_};
     std::unique_ptr<TStagWin> window_;
-    std::unique_ptr<TStagWinLesson> lesson_;
     const char* argv_[2] = {"DEMO", nullptr};
 };
 
@@ -95,13 +95,13 @@ class TStagWinLessonTest : public ::testing::Test {
 // status bar; both go when the wait ends.
 TEST_F(TStagWinLessonTest, AServerWaitShowsABusyCursorAndAStatusText) {
     ASSERT_EQ(QApplication::overrideCursor(), nullptr);
-    lesson_->ShowServerWait(true);
-    lesson_->ShowServerWait(true);  // repeated while the wait lasts
+    window_->ShowServerWait(true);
+    window_->ShowServerWait(true);  // repeated while the wait lasts
     ASSERT_NE(QApplication::overrideCursor(), nullptr);
     EXPECT_EQ(QApplication::overrideCursor()->shape(), Qt::WaitCursor);
     EXPECT_TRUE(window_->statusBar()->currentMessage().startsWith("Waiting for the data server"))
         << window_->statusBar()->currentMessage().toStdString();
-    lesson_->ShowServerWait(false);
+    window_->ShowServerWait(false);
     EXPECT_EQ(QApplication::overrideCursor(), nullptr) << "restored once for one wait";
     EXPECT_TRUE(window_->statusBar()->currentMessage().isEmpty());
 }
@@ -112,48 +112,50 @@ TEST_F(TStagWinLessonTest, ChoiceStepsAnsweredByButtonAndKey) {
     // The start timer shows the user list; the learner chosen there starts the session.
     window_->CommencerClick();
     Settle();
-    ASSERT_NE(window_->UserList(), nullptr);
-    EXPECT_TRUE(window_->UserList()->isVisible());
-    EXPECT_FALSE(lesson_->Flow().InSession());
-    window_->UserList()->SetTag((1 << 8) + 2);
-    window_->UserList()->hide();
-    window_->PostUserMessage(kWmUserChosen);
+    ASSERT_NE(window_->findChild<windows::TUsrList*>(), nullptr);
+    EXPECT_TRUE(window_->findChild<windows::TUsrList*>()->isVisible());
+    EXPECT_FALSE(Flow().InSession());
+    window_->findChild<windows::TUsrList*>()->SetTag((1 << 8) + 2);
+    window_->findChild<windows::TUsrList*>()->hide();
+    window_->PostUserMessage(lesson::kMsgUserChosen);
+    EXPECT_FALSE(Flow().InSession()) << "a posted message waits for the event loop";
     Settle();
-    ASSERT_TRUE(lesson_->Flow().InSession());
-    EXPECT_TRUE(window_->Panel1()->isVisible());
-    EXPECT_NE(Text(window_->Label40()).find("meter"), std::string::npos)
-        << Text(window_->Label40());
-    EXPECT_TRUE(window_->AnswerButton(2)->isEnabled());
-    EXPECT_FALSE(window_->AnswerButton(5)->isVisibleTo(window_.get()));
-    EXPECT_FALSE(window_->BitBtn1()->isEnabled());
+    ASSERT_TRUE(Flow().InSession());
+    EXPECT_TRUE(Control<QFrame>(*window_, "Panel1")->isVisible());
+    EXPECT_NE(Text(Control<QTextEdit>(*window_, "Label40")).find("meter"), std::string::npos)
+        << Text(Control<QTextEdit>(*window_, "Label40"));
+    EXPECT_TRUE(Control<QPushButton>(*window_, QString("Button%1").arg(2))->isEnabled());
+    EXPECT_FALSE(
+        Control<QPushButton>(*window_, QString("Button%1").arg(5))->isVisibleTo(window_.get()));
+    EXPECT_FALSE(Control<QPushButton>(*window_, "BitBtn1")->isEnabled());
 
-    QTest::mouseClick(window_->AnswerButton(2), Qt::LeftButton);
+    QTest::mouseClick(Control<QPushButton>(*window_, QString("Button%1").arg(2)), Qt::LeftButton);
     Settle();
-    EXPECT_TRUE(window_->BitBtn1()->isEnabled());
-    EXPECT_TRUE(window_->Panel2()->isVisibleTo(window_.get()));
-    EXPECT_FALSE(window_->Panel2()->text().isEmpty());
-    EXPECT_TRUE(window_->PanelInfo()->isVisible());
-    EXPECT_EQ(lesson_->Flow().User().Total, 10);
+    EXPECT_TRUE(Control<QPushButton>(*window_, "BitBtn1")->isEnabled());
+    EXPECT_TRUE(Control<QLabel>(*window_, "Panel2")->isVisibleTo(window_.get()));
+    EXPECT_FALSE(Control<QLabel>(*window_, "Panel2")->text().isEmpty());
+    EXPECT_TRUE(Control<QFrame>(*window_, "PanelInfo")->isVisible());
+    EXPECT_EQ(Flow().User().Total, 10);
     bool standing = false;
-    for (QLabel* panel : window_->StatusPanels()) {
+    for (QLabel* panel : window_->statusBar()->findChildren<QLabel*>()) {
         standing = standing || panel->text().contains("Bruno Leroy");
     }
     EXPECT_TRUE(standing);
 
-    QTest::mouseClick(window_->BitBtn1(), Qt::LeftButton);
+    QTest::mouseClick(Control<QPushButton>(*window_, "BitBtn1"), Qt::LeftButton);
     Settle();
-    EXPECT_EQ(lesson_->Flow().User().Step, 2);
-    EXPECT_FALSE(window_->PanelInfo()->isVisible());
+    EXPECT_EQ(Flow().User().Step, 2);
+    EXPECT_FALSE(Control<QFrame>(*window_, "PanelInfo")->isVisible());
     // The red of the answer chosen in step 1 does not carry over.
-    QTextCursor cursor(window_->AnswerLabel(2)->document());
+    QTextCursor cursor(Control<QTextEdit>(*window_, QString("Label%1").arg(2))->document());
     cursor.setPosition(1);
     EXPECT_NE(cursor.charFormat().foreground().color(), QColor(Qt::red));
-    EXPECT_TRUE(window_->Panel2()->text().isEmpty());
+    EXPECT_TRUE(Control<QLabel>(*window_, "Panel2")->text().isEmpty());
     // The key 3 answers step 2.
     QTest::keyClick(window_.get(), Qt::Key_3);
     Settle();
-    EXPECT_EQ(lesson_->Flow().User().Total, 20);
-    EXPECT_TRUE(window_->BitBtn1()->isEnabled());
+    EXPECT_EQ(Flow().User().Total, 20);
+    EXPECT_TRUE(Control<QPushButton>(*window_, "BitBtn1")->isEnabled());
     // The session found every file it needed: nothing was reported.
     EXPECT_EQ(notes_.errors, std::vector<support::RecordingNotifier::Error>{});
     EXPECT_EQ(notes_.messages, std::vector<std::string>{});
@@ -197,14 +199,14 @@ QRect InWindow(QWidget* w, QWidget* window) {
 TEST_F(TStagWinLessonTest, VerdictAndAnswersAreReadable) {
     std::vector<std::string> boxes;
     BoxCloser closer(boxes);
-    window_->UserList()->SetTag((1 << 8) + 2);
-    window_->PostUserMessage(kWmUserChosen);
+    window_->findChild<windows::TUsrList*>()->SetTag((1 << 8) + 2);
+    window_->PostUserMessage(lesson::kMsgUserChosen);
     Settle();
-    ASSERT_TRUE(lesson_->Flow().InSession());
+    ASSERT_TRUE(Flow().InSession());
 
-    QTextEdit* question = window_->Label40();
+    QTextEdit* question = Control<QTextEdit>(*window_, "Label40");
     for (int j : {1, 2}) {
-        QTextEdit* answer = window_->AnswerLabel(j);
+        QTextEdit* answer = Control<QTextEdit>(*window_, QString("Label%1").arg(j));
         ASSERT_TRUE(answer->isVisible());
         EXPECT_TRUE(answer->isEnabled()) << "a disabled answer is painted grey";
         EXPECT_EQ(answer->palette().color(QPalette::Text),
@@ -223,21 +225,23 @@ TEST_F(TStagWinLessonTest, VerdictAndAnswersAreReadable) {
     // Answer 1 of the first step is wrong, answer 3 of the second right.
     const Answer answers[] = {{1, Qt::red}, {3, Qt::green}};
     for (const Answer& a : answers) {
-        QTest::mouseClick(window_->AnswerButton(a.button), Qt::LeftButton);
+        QTest::mouseClick(Control<QPushButton>(*window_, QString("Button%1").arg(a.button)),
+                          Qt::LeftButton);
         Settle();
-        QLabel* verdict = window_->Panel2();
+        QLabel* verdict = Control<QLabel>(*window_, "Panel2");
         ASSERT_TRUE(verdict->isVisible()) << a.button;
         EXPECT_FALSE(verdict->text().isEmpty());
-        EXPECT_FALSE(
-            InWindow(verdict, window_.get()).intersects(InWindow(window_->Panel4(), window_.get())))
+        EXPECT_FALSE(InWindow(verdict, window_.get())
+                         .intersects(InWindow(Control<QFrame>(*window_, "Panel4"), window_.get())))
             << a.button;
-        EXPECT_FALSE(verdict->geometry().intersects(window_->Panel1()->geometry()));
+        EXPECT_FALSE(
+            verdict->geometry().intersects(Control<QFrame>(*window_, "Panel1")->geometry()));
         EXPECT_EQ(verdict->palette().color(QPalette::WindowText), a.verdict) << a.button;
         EXPECT_GE(Contrast(a.verdict, verdict->palette().color(QPalette::Window)), 4.5);
         auto [ink, paper] = InkAndPaper(verdict->grab().toImage());
         EXPECT_EQ(paper, verdict->palette().color(QPalette::Window));
 
-        QTextEdit* chosen = window_->AnswerLabel(a.button);
+        QTextEdit* chosen = Control<QTextEdit>(*window_, QString("Label%1").arg(a.button));
         EXPECT_FALSE(chosen->textCursor().hasSelection()) << a.button;
         QImage marked = chosen->grab().toImage();
         EXPECT_EQ(marked.pixelColor(0, marked.height() / 2), QColor(Qt::red)) << "the frame";
@@ -246,15 +250,16 @@ TEST_F(TStagWinLessonTest, VerdictAndAnswersAreReadable) {
         EXPECT_EQ(cursor.charFormat().foreground().color(), QColor(Qt::red));
         for (int j = 1; j <= 4; ++j) {
             if (j == a.button) continue;
-            QImage plain = window_->AnswerLabel(j)->grab().toImage();
+            QImage plain =
+                Control<QTextEdit>(*window_, QString("Label%1").arg(j))->grab().toImage();
             EXPECT_NE(plain.pixelColor(0, plain.height() / 2), QColor(Qt::red)) << j;
         }
 
-        QTest::mouseClick(window_->BitBtn1(), Qt::LeftButton);  // Next
+        QTest::mouseClick(Control<QPushButton>(*window_, "BitBtn1"), Qt::LeftButton);  // Next
         Settle();
         EXPECT_FALSE(verdict->isVisible()) << "cleared by the next step";
     }
-    EXPECT_EQ(lesson_->Flow().User().Total, 10);
+    EXPECT_EQ(Flow().User().Total, 10);
 }
 
 }  // namespace

@@ -29,11 +29,14 @@
 #include "support/CourseFolder.h"
 #include "support/QtTestEnvironment.h"
 #include "support/RecordingNotifier.h"
+#include "support/WindowControls.h"
 #include "windows/SoundPlayer.h"
 #include "windows/TWinBox.h"
 
 namespace shell {
 namespace {
+
+using support::Control;
 
 namespace fs = std::filesystem;
 using support::MessageText;
@@ -216,26 +219,26 @@ TEST_F(TStagWinTest, CreationCaptionsEverythingFromTheCommonTexts) {
     auto w = Created();
     EXPECT_TRUE(w->Ready());
     ASSERT_NE(w->Engine(), nullptr);
-    EXPECT_TRUE(w->Timer()->isActive());
-    EXPECT_EQ(w->Timer()->interval(), 3000);
+    EXPECT_TRUE(Control<QTimer>(*w, "Timer")->isActive());
+    EXPECT_EQ(Control<QTimer>(*w, "Timer")->interval(), 3000);
     EXPECT_EQ(w->windowTitle().toStdString(), "GB1 [GB8 - GB9 first line]");
-    EXPECT_EQ(w->BitBtn1()->text().toStdString(), "GB21");
-    EXPECT_EQ(w->BitBtn2()->text().toStdString(), "GB22");
-    EXPECT_EQ(w->BitBtn8()->text().toStdString(), "GB20");
-    EXPECT_EQ(w->BitBtn10()->text().toStdString(), "GB30");
-    EXPECT_EQ(w->HelpMenu()->title().toStdString(), "GB26");
-    EXPECT_EQ(w->QuitAction()->text().toStdString(), "GB29");
-    EXPECT_TRUE(w->ResetAction()->isEnabled());
-    EXPECT_EQ(w->SpeedButton1()->toolTip().toStdString(), "GB113");
+    EXPECT_EQ(Control<QPushButton>(*w, "BitBtn1")->text().toStdString(), "GB21");
+    EXPECT_EQ(Control<QPushButton>(*w, "BitBtn2")->text().toStdString(), "GB22");
+    EXPECT_EQ(Control<QPushButton>(*w, "BitBtn8")->text().toStdString(), "GB20");
+    EXPECT_EQ(Control<QPushButton>(*w, "BitBtn10")->text().toStdString(), "GB30");
+    EXPECT_EQ(Control<QMenu>(*w, "HelpMenu")->title().toStdString(), "GB26");
+    EXPECT_EQ(Control<QAction>(*w, "Quit")->text().toStdString(), "GB29");
+    EXPECT_TRUE(Control<QAction>(*w, "Reset")->isEnabled());
+    EXPECT_EQ(Control<QToolButton>(*w, "SpeedButton1")->toolTip().toStdString(), "GB113");
     // Evaluate=3 outside developer mode: Stop is disabled; the language menu lists both.
-    EXPECT_FALSE(w->BitBtn2()->isEnabled());
-    EXPECT_TRUE(w->LanguageMenu()->menuAction()->isVisible());
-    ASSERT_EQ(w->LanguageMenu()->actions().size(), 2);
-    QAction* french = w->LanguageMenu()->findChild<QAction*>("FR");
+    EXPECT_FALSE(Control<QPushButton>(*w, "BitBtn2")->isEnabled());
+    EXPECT_TRUE(Control<QMenu>(*w, "LanguageMenu")->menuAction()->isVisible());
+    ASSERT_EQ(Control<QMenu>(*w, "LanguageMenu")->actions().size(), 2);
+    QAction* french = Control<QMenu>(*w, "LanguageMenu")->findChild<QAction*>("FR");
     ASSERT_NE(french, nullptr);
     EXPECT_EQ(french->text().toStdString(), "Francais (FR)");
     EXPECT_FALSE(french->icon().isNull());  // a built-in flag
-    EXPECT_FALSE(w->MessagesAction()->isVisible());
+    EXPECT_FALSE(Control<QAction>(*w, "Messages")->isVisible());
     EXPECT_TRUE(Reported().empty());
     // The product's start sound plays without waiting.
     using Call = windows::RecordingSoundBackend::Call;
@@ -245,31 +248,21 @@ TEST_F(TStagWinTest, CreationCaptionsEverythingFromTheCommonTexts) {
 
 TEST_F(TStagWinTest, LanguageSwitchRewritesTheIniAndRecaptions) {
     auto w = Created();
-    int refreshed = 0;
-    struct Events : TStagWinEvents {
-        int* count;
-        void RefreshUserList() override { ++*count; }
-    } events;
-    events.count = &refreshed;
-    w->SetEvents(&events);
-
     w->LanguageClick("English (GB)");  // the current language: nothing happens
-    EXPECT_EQ(refreshed, 0);
     EXPECT_NE(ReadIni().find("Evaluate=3"), std::string::npos);
 
     w->LanguageClick("Francais (FR)");
-    EXPECT_EQ(refreshed, 1);
     std::string ini = ReadIni();
     EXPECT_NE(ini.find("Language=FR\n"), std::string::npos) << ini;
     EXPECT_NE(ini.find("Evaluate=3\n"), std::string::npos) << ini;
-    EXPECT_EQ(w->BitBtn1()->text().toStdString(), "FR21");
+    EXPECT_EQ(Control<QPushButton>(*w, "BitBtn1")->text().toStdString(), "FR21");
     EXPECT_EQ(w->windowTitle().toStdString(), "FR1 [FR8 - FR9 first line]");
-    EXPECT_EQ(w->Course().Language(), "FR");
+    EXPECT_EQ(course_data_->Language(), "FR");
 
     // A language whose texts are missing leaves the window and the INI as they were.
     ClearReports();
     w->LanguageClick("Deutsch (DE)");
-    EXPECT_EQ(w->BitBtn1()->text().toStdString(), "FR21");
+    EXPECT_EQ(Control<QPushButton>(*w, "BitBtn1")->text().toStdString(), "FR21");
     EXPECT_NE(ReadIni().find("Language=FR\n"), std::string::npos);
     EXPECT_EQ(Reported().size(), 1u);
 }
@@ -277,26 +270,27 @@ TEST_F(TStagWinTest, LanguageSwitchRewritesTheIniAndRecaptions) {
 TEST_F(TStagWinTest, MessagesToggleShowsTextNumbers) {
     WriteIni("GB", "-D -w");
     auto w = Created();
-    EXPECT_TRUE(w->MessagesAction()->isVisible());
-    EXPECT_TRUE(w->BitBtn2()->isEnabled());  // developer mode
-    w->MessagesAction()->setChecked(true);
-    EXPECT_EQ(w->BitBtn1()->text().toStdString(), "#21");
-    w->MessagesAction()->setChecked(false);
-    EXPECT_EQ(w->BitBtn1()->text().toStdString(), "GB21");
+    EXPECT_TRUE(Control<QAction>(*w, "Messages")->isVisible());
+    EXPECT_TRUE(Control<QPushButton>(*w, "BitBtn2")->isEnabled());  // developer mode
+    Control<QAction>(*w, "Messages")->setChecked(true);
+    EXPECT_EQ(Control<QPushButton>(*w, "BitBtn1")->text().toStdString(), "#21");
+    Control<QAction>(*w, "Messages")->setChecked(false);
+    EXPECT_EQ(Control<QPushButton>(*w, "BitBtn1")->text().toStdString(), "GB21");
 }
 
 TEST_F(TStagWinTest, ShowStandingFillsThePanels) {
     auto w = Created();
     lesson::LearnerStanding s{"Pumps", "MARTIN", 2, 3, 9, 0, 0};
     w->ShowStanding("extra", s);
-    auto text = [&](int i) { return w->StatusPanels()[i]->text().toStdString(); };
+    auto panel = [&](int i) { return Control<QLabel>(*w, QString("StatusPanel%1").arg(i)); };
+    auto text = [&](int i) { return panel(i)->text().toStdString(); };
     EXPECT_EQ(text(0), "Group Pumps");
     EXPECT_EQ(text(1), "MARTIN");
     EXPECT_EQ(text(2), "Level 02");
     EXPECT_EQ(text(3), "Score 0 (0.0%)");  // nothing at stake yet
     EXPECT_EQ(text(4), "extra");
     QFontMetrics fm(w->statusBar()->font());
-    EXPECT_EQ(w->StatusPanels()[0]->width(), fm.horizontalAdvance("Group Pumps") + 40);
+    EXPECT_EQ(panel(0)->width(), fm.horizontalAdvance("Group Pumps") + 40);
     s.total = 5;
     s.total_worth = 20;
     w->ShowStanding("", s);
@@ -307,21 +301,24 @@ TEST_F(TStagWinTest, DeveloperStandingShowsTheStep) {
     WriteIni("GB", "-D -w");
     auto w = Created();
     w->ShowStanding("params", lesson::LearnerStanding{"G", "U", 1, 3, 9, 1, 2});
-    EXPECT_EQ(w->StatusPanels()[3]->text().toStdString(), "Step 3/9");
-    EXPECT_EQ(w->StatusPanels()[4]->text().toStdString(), "Score 1 (50.0%)");
-    EXPECT_EQ(w->StatusPanels()[5]->text().toStdString(), "params");
+    auto text = [&](int i) {
+        return Control<QLabel>(*w, QString("StatusPanel%1").arg(i))->text().toStdString();
+    };
+    EXPECT_EQ(text(3), "Step 3/9");
+    EXPECT_EQ(text(4), "Score 1 (50.0%)");
+    EXPECT_EQ(text(5), "params");
 }
 
 TEST_F(TStagWinTest, ShowInfoPlacesThePanel) {
     auto w = Created();
     w->ShowInfo("", "Y120");
-    EXPECT_FALSE(w->PanelInfo()->isVisible());
+    EXPECT_FALSE(Control<QFrame>(*w, "PanelInfo")->isVisible());
     w->ShowInfo("A comment\non two lines", "Y120", 12);
-    QFrame* panel = w->PanelInfo();
+    QFrame* panel = Control<QFrame>(*w, "PanelInfo");
     EXPECT_TRUE(panel->isVisible());
     EXPECT_EQ(panel->y(), 120);
-    EXPECT_EQ(panel->x(), (w->Stage()->width() - panel->width()) / 2);
-    EXPECT_TRUE(w->InfoText()->toPlainText().endsWith("Page 12"));
+    EXPECT_EQ(panel->x(), (Control<QWidget>(*w, "Image")->width() - panel->width()) / 2);
+    EXPECT_TRUE(Control<QTextEdit>(*w, "InfoText")->toPlainText().endsWith("Page 12"));
     w->ShowInfo("Placed", "X30 Y40 W200");
     EXPECT_EQ(panel->geometry().topLeft(), QPoint(30, 40));
     EXPECT_EQ(panel->width(), 200);
@@ -329,39 +326,37 @@ TEST_F(TStagWinTest, ShowInfoPlacesThePanel) {
 
 TEST_F(TStagWinTest, CollapseAndExpandRestoreThePanel) {
     auto w = Created();
-    QFrame* panel = w->Panel1();
+    QFrame* panel = Control<QFrame>(*w, "Panel1");
     QRect before = panel->geometry();
     w->SpeedButton1Click();
     EXPECT_EQ(panel->height(), 30);
     EXPECT_EQ(panel->geometry().bottom(), before.bottom());
-    EXPECT_TRUE(w->Panel4()->isHidden());
-    EXPECT_TRUE(w->BitBtn2()->isHidden());
-    EXPECT_EQ(w->SpeedButton1()->toolTip().toStdString(), "GB114");
+    EXPECT_TRUE(Control<QFrame>(*w, "Panel4")->isHidden());
+    EXPECT_TRUE(Control<QPushButton>(*w, "BitBtn2")->isHidden());
+    EXPECT_EQ(Control<QToolButton>(*w, "SpeedButton1")->toolTip().toStdString(), "GB114");
     w->SpeedButton1Click();
     EXPECT_EQ(panel->geometry(), before);
-    EXPECT_FALSE(w->Panel4()->isHidden());
-    EXPECT_FALSE(w->BitBtn2()->isHidden());
-    EXPECT_EQ(w->SpeedButton1()->toolTip().toStdString(), "GB113");
+    EXPECT_FALSE(Control<QFrame>(*w, "Panel4")->isHidden());
+    EXPECT_FALSE(Control<QPushButton>(*w, "BitBtn2")->isHidden());
+    EXPECT_EQ(Control<QToolButton>(*w, "SpeedButton1")->toolTip().toStdString(), "GB113");
 }
 
-TEST_F(TStagWinTest, EngineNotificationsArriveAsQueuedMessages) {
-    auto w = Created();
-    struct Events : TStagWinEvents {
-        std::vector<std::pair<int, long>> got;
-        void UserMessage(int m, long p) override { got.push_back({m, p}); }
-    } events;
-    w->SetEvents(&events);
-    w->Host()->ScriptEnded();
-    w->Host()->Picked(4, 2);
-    EXPECT_TRUE(events.got.empty());  // never delivered inside the engine's call
-    QApplication::processEvents();
-    std::vector<std::pair<int, long>> want = {{kWmScriptDone, 0}, {kWmUser, 2}};
-    EXPECT_EQ(events.got, want);
+// The engine's two notifications become the flow's window messages, handed to the queue.
+TEST_F(TStagWinTest, EngineNotificationsBecomeWindowMessages) {
+    QWidget stage;
+    std::vector<std::pair<int, long>> posted;
+    TStagWinHost host(stage, *box_, *player_, [&posted](int message, long param) {
+        posted.push_back({message, param});
+    });
+    host.ScriptEnded();
+    host.Picked(4, 2);
+    std::vector<std::pair<int, long>> want = {{lesson::kMsgScriptDone, 0}, {lesson::kMsgPick, 2}};
+    EXPECT_EQ(posted, want);
 }
 
 TEST_F(TStagWinTest, EngineQuestionsPicturesAndSoundsReachTheWindows) {
     auto w = Created();
-    windows::TWinBox& box = w->MessageBox();
+    windows::TWinBox& box = *box_;
     support::WriteBmp(course_.Path("BMP/PUMP.BMP"), 40, 20, 0x00FF00);
 
     // A placed question appears at its stage position and returns the button's answer.
@@ -379,7 +374,7 @@ TEST_F(TStagWinTest, EngineQuestionsPicturesAndSoundsReachTheWindows) {
     q.x = 15;
     q.y = 25;
     EXPECT_EQ(w->Host()->Ask(q), script::kAnswerNo);
-    EXPECT_EQ(at, w->Stage()->mapToGlobal(QPoint(15, 25)));
+    EXPECT_EQ(at, Control<QWidget>(*w, "Image")->mapToGlobal(QPoint(15, 25)));
 
     // Pictures: a zoom scales the picture's own size.
     QSize shown;
