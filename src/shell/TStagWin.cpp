@@ -1,5 +1,6 @@
 #include "shell/TStagWin.h"
 
+#include <QAccessible>
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
@@ -12,6 +13,7 @@
 #include <QMenuBar>
 #include <QPainter>
 #include <QPushButton>
+#include <QScreen>
 #include <QStatusBar>
 #include <QStyle>
 #include <QTextCursor>
@@ -31,7 +33,9 @@
 #include "script/ScriptEngine.h"
 #include "shell/TStagWinHost.h"
 #include "shell/TStagWinLayout.h"
+#include "text/FormatString.h"
 #include "windows/QtText.h"
+#include "windows/ScaledScreen.h"
 #include "windows/TApropos.h"
 #include "windows/TUserOption.h"
 #include "windows/TUsrList.h"
@@ -61,6 +65,8 @@ class StageView : public QWidget {
   protected:
     void paintEvent(QPaintEvent*) override {
         QPainter p(this);
+        // Shown scaled, the picture is filtered rather than repeated pixel by pixel.
+        p.setRenderHint(QPainter::SmoothPixmapTransform);
         p.fillRect(rect(), Qt::white);
         if (!picture_.isNull()) p.drawImage(0, 0, picture_);
     }
@@ -148,7 +154,7 @@ TStagWin::TStagWin(data::Course& course, windows::SoundPlayer& sounds, windows::
       make_remote_(std::move(make_remote)) {
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
-                   Qt::WindowCloseButtonHint);
+                   Qt::WindowMaximizeButtonHint | Qt::WindowCloseButtonHint);
     resize(759, 548);
     CreateControls();
     CreateMenus();
@@ -169,10 +175,14 @@ TStagWin::~TStagWin() {
 }
 
 void TStagWin::CreateControls() {
-    stage_ = new StageView(background_, this);
+    // The stage and everything on it keep the design size; the screen shows them scaled.
+    stage_ = new StageView(background_, nullptr);
     stage_->setObjectName("Image");
     stage_->setEnabled(true);
-    setCentralWidget(stage_);
+    screen_ = new windows::ScaledScreen(stage_, QSize(759, 548), this);
+    screen_->setObjectName("Screen");
+    screen_->SetRefitHandler([this] { TraceScreen(); });
+    setCentralWidget(screen_);
 
     panel1_ = new QFrame(stage_);
     panel1_->setFrameShape(QFrame::StyledPanel);
@@ -192,12 +202,14 @@ void TStagWin::CreateControls() {
     QPalette verdict = panel2_->palette();
     verdict.setColor(QPalette::Window, Qt::black);
     panel2_->setPalette(verdict);
+    panel2_->setAccessibleName("Verdict");
     panel2_->hide();
     panel4_ = new QFrame(panel1_);
     panel4_->setFrameShape(QFrame::Panel);
     panel4_->setFrameShadow(QFrame::Sunken);
     panel4_->setObjectName("Panel4");
     label40_ = ReadOnlyText(panel4_);
+    label40_->setAccessibleName("Question");
     label40_->setObjectName("Label40");
     for (int i = 0; i < 6; ++i) {
         // Read-only and out of reach of mouse and keyboard, but enabled: the answers are drawn
@@ -207,6 +219,7 @@ void TStagWin::CreateControls() {
         answer->setTextInteractionFlags(Qt::NoTextInteraction);
         answer->setFocusPolicy(Qt::NoFocus);
         answer->setObjectName(QString("Label%1").arg(i + 1));
+        answer->setAccessibleName(QString("Answer %1").arg(i + 1));
         answer_labels_[i] = answer;
         SetAnswerMarked(i + 1, false);
         answer->hide();
@@ -215,6 +228,7 @@ void TStagWin::CreateControls() {
         f.setBold(true);
         b->setFont(f);
         b->setProperty("tag", i + 1);
+        b->setAccessibleName(QString::number(i + 1));
         b->hide();
         b->setObjectName(QString("Button%1").arg(i + 1));
         connect(b, &QPushButton::clicked, this, [this, i] { ButtonClick(i + 1); });
@@ -288,6 +302,7 @@ void TStagWin::CreateControls() {
     aqua.setColor(QPalette::Base, QColor(0, 255, 255));
     panel_info_->setPalette(aqua);
     info_text_ = ReadOnlyText(panel_info_);
+    info_text_->setAccessibleName("Information");
     info_text_->setObjectName("InfoText");
     info_text_->setPalette(aqua);
     info_text_->setAlignment(Qt::AlignCenter);
@@ -346,6 +361,12 @@ void TStagWin::CreateMenus() {
     topics_ = help_menu_->addAction("Topics");
     topics_->setObjectName("Topics");
     connect(topics_, &QAction::triggered, this, &TStagWin::TopicsClick);
+    full_screen_ = help_menu_->addAction("Full screen");
+    full_screen_->setObjectName("FullScreen");
+    full_screen_->setCheckable(true);
+    full_screen_->setShortcut(Qt::Key_F11);
+    addAction(full_screen_);  // F11 works with the menu closed
+    connect(full_screen_, &QAction::triggered, this, &TStagWin::ToggleFullScreen);
     help_menu_->addSeparator();
     about_me_ = help_menu_->addAction("About");
     about_me_->setObjectName("AboutMe");
@@ -391,6 +412,7 @@ void TStagWin::PlaceVerdict() {
 }
 
 void TStagWin::ShowVerdict(const QString& text, const QColor& colour) {
+    const bool news = !text.isEmpty() && text != panel2_->text();
     panel2_->setText(text);
     QPalette p = panel2_->palette();
     p.setColor(QPalette::WindowText, colour);
@@ -398,10 +420,65 @@ void TStagWin::ShowVerdict(const QString& text, const QColor& colour) {
     PlaceVerdict();
     panel2_->setVisible(!text.isEmpty() && panel1_->isVisibleTo(this));
     if (panel2_->isVisibleTo(this)) panel2_->raise();
+    if (news) {
+        // Screen readers announce the verdict as it appears.
+        panel2_->setAccessibleDescription(text);
+        QAccessibleEvent alert(panel2_, QAccessible::Alert);
+        QAccessible::updateAccessibility(&alert);
+        TraceVerdict();
+    }
+}
+
+QRect TStagWin::OnScreen(const QWidget* control) const {
+    const double scale = screen_->Scale();
+    const QPoint corner = control->mapTo(stage_, QPoint(0, 0));
+    const QPoint at = screen_->mapToGlobal(screen_->FromContent(corner));
+    return QRect(at, QSize(int(control->width() * scale), int(control->height() * scale)));
+}
+
+void TStagWin::TraceScreen() {
+    if (!course_.Flags().Has(data::Trace) || !stage_) return;
+    const QRect r = OnScreen(stage_);
+    course_.Trace().AppendFormatted("#screen %.3f %d,%d %dx%d design %dx%d", screen_->Scale(),
+                                    r.x(), r.y(), r.width(), r.height(), stage_->width(),
+                                    stage_->height());
+}
+
+void TStagWin::TraceVerdict() {
+    if (!course_.Flags().Has(data::Trace)) return;
+    std::string line = "#verdict";
+    auto add = [&line](const std::string& name, const QRect& r) {
+        line += text::FormatString(" %s %d,%d %dx%d", name.c_str(), r.x(), r.y(), r.width(),
+                                   r.height());
+    };
+    add("verdict", OnScreen(panel2_));
+    add("question", OnScreen(panel4_));
+    for (int i = 0; i < 6; ++i)
+        if (answer_labels_[i]->isVisibleTo(panel1_))
+            add("answer" + std::to_string(i + 1), OnScreen(answer_labels_[i]));
+    course_.Trace().AppendLine(line);
+}
+
+void TStagWin::ToggleFullScreen() {
+    // The geometry is set too: without a window manager the state alone changes nothing.
+    if (isFullScreen()) {
+        showNormal();
+        if (normal_geometry_.isValid()) setGeometry(normal_geometry_);
+    } else {
+        normal_geometry_ = geometry();
+        showFullScreen();
+        if (QScreen* s = screen()) setGeometry(s->geometry());
+    }
+    full_screen_->setChecked(isFullScreen());
 }
 
 void TStagWin::SetAnswerMarked(int n, bool marked) {
     QTextEdit* answer = answer_labels_[n - 1];
+    // The answer button is announced with its answer's text.
+    if (QPushButton* button = answer_buttons_[n - 1]) {
+        button->setAccessibleName(QString("%1. %2").arg(n).arg(answer->toPlainText().simplified()));
+        button->setAccessibleDescription(answer->toPlainText());
+    }
     // A frame of the same width either way, so that the text keeps its place.
     answer->setStyleSheet(QString("QTextEdit { border: 2px solid %1; }")
                               .arg(marked ? QColor(Qt::red).name() : QString("transparent")));

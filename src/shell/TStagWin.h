@@ -6,6 +6,7 @@
 #include <QImage>
 #include <QMainWindow>
 #include <QPointer>
+#include <QRect>
 #include <memory>
 #include <string>
 #include <vector>
@@ -46,6 +47,7 @@ class TUserOption;
 class TUsrList;
 class SoundPlayer;
 class TApropos;
+class ScaledScreen;
 class TWinBox;
 }  // namespace windows
 
@@ -118,6 +120,8 @@ class TStagWin : public QMainWindow,
     void MessagesClick(bool checked);
     void TopicsClick();
     void AboutMeClick();
+    // F11 or Help > Full screen: the window fills the screen, or comes back.
+    void ToggleFullScreen();
     void SpeedButton1Click();
     void InfoTextMouseDown();
     void MediaPlayerNotify();
@@ -166,6 +170,11 @@ class TStagWin : public QMainWindow,
     void CreateMenus();
     void LayoutControls();
     void PlaceVerdict();
+    // A control's place on the screen (device-independent pixels), as the learner sees it.
+    QRect OnScreen(const QWidget* control) const;
+    // Trace lines of the shown geometry, for the developer and the end-to-end checks.
+    void TraceScreen();
+    void TraceVerdict();
     void BuildLanguageMenu();
     bool CheckDisplay();
     void ShowSplash();
@@ -219,6 +228,9 @@ class TStagWin : public QMainWindow,
     QPointer<QWidget> splash_;  // while it is shown, it stays above the main window
 
     QWidget* stage_ = nullptr;
+    windows::ScaledScreen* screen_ = nullptr;
+    QAction* full_screen_ = nullptr;
+    QRect normal_geometry_;  // the window's place before full screen
     QFrame* panel1_ = nullptr;
     QLabel* panel2_ = nullptr;
     QFrame* panel4_ = nullptr;

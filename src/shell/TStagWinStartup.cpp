@@ -5,10 +5,12 @@
 #include <QIcon>
 #include <QLabel>
 #include <QMenu>
+#include <QMenuBar>
 #include <QProxyStyle>
 #include <QScreen>
 #include <QStatusBar>
 #include <QTimer>
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <ctime>
@@ -24,6 +26,8 @@
 #include "shell/TStagWinHost.h"
 #include "shell/TStagWinLayout.h"
 #include "windows/QtText.h"
+#include "windows/ScaledScreen.h"
+#include "windows/ScreenFit.h"
 #include "windows/SoundPlayer.h"
 #include "windows/TWinBox.h"
 #include "windows/TWinSplash.h"
@@ -126,9 +130,20 @@ bool TStagWin::CheckDisplay() {
     int depth = screen ? screen->depth() : 0;
     DisplayCheck check = CheckDisplaySize(course_.Config().Get(data::kResolution), size.width(),
                                           size.height(), depth);
-    setFixedSize(check.width, check.height);
-    if (check.fits) {
-        if (screen) move(screen->geometry().center() - rect().center());
+    // The stage keeps the design size (the window's at Resolution= less the menu and status
+    // bars) and is shown scaled: down to fit a smaller screen, up when the window is enlarged.
+    const int bars = menuBar()->sizeHint().height() + statusBar()->sizeHint().height();
+    screen_->SetDesignSize(QSize(check.width, std::max(1, check.height - bars)));
+    const QRect room =
+        screen ? screen->availableGeometry() : QRect(0, 0, check.width, check.height);
+    if (windows::DisplayCanShow(check.width, check.height, room.width(), room.height(), depth)) {
+        const windows::ScreenFit fit =
+            windows::FitScreen(check.width, check.height, std::min(room.width(), check.width),
+                               std::min(room.height(), check.height));
+        setMinimumSize(std::min(fit.width, check.width / 2),
+                       std::min(fit.height, check.height / 2));
+        resize(fit.width, fit.height);
+        move(room.center() - rect().center());
         return true;
     }
     // The desktop offers no display-mode change: report it as a failed change and stop.

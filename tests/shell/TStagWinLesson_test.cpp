@@ -190,7 +190,8 @@ std::pair<QColor, QColor> InkAndPaper(const QImage& image) {
 }
 
 QRect InWindow(QWidget* w, QWidget* window) {
-    return QRect(w->mapTo(window, QPoint(0, 0)), w->size());
+    (void)window;  // the stage is shown scaled: its widgets are placed within it
+    return QRect(w->mapTo(w->window(), QPoint(0, 0)), w->size());
 }
 
 // After an answer the verdict has its own band clear of the question box, in its colour on a
