@@ -394,7 +394,7 @@ void ClientSession::SendFile(data::RequestRecord& r) {
 
 int ClientSession::StepCountOf(const std::string& folder, int group, int user) const {
     data::DataAccess users;
-    if (users.Open(folder + "/USERS", isam::OPEN_INPUT) < 0) return -1;
+    if (!users.Open(folder + "/USERS", isam::OPEN_INPUT)) return -1;
     data::UserRecord record;
     return data::FindUser(users, group, user, record) ? record.StepCount : -1;
 }

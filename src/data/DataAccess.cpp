@@ -3,8 +3,6 @@
 #include <sys/stat.h>
 
 #include <cerrno>
-#include <cstdarg>
-#include <cstdio>
 #include <vector>
 
 #include "data/RemoteClient.h"
@@ -52,16 +50,8 @@ DataAccess::~DataAccess() {
     (void)Close();
 }
 
-int DataAccess::Result(int rc) {
-    error_ = rc < 0 ? isam::last_error : 0;
-    return rc;
-}
-
-int DataAccess::Open(const std::string& path, int mode) {
-    if (path.empty()) {
-        error_ = ENOENT;
-        return -1;
-    }
+platform::Status DataAccess::Open(const std::string& path, int mode) {
+    if (path.empty()) return {ENOENT, path};
     std::string rest = path;
     std::string drive;
     if (rest.size() >= 2 && rest[1] == ':') {
@@ -73,22 +63,13 @@ int DataAccess::Open(const std::string& path, int mode) {
     std::string name = slash == std::string::npos ? rest : rest.substr(slash + 1);
     const size_t dot = name.rfind('.');
     const std::string base = dot == std::string::npos ? name : name.substr(0, dot);
-    if (base.empty()) {
-        error_ = ENOENT;
-        return -1;
-    }
+    if (base.empty()) return {ENOENT, path};
     const bool rooted = slash == 0;
     const std::string prefix = folder.empty() ? (rooted ? "/" : "") : folder + "/";
     const std::string data_path = platform::NativePath(drive + prefix + base + ".dat");
     struct stat st;
-    if (::stat(data_path.c_str(), &st) != 0) {
-        error_ = errno;
-        return -1;
-    }
-    if (!S_ISREG(st.st_mode)) {
-        error_ = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
-        return -1;
-    }
+    if (::stat(data_path.c_str(), &st) != 0) return platform::Status::FromErrno(path);
+    if (!S_ISREG(st.st_mode)) return {S_ISDIR(st.st_mode) ? EISDIR : EINVAL, path};
     (void)Close();
     drive_ = drive;
     folder_ = folder;
@@ -96,22 +77,22 @@ int DataAccess::Open(const std::string& path, int mode) {
     data_path_ = data_path;
     const std::string base_path = data_path.substr(0, data_path.size() - 4);
     mode_ = mode;
-    handle_ = Result(open_fn_(base_path.c_str(), mode_));
-    if (handle_ < 0 && error_ == EACCES) {
+    handle_ = open_fn_(base_path.c_str(), mode_);
+    if (handle_ < 0 && isam::last_error == EACCES) {
         mode_ = mode | isam::LOCKMODE_NONE;
-        handle_ = Result(open_fn_(base_path.c_str(), mode_));
+        handle_ = open_fn_(base_path.c_str(), mode_);
     }
-    return handle_;
+    if (handle_ < 0) return EngineStatus(isam::last_error, path);
+    return {};
 }
 
-platform::Status DataAccess::Outcome(int rc) {
-    if (Result(rc) >= 0) return {};
-    return Fail(error_);
+platform::Status DataAccess::Outcome(int rc) const {
+    if (rc >= 0) return {};
+    return Fail(isam::last_error);
 }
 
-platform::Status DataAccess::Fail(int error) {
-    error_ = error > 0 ? error : EIO;
-    return EngineStatus(error_, data_path_);
+platform::Status DataAccess::Fail(int error) const {
+    return EngineStatus(error, data_path_);
 }
 
 platform::Status DataAccess::Close() {
@@ -186,21 +167,6 @@ platform::Status DataAccess::RewriteByKey(int kind, const void* record, int size
              (local = Read(found.data(), isam::EQUAL)))
         local = Rewrite(record);
     return server.ok() ? local : server;
-}
-
-std::string DataAccess::ErrorText(const char* format, ...) {
-    const std::string error = isam::ErrorText(error_);
-    if (!format) return error;
-    va_list args;
-    va_start(args, format);
-    va_list copy;
-    va_copy(copy, args);
-    const int n = std::vsnprintf(nullptr, 0, format, copy);
-    va_end(copy);
-    std::vector<char> buf(size_t(n > 0 ? n : 0) + 1);
-    std::vsnprintf(buf.data(), buf.size(), format, args);
-    va_end(args);
-    return std::string(buf.data()) + " : " + error;
 }
 
 }  // namespace data

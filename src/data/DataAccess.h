@@ -35,10 +35,11 @@ class DataAccess {
 
     // Opens the ISAM file whose base path is path without its extension. The path (either
     // form: "DATA\\DEMO\\GB\\USERS" or native) is split into drive, folder, base name and
-    // extension; unless <drive><folder>\<base>.dat is an existing regular file, -1 without
-    // touching anything. A refusal with EACCES is retried once with 0x100 (no locking, read
-    // only) added to the mode. Returns the handle.
-    int Open(const std::string& path, int mode);
+    // extension; unless <drive><folder>\<base>.dat is an existing regular file, it fails
+    // without touching anything. A refusal with EACCES is retried once with 0x100 (no locking,
+    // read only) added to the mode. A failure names path as given; Handle() is the engine's
+    // handle once opened.
+    platform::Status Open(const std::string& path, int mode);
     platform::Status Close();
     platform::Status Flush();
     // Fills the key description for kind 0 or 1; other kinds fail (error 103) and leave it
@@ -52,9 +53,6 @@ class DataAccess {
     // For the administrator's tools: ISWRITE (a new record) and ISDELETE (by primary key).
     platform::Status Write(const void* record);
     platform::Status Delete(const void* record);
-    // The caller's message (printf format), " : " and the text of the last error code; without
-    // a format, the error text alone.
-    std::string ErrorText(const char* format = nullptr, ...) __attribute__((format(printf, 2, 3)));
 
     // The remote role: the data server's client (not owned; nullptr ends the role) and the name
     // the server knows this file by (see RemoteFileName).
@@ -74,7 +72,6 @@ class DataAccess {
 
     int Handle() const { return handle_; }
     int Mode() const { return mode_; }
-    int LastError() const { return error_; }
     const std::string& Drive() const { return drive_; }
     const std::string& Folder() const { return folder_; }
     const std::string& BaseName() const { return base_; }
@@ -83,16 +80,14 @@ class DataAccess {
     const isam::KeyDesc& Key() const { return key_; }
 
   private:
-    int Result(int rc);
-    // The engine's outcome rc as a Status about the data file; the error is kept.
-    platform::Status Outcome(int rc);
-    // Keeps error (EIO when none) and returns it as a Status about the data file.
-    platform::Status Fail(int error);
+    // The engine's result rc (a handle, 0 or -1) as a Status about the data file.
+    platform::Status Outcome(int rc) const;
+    // The engine's error (EIO when none) as a Status about the data file.
+    platform::Status Fail(int error) const;
 
     OpenFunction open_fn_;
     int handle_ = -1;
     int mode_ = 0;
-    int error_ = 0;
     std::string drive_, folder_, base_, data_path_;
     isam::KeyDesc key_{};
     RemoteClient* remote_ = nullptr;

@@ -76,20 +76,6 @@ platform::Status FindUser(DataAccess& users, int group_no, int user_no, UserReco
     return s;
 }
 
-int FindGroup(DataAccess& groups, int group_no, GroupRecord* found) {
-    GroupRecord record;
-    const platform::Status s = FindGroup(groups, group_no, record);
-    if (s && found) *found = record;
-    return s ? 1 : s.code() == kNotFound ? 0 : -1;
-}
-
-int FindUser(DataAccess& users, int group_no, int user_no, UserRecord* found) {
-    UserRecord record;
-    const platform::Status s = FindUser(users, group_no, user_no, record);
-    if (s && found) *found = record;
-    return s ? 1 : s.code() == kNotFound ? 0 : -1;
-}
-
 platform::Status ReadAllGroups(DataAccess& groups, std::vector<GroupRecord>& out) {
     out.clear();
     platform::Status s = ReadAll(groups, kGroupKey, kGroupRecordSize,
@@ -112,15 +98,12 @@ platform::Status ReadAllUsers(DataAccess& users, std::vector<UserRecord>& out) {
 platform::Status CarryNewerUsers(const std::string& from_base, const std::string& into_base,
                                  std::vector<UserRecord>& carried) {
     DataAccess from;
-    if (from.Open(from_base, isam::OPEN_INPUT) < 0) return {};
+    if (!from.Open(from_base, isam::OPEN_INPUT)) return {};
     // Local records that cannot be read have nothing to claim.
     std::vector<UserRecord> mine;
     if (!ReadAllUsers(from, mine)) return {};
     DataAccess into;
-    if (into.Open(into_base, isam::OPEN_INOUT) < 0) {
-        const int error = into.LastError() > 0 ? into.LastError() : EIO;
-        return {error, into_base, isam::ErrorText(error)};
-    }
+    if (platform::Status opened = into.Open(into_base, isam::OPEN_INOUT); !opened) return opened;
     for (const UserRecord& record : mine) {
         UserRecord theirs;
         if (platform::Status found = FindUser(into, record.GroupNo, record.UserNo, theirs);

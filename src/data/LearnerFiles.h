@@ -27,10 +27,6 @@ constexpr int kNotFound = isam::kNoRecord;
 // is then positioned on it). Fails with kNotFound when the file does not hold it.
 platform::Status FindGroup(DataAccess& groups, int group_no, GroupRecord& found);
 platform::Status FindUser(DataAccess& users, int group_no, int user_no, UserRecord& found);
-// The former forms, for the main window and the lesson's store until they take the ones above:
-// 1 found (into found when given), 0 not in the file, -1 on an engine error.
-int FindGroup(DataAccess& groups, int group_no, GroupRecord* found);
-int FindUser(DataAccess& users, int group_no, int user_no, UserRecord* found);
 
 // Every record of an open GROUP or USERS file, sorted by number (group, then user). Key order
 // is not number order, so the whole file is read. Fails with the engine's error.

@@ -31,7 +31,7 @@ int CompareNoCase(const std::string& a, const std::string& b) {
 
 std::vector<GroupEntry> ListGroups(DataAccess& groups, const std::string& path) {
     std::vector<GroupEntry> list;
-    if (groups.Open(path, isam::OPEN_INOUT) < 0) return list;
+    if (!groups.Open(path, isam::OPEN_INOUT)) return list;
     // The records read before a failure are listed.
     std::vector<GroupRecord> records;
     (void)ReadAllGroups(groups, records);
@@ -82,7 +82,7 @@ UserItem MakeUserItem(const UserRecord& record, const std::string& root,
 std::vector<UserItem> ListUsers(DataAccess& users, const std::string& root, const std::string& path,
                                 int32_t group, bool developer, text::MessageFile& common) {
     std::vector<UserItem> list;
-    if (users.Open(path, isam::OPEN_INOUT) < 0) return list;
+    if (!users.Open(path, isam::OPEN_INOUT)) return list;
     const std::string folder = users.Folder();
     std::vector<UserRecord> records;
     (void)ReadAllUsers(users, records);
@@ -101,10 +101,6 @@ void SortUserItems(std::vector<UserItem>& items, int column, bool descending) {
     });
 }
 
-int ReadUser(DataAccess& users, int32_t group, int32_t user, UserRecord& record) {
-    return FindUser(users, group, user, record) ? 0 : -1;
-}
-
 UserRecord BlankUserRecord(const UserRecord& record) {
     UserRecord blank = UserTemplate();
     blank.UserNo = record.UserNo;
@@ -115,12 +111,12 @@ UserRecord BlankUserRecord(const UserRecord& record) {
     return blank;
 }
 
-int ResetUser(DataAccess& users, int32_t group, int32_t user) {
+platform::Status ResetUser(DataAccess& users, int32_t group, int32_t user) {
     UserRecord record;
-    if (ReadUser(users, group, user, record) < 0) return -1;
+    if (platform::Status found = FindUser(users, group, user, record); !found) return found;
     std::vector<uint8_t> buffer(kUserRecordSize, 0);
     EncodeUserRecord(BlankUserRecord(record), buffer.data());
-    return users.Rewrite(buffer.data()) ? 0 : -1;
+    return users.Rewrite(buffer.data());
 }
 
 }  // namespace data

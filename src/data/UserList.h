@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "data/UserRecord.h"
+#include "platform/Status.h"
 
 namespace text {
 class MessageFile;
@@ -70,15 +71,12 @@ std::vector<UserItem> ListUsers(DataAccess& users, const std::string& root, cons
 // other columns leave the order as it is.
 void SortUserItems(std::vector<UserItem>& items, int column, bool descending);
 
-// Reads the record of (group, user) by its key from the open user file: 0, or -1 with the
-// data access's error kept.
-int ReadUser(DataAccess& users, int32_t group, int32_t user, UserRecord& record);
-
 // The record Reset writes: the template's progress, keeping the user's number, group, name,
 // password and marker (who the learner is and what they may do; only progress is wiped).
 UserRecord BlankUserRecord(const UserRecord& record);
 
-// Rewrites the record of (group, user) as its blank record: 0, or -1 with the error kept.
-int ResetUser(DataAccess& users, int32_t group, int32_t user);
+// Rewrites the record of (group, user) as its blank record. Fails with kNotFound for a learner
+// the file does not hold, or with the engine's error.
+platform::Status ResetUser(DataAccess& users, int32_t group, int32_t user);
 
 }  // namespace data

@@ -33,12 +33,10 @@ bool HeadlessCourse::Open(const std::string& folder, const std::vector<std::stri
     course_->SetTitle(course_->Product().app_name);
     const std::string group_path = course_->GroupFile();
     const std::string users_path = course_->UsersFile();
-    if (groups_.Open(group_path, isam::OPEN_INOUT) < 0) {
-        return Fail(groups_.ErrorText("cannot open %s", group_path.c_str()));
-    }
-    if (users_.Open(users_path, isam::OPEN_INOUT) < 0) {
-        return Fail(users_.ErrorText("cannot open %s", users_path.c_str()));
-    }
+    if (const platform::Status opened = groups_.Open(group_path, isam::OPEN_INOUT); !opened)
+        return Fail("cannot open " + group_path + " : " + opened.Cause());
+    if (const platform::Status opened = users_.Open(users_path, isam::OPEN_INOUT); !opened)
+        return Fail("cannot open " + users_path + " : " + opened.Cause());
     store_ = std::make_unique<LearnerFilesStore>(course_->Root(), groups_, users_);
 
     course_->SetRemovableMedia(platform::IsRemovableMedia(program));
@@ -47,8 +45,7 @@ bool HeadlessCourse::Open(const std::string& folder, const std::vector<std::stri
 }
 
 std::string HeadlessCourse::UserReadError(int group, int user) {
-    if (users_.Handle() < 0)
-        return users_.ErrorText("cannot open %s", course_->UsersFile().c_str());
+    if (users_.Handle() < 0) return "cannot open " + course_->UsersFile();
     data::UserRecord record;
     const platform::Status found = data::FindUser(users_, group, user, record);
     if (found.code() == data::kNotFound)

@@ -35,12 +35,13 @@ std::string FileName(const std::string& path) {
 template <class Read>
 int ReadIsam(const std::string& base, Read&& read, std::string& error) {
     data::DataAccess access;
-    if (access.Open(base, isam::OPEN_INPUT) < 0) {
-        error = access.ErrorText("cannot open %s", base.c_str());
+    if (const platform::Status opened = access.Open(base, isam::OPEN_INPUT); !opened) {
+        error = "cannot open " + base + " : " + opened.Cause();
         return -1;
     }
-    const int rc = read(access) ? 0 : -1;
-    if (rc != 0) error = access.ErrorText("cannot read %s", base.c_str());
+    const platform::Status read_all = read(access);
+    const int rc = read_all ? 0 : -1;
+    if (rc != 0) error = "cannot read " + base + " : " + read_all.Cause();
     (void)access.Close();
     return rc;
 }

@@ -124,14 +124,4 @@ void ReportDataOpening(const platform::Status& status, const DataOpening& openin
                                       : course.CommonText(data::kTextLocalKept, names));
 }
 
-bool OpenDataAccess(data::Course& course, StartupView& view,
-                    const lesson::RemoteDataFactory& make_remote,
-                    std::unique_ptr<lesson::RemoteData>& remote) {
-    DataOpening opening;
-    const platform::Status status = OpenDataAccess(course, view, make_remote, opening);
-    ReportDataOpening(status, opening, course, view);
-    remote = std::move(opening.remote);
-    return status.ok();
-}
-
 }  // namespace shell

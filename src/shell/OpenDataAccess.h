@@ -41,10 +41,4 @@ platform::Status OpenDataAccess(data::Course& course, StartupView& view,
 void ReportDataOpening(const platform::Status& status, const DataOpening& opening,
                        data::Course& course, StartupView& view);
 
-// The start-up's former form of the two above, until its caller reports for itself: true
-// unless the server is unreachable.
-bool OpenDataAccess(data::Course& course, StartupView& view,
-                    const lesson::RemoteDataFactory& make_remote,
-                    std::unique_ptr<lesson::RemoteData>& remote);
-
 }  // namespace shell

@@ -30,7 +30,11 @@ bool RunStartup(data::Course& course, StartupState& state, int argc, const char*
         return false;
     }
 
-    if (!OpenDataAccess(course, view, make_remote, state.remote)) return false;
+    DataOpening opening;
+    const platform::Status data = OpenDataAccess(course, view, make_remote, opening);
+    ReportDataOpening(data, opening, course, view);
+    if (!data) return false;
+    state.remote = std::move(opening.remote);
 
     state.caption = course.CommonText(data::kTextCaption);
     course.SetTitle(course.CommonText(data::kTextTitle, state.caption, 4, 7));

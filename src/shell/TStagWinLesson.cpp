@@ -92,8 +92,9 @@ void TStagWin::CreateLesson() {
 }
 
 void TStagWin::OpenLearnerFiles() {
-    if (group_data_.Handle() < 0) group_data_.Open(course_.GroupFile(), isam::OPEN_INOUT);
-    if (user_data_.Handle() < 0) user_data_.Open(course_.UsersFile(), isam::OPEN_INOUT);
+    // A file that cannot be opened is reported when the learner's record is read from it.
+    if (group_data_.Handle() < 0) (void)group_data_.Open(course_.GroupFile(), isam::OPEN_INOUT);
+    if (user_data_.Handle() < 0) (void)user_data_.Open(course_.UsersFile(), isam::OPEN_INOUT);
 }
 
 int TStagWin::Ask(const std::string& text, const std::string& caption, int icon, int buttons,

@@ -26,31 +26,12 @@
 namespace shell {
 
 void TStagWin::CreateUserWindows(windows::TEditView* edit_view) {
-    windows::UserListCourse list;
-    list.config = &course_.Config();
-    list.flags = &course_.Flags();
-    list.common = &course_.Common();
-    list.product = &course_.Product();
-    list.groups = &group_data_;
-    list.users = &user_data_;
-    list.course = &course_;
-    list.box = &box_;
-    user_list_ = std::make_unique<windows::TUsrList>(list, this);
+    user_list_ = std::make_unique<windows::TUsrList>(course_, group_data_, user_data_, box_, this);
     user_list_->SetEditView(edit_view);
     user_list_->SetMainWindow(this);
     user_list_->SetOnChosen([this] { PostUserMessage(lesson::kMsgUserChosen); });
 
-    windows::UserOptionCourse options;
-    options.course = &course_;
-    options.config = &course_.Config();
-    options.common = &course_.Common();
-    options.common_seed = course_.CommonSeed();
-    options.developer = course_.Flags().Has(data::Developer);
-    options.removable_media = course_.RemovableMedia();
-    options.data_dir = course_.Product().data_dir;
-    options.product_name = course_.Product().product_name;
-    options.program_ini = course_.IniPath();
-    user_option_ = std::make_unique<windows::TUserOption>(options, this);
+    user_option_ = std::make_unique<windows::TUserOption>(course_, this);
 }
 
 void TStagWin::CommencerClick() {
@@ -80,18 +61,16 @@ void TStagWin::ResetClick() {
     caption.erase(std::remove(caption.begin(), caption.end(), '&'), caption.end());
     // The name as the users file holds it (the course's code page), not as a widget shows it.
     data::UserRecord record;
-    if (data::FindUser(user_data_, group, user, &record) != 1) {
-        Box(user_data_.ErrorText("%s", user_data_.DataPath().c_str()), caption, windows::kIconError,
-            windows::kButtonOk);
+    if (const platform::Status read = data::FindUser(user_data_, group, user, record); !read) {
+        Box(read.what() + " : " + read.Cause(), caption, windows::kIconError, windows::kButtonOk);
         RefreshUserList();
         return;
     }
     if (Box(caption + " : " + record.UserName + " ?", caption, windows::kIconQuestion,
             windows::kButtonsYesNo) != windows::kResultYes)
         return;
-    if (data::ResetUser(user_data_, group, user) < 0)
-        Box(user_data_.ErrorText("%s", user_data_.DataPath().c_str()), caption, windows::kIconError,
-            windows::kButtonOk);
+    if (const platform::Status reset = data::ResetUser(user_data_, group, user); !reset)
+        Box(reset.what() + " : " + reset.Cause(), caption, windows::kIconError, windows::kButtonOk);
     RefreshUserList();
 }
 

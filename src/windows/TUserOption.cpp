@@ -32,9 +32,6 @@ std::string WithoutFirst(const std::string& s) {
 
 }  // namespace
 
-TUserOption::TUserOption(const UserOptionCourse& course, QWidget* parent)
-    : TUserOption(*course.course, parent) {}
-
 TUserOption::TUserOption(data::Course& course, QWidget* parent) : QDialog(parent), course_(course) {
     setFixedSize(320, 200);
     for (int i = 0; i < 4; ++i) {

@@ -15,28 +15,10 @@ class QLabel;
 class QPushButton;
 
 namespace data {
-class ConfigTable;
 class Course;
-}  // namespace data
-namespace text {
-class MessageFile;
 }
 
 namespace windows {
-
-// The main window's former way of handing the course over, piece by piece; only course is used
-// (the rest is read from it when needed).
-struct UserOptionCourse {
-    data::Course* course = nullptr;  // the running course
-    data::ConfigTable* config = nullptr;
-    text::MessageFile* common = nullptr;
-    int32_t common_seed = 0;
-    bool developer = false;
-    bool removable_media = false;  // nothing is saved
-    std::string data_dir;          // the product's data folder (FLUID.DAT)
-    std::string product_name;      // with data_dir and Language=, the group file's folder
-    std::string program_ini;       // the program's INI, loaded when no option file exists
-};
 
 class TUserOption : public QDialog {
   public:
@@ -44,7 +26,6 @@ class TUserOption : public QDialog {
     // window needs them; the language, unit and symbol lists are built now and again each time
     // the window is shown (after a language switch, from the new language's texts).
     explicit TUserOption(data::Course& course, QWidget* parent = nullptr);
-    explicit TUserOption(const UserOptionCourse& course, QWidget* parent = nullptr);
 
     // The learner whose option file the window loads and saves.
     void SetUser(int32_t group, int32_t user);

@@ -92,9 +92,6 @@ class WindowDialogs : public data::ChoiceDialogs {
 
 }  // namespace
 
-TUsrList::TUsrList(const UserListCourse& course, QWidget* parent)
-    : TUsrList(*course.course, *course.groups, *course.users, *course.box, parent) {}
-
 TUsrList::TUsrList(data::Course& course, data::DataAccess& groups, data::DataAccess& users,
                    TWinBox& box, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::WindowStaysOnTopHint),

@@ -19,34 +19,15 @@ class QTreeWidget;
 class QTreeWidgetItem;
 
 namespace data {
-class ConfigTable;
 class Course;
 class DataAccess;
-class OptionFlags;
-struct ProductRecord;
 }  // namespace data
-namespace text {
-class MessageFile;
-}
 
 namespace windows {
 
 class TEditView;
 class TPassword;
 class TWinBox;
-
-// The main window's former way of handing the course over, piece by piece; only course, groups,
-// users and box are used (the rest is read from the course).
-struct UserListCourse {
-    data::ConfigTable* config = nullptr;
-    const data::OptionFlags* flags = nullptr;
-    text::MessageFile* common = nullptr;
-    const data::ProductRecord* product = nullptr;
-    data::DataAccess* groups = nullptr;
-    data::DataAccess* users = nullptr;
-    data::Course* course = nullptr;  // the running course: where its texts are
-    TWinBox* box = nullptr;          // the shared message box
-};
 
 class TUsrList : public QDialog {
   public:
@@ -55,7 +36,6 @@ class TUsrList : public QDialog {
     // GROUP and USERS files; box: the shared message box.
     TUsrList(data::Course& course, data::DataAccess& groups, data::DataAccess& users, TWinBox& box,
              QWidget* parent = nullptr);
-    explicit TUsrList(const UserListCourse& course, QWidget* parent = nullptr);
     ~TUsrList() override;
 
     // -1 while nothing is chosen; group x 256 + user once a learner is accepted.

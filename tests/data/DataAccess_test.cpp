@@ -55,9 +55,10 @@ TEST(DataAccessTest, OpenRefusesAMissingOrIrregularDataFileWithoutTouchingAnythi
     DataAccess access;
     for (const std::string& path : {folder.group, (folder.path / "NONE").string(),
                                     (folder.path / "DIR").string(), std::string()}) {
-        EXPECT_EQ(access.Open(path, isam::OPEN_INOUT), -1) << path;
+        const platform::Status refused = access.Open(path, isam::OPEN_INOUT);
+        EXPECT_FALSE(refused.ok()) << path;
+        EXPECT_EQ(refused.what(), path) << "a refusal names the path as given";
         EXPECT_EQ(access.Handle(), -1);
-        EXPECT_NE(access.LastError(), 0);
     }
     EXPECT_EQ(folder.Names(), before);
 }
@@ -70,7 +71,8 @@ TEST(DataAccessTest, OpenSplitsThePathAndReadsByEitherKeyKind) {
 
     DataAccess users;
     // The extension given is dropped; the data file beside it must exist.
-    ASSERT_GE(users.Open(folder.users + ".xyz", isam::OPEN_INOUT), 0) << users.ErrorText();
+    const platform::Status opened = users.Open(folder.users + ".xyz", isam::OPEN_INOUT);
+    ASSERT_TRUE(opened.ok()) << opened.Text();
     EXPECT_EQ(users.BaseName(), "USERS");
     EXPECT_EQ(users.Folder(), folder.path.string());
     EXPECT_EQ(users.DataPath(), folder.users + ".dat");
@@ -104,7 +106,7 @@ TEST(DataAccessTest, OpenSplitsThePathAndReadsByEitherKeyKind) {
     EXPECT_TRUE(users.Flush().ok());
 
     DataAccess again;
-    ASSERT_GE(again.Open(folder.users, isam::OPEN_INPUT), 0);
+    ASSERT_TRUE(again.Open(folder.users, isam::OPEN_INPUT).ok());
     ASSERT_TRUE(again.SelectKey(kUserKey).ok());
     EncodeUserRecord(key, rec);
     ASSERT_TRUE(again.Start(0, rec, isam::EQUAL).ok());
@@ -121,7 +123,7 @@ TEST(DataAccessTest, OpenSplitsThePathAndReadsByEitherKeyKind) {
     EXPECT_EQ(again.Flush().code(), isam::kNotOpen);
 
     DataAccess groups;
-    ASSERT_GE(groups.Open(folder.group, isam::OPEN_INOUT), 0);
+    ASSERT_TRUE(groups.Open(folder.group, isam::OPEN_INOUT).ok());
     ASSERT_TRUE(groups.SelectKey(kGroupKey).ok());
     EXPECT_EQ(groups.Key().parts[0].start, 4);
     uint8_t g[kGroupRecordSize];
@@ -134,7 +136,7 @@ TEST(DataAccessTest, FindTellsAMissingRecordFromAFailure) {
     LearnerFolder folder;
     folder.AddUser(3, 4, "Dee");
     DataAccess users, closed;
-    ASSERT_GE(users.Open(folder.users, isam::OPEN_INOUT), 0);
+    ASSERT_TRUE(users.Open(folder.users, isam::OPEN_INOUT).ok());
     UserRecord found;
     ASSERT_TRUE(FindUser(users, 3, 4, found).ok());
     EXPECT_EQ(found.UserName, "Dee");
@@ -170,7 +172,7 @@ TEST(DataAccessTest, PermissionRefusalIsRetriedWithoutLocking) {
     {
         g_calls = 0;
         DataAccess access(&RefuseFirstOpen);
-        EXPECT_GE(access.Open(folder.users, isam::OPEN_INOUT), 0);
+        EXPECT_TRUE(access.Open(folder.users, isam::OPEN_INOUT).ok());
         EXPECT_EQ(g_calls, 2);
         EXPECT_EQ(g_modes[0], isam::OPEN_INOUT);
         EXPECT_EQ(g_modes[1], isam::OPEN_INOUT | isam::LOCKMODE_NONE);
@@ -180,7 +182,8 @@ TEST(DataAccessTest, PermissionRefusalIsRetriedWithoutLocking) {
     for (const char* ext : {".dat", ".idx"}) ::chmod((folder.users + ext).c_str(), 0444);
     ::chmod(folder.path.c_str(), 0555);
     DataAccess access;
-    EXPECT_GE(access.Open(folder.users, isam::OPEN_INOUT), 0) << access.ErrorText();
+    const platform::Status opened = access.Open(folder.users, isam::OPEN_INOUT);
+    EXPECT_TRUE(opened.ok()) << opened.Text();
     EXPECT_EQ(access.Mode(), isam::OPEN_INOUT | isam::LOCKMODE_NONE);
     ::chmod(folder.path.c_str(), 0755);
 }

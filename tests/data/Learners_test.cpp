@@ -30,14 +30,14 @@ struct LearnersCourse : support::TempFolder {
     std::vector<UserRecord> AllUsers() const {
         DataAccess users;
         std::vector<UserRecord> out;
-        EXPECT_GE(users.Open(Users(), isam::OPEN_INPUT), 0);
+        EXPECT_TRUE(users.Open(Users(), isam::OPEN_INPUT).ok());
         EXPECT_TRUE(ReadAllUsers(users, out).ok());
         return out;
     }
     std::vector<GroupRecord> AllGroups() const {
         DataAccess groups;
         std::vector<GroupRecord> out;
-        EXPECT_GE(groups.Open(Groups(), isam::OPEN_INPUT), 0);
+        EXPECT_TRUE(groups.Open(Groups(), isam::OPEN_INPUT).ok());
         EXPECT_TRUE(ReadAllGroups(groups, out).ok());
         return out;
     }
@@ -143,7 +143,7 @@ TEST(LearnersToolTest, ListAndExportReportProgressFromTheScoreFile) {
     {
         // Three steps in the record and its score file.
         DataAccess users;
-        ASSERT_GE(users.Open(c.Users(), isam::OPEN_INOUT), 0);
+        ASSERT_TRUE(users.Open(c.Users(), isam::OPEN_INOUT).ok());
         UserRecord u = UserTemplate();
         u.GroupNo = 3;
         u.UserNo = 2;

@@ -168,10 +168,10 @@ TEST(UserList, ResetWipesTheChosenLearnersProgressOnly) {
     });
 
     data::DataAccess users;
-    ASSERT_GE(users.Open(course.users_path, isam::OPEN_INOUT), 0);
-    ASSERT_EQ(data::ResetUser(users, 1, 200), 0);
+    ASSERT_TRUE(users.Open(course.users_path, isam::OPEN_INOUT).ok());
+    ASSERT_TRUE(data::ResetUser(users, 1, 200).ok());
     data::UserRecord after;
-    ASSERT_EQ(data::ReadUser(users, 1, 200, after), 0);
+    ASSERT_TRUE(data::FindUser(users, 1, 200, after).ok());
     data::UserRecord expected = data::UserTemplate();
     expected.GroupNo = 1;
     expected.UserNo = 200;
@@ -184,10 +184,9 @@ TEST(UserList, ResetWipesTheChosenLearnersProgressOnly) {
     EXPECT_EQ(std::memcmp(a, b, sizeof a), 0);
 
     data::UserRecord untouched;
-    ASSERT_EQ(data::ReadUser(users, 1, 1, untouched), 0);
+    ASSERT_TRUE(data::FindUser(users, 1, 1, untouched).ok());
     EXPECT_EQ(untouched.Total, 30);
-    EXPECT_EQ(data::ResetUser(users, 1, 5), -1);
-    EXPECT_EQ(users.LastError(), isam::kNoRecord);
+    EXPECT_EQ(data::ResetUser(users, 1, 5).code(), data::kNotFound);
 }
 
 // Records the boxes the choice shows and answers them as told.
@@ -223,7 +222,7 @@ struct ChoiceTest : ::testing::Test {
         course.AddUser(2, 1, "DURAND");
         course.Write("DATA/DEMO/GB/INI.002", "Gaz=Nitrogen\nUnit=US\n");
         course.Write("DATA/DEMO/GB/INI130.002", "gaz=Argon\n");
-        ASSERT_GE(users.Open(course.users_path, isam::OPEN_INOUT), 0);
+        ASSERT_TRUE(users.Open(course.users_path, isam::OPEN_INOUT).ok());
         context.users = &users;
         context.config = &config;
         context.common = &course.common;

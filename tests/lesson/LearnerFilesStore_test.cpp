@@ -24,8 +24,8 @@ class RemoteStoreTest : public ::testing::Test {
         support::MakeLearners(dir_.path / "server", 1, 2);
         support::MakeLearners(dir_.path / "local", 1, 2);
         ASSERT_TRUE(server_.Start((dir_.path / "server").string())) << server_.Log();
-        ASSERT_GE(groups_.Open(local_ + "/DATA/DEMO/GB/GROUP", isam::OPEN_INOUT), 0);
-        ASSERT_GE(users_.Open(local_ + "/DATA/DEMO/GB/USERS", isam::OPEN_INOUT), 0);
+        ASSERT_TRUE(groups_.Open(local_ + "/DATA/DEMO/GB/GROUP", isam::OPEN_INOUT).ok());
+        ASSERT_TRUE(users_.Open(local_ + "/DATA/DEMO/GB/USERS", isam::OPEN_INOUT).ok());
         client_.CreateClient("127.0.0.1", server_.port, 5000);
         ASSERT_TRUE(client_.Connect());
     }
@@ -112,8 +112,8 @@ TEST_F(RemoteStoreTest, RewritesTheServersRecordThenTheLocalOneAndSendsFiles) {
 TEST_F(RemoteStoreTest, ASecondSessionOnTheSameLearnerIsRefusedUntilTheFirstEnds) {
     lesson::LearnerFilesStore first(local_, groups_, users_, &client_);
     data::DataAccess groups2, users2;
-    ASSERT_GE(groups2.Open(local_ + "/DATA/DEMO/GB/GROUP", isam::OPEN_INOUT), 0);
-    ASSERT_GE(users2.Open(local_ + "/DATA/DEMO/GB/USERS", isam::OPEN_INOUT), 0);
+    ASSERT_TRUE(groups2.Open(local_ + "/DATA/DEMO/GB/GROUP", isam::OPEN_INOUT).ok());
+    ASSERT_TRUE(users2.Open(local_ + "/DATA/DEMO/GB/USERS", isam::OPEN_INOUT).ok());
     data::RemoteClient client2;
     client2.CreateClient("127.0.0.1", server_.port, 5000);
     ASSERT_TRUE(client2.Connect());
@@ -169,7 +169,7 @@ TEST_F(RemoteStoreTest, ARecordSavedDuringAnOutageReachesTheServerWhenItIsBack) 
 // failure is the local copy's, and the server's copy is not reported as failed.
 TEST_F(RemoteStoreTest, ALocalCopyThatCannotBeWrittenIsTheOneReported) {
     data::DataAccess read_only;
-    ASSERT_GE(read_only.Open(local_ + "/DATA/DEMO/GB/USERS", isam::OPEN_INPUT), 0);
+    ASSERT_TRUE(read_only.Open(local_ + "/DATA/DEMO/GB/USERS", isam::OPEN_INPUT).ok());
     lesson::LearnerFilesStore store(local_, groups_, read_only, &client_);
     data::UserRecord user;
     ASSERT_TRUE(store.ReadUser(1, 2, user));
@@ -219,8 +219,8 @@ TEST(RemoteStoreWire, TheSessionOpensTheUsersFileWithMode2050AndHoldsTheLearner)
     support::TempFolder dir;
     support::MakeLearners(dir.path, 1, 1);
     data::DataAccess groups, users;
-    ASSERT_GE(groups.Open((dir.path / "DATA/DEMO/GB/GROUP").string(), isam::OPEN_INOUT), 0);
-    ASSERT_GE(users.Open((dir.path / "DATA/DEMO/GB/USERS").string(), isam::OPEN_INOUT), 0);
+    ASSERT_TRUE(groups.Open((dir.path / "DATA/DEMO/GB/GROUP").string(), isam::OPEN_INOUT).ok());
+    ASSERT_TRUE(users.Open((dir.path / "DATA/DEMO/GB/USERS").string(), isam::OPEN_INOUT).ok());
     data::RemoteClient client;
     client.CreateClient("127.0.0.1", ntohs(a.sin_port), 5000);
     ASSERT_TRUE(client.Connect());

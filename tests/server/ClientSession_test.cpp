@@ -350,12 +350,13 @@ TEST_F(Learners, ALearnerHeldByOneSessionIsRefusedToAnother) {
 
     // The hold is the server's own: no engine lock is left on the record.
     data::DataAccess local;
-    ASSERT_GE(local.Open(Path("USERS"), isam::OPEN_INOUT), 0);
+    ASSERT_TRUE(local.Open(Path("USERS"), isam::OPEN_INOUT).ok());
     ASSERT_TRUE(local.SelectKey(data::kUserKey).ok());
     uint8_t rec[data::kUserRecordSize];
     std::copy_n(held.data.begin(), sizeof rec, rec);
     ASSERT_TRUE(local.Start(0, rec, isam::EQUAL).ok());
-    EXPECT_TRUE(local.Read(rec, isam::EQUAL | isam::LOCK_KEEP).ok()) << local.LastError();
+    const platform::Status read = local.Read(rec, isam::EQUAL | isam::LOCK_KEEP);
+    EXPECT_TRUE(read.ok()) << read.Text();
     ASSERT_TRUE(local.Close().ok());
 
     // Another learner is free; a refused hold leaves the one a session had.

@@ -21,7 +21,7 @@ class RemoteAccessTest : public ::testing::Test {
         support::MakeLearners(dir_.path / "server", 1, 2);
         support::MakeLearners(dir_.path / "local", 1, 2);
         ASSERT_TRUE(server_.Start((dir_.path / "server").string())) << server_.Log();
-        ASSERT_GE(users_.Open(local_ + "/DATA/DEMO/GB/USERS", isam::OPEN_INOUT), 0);
+        ASSERT_TRUE(users_.Open(local_ + "/DATA/DEMO/GB/USERS", isam::OPEN_INOUT).ok());
         client_.CreateClient("127.0.0.1", server_.port, 5000);
         client_.SetRetryInterval(0);
         ASSERT_TRUE(client_.Connect());
@@ -44,7 +44,7 @@ class RemoteAccessTest : public ::testing::Test {
     // The total of (1, user) in the local file, or on the server through a client of its own.
     int LocalTotal(int user) {
         data::UserRecord r;
-        EXPECT_EQ(data::FindUser(users_, 1, user, &r), 1);
+        EXPECT_TRUE(data::FindUser(users_, 1, user, r).ok());
         return r.Total;
     }
     int ServerTotal(int user) {

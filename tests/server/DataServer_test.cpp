@@ -66,7 +66,8 @@ TEST_F(ServedCourse, APlayersWholeExchange) {
 
     // An exclusive open by the player did not lock the local files.
     data::DataAccess local;
-    ASSERT_GE(local.Open(Learner("USERS"), isam::OPEN_INOUT), 0) << local.ErrorText();
+    const platform::Status opened = local.Open(Learner("USERS"), isam::OPEN_INOUT);
+    ASSERT_TRUE(opened.ok()) << opened.Text();
     ASSERT_TRUE(local.SelectKey(data::kUserKey).ok());
     ASSERT_TRUE(local.Start(0, b, isam::EQUAL).ok());
     ASSERT_TRUE(local.Read(b, isam::EQUAL).ok());
@@ -269,7 +270,7 @@ TEST_F(ServedCourse, ManyPlayersRewritingTheirOwnUsersLoseNothing) {
     EXPECT_EQ(server.Stop(), 0);
 
     data::DataAccess local;
-    ASSERT_GE(local.Open(Learner("USERS"), isam::OPEN_INPUT), 0);
+    ASSERT_TRUE(local.Open(Learner("USERS"), isam::OPEN_INPUT).ok());
     std::vector<data::UserRecord> all;
     ASSERT_TRUE(data::ReadAllUsers(local, all).ok());
     ASSERT_EQ(all.size(), 6u);
@@ -323,7 +324,7 @@ TEST_F(ServedCourse, ALockWaitIsBoundedAndHoldsNobodyUp) {
     data::GroupRecord key = data::GroupTemplate();
     {
         data::DataAccess groups;
-        ASSERT_GE(groups.Open(Learner("GROUP"), isam::OPEN_INOUT), 0);
+        ASSERT_TRUE(groups.Open(Learner("GROUP"), isam::OPEN_INOUT).ok());
         uint8_t g[data::kGroupRecordSize];
         data::EncodeGroupRecord(key, g);
         ASSERT_TRUE(groups.Write(g).ok());

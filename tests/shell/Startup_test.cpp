@@ -371,7 +371,7 @@ void MakeUsers(const std::string& folder, const std::vector<std::pair<int, int>>
     ASSERT_TRUE(data::BuildGroupFile(folder + "/GROUP").ok());
     ASSERT_TRUE(data::BuildUsersFile(folder + "/USERS").ok());
     data::DataAccess access;
-    ASSERT_GE(access.Open(folder + "/USERS", isam::OPEN_INOUT), 0);
+    ASSERT_TRUE(access.Open(folder + "/USERS", isam::OPEN_INOUT).ok());
     for (size_t i = 0; i < users.size(); ++i) {
         data::UserRecord r = data::UserTemplate();
         r.UserNo = int(i) + 1;
@@ -386,9 +386,9 @@ void MakeUsers(const std::string& folder, const std::vector<std::pair<int, int>>
 
 int LocalTotal(const std::string& folder, int user) {
     data::DataAccess access;
-    if (access.Open(folder + "/USERS", isam::OPEN_INPUT) < 0) return -1;
+    if (!access.Open(folder + "/USERS", isam::OPEN_INPUT)) return -1;
     data::UserRecord r;
-    return data::FindUser(access, 1, user, &r) == 1 ? r.Total : -1;
+    return data::FindUser(access, 1, user, r) ? r.Total : -1;
 }
 
 // The start-up fetch takes the server's GROUP and USERS pairs, except the records of learners

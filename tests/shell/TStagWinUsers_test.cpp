@@ -14,6 +14,7 @@
 
 #include "data/Course.h"
 #include "data/DataAccess.h"
+#include "data/LearnerFiles.h"
 #include "data/UserList.h"
 #include "platform/Path.h"
 #include "shell/TStagWin.h"
@@ -94,8 +95,8 @@ class TStagWinUsersTest : public ::testing::Test {
     data::UserRecord Stored(int32_t group, int32_t user) {
         data::DataAccess users;
         data::UserRecord record;
-        EXPECT_GE(users.Open(course_.Path("DATA/DEMO/GB/USERS"), isam::OPEN_INOUT), 0);
-        EXPECT_EQ(data::ReadUser(users, group, user, record), 0);
+        EXPECT_TRUE(users.Open(course_.Path("DATA/DEMO/GB/USERS"), isam::OPEN_INOUT).ok());
+        EXPECT_TRUE(data::FindUser(users, group, user, record).ok());
         return record;
     }
     // Selects the learner of the list whose name is name.

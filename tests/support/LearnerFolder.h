@@ -11,6 +11,7 @@
 #include <string>
 
 #include "data/DataAccess.h"
+#include "data/LearnerFiles.h"
 #include "data/RecordBytes.h"
 #include "data/UserList.h"
 #include "data/UserRecord.h"
@@ -94,9 +95,9 @@ struct LearnerFolder : TempFolder {
     void Change(int32_t group, int32_t user,
                 const std::function<void(data::UserRecord&)>& edit) const {
         data::DataAccess users;
-        ASSERT_GE(users.Open(users_path, isam::OPEN_INOUT), 0);
+        ASSERT_TRUE(users.Open(users_path, isam::OPEN_INOUT).ok());
         data::UserRecord record;
-        ASSERT_EQ(data::ReadUser(users, group, user, record), 0);
+        ASSERT_TRUE(data::FindUser(users, group, user, record).ok());
         edit(record);
         uint8_t bytes[data::kUserRecordSize];
         data::EncodeUserRecord(record, bytes);

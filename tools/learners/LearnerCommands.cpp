@@ -26,9 +26,9 @@ int EngineFail(const platform::Status& status, const std::string& what) {
 }
 
 bool OpenFile(data::DataAccess& access, const std::string& path, std::string& error) {
-    if (access.Open(path, isam::OPEN_INOUT) < 0) {
-        error = access.ErrorText("open %s", path.c_str()) + " (" +
-                std::to_string(access.LastError()) + ")";
+    if (const platform::Status opened = access.Open(path, isam::OPEN_INOUT); !opened) {
+        error =
+            "open " + path + " : " + opened.Cause() + " (" + std::to_string(opened.code()) + ")";
         return false;
     }
     if (access.Mode() & isam::LOCKMODE_NONE) {

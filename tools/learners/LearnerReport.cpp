@@ -30,9 +30,9 @@ int Load(const data::Course& course, Learners& out) {
     data::DataAccess groups, users;
     for (auto [access, path] :
          {std::pair{&groups, course.GroupFile()}, {&users, course.UsersFile()}}) {
-        if (access->Open(path, isam::OPEN_INPUT) < 0)
-            return Fail(access->ErrorText("open %s", path.c_str()) + " (" +
-                        std::to_string(access->LastError()) + ")");
+        if (const platform::Status opened = access->Open(path, isam::OPEN_INPUT); !opened)
+            return Fail("open " + path + " : " + opened.Cause() + " (" +
+                        std::to_string(opened.code()) + ")");
     }
     std::vector<data::GroupRecord> all_groups;
     if (const platform::Status read = data::ReadAllGroups(groups, all_groups); !read)
