@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QAccessible>
 #include <QApplication>
 #include <QFrame>
 #include <QImage>
@@ -18,6 +19,7 @@
 #include <cmath>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <map>
 #include <regex>
 
@@ -261,6 +263,49 @@ TEST_F(TStagWinLessonTest, VerdictAndAnswersAreReadable) {
         EXPECT_FALSE(verdict->isVisible()) << "cleared by the next step";
     }
     EXPECT_EQ(Flow().User().Total, 10);
+}
+
+// Screen readers reach every control of a choice step from the window by name, the answer
+// buttons with their answer's text, and the verdict's text is its description once it shows.
+TEST_F(TStagWinLessonTest, TheAccessibilityTreeNamesTheControlsOfAChoiceStep) {
+    std::vector<std::string> boxes;
+    BoxCloser closer(boxes);
+    window_->findChild<windows::TUsrList*>()->SetTag((1 << 8) + 2);
+    window_->PostUserMessage(lesson::kMsgUserChosen);
+    Settle();
+    ASSERT_TRUE(Flow().InSession());
+
+    std::map<QObject*, QAccessibleInterface*> tree;
+    std::function<void(QAccessibleInterface*, int)> walk = [&](QAccessibleInterface* node,
+                                                               int depth) {
+        if (!node || depth > 12) return;
+        tree[node->object()] = node;
+        for (int i = 0; i < node->childCount(); ++i) walk(node->child(i), depth + 1);
+    };
+    walk(QAccessible::queryAccessibleInterface(window_.get()), 0);
+    auto name = [&](const char* control) -> std::string {
+        auto it = tree.find(Control<QWidget>(*window_, control));
+        return it == tree.end() ? std::string("<not in the tree>")
+                                : it->second->text(QAccessible::Name).toStdString();
+    };
+    for (int j : {1, 2}) {
+        const std::string button = "Button" + std::to_string(j);
+        const std::string answer = Text(Control<QTextEdit>(*window_, QString("Label%1").arg(j)));
+        ASSERT_FALSE(answer.empty());
+        EXPECT_EQ(name(button.c_str()), std::to_string(j) + ". " + answer);
+        EXPECT_EQ(tree[Control<QWidget>(*window_, button.c_str())]->role(), QAccessible::Button);
+    }
+    EXPECT_EQ(name("BitBtn1"), "Next");
+    EXPECT_EQ(name("BitBtn2"), "Stop");
+    EXPECT_EQ(name("Label40"), "Question");
+    EXPECT_EQ(name("Panel2"), "Verdict");
+
+    QLabel* verdict = Control<QLabel>(*window_, "Panel2");
+    QTest::mouseClick(Control<QPushButton>(*window_, "Button2"), Qt::LeftButton);
+    Settle();
+    ASSERT_TRUE(verdict->isVisible());
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(verdict)->text(QAccessible::Description),
+              verdict->text());
 }
 
 }  // namespace
