@@ -1,7 +1,11 @@
 // The demo lesson in the real main window: the time from a click on Next to the next step's
 // question painted with its script started, for the choice steps 1 to 3 (their scripts run in
-// real time between the clicks). Run it on a display (xvfb-run) or offscreen. Prints a table.
-//   window_bench [SESSIONS]
+// real time between the clicks); on step 2 (the impeller turning) one animation tick with the
+// repaint it asks for, and a whole frame of the scaled stage. The window is laid out for
+// 1008x749 and scaled to the display: run it under xvfb-run at the screen size wanted, with
+// QT_SCALE_FACTOR for a high-density screen; "full" switches to full screen. Prints a table.
+//   window_bench [SESSIONS] [full]
+//   xvfb-run -s "-screen 0 3840x2160x24" env QT_SCALE_FACTOR=2 window_bench 1 full
 #include <QApplication>
 #include <QPushButton>
 #include <QTimer>
@@ -11,12 +15,15 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <string>
 #include <vector>
 
 #include "data/Course.h"
 #include "lesson/LessonFlow.h"
 #include "platform/Path.h"
+#include "script/ScriptEngine.h"
 #include "shell/TStagWin.h"
+#include "windows/ScaledScreen.h"
 #include "windows/SoundBackend.h"
 #include "windows/SoundPlayer.h"
 #include "windows/TEditView.h"
@@ -35,16 +42,31 @@ bool WaitFor(F done, int seconds) {
     return true;
 }
 
+double Ms(std::chrono::steady_clock::time_point since) {
+    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - since)
+        .count();
+}
+
+// Counts the paint events a widget receives.
+struct PaintCounter : QObject {
+    int count = 0;
+    bool eventFilter(QObject*, QEvent* e) override {
+        if (e->type() == QEvent::Paint) ++count;
+        return false;
+    }
+};
+
 }  // namespace
 
 int main(int argc, char** argv) {
-    const int sessions = argc > 1 ? std::max(1, std::atoi(argv[1])) : 3;
+    const int sessions = argc > 1 ? std::max(1, std::atoi(argv[1])) : 1;
+    const bool full = argc > 2 && std::string(argv[2]) == "full";
     char pattern[] = "/tmp/window_bench_XXXXXX";
     const std::filesystem::path root = mkdtemp(pattern);
     std::filesystem::copy(
         DEMO_COURSE_DIR, root / "course",
         std::filesystem::copy_options::recursive | std::filesystem::copy_options::copy_symlinks);
-    std::ofstream(root / "course" / "DEMO.INI", std::ios::app) << "Resolution=640x480\nFlag=-w\n";
+    std::ofstream(root / "course" / "DEMO.INI", std::ios::app) << "Resolution=1008x749\nFlag=-w\n";
     const std::string program = (root / "course" / "DEMO").string();
     if (qEnvironmentVariableIsEmpty("DISPLAY")) qputenv("QT_QPA_PLATFORM", "offscreen");
     int qt_argc = 1;
@@ -61,6 +83,13 @@ int main(int argc, char** argv) {
     window.CreateUserWindows(&edit_view);
     window.findChild<QTimer*>("Timer")->stop();
     window.show();
+    if (full) window.ToggleFullScreen();
+    // The stage's widgets are shown by the scaled screen, not children of the window.
+    auto* screen = window.findChild<windows::ScaledScreen*>();
+    QWidget* stage = screen->Content();
+    QWidget* viewport = screen->viewport();
+    PaintCounter paints;
+    viewport->installEventFilter(&paints);
     lesson::LessonFlow& flow = *window.Flow();
     // The scripts' questions and the flow's boxes are confirmed as they open.
     QTimer closer;
@@ -69,11 +98,12 @@ int main(int argc, char** argv) {
     });
     closer.start(20);
 
-    auto button = [&window](int n) {
-        return window.findChild<QPushButton*>(QString("Button%1").arg(n));
+    auto button = [stage](int n) {
+        return stage->findChild<QPushButton*>(QString("Button%1").arg(n));
     };
     const int answers[] = {2, 3, 1};
-    std::vector<double> ms;
+    std::vector<double> ms, ticks, frames;
+    int unpainted = 0;
     for (int s = 0; s < sessions; ++s) {
         // Started as the start timer starts it: the preset learner stands for the list's choice,
         // the window opens the learners' files, then the flow reads the learner.
@@ -84,10 +114,26 @@ int main(int argc, char** argv) {
                              flow.User().Step);
                 return 1;
             }
+            if (answer == 3) {
+                // Step 2 turns the impeller: one animation tick with the repaint it asks for,
+                // then a whole frame of the scaled screen painted again.
+                for (int i = 0; i < 40; ++i) {
+                    const int painted = paints.count;
+                    auto t0 = std::chrono::steady_clock::now();
+                    window.Engine()->Animate();
+                    QApplication::processEvents();
+                    ticks.push_back(Ms(t0));
+                    if (paints.count == painted) ++unpainted;
+                    t0 = std::chrono::steady_clock::now();
+                    viewport->repaint();
+                    frames.push_back(Ms(t0));
+                }
+            }
             button(answer)->click();
             const auto start = std::chrono::steady_clock::now();
-            window.findChild<QPushButton*>("BitBtn1")->click();
-            window.repaint();
+            stage->findChild<QPushButton*>("BitBtn1")->click();
+            QApplication::processEvents();  // the scene's changes reach the view
+            viewport->repaint();
             ms.push_back(
                 std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
                     .count());
@@ -99,6 +145,15 @@ int main(int argc, char** argv) {
                 "worst ms");
     std::printf("%-40s %8zu %12.3f %12.3f\n", "Next to next question painted + script", ms.size(),
                 ms[ms.size() / 2], ms.back());
+    std::sort(ticks.begin(), ticks.end());
+    std::sort(frames.begin(), frames.end());
+    std::printf("%-40s %8zu %12.3f %12.3f\n", "animation tick + its repaint (impeller)",
+                ticks.size(), ticks[ticks.size() / 2], ticks.back());
+    std::printf("%-40s %8zu %12.3f %12.3f\n", "whole scaled frame repainted", frames.size(),
+                frames[frames.size() / 2], frames.back());
+    std::printf("stage scale %.3f, window %dx%d, device pixel ratio %.2f, ticks unpainted %d\n",
+                screen->Scale(), window.width(), window.height(), window.devicePixelRatioF(),
+                unpainted);
     std::filesystem::remove_all(root);
     return 0;
 }
