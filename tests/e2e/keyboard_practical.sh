@@ -68,10 +68,9 @@ while [ $tabs -lt 8 ]; do
     press Tab
     sleep 0.5
     screenshot "$shots/tab$tabs.png"
-    # The focus frame is what changed since the previous picture: its box's top left corner.
+    # The focus frame is what differs from the stage before any Tab: its box's top left corner.
     box=$("$CONVERT" "$shots/before_tab.png" "$shots/tab$tabs.png" -compose difference \
         -composite -threshold 10% -format '%@' info: 2>/dev/null)
-    cp "$shots/tab$tabs.png" "$shots/before_tab.png"
     x=$(echo "$box" | sed -n 's/.*+\([0-9]*\)+\([0-9]*\)$/\1/p')
     y=$(echo "$box" | sed -n 's/.*+\([0-9]*\)+\([0-9]*\)$/\2/p')
     [ -n "$x" ] || continue
