@@ -51,8 +51,12 @@ constexpr int32_t UserTag(int32_t group, int32_t user) {
     return group * 256 + user;
 }
 // The group and the user number a tag names.
-constexpr int32_t UserTagGroup(int32_t tag) { return (tag >> 8) & 0xFF; }
-constexpr int32_t UserTagUser(int32_t tag) { return tag & 0xFF; }
+constexpr int32_t UserTagGroup(int32_t tag) {
+    return (tag >> 8) & 0xFF;
+}
+constexpr int32_t UserTagUser(int32_t tag) {
+    return tag & 0xFF;
+}
 
 // Chooses (group, user): reads the record again (a failure shows its path and the engine's reason
 // and gives false), applies the group's then the user's option file (in developer mode with a
