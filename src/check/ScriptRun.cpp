@@ -17,13 +17,13 @@
 #include "script/HeadlessHost.h"
 #include "script/ScriptEngine.h"
 #include "text/MessageFile.h"
+#include "windows/WinBoxLayout.h"
 
 namespace check {
 
 namespace {
 
 constexpr int kTickLimit = 5000;
-constexpr int kErrorIcon = 16;
 constexpr int kStageWidth = 1008;
 constexpr int kStageHeight = 749;
 
@@ -71,7 +71,7 @@ class Runner {
                          std::to_string(kTickLimit) + " ticks");
         for (size_t i = questions; i < host_.questions.size(); ++i) {
             const script::Question& q = host_.questions[i];
-            if (q.icon == kErrorIcon)
+            if (q.icon == windows::kIconError)
                 c_.Error(path, "run-error", variant_ + ", " + started_by + ": " + q.text);
         }
         for (size_t i = events; i < host_.events.size(); ++i) {

@@ -60,7 +60,7 @@ SaveOutcome AnswerSaver::Save(const data::UserRecord& user, const data::ScoreBoo
             settings_.Trace(">saveContext> %s", context.Text().c_str());
             Fail(SavedFile::kContext, outcome,
                  {settings_.Common(data::kTextContextSaved, context.Text()), caption,
-                  context.what(), context.code(), kBoxError},
+                  context.what(), context.code(), windows::kIconError},
                  "the stage cannot be saved: " + context.Text());
         }
     }
@@ -71,7 +71,7 @@ SaveOutcome AnswerSaver::Save(const data::UserRecord& user, const data::ScoreBoo
         const std::string path = ScorePath(user);
         Fail(SavedFile::kScores, outcome,
              {settings_.Common(data::kTextScoreFile, "wr", platform::NativePath(path)), caption,
-              path, scores.code(), kBoxError},
+              path, scores.code(), windows::kIconError},
              "the scores cannot be saved: " + scores.Text());
     }
     WriteLine(user, line, outcome);
@@ -91,7 +91,7 @@ void AnswerSaver::SaveRecord(const data::UserRecord& user, SaveOutcome& outcome)
         settings_.Trace(">saveUser> %s", why.c_str());
         Fail(SavedFile::kRecord, outcome,
              {settings_.Common(data::kTextRecordNotSaved, why),
-              settings_.Common(data::kTextFileError), why, EIO, kBoxError},
+              settings_.Common(data::kTextFileError), why, EIO, windows::kIconError},
              "the learner's record cannot be saved: " + why);
         return;
     }
@@ -122,7 +122,7 @@ void AnswerSaver::HistoryFailed(const data::UserRecord& user, int error, SaveOut
     settings_.Trace(">history> %s", why.c_str());
     Fail(SavedFile::kHistory, outcome,
          {settings_.Common(data::kTextHistoryNotSaved, why), settings_.Common(data::kTextFileError),
-          why, error, kBoxError},
+          why, error, windows::kIconError},
          "the history cannot be written: " + why);
 }
 
@@ -132,7 +132,7 @@ void AnswerSaver::ServerBehind(SaveOutcome& outcome) {
     settings_.Trace(">server> %s behind", address.c_str());
     Fail(SavedFile::kServer, outcome,
          {settings_.Common(data::kTextServerBehind, address, settings_.ConfigInt(data::kIPport)),
-          settings_.Common(data::kTextFileError), address, ENOTCONN, kBoxWarning},
+          settings_.Common(data::kTextFileError), address, ENOTCONN, windows::kIconWarning},
          std::string());
 }
 
@@ -153,7 +153,7 @@ void AnswerSaver::Tell(const SaveOutcome& outcome) {
         if (n.text.empty()) {
             view_.ShowSystemError(n.subject, n.code);
         } else {
-            view_.Ask(n.text, n.caption, n.icon, kBoxOk);
+            view_.Ask(n.text, n.caption, n.icon, windows::kButtonOk);
         }
     }
 }

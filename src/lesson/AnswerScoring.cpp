@@ -36,7 +36,7 @@ AnswerScore ScoreAnswer(int kind, const StepParameters& params, int tries,
         } else if (kind == kPracticalStep) {
             if (developer) s.hint_note = "\n" + std::to_string(params.Points) + " pts";
             s.box_caption = data::kTextWrong;
-            s.box_icon = kBoxError;
+            s.box_icon = windows::kIconError;
             s.points = params.Points / 2;
             AddCapped(a.retries, 1);
         } else {
@@ -57,7 +57,7 @@ AnswerScore ScoreAnswer(int kind, const StepParameters& params, int tries,
                           std::to_string(params.TryPenalty);
         }
         s.box_caption = data::kTextRight;
-        s.box_icon = kBoxInformation;
+        s.box_icon = windows::kIconInformation;
         // Tries beyond the limit cost the penalty each; kept in 64 bits because both numbers
         // come from the course's text.
         gain = tries < params.TryLimit

@@ -20,7 +20,8 @@ const char* KindName(int kind) {
 
 int RunnerHost::Ask(const script::Question& question) {
     HeadlessHost::Ask(question);
-    return question.buttons == 8 || question.buttons == 16 ? script::kAnswerYes : script::kAnswerOk;
+    return question.buttons == 8 || question.buttons == 16 ? windows::kResultYes
+                                                           : windows::kResultOk;
 }
 
 HeadlessLesson::HeadlessLesson(const LessonSettings& settings, LearnerStore& store,
@@ -47,8 +48,8 @@ void HeadlessLesson::SetAnswers(std::vector<std::string> answers, bool automatic
 
 int HeadlessLesson::Ask(const std::string& text, const std::string& caption, int icon, int buttons,
                         bool) {
-    if (icon == kBoxError && notice_) notice_(caption + ": " + text);
-    return buttons == kBoxYesNo ? kAnswerYes : kAnswerOk;
+    if (icon == windows::kIconError && notice_) notice_(caption + ": " + text);
+    return buttons == windows::kButtonsYesNo ? windows::kResultYes : windows::kResultOk;
 }
 
 void HeadlessLesson::ShowSystemError(const std::string& text, int code) {

@@ -219,7 +219,7 @@ void LessonFlow::StartSession() {
             ports_.store.ReleaseLearner();
             ShowReport(
                 error == -2 ? settings_.Common(data::kTextServerUnreachable, address, port) : "",
-                settings_.AppName(), path, error, kBoxError);
+                settings_.AppName(), path, error, windows::kIconError);
             user_tag_ = -1;
             CommencerClick();
             return;
@@ -258,7 +258,7 @@ void LessonFlow::StartSession() {
     } else {
         if (!settings_.Has(data::AutoPlay)) {
             Ask(data::kTextNewLearner, settings_.Common(data::kTextNewLearnerCaption),
-                kBoxInformation, kBoxOk);
+                windows::kIconInformation, windows::kButtonOk);
         }
         user_.State = data::kStateBegun;
     }
@@ -314,7 +314,7 @@ void LessonFlow::RefuseSession(int text, const std::string& argument, int code,
 
 void LessonFlow::Report(int text, const std::string& argument, int code) {
     ShowReport(settings_.Common(text, argument), settings_.Common(data::kTextFileError), argument,
-               code, kBoxError);
+               code, windows::kIconError);
 }
 
 // The course's message in its box; where the course has no such text, the system's error box
@@ -325,7 +325,7 @@ void LessonFlow::ShowReport(const std::string& message, const std::string& capti
         ports_.view.ShowSystemError(subject, code);
     } else {
         Publish();
-        ports_.view.Ask(message, caption, icon, kBoxOk);
+        ports_.view.Ask(message, caption, icon, windows::kButtonOk);
     }
 }
 
@@ -403,7 +403,8 @@ void LessonFlow::StopClick() {
 
 void LessonFlow::StopSession() {
     ports_.view.CloseDocumentWindow();
-    if (Ask(data::kTextStopAsk, settings_.QuitCaption(), kBoxQuestion, kBoxYesNo) != kAnswerYes)
+    if (Ask(data::kTextStopAsk, settings_.QuitCaption(), windows::kIconQuestion,
+            windows::kButtonsYesNo) != windows::kResultYes)
         return;
     ports_.sounds.PlayNumber(kSoundStop, false);
     if (StepInProgress()) {
@@ -430,7 +431,8 @@ void LessonFlow::EndSession() {
 }
 
 bool LessonFlow::CloseRequest() {
-    if (Ask(data::kTextQuitAsk, settings_.QuitCaption(), kBoxQuestion, kBoxYesNo) != kAnswerYes) {
+    if (Ask(data::kTextQuitAsk, settings_.QuitCaption(), windows::kIconQuestion,
+            windows::kButtonsYesNo) != windows::kResultYes) {
         return false;
     }
     if (user_tag_ != -1 && StepInProgress()) {

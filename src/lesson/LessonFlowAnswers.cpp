@@ -50,7 +50,8 @@ void LessonFlow::Evaluate() {
     if (s.box_caption != 0) {
         screen_.hint += s.hint_note;
         Publish();
-        ports_.view.Ask(screen_.hint, settings_.Common(s.box_caption), s.box_icon, kBoxOk, true);
+        ports_.view.Ask(screen_.hint, settings_.Common(s.box_caption), s.box_icon,
+                        windows::kButtonOk, true);
     }
     if (s.statistics_verdict != 0) statistics_verdict_ = s.statistics_verdict;
     params_.Points = s.points;
@@ -139,7 +140,8 @@ void LessonFlow::HandlePick(const PendingPick& pick) {
     if (!file.Open(path)) {
         Publish();
         ports_.view.Ask(settings_.Common(data::kTextSubStepMissing, path),
-                        settings_.Common(data::kTextFileError), kBoxError, kBoxOk);
+                        settings_.Common(data::kTextFileError), windows::kIconError,
+                        windows::kButtonOk);
         ports_.engine.ClearPick(pick.kind, pick.id);
         return;
     }

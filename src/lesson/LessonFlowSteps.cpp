@@ -128,8 +128,8 @@ void LessonFlow::EndLesson() {
     book_.reset();
     EndSession();
     if (!(settings_.Has(data::AutoPlay) && !settings_.Has(data::StepContext))) {
-        Ask(data::kTextLessonEnd, settings_.Common(data::kTextLessonEndCaption), kBoxInformation,
-            kBoxOk);
+        Ask(data::kTextLessonEnd, settings_.Common(data::kTextLessonEndCaption),
+            windows::kIconInformation, windows::kButtonOk);
     }
     CommencerClick();
 }
@@ -166,7 +166,7 @@ void LessonFlow::ShowStep() {
             ports_.view.Ask(
                 settings_.Common(data::kTextBadParameters, values,
                                  data::StepTextNumber(s, data::StepText::kParameters), line),
-                path, kBoxError, kBoxOk);
+                path, windows::kIconError, windows::kButtonOk);
             Publish();
             return;
         }
@@ -240,8 +240,8 @@ void LessonFlow::StepBack(int count, bool run) {
 }
 
 void LessonFlow::ExitStep() {
-    if (Ask(data::kTextExitAsk, settings_.Common(data::kTextExitCaption), kBoxQuestion,
-            kBoxYesNo) != kAnswerYes) {
+    if (Ask(data::kTextExitAsk, settings_.Common(data::kTextExitCaption), windows::kIconQuestion,
+            windows::kButtonsYesNo) != windows::kResultYes) {
         return;
     }
     ports_.sounds.PlayNumber(kSoundExit, true);

@@ -1,15 +1,13 @@
 // The boxes the lesson flow shows and waits for: the course's message box and the system
-// error box. Answers come back synchronously.
+// error box, with the message box's icons, button sets and results (windows/WinBoxLayout.h).
+// Answers come back synchronously.
 #pragma once
 
 #include <string>
 
-namespace lesson {
+#include "windows/WinBoxLayout.h"
 
-// Icons and button sets of the message box, and its answers.
-enum BoxIcon : int { kBoxError = 16, kBoxQuestion = 32, kBoxWarning = 48, kBoxInformation = 64 };
-enum BoxButtons : int { kBoxOk = 3, kBoxYesNo = 8 };
-enum BoxAnswer : int { kAnswerOk = 1, kAnswerCancel = 2, kAnswerYes = 6, kAnswerNo = 7 };
+namespace lesson {
 
 class Prompter {
   public:

@@ -16,7 +16,7 @@ namespace {
 void ReportScoreFile(const LessonSettings& settings, Prompter& prompter, const char* direction,
                      const std::string& path) {
     prompter.Ask(settings.Common(data::kTextScoreFile, direction, platform::NativePath(path)),
-                 settings.Common(data::kTextFileError), kBoxError, kBoxOk);
+                 settings.Common(data::kTextFileError), windows::kIconError, windows::kButtonOk);
 }
 
 // Renames the file at path to path.damaged (or .damaged2, ...), never over an earlier one.
@@ -62,7 +62,8 @@ bool RestoreScores(const LessonSettings& settings, Prompter& prompter, data::Sco
                                 " expected for " + std::to_string(site.step_count) + " steps";
         const std::string text = settings.Common(data::kTextScoreKeptAside, why, kept);
         if (!text.empty()) {
-            prompter.Ask(text, settings.Common(data::kTextFileError), kBoxError, kBoxOk);
+            prompter.Ask(text, settings.Common(data::kTextFileError), windows::kIconError,
+                         windows::kButtonOk);
             return false;
         }
     }

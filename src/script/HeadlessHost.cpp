@@ -6,10 +6,10 @@ namespace script {
 
 void HeadlessHost::AddAnswer(const std::string& word) {
     const std::string w = platform::ToUpperAscii(word);
-    int code = w == "OK"    ? kAnswerOk
-               : w == "YES" ? kAnswerYes
-               : w == "NO"  ? kAnswerNo
-                            : kAnswerCancel;
+    int code = w == "OK"    ? windows::kResultOk
+               : w == "YES" ? windows::kResultYes
+               : w == "NO"  ? windows::kResultNo
+                            : windows::kResultCancel;
     answers_.push_back(code);
 }
 
@@ -25,7 +25,7 @@ void HeadlessHost::Picked(int object_id, int tag) {
 int HeadlessHost::Ask(const Question& question) {
     questions.push_back(question);
     // Error notices (stop icon) are acknowledged without using up an answer.
-    if (question.icon == 16 || answers_.empty()) return kAnswerOk;
+    if (question.icon == 16 || answers_.empty()) return windows::kResultOk;
     int code = answers_.front();
     answers_.pop_front();
     return code;

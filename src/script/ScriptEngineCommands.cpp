@@ -211,15 +211,15 @@ std::string ScriptEngine::AskDialog(const Arguments& args, bool placed) {
     dialog_open_ = true;
     const bool hidden = cursor_hidden_;
     if (hidden && HaveGuiApplication()) QGuiApplication::restoreOverrideCursor();
-    int answer = host_ ? host_->Ask(q) : kAnswerOk;
+    int answer = host_ ? host_->Ask(q) : windows::kResultOk;
     if (hidden && HaveGuiApplication()) QGuiApplication::setOverrideCursor(Qt::BlankCursor);
     dialog_open_ = false;
     switch (answer) {
-        case kAnswerOk:
+        case windows::kResultOk:
             return "OK";
-        case kAnswerYes:
+        case windows::kResultYes:
             return "YES";
-        case kAnswerNo:
+        case windows::kResultNo:
             return "NO";
         default:
             return "CANCEL";

@@ -20,12 +20,6 @@ struct Question {
     int y = 0;
 };
 
-// Answers of Ask: the message box's own results.
-inline constexpr int kAnswerOk = windows::kResultOk;
-inline constexpr int kAnswerCancel = windows::kResultCancel;
-inline constexpr int kAnswerYes = windows::kResultYes;
-inline constexpr int kAnswerNo = windows::kResultNo;
-
 class StageHost {
   public:
     virtual ~StageHost() = default;

@@ -23,7 +23,9 @@ struct FailureCase {
     bool failure_kept;      // the session's failure is kept for the tools
 };
 
-void PrintTo(const FailureCase& c, std::ostream* out) { *out << c.name; }
+void PrintTo(const FailureCase& c, std::ostream* out) {
+    *out << c.name;
+}
 
 class SaveFailureTest : public LessonTest, public ::testing::WithParamInterface<FailureCase> {
   protected:
@@ -52,7 +54,7 @@ class SaveFailureTest : public LessonTest, public ::testing::WithParamInterface<
     std::vector<Box> Warnings() const {
         std::vector<Box> told;
         for (const Box& box : view_.boxes)
-            if (box.icon != lesson::kBoxInformation) told.push_back(box);
+            if (box.icon != windows::kIconInformation) told.push_back(box);
         return told;
     }
 };
@@ -103,15 +105,15 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         // The record is the anchor: nothing else is written after it failed.
         FailureCase{"Record", Broken::kRecord, "Record not saved: USERS: cannot write",
-                    lesson::kBoxError, false, false, false, false, false, true},
+                    windows::kIconError, false, false, false, false, false, true},
         // The server's copy follows later; the progress is kept here and is no failure.
-        FailureCase{"Server", Broken::kServer, "Server ", lesson::kBoxWarning, true, true, true,
+        FailureCase{"Server", Broken::kServer, "Server ", windows::kIconWarning, true, true, true,
                     true, true, false},
-        FailureCase{"Context", Broken::kContext, "Context: ", lesson::kBoxError, true, false, true,
-                    true, true, true},
-        FailureCase{"Scores", Broken::kScores, "Cannot wr ", lesson::kBoxError, true, true, false,
+        FailureCase{"Context", Broken::kContext, "Context: ", windows::kIconError, true, false,
+                    true, true, true, true},
+        FailureCase{"Scores", Broken::kScores, "Cannot wr ", windows::kIconError, true, true, false,
                     true, false, true},
-        FailureCase{"History", Broken::kHistory, "History not written: ", lesson::kBoxError, true,
+        FailureCase{"History", Broken::kHistory, "History not written: ", windows::kIconError, true,
                     true, true, false, true, true}),
     [](const ::testing::TestParamInfo<FailureCase>& info) { return std::string(info.param.name); });
 

@@ -133,12 +133,12 @@ TEST(ScoreAnswer, WhatTheLearnerIsShown) {
     s = lesson::ScoreAnswer(kPractical, p, 7, first, true);
     EXPECT_EQ(s.verdict_text, 0);
     EXPECT_EQ(s.box_caption, data::kTextWrong);
-    EXPECT_EQ(s.box_icon, lesson::kBoxError);
+    EXPECT_EQ(s.box_icon, windows::kIconError);
     EXPECT_EQ(s.hint_note, "\n10 pts");
     p.SubAnswer = 0;
     s = lesson::ScoreAnswer(kPractical, p, 7, first, true);
     EXPECT_EQ(s.box_caption, data::kTextRight);
-    EXPECT_EQ(s.box_icon, lesson::kBoxInformation);
+    EXPECT_EQ(s.box_icon, windows::kIconInformation);
     EXPECT_EQ(s.hint_note, "\n7 < 5 : 10 / 3");
     EXPECT_EQ(lesson::ScoreAnswer(kPractical, p, 7, first, false).hint_note, "");
 

@@ -36,13 +36,13 @@ class FakeView : public lesson::LessonView {
             bool quiet) override {
         boxes.push_back({text, caption, icon, buttons, quiet});
         journal_.push_back("box " + text);
-        if (buttons == lesson::kBoxYesNo) {
-            if (yes_no.empty()) return lesson::kAnswerYes;
+        if (buttons == windows::kButtonsYesNo) {
+            if (yes_no.empty()) return windows::kResultYes;
             const int answer = yes_no.front();
             yes_no.pop_front();
             return answer;
         }
-        return lesson::kAnswerOk;
+        return windows::kResultOk;
     }
     void ShowSystemError(const std::string& text, int code) override {
         errors.push_back(text + " #" + std::to_string(code));

@@ -28,7 +28,7 @@ class RecordingPrompter : public lesson::Prompter {
     int Ask(const std::string& text, const std::string& caption, int icon, int buttons,
             bool) override {
         boxes.push_back({text, caption, icon, buttons});
-        return lesson::kAnswerOk;
+        return windows::kResultOk;
     }
     void ShowSystemError(const std::string& text, int code) override {
         errors.push_back(text + " #" + std::to_string(code));
@@ -128,8 +128,8 @@ TEST_F(LessonFilesTest, StepCountOutOfRangeFailsAndWritesNothing) {
     ASSERT_EQ(prompter_.boxes.size(), 1u);
     EXPECT_EQ(prompter_.boxes[0].text, "Cannot rd the score file " + path);
     EXPECT_EQ(prompter_.boxes[0].caption, "File error");
-    EXPECT_EQ(prompter_.boxes[0].icon, lesson::kBoxError);
-    EXPECT_EQ(prompter_.boxes[0].buttons, lesson::kBoxOk);
+    EXPECT_EQ(prompter_.boxes[0].icon, windows::kIconError);
+    EXPECT_EQ(prompter_.boxes[0].buttons, windows::kButtonOk);
     const std::string trace = TraceText();
     EXPECT_NE(trace.find(">restoreScore> 1024 1024\n"), std::string::npos) << trace;
 }

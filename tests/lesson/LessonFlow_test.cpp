@@ -252,7 +252,7 @@ TEST_F(LessonTest, MalformedParameterLineStopsTheStep) {
         ASSERT_FALSE(view_.boxes.empty());
         EXPECT_EQ(view_.boxes.back().text,
                   "Bad line: " + std::to_string(c.values) + " values in 3: " + c.line);
-        EXPECT_EQ(view_.boxes.back().icon, lesson::kBoxError);
+        EXPECT_EQ(view_.boxes.back().icon, windows::kIconError);
         EXPECT_NE(view_.boxes.back().caption.find("D1STEP01.MSG"), std::string::npos);
         EXPECT_TRUE(engine_.scripts.empty());
         EXPECT_FALSE(view_.screen.next_enabled);
@@ -291,7 +291,7 @@ TEST_F(LessonTest, ExitAbandonsTheStepAndTheNextGoesUnrecorded) {
     Begin();
     Flow().UserMessage(lesson::kMsgScriptDone);
     Pick("VALVE", 1);
-    view_.yes_no = {lesson::kAnswerNo};
+    view_.yes_no = {windows::kResultNo};
     Flow().ExitClick();
     EXPECT_EQ(User().Step, 0);  // nothing saved yet on No
     Flow().ExitClick();
@@ -373,7 +373,7 @@ TEST_F(LessonTest, CloseDuringAStepSavesItLikeStop) {
     Flow().UserMessage(lesson::kMsgScriptDone);
     Flow().ButtonClick(1);
     Flow().NextClick();
-    view_.yes_no = {lesson::kAnswerNo};
+    view_.yes_no = {windows::kResultNo};
     EXPECT_FALSE(Flow().CloseRequest());
     EXPECT_TRUE(Flow().InSession());
     EXPECT_TRUE(Flow().CloseRequest());

@@ -373,7 +373,7 @@ TEST_F(TStagWinTest, EngineQuestionsPicturesAndSoundsReachTheWindows) {
     q.placed = true;
     q.x = 15;
     q.y = 25;
-    EXPECT_EQ(w->Host()->Ask(q), script::kAnswerNo);
+    EXPECT_EQ(w->Host()->Ask(q), windows::kResultNo);
     EXPECT_EQ(at, Control<QWidget>(*w, "Image")->mapToGlobal(QPoint(15, 25)));
 
     // Pictures: a zoom scales the picture's own size.
