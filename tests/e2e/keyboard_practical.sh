@@ -12,11 +12,7 @@ shots=$2
 . "$(dirname "$0")/x_display.sh"
 
 mkdir -p "$shots"
-work=$(mktemp -d)
-trap 'kill $pid 2>/dev/null; rm -rf "$work"' EXIT
-cp -a "$course" "$work/course" || exit 1
-cd "$work/course" || exit 1
-sed -i 's/^Flag=.*/Flag=-w -r trace.log/' DEMO.INI
+traced_course_copy "$course" "-w"
 start_player player.log -s 1:2:1:0
 
 # The script last opened, from the trace log.

@@ -28,11 +28,7 @@ full=$5
 
 mkdir -p "$shots"
 shot="$shots/screen_$size.png"
-work=$(mktemp -d)
-trap 'kill $pid 2>/dev/null; rm -rf "$work"' EXIT
-cp -a "$course" "$work/course" || exit 1
-cd "$work/course" || exit 1
-sed -i 's/^Flag=.*/Flag=-w -g -r trace.log/' DEMO.INI
+traced_course_copy "$course" "-w -g"
 export QT_SCALE_FACTOR=$factor
 start_player player.log -s 1:2:1:0
 fail() { echo "$size at $factor: $*; screenshot $shot"; exit 1; }

@@ -8,6 +8,17 @@ if [ -z "${E2E_INSIDE_X:-}" ]; then
     E2E_INSIDE_X=1 exec xvfb-run -a -s "-screen 0 ${E2E_SCREEN:-1280x1024}x24" sh "$0" "$@"
 fi
 
+# traced_course_copy COURSE FLAGS: a copy of the course in a temporary folder becomes the
+# current folder, its INI's flags set to FLAGS with a trace log; the copy and the player go on
+# exit.
+traced_course_copy() {
+    work=$(mktemp -d)
+    trap 'kill $pid 2>/dev/null; rm -rf "$work"' EXIT
+    cp -a "$1" "$work/course" || exit 1
+    cd "$work/course" || exit 1
+    sed -i "s/^Flag=.*/Flag=$2 -r trace.log/" DEMO.INI
+}
+
 # start_player LOG [ARGS...]: the player of the current course folder, in the background.
 start_player() {
     player_log=$1
