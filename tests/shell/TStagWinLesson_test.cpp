@@ -81,6 +81,12 @@ class TStagWinLessonTest : public ::testing::Test {
         for (int i = 0; i < 5; ++i) QApplication::processEvents();
     }
     lesson::LessonFlow& Flow() { return *window_->Flow(); }
+    // Learner 2 of group 1 chosen in the user list, the choice delivered.
+    void StartSession() {
+        window_->findChild<windows::TUsrList*>()->SetTag((1 << 8) + 2);
+        window_->PostUserMessage(lesson::kMsgUserChosen);
+        Settle();
+    }
     std::string Text(QTextEdit* edit) { return edit->toPlainText().toStdString(); }
 
     support::TempFolder dir_;
@@ -202,9 +208,7 @@ QRect InWindow(QWidget* w, QWidget* window) {
 TEST_F(TStagWinLessonTest, VerdictAndAnswersAreReadable) {
     std::vector<std::string> boxes;
     BoxCloser closer(boxes);
-    window_->findChild<windows::TUsrList*>()->SetTag((1 << 8) + 2);
-    window_->PostUserMessage(lesson::kMsgUserChosen);
-    Settle();
+    StartSession();
     ASSERT_TRUE(Flow().InSession());
 
     QTextEdit* question = Control<QTextEdit>(*window_, "Label40");
@@ -270,9 +274,7 @@ TEST_F(TStagWinLessonTest, VerdictAndAnswersAreReadable) {
 TEST_F(TStagWinLessonTest, TheAccessibilityTreeNamesTheControlsOfAChoiceStep) {
     std::vector<std::string> boxes;
     BoxCloser closer(boxes);
-    window_->findChild<windows::TUsrList*>()->SetTag((1 << 8) + 2);
-    window_->PostUserMessage(lesson::kMsgUserChosen);
-    Settle();
+    StartSession();
     ASSERT_TRUE(Flow().InSession());
 
     std::map<QObject*, QAccessibleInterface*> tree;
