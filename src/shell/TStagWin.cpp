@@ -705,8 +705,7 @@ void TStagWin::MediaPlayerNotify() {
     media_button_->hide();
 }
 
-void TStagWin::LanguageClick(const std::string& caption) {
-    const std::string language = LanguageFromCaption(caption);
+void TStagWin::LanguageClick(const std::string& language) {
     if (language == course_.Config().Get(data::kLanguage)) return;
     SwitchLanguage(language);
     RefreshUserList();
@@ -731,13 +730,12 @@ void TStagWin::BuildLanguageMenu() {
     if (common_name.empty()) common_name = data::kCommonName;
     for (const data::LanguageEntry& entry :
          data::FindLanguages(course_, common_name, course_.CommonSeed())) {
-        const std::string code = LanguageFromCaption(entry.caption);
         QAction* item =
-            language_menu_->addAction(CourseIcon(course_, code), FromCp1252(entry.caption));
-        item->setObjectName(QString::fromStdString(code));
+            language_menu_->addAction(CourseIcon(course_, entry.code), FromCp1252(entry.caption));
+        item->setObjectName(QString::fromStdString(entry.code));
         item->setCheckable(false);
-        std::string caption = entry.caption;
-        connect(item, &QAction::triggered, this, [this, caption] { LanguageClick(caption); });
+        const std::string code = entry.code;
+        connect(item, &QAction::triggered, this, [this, code] { LanguageClick(code); });
     }
 }
 

@@ -116,7 +116,8 @@ class TStagWin : public QMainWindow,
     void ConfigClick();
     // Reset: after a question, the progress of the learner selected in the user list is wiped.
     void ResetClick();
-    void LanguageClick(const std::string& caption);
+    // A language of the language menu, by its code ("FR"): the course switches to it.
+    void LanguageClick(const std::string& language);
     void MessagesClick(bool checked);
     void TopicsClick();
     void AboutMeClick();

@@ -32,14 +32,6 @@ double StandingPercent(int total, int total_worth) {
     return total * 99.9 / total_worth;
 }
 
-std::string LanguageFromCaption(std::string_view caption) {
-    size_t open = caption.find('(');
-    if (open == std::string_view::npos) return {};
-    size_t close = caption.find(')', open + 1);
-    if (close == std::string_view::npos) return {};
-    return std::string(caption.substr(open + 1, close - open - 1));
-}
-
 DisplayCheck CheckDisplaySize(const std::string& resolution, int screen_width, int screen_height,
                               int bits_per_pixel) {
     DisplayCheck c;

@@ -1,11 +1,9 @@
 // The arithmetic of the main window, kept apart from the widgets so that tests reach it: the
-// control panel, the info panel, the status bar standing, the display check and the language
-// menu captions.
+// control panel, the info panel, the status bar standing and the display check.
 #pragma once
 
 #include <span>
 #include <string>
-#include <string_view>
 
 namespace shell {
 
@@ -31,10 +29,6 @@ InfoPanelGeometry LayoutInfoPanel(const InfoPlacement& placement, std::span<cons
 
 // Total x 99.9 / TotalWorth, 0 when nothing was at stake yet.
 double StandingPercent(int total, int total_worth);
-
-// The language named by a language menu caption: the text between its first '(' and the
-// first ')' after it; "" when there is none.
-std::string LanguageFromCaption(std::string_view caption);
 
 // The window size Resolution= asks for ("%dx%d"; 1008 x 749 when absent or unreadable) and
 // whether the screen holds it with more than 7 bits per pixel.

@@ -45,8 +45,8 @@ TEST_F(DemoCourse, StartsInEachLanguage) {
     }
     const auto languages = data::FindLanguages(course, "COMMON", 1957);
     ASSERT_EQ(languages.size(), 2u);
-    EXPECT_EQ(shell::LanguageFromCaption(languages[0].caption), "FR");
-    EXPECT_EQ(shell::LanguageFromCaption(languages[1].caption), "GB");
+    EXPECT_EQ(languages[0].code, "FR");
+    EXPECT_EQ(languages[1].code, "GB");
 }
 
 // Common texts the player shows; the numbers not listed are unused.

@@ -442,18 +442,18 @@ TEST_F(CourseFolder, ADamagedServerCopyLeavesTheLocalPairAlone) {
 TEST_F(CourseFolder, LanguageListReadsEveryFolderWithACommonFile) {
     fs::create_directories(root_ / "MSG" / "DE");  // no common file: not offered
     Write("MSG/SND.MSG", "x");                     // not a folder
-    WriteCommon("NL", "Nederlands NL", 4711);      // no parentheses: no name
+    WriteCommon("NL", "Nederlands NL", 4711);      // no code: the folder names it
     const auto languages = data::FindLanguages(*course_, "COMMON", 4711);
     ASSERT_EQ(languages.size(), 3u);
     EXPECT_EQ(languages[0].folder, "FR");
     EXPECT_EQ(languages[0].caption,
               "Fran\xe7"
               "ais (FR)");
-    EXPECT_EQ(shell::LanguageFromCaption(languages[0].caption), "FR");
+    EXPECT_EQ(languages[0].code, "FR");
     EXPECT_EQ(languages[1].folder, "GB");
-    EXPECT_EQ(shell::LanguageFromCaption(languages[1].caption), "GB");
+    EXPECT_EQ(languages[1].code, "GB");
     EXPECT_EQ(languages[2].folder, "NL");
-    EXPECT_EQ(shell::LanguageFromCaption(languages[2].caption), "");
+    EXPECT_EQ(languages[2].code, "NL");
 }
 
 TEST_F(CourseFolder, CommonSeedComesFromTheFile) {

@@ -51,14 +51,6 @@ TEST(TStagWinLayoutTest, StandingPercentIsZeroWithNothingAtStake) {
     EXPECT_DOUBLE_EQ(StandingPercent(5, 20), 24.975);
 }
 
-TEST(TStagWinLayoutTest, LanguageFromCaption) {
-    EXPECT_EQ(LanguageFromCaption("Deutsch (DE)"), "DE");
-    EXPECT_EQ(LanguageFromCaption("(FR) Francais (x)"), "FR");
-    EXPECT_EQ(LanguageFromCaption("English"), "");
-    EXPECT_EQ(LanguageFromCaption("Broken (GB"), "");
-    EXPECT_EQ(LanguageFromCaption("a)b(c)"), "c");
-}
-
 TEST(TStagWinLayoutTest, DisplayCheck) {
     struct Case {
         const char* resolution;
