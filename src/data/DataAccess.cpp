@@ -17,8 +17,8 @@ platform::Status EngineStatus(int error, const std::string& what) {
     return {code, what, isam::ErrorText(code)};
 }
 
-// Why the client's last request failed: a lost or garbled connection says what happened on
-// the wire; the server's refusal is the engine's number.
+}  // namespace
+
 platform::Status ServerStatus(const RemoteClient& client, const std::string& what) {
     const int error = client.LastError();
     if (error == -2 || error == EBADMSG || error <= 0) {
@@ -28,8 +28,6 @@ platform::Status ServerStatus(const RemoteClient& client, const std::string& wha
     }
     return EngineStatus(error, what);
 }
-
-}  // namespace
 
 bool BuildKey(int kind, isam::KeyDesc& key) {
     key = isam::KeyDesc{};

@@ -23,6 +23,11 @@ bool BuildKey(int kind, isam::KeyDesc& key);
 
 class RemoteClient;
 
+// Why the client's last request failed, about what: a lost or garbled connection fails with
+// ENOTCONN or EBADMSG and says what happened on the wire; the server's refusal is the engine's
+// number with its text.
+platform::Status ServerStatus(const RemoteClient& client, const std::string& what);
+
 class DataAccess {
   public:
     using OpenFunction = int (*)(const char* name, int mode);

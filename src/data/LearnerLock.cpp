@@ -5,25 +5,21 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstring>
+
+#include "platform/Path.h"
 
 namespace data {
 
-LearnerLock::Result LearnerLock::Take(const std::string& folder, int group, int user,
-                                      std::string& why) {
+platform::Status LearnerLock::Take(const std::string& folder, int group, int user) {
     Release();
     const std::string path = (folder.empty() ? std::string(".") : folder) + "/" + kLearnerLockFile;
     const int fd =
         ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0666);
-    if (fd < 0) {
-        why = path + ": " + std::strerror(errno);
-        return kFailed;
-    }
+    if (fd < 0) return platform::Status::FromErrno(path);
     struct stat st;
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         ::close(fd);
-        why = path + ": not a regular file";
-        return kFailed;
+        return {platform::kErrorNotRegularFile, path, "not a regular file"};
     }
     // One byte per learner; numbers have three digits in the learners' file names.
     struct flock lock {};
@@ -34,12 +30,12 @@ LearnerLock::Result LearnerLock::Take(const std::string& folder, int group, int 
     if (::fcntl(fd, F_OFD_SETLK, &lock) != 0) {
         const int error = errno;
         ::close(fd);
-        if (error == EAGAIN || error == EACCES) return kBusy;
-        why = path + ": " + std::strerror(error);
-        return kFailed;
+        if (error == EAGAIN || error == EACCES)
+            return {kLearnerBusy, path, "another session holds this learner"};
+        return {error, path};
     }
     fd_ = fd;
-    return kHeld;
+    return {};
 }
 
 void LearnerLock::Release() {

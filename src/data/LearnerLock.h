@@ -4,29 +4,33 @@
 // exclude each other too.
 #pragma once
 
+#include <cerrno>
 #include <string>
+
+#include "platform/Status.h"
 
 namespace data {
 
 class LearnerLock {
   public:
-    enum Result { kHeld, kBusy, kFailed };
-
     LearnerLock() = default;
     ~LearnerLock() { Release(); }
     LearnerLock(const LearnerLock&) = delete;
     LearnerLock& operator=(const LearnerLock&) = delete;
 
     // Holds learner user of group in folder (native); a hold already taken is released first.
-    // kBusy when another session holds that learner; kFailed (the reason in why) when the lock
-    // file cannot be made or locked.
-    Result Take(const std::string& folder, int group, int user, std::string& why);
+    // Fails with kLearnerBusy when another session holds that learner, else with the system's
+    // error about the lock file when it cannot be made or locked.
+    platform::Status Take(const std::string& folder, int group, int user);
     void Release();
     bool Held() const { return fd_ >= 0; }
 
   private:
     int fd_ = -1;
 };
+
+// The code of a hold refused because another session holds the learner.
+inline constexpr int kLearnerBusy = EBUSY;
 
 // The name of the lock file beside the learners' records.
 inline constexpr const char* kLearnerLockFile = "SESSION.LCK";

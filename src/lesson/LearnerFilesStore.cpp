@@ -39,16 +39,8 @@ platform::Status LearnerFilesStore::LocalCopyHolds(const data::UserRecord& recor
     return {EIO, users_.DataPath(), "the learner's record was not written"};
 }
 
-Hold LearnerFilesStore::HoldLearner(int group, int user, std::string& why) {
-    const std::string folder = platform::NativePathIn(root_, UsersFolder());
-    switch (lock_.Take(folder, group, user, why)) {
-        case data::LearnerLock::kHeld:
-            return Hold::kHeld;
-        case data::LearnerLock::kBusy:
-            return Hold::kBusy;
-        default:
-            return Hold::kFailed;
-    }
+platform::Status LearnerFilesStore::HoldLearner(int group, int user) {
+    return lock_.Take(platform::NativePathIn(root_, UsersFolder()), group, user);
 }
 
 void LearnerFilesStore::ReleaseLearner() {
@@ -67,14 +59,12 @@ std::string LearnerFilesStore::RemoteUsersName() const {
     return data::RemoteFileName(root_, data_path.substr(0, data_path.size() - 4));
 }
 
-Hold LearnerFilesStore::OpenRemote(const std::string& app_name, const data::GroupRecord& group,
-                                   const data::UserRecord& user, data::UserRecord& server_record,
-                                   std::string& path, int& error) {
-    path = RemoteUsersName();
-    if (!remote_) {
-        error = ENOTCONN;
-        return Hold::kFailed;
-    }
+platform::Status LearnerFilesStore::OpenRemote(const std::string& app_name,
+                                               const data::GroupRecord& group,
+                                               const data::UserRecord& user,
+                                               data::UserRecord& server_record) {
+    const std::string path = RemoteUsersName();
+    if (!remote_) return {ENOTCONN, path, "no data server"};
     // From here the users file rewrites the learner's record on the server first.
     users_.SetRemote(remote_, path);
     uint8_t bytes[data::kUserRecordSize];
@@ -82,11 +72,12 @@ Hold LearnerFilesStore::OpenRemote(const std::string& app_name, const data::Grou
     if (remote_->SignOn(app_name, group.name, user.UserName) < 0 ||
         !users_.OpenOnServer(isam::OPEN_INOUT | isam::LOCKMODE_EXCL).ok() ||
         remote_->HoldLearner(bytes, data::kUserRecordSize) < 0) {
-        error = remote_->LastError();
-        return error == isam::kRecordLocked ? Hold::kBusy : Hold::kFailed;
+        if (remote_->LastError() == isam::kRecordLocked)
+            return {data::kLearnerBusy, path, "another player holds this learner"};
+        return data::ServerStatus(*remote_, path);
     }
     server_record = data::DecodeUserRecord(bytes);
-    return Hold::kHeld;
+    return {};
 }
 
 bool LearnerFilesStore::SendFile(const std::string& local_path, const std::string& remote_name) {

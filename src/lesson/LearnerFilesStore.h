@@ -24,13 +24,13 @@ class LearnerFilesStore : public LearnerStore {
     bool ReadUser(int group, int user, data::UserRecord& record) override;
     RecordSave RewriteUser(const data::UserRecord& record) override;
 
-    Hold HoldLearner(int group, int user, std::string& why) override;
+    platform::Status HoldLearner(int group, int user) override;
     void ReleaseLearner() override;
 
     bool HasRemote() const override { return remote_ != nullptr; }
-    Hold OpenRemote(const std::string& app_name, const data::GroupRecord& group,
-                    const data::UserRecord& user, data::UserRecord& server_record,
-                    std::string& path, int& error) override;
+    platform::Status OpenRemote(const std::string& app_name, const data::GroupRecord& group,
+                                const data::UserRecord& user,
+                                data::UserRecord& server_record) override;
     bool SendFile(const std::string& local_path, const std::string& remote_name) override;
 
     std::string UsersFolder() const override { return users_.Folder(); }

@@ -18,9 +18,6 @@ struct RecordSave {
     platform::Status server;
 };
 
-// How taking hold of a learner went.
-enum class Hold { kHeld, kBusy, kFailed };
-
 class LearnerStore {
   public:
     virtual ~LearnerStore() = default;
@@ -32,18 +29,20 @@ class LearnerStore {
     virtual RecordSave RewriteUser(const data::UserRecord& record) = 0;
 
     // Holds the learner for this session against every other session on this computer (the
-    // hold ends with the process at the latest). kBusy when another session holds them.
-    virtual Hold HoldLearner(int group, int user, std::string& why) = 0;
+    // hold ends with the process at the latest). Fails with data::kLearnerBusy when another
+    // session holds them.
+    virtual platform::Status HoldLearner(int group, int user) = 0;
     // Ends the hold, here and on the server.
     virtual void ReleaseLearner() = 0;
 
     virtual bool HasRemote() const = 0;
     // Signs on to the server, opens its USERS file and holds the learner there; server_record
-    // receives the server's copy of the learner's record. On failure, the path and the error
-    // code to report; kBusy when another player holds the learner.
-    virtual Hold OpenRemote(const std::string& app_name, const data::GroupRecord& group,
-                            const data::UserRecord& user, data::UserRecord& server_record,
-                            std::string& path, int& error) = 0;
+    // receives the server's copy of the learner's record. Fails about the server's USERS file:
+    // with data::kLearnerBusy when another player holds the learner, ENOTCONN when the server
+    // does not answer, else with the server's error.
+    virtual platform::Status OpenRemote(const std::string& app_name, const data::GroupRecord& group,
+                                        const data::UserRecord& user,
+                                        data::UserRecord& server_record) = 0;
     // Sends a local file to the server under remote_name.
     virtual bool SendFile(const std::string& local_path, const std::string& remote_name) = 0;
 

@@ -5,6 +5,7 @@
 
 #include "data/CommonTexts.h"
 #include "data/CoursePaths.h"
+#include "data/LearnerLock.h"
 #include "data/RemoteClient.h"
 #include "data/StepTexts.h"
 #include "data/UserChoice.h"
@@ -187,39 +188,37 @@ void LessonFlow::StartSession() {
     }
     // One session per learner: on this computer, then on the server.
     if (settings_.SavesProgress()) {
-        std::string why;
-        const Hold hold = ports_.store.HoldLearner(group, user, why);
-        if (hold == Hold::kBusy) {
+        const platform::Status held = ports_.store.HoldLearner(group, user);
+        if (held.code() == data::kLearnerBusy) {
             RefuseSession(data::kTextLearnerBusy, user_record.UserName, EBUSY,
                           user_record.UserName + " is already in a session");
             return;
         }
         // A folder where no lock can be made (read-only media) cannot be saved to either.
-        if (hold == Hold::kFailed) settings_.Trace(">hold> %s", why.c_str());
+        if (!held) settings_.Trace(">hold> %s", held.Text().c_str());
     }
     data::UserRecord server_record;
     bool server_behind = false;
     if (ports_.store.HasRemote()) {
-        std::string path;
-        int error = 0;
-        const Hold hold = ports_.store.OpenRemote(settings_.AppName(), group_record, user_record,
-                                                  server_record, path, error);
-        if (hold == Hold::kBusy) {
+        const platform::Status opened =
+            ports_.store.OpenRemote(settings_.AppName(), group_record, user_record, server_record);
+        if (opened.code() == data::kLearnerBusy) {
             RefuseSession(data::kTextLearnerBusy, user_record.UserName, EBUSY,
                           user_record.UserName + " is in a session on another workstation");
             return;
         }
-        if (hold != Hold::kHeld) {
+        if (!opened) {
             // A server that cannot be reached is named with its address; a refusal of the
             // server's file with the file and the engine's error.
+            const bool unreachable = opened.code() == ENOTCONN;
             const std::string& address = settings_.Config(data::kIPserv);
             const int port = settings_.ConfigInt(data::kIPport);
-            failure_ = error == -2 ? address + ":" + std::to_string(port) + ": not reachable"
-                                   : path + ": error " + std::to_string(error);
+            failure_ = unreachable ? address + ":" + std::to_string(port) + ": not reachable"
+                                   : opened.Text();
             ports_.store.ReleaseLearner();
             ShowReport(
-                error == -2 ? settings_.Common(data::kTextServerUnreachable, address, port) : "",
-                settings_.AppName(), path, error, windows::kIconError);
+                unreachable ? settings_.Common(data::kTextServerUnreachable, address, port) : "",
+                settings_.AppName(), opened.what(), opened.code(), windows::kIconError);
             user_tag_ = -1;
             CommencerClick();
             return;

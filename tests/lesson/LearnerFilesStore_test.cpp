@@ -49,12 +49,10 @@ class RemoteStoreTest : public ::testing::Test {
         return data::DecodeUserRecord(b);
     }
 
-    // Opens a session for user on the server through store; the server's error in error.
-    static lesson::Hold OpenSession(lesson::LearnerStore& store, const data::UserRecord& user,
-                                    int& error) {
+    // Opens a session for user on the server through store.
+    static platform::Status OpenSession(lesson::LearnerStore& store, const data::UserRecord& user) {
         data::UserRecord on_server;
-        std::string path;
-        return store.OpenRemote("Demo", data::GroupTemplate(), user, on_server, path, error);
+        return store.OpenRemote("Demo", data::GroupTemplate(), user, on_server);
     }
 
     support::TempFolder dir_;
@@ -70,12 +68,8 @@ TEST_F(RemoteStoreTest, RewritesTheServersRecordThenTheLocalOneAndSendsFiles) {
     data::UserRecord user;
     ASSERT_TRUE(store.ReadUser(1, 2, user));
     data::GroupRecord group = data::GroupTemplate();
-    std::string path;
-    int error = 0;
     data::UserRecord on_server;
-    ASSERT_EQ(store.OpenRemote("Demo", group, user, on_server, path, error), lesson::Hold::kHeld)
-        << error;
-    EXPECT_EQ(path, "?:\\DATA\\DEMO\\GB\\USERS");
+    ASSERT_EQ(store.OpenRemote("Demo", group, user, on_server).Text(), "");
     EXPECT_EQ(on_server.UserNo, 2);
 
     user.Total = 42;
@@ -119,21 +113,20 @@ TEST_F(RemoteStoreTest, ASecondSessionOnTheSameLearnerIsRefusedUntilTheFirstEnds
     ASSERT_TRUE(client2.Connect());
     lesson::LearnerFilesStore second(local_, groups2, users2, &client2);
 
-    std::string why;
-    EXPECT_EQ(first.HoldLearner(1, 2, why), lesson::Hold::kHeld) << why;
-    EXPECT_EQ(second.HoldLearner(1, 2, why), lesson::Hold::kBusy);
-    EXPECT_EQ(second.HoldLearner(1, 1, why), lesson::Hold::kHeld) << "another learner is free";
+    EXPECT_EQ(first.HoldLearner(1, 2).Text(), "");
+    EXPECT_EQ(second.HoldLearner(1, 2).code(), data::kLearnerBusy);
+    EXPECT_EQ(second.HoldLearner(1, 1).Text(), "") << "another learner is free";
 
     data::UserRecord user;
     ASSERT_TRUE(first.ReadUser(1, 2, user));
-    int error = 0;
-    ASSERT_EQ(OpenSession(first, user, error), lesson::Hold::kHeld);
-    EXPECT_EQ(OpenSession(second, user, error), lesson::Hold::kBusy);
-    EXPECT_EQ(error, isam::kRecordLocked);
+    ASSERT_EQ(OpenSession(first, user).Text(), "");
+    const platform::Status refused = OpenSession(second, user);
+    EXPECT_EQ(refused.code(), data::kLearnerBusy);
+    EXPECT_EQ(refused.what(), "?:\\DATA\\DEMO\\GB\\USERS");
 
     first.ReleaseLearner();
-    EXPECT_EQ(second.HoldLearner(1, 2, why), lesson::Hold::kHeld) << why;
-    EXPECT_EQ(OpenSession(second, user, error), lesson::Hold::kHeld) << error;
+    EXPECT_EQ(second.HoldLearner(1, 2).Text(), "");
+    EXPECT_EQ(OpenSession(second, user).Text(), "");
 }
 
 // The data server stops mid-session and comes back on the same port: the record is saved
@@ -143,8 +136,7 @@ TEST_F(RemoteStoreTest, ARecordSavedDuringAnOutageReachesTheServerWhenItIsBack) 
     lesson::LearnerFilesStore store(local_, groups_, users_, &client_);
     data::UserRecord user;
     ASSERT_TRUE(store.ReadUser(1, 2, user));
-    int error = 0;
-    ASSERT_EQ(OpenSession(store, user, error), lesson::Hold::kHeld);
+    ASSERT_EQ(OpenSession(store, user).Text(), "");
     const int port = server_.port;
     server_.Stop();
     user.Total = 17;
@@ -173,8 +165,7 @@ TEST_F(RemoteStoreTest, ALocalCopyThatCannotBeWrittenIsTheOneReported) {
     lesson::LearnerFilesStore store(local_, groups_, read_only, &client_);
     data::UserRecord user;
     ASSERT_TRUE(store.ReadUser(1, 2, user));
-    int error = 0;
-    ASSERT_EQ(OpenSession(store, user, error), lesson::Hold::kHeld) << error;
+    ASSERT_EQ(OpenSession(store, user).Text(), "");
     user.Total = 23;
     const lesson::RecordSave save = store.RewriteUser(user);
     EXPECT_TRUE(save.server.ok()) << save.server.Text();
@@ -227,10 +218,7 @@ TEST(RemoteStoreWire, TheSessionOpensTheUsersFileWithMode2050AndHoldsTheLearner)
     lesson::LearnerFilesStore store(dir.path.string(), groups, users, &client);
     data::UserRecord user, on_server;
     ASSERT_TRUE(store.ReadUser(1, 1, user));
-    std::string path;
-    int error = 0;
-    EXPECT_EQ(store.OpenRemote("Demo", data::GroupTemplate(), user, on_server, path, error),
-              lesson::Hold::kHeld);
+    EXPECT_EQ(store.OpenRemote("Demo", data::GroupTemplate(), user, on_server).Text(), "");
     store.ReleaseLearner();  // ends the connection
     peer.join();
     close(listener);
@@ -248,12 +236,12 @@ TEST_F(RemoteStoreTest, OpenFailsWithTheServersErrorForAMissingUsersFile) {
     lesson::LearnerFilesStore store(local_, groups_, users_, &client_);
     data::UserRecord user = data::UserTemplate();
     data::UserRecord on_server;
-    std::string path;
-    int error = 0;
-    EXPECT_EQ(store.OpenRemote("Demo", data::GroupTemplate(), user, on_server, path, error),
-              lesson::Hold::kFailed);
-    EXPECT_NE(error, 0);
-    EXPECT_EQ(path, "?:\\DATA\\DEMO\\GB\\USERS");
+    const platform::Status opened =
+        store.OpenRemote("Demo", data::GroupTemplate(), user, on_server);
+    EXPECT_FALSE(opened.ok());
+    EXPECT_NE(opened.code(), data::kLearnerBusy);
+    EXPECT_NE(opened.code(), ENOTCONN) << "the server answered: its refusal is told";
+    EXPECT_EQ(opened.what(), "?:\\DATA\\DEMO\\GB\\USERS");
 }
 
 }  // namespace

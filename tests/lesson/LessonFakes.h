@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "data/LearnerLock.h"
 #include "data/ScoreFile.h"
 #include "lesson/LessonFlow.h"
 #include "platform/Path.h"
@@ -166,23 +167,20 @@ class FakeStore : public lesson::LearnerStore {
         journal_.push_back("rewrite user");
         return save;
     }
-    lesson::Hold HoldLearner(int group, int user, std::string&) override {
-        if (held_elsewhere.count({group, user})) return lesson::Hold::kBusy;
+    platform::Status HoldLearner(int group, int user) override {
+        if (held_elsewhere.count({group, user})) return {data::kLearnerBusy, "SESSION.LCK"};
         journal_.push_back("hold " + std::to_string(group) + ":" + std::to_string(user));
-        return lesson::Hold::kHeld;
+        return {};
     }
     void ReleaseLearner() override { journal_.push_back("release"); }
     bool HasRemote() const override { return remote; }
-    lesson::Hold OpenRemote(const std::string&, const data::GroupRecord&,
-                            const data::UserRecord& user, data::UserRecord& server_record,
-                            std::string&, int& error) override {
-        if (!server_up) {
-            error = -2;
-            return lesson::Hold::kFailed;
-        }
+    platform::Status OpenRemote(const std::string&, const data::GroupRecord&,
+                                const data::UserRecord& user,
+                                data::UserRecord& server_record) override {
+        if (!server_up) return {ENOTCONN, "?:\\DATA\\USERS", "the data server does not answer"};
         auto it = server_users.find({user.GroupNo, user.UserNo});
         server_record = it == server_users.end() ? user : it->second;
-        return lesson::Hold::kHeld;
+        return {};
     }
     bool SendFile(const std::string& local, const std::string& remote_name) override {
         if (!server_up) return false;

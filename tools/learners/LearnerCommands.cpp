@@ -147,9 +147,7 @@ int AddUser(const data::Course& course, const Request& r) {
 // False (reported) when a session holds them.
 static bool HoldFromSessions(const data::Course& course, const Request& r,
                              data::LearnerLock& lock) {
-    std::string why;
-    const data::LearnerLock::Result held = lock.Take(course.LearnerFolder(), r.group, r.user, why);
-    if (held == data::LearnerLock::kBusy) {
+    if (lock.Take(course.LearnerFolder(), r.group, r.user).code() == data::kLearnerBusy) {
         Fail(UserLabel(r) + " is in a lesson session now; try again when it has ended");
         return false;
     }
