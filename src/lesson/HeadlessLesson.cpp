@@ -56,6 +56,10 @@ void HeadlessLesson::ShowSystemError(const std::string& text, int code) {
     if (notice_) notice_(text + ": " + platform::SystemErrorText(code));
 }
 
+void HeadlessLesson::ShowFailure(const platform::Status& failure) {
+    if (notice_) notice_(failure.Text());
+}
+
 int HeadlessLesson::AskEstimate(const RichText&, const RichText&) {
     if (!answers_.empty()) {
         const std::string answer = answers_.front();

@@ -64,6 +64,7 @@ class HeadlessLesson : public LessonView, public LessonSounds, public LessonCloc
     int Ask(const std::string& text, const std::string& caption, int icon, int buttons,
             bool quiet) override;
     void ShowSystemError(const std::string& text, int code) override;
+    void ShowFailure(const platform::Status& failure) override;
     void ShowStatusNote(const std::string&) override {}
     void Show(const LessonScreen&) override {}
     bool StopShown() const override { return true; }

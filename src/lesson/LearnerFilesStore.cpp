@@ -11,8 +11,14 @@ bool LearnerFilesStore::ReadGroup(int group, data::GroupRecord& record) {
     return data::FindGroup(groups_, group, record).ok();
 }
 
-bool LearnerFilesStore::ReadUser(int group, int user, data::UserRecord& record) {
-    return data::FindUser(users_, group, user, record).ok();
+platform::Status LearnerFilesStore::ReadUser(int group, int user, data::UserRecord& record) {
+    if (users_.Handle() < 0 && !users_opened_.ok()) return users_opened_;
+    return data::FindUser(users_, group, user, record);
+}
+
+void LearnerFilesStore::OpenFiles(const std::string& group_file, const std::string& users_file) {
+    if (groups_.Handle() < 0) (void)groups_.Open(group_file, isam::OPEN_INOUT);
+    if (users_.Handle() < 0) users_opened_ = users_.Open(users_file, isam::OPEN_INOUT);
 }
 
 RecordSave LearnerFilesStore::RewriteUser(const data::UserRecord& record) {

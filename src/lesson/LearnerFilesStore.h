@@ -21,7 +21,12 @@ class LearnerFilesStore : public LearnerStore {
         : root_(std::move(root)), groups_(groups), users_(users), remote_(remote) {}
 
     bool ReadGroup(int group, data::GroupRecord& record) override;
-    bool ReadUser(int group, int user, data::UserRecord& record) override;
+    platform::Status ReadUser(int group, int user, data::UserRecord& record) override;
+
+    // Opens the GROUP and USERS files (native paths) where they are not open yet. A users file
+    // that does not open fails the reads from it with the reason; a missing group is the
+    // group template's.
+    void OpenFiles(const std::string& group_file, const std::string& users_file);
     RecordSave RewriteUser(const data::UserRecord& record) override;
 
     platform::Status HoldLearner(int group, int user) override;
@@ -45,6 +50,7 @@ class LearnerFilesStore : public LearnerStore {
     data::DataAccess& users_;
     data::RemoteClient* remote_;
     data::LearnerLock lock_;
+    platform::Status users_opened_;
 };
 
 }  // namespace lesson

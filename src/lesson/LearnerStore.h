@@ -23,7 +23,9 @@ class LearnerStore {
     virtual ~LearnerStore() = default;
     // Equal-key reads; false when the record cannot be read.
     virtual bool ReadGroup(int group, data::GroupRecord& record) = 0;
-    virtual bool ReadUser(int group, int user, data::UserRecord& record) = 0;
+    // Fails with data::kNotFound when the users file does not hold the learner, else with why
+    // the file could not be opened or read.
+    virtual platform::Status ReadUser(int group, int user, data::UserRecord& record) = 0;
     // Reads the record with the same key and rewrites it with record: on the server first
     // when there is one, then locally. A record that cannot be read is not written.
     virtual RecordSave RewriteUser(const data::UserRecord& record) = 0;

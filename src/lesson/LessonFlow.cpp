@@ -5,6 +5,7 @@
 
 #include "data/CommonTexts.h"
 #include "data/CoursePaths.h"
+#include "data/LearnerFiles.h"
 #include "data/LearnerLock.h"
 #include "data/RemoteClient.h"
 #include "data/StepTexts.h"
@@ -165,10 +166,16 @@ void LessonFlow::StartSession() {
     data::UserRecord user_record;
     // Without the learner's record there is nothing to run or save: back to the list. The
     // users file is named from the course, which knows it even when the store could not open it.
-    if (!ports_.store.ReadUser(group, user, user_record)) {
-        failure_ = settings_.course->UsersFile() + ": no user " + std::to_string(user) +
-                   " in group " + std::to_string(group);
-        ports_.view.ShowSystemError(settings_.course->UsersFile(), platform::kErrorFileNotFound);
+    if (const platform::Status read = ports_.store.ReadUser(group, user, user_record); !read) {
+        if (read.code() == data::kNotFound) {
+            failure_ = settings_.course->UsersFile() + ": no user " + std::to_string(user) +
+                       " in group " + std::to_string(group);
+            ports_.view.ShowSystemError(settings_.course->UsersFile(),
+                                        platform::kErrorFileNotFound);
+        } else {
+            failure_ = read.Text();
+            ports_.view.ShowFailure(read);
+        }
         user_tag_ = -1;
         CommencerClick();
         return;

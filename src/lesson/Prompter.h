@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "platform/Status.h"
 #include "windows/WinBoxLayout.h"
 
 namespace lesson {
@@ -17,6 +18,8 @@ class Prompter {
                     bool quiet = false) = 0;
     // The error box with the system's text for code as caption.
     virtual void ShowSystemError(const std::string& text, int code) = 0;
+    // The error box for a call that failed: its cause as caption, what failed as text.
+    virtual void ShowFailure(const platform::Status& failure) = 0;
     // The last panel of the status bar (context and upload notices), shown at once.
     virtual void ShowStatusNote(const std::string& text) = 0;
 };

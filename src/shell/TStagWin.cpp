@@ -31,6 +31,7 @@
 #include "lesson/ScriptEngineLink.h"
 #include "platform/Path.h"
 #include "script/ScriptEngine.h"
+#include "script/StageView.h"
 #include "shell/TStagWinHost.h"
 #include "shell/TStagWinLayout.h"
 #include "text/FormatString.h"
@@ -53,27 +54,6 @@ constexpr int kCommandWidth = 90;
 constexpr int kCommandHeight = 28;
 constexpr int kAnswerButtonSize = 28;
 constexpr int kAnswerLabelHeight = 34;
-
-// The stage: the background picture the script engine draws on, at its own size.
-class StageView : public QWidget {
-  public:
-    StageView(QImage& picture, QWidget* parent) : QWidget(parent), picture_(picture) {
-        setAttribute(Qt::WA_OpaquePaintEvent);  // the picture covers the window: no erase
-        setAutoFillBackground(false);
-    }
-
-  protected:
-    void paintEvent(QPaintEvent*) override {
-        QPainter p(this);
-        // Shown scaled, the picture is filtered rather than repeated pixel by pixel.
-        p.setRenderHint(QPainter::SmoothPixmapTransform);
-        p.fillRect(rect(), Qt::white);
-        if (!picture_.isNull()) p.drawImage(0, 0, picture_);
-    }
-
-  private:
-    QImage& picture_;
-};
 
 // A read-only rich text as the window's answer and question boxes use.
 QTextEdit* ReadOnlyText(QWidget* parent) {
@@ -176,7 +156,7 @@ TStagWin::~TStagWin() {
 
 void TStagWin::CreateControls() {
     // The stage and everything on it keep the design size; the screen shows them scaled.
-    stage_ = new StageView(background_, nullptr);
+    stage_ = new script::StageView(background_);
     stage_->setObjectName("Image");
     stage_->setEnabled(true);
     screen_ = new windows::ScaledScreen(stage_, QSize(759, 548), this);
@@ -577,7 +557,8 @@ bool TStagWin::event(QEvent* e) {
         if (message == lesson::kMsgUserChosen) {
             // The user list's choice, unless a preset learner is already given.
             if (user_list_ && user_list_->Tag() != -1) flow_->SetUserTag(user_list_->Tag());
-            OpenLearnerFiles();
+            // A users file that does not open is told when the learner's record is read.
+            store_->OpenFiles(course_.GroupFile(), course_.UsersFile());
         }
         flow_->UserMessage(message);
         return true;

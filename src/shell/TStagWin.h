@@ -141,6 +141,7 @@ class TStagWin : public QMainWindow,
     int Ask(const std::string& text, const std::string& caption, int icon, int buttons,
             bool quiet) override;
     void ShowSystemError(const std::string& text, int code) override;
+    void ShowFailure(const platform::Status& failure) override;
     void ShowStatusNote(const std::string& text) override;
     void Show(const lesson::LessonScreen& screen) override;
     bool StopShown() const override;
@@ -190,8 +191,6 @@ class TStagWin : public QMainWindow,
     void ShowVerdict(const QString& text, const QColor& colour);
     // Answer n's red frame on or off; its text is never left selected.
     void SetAnswerMarked(int n, bool marked);
-    // The window's GROUP and USERS files, opened when the user list has not opened them yet.
-    void OpenLearnerFiles();
     windows::TStat& Statistics();
     // In automatic play the statistics window answers and closes itself after the delay.
     void CloseByItself(windows::TStat& stat, bool answer);

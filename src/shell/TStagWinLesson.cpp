@@ -91,12 +91,6 @@ void TStagWin::CreateLesson() {
         settings, lesson::LessonFlow::Ports{*this, *link_, *store_, *this, *this});
 }
 
-void TStagWin::OpenLearnerFiles() {
-    // A file that cannot be opened is reported when the learner's record is read from it.
-    if (group_data_.Handle() < 0) (void)group_data_.Open(course_.GroupFile(), isam::OPEN_INOUT);
-    if (user_data_.Handle() < 0) (void)user_data_.Open(course_.UsersFile(), isam::OPEN_INOUT);
-}
-
 int TStagWin::Ask(const std::string& text, const std::string& caption, int icon, int buttons,
                   bool quiet) {
     // In automatic play every box confirms itself after a while.
@@ -113,6 +107,10 @@ int TStagWin::Ask(const std::string& text, const std::string& caption, int icon,
 
 void TStagWin::ShowSystemError(const std::string& text, int code) {
     course_.Notifier().ShowSystemError(text, code);
+}
+
+void TStagWin::ShowFailure(const platform::Status& failure) {
+    course_.Notifier().ShowError(failure.Cause(), failure.what());
 }
 
 void TStagWin::ShowServerWait(bool waiting) {

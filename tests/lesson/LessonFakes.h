@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "data/LearnerFiles.h"
 #include "data/LearnerLock.h"
 #include "data/ScoreFile.h"
 #include "lesson/LessonFlow.h"
@@ -48,6 +49,9 @@ class FakeView : public lesson::LessonView {
     void ShowSystemError(const std::string& text, int code) override {
         errors.push_back(text + " #" + std::to_string(code));
         journal_.push_back("error " + text);
+    }
+    void ShowFailure(const platform::Status& failure) override {
+        ShowSystemError(failure.what(), failure.code());
     }
     void ShowStatusNote(const std::string& text) override { notes.push_back(text); }
     void Show(const lesson::LessonScreen& s) override { screen = s; }
@@ -147,11 +151,12 @@ class FakeStore : public lesson::LearnerStore {
         record.group_no = g;
         return true;
     }
-    bool ReadUser(int g, int u, data::UserRecord& record) override {
+    platform::Status ReadUser(int g, int u, data::UserRecord& record) override {
+        if (!users_unreadable.ok()) return users_unreadable;
         auto it = users.find({g, u});
-        if (it == users.end()) return false;
+        if (it == users.end()) return {data::kNotFound, "USERS", "no such learner"};
         record = it->second;
-        return true;
+        return {};
     }
     lesson::RecordSave RewriteUser(const data::UserRecord& record) override {
         lesson::RecordSave save;
@@ -194,8 +199,9 @@ class FakeStore : public lesson::LearnerStore {
     data::GroupRecord group = data::GroupTemplate();
     int rewrites = 0;
     bool remote = false;
-    bool server_up = true;   // the server takes requests
-    bool read_only = false;  // the local record cannot be written
+    bool server_up = true;              // the server takes requests
+    bool read_only = false;             // the local record cannot be written
+    platform::Status users_unreadable;  // why the users file cannot be read, if it cannot
     std::set<std::pair<int, int>> held_elsewhere;
     std::map<std::pair<int, int>, data::UserRecord> server_users;
     std::vector<std::string> sent;

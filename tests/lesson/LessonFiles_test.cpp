@@ -33,6 +33,9 @@ class RecordingPrompter : public lesson::Prompter {
     void ShowSystemError(const std::string& text, int code) override {
         errors.push_back(text + " #" + std::to_string(code));
     }
+    void ShowFailure(const platform::Status& failure) override {
+        errors.push_back(failure.what() + " #" + std::to_string(failure.code()));
+    }
     void ShowStatusNote(const std::string& text) override { notes.push_back(text); }
 
     std::vector<Box> boxes;

@@ -696,5 +696,17 @@ TEST_F(LessonTest, UnknownLearnerNamesTheUsersFileAndReturnsToTheList) {
     EXPECT_TRUE(engine_.scripts.empty());
 }
 
+// A users file that cannot be read is told with its own cause, not as a missing learner.
+TEST_F(LessonTest, AnUnreadableUsersFileIsToldWithItsCause) {
+    WriteSteps(1, {Choice(2, 10)});
+    store_.users_unreadable = platform::Status(EACCES, "/course/DATA/USERS.dat");
+    Begin((1 << 8) + 1);
+    ASSERT_EQ(view_.errors.size(), 1u);
+    EXPECT_EQ(view_.errors[0], "/course/DATA/USERS.dat #" + std::to_string(EACCES));
+    EXPECT_EQ(Flow().Failure(), platform::Status(EACCES, "/course/DATA/USERS.dat").Text());
+    EXPECT_FALSE(Flow().InSession());
+    EXPECT_EQ(view_.user_lists, 1);
+}
+
 }  // namespace
 }  // namespace lesson_test
