@@ -18,8 +18,10 @@ namespace check {
 struct LanguageCourse {
     std::string lang;
     std::unique_ptr<data::Course> course;
-    int32_t seed = 0;     // the common seed (step and sub-step files are read with it)
     bool opened = false;  // settings, catalogue and common texts all opened
+    // The common seed step and sub-step files are read with; 0 (each file's own) when the
+    // course did not open.
+    int32_t Seed() const { return opened ? course->CommonSeed() : 0; }
 };
 
 // A unit system checked: the Unit= value and the conversion line it selects.

@@ -119,13 +119,12 @@ platform::Status CheckCourse(const std::string& folder, const CheckOptions& opti
         data::CourseOptions open;
         open.language = lang;
         if (platform::Status s = data::OpenCourse(*l.course, open); !s) {
-            const std::string code = s.code() == 13 || s.code() == 19 ? "catalogue" : "course-open";
-            c.Error(
-                s.code() == 13 || s.code() == 19 ? "PRODUCT.DAT" : c.MessagePath(lang, "COMMON"),
-                code, "language " + lang + ": " + s.Text());
+            const bool catalogue =
+                s.code() == platform::kErrorInvalidData || s.code() == platform::kErrorBadCatalogue;
+            c.Error(catalogue ? "PRODUCT.DAT" : c.MessagePath(lang, "COMMON"),
+                    catalogue ? "catalogue" : "course-open", "language " + lang + ": " + s.Text());
         } else {
             l.opened = true;
-            l.seed = l.course->CommonSeed();
             if (c.data.empty()) {
                 c.data = l.course->Product().data_dir;
                 c.product = l.course->Product().product_name;

@@ -46,8 +46,8 @@ void Compare(CheckContext& c, LanguageCourse& a, LanguageCourse& b, const std::s
     const bool lesson =
         !c.dir.empty() && upper.rfind(Upper(c.dir), 0) == 0 && upper.ends_with(".MSG");
     if (lesson) {
-        fa.SetSeed(a.seed);
-        fb.SetSeed(b.seed);
+        fa.SetSeed(a.Seed());
+        fb.SetSeed(b.Seed());
     }
     if (fa.RecordCount() != fb.RecordCount()) {
         c.Error(path_b, "lang-texts",

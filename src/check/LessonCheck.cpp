@@ -157,8 +157,8 @@ void CheckSteps(CheckContext& c) {
                             l.lang);
                 continue;
             }
-            file.SetSeed(l.seed);
-            file.SetCheckModulus(static_cast<unsigned>(l.seed));
+            file.SetSeed(l.Seed());
+            file.SetCheckModulus(static_cast<unsigned>(l.Seed()));
             if (file.RecordCount() % data::kTextsPerStep != 0 || file.RecordCount() == 0)
                 c.Error(path, "step-count",
                         std::to_string(file.RecordCount()) +

@@ -218,9 +218,9 @@ void CheckMessageFiles(CheckContext& c) {
     for (const LanguageCourse& l : c.languages) {
         const std::string folder = "MSG\\" + l.lang;
         for (const std::string& name : MessageFilesIn(c.Native(folder)))
-            CheckOneFile(c, folder + "\\" + name, folder, l.seed);
+            CheckOneFile(c, folder + "\\" + name, folder, l.Seed());
     }
-    const int32_t seed = c.languages.empty() ? 0 : c.languages.front().seed;
+    const int32_t seed = c.languages.empty() ? 0 : c.languages.front().Seed();
     if (c.Exists("MSG\\SND.MSG")) CheckOneFile(c, "MSG\\SND.MSG", "MSG", seed);
 }
 

@@ -232,7 +232,7 @@ void CheckMenu(CheckContext& c, LanguageCourse& l, const CheckContext::Step& ste
                 "the menu " + tag + " has no texts " + path);
         return;
     }
-    file.SetSeed(l.seed);
+    file.SetSeed(l.Seed());
     file.SetCheckModulus(text::MessageFile::kStandardModulus);
     const std::string item = lesson::MenuItemName(file.GetText(0));
     const std::vector<std::string> entries = SplitText(file.GetText(1), "\n");
