@@ -6,6 +6,7 @@
 
 #include "platform/Path.h"
 #include "text/Codepage.h"
+#include "windows/BoxScaler.h"
 #include "windows/QtText.h"
 
 namespace windows {
@@ -16,10 +17,10 @@ void ShowStandardBox(BoxKind kind, const std::string& caption, const std::string
                      text::Cp1252ToUtf8(text).c_str());
         return;
     }
-    if (kind == BoxKind::Error)
-        QMessageBox::critical(nullptr, FromCp1252(caption), FromCp1252(text));
-    else
-        QMessageBox::information(nullptr, FromCp1252(caption), FromCp1252(text));
+    QMessageBox box(kind == BoxKind::Error ? QMessageBox::Critical : QMessageBox::Information,
+                    FromCp1252(caption), FromCp1252(text), QMessageBox::Ok);
+    ScaleWithMainWindow(&box);
+    box.exec();
 }
 
 void WindowNotifier::ShowSystemError(const std::string& text, int code) {

@@ -5,6 +5,7 @@
 #include <QStyle>
 #include <QVBoxLayout>
 
+#include "windows/BoxScaler.h"
 #include "windows/QtText.h"
 
 namespace windows {
@@ -32,6 +33,7 @@ TApropos::TApropos(QWidget* parent)
     layout->addWidget(version_);
     layout->addWidget(ok, 0, Qt::AlignCenter);
     setMinimumWidth(300);
+    ScaleWithMainWindow(this);
 }
 
 void TApropos::SetTexts(const std::string& app_name, const std::string& version) {

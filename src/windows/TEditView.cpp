@@ -10,6 +10,7 @@
 #include "data/CommonTexts.h"
 #include "data/Course.h"
 #include "text/Codepage.h"
+#include "windows/BoxScaler.h"
 #include "windows/QtText.h"
 #include "windows/TWinBox.h"
 
@@ -58,6 +59,7 @@ TEditView::TEditView(data::Course& course, TWinBox& box, QWidget* parent)
     cancel_->setGeometry(144, 64, 89, 25);
     connect(ok_, &QPushButton::clicked, this, &TEditView::OkClick);
     connect(cancel_, &QPushButton::clicked, this, &QDialog::reject);
+    ScaleWithMainWindow(this);
 }
 
 void TEditView::showEvent(QShowEvent* event) {

@@ -9,6 +9,7 @@
 #include "data/UserRecord.h"
 #include "text/Codepage.h"
 #include "text/MessageFile.h"
+#include "windows/BoxScaler.h"
 #include "windows/QtText.h"
 
 namespace windows {
@@ -32,6 +33,7 @@ TPassword::TPassword(const data::Course& course, QWidget* parent)
     cancel_->setGeometry(160, 64, 89, 25);
     connect(ok_, &QPushButton::clicked, this, &QDialog::accept);
     connect(cancel_, &QPushButton::clicked, this, &QDialog::reject);
+    ScaleWithMainWindow(this);
 }
 
 void TPassword::SetTexts(const std::string& language) {

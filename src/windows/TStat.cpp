@@ -10,6 +10,7 @@
 
 #include "data/CommonTexts.h"
 #include "data/Course.h"
+#include "windows/BoxScaler.h"
 #include "windows/QtText.h"
 
 namespace windows {
@@ -70,6 +71,7 @@ TStat::TStat(data::Course& course, QWidget* parent)
     group_->setGeometry(8, 176, 305, 65);
     info_ = ReadOnlyText(group_);
     info_->setGeometry(6, 16, 293, 43);
+    ScaleWithMainWindow(this);
 }
 
 void TStat::showEvent(QShowEvent* event) {

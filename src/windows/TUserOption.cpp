@@ -16,6 +16,7 @@
 #include "platform/Path.h"
 #include "text/Codepage.h"
 #include "text/MessageFile.h"
+#include "windows/BoxScaler.h"
 #include "windows/QtText.h"
 
 namespace windows {
@@ -48,6 +49,7 @@ TUserOption::TUserOption(data::Course& course, QWidget* parent) : QDialog(parent
     connect(ok_, &QPushButton::clicked, this, &TUserOption::OkClick);
     connect(cancel_, &QPushButton::clicked, this, &QDialog::reject);
     FillChoices();
+    ScaleWithMainWindow(this);
 }
 
 void TUserOption::FillChoices() {

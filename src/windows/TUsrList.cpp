@@ -7,7 +7,6 @@
 #include <QItemSelectionModel>
 #include <QKeyEvent>
 #include <QLabel>
-#include <QScreen>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QTreeWidget>
@@ -23,6 +22,7 @@
 #include "data/ProductRecord.h"
 #include "text/Codepage.h"
 #include "text/MessageFile.h"
+#include "windows/BoxScaler.h"
 #include "windows/QtText.h"
 #include "windows/TEditView.h"
 #include "windows/TPassword.h"
@@ -198,6 +198,11 @@ TUsrList::TUsrList(data::Course& course, data::DataAccess& groups, data::DataAcc
     connect(list_, &QTreeWidget::itemClicked, this, [this](QTreeWidgetItem* item) {
         if (item != nullptr) ChooseRow(list_->indexOfTopLevelItem(item));
     });
+    scaler_ = ScaleWithMainWindow(this);
+}
+
+void TUsrList::SetMainWindow(QWidget* main_window) {
+    scaler_->SetMainWindow(main_window);
 }
 
 TUsrList::~TUsrList() = default;
@@ -325,11 +330,6 @@ void TUsrList::ChooseRow(int row) {
 
 void TUsrList::showEvent(QShowEvent* event) {
     Refresh();
-    if (main_window_ != nullptr) {
-        QRect frame = geometry();
-        frame.moveCenter(main_window_->geometry().center());
-        move(frame.topLeft());
-    }
     QDialog::showEvent(event);
     list_->setFocus();
 }

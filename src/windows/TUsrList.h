@@ -25,6 +25,7 @@ class DataAccess;
 
 namespace windows {
 
+class BoxScaler;
 class TEditView;
 class TPassword;
 class TWinBox;
@@ -54,8 +55,8 @@ class TUsrList : public QDialog {
     void SetOnChosen(std::function<void()> on_chosen) { on_chosen_ = std::move(on_chosen); }
     // The identification window used when CheckID= is set (a private one otherwise).
     void SetEditView(TEditView* view) { edit_view_ = view; }
-    // Centres the window on this one whenever it is shown.
-    void SetMainWindow(QWidget* main_window) { main_window_ = main_window; }
+    // Shows the window centred over this one, at its scale, whenever it is shown.
+    void SetMainWindow(QWidget* main_window);
 
     // Texts, tree and list filled afresh (also after a language switch or a Reset).
     void Refresh();
@@ -102,7 +103,7 @@ class TUsrList : public QDialog {
     data::UserRecord chosen_;
     std::function<void()> on_chosen_;
     TEditView* edit_view_ = nullptr;
-    QWidget* main_window_ = nullptr;
+    BoxScaler* scaler_ = nullptr;
     std::unique_ptr<data::ChoiceDialogs> own_dialogs_;
     data::ChoiceDialogs* dialogs_ = nullptr;
     std::vector<data::UserItem> items_;

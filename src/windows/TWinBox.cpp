@@ -3,15 +3,14 @@
 #include <QApplication>
 #include <QFontMetrics>
 #include <QFrame>
-#include <QGuiApplication>
 #include <QLabel>
 #include <QPushButton>
-#include <QScreen>
 #include <QStyle>
 #include <QTimer>
 
 #include "data/Course.h"
 #include "platform/Path.h"
+#include "windows/BoxScaler.h"
 #include "windows/QtText.h"
 #include "windows/SoundPlayer.h"
 
@@ -81,6 +80,7 @@ TWinBox::TWinBox(const data::Course& course, SoundPlayer& sounds, QWidget* paren
         connect(buttons_[i], &QPushButton::clicked, this, [this, i] { done(results_[i]); });
     }
     buttons_[1]->setDefault(true);
+    scaler_ = ScaleWithMainWindow(this);
     timer_ = new QTimer(this);
     timer_->setInterval(kAutoConfirmMs);
     connect(timer_, &QTimer::timeout, this, [this] {
@@ -269,12 +269,9 @@ void TWinBox::PlaceBox(int x, int y, int dx, int dy) {
 }
 
 int TWinBox::ShowModal() {
-    if (placed_) {
-        move(place_);
-    } else {
-        QScreen* s = screen() ? screen() : QGuiApplication::primaryScreen();
-        if (s) move(s->availableGeometry().center() - rect().center());
-    }
+    // Shown at the main window's scale, centred over it unless placed.
+    if (placed_) move(place_);
+    scaler_->SetCentred(!placed_);
     int result = exec();
     placed_ = false;
     return result;

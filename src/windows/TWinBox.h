@@ -34,6 +34,7 @@ inline constexpr WinBoxTextUse kWinBoxTextsUsed[] = {
     {kTextQuestionIcon, ""}, {kTextInformationIcon, ""},
 };
 
+class BoxScaler;
 class SoundPlayer;
 
 // The course's own message box: buttons in the learner's language (the MSGBOX message file of
@@ -57,7 +58,7 @@ class TWinBox : public QDialog {
     // The same for a picture file given by its path (either path form).
     int ShowPictureFile(const std::string& path, int height, int width);
     int ShowPictureFileScaled(const std::string& path, double factor);
-    // Shows the next box at left x + dy, top y + dx instead of centred.
+    // Shows the next box at left x + dy, top y + dx instead of centred over the main window.
     void PlaceBox(int x, int y, int dx, int dy);
 
     // When set, the box plays neither its icon sound nor its closing sound.
@@ -107,6 +108,7 @@ class TWinBox : public QDialog {
     QPushButton* buttons_[3] = {};
     int results_[3] = {};
     QTimer* timer_ = nullptr;
+    BoxScaler* scaler_ = nullptr;
     bool quiet_ = false;
     bool placed_ = false;
     QPoint place_;

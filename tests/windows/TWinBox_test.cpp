@@ -4,6 +4,7 @@
 
 #include <QFontMetrics>
 #include <QLabel>
+#include <QMainWindow>
 #include <QPushButton>
 #include <QStyle>
 #include <QTest>
@@ -13,6 +14,7 @@
 #include "support/CourseFolder.h"
 #include "support/QtTestEnvironment.h"
 #include "support/RecordingNotifier.h"
+#include "windows/ScaledScreen.h"
 #include "windows/SoundPlayer.h"
 
 namespace windows {
@@ -321,6 +323,39 @@ TEST_F(TWinBoxTest, ShowPictureSizesTheBoxToThePicture) {
     });
     box_->Ask("Back", "", nullptr, 0, 0, kButtonOk);
     EXPECT_TRUE(label_shown);
+}
+
+// The shared box has no parent: shown while the main window's stage is scaled, it is scaled
+// alike, and its scaled buttons answer clicks.
+TEST_F(TWinBoxTest, OverAScaledMainWindowTheBoxScalesAndItsButtonsAnswer) {
+    struct Shown {
+        QSize client;
+        QRect yes;
+        double font = 0;
+    };
+    auto ask = [this](Shown& shown) {
+        WhenShown([&shown](TWinBox& b) {
+            shown = {b.size(), b.BitBtn(1)->geometry(), b.Label()->font().pointSizeF()};
+            QTest::mouseClick(b.windowHandle(), Qt::LeftButton, {},
+                              b.BitBtn(1)->geometry().bottomRight() - QPoint(2, 2));
+            QTimer::singleShot(1000, &b, &QDialog::reject);  // a missed click fails, not hangs
+        });
+        return box_->Ask("Open the valve?", "Pump", nullptr, 0, kIconQuestion, kButtonsYesNo);
+    };
+    Shown design, scaled;
+    EXPECT_EQ(ask(design), kResultYes);
+
+    QMainWindow window;
+    auto* screen = new ScaledScreen(new QWidget, QSize(100, 75));
+    window.setCentralWidget(screen);
+    window.resize(200, 150);
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    ASSERT_DOUBLE_EQ(screen->Scale(), 2.0);
+    EXPECT_EQ(ask(scaled), kResultYes);
+    EXPECT_EQ(scaled.client, design.client * 2);
+    EXPECT_EQ(scaled.yes, QRect(design.yes.topLeft() * 2, design.yes.size() * 2));
+    EXPECT_DOUBLE_EQ(scaled.font, design.font * 2);
 }
 
 }  // namespace
