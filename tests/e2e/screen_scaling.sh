@@ -8,7 +8,9 @@
 # and shows the answer's comment
 # and fits the screen (bands beside it when enlarged), the verdict's green is in its own band
 # and none of it in the question box, answer 1 reads at a contrast of at least 4.5:1, and the
-# chosen answer 2 is marked in red.
+# chosen answer 2 is marked in red. The learner is chosen in the user list (typed, then Enter,
+# confirmed); the list and the welcome box are measured on screen: whole on the display, centred
+# over the main window, and in full screen larger than their design.
 # Usage: screen_scaling.sh <course folder> <screenshot folder> [SIZE FACTOR FULL]
 set -u
 course=$1
@@ -30,9 +32,11 @@ mkdir -p "$shots"
 shot="$shots/screen_$size.png"
 traced_course_copy "$course" "-w -g"
 export QT_SCALE_FACTOR=$factor
-start_player player.log -s 1:2:1:0
+start_player player.log
 fail() { echo "$size at $factor: $*; screenshot $shot"; exit 1; }
 calc() { awk "BEGIN { print $* }"; }
+width=${size%x*}
+height=${size#*x}
 
 # The last "#screen scale x,y wxh design WxH" line of the trace.
 screen_line() { grep '^#screen ' trace.log 2>/dev/null | tail -1; }
@@ -54,6 +58,57 @@ if [ "$full" = 1 ]; then
     done
     sleep 1
 fi
+# A visible window by its title: "x y w h" in device pixels; keys to it.
+place_of() {
+    w=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -1)
+    [ -n "$w" ] && xdotool getwindowgeometry --shell "$w" 2>/dev/null |
+        awk -F= '{ v[$1] = $2 } END { if (v["WIDTH"]) print v["X"], v["Y"], v["WIDTH"], v["HEIGHT"] }'
+}
+press_on() {
+    w=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -1)
+    [ -n "$w" ] && xdotool windowfocus --sync "$w" 2>/dev/null
+    shift
+    xdotool key "$@"
+}
+# check_box TITLE DESIGN_WIDTH: the box, once its size settles, is whole on the display and
+# centred over the main window; in full screen wider than its design width at this factor.
+check_box() {
+    tries=0 last="" now=""
+    while :; do
+        tries=$((tries + 1))
+        [ $tries -le 40 ] || fail "the box \"$1\" never settled on screen ($now)"
+        now=$(place_of "$1")
+        [ -n "$now" ] && [ "$now" = "$last" ] && break
+        last=$now
+        sleep 0.5
+    done
+    set -- "$1" "$2" $now $(xdotool getwindowgeometry --shell "$(main_window)" |
+        awk -F= '{ v[$1] = $2 } END { print v["X"] + v["WIDTH"] / 2, v["Y"] + v["HEIGHT"] / 2 }')
+    [ "$3" -ge 0 ] && [ "$4" -ge 0 ] && [ $(($3 + $5)) -le "$width" ] &&
+        [ $(($4 + $6)) -le "$height" ] || fail "the box \"$1\" ${5}x$6+$3+$4 leaves the screen"
+    off=$(calc "sqrt(($3 + $5 / 2 - $7) ^ 2 + ($4 + $6 / 2 - $8) ^ 2)")
+    above 4 "$off" || fail "the box \"$1\" ${5}x$6+$3+$4 is $off pixels off the window's centre"
+    if [ "$full" = 1 ]; then
+        above "$5" "$(calc "$2 * $factor * 1.3")" ||
+            fail "the box \"$1\" is ${5} pixels wide in full screen, its design $2 at $factor"
+    fi
+    echo "$size at $factor: \"$1\" ${5}x$6 at $3,$4, centred within $off pixels"
+}
+
+# The user list (600 pixels wide at design): learner Bruno is typed, chosen and confirmed; the
+# welcome box of a new learner is at least 281 wide at design.
+check_box "Choose a learner" 600
+press_on "Choose a learner" b Return
+tries=0
+until [ -n "$(place_of "Morning shift")" ]; do
+    tries=$((tries + 1))
+    [ $tries -le 20 ] || fail "choosing a learner asked nothing"
+    sleep 0.5
+done
+press_on "Morning shift" Return
+check_box "Welcome" 281
+press_on "Welcome" Return
+
 # Answer 2 once the step offers its answers; boxes (a script's question) are confirmed.
 tries=0
 until grep -q '^#verdict ' trace.log; do
@@ -79,8 +134,6 @@ set -- $(echo "$screen" | awk -v f="$factor" '{
     split($3, p, ","); split($4, s, "x"); split($6, d, "x");
     printf "%d %d %d %d %d %d\n", p[1] * f, p[2] * f, s[1] * f, s[2] * f, d[1], d[2] }')
 sx=$1 sy=$2 sw=$3 sh=$4 dw=$5 dh=$6
-width=${size%x*}
-height=${size#*x}
 
 # The stage: its aspect, on screen whole, scaled down on the small screen, up in full screen.
 aspect_error=$(calc "sqrt((($sw / $sh) / ($dw / $dh) - 1) ^ 2)")
