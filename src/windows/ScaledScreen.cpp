@@ -6,6 +6,7 @@
 #include <QGraphicsProxyWidget>
 #include <QGraphicsScene>
 #include <QKeyEvent>
+#include <QPainter>
 #include <QResizeEvent>
 
 #include "windows/ScreenFit.h"
@@ -71,6 +72,10 @@ ScaledScreen::ScaledScreen(QWidget* content, QSize design, QWidget* parent)
     (void)accessible_installed;
     content_->setProperty(kShownBy, QVariant::fromValue<QObject*>(this));
     setBackgroundBrush(Qt::black);  // the bands around the screen
+    // The view paints every pixel itself (bands, then the content): the viewport is not filled
+    // first. Nothing scrolls, so the fill's only use, faster scrolling, is not needed.
+    viewport()->setAutoFillBackground(false);
+    viewport()->setAttribute(Qt::WA_OpaquePaintEvent);
     setRenderHints(QPainter::SmoothPixmapTransform | QPainter::TextAntialiasing);
     // Only the parts that changed are painted again: an animation repaints its own rectangle.
     setViewportUpdateMode(QGraphicsView::MinimalViewportUpdate);
@@ -123,6 +128,30 @@ void ScaledScreen::keyPressEvent(QKeyEvent* event) {
             event->accept();
             return;
         }
+    }
+}
+
+void ScaledScreen::drawBackground(QPainter* painter, const QRectF& rect) {
+    // Content that paints all of itself covers the scene: only the bands around it are filled
+    // (a full-screen fill beneath it costs as much as the content), each reaching two shown
+    // pixels into the scene, so that rounding at a fractional scale cannot leave a seam.
+    const bool opaque = content_ && (content_->testAttribute(Qt::WA_OpaquePaintEvent) ||
+                                     content_->autoFillBackground());
+    if (!opaque) {
+        painter->fillRect(rect, backgroundBrush());
+        return;
+    }
+    const double overlap = 2.0 / scale_;
+    const QRectF inner = sceneRect().adjusted(overlap, overlap, -overlap, -overlap);
+    const QRectF bands[] = {
+        QRectF(QPointF(rect.left(), rect.top()), QPointF(rect.right(), inner.top())),
+        QRectF(QPointF(rect.left(), inner.bottom()), QPointF(rect.right(), rect.bottom())),
+        QRectF(QPointF(rect.left(), inner.top()), QPointF(inner.left(), inner.bottom())),
+        QRectF(QPointF(inner.right(), inner.top()), QPointF(rect.right(), inner.bottom())),
+    };
+    for (const QRectF& band : bands) {
+        const QRectF shown = band.intersected(rect);
+        if (shown.isValid() && !shown.isEmpty()) painter->fillRect(shown, backgroundBrush());
     }
 }
 

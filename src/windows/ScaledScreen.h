@@ -35,6 +35,7 @@ class ScaledScreen : public QGraphicsView {
   protected:
     void resizeEvent(QResizeEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    void drawBackground(QPainter* painter, const QRectF& rect) override;
 
   private:
     void Refit();

@@ -116,6 +116,30 @@ TEST_F(ScaledFixture, ShowsTheDesignScaledBetweenBands) {
     EXPECT_EQ(QColor(shot.pixel(100, band + 150 + 5)), QColor(Qt::black));
 }
 
+// Content that paints all of itself gets no fill beneath it: the bands alone are filled, and
+// at any scale no pixel between band and content is left unpainted.
+TEST_F(ScaledFixture, OpaqueContentAndBandsCoverEveryPixel) {
+    content->setAttribute(Qt::WA_OpaquePaintEvent);
+    for (QSize size : {QSize(333, 217), QSize(517, 300), QSize(401, 377)}) {
+        ResizeScreen(size.width(), size.height());
+        QWidget* viewport = screen->viewport();
+        QImage shot(viewport->size(), QImage::Format_RGB32);
+        shot.fill(Qt::magenta);  // what stays magenta, or tinted by it, was never painted
+        viewport->render(&shot, QPoint(), QRegion(), QWidget::DrawChildren);
+        int unpainted = 0;
+        for (int y = 0; y < shot.height(); ++y) {
+            for (int x = 0; x < shot.width(); ++x) {
+                const QRgb p = shot.pixel(x, y);
+                unpainted += qRed(p) > qGreen(p) + 40 && qBlue(p) > qGreen(p) + 40;
+            }
+        }
+        EXPECT_EQ(unpainted, 0) << size.width() << "x" << size.height();
+        EXPECT_EQ(QColor(shot.pixel(0, 0)), QColor(Qt::black)) << size.width();
+        const QPoint middle = screen->FromContent(QPoint(20, 150));
+        EXPECT_EQ(QColor(shot.pixel(middle)), QColor(Qt::white)) << size.width();
+    }
+}
+
 TEST_F(ScaledFixture, KeysAndMnemonicsReachTheWindowAndTheButtons) {
     ResizeScreen(300, 300);
     window.activateWindow();
