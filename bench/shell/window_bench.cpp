@@ -4,11 +4,15 @@
 // repaint it asks for, and a whole frame of the scaled stage. The window is laid out for
 // 1008x749 and scaled to the display: run it under xvfb-run at the screen size wanted, with
 // QT_SCALE_FACTOR for a high-density screen; "full" switches to full screen. Prints a table.
+// The first session is the preset learner's; each later one starts as a learner starts it: Stop
+// ends the session, the learner's progress is reset in the user list (Option > Reset) and the
+// learner is chosen there again, so that every session plays steps 1 to 3.
 //   window_bench [SESSIONS] [full]
 //   xvfb-run -s "-screen 0 3840x2160x24" env QT_SCALE_FACTOR=2 window_bench 1 full
 #include <QApplication>
 #include <QPushButton>
 #include <QTimer>
+#include <QTreeWidget>
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -19,6 +23,7 @@
 #include <vector>
 
 #include "data/Course.h"
+#include "data/UserChoice.h"
 #include "lesson/LessonFlow.h"
 #include "platform/Path.h"
 #include "script/ScriptEngine.h"
@@ -27,6 +32,7 @@
 #include "windows/SoundBackend.h"
 #include "windows/SoundPlayer.h"
 #include "windows/TEditView.h"
+#include "windows/TUsrList.h"
 #include "windows/TWinBox.h"
 
 namespace {
@@ -55,6 +61,30 @@ struct PaintCounter : QObject {
         return false;
     }
 };
+
+// The learner confirms being the one chosen; no password is stored for the bench's learner.
+struct AcceptingDialogs : data::ChoiceDialogs {
+    void ShowError(const std::string&) override {}
+    void ShowSummary(const std::string&, const std::string&) override {}
+    bool ConfirmIdentity(const data::UserRecord&) override { return true; }
+    bool AskYesNo(const std::string&, const std::string&) override { return true; }
+    data::PasswordAnswer AskPassword(const std::string&) override {
+        return data::PasswordAnswer::Ok;
+    }
+    void ShowWrongPassword(const std::string&, const std::string&) override {}
+};
+
+// The user list's learners (the list with the progress column), and the row of learner user.
+QTreeWidget* Learners(windows::TUsrList& list) {
+    for (QTreeWidget* tree : list.findChildren<QTreeWidget*>())
+        if (tree->columnCount() == 5) return tree;
+    return nullptr;
+}
+int RowOf(QTreeWidget& learners, int user) {
+    for (int row = 0; row < learners.topLevelItemCount(); ++row)
+        if (learners.topLevelItem(row)->data(0, Qt::UserRole).toInt() == user) return row;
+    return -1;
+}
 
 }  // namespace
 
@@ -91,10 +121,13 @@ int main(int argc, char** argv) {
     PaintCounter paints;
     viewport->installEventFilter(&paints);
     lesson::LessonFlow& flow = *window.Flow();
-    // The scripts' questions and the flow's boxes are confirmed as they open.
+    // The scripts' questions and the flow's boxes are confirmed as they open: Yes of a
+    // question, else the box's one button.
     QTimer closer;
     QObject::connect(&closer, &QTimer::timeout, [&box] {
-        if (box.isVisible()) box.BitBtn(0)->click();
+        if (!box.isVisible()) return;
+        QPushButton* yes = box.BitBtn(1)->isVisible() ? box.BitBtn(1) : box.BitBtn(0);
+        yes->click();
     });
     closer.start(20);
 
@@ -104,13 +137,35 @@ int main(int argc, char** argv) {
     const int answers[] = {2, 3, 1};
     std::vector<double> ms, ticks, frames;
     int unpainted = 0;
+    auto* list = window.findChild<windows::TUsrList*>();
+    AcceptingDialogs dialogs;
+    list->SetDialogs(&dialogs);
     for (int s = 0; s < sessions; ++s) {
-        // Started as the start timer starts it: the preset learner stands for the list's choice,
-        // the window opens the learners' files, then the flow reads the learner.
-        window.CommencerClick();
+        if (s == 0) {
+            // Started as the start timer starts it: the preset learner stands for the list's
+            // choice, the window opens the learners' files, then the flow reads the learner.
+            window.CommencerClick();
+        } else {
+            // Stop brought the user list back: the learner starts again from the beginning.
+            QTreeWidget* learners = Learners(*list);
+            if (!WaitFor([&] { return list->isVisible() && learners; }, 10)) {
+                std::fprintf(stderr, "window_bench: session %d: the user list never came\n", s + 1);
+                return 1;
+            }
+            const int row = RowOf(*learners, 2);
+            if (row < 0) {
+                std::fprintf(stderr, "window_bench: learner 2 is not in the user list\n");
+                return 1;
+            }
+            learners->setCurrentItem(learners->topLevelItem(row));
+            window.ResetClick();
+            list->ChooseRow(RowOf(*learners, 2));
+        }
         for (int answer : answers) {
-            if (!WaitFor([&] { return button(answer)->isEnabled(); }, 60)) {
-                std::fprintf(stderr, "window_bench: step %d never offered its answers\n",
+            if (!WaitFor([&] { return button(answer)->isVisible() && button(answer)->isEnabled(); },
+                         60)) {
+                std::fprintf(stderr,
+                             "window_bench: session %d, step %d never offered its answers\n", s + 1,
                              flow.User().Step);
                 return 1;
             }
@@ -138,7 +193,8 @@ int main(int argc, char** argv) {
                 std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
                     .count());
         }
-        flow.CloseRequest();  // the step in progress is kept; the session ends
+        // Stop, confirmed, ends the session as the learner ends it; the user list comes back.
+        stage->findChild<QPushButton*>("BitBtn2")->click();
     }
     std::sort(ms.begin(), ms.end());
     std::printf("%-40s %8s %12s %12s\n", "demo lesson, main window", "count", "median ms",
