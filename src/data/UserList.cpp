@@ -29,18 +29,19 @@ int CompareNoCase(const std::string& a, const std::string& b) {
 
 }  // namespace
 
-std::vector<GroupEntry> ListGroups(DataAccess& groups, const std::string& path) {
-    std::vector<GroupEntry> list;
-    if (!groups.Open(path, isam::OPEN_INOUT)) return list;
+platform::Status ListGroups(DataAccess& groups, const std::string& path,
+                            std::vector<GroupEntry>& list) {
+    list.clear();
+    if (platform::Status opened = groups.Open(path, isam::OPEN_INOUT); !opened) return opened;
     // The records read before a failure are listed.
     std::vector<GroupRecord> records;
-    (void)ReadAllGroups(groups, records);
+    const platform::Status read = ReadAllGroups(groups, records);
     for (const GroupRecord& record : records) list.push_back({record.group_no, record.name});
     std::stable_sort(list.begin(), list.end(), [](const GroupEntry& a, const GroupEntry& b) {
         const int c = CompareNoCase(a.name, b.name);
         return c != 0 ? c < 0 : a.number < b.number;
     });
-    return list;
+    return read;
 }
 
 int StatusLevel(const UserRecord& record, const std::string& root,
@@ -79,17 +80,18 @@ UserItem MakeUserItem(const UserRecord& record, const std::string& root,
     return item;
 }
 
-std::vector<UserItem> ListUsers(DataAccess& users, const std::string& root, const std::string& path,
-                                int32_t group, bool developer, text::MessageFile& common) {
-    std::vector<UserItem> list;
-    if (!users.Open(path, isam::OPEN_INOUT)) return list;
+platform::Status ListUsers(DataAccess& users, const std::string& root, const std::string& path,
+                           int32_t group, bool developer, text::MessageFile& common,
+                           std::vector<UserItem>& list) {
+    list.clear();
+    if (platform::Status opened = users.Open(path, isam::OPEN_INOUT); !opened) return opened;
     const std::string folder = users.Folder();
     std::vector<UserRecord> records;
-    (void)ReadAllUsers(users, records);
+    const platform::Status read = ReadAllUsers(users, records);
     for (const UserRecord& record : records)
         if (record.GroupNo == group)
             list.push_back(MakeUserItem(record, root, folder, developer, common));
-    return list;
+    return read;
 }
 
 void SortUserItems(std::vector<UserItem>& items, int column, bool descending) {

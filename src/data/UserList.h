@@ -34,11 +34,12 @@ struct GroupEntry {
     std::string name;
 };
 
-// Opens the group file at path (mode 2) and returns every group in it, sorted by name (ignoring
+// Opens the group file at path (mode 2) and lists every group in it, sorted by name (ignoring
 // case), then number. Key order is not number order (the key's integers compare as big-endian
-// while the records hold little-endian numbers), so the whole file is read. A file that cannot
-// be opened gives no group.
-std::vector<GroupEntry> ListGroups(DataAccess& groups, const std::string& path);
+// while the records hold little-endian numbers), so the whole file is read. Fails when the file
+// cannot be opened or read; the groups read before a failure are listed.
+platform::Status ListGroups(DataAccess& groups, const std::string& path,
+                            std::vector<GroupEntry>& list);
 
 struct UserItem {
     int32_t user = 0;
@@ -61,11 +62,13 @@ int StatusLevel(const UserRecord& record, const std::string& root, const std::st
 UserItem MakeUserItem(const UserRecord& record, const std::string& root,
                       const std::string& users_folder, bool developer, text::MessageFile& common);
 
-// Opens the user file at path (mode 2) and returns an item for every user of group, by number,
-// whatever the number (the whole file is read). A file that cannot be opened gives no user.
-// root: the course folder, inside which the score files are read.
-std::vector<UserItem> ListUsers(DataAccess& users, const std::string& root, const std::string& path,
-                                int32_t group, bool developer, text::MessageFile& common);
+// Opens the user file at path (mode 2) and lists an item for every user of group, by number,
+// whatever the number (the whole file is read). Fails when the file cannot be opened or read;
+// the users read before a failure are listed. root: the course folder, inside which the score
+// files are read.
+platform::Status ListUsers(DataAccess& users, const std::string& root, const std::string& path,
+                           int32_t group, bool developer, text::MessageFile& common,
+                           std::vector<UserItem>& list);
 
 // Sorts items by name (column 3) or status (column 4), ignoring case, ascending or descending;
 // other columns leave the order as it is.

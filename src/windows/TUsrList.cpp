@@ -243,7 +243,9 @@ void TUsrList::FillTree() {
     count_value_->setText("0");
     auto* root = new QTreeWidgetItem(tree_, {FromCp1252(course_.Product().app_name)});
     root->setIcon(0, Icon(data::kIconHeader));
-    for (const data::GroupEntry& group : data::ListGroups(groups_, course_.GroupFile())) {
+    std::vector<data::GroupEntry> groups;
+    Tell(data::ListGroups(groups_, course_.GroupFile(), groups));
+    for (const data::GroupEntry& group : groups) {
         auto* node = new QTreeWidgetItem(root, {FromCp1252(group.name)});
         node->setIcon(0, Icon(data::kIconGroup));
         node->setData(0, Qt::UserRole, group.number);
@@ -266,10 +268,16 @@ void TUsrList::FillUsers(int32_t group, const std::string& name) {
     if (developer) label += " (ID: " + std::to_string(group) + ")";
     group_value_->setText(FromCp1252(label));
     group_tag_ = group;
-    items_ = data::ListUsers(users_, course_.Root(), course_.UsersFile(), group, developer,
-                             course_.Common());
+    Tell(data::ListUsers(users_, course_.Root(), course_.UsersFile(), group, developer,
+                         course_.Common(), items_));
     if (sort_column_ >= 0) data::SortUserItems(items_, sort_column_, sort_descending_);
     ShowItems();
+}
+
+void TUsrList::Tell(const platform::Status& listed) {
+    if (listed.ok() || listed.Text() == told_) return;
+    told_ = listed.Text();
+    dialogs_->ShowError(listed.what() + " : " + listed.Cause());
 }
 
 void TUsrList::ShowItems() {

@@ -94,6 +94,8 @@ class TUsrList : public QDialog {
     void FillTree();
     void ShowItems();
     void TypeAhead(const QString& typed);
+    // A learners' file that could not be listed is told once, until the failure changes.
+    void Tell(const platform::Status& listed);
 
     data::Course& course_;
     data::DataAccess& groups_;
@@ -112,6 +114,7 @@ class TUsrList : public QDialog {
     int sort_column_ = -1;
     bool sort_descending_ = false;
     bool choosing_ = false;
+    std::string told_;
     QString typed_;
     QElapsedTimer typed_timer_;
 

@@ -15,23 +15,50 @@ namespace {
 
 using data::UserItem;
 
+// The groups of path, which must list without failure.
+std::vector<data::GroupEntry> Groups(data::DataAccess& groups, const std::string& path) {
+    std::vector<data::GroupEntry> list;
+    const platform::Status listed = data::ListGroups(groups, path, list);
+    EXPECT_TRUE(listed.ok()) << listed.Text();
+    return list;
+}
+
+// The users of group in course's users file, which must list without failure.
+std::vector<UserItem> Users(data::DataAccess& users, support::LearnerFolder& course, int32_t group,
+                            bool developer = false) {
+    std::vector<UserItem> list;
+    const platform::Status listed = data::ListUsers(users, course.path.string(), course.users_path,
+                                                    group, developer, course.common, list);
+    EXPECT_TRUE(listed.ok()) << listed.Text();
+    return list;
+}
+
 std::vector<int32_t> Numbers(const std::vector<UserItem>& items) {
     std::vector<int32_t> numbers;
     for (const UserItem& item : items) numbers.push_back(item.user);
     return numbers;
 }
 
+// Empty files list nothing; files that do not open list nothing and say why.
 TEST(UserList, WithoutGroupsOrFilesNothingIsListed) {
     support::LearnerFolder course;  // learners init: both files, empty
     data::DataAccess groups, users;
-    EXPECT_TRUE(data::ListGroups(groups, course.groups_path).empty());
-    EXPECT_TRUE(
-        data::ListUsers(users, course.path.string(), course.users_path, 1, false, course.common)
-            .empty());
-    EXPECT_TRUE(data::ListGroups(groups, course.folder + "/NOGROUP").empty());
-    EXPECT_TRUE(data::ListUsers(users, course.path.string(), course.folder + "/NOUSERS", 1, false,
-                                course.common)
-                    .empty());
+    EXPECT_TRUE(Groups(groups, course.groups_path).empty());
+    EXPECT_TRUE(Users(users, course, 1).empty());
+
+    std::vector<data::GroupEntry> group_list{{1, "stale"}};
+    const platform::Status no_groups =
+        data::ListGroups(groups, course.folder + "/NOGROUP", group_list);
+    EXPECT_FALSE(no_groups.ok());
+    EXPECT_NE(no_groups.what().find("NOGROUP"), std::string::npos) << no_groups.Text();
+    EXPECT_TRUE(group_list.empty());
+    std::vector<UserItem> user_list(1);
+    const platform::Status no_users =
+        data::ListUsers(users, course.path.string(), course.folder + "/NOUSERS", 1, false,
+                        course.common, user_list);
+    EXPECT_FALSE(no_users.ok());
+    EXPECT_NE(no_users.what().find("NOUSERS"), std::string::npos) << no_users.Text();
+    EXPECT_TRUE(user_list.empty());
 }
 
 TEST(UserList, EveryGroupIsListedByName) {
@@ -40,7 +67,7 @@ TEST(UserList, EveryGroupIsListedByName) {
     course.AddGroup(200, "evening");  // key order puts 200 before 1
     course.AddGroup(2, "Afternoon");
     data::DataAccess groups;
-    const auto list = data::ListGroups(groups, course.groups_path);
+    const auto list = Groups(groups, course.groups_path);
     ASSERT_EQ(list.size(), 3u);
     EXPECT_EQ(list[0].name, "Afternoon");
     EXPECT_EQ(list[1].name, "evening");
@@ -57,20 +84,10 @@ TEST(UserList, EveryUserOfTheGroupWhateverItsNumber) {
     course.AddUser(2, 5, "Other group");
     course.AddUser(131, 1, "Group 131");
     data::DataAccess users;
-    EXPECT_EQ(Numbers(data::ListUsers(users, course.path.string(), course.users_path, 3, false,
-                                      course.common)),
-              (std::vector<int32_t>{1, 2, 127, 128, 200, 255}));
-    EXPECT_EQ(Numbers(data::ListUsers(users, course.path.string(), course.users_path, 131, false,
-                                      course.common)),
-              std::vector<int32_t>{1});
-    EXPECT_EQ(
-        data::ListUsers(users, course.path.string(), course.users_path, 4, false, course.common)
-            .size(),
-        0u);
-    EXPECT_EQ(data::ListUsers(users, course.path.string(), course.users_path, 131 + 256, false,
-                              course.common)
-                  .size(),
-              0u);
+    EXPECT_EQ(Numbers(Users(users, course, 3)), (std::vector<int32_t>{1, 2, 127, 128, 200, 255}));
+    EXPECT_EQ(Numbers(Users(users, course, 131)), std::vector<int32_t>{1});
+    EXPECT_EQ(Users(users, course, 4).size(), 0u);
+    EXPECT_EQ(Users(users, course, 131 + 256).size(), 0u);
 }
 
 TEST(UserList, StatusAndIconsFollowTheRecordAndTheScoreFile) {
@@ -108,8 +125,7 @@ TEST(UserList, StatusAndIconsFollowTheRecordAndTheScoreFile) {
         by_user[number++] = &c;
     }
     data::DataAccess users;
-    const auto items =
-        data::ListUsers(users, course.path.string(), course.users_path, 1, false, course.common);
+    const auto items = Users(users, course, 1);
     ASSERT_EQ(items.size(), std::size(cases));
     for (const UserItem& item : items) {
         const Case& c = *by_user.at(item.user);
@@ -126,8 +142,7 @@ TEST(UserList, MarkerPasswordAndDeveloperNames) {
     course.AddGroup(2, "G");
     course.AddUser(2, 7, "Dupont", "--password secret --may-configure");
     data::DataAccess users;
-    const auto items =
-        data::ListUsers(users, course.path.string(), course.users_path, 2, true, course.common);
+    const auto items = Users(users, course, 2, true);
     ASSERT_EQ(items.size(), 1u);
     EXPECT_EQ(items[0].name, "Dupont (grp:2 - id:7)");
     EXPECT_EQ(items[0].marker_icon, 28);

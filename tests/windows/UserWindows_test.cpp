@@ -10,6 +10,7 @@
 #include <QTest>
 #include <QTimer>
 #include <QTreeWidget>
+#include <filesystem>
 
 #include "data/ConfigTable.h"
 #include "data/Course.h"
@@ -187,6 +188,19 @@ TEST_F(UserWindows, WrongPasswordOrFailedReadLeavesTheListOpen) {
     ASSERT_EQ(dialogs_.shown.size(), 1u);
     EXPECT_EQ(dialogs_.shown[0].rfind("error: ", 0), 0u);
     EXPECT_TRUE(list->isVisible());
+}
+
+// A users file that does not open is told with its path and cause, once, and lists no one.
+TEST_F(UserWindows, AUsersFileThatDoesNotOpenIsToldOnce) {
+    course_.AddGroup(1, "G");
+    course_.AddUser(1, 1, "ANN");
+    std::filesystem::remove(course_.users_path + ".dat");
+    auto list = ShownList();
+    ASSERT_EQ(dialogs_.shown.size(), 1u);
+    EXPECT_EQ(dialogs_.shown[0].rfind("error: " + course_.users_path, 0), 0u) << dialogs_.shown[0];
+    EXPECT_EQ(list->ListView()->topLevelItemCount(), 0);
+    list->Refresh();
+    EXPECT_EQ(dialogs_.shown.size(), 1u);
 }
 
 TEST_F(UserWindows, ClosingIsRefusedWhileTheTagIsZero) {
