@@ -10,6 +10,7 @@
 #include <QPainter>
 #include <QPixmap>
 
+#include "windows/BoxScaler.h"
 #include "windows/QtText.h"
 
 namespace script {
@@ -72,8 +73,7 @@ void ImageControl::contextMenuEvent(QContextMenuEvent* event) {
 
 void ImageControl::OpenMenu(QPoint global) {
     if (!entries || entries->empty()) return;
-    // A window of its own, not a child of the stage: the menu keeps its size and place when
-    // the stage is shown scaled.
+    // A window of its own, not a child of the stage, drawn at the stage's scale.
     QMenu menu;
     std::vector<QAction*> actions;
     for (const MenuEntry& e : *entries) {
@@ -83,6 +83,7 @@ void ImageControl::OpenMenu(QPoint global) {
         if (e.is_default) menu.setDefaultAction(a);
         actions.push_back(a);
     }
+    windows::ScaleMenu(menu, this);
     QAction* chosen = menu.exec(global);
     for (size_t i = 0; chosen && i < actions.size(); ++i) {
         if (actions[i] == chosen && on_pick) on_pick(static_cast<int>(i));
