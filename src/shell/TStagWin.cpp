@@ -20,6 +20,7 @@
 #include <QTextEdit>
 #include <QTimer>
 #include <QToolButton>
+#include <cmath>
 #include <filesystem>
 
 #include "data/CommonTexts.h"
@@ -35,6 +36,7 @@
 #include "shell/TStagWinHost.h"
 #include "shell/TStagWinLayout.h"
 #include "text/FormatString.h"
+#include "windows/FormScale.h"
 #include "windows/QtText.h"
 #include "windows/ScaledScreen.h"
 #include "windows/TApropos.h"
@@ -161,7 +163,10 @@ void TStagWin::CreateControls() {
     stage_->setEnabled(true);
     screen_ = new windows::ScaledScreen(stage_, QSize(759, 548), this);
     screen_->setObjectName("Screen");
-    screen_->SetRefitHandler([this] { TraceScreen(); });
+    screen_->SetRefitHandler([this] {
+        ScaleBars();
+        TraceScreen();
+    });
     setCentralWidget(screen_);
 
     panel1_ = new QFrame(stage_);
@@ -354,6 +359,9 @@ void TStagWin::CreateMenus() {
     quit_ = bar->addAction("Quit");
     quit_->setObjectName("Quit");
     connect(quit_, &QAction::triggered, this, &QWidget::close);
+    menu_bar_font_ = bar->font();
+    menu_font_ = help_menu_->font();
+    status_bar_font_ = statusBar()->font();
 }
 
 void TStagWin::LayoutControls() {
@@ -414,6 +422,19 @@ QRect TStagWin::OnScreen(const QWidget* control) const {
     const QPoint corner = control->mapTo(stage_, QPoint(0, 0));
     const QPoint at = screen_->mapToGlobal(screen_->FromContent(corner));
     return QRect(at, QSize(int(control->width() * scale), int(control->height() * scale)));
+}
+
+void TStagWin::ScaleBars() {
+    // Bars grow with the stage but never shrink below the desktop's own font, which the
+    // learner chose to read. Taller bars leave the stage a little less room, which refits it:
+    // small changes are left alone so that the two settle at once.
+    const double scale = std::max(1.0, screen_->Scale());
+    if (!help_menu_ || std::abs(scale - bars_scale_) < 0.01) return;
+    bars_scale_ = scale;
+    menuBar()->setFont(windows::ScaledFont(menu_bar_font_, scale));
+    for (QMenu* menu : {language_menu_, option_menu_, help_menu_})
+        menu->setFont(windows::ScaledFont(menu_font_, scale));
+    statusBar()->setFont(windows::ScaledFont(status_bar_font_, scale));
 }
 
 void TStagWin::TraceScreen() {

@@ -174,6 +174,9 @@ class TStagWin : public QMainWindow,
     void PlaceVerdict();
     // A control's place on the screen (device-independent pixels), as the learner sees it.
     QRect OnScreen(const QWidget* control) const;
+    // The menu bar, its menus and the status bar at the stage's scale, so that the whole window
+    // grows and shrinks as one.
+    void ScaleBars();
     // Trace lines of the shown geometry, for the developer and the end-to-end checks.
     void TraceScreen();
     void TraceVerdict();
@@ -261,6 +264,8 @@ class TStagWin : public QMainWindow,
     QAction* topics_ = nullptr;
     QAction* about_me_ = nullptr;
     QAction* quit_ = nullptr;
+    QFont menu_bar_font_, menu_font_, status_bar_font_;  // at design size
+    double bars_scale_ = 1.0;
 };
 
 }  // namespace shell

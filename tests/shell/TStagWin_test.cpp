@@ -4,9 +4,11 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QFontInfo>
 #include <QFrame>
 #include <QLabel>
 #include <QMenu>
+#include <QMenuBar>
 #include <QPushButton>
 #include <QStatusBar>
 #include <QTest>
@@ -30,6 +32,7 @@
 #include "support/QtTestEnvironment.h"
 #include "support/RecordingNotifier.h"
 #include "support/WindowControls.h"
+#include "windows/ScaledScreen.h"
 #include "windows/SoundPlayer.h"
 #include "windows/TWinBox.h"
 
@@ -265,6 +268,34 @@ TEST_F(TStagWinTest, LanguageSwitchRewritesTheIniAndRecaptions) {
     EXPECT_EQ(Control<QPushButton>(*w, "BitBtn1")->text().toStdString(), "FR21");
     EXPECT_NE(ReadIni().find("Language=FR\n"), std::string::npos);
     EXPECT_EQ(Reported().size(), 1u);
+}
+
+// The menu bar, its menus and the status bar grow with the stage's scale, and come back with
+// it; they never shrink below the desktop's font.
+TEST_F(TStagWinTest, TheBarsAndMenusScaleWithTheStage) {
+    auto w = Created();
+    auto* screen = w->findChild<windows::ScaledScreen*>();
+    ASSERT_NE(screen, nullptr);
+    auto size = [](const QFont& f) { return QFontInfo(f).pointSizeF(); };
+    const double bar = size(w->menuBar()->font());
+    const double menu = size(Control<QMenu>(*w, "HelpMenu")->font());
+    const double status = size(w->statusBar()->font());
+    w->resize(500, 370);
+    QApplication::processEvents();
+    ASSERT_LT(screen->Scale(), 0.9);
+    EXPECT_EQ(size(w->menuBar()->font()), bar);
+
+    w->resize(2016, 1498);
+    QApplication::processEvents();
+    const double scale = screen->Scale();
+    ASSERT_GT(scale, 1.8);
+    EXPECT_NEAR(size(w->menuBar()->font()), bar * scale, 0.6);
+    EXPECT_NEAR(size(Control<QMenu>(*w, "HelpMenu")->font()), menu * scale, 0.6);
+    EXPECT_NEAR(size(w->statusBar()->font()), status * scale, 0.6);
+
+    w->resize(1008, 749);
+    QApplication::processEvents();
+    EXPECT_NEAR(size(w->menuBar()->font()), bar * std::max(1.0, screen->Scale()), 0.6);
 }
 
 TEST_F(TStagWinTest, MessagesToggleShowsTextNumbers) {
