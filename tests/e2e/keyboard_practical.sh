@@ -17,8 +17,6 @@ mkdir -p "$shots"
 traced_course_copy "$course" "-w"
 start_player player.log -s 1:2:1:0
 
-# The script last opened, from the trace log.
-script() { grep -o "LDE# open [A-Z0-9]* @ -1" trace.log 2>/dev/null | tail -1 | cut -d' ' -f3; }
 boxes() { windows | wc -l; }
 # The keys of the display helpers, with their focus wait bounded: a window that closes while
 # it is being focused must not hold the check.
@@ -74,7 +72,7 @@ changed_shot() {
 }
 stuck() {
     screenshot "$shots/stuck.png"
-    echo "$1 (at $(script)); windows:" \
+    echo "$1 (at $(last_script)); windows:" \
         "$(for w in $(windows); do xdotool getwindowname "$w"; done | tr '\n' '/')"
     echo "screenshot: $shots/stuck.png"
     exit 1
@@ -83,10 +81,10 @@ stuck() {
 # Steps 1 to 3: confirm boxes, answer, go on. After each key the check waits for what it
 # changes (another script, a box opened or closed) before looking again.
 deadline=$(($(date +%s) + 180))
-while [ "$(script)" != PRIME ] || [ "$(boxes)" -lt 2 ]; do
+while [ "$(last_script)" != PRIME ] || [ "$(boxes)" -lt 2 ]; do
     [ "$(date +%s)" -lt "$deadline" ] || stuck "the practical step never asked"
     player_running || { echo "the player ended:"; cat player.log; exit 1; }
-    was_script=$(script)
+    was_script=$(last_script)
     was_boxes=$(boxes)
     if [ "$was_boxes" -ge 2 ]; then
         press_box Return
@@ -98,7 +96,7 @@ while [ "$(script)" != PRIME ] || [ "$(boxes)" -lt 2 ]; do
         esac
         press alt+n
     fi
-    changed() { [ "$(script)" != "$was_script" ] || [ "$(boxes)" != "$was_boxes" ]; }
+    changed() { [ "$(last_script)" != "$was_script" ] || [ "$(boxes)" != "$was_boxes" ]; }
     wait_for 2 changed
 done
 
@@ -155,15 +153,15 @@ changed_shot "$shots/menu.png" "$previous" 10 || stuck "the menu key opened no m
 xdotool key Down Down Return
 # The verdict box of a solved practical step; Return closes it and the lesson goes on.
 deadline=$(($(date +%s) + 60))
-while [ "$(script)" = PRIME ]; do
+while [ "$(last_script)" = PRIME ]; do
     [ "$(date +%s)" -lt "$deadline" ] || { echo "the pick by keyboard did not solve the step"; exit 1; }
     was_boxes=$(boxes)
     [ "$was_boxes" -ge 2 ] && press_box Return
-    left_prime() { [ "$(script)" != PRIME ] || [ "$(boxes)" != "$was_boxes" ]; }
+    left_prime() { [ "$(last_script)" != PRIME ] || [ "$(boxes)" != "$was_boxes" ]; }
     wait_for 3 left_prime
 done
-if [ "$(script)" != FILL ]; then
-    echo "after the practical step came $(script), not the estimate step"
+if [ "$(last_script)" != FILL ]; then
+    echo "after the practical step came $(last_script), not the estimate step"
     exit 1
 fi
 echo "practical step solved by keyboard after $tabs Tab presses; screenshots in $shots"

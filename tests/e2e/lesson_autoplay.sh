@@ -14,8 +14,6 @@ mkdir -p "$shots"
 traced_course_copy "$course" "-w"
 start_player player.log -s 1:2:1:1
 
-# The script of the step on screen, from the trace log.
-script() { grep -o "LDE# open [A-Z]* @ -1" trace.log 2>/dev/null | tail -1 | cut -d' ' -f3; }
 
 check_choice() {  # question box white, control panel grey between the answers, answer 1 white
     [ "$(shot_pixel "$1" 600,745)" = FFFFFF ] && [ "$(shot_pixel "$1" 590,800)" = EFEFEF ] &&
@@ -36,7 +34,7 @@ while [ $tries -lt 400 ]; do
         echo "the player ended:"; cat player.log; exit 1
     fi
     sleep 1
-    s=$(script)
+    s=$(last_script)
     if [ "$s" = "$seen" ]; then held=$((held + 1)); else held=0; seen=$s; fi
     shot="$shots/$s.png"
     case "$s" in

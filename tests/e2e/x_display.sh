@@ -26,6 +26,8 @@ start_player() {
     QT_QPA_PLATFORM=xcb ./DEMO "$@" > "$player_log" 2>&1 &
     pid=$!
 }
+# The step script the player opened last, from the trace log of traced_course_copy.
+last_script() { grep -o "LDE# open [A-Z0-9]* @ -1" trace.log 2>/dev/null | tail -1 | cut -d' ' -f3; }
 player_running() { kill -0 "$pid" 2>/dev/null; }
 stop_player() {
     kill "$pid" 2>/dev/null
