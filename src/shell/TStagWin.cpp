@@ -163,7 +163,7 @@ void TStagWin::CreateControls() {
     stage_->setEnabled(true);
     screen_ = new windows::ScaledScreen(stage_, QSize(759, 548), this);
     screen_->setObjectName("Screen");
-    screen_->SetRefitHandler([this] {
+    connect(screen_, &windows::ScaledScreen::Refitted, this, [this] {
         ScaleBars();
         TraceScreen();
     });

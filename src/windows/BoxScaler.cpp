@@ -6,7 +6,6 @@
 #include <QGraphicsScene>
 #include <QMenu>
 #include <QScreen>
-#include <QTimer>
 #include <QWidget>
 #include <algorithm>
 
@@ -84,11 +83,6 @@ bool BoxScaler::eventFilter(QObject* watched, QEvent* event) {
         if (event->type() == QEvent::Resize && event->spontaneous() && !box_->isVisible() &&
             hidden_size_.isValid() && box_->size() != hidden_size_)
             box_->resize(hidden_size_);
-    } else if (watched == screen_.data() && event->type() == QEvent::Resize && design_) {
-        // The screen takes its new scale after this event: the box follows once it has.
-        QTimer::singleShot(0, this, [this] {
-            if (design_ && box_->isVisible()) Fit();
-        });
     }
     return false;
 }
@@ -113,9 +107,13 @@ void BoxScaler::Hidden() {
 
 void BoxScaler::FollowScreen(ScaledScreen* screen) {
     if (screen_ == screen) return;
-    if (screen_) screen_->removeEventFilter(this);
+    if (screen_) disconnect(screen_, nullptr, this, nullptr);
     screen_ = screen;
-    if (screen_) screen_->installEventFilter(this);
+    // An open box follows the screen's new scale.
+    if (screen_)
+        connect(screen_, &ScaledScreen::Refitted, this, [this] {
+            if (design_ && box_->isVisible()) Fit();
+        });
 }
 
 void BoxScaler::Fit() {

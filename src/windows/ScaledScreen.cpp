@@ -108,7 +108,7 @@ void ScaledScreen::Refit() {
     scale_ = fit.scale;
     setTransform(QTransform::fromScale(scale_, scale_));
     centerOn(design_.width() / 2.0, design_.height() / 2.0);
-    if (on_refit_) on_refit_();
+    emit Refitted();
 }
 
 void ScaledScreen::resizeEvent(QResizeEvent* event) {

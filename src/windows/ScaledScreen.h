@@ -6,13 +6,14 @@
 
 #include <QGraphicsView>
 #include <QPointer>
-#include <functional>
 
 class QGraphicsProxyWidget;
 
 namespace windows {
 
 class ScaledScreen : public QGraphicsView {
+    Q_OBJECT
+
   public:
     // Takes content (a widget without parent) and its design size.
     ScaledScreen(QWidget* content, QSize design, QWidget* parent = nullptr);
@@ -29,8 +30,9 @@ class ScaledScreen : public QGraphicsView {
 
     QSize sizeHint() const override { return design_; }
 
-    // Called after each change of scale or place (the window resized, full screen, ...).
-    void SetRefitHandler(std::function<void()> handler) { on_refit_ = std::move(handler); }
+  signals:
+    // After each change of scale or place (the window resized, full screen, ...).
+    void Refitted();
 
   protected:
     void resizeEvent(QResizeEvent* event) override;
@@ -44,7 +46,6 @@ class ScaledScreen : public QGraphicsView {
     QGraphicsProxyWidget* proxy_ = nullptr;
     QSize design_;
     double scale_ = 1.0;
-    std::function<void()> on_refit_;
 };
 
 }  // namespace windows
