@@ -8,18 +8,23 @@
 #include <atomic>
 #include <cctype>
 #include <cerrno>
+#include <climits>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <string_view>
+#include <vector>
 
+#include "LogText.h"
 #include "data/DataAccess.h"
 #include "data/LearnerFiles.h"
 #include "data/UserRecord.h"
 #include "isam/Isam.h"
 #include "platform/AsciiCase.h"
 #include "platform/LittleEndian.h"
+#include "platform/Path.h"
 
 namespace server {
 
@@ -79,6 +84,37 @@ void RemoveStaleParts(const std::string& path) {
     ::closedir(d);
 }
 
+// 0 when path (native) is a regular file, else why it cannot be used as one.
+int RegularFileError(const std::string& path) {
+    struct stat st;
+    if (::stat(path.c_str(), &st) != 0) return errno;
+    if (S_ISREG(st.st_mode)) return 0;
+    return S_ISDIR(st.st_mode) ? EISDIR : platform::kErrorNotRegularFile;
+}
+
+// The reason for an error number in words: the engine's texts, the system's, and ours.
+std::string Cause(int error) {
+    if (error >= platform::kErrorNotRegularFile) return platform::SystemErrorText(error);
+    return isam::ErrorText(error);
+}
+
+// Failures that mean a file cannot be used, as opposed to answers about its records (not
+// found, locked by another player, end of file): the administrator has to see these.
+bool IsFileFailure(int error) {
+    return error < isam::kDuplicate || error >= platform::kErrorNotRegularFile ||
+           error == isam::kCorrupt || error == isam::kFileLocked || error == isam::kTooManyFiles ||
+           error == isam::kNoMemory || error == isam::kLockTableFull;
+}
+
+// The base path of the ISAM file at base (native) by its data file's resolved name: a link
+// to another USERS file names the learners of that file.
+std::string DataFileBase(const std::string& base) {
+    char buf[PATH_MAX];
+    if (!::realpath((base + ".dat").c_str(), buf)) return base;
+    const std::string real = buf;
+    return real.size() > 4 ? real.substr(0, real.size() - 4) : base;
+}
+
 // A learner folder holds a GROUP or USERS data file.
 bool IsLearnerFolder(const std::string& folder) {
     bool found = false;
@@ -103,10 +139,11 @@ long ClientSession::NextSerial() {
 }
 
 ClientSession::ClientSession(const NameMap& names, std::string peer, LearnerHolds* holds,
-                             long serial)
+                             long serial, UploadSpace* uploads)
     : names_(names),
       peer_(std::move(peer)),
       holds_(holds ? *holds : own_holds_),
+      uploads_(uploads ? *uploads : own_uploads_),
       serial_(serial != 0 ? serial : NextSerial()) {}
 
 ClientSession::~ClientSession() {
@@ -153,9 +190,8 @@ bool ClientSession::Handle(data::RequestRecord& r) {
 void ClientSession::SignOn(data::RequestRecord& r) {
     holds_.Release(serial_);  // a new session of this player
     const auto texts = data::SignOnTexts(r);
-    signed_on_ = texts[0] + " / " + texts[1] + " / " + texts[2];
-    std::fprintf(stderr, "%s sign-on: %s / %s / %s\n", peer_.c_str(), texts[0].c_str(),
-                 texts[1].c_str(), texts[2].c_str());
+    signed_on_ = LogText(texts[0]) + " / " + LogText(texts[1]) + " / " + LogText(texts[2]);
+    std::fprintf(stderr, "%s sign-on: %s\n", peer_.c_str(), signed_on_.c_str());
     r.result = 0;
 }
 
@@ -168,19 +204,31 @@ void ClientSession::Open(data::RequestRecord& r) {
         if (!names_.Inside(path + ext)) return Refuse(r, EACCES);
     auto it = files_.find(path);
     if (it == files_.end()) {
+        // The engine would wait on a FIFO or read on from a device: the files are regular
+        // files or not opened (the lock file may be missing: the engine makes it).
+        for (const char* ext : {".dat", ".idx", ".lck"}) {
+            const int err = RegularFileError(path + ext);
+            if (err == ENOENT && std::strcmp(ext, ".lck") == 0) continue;
+            if (err != 0) return Refuse(r, FileFailure("open", path + ext, err));
+        }
         // Shared with record locks whatever the player asked: an exclusive open would lock
         // every other player out of the file.
         const int mode = (r.mode & 0xFF & ~isam::OPEN_VARLEN) | isam::LOCKMODE_MANUAL;
         const int h = isam::ISOPEN(path.c_str(), mode);
-        if (h < 0) return Refuse(r, isam::last_error);
+        if (h < 0) {
+            const int err = isam::last_error;
+            return Refuse(r, FileFailure("open", FileRefusing(path, err), err));
+        }
         const int reclen = isam::RecordLength(h);
         if (reclen <= 0 || reclen > kBlock) {
             isam::ISCLOSE(h);
             return Refuse(r, isam::kBadArgument);
         }
+        // Learners are known by their USERS file, whatever name linked to it was opened.
+        const std::string file = DataFileBase(path);
         const bool users =
-            platform::EqualNoCase(BaseName(path), "USERS") && reclen >= int(data::kUserRecordSize);
-        it = files_.emplace(path, OpenFile{h, reclen, false, users, path}).first;
+            platform::EqualNoCase(BaseName(file), "USERS") && reclen >= int(data::kUserRecordSize);
+        it = files_.emplace(path, OpenFile{h, reclen, false, users, file}).first;
     }
     current_ = &it->second;
     current_->has_read = false;
@@ -204,6 +252,7 @@ bool ClientSession::Read(data::RequestRecord& r) {
     if (isam::ISREAD(current_->handle, rec.data(), mode) != 0) {
         current_->has_read = false;
         Refuse(r, isam::last_error);
+        if (IsFileFailure(isam::last_error)) FileFailure("read", current_->path, isam::last_error);
         return !(isam::last_error == isam::kRecordLocked && (lock & isam::LOCK_WAIT));
     }
     if (hold) {
@@ -247,6 +296,8 @@ bool ClientSession::RewriteCurrent(data::RequestRecord& r) {
     }
     if (isam::ISREWCURR(current_->handle, r.data.data()) != 0) {
         Refuse(r, isam::last_error);
+        if (IsFileFailure(isam::last_error))
+            FileFailure("rewrite", current_->path, isam::last_error);
         return isam::last_error != isam::kRecordLocked;
     }
     r.result = 0;
@@ -262,8 +313,10 @@ void ClientSession::Start(data::RequestRecord& r) {
     current_->has_read = false;
     std::vector<uint8_t> rec(size_t(current_->reclen), 0);
     std::memcpy(rec.data(), r.data.data(), rec.size());
-    if (isam::ISSTART(current_->handle, &r.key, r.length, rec.data(), r.mode) != 0)
-        return Refuse(r, isam::last_error);
+    if (isam::ISSTART(current_->handle, &r.key, r.length, rec.data(), r.mode) != 0) {
+        const int err = isam::last_error;
+        return Refuse(r, IsFileFailure(err) ? FileFailure("read", current_->path, err) : err);
+    }
     r.result = 0;
 }
 
@@ -278,12 +331,17 @@ void ClientSession::GetFile(data::RequestRecord& r) {
     if (r.block == 1 || path != outgoing_path_) {
         outgoing_path_.clear();
         outgoing_.clear();
-        const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-        if (fd < 0) return Refuse(r, errno);
+        // Opened without waiting: a FIFO would hold up every player until someone wrote to it.
+        const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+        if (fd < 0) return Refuse(r, FileFailure("open", path, errno));
         struct stat st;
-        if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size > kMaxServedFile) {
+        int err = ::fstat(fd, &st) != 0 ? errno : 0;
+        if (err == 0 && !S_ISREG(st.st_mode))
+            err = S_ISDIR(st.st_mode) ? EISDIR : platform::kErrorNotRegularFile;
+        if (err == 0 && st.st_size > kMaxServedFile) err = EFBIG;
+        if (err != 0) {
             ::close(fd);
-            return Refuse(r, EACCES);
+            return Refuse(r, FileFailure("send", path, err));
         }
         outgoing_.resize(size_t(st.st_size));
         size_t done = 0;
@@ -308,7 +366,7 @@ void ClientSession::GetFile(data::RequestRecord& r) {
     // after it has been served too, so that every block of one transfer is of one copy.
     if (n < size_t(kBlock) && (n > 0 || outgoing_.size() % kBlock == 0))
         std::fprintf(stderr, "%s [%s] sent %s (%zu bytes)\n", peer_.c_str(), signed_on_.c_str(),
-                     name.c_str(), outgoing_.size());
+                     LogText(name).c_str(), outgoing_.size());
     if (n == 0) {
         outgoing_path_.clear();
         outgoing_.clear();
@@ -345,12 +403,12 @@ void ClientSession::SendFile(data::RequestRecord& r) {
         const long owner = holds_.HolderIn(Folder(path), group, user, &holder);
         if (owner != 0 && owner != serial_) {
             std::fprintf(stderr, "%s [%s] refused %s: group %d user %d is held by %s\n",
-                         peer_.c_str(), signed_on_.c_str(), name.c_str(), group, user,
+                         peer_.c_str(), signed_on_.c_str(), LogText(name).c_str(), group, user,
                          holder.c_str());
             return Refuse(r, isam::kRecordLocked);
         }
         incoming_.path = path;
-        incoming_.name = name;
+        incoming_.name = LogText(name);
         incoming_.kind = platform::StartsWithNoCase(base, "SCO") ? Kind::kScore : Kind::kHistory;
         incoming_.user = user;
         incoming_.group = group;
@@ -368,9 +426,11 @@ void ClientSession::SendFile(data::RequestRecord& r) {
         RemoveStaleParts(path);
         incoming_.temp =
             path + ".part" + std::to_string(::getpid()) + "-" + std::to_string(serial_);
+        // A new file of its own: whatever lies at the name (a FIFO, a link) is not written to.
+        ::unlink(incoming_.temp.c_str());
         incoming_.fd = ::open(incoming_.temp.c_str(),
-                              O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0666);
-        if (incoming_.fd < 0) return Refuse(r, errno);
+                              O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666);
+        if (incoming_.fd < 0) return Refuse(r, FileFailure("create", incoming_.temp, errno));
         incoming_.last_block = 0;
         incoming_.bytes = 0;
     }
@@ -380,6 +440,12 @@ void ClientSession::SendFile(data::RequestRecord& r) {
                      " bytes of the largest whole file");
         return Refuse(r, EFBIG);
     }
+    if (!uploads_.Take(end - incoming_.bytes)) {
+        DropIncoming("the unfinished uploads of all players take the " +
+                     std::to_string(uploads_.Limit()) + " bytes they may");
+        return Refuse(r, ENOSPC);
+    }
+    incoming_.bytes = end;  // reserved: given back whatever becomes of the upload
     if (::pwrite(incoming_.fd, r.data.data(), size_t(r.length), off_t(end - r.length)) !=
         r.length) {
         const int err = errno ? errno : EIO;
@@ -387,9 +453,11 @@ void ClientSession::SendFile(data::RequestRecord& r) {
         return Refuse(r, err);
     }
     incoming_.last_block = r.block;
-    incoming_.bytes = end;
     r.result = 0;
-    if (r.length < kBlock) CompleteIncoming();
+    // The block that ends the file carries the outcome: a file dropped now is not saved.
+    if (r.length < kBlock) {
+        if (const int err = CompleteIncoming()) Refuse(r, err);
+    }
 }
 
 int ClientSession::StepCountOf(const std::string& folder, int group, int user) const {
@@ -421,27 +489,55 @@ std::string ClientSession::Wholeness() const {
     return HistoryProblem(bytes);
 }
 
-void ClientSession::CompleteIncoming() {
-    if (incoming_.fd < 0) return;
-    if (::fsync(incoming_.fd) != 0) return DropIncoming(std::strerror(errno));
+int ClientSession::CompleteIncoming() {
+    if (incoming_.fd < 0) return 0;
+    if (::fsync(incoming_.fd) != 0) {
+        const int err = errno;
+        DropIncoming(std::strerror(err));
+        return err;
+    }
     ::close(incoming_.fd);
     incoming_.fd = -1;
+    uploads_.Give(incoming_.bytes);
+    int err = 0;
     std::string why = Wholeness();
-    if (why.empty() && ::rename(incoming_.temp.c_str(), incoming_.path.c_str()) != 0)
-        why = std::strerror(errno);
     if (!why.empty()) {
+        err = EINVAL;
+    } else if (::rename(incoming_.temp.c_str(), incoming_.path.c_str()) != 0) {
+        err = errno;
+        why = "cannot replace " + LogPath(incoming_.path) + ": " + std::strerror(err);
+    }
+    if (err != 0) {
         ::unlink(incoming_.temp.c_str());
         LogDropped(why);
-        return;
+        return err;
     }
     std::fprintf(stderr, "%s [%s] received %s (%ld bytes)\n", peer_.c_str(), signed_on_.c_str(),
                  incoming_.name.c_str(), incoming_.bytes);
+    return 0;
+}
+
+int ClientSession::FileFailure(const char* doing, const std::string& path, int error) const {
+    std::fprintf(stderr, "%s [%s] cannot %s %s: %s\n", peer_.c_str(), signed_on_.c_str(), doing,
+                 LogPath(path).c_str(), Cause(error).c_str());
+    return error;
+}
+
+std::string ClientSession::FileRefusing(const std::string& base, int error) {
+    if (error != EACCES && error != EPERM && error != EROFS) return base;
+    for (const char* ext : {".dat", ".idx", ".lck"}) {
+        const std::string file = base + ext;
+        if (::access(file.c_str(), F_OK) == 0 && ::access(file.c_str(), R_OK | W_OK) != 0)
+            return file;
+    }
+    return base;
 }
 
 void ClientSession::DropIncoming(const std::string& why) {
     if (incoming_.fd < 0) return;
     ::close(incoming_.fd);
     incoming_.fd = -1;
+    uploads_.Give(incoming_.bytes);
     ::unlink(incoming_.temp.c_str());
     LogDropped(why);
 }
@@ -455,17 +551,24 @@ void ClientSession::LogDropped(const std::string& why) const {
 namespace {
 
 // Matches the start of line against format, whose "%d" stands for a number as printf writes
-// it (an optional minus and digits) and whose other bytes stand for themselves. The length
-// matched, or npos.
-size_t MatchFormat(std::string_view line, std::string_view format) {
+// an int (an optional minus and at most ten digits, within 32 bits) and whose other bytes
+// stand for themselves. The length matched, or npos; the numbers in order go to numbers.
+size_t MatchFormat(std::string_view line, std::string_view format,
+                   std::vector<long long>* numbers = nullptr) {
     size_t at = 0;
     for (size_t f = 0; f < format.size(); ++f) {
         if (format.compare(f, 2, "%d") == 0) {
             ++f;
-            if (at < line.size() && line[at] == '-') ++at;
+            const bool minus = at < line.size() && line[at] == '-';
+            if (minus) ++at;
             const size_t digits = at;
-            while (at < line.size() && std::isdigit(static_cast<unsigned char>(line[at]))) ++at;
+            long long value = 0;
+            while (at < line.size() && std::isdigit(static_cast<unsigned char>(line[at])))
+                value = value * 10 + (line[at++] - '0');
             if (at == digits || at - digits > 10) return std::string_view::npos;
+            if (minus) value = -value;
+            if (value < INT32_MIN || value > INT32_MAX) return std::string_view::npos;
+            if (numbers) numbers->push_back(value);
         } else if (at < line.size() && line[at] == format[f]) {
             ++at;
         } else {
@@ -476,9 +579,16 @@ size_t MatchFormat(std::string_view line, std::string_view format) {
 }
 
 // An answer record ends with the name of the lesson's folder: text without control bytes.
+// Its level and step are those of a lesson (1 to 1023); its given answer is what the player
+// records: a button (1 to 6), the expected value (an estimate or pick that hit) or -1 (an
+// estimate that missed).
 bool IsAnswerRecord(std::string_view line) {
-    const size_t head = MatchFormat(line, "#F%d E%d Q%d %d:%d N%d ");
+    std::vector<long long> n;
+    const size_t head = MatchFormat(line, "#F%d E%d Q%d %d:%d N%d ", &n);
     if (head == std::string_view::npos) return false;
+    const long long level = n[1], step = n[2], expected = n[3], given = n[4];
+    if (level < 1 || level > kMaxStepCount || step < 1 || step > kMaxStepCount) return false;
+    if (!(given >= 1 && given <= 6) && given != expected && given != -1) return false;
     for (size_t i = head; i < line.size(); ++i)
         if (static_cast<unsigned char>(line[i]) < 0x20 || line[i] == 0x7F) return false;
     return true;

@@ -9,17 +9,18 @@
 
 #include "LearnerHolds.h"
 #include "NameMap.h"
+#include "UploadSpace.h"
 #include "data/RequestRecord.h"
 
 namespace server {
 
 class ClientSession {
   public:
-    // peer names the connection in the log lines on stderr; holds is shared by every session
-    // of the server (the session keeps one of its own when none is given). serial is the
-    // connection's number from NextSerial; 0 takes a new one.
+    // peer names the connection in the log lines on stderr; holds and uploads are shared by
+    // every session of the server (the session keeps its own when none is given). serial is
+    // the connection's number from NextSerial; 0 takes a new one.
     ClientSession(const NameMap& names, std::string peer, LearnerHolds* holds = nullptr,
-                  long serial = 0);
+                  long serial = 0, UploadSpace* uploads = nullptr);
     ~ClientSession();
     ClientSession(const ClientSession&) = delete;
     ClientSession& operator=(const ClientSession&) = delete;
@@ -45,7 +46,7 @@ class ClientSession {
         int reclen = 0;
         bool has_read = false;  // a record was read since the last open or start
         bool users = false;     // a USERS file: its records are learners that can be held
-        std::string path;       // native base path
+        std::string path;       // native base path, its data file's resolved name
     };
     enum class Kind { kScore, kHistory };
     struct Incoming {
@@ -68,11 +69,17 @@ class ClientSession {
     void SignOn(data::RequestRecord& r);
     // Whether r is the next block of the file being received.
     bool Continues(const data::RequestRecord& r) const;
-    // The file being received has all its blocks: it replaces the old file when whole.
-    void CompleteIncoming();
+    // The file being received has all its blocks: it replaces the old file when whole. 0, or
+    // the error it was dropped with.
+    int CompleteIncoming();
     // The file being received is given up (why, for the log): the old file stays.
     void DropIncoming(const std::string& why);
     void LogDropped(const std::string& why) const;
+    // Logs that path (native) could not be used for doing, and why; returns error.
+    int FileFailure(const char* doing, const std::string& path, int error) const;
+    // The file of the ISAM file at base (native, without extension) that the engine's error
+    // is about when it is a refused access: the first the server may not read and write.
+    static std::string FileRefusing(const std::string& base, int error);
     // Why the received file is not a whole score or history file; empty when it is.
     std::string Wholeness() const;
     // The StepCount of the learner in the USERS file of folder, or -1.
@@ -84,6 +91,8 @@ class ClientSession {
     std::string peer_;
     LearnerHolds own_holds_;
     LearnerHolds& holds_;
+    UploadSpace own_uploads_;
+    UploadSpace& uploads_;
     long serial_ = 0;                        // names this session's temporary files
     std::string signed_on_;                  // the sign-on texts, for the log
     std::map<std::string, OpenFile> files_;  // by native base path

@@ -1,6 +1,8 @@
 #include "DataServer.h"
 
+#include <chrono>
 #include <csignal>
+#include <cstdio>
 
 #include "ClientSession.h"
 #include "data/RequestRecord.h"
@@ -16,7 +18,8 @@ class DataServer::Connection : public std::enable_shared_from_this<Connection> {
         : server_(server), socket_(std::move(socket)), idle_(server.net_), id_(id) {
         asio::error_code ec;
         const tcp::endpoint peer = socket_.remote_endpoint(ec);
-        peer_ = ec ? "?" : peer.address().to_string() + ":" + std::to_string(peer.port());
+        address_ = ec ? "?" : peer.address().to_string();
+        peer_ = ec ? "?" : address_ + ":" + std::to_string(peer.port());
         socket_.set_option(tcp::no_delay(true), ec);
     }
 
@@ -24,7 +27,8 @@ class DataServer::Connection : public std::enable_shared_from_this<Connection> {
         auto self = shared_from_this();
         asio::post(server_.engine_, [self] {
             self->session_ = std::make_unique<ClientSession>(self->server_.names_, self->peer_,
-                                                             &self->server_.holds_, self->id_);
+                                                             &self->server_.holds_, self->id_,
+                                                             &self->server_.uploads_);
         });
         ReadNext();
     }
@@ -37,6 +41,7 @@ class DataServer::Connection : public std::enable_shared_from_this<Connection> {
         socket_.close(ec);
         idle_.cancel();
         server_.connections_.erase(id_);
+        if (--server_.per_address_[address_] <= 0) server_.per_address_.erase(address_);
         auto self = shared_from_this();
         asio::post(server_.engine_, [self, clean] {
             if (self->session_) self->session_->End(clean);
@@ -50,6 +55,8 @@ class DataServer::Connection : public std::enable_shared_from_this<Connection> {
     friend class DataServer;
 
     void ReadNext() {
+        busy_ = false;
+        last_active_ = std::chrono::steady_clock::now();
         ArmIdle();
         auto self = shared_from_this();
         asio::async_read(socket_, asio::buffer(buf_),
@@ -75,6 +82,7 @@ class DataServer::Connection : public std::enable_shared_from_this<Connection> {
             return;
         }
         idle_.cancel();
+        busy_ = true;
         auto self = shared_from_this();
         asio::post(server_.engine_, [self] { self->server_.Serve(self, 0); });
     }
@@ -94,8 +102,10 @@ class DataServer::Connection : public std::enable_shared_from_this<Connection> {
     tcp::socket socket_;
     asio::steady_timer idle_;
     long id_;
-    std::string peer_;
-    bool closed_ = false;                          // network thread
+    std::string address_, peer_;
+    bool closed_ = false;  // network thread
+    bool busy_ = false;    // network thread: a request is being served
+    std::chrono::steady_clock::time_point last_active_ = std::chrono::steady_clock::now();
     std::array<uint8_t, data::kRequestSize> buf_;  // the request, then the reply
     std::unique_ptr<ClientSession> session_;       // engine thread
     data::RequestRecord request_;                  // engine thread: the request as received
@@ -104,6 +114,7 @@ class DataServer::Connection : public std::enable_shared_from_this<Connection> {
 DataServer::DataServer(ServerOptions options)
     : options_(std::move(options)),
       names_(options_.root),
+      uploads_(options_.upload_space),
       engine_work_(asio::make_work_guard(engine_)),
       acceptor_(net_),
       signals_(net_, SIGINT, SIGTERM) {}
@@ -186,18 +197,69 @@ void DataServer::Accept() {
     acceptor_.async_accept([this](const asio::error_code& ec, tcp::socket socket) {
         if (stopping_ || ec == asio::error::operation_aborted) return;
         if (!ec) {
-            if (int(connections_.size()) >= options_.max_clients) {
+            asio::error_code peer_ec;
+            const tcp::endpoint peer = socket.remote_endpoint(peer_ec);
+            const std::string address = peer_ec ? "?" : peer.address().to_string();
+            const std::string name = peer_ec ? "?" : address + ":" + std::to_string(peer.port());
+            if (!Admit(address, name)) {
                 asio::error_code ignored;
                 socket.close(ignored);
             } else {
                 auto c = std::make_shared<Connection>(*this, std::move(socket),
                                                       ClientSession::NextSerial());
                 connections_[c->id_] = c;
+                ++per_address_[c->address_];
                 c->Begin();
             }
         }
         Accept();
     });
+}
+
+bool DataServer::Admit(const std::string& address, const std::string& peer) {
+    const auto from = per_address_.find(address);
+    if (from != per_address_.end() && from->second >= options_.max_per_address) {
+        LogRefusal(0, peer,
+                   std::to_string(from->second) + " connections from " + address +
+                       " already (--max-per-address)");
+        return false;
+    }
+    if (int(connections_.size()) < options_.max_clients) return true;
+    // Full: the connection silent the longest makes room when it has been silent long enough.
+    std::shared_ptr<Connection> quiet;
+    for (const auto& [id, c] : connections_)
+        if (!c->busy_ && (!quiet || c->last_active_ < quiet->last_active_)) quiet = c;
+    const auto silent = quiet ? std::chrono::steady_clock::now() - quiet->last_active_
+                              : std::chrono::steady_clock::duration::zero();
+    if (quiet && silent >= std::chrono::seconds(options_.full_idle_seconds)) {
+        std::fprintf(stderr, "%s silent for %lld s while the server is full, dropped for %s\n",
+                     quiet->peer_.c_str(),
+                     static_cast<long long>(
+                         std::chrono::duration_cast<std::chrono::seconds>(silent).count()),
+                     peer.c_str());
+        quiet->Close(false);
+        return true;
+    }
+    LogRefusal(1, peer,
+               "the server is full (" + std::to_string(connections_.size()) +
+                   " connections, --max-clients)");
+    return false;
+}
+
+void DataServer::LogRefusal(int reason, const std::string& peer, const std::string& why) {
+    Refusals& r = refusals_[reason];
+    const auto now = std::chrono::steady_clock::now();
+    if (r.logged != std::chrono::steady_clock::time_point{} &&
+        now - r.logged < std::chrono::seconds(10)) {
+        ++r.unlogged;
+        return;
+    }
+    std::string more;
+    if (r.unlogged > 0)
+        more = "; " + std::to_string(r.unlogged) + " more refused so since the last such line";
+    std::fprintf(stderr, "%s refused: %s%s\n", peer.c_str(), why.c_str(), more.c_str());
+    r.logged = now;
+    r.unlogged = 0;
 }
 
 void DataServer::Serve(std::shared_ptr<Connection> c, int waited_ms) {

@@ -69,6 +69,11 @@ int NameMap::Map(const std::string& remote, std::string& native) const {
     struct stat st;
     if (::lstat((path + ".lnk").c_str(), &st) == 0) return EACCES;
     if (!Inside(path)) return EACCES;
+    // The folder by its one resolved name: an alias of a folder (a link to it) names the same
+    // files, so holds and uploads keyed by path see one file under both names.
+    const size_t slash = path.rfind('/');
+    if (const std::string folder = Resolve(path.substr(0, slash)); !folder.empty())
+        path = folder + path.substr(slash);
     native = path;
     return 0;
 }

@@ -14,7 +14,8 @@ class NameMap {
 
     // The native path of a remote name, each component matched in any letter case. Returns 0,
     // or EACCES for another name form, "." or "..", an empty component, or a path that
-    // resolves (through links, including the ISAM link file NAME.lnk) outside the folder.
+    // resolves (through links, including the ISAM link file NAME.lnk) outside the folder. The
+    // path's folder is given resolved, so that two names of one folder map to one path.
     int Map(const std::string& remote, std::string& native) const;
 
     // True when path (native, existing or not) resolves inside the folder: its nearest

@@ -1,19 +1,24 @@
 // dataserver: serves a course's data folder to players over TCP.
 //   dataserver --root DIR [--bind ADDR] [--port N] [--trace FILE] [--idle S] [--max-clients N]
+//              [--max-per-address N] [--full-idle S] [--upload-space MIB]
 #include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 #include "DataServer.h"
+#include "ExposedFiles.h"
+#include "LogText.h"
 #include "platform/ToolHelp.h"
 
 namespace {
 
 const char kUsage[] =
     "usage: dataserver --root DIR [--bind ADDR] [--port N] [--trace FILE] [--idle S]\n"
-    "                  [--max-clients N]\n"
+    "                  [--max-clients N] [--max-per-address N] [--full-idle S]\n"
+    "                  [--upload-space MIB]\n"
     "       dataserver --help | --version\n";
 
 int Usage() {
@@ -27,6 +32,21 @@ bool ParseNumber(const char* text, int low, int high, int& out) {
     if (end == text || *end != '\0' || v < low || v > high) return false;
     out = int(v);
     return true;
+}
+
+// Learners' files that every local account can read are named once at start.
+void WarnOfExposedFiles(const std::string& root) {
+    size_t total = 0;
+    const std::vector<std::string> files = server::ExposedLearnerFiles(root, 10, total);
+    if (total == 0) return;
+    std::string names;
+    for (const std::string& file : files)
+        names += (names.empty() ? "" : ", ") + server::LogPath(file);
+    if (total > files.size()) names += " and " + std::to_string(total - files.size()) + " more";
+    std::fprintf(stderr,
+                 "dataserver: warning: every local account can read %zu learners' files (chmod "
+                 "o-rwx them or their folder): %s\n",
+                 total, names.c_str());
 }
 
 }  // namespace
@@ -51,6 +71,14 @@ int main(int argc, char** argv) {
             if (!ParseNumber(v, 1, 1 << 30, options.idle_seconds)) return Usage();
         } else if (a == "--max-clients") {
             if (!ParseNumber(v, 1, 1 << 20, options.max_clients)) return Usage();
+        } else if (a == "--max-per-address") {
+            if (!ParseNumber(v, 1, 1 << 20, options.max_per_address)) return Usage();
+        } else if (a == "--full-idle") {
+            if (!ParseNumber(v, 0, 1 << 30, options.full_idle_seconds)) return Usage();
+        } else if (a == "--upload-space") {
+            int mib = 0;
+            if (!ParseNumber(v, 1, 1 << 20, mib)) return Usage();
+            options.upload_space = long(mib) << 20;
         } else {
             return Usage();
         }
@@ -62,6 +90,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "dataserver: %s\n", error.c_str());
         return 1;
     }
+    WarnOfExposedFiles(options.root);
     std::printf("listening on %s\n", server.Address().c_str());
     std::fflush(stdout);
     server.Run();

@@ -11,10 +11,18 @@
 namespace data {
 namespace {
 
-// The engine's number with its text, about what.
+// The engine's number with its text, about what (our own numbers with their texts: a server
+// names a file that is not a regular file so).
 platform::Status EngineStatus(int error, const std::string& what) {
     const int code = error > 0 ? error : EIO;
+    if (code >= platform::kErrorNotRegularFile) return {code, what};
     return {code, what, isam::ErrorText(code)};
+}
+
+// Why the file at path cannot be one of an ISAM file's: 0 for a regular file.
+int NotRegularError(const struct stat& st) {
+    if (S_ISREG(st.st_mode)) return 0;
+    return S_ISDIR(st.st_mode) ? EISDIR : platform::kErrorNotRegularFile;
 }
 
 }  // namespace
@@ -67,7 +75,13 @@ platform::Status DataAccess::Open(const std::string& path, int mode) {
     const std::string data_path = platform::NativePath(drive + prefix + base + ".dat");
     struct stat st;
     if (::stat(data_path.c_str(), &st) != 0) return platform::Status::FromErrno(path);
-    if (!S_ISREG(st.st_mode)) return {S_ISDIR(st.st_mode) ? EISDIR : EINVAL, path};
+    if (const int error = NotRegularError(st)) return {error, path};
+    // The engine would wait on an index that is a FIFO, or fail with the system's "Illegal
+    // seek": say what is wrong with it.
+    const std::string index_path = data_path.substr(0, data_path.size() - 4) + ".idx";
+    if (::stat(index_path.c_str(), &st) == 0) {
+        if (const int error = NotRegularError(st)) return {error, index_path};
+    }
     (void)Close();
     drive_ = drive;
     folder_ = folder;

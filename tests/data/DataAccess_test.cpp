@@ -12,6 +12,7 @@
 #include "data/GroupRecord.h"
 #include "data/LearnerFiles.h"
 #include "data/UserRecord.h"
+#include "platform/Path.h"
 #include "support/TempFolder.h"
 
 namespace data {
@@ -61,6 +62,22 @@ TEST(DataAccessTest, OpenRefusesAMissingOrIrregularDataFileWithoutTouchingAnythi
         EXPECT_EQ(access.Handle(), -1);
     }
     EXPECT_EQ(folder.Names(), before);
+}
+
+// A FIFO in place of either file of a learners' file is named, and called what it is, not
+// "Invalid argument" or "Illegal seek"; nothing waits on it.
+TEST(DataAccessTest, AFifoInPlaceOfALearnersFileIsSaidToBeNoRegularFile) {
+    for (const char* ext : {".dat", ".idx"}) {
+        LearnerFolder folder;
+        const std::string fifo = folder.users + ext;
+        fs::remove(fifo);
+        ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+        DataAccess access;
+        const platform::Status refused = access.Open(folder.users, isam::OPEN_INOUT);
+        EXPECT_EQ(refused.code(), platform::kErrorNotRegularFile) << refused.Text();
+        EXPECT_NE(refused.Text().find("Not a regular file"), std::string::npos) << refused.Text();
+        EXPECT_EQ(access.Handle(), -1);
+    }
 }
 
 TEST(DataAccessTest, OpenSplitsThePathAndReadsByEitherKeyKind) {

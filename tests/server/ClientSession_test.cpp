@@ -122,7 +122,7 @@ TEST_F(Learners, AnUploadReplacesTheFileOnlyWhenWhole) {
         const char* file;
         std::string bytes;
         Ending ending;
-        int error;  // of the last block sent, 0 when taken
+        int error;  // of the last block sent: 0 when taken or not yet known to be whole
         bool taken;
         const char* log;  // in the line about the file
     } cases[] = {
@@ -138,14 +138,14 @@ TEST_F(Learners, AnUploadReplacesTheFileOnlyWhenWhole) {
          std::string(1024, 'w'), Ending::kNextRequest, 0, true, "received"},
         {"a whole score file of one block, then a cut", "SCO001.002", std::string(1024, 'w'),
          Ending::kCutEnd, 0, false, "the connection was cut"},
-        {"a score file a byte short", "SCO003.002", std::string(2415, 's'), Ending::kCleanEnd, 0,
-         false, "2415 bytes where 100 steps take 2416"},
+        {"a score file a byte short", "SCO003.002", std::string(2415, 's'), Ending::kCleanEnd,
+         EINVAL, false, "2415 bytes where 100 steps take 2416"},
         {"a score file a byte too long", "SCO003.002", std::string(2417, 's'), Ending::kCleanEnd,
          EFBIG, false, "larger than the 2416 bytes"},
         {"a score file of a learner without steps", "SCO002.002", std::string(16, 's'),
-         Ending::kCleanEnd, 0, false, "gives no step count"},
+         Ending::kCleanEnd, EINVAL, false, "gives no step count"},
         {"a score file of an unknown learner", "SCO009.002", std::string(2416, 's'),
-         Ending::kCleanEnd, 0, false, "gives no step count"},
+         Ending::kCleanEnd, EINVAL, false, "gives no step count"},
         {"a whole history", "HST003.002", "#F1 E1 Q2 3:3 N3 D1\n~-1:-1\n", Ending::kCutEnd, 0, true,
          "received"},
         {"a whole history of one block, then a clean end", "HST003.002", HistoryOfOneBlock(),
@@ -154,9 +154,9 @@ TEST_F(Learners, AnUploadReplacesTheFileOnlyWhenWhole) {
          History("#F1 E1 Q2 3:3 N3 D1\n", 1024).substr(0, 1024), Ending::kCleanEnd, 0, false,
          "the last line has no line end"},
         {"a history whose last line has no end", "HST003.002", "#F1 E1 Q2 3:3 N3 D1\n~-1:-1",
-         Ending::kCleanEnd, 0, false, "the last line has no line end"},
+         Ending::kCleanEnd, EINVAL, false, "the last line has no line end"},
         {"a history with a line of noise", "HST003.002", "#F1 E1 Q2 3:3 N3 D1\nnoise\n",
-         Ending::kCleanEnd, 0, false, "line 2 is not an answer or abandon record"},
+         Ending::kCleanEnd, EINVAL, false, "line 2 is not an answer or abandon record"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -233,7 +233,16 @@ TEST(HistoryProblem, OnlyAnswerAndAbandonLinesAreWhole) {
         bool whole;
     } cases[] = {
         {"#F1 E2 Q3 4:5 N6 D1\n", true},
-        {"#F-1 E2 Q13 -4:-5 N6 \n", true},  // a lesson folder with no name
+        {"#F-1 E2 Q13 -4:-1 N6 \n", true},  // a lesson folder with no name
+        {"#F1 E1023 Q1023 77:77 N-2147483648 D1\n", true},
+        {"#F1 E1 Q1 2:2000000000 N3 D1\n", false},  // no button, estimate or pick gives it
+        {"#F1 E1 Q1 2:7 N3 D1\n", false},
+        {"#F1 E1 Q1 2:0 N3 D1\n", false},
+        {"#F1 E0 Q1 2:2 N3 D1\n", false},
+        {"#F1 E1024 Q1 2:2 N3 D1\n", false},
+        {"#F1 E1 Q1024 2:2 N3 D1\n", false},
+        {"#F1 E1 Q1 2:2 N2147483648 D1\n", false},
+        {"#F99999999999 E1 Q1 2:2 N3 D1\n", false},
         {"~-1:-1\n#F1 E2 Q3 4:5 N6 D1 more\n", true},
         {"", false},
         {"\n", false},

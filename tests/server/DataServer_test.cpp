@@ -48,6 +48,16 @@ struct ServedCourse : ::testing::Test {
         EXPECT_EQ(client.RemoteRead(b, sizeof b, isam::EQUAL), 0) << client.LastError();
         return data::DecodeUserRecord(b);
     }
+    // Opens the USERS file on s and holds the learner of key there, as a player's session does.
+    static bool Hold(RawSocket& s, const data::UserRecord& key) {
+        if (s.Ask(Request(data::kIsOpen, kUsers, isam::OPEN_INOUT)).first < 0) return false;
+        RequestRecord start = Request(data::kIsStart, "", isam::EQUAL);
+        data::BuildKey(data::kUserKey, start.key);
+        data::EncodeUserRecord(key, start.data.data());
+        RequestRecord hold = Request(data::kIsRead, "", isam::EQUAL | isam::LOCK_KEEP);
+        data::EncodeUserRecord(key, hold.data.data());
+        return s.Ask(start).first == 0 && s.Ask(hold).first == 0;
+    }
 };
 
 TEST_F(ServedCourse, APlayersWholeExchange) {
@@ -368,14 +378,7 @@ TEST_F(ServedCourse, ALearnerHeldByOnePlayerIsRefusedToAnother) {
         SCOPED_TRACE(clean ? "clean end" : "cut");
         ASSERT_GE(second.RemoteOpen(kUsers, isam::OPEN_INOUT), 0);  // ends its own hold
         RawSocket first(server.port);
-        ASSERT_GE(first.Ask(Request(data::kIsOpen, kUsers, isam::OPEN_INOUT)).first, 0);
-        RequestRecord start = Request(data::kIsStart, "", isam::EQUAL);
-        data::BuildKey(data::kUserKey, start.key);
-        data::EncodeUserRecord(key, start.data.data());
-        ASSERT_EQ(first.Ask(start).first, 0);
-        RequestRecord hold = Request(data::kIsRead, "", isam::EQUAL | isam::LOCK_KEEP);
-        data::EncodeUserRecord(key, hold.data.data());
-        ASSERT_EQ(first.Ask(hold).first, 0);
+        ASSERT_TRUE(Hold(first, key));
 
         data::EncodeUserRecord(key, b);
         EXPECT_EQ(second.HoldLearner(b, sizeof b), -1);
@@ -426,11 +429,11 @@ TEST_F(ServedCourse, ACutOrOversizedUploadLeavesTheOldFile) {
         std::string bytes;
         int result;
     } cases[] = {
-        {"SCO003.002", std::string(1024, 's'), 0},          // one block, then the next request
-        {"SCO003.002", std::string(2416 - 1, 's'), 0},      // one byte short
-        {"SCO003.002", std::string(2416 + 1024, 's'), -1},  // larger than the learner's file
-        {"HST003.002", "#F1 E1 Q2 3:3 N3 D1\n#F1 E1", 0},   // cut mid-line
-        {"HST003.002", "#F1 E1 Q2 3:3 N3 D1\nnoise\n", 0},  // not a record
+        {"SCO003.002", std::string(1024, 's'), 0},           // one block, then the next request
+        {"SCO003.002", std::string(2416 - 1, 's'), -1},      // one byte short
+        {"SCO003.002", std::string(2416 + 1024, 's'), -1},   // larger than the learner's file
+        {"HST003.002", "#F1 E1 Q2 3:3 N3 D1\n#F1 E1", -1},   // cut mid-line
+        {"HST003.002", "#F1 E1 Q2 3:3 N3 D1\nnoise\n", -1},  // not a record
     };
     for (const auto& c : cases) {
         const std::string local = top.Write(std::string("sent/") + c.file, c.bytes);
@@ -500,6 +503,261 @@ TEST(DataServerLimits, TraceHasALinePerRequestAndReply) {
     EXPECT_NE(text.find("#SND#1644#   7#21# 0#  0#   0#?:\\DATA\\DEMO\\GB\\USERS##"),
               std::string::npos)
         << text;
+}
+
+}  // namespace
+
+namespace {
+
+// A learner file that is a FIFO, a folder or damaged: the request is answered at once with
+// what is wrong, other players are served meanwhile, and the log names the file and the cause.
+TEST_F(ServedCourse, AFileThatIsNoRegularFileIsRefusedInWordsAndHoldsNobodyUp) {
+    ASSERT_EQ(mkfifo(Learner("USERS.bak").c_str(), 0600), 0);
+    support::MakeLearners(top.path / "other", 1, 1);
+    const fs::path fr = fs::path(root) / "DATA/DEMO/FR";
+    fs::rename(top.path / "other/DATA/DEMO/GB", fr);
+    fs::remove(fr / "USERS.idx");
+    ASSERT_EQ(mkfifo((fr / "USERS.idx").c_str(), 0600), 0);
+    fs::remove(Learner("GROUP.lck"));
+    fs::create_directory(fs::path(Learner("GROUP.lck")));
+    top.Write("course/DATA/DEMO/GB/USERS.idx", std::string(4096, 'x'));
+
+    RawSocket fetcher(server.port);
+    RequestRecord get = Request(data::kIsGetFile, "?:\\DATA\\DEMO\\GB\\USERS.bak");
+    get.block = 1;
+    EXPECT_EQ(fetcher.Ask(get), std::make_pair(-1, platform::kErrorNotRegularFile));
+    RawSocket other(server.port);
+    EXPECT_EQ(other.Ask(Request(data::kSignOn)).first, 0) << "served after the FIFO";
+
+    const struct {
+        const char* name;
+        int error;
+    } opens[] = {
+        {"?:\\DATA\\DEMO\\FR\\USERS", platform::kErrorNotRegularFile},
+        {"?:\\DATA\\DEMO\\GB\\GROUP", EISDIR},
+        {kUsers, isam::kCorrupt},
+    };
+    for (const auto& c : opens)
+        EXPECT_EQ(other.Ask(Request(data::kIsOpen, c.name, isam::OPEN_INOUT)),
+                  std::make_pair(-1, c.error))
+            << c.name;
+
+    // The project's client says what is wrong in words.
+    RemoteClient client;
+    Connect(client);
+    EXPECT_EQ(client.GetFile((top.path / "copy").string(), "?:\\DATA\\DEMO\\GB\\USERS.bak"), -1);
+    const platform::Status fetched = data::ServerStatus(client, "USERS.bak");
+    EXPECT_NE(fetched.Text().find("Not a regular file"), std::string::npos) << fetched.Text();
+    EXPECT_EQ(client.RemoteOpen("?:\\DATA\\DEMO\\FR\\USERS", isam::OPEN_INOUT), -1);
+    const platform::Status opened = data::ServerStatus(client, "USERS");
+    EXPECT_NE(opened.Text().find("Not a regular file"), std::string::npos) << opened.Text();
+
+    server.Stop();
+    const std::string log = server.Log();
+    const std::string real = fs::canonical(root).string();
+    for (const std::string& line :
+         {"cannot send " + real + "/DATA/DEMO/GB/USERS.bak: Not a regular file",
+          "cannot open " + real + "/DATA/DEMO/FR/USERS.idx: Not a regular file",
+          "cannot open " + real + "/DATA/DEMO/GB/GROUP.lck: Is a directory",
+          "cannot open " + real + "/DATA/DEMO/GB/USERS: isam file is corrupt"})
+        EXPECT_NE(log.find(line), std::string::npos) << line << "\n" << log;
+}
+
+// The block that ends an upload the server drops gets the drop's error: the player does not
+// believe the file saved.
+TEST_F(ServedCourse, TheLastBlockOfADroppedUploadCarriesTheError) {
+    RawSocket s(server.port);
+    RequestRecord r = Request(data::kIsSendFile, "?:\\DATA\\DEMO\\GB\\SCO001.001");
+    r.block = 1;
+    r.length = 255;  // learner 1:1 has no steps: no score file of theirs is whole
+    EXPECT_EQ(s.Ask(r), std::make_pair(-1, EINVAL));
+
+    RemoteClient client;
+    Connect(client);
+    for (const char* history : {"#F1 E1 Q1 2:2 N3 D1\n#F1", "#F1 E1 Q1 2:2000000000 N3 D1\n"}) {
+        const std::string sent = top.Write("sent/HST001.001", history);
+        EXPECT_EQ(client.SendFile("?:\\DATA\\DEMO\\GB\\HST001.001", sent), -1) << history;
+        EXPECT_EQ(client.LastError(), EINVAL) << history;
+        EXPECT_FALSE(fs::exists(Learner("HST001.001"))) << history;
+    }
+}
+
+// Text from peers reaches the log converted from the course's code page, with its control
+// characters escaped: a newline cannot forge a line.
+TEST_F(ServedCourse, PeersTextsAreLoggedAsUtf8WithControlsEscaped) {
+    RemoteClient client;
+    Connect(client);
+    EXPECT_EQ(client.SignOn("Formation DEMO", "\xC9quipe de nuit", "Am\xE9lie\n1.2.3.4 idle"), 0);
+    RequestRecord get = Request(data::kIsGetFile, "?:\\DATA\\DEMO\\GB\\USERS.\n5.6.7.8:1 idle");
+    get.block = 1;
+    RawSocket s(server.port);
+    EXPECT_EQ(s.Ask(get).first, -1);
+    client.Disconnect();
+    server.Stop();
+    const std::string log = server.Log();
+    EXPECT_NE(
+        log.find("sign-on: Formation DEMO / \u00C9quipe de nuit / Am\u00E9lie\\x0A1.2.3.4 idle\n"),
+        std::string::npos)
+        << log;
+    EXPECT_NE(log.find("USERS.\\x0A5.6.7.8:1 idle"), std::string::npos) << log;
+    EXPECT_EQ(log.find("\n1.2.3.4"), std::string::npos) << log;
+    EXPECT_EQ(log.find("\n5.6.7.8"), std::string::npos) << log;
+}
+
+}  // namespace
+
+namespace {
+
+// Two names of one file are one file: a learner held through the language folder is held
+// through a link to that folder, or to its USERS file, and their score files are refused too.
+TEST_F(ServedCourse, ALinkAliasNamesTheSameHeldLearner) {
+    fs::create_directory_symlink("GB", fs::path(root) / "DATA/DEMO/GB2");
+    for (const char* ext : {".dat", ".idx"})
+        fs::create_symlink(std::string("USERS") + ext, Learner(std::string("USERS2") + ext));
+    top.Write("course/DATA/DEMO/GB/SCO001.002", "old");
+
+    RawSocket holder(server.port);
+    data::UserRecord key = data::UserTemplate();
+    key.GroupNo = 2;
+    key.UserNo = 1;
+    ASSERT_TRUE(Hold(holder, key));
+
+    for (const char* users : {"?:\\DATA\\DEMO\\GB2\\USERS", "?:\\DATA\\DEMO\\GB\\USERS2"}) {
+        RemoteClient other;
+        Connect(other);
+        ASSERT_EQ(other.SignOn("Demo", "Day", "other"), 0);
+        ASSERT_GE(other.RemoteOpen(users, isam::OPEN_INOUT), 0) << users;
+        uint8_t b[data::kUserRecordSize];
+        data::EncodeUserRecord(key, b);
+        EXPECT_EQ(other.HoldLearner(b, sizeof b), -1) << users;
+        EXPECT_EQ(other.LastError(), isam::kRecordLocked) << users;
+    }
+    RawSocket sender(server.port);
+    RequestRecord send = Request(data::kIsSendFile, "?:\\DATA\\DEMO\\GB2\\SCO001.002");
+    send.block = 1;
+    send.length = 16;
+    EXPECT_EQ(sender.Ask(send), std::make_pair(-1, int(isam::kRecordLocked)));
+    EXPECT_EQ(support::TempFolder::Read(Learner("SCO001.002")), "old");
+}
+
+}  // namespace
+
+namespace {
+
+// The server names at start the learners' files every local account can read, and only those.
+TEST(DataServerStart, WarnsOfLearnersFilesEveryAccountCanRead) {
+    for (const fs::perms files : {fs::perms(0644), fs::perms(0640)}) {
+        support::TempFolder top;
+        const fs::path root = top.path / "course";
+        support::MakeLearners(root, 1, 1);
+        top.Write("course/DATA/DEMO/GB/SCO001.001", "scores");
+        for (const fs::path& folder :
+             {top.path, root, root / "DATA", root / "DATA/DEMO", root / "DATA/DEMO/GB"})
+            fs::permissions(folder, fs::perms(0755));
+        for (const auto& e : fs::directory_iterator(root / "DATA/DEMO/GB"))
+            fs::permissions(e.path(), files);
+        support::ServerProcess server;
+        ASSERT_TRUE(server.Start(root.string()));
+        EXPECT_EQ(server.Stop(), 0);
+        const std::string log = server.Log();
+        const std::string gb = fs::canonical(root / "DATA/DEMO/GB").string();
+        if (files == fs::perms(0644)) {
+            EXPECT_NE(log.find("every local account can read "), std::string::npos) << log;
+            for (const char* name : {"GROUP.dat", "USERS.idx", "SCO001.001"})
+                EXPECT_NE(log.find(gb + "/" + name), std::string::npos) << name << "\n" << log;
+        } else {
+            EXPECT_EQ(log.find("every local account"), std::string::npos) << log;
+        }
+    }
+}
+
+}  // namespace
+
+namespace {
+
+size_t Count(const std::string& text, const std::string& what) {
+    size_t n = 0;
+    for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
+    return n;
+}
+
+// Whether the server closed s without answering a request.
+bool Refused(RawSocket& s) {
+    RequestRecord reply;
+    return !s.Send(Request(data::kSignOn)) || !s.Receive(reply);
+}
+
+// Idle connections cannot fill the server: one address gets a share of the places, a full
+// server makes room by closing a connection silent for long, every refusal is logged (one line
+// per reason every few seconds), and unfinished uploads of all connections have a bound.
+TEST(DataServerLimits, IdleConnectionsCannotLockPlayersOut) {
+    support::TempFolder top;
+    support::MakeLearners(top.path, 1, 1);
+    {
+        support::ServerProcess server;
+        ASSERT_TRUE(server.Start(top.path.string(), {"--max-per-address", "2"}));
+        RawSocket a(server.port), b(server.port);
+        EXPECT_EQ(a.Ask(Request(data::kSignOn)).first, 0);
+        EXPECT_EQ(b.Ask(Request(data::kSignOn)).first, 0);
+        RawSocket c(server.port), d(server.port);
+        EXPECT_TRUE(Refused(c)) << "a third connection from one address";
+        EXPECT_TRUE(Refused(d));
+        server.Stop();
+        const std::string log = server.Log();
+        EXPECT_NE(log.find("refused: 2 connections from 127.0.0.1 already"), std::string::npos)
+            << log;
+        EXPECT_EQ(Count(log, "refused:"), 1u) << "one line for refusals close together\n" << log;
+    }
+    {
+        support::ServerProcess server;
+        ASSERT_TRUE(server.Start(top.path.string(), {"--max-clients", "2", "--full-idle", "1"}));
+        RawSocket a(server.port), b(server.port);
+        EXPECT_EQ(a.Ask(Request(data::kSignOn)).first, 0);
+        EXPECT_EQ(b.Ask(Request(data::kSignOn)).first, 0);
+        RawSocket early(server.port);
+        EXPECT_TRUE(Refused(early)) << "full, and nobody silent for long";
+        std::this_thread::sleep_for(std::chrono::milliseconds(600));
+        EXPECT_EQ(b.Ask(Request(data::kSignOn)).first, 0);
+        std::this_thread::sleep_for(std::chrono::milliseconds(600));
+        RawSocket late(server.port);
+        EXPECT_EQ(late.Ask(Request(data::kSignOn)).first, 0) << "room made for it";
+        char byte;
+        EXPECT_EQ(read(a.fd, &byte, 1), 0) << "the longest silent was closed";
+        EXPECT_EQ(b.Ask(Request(data::kSignOn)).first, 0);
+        server.Stop();
+        const std::string log = server.Log();
+        EXPECT_NE(log.find("refused: the server is full (2 connections"), std::string::npos) << log;
+        EXPECT_NE(log.find("silent for 1 s while the server is full, dropped for 127.0.0.1:"),
+                  std::string::npos)
+            << log;
+    }
+    {
+        support::ServerProcess server;
+        ASSERT_TRUE(server.Start(top.path.string(), {"--upload-space", "1"}));
+        // Blocks of a history upload that never ends, sent until one is refused.
+        const auto upload = [](RawSocket& s, int blocks) {
+            RequestRecord r = Request(data::kIsSendFile, "?:\\DATA\\DEMO\\GB\\HST001.001");
+            r.length = 1024;
+            r.data.fill('~');
+            for (r.block = 1; r.block <= blocks; ++r.block) {
+                const auto [result, error] = s.Ask(r);
+                if (result != 0) return std::make_pair(r.block, error);
+            }
+            return std::make_pair(0, 0);
+        };
+        RawSocket a(server.port), b(server.port);
+        EXPECT_EQ(upload(a, 700), std::make_pair(0, 0));
+        EXPECT_EQ(upload(b, 700), std::make_pair(1024 - 700 + 1, ENOSPC));
+        close(a.fd);  // its upload is dropped: the space is free again
+        a.fd = -1;
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        RawSocket c(server.port);
+        EXPECT_EQ(upload(c, 700), std::make_pair(0, 0));
+        server.Stop();
+        EXPECT_NE(server.Log().find("the unfinished uploads of all players take the 1048576 bytes"),
+                  std::string::npos)
+            << server.Log();
+    }
 }
 
 }  // namespace
