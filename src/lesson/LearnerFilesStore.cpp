@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
 
 #include "data/LearnerFiles.h"
 #include "platform/Path.h"
@@ -87,8 +88,14 @@ platform::Status LearnerFilesStore::OpenRemote(const std::string& app_name,
 }
 
 bool LearnerFilesStore::SendFile(const std::string& local_path, const std::string& remote_name) {
-    return remote_ &&
-           remote_->SendFile(remote_name, platform::NativePathIn(root_, local_path)) >= 0;
+    if (!remote_) return false;
+    const std::string native = platform::NativePathIn(root_, local_path);
+    // An empty file (a history before the first answer) holds nothing the server lacks.
+    std::error_code ec;
+    if (std::filesystem::is_regular_file(native, ec) &&
+        std::filesystem::file_size(native, ec) == 0 && !ec)
+        return true;
+    return remote_->SendFile(remote_name, native) >= 0;
 }
 
 }  // namespace lesson

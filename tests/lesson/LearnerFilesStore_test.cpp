@@ -101,6 +101,25 @@ TEST_F(RemoteStoreTest, RewritesTheServersRecordThenTheLocalOneAndSendsFiles) {
     EXPECT_EQ(support::TempFolder::Read((dir_.path / "server" / score).string()), bytes);
 }
 
+// A history still empty when the session stops (no answer yet) is no failure to send: the
+// server lacks nothing of it.
+TEST_F(RemoteStoreTest, AnEmptyFileCountsAsSent) {
+    lesson::LearnerFilesStore store(local_, groups_, users_, &client_);
+    data::UserRecord user;
+    ASSERT_TRUE(store.ReadUser(1, 2, user));
+    ASSERT_EQ(OpenSession(store, user).Text(), "");
+    const std::string history = "DATA/DEMO/GB/HST002.001";
+    std::ofstream(local_ + "/" + history).flush();
+    for (int stop = 0; stop < 3; ++stop)
+        EXPECT_TRUE(store.SendFile(local_ + "/" + history, data::RemoteFileName(local_, history)))
+            << stop;
+    // Once it holds a line, it is sent whole.
+    std::ofstream(local_ + "/" + history) << "#F1 E1 Q1 2:2 N3 D1\n";
+    EXPECT_TRUE(store.SendFile(local_ + "/" + history, data::RemoteFileName(local_, history)));
+    EXPECT_EQ(support::TempFolder::Read((dir_.path / "server" / history).string()),
+              "#F1 E1 Q1 2:2 N3 D1\n");
+}
+
 // One session per learner: a second store on the same learner is refused, here through the
 // lock beside the local files and through the server's hold, until the first one lets go.
 TEST_F(RemoteStoreTest, ASecondSessionOnTheSameLearnerIsRefusedUntilTheFirstEnds) {
