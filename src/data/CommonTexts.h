@@ -87,6 +87,7 @@ inline constexpr int kTextLocalKept = 121;
 inline constexpr int kTextRecordDamaged = 122;
 inline constexpr int kTextServerWait = 123;
 inline constexpr int kTextHistoryNotSaved = 124;
+inline constexpr int kTextStillAtStake = 125;  // after a wrong pick: points, picks left
 
 inline constexpr int kCommonTextsUsed[] = {
     kTextCaption,
@@ -172,6 +173,7 @@ inline constexpr int kCommonTextsUsed[] = {
     kTextRecordDamaged,
     kTextServerWait,
     kTextHistoryNotSaved,
+    kTextStillAtStake,
 };
 
 // The choices the options window offers, each "Name (CODE)".

@@ -25,8 +25,10 @@ AnswerScore ScoreAnswer(int kind, const StepParameters& params, int tries,
         AddCapped(a.step_worth, params.PointsAtStake);
         AddCapped(a.total_worth, params.PointsAtStake);
     }
-    s.chosen = kind == kChoiceStep ? params.Given : (params.Given == params.Expected ? 2 : 1);
     s.correct = kind == kPracticalStep ? params.SubAnswer == 0 : params.Given == params.Expected;
+    // A practical step's answer is its sub-answer: its comment follows the verdict, not the
+    // given and expected values, which a pick leaves equal.
+    s.chosen = kind == kChoiceStep ? params.Given : (s.correct ? 2 : 1);
     if (!s.correct) {
         s.sound = kSoundWrong;
         if (kind == kChoiceStep) {

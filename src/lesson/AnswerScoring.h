@@ -38,7 +38,7 @@ struct AnswerStanding {
 struct AnswerScore {
     bool correct = false;
     // The answer marked and whose comment is shown: the button of a choice step; for the other
-    // kinds 2 when the given answer is the expected one, else 1.
+    // kinds 2 when the answer is right, else 1.
     int chosen = 0;
     int gain = 0;  // points added, never negative
     AnswerStanding after;

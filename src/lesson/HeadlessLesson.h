@@ -69,7 +69,7 @@ class HeadlessLesson : public LessonView, public LessonSounds, public LessonCloc
     void Show(const LessonScreen&) override {}
     bool StopShown() const override { return true; }
     int AskEstimate(const RichText& title, const RichText& text) override;
-    void ShowComment(const RichText&, int) override {}
+    void ShowAnswer(const AnswerWindow&) override {}
     void ShowUserList() override {}
     void PostMessage(int message) override { queue_.push_back(message); }
     void CloseDocumentWindow() override {}

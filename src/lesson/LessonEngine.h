@@ -14,6 +14,7 @@ struct PendingPick {
     int id = 0;
     int value = 0;              // the picked entry's tag (1 = first line entry)
     std::string first_caption;  // caption of the menu's first entry: "<sub-step>:<item>"
+    std::string entry_caption;  // caption of the picked entry, as the learner read it
 };
 
 class LessonEngine {

@@ -220,12 +220,17 @@ void LessonFlow::StartSession() {
             const bool unreachable = opened.code() == ENOTCONN;
             const std::string& address = settings_.Config(data::kIPserv);
             const int port = settings_.ConfigInt(data::kIPport);
-            failure_ = unreachable ? address + ":" + std::to_string(port) + ": not reachable"
-                                   : opened.Text();
+            // The server's file is named as a path of its data folder, with the cause in words
+            // (the course has no text for it).
+            const std::string refused =
+                "The data server " + address + " (port " + std::to_string(port) + ") cannot open " +
+                platform::PathsForPeople(opened.what()) + ": " + opened.Cause();
+            failure_ =
+                unreachable ? address + ":" + std::to_string(port) + ": not reachable" : refused;
             ports_.store.ReleaseLearner();
-            ShowReport(
-                unreachable ? settings_.Common(data::kTextServerUnreachable, address, port) : "",
-                settings_.AppName(), opened.what(), opened.code(), windows::kIconError);
+            ShowReport(unreachable ? settings_.Common(data::kTextServerUnreachable, address, port)
+                                   : refused,
+                       settings_.AppName(), opened.what(), opened.code(), windows::kIconError);
             user_tag_ = -1;
             CommencerClick();
             return;

@@ -48,6 +48,11 @@ struct Evaluation {
     int total = 0;
     int worth = 0;
     bool saved = false;  // the answer reached the learner's files (or none are kept)
+    // What the learner reads after the answer, in the courseware code page: the answer window's
+    // caption, question and verdict; for a choice step the question box and the verdict line.
+    std::string caption;
+    std::string question;
+    std::string verdict;
 };
 
 class LessonFlow {
@@ -139,6 +144,8 @@ class LessonFlow {
     // Answers (LessonFlowAnswers.cpp).
     void Evaluate();
     HistoryLine AnswerLine() const;
+    AnswerWindow AnswerWindowOf(int kind, const AnswerScore& s, int tries,
+                                text::MessageFile& file) const;
     void AskEstimate();
     void HandlePick(const PendingPick& pick);
     std::string LookupMatrix(const std::string& caption);
@@ -163,9 +170,9 @@ class LessonFlow {
     std::vector<bool> choice_steps_;  // of level 1, when the lesson starts above it
     int user_tag_ = -1;
     bool auto_click_timer_ = false;  // the timer's handler is AutoClick
-    int statistics_verdict_ = 0;
-    int tries_before_step_ = 0;  // the engine's try counter when the step was shown
-    int32_t scratch_ = 0;        // where writes to entries outside the score book go
+    std::string picked_entry_;       // the caption of the menu entry picked last
+    int tries_before_step_ = 0;      // the engine's try counter when the step was shown
+    int32_t scratch_ = 0;            // where writes to entries outside the score book go
     std::function<void(const Evaluation&)> on_evaluated_;
     bool lesson_ended_ = false;
     std::string failure_;

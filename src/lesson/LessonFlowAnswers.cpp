@@ -41,7 +41,10 @@ void LessonFlow::Evaluate() {
     AddCapped(*StepEntry(book_->StepTime), ports_.clock.Now() - user_.StepStart);
 
     screen_.button_enabled.fill(developer);
-    if (s.chosen >= 1 && s.chosen <= 6) screen_.marked_answer = s.chosen;
+    if (s.chosen >= 1 && s.chosen <= 6) {
+        screen_.marked_answer = s.chosen;
+        screen_.marked_right = s.correct;
+    }
     ports_.sounds.PlayNumber(s.sound, false);
     if (s.verdict_text != 0) {
         screen_.verdict = settings_.Common(s.verdict_text, s.verdict_argument);
@@ -53,7 +56,6 @@ void LessonFlow::Evaluate() {
         ports_.view.Ask(screen_.hint, settings_.Common(s.box_caption), s.box_icon,
                         windows::kButtonOk, true);
     }
-    if (s.statistics_verdict != 0) statistics_verdict_ = s.statistics_verdict;
     params_.Points = s.points;
     user_.Kind = static_cast<int16_t>(s.kind);
     screen_.info_hand_cursor = params_.Comment != "-";
@@ -68,9 +70,13 @@ void LessonFlow::Evaluate() {
     const std::vector<RichText> pieces = SplitRichText(comments, "\n## ");
     ShowStanding(developer ? line : std::string());
     const bool commented = s.chosen >= 0 && s.chosen < static_cast<int>(pieces.size());
+    if (kind != kChoiceStep) {
+        screen_.answer_window = AnswerWindowOf(kind, s, tries, file);
+        if (commented) screen_.answer_window.comment = pieces[s.chosen];
+    }
     if (commented && kind != kChoiceStep) {
         Publish();
-        ports_.view.ShowComment(pieces[s.chosen], statistics_verdict_);
+        ports_.view.ShowAnswer(screen_.answer_window);
     }
     *StepEntry(book_->StepStatus) = 3;
     const SaveOutcome saved = saver_.Save(user_, *book_, true, AnswerLine());
@@ -85,8 +91,26 @@ void LessonFlow::Evaluate() {
     }
     saver_.Tell(saved);
     if (on_evaluated_) {
-        on_evaluated_({user_.Level, user_.Step, kind, params_.Given, params_.Expected, s.correct,
-                       s.gain, user_.Total, user_.TotalWorth, saved.Kept()});
+        Evaluation e;
+        e.level = user_.Level;
+        e.step = user_.Step;
+        e.kind = kind;
+        e.given = params_.Given;
+        e.expected = params_.Expected;
+        e.correct = s.correct;
+        e.gain = s.gain;
+        e.total = user_.Total;
+        e.worth = user_.TotalWorth;
+        e.saved = saved.Kept();
+        if (kind == kChoiceStep) {
+            e.question = screen_.question.text;
+            e.verdict = screen_.verdict;
+        } else {
+            e.caption = screen_.answer_window.caption;
+            e.question = screen_.answer_window.question.text;
+            e.verdict = screen_.answer_window.verdict;
+        }
+        on_evaluated_(e);
     }
     if (kind == kChoiceStep) {
         screen_.next_enabled = true;
@@ -102,6 +126,38 @@ void LessonFlow::Evaluate() {
 
 // The answer's history line: only the learner's own answers (no automatic play, no preset
 // session) to recorded steps, and only when both answers are known.
+// What the answer window shows after an answer to a practical or estimate step: the step's own
+// question, what was answered and the verdict of this answer.
+AnswerWindow LessonFlow::AnswerWindowOf(int kind, const AnswerScore& s, int tries,
+                                        text::MessageFile& file) const {
+    AnswerWindow w;
+    const int step = user_.Step;
+    w.question = {file.GetText(data::StepTextNumber(step, data::StepText::kQuestion)),
+                  file.Spans()};
+    if (kind == kPracticalStep) {
+        w.caption = settings_.Common(s.correct ? data::kTextRight : data::kTextWrong);
+        w.answer = {picked_entry_, {}};
+    } else {
+        w.caption = settings_.Common(data::kTextQuestionTitle);
+        w.answer = {file.GetText(data::StepTextNumber(step, data::StepText::kAnswers)),
+                    file.Spans()};
+    }
+    w.verdict_colour = s.correct ? kColourGreen : kColourRed;
+    if (s.correct) {
+        w.verdict = settings_.Common(data::kTextPoints, s.gain);
+    } else {
+        w.verdict = settings_.Common(data::kTextWrong);
+        // A wrong pick leaves the step open: what it is still worth, and the picks left before
+        // a right one costs points.
+        const std::string stake = kind == kPracticalStep
+                                      ? settings_.Common(data::kTextStillAtStake, s.points,
+                                                         std::max(params_.TryLimit - tries, 0))
+                                      : std::string();
+        if (!stake.empty()) w.verdict += " " + stake;
+    }
+    return w;
+}
+
 HistoryLine LessonFlow::AnswerLine() const {
     if (settings_.Has(data::AutoPlay) || settings_.Has(data::PresetSession) ||
         params_.NotRecorded || params_.Expected == 0 || params_.Given == 0)
@@ -160,6 +216,7 @@ void LessonFlow::HandlePick(const PendingPick& pick) {
         start = end + 1;
     }
     if (list.empty()) lines.clear();
+    picked_entry_ = pick.entry_caption;
     if (pick.value <= static_cast<int>(lines.size())) {
         params_.ScriptName = "-";
         params_.MatrixName = "-";

@@ -35,6 +35,17 @@ struct LearnerStanding {
     int total_worth = 0;
 };
 
+// The answer window after an answer to a practical or estimate step: this step's own texts and
+// what happened to this answer, never an earlier step's.
+struct AnswerWindow {
+    std::string caption;  // the window's title
+    RichText question;    // the step's question
+    RichText answer;      // what was answered: the slider's text, or the picked menu entry
+    std::string verdict;  // right (with the points earned) or wrong (with what is still at stake)
+    int32_t verdict_colour = 0;
+    RichText comment;  // the step's comment on this answer
+};
+
 struct LessonScreen {
     bool window_visible = false;
     bool control_panel = false;  // Panel1: question, answers and command buttons
@@ -42,8 +53,9 @@ struct LessonScreen {
     std::array<RichText, 6> answers;
     std::array<bool, 6> answer_visible{};  // answer label and button j + 1
     std::array<bool, 6> button_enabled{};
-    int marked_answer = 0;  // the answer shown selected in red, 0 for none
-    std::string verdict;    // Panel2; empty when cleared
+    int marked_answer = 0;      // the answer framed in the verdict's colour, 0 for none
+    bool marked_right = false;  // the marked answer is the right one
+    std::string verdict;        // Panel2; empty when cleared
     int32_t verdict_colour = 0;
     bool next_enabled = false;
     bool prev_enabled = false;
@@ -51,7 +63,8 @@ struct LessonScreen {
     Focus focus = Focus::kNone;
     bool side_panel = false;  // Panel11
     bool side_buttons_enabled = false;
-    std::string hint;  // the hint label of practical steps
+    std::string hint;            // the hint label of practical steps
+    AnswerWindow answer_window;  // as last shown after a practical or estimate answer
 
     bool info_visible = false;  // PanelInfo
     std::string info_text;

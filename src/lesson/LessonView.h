@@ -20,9 +20,8 @@ class LessonView : public Prompter {
     virtual bool StopShown() const = 0;
     // The statistics window asks an estimate on its track bar: returns the position.
     virtual int AskEstimate(const RichText& title, const RichText& text) = 0;
-    // The statistics window shows a comment modally, under the verdict of the last estimate
-    // (1 right, -1 wrong, 0 none yet).
-    virtual void ShowComment(const RichText& text, int verdict) = 0;
+    // The statistics window shows the verdict of a practical or estimate answer modally.
+    virtual void ShowAnswer(const AnswerWindow& window) = 0;
     virtual void ShowUserList() = 0;
     // Queues message to the flow; it arrives after the current handler has returned.
     virtual void PostMessage(int message) = 0;

@@ -305,4 +305,61 @@ bool DirectoryExists(std::string_view path) {
     return stat(NativePath(path).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
+namespace {
+
+// Characters that end a path inside a message: blanks, quotes, list and bracket marks, and a
+// colon that is not a drive's.
+bool EndsPathWord(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '"' || c == '\'' || c == ',' ||
+           c == ';' || c == '(' || c == ')' || c == '[' || c == ']' || c == ':';
+}
+
+std::string PathForPeople(std::string_view word, std::string_view root) {
+    bool relative = true;
+    if (word.size() >= 2 && word[1] == ':') {
+        // A drive's root is the course folder (the server's data folder for "?:").
+        word.remove_prefix(2);
+        while (!word.empty() && word[0] == '\\') word.remove_prefix(1);
+    } else if (!word.empty() && (word[0] == '\\' || word[0] == '/')) {
+        relative = false;
+    }
+    while (word.size() >= 2 && word[0] == '.' && word[1] == '\\') word.remove_prefix(2);
+    std::string path(word);
+    for (char& c : path)
+        if (c == '\\') c = '/';
+    if (relative && !root.empty()) {
+        std::string full(root);
+        if (full.back() != '/') full += '/';
+        path.insert(0, full);
+    }
+    return path;
+}
+
+}  // namespace
+
+std::string PathsForPeople(std::string_view text, std::string_view root) {
+    std::string out;
+    size_t i = 0;
+    while (i < text.size()) {
+        // A word: up to the next character that ends a path, keeping a drive's colon.
+        size_t end = i;
+        if (i + 1 < text.size() && text[i + 1] == ':' && i + 2 < text.size() &&
+            text[i + 2] == '\\' &&
+            (text[i] == '?' || std::isalpha(static_cast<unsigned char>(text[i]))))
+            end = i + 2;
+        while (end < text.size() && !EndsPathWord(text[end])) ++end;
+        if (end == i) {
+            out += text[i++];
+            continue;
+        }
+        const std::string_view word = text.substr(i, end - i);
+        // A setting as it was typed ("Directory=..\\X") is the person's own text.
+        const bool path =
+            word.find('\\') != std::string_view::npos && word.find('=') == std::string_view::npos;
+        out += path ? PathForPeople(word, root) : std::string(word);
+        i = end;
+    }
+    return out;
+}
+
 }  // namespace platform

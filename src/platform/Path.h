@@ -18,6 +18,12 @@ std::string NativePath(std::string_view path);
 // from root, an absolute one ("\\X", "C:\\X", "?:\\X", "/x") stands as NativePath makes it.
 std::string NativePathIn(std::string_view root, std::string_view path);
 
+// A message for people with every courseware path in it ("?:\\DATA\\USERS", ".\\PRODUCT.DAT",
+// "MSG\\GB\\X.MSG": a word holding a backslash) written as a Linux path: the drive prefix and
+// a leading ".\\" dropped, '/' for '\\'. A relative path stays relative to the course folder,
+// or is completed from root when root is given; the rest of the text is kept as it is.
+std::string PathsForPeople(std::string_view text, std::string_view root = {});
+
 // argv[0] made absolute (against the current folder, or through PATH for a bare name), without
 // resolving symbolic links; "" for an empty argv[0].
 std::string AbsoluteProgramPath(const char* argv0);

@@ -206,7 +206,7 @@ void TStagWin::CreateControls() {
         answer->setObjectName(QString("Label%1").arg(i + 1));
         answer->setAccessibleName(QString("Answer %1").arg(i + 1));
         answer_labels_[i] = answer;
-        SetAnswerMarked(i + 1, false);
+        SetAnswerMarked(i + 1, QColor());
         answer->hide();
         auto* b = new QPushButton(QString::number(i + 1), panel1_);
         QFont f = b->font();
@@ -473,7 +473,7 @@ void TStagWin::ToggleFullScreen() {
     full_screen_->setChecked(isFullScreen());
 }
 
-void TStagWin::SetAnswerMarked(int n, bool marked) {
+void TStagWin::SetAnswerMarked(int n, const QColor& mark) {
     QTextEdit* answer = answer_labels_[n - 1];
     // The answer button is announced with its answer's text.
     if (QPushButton* button = answer_buttons_[n - 1]) {
@@ -482,7 +482,7 @@ void TStagWin::SetAnswerMarked(int n, bool marked) {
     }
     // A frame of the same width either way, so that the text keeps its place.
     answer->setStyleSheet(QString("QTextEdit { border: 2px solid %1; }")
-                              .arg(marked ? QColor(Qt::red).name() : QString("transparent")));
+                              .arg(mark.isValid() ? mark.name() : QString("transparent")));
     answer->setTextCursor(QTextCursor(answer->document()));  // nothing selected
 }
 

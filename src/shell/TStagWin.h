@@ -146,7 +146,7 @@ class TStagWin : public QMainWindow,
     void Show(const lesson::LessonScreen& screen) override;
     bool StopShown() const override;
     int AskEstimate(const lesson::RichText& title, const lesson::RichText& text) override;
-    void ShowComment(const lesson::RichText& text, int verdict) override;
+    void ShowAnswer(const lesson::AnswerWindow& window) override;
     void ShowUserList() override;
     void PostMessage(int message) override { PostUserMessage(message); }
     void CloseDocumentWindow() override;
@@ -192,8 +192,8 @@ class TStagWin : public QMainWindow,
     void RefreshUserList();
     // The verdict line in its colour; an empty text clears it.
     void ShowVerdict(const QString& text, const QColor& colour);
-    // Answer n's red frame on or off; its text is never left selected.
-    void SetAnswerMarked(int n, bool marked);
+    // Answer n framed in mark (none when invalid); its text is never left selected.
+    void SetAnswerMarked(int n, const QColor& mark);
     windows::TStat& Statistics();
     // In automatic play the statistics window answers and closes itself after the delay.
     void CloseByItself(windows::TStat& stat, bool answer);

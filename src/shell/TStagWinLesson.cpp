@@ -27,6 +27,7 @@
 #include "windows/TStat.h"
 #include "windows/TUsrList.h"
 #include "windows/TWinBox.h"
+#include "windows/VerdictColour.h"
 
 namespace shell {
 namespace {
@@ -147,8 +148,9 @@ void TStagWin::Show(const lesson::LessonScreen& s) {
     SetRichText(label40_, s.question);
     for (int j = 1; j <= 6; ++j) {
         const bool marked = s.marked_answer == j;
-        SetRichText(answer_labels_[j - 1], s.answers[j - 1], marked ? QColor(Qt::red) : QColor());
-        SetAnswerMarked(j, marked);
+        const QColor mark = windows::VerdictColour(s.marked_right);
+        SetRichText(answer_labels_[j - 1], s.answers[j - 1], marked ? mark : QColor());
+        SetAnswerMarked(j, marked ? mark : QColor());
         answer_labels_[j - 1]->setVisible(s.answer_visible[j - 1]);
         answer_buttons_[j - 1]->setVisible(s.answer_visible[j - 1]);
         answer_buttons_[j - 1]->setEnabled(s.button_enabled[j - 1]);
@@ -229,9 +231,10 @@ int TStagWin::AskEstimate(const lesson::RichText& title, const lesson::RichText&
     return position;
 }
 
-void TStagWin::ShowComment(const lesson::RichText& text, int verdict) {
+void TStagWin::ShowAnswer(const lesson::AnswerWindow& w) {
     windows::TStat& stat = Statistics();
-    stat.SetComment(text.text, verdict > 0);
+    stat.SetAnswer(w.caption, w.question.text, w.answer.text, w.verdict,
+                   w.verdict_colour == lesson::kColourGreen, w.comment.text);
     stat.SetAsking(false);
     CloseByItself(stat, false);
     stat.exec();

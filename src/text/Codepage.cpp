@@ -1,6 +1,7 @@
 #include "text/Codepage.h"
 
 #include <cstdint>
+#include <cstdio>
 
 namespace text {
 namespace {
@@ -33,6 +34,23 @@ int ToCp1252(uint32_t cp) {
 }
 
 }  // namespace
+
+std::string Cp1252ToJson(std::string_view in) {
+    std::string out = "\"";
+    for (unsigned char c : Cp1252ToUtf8(in)) {
+        if (c == '"' || c == '\\') {
+            out.push_back('\\');
+            out.push_back(static_cast<char>(c));
+        } else if (c < 0x20) {
+            char buf[8];
+            std::snprintf(buf, sizeof buf, "\\u%04x", c);
+            out += buf;
+        } else {
+            out.push_back(static_cast<char>(c));
+        }
+    }
+    return out + "\"";
+}
 
 std::string Cp1252ToUtf8(std::string_view in) {
     std::string out;

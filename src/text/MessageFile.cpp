@@ -411,7 +411,7 @@ void MessageFile::InstallFormats(const char* const* table) {
 }
 
 const char* const* MessageFile::CommonFormats() {
-    static const FormatTable table(125, {{7, "%s %d %d"},
+    static const FormatTable table(126, {{7, "%s %d %d"},
                                          {55, "%02d %d"},
                                          {56, "%.10s %s %d %s"},
                                          {57, "%d %02.1lf"},
@@ -428,7 +428,8 @@ const char* const* MessageFile::CommonFormats() {
                                          {111, "%02X"},
                                          {112, "%02X"},
                                          {120, "%s %d"},
-                                         {123, "%s %d"}});
+                                         {123, "%s %d"},
+                                         {125, "%d %d"}});
     return table.table.data();
 }
 

@@ -24,15 +24,15 @@ void ShowStandardBox(BoxKind kind, const std::string& caption, const std::string
 }
 
 void WindowNotifier::ShowSystemError(const std::string& text, int code) {
-    show_(BoxKind::Error, platform::SystemErrorText(code), text);
+    show_(BoxKind::Error, platform::SystemErrorText(code), platform::PathsForPeople(text));
 }
 
 void WindowNotifier::ShowError(const std::string& caption, const std::string& text) {
-    show_(BoxKind::Error, caption, text);
+    show_(BoxKind::Error, caption, platform::PathsForPeople(text));
 }
 
 void WindowNotifier::ShowMessage(const std::string& caption, const std::string& text) {
-    show_(BoxKind::Information, caption, text);
+    show_(BoxKind::Information, caption, platform::PathsForPeople(text));
 }
 
 }  // namespace windows

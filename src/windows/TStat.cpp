@@ -12,6 +12,7 @@
 #include "data/Course.h"
 #include "windows/BoxScaler.h"
 #include "windows/QtText.h"
+#include "windows/VerdictColour.h"
 
 namespace windows {
 
@@ -76,23 +77,39 @@ TStat::TStat(data::Course& course, QWidget* parent)
 
 void TStat::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
-    setWindowTitle(FromCp1252(course_.CommonText(data::kTextQuestionTitle)));
+    setWindowTitle(
+        FromCp1252(caption_.empty() ? course_.CommonText(data::kTextQuestionTitle) : caption_));
     // While asking, the arrow keys move the track bar at once; Enter confirms with OK.
     if (asking_) track_->setFocus(Qt::ActiveWindowFocusReason);
 }
 
 void TStat::SetQuestion(const std::string& title, const std::string& text) {
+    caption_ = course_.CommonText(data::kTextQuestionTitle);
+    setWindowTitle(FromCp1252(caption_));
     titre_->setText(FromCp1252(title));
     texte_->setPlainText(FromCp1252(text));
     track_->setAccessibleName(FromCp1252(title));
     track_->setAccessibleDescription(FromCp1252(text));
 }
 
-void TStat::SetComment(const std::string& text, bool right) {
-    info_->setPlainText(FromCp1252(text));
-    group_->setTitle(FromCp1252(course_.CommonText(right ? 71 : 72)));
+void TStat::SetAnswer(const std::string& caption, const std::string& question,
+                      const std::string& answer, const std::string& verdict, bool right,
+                      const std::string& comment) {
+    caption_ = caption;
+    setWindowTitle(FromCp1252(caption_));
+    titre_->setText(FromCp1252(question));
+    texte_->setPlainText(FromCp1252(answer));
+    info_->setPlainText(FromCp1252(comment));
+    group_->setTitle(FromCp1252(verdict));
     info_->setAccessibleName(group_->title());
-    group_->setStyleSheet(right ? "QGroupBox { color: green; }" : "QGroupBox { color: red; }");
+    // Shades that keep 4.5:1 against the dialog's light background.
+    QPalette p = group_->palette();
+    p.setColor(QPalette::WindowText, VerdictColour(right));
+    group_->setPalette(p);
+    QFont bold = group_->font();
+    bold.setBold(true);
+    group_->setFont(bold);
+    info_->setFont(font());
 }
 
 void TStat::SetAsking(bool asking) {

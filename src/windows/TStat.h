@@ -24,9 +24,11 @@ class TStat : public QDialog {
 
     // The estimate question (courseware code page): title and text.
     void SetQuestion(const std::string& title, const std::string& text);
-    // The comment after an answer, in a group box captioned with common text 71 in green
-    // (right) or 72 in red (wrong).
-    void SetComment(const std::string& text, bool right);
+    // After an answer: the window's caption, the step's question and what was answered, and the
+    // comment in a group box captioned with the verdict, in green (right) or red (wrong).
+    void SetAnswer(const std::string& caption, const std::string& question,
+                   const std::string& answer, const std::string& verdict, bool right,
+                   const std::string& comment);
     // Asking: the track bar is enabled and the window shrinks by the group box height + 5;
     // otherwise the track bar is disabled and the window has its full height.
     void SetAsking(bool asking);
@@ -56,6 +58,7 @@ class TStat : public QDialog {
     QGroupBox* group_;
     QTextEdit* info_;
     bool asking_ = false;
+    std::string caption_;  // the window's title; common text 65 while asking
 };
 
 }  // namespace windows

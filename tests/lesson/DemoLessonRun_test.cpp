@@ -102,4 +102,32 @@ TEST_F(LessonRunOnDemo, StoppedInStepFourResumesThereInANewProcess) {
     EXPECT_NE(history.find(" E1 Q5 70:70 N3 D1\n"), std::string::npos) << history;
 }
 
+// Each answer's line tells what the learner reads after it: a practical step's verdict is that
+// pick's, with that step's question, never the last estimate's.
+TEST_F(LessonRunOnDemo, EachAnswerLineCarriesTheTextsTheLearnerReads) {
+    const Result r =
+        Run("--answer 2 --answer next --answer 3 --answer next --answer 1 --answer next "
+            "--answer pick:31:1 --answer est:70 --answer 4 --answer next --answer pick:62:3 "
+            "--answer pick:62:2 --answer est:61 --answer stop");
+    ASSERT_EQ(r.status, 0);
+    ASSERT_EQ(r.lines.size(), 10u);
+    auto has = [&](int line, const std::string& part) {
+        EXPECT_NE(r.lines[line].find(part), std::string::npos) << part << " in " << r.lines[line];
+    };
+    has(0, "\"caption\": \"\", \"question\": \"Suction valve V1 opens");
+    has(0, "\"verdict\": \"Right! You earn 10 points.\"");
+    has(3, "\"step\": 4, \"kind\": \"practical\"");
+    has(3, "\"caption\": \"Right\"");
+    has(3, "Prime it before it is started");
+    has(3, "\"verdict\": \"Right! You earn 20 points.\"");
+    has(4, "\"caption\": \"Estimate\", \"question\": \"Estimate the level in tank T1.\"");
+    has(6, "\"step\": 7, \"kind\": \"practical\"");
+    has(6, "\"correct\": false");
+    has(6, "\"caption\": \"Wrong\"");
+    has(6, "Reduce the flow with the right valve");
+    has(6, "\"verdict\": \"Wrong Still at stake: 10 points, 3 tries before a penalty.\"");
+    has(7, "\"caption\": \"Right\"");
+    has(7, "\"verdict\": \"Right! You earn 10 points.\"");
+}
+
 }  // namespace

@@ -62,8 +62,9 @@ class FakeView : public lesson::LessonView {
         if (!estimates.empty()) estimates.pop_front();
         return position;
     }
-    void ShowComment(const lesson::RichText& text, int verdict) override {
-        comments.push_back(text.text + " (" + std::to_string(verdict) + ")");
+    void ShowAnswer(const lesson::AnswerWindow& w) override {
+        comments.push_back(w.comment.text + " (" + w.verdict + ")");
+        answer_windows.push_back(w);
     }
     void ShowUserList() override {
         ++user_lists;
@@ -77,6 +78,7 @@ class FakeView : public lesson::LessonView {
 
     lesson::LessonScreen screen;
     std::vector<Box> boxes;
+    std::vector<lesson::AnswerWindow> answer_windows;
     std::vector<std::string> errors, notes, comments;
     std::deque<int> yes_no, estimates;
     std::deque<int> posted;
@@ -179,10 +181,12 @@ class FakeStore : public lesson::LearnerStore {
     }
     void ReleaseLearner() override { journal_.push_back("release"); }
     bool HasRemote() const override { return remote; }
-    platform::Status OpenRemote(const std::string&, const data::GroupRecord&,
+    platform::Status OpenRemote(const std::string& app_name, const data::GroupRecord&,
                                 const data::UserRecord& user,
                                 data::UserRecord& server_record) override {
+        signed_on_as.push_back(app_name);
         if (!server_up) return {ENOTCONN, "?:\\DATA\\USERS", "the data server does not answer"};
+        if (!server_refusal.ok()) return server_refusal;
         auto it = server_users.find({user.GroupNo, user.UserNo});
         server_record = it == server_users.end() ? user : it->second;
         return {};
@@ -205,6 +209,8 @@ class FakeStore : public lesson::LearnerStore {
     std::set<std::pair<int, int>> held_elsewhere;
     std::map<std::pair<int, int>, data::UserRecord> server_users;
     std::vector<std::string> sent;
+    std::vector<std::string> signed_on_as;  // the application names given at sign-on
+    platform::Status server_refusal;        // why the server refuses its users file, if it does
 
   private:
     std::string folder_;
@@ -284,6 +290,7 @@ class LessonTest : public ::testing::Test {
             {60, {"End", ""}},
             {61, {"Lesson over", ""}},
             {62, {"New", ""}},
+            {65, {"Estimate", ""}},
             {68, {"Right: %1 points", "%d"}},
             {69, {"Answer %1 is wrong", "%d"}},
             {71, {"Right", ""}},
@@ -302,6 +309,7 @@ class LessonTest : public ::testing::Test {
             {120, {"Server %1:%2 behind", "%s %d"}},
             {122, {"Damaged record (%1)", "%s"}},
             {124, {"History not written: %1", "%s"}},
+            {125, {"%1 points left, %2 tries", "%d %d"}},
         };
         text::MessageContent c;
         c.texts.resize(static_cast<size_t>(texts.rbegin()->first) + 1);
@@ -364,7 +372,7 @@ class LessonTest : public ::testing::Test {
     // The learner picks menu entry value of a stage object tagged with sub-step name.
     void Pick(const std::string& name, int value, int tries = -1) {
         engine_.tries = tries >= 0 ? tries : engine_.tries + 1;
-        engine_.picks.push_back({2, 6, value, name + ":item"});
+        engine_.picks.push_back({2, 6, value, name + ":item", ""});
         Flow().UserMessage(lesson::kMsgPick);
         Pump();
     }

@@ -32,6 +32,7 @@ TEST_F(LessonTest, NewLearnerPlaysChoiceStepsToTheEndOfTheLesson) {
     EXPECT_EQ(view_.screen.info_placement, "Y120");
     EXPECT_TRUE(view_.screen.next_enabled);
     EXPECT_EQ(view_.screen.marked_answer, 2);
+    EXPECT_TRUE(view_.screen.marked_right) << "framed green";
     EXPECT_EQ(User().Total, 10);
     EXPECT_EQ(User().TotalWorth, 10);
     EXPECT_EQ(User().State, data::kStateBegun);
@@ -41,6 +42,8 @@ TEST_F(LessonTest, NewLearnerPlaysChoiceStepsToTheEndOfTheLesson) {
     Flow().ButtonClick(3);  // wrong: scores 0 and waits for Next
     EXPECT_EQ(view_.screen.verdict, "Answer 3 is wrong");
     EXPECT_EQ(view_.screen.info_text, "Answer 3 is wrong\nthird");
+    EXPECT_EQ(view_.screen.marked_answer, 3);
+    EXPECT_FALSE(view_.screen.marked_right) << "framed red";
     EXPECT_TRUE(view_.screen.next_enabled);
     EXPECT_EQ(Flow().Book()->StepScore[1], 0);
 
@@ -184,12 +187,63 @@ TEST_F(LessonTest, EstimateFollowsARightPracticalAnswerAndMovesOnByItself) {
     // Step 2 is an estimate: asked at once, right within the tolerance.
     EXPECT_TRUE(Journaled("estimate How far?"));
     EXPECT_TRUE(Journaled("estimate Again?"));
-    EXPECT_EQ(view_.comments, (std::vector<std::string>{"well done (1)", "no (-1)"}));
+    EXPECT_EQ(view_.comments,
+              (std::vector<std::string>{"well done (Right: 6 points)", "no (Wrong)"}));
     EXPECT_EQ(Flow().User().Step, 4);
     EXPECT_EQ(User().Total, 10);
     EXPECT_EQ(User().TotalWorth, 16);
     // The wrong estimate's given answer is -1, written as it stands.
     EXPECT_EQ(History(), "#F7 E1 Q2 50:50 N3 D1\n#F7 E1 Q3 50:-1 N3 D1\n");
+}
+
+// The answer window after a pick shows that step's texts and the verdict of that pick, whatever
+// an earlier estimate showed.
+TEST_F(LessonTest, APracticalAnswerWindowShowsItsOwnStepAndVerdict) {
+    WriteSteps(
+        1, {{"Prime the pump", "task", "Y30\n## not so\n## primed", Params(0, 20, "S", 0, 3, 2)},
+            {"Estimate the level", "slider", "-\n## too far\n## well done", Params(70, 10, "S", 5)},
+            Choice(1, 1),
+            {"Throttle V2", "task", "Y30\n## V2 is still open\n## throttled",
+             Params(0, 20, "S", 0, 4, 2)},
+            Choice(1, 1)});
+    WriteSubStep("VALVE", "head\nLDE#0 TPS0 MTX-\nLDE#1 TPS0 MTX-", "Valve");
+    view_.estimates = {20};  // wrong
+    // The learner picks entry value, the try-th pick of the session, captioned entry.
+    auto pick = [&](int value, int tries, const std::string& entry) {
+        Flow().UserMessage(lesson::kMsgScriptDone);
+        engine_.picks.push_back({2, 6, value, "VALVE:item", entry});
+        engine_.tries = tries;
+        Flow().UserMessage(lesson::kMsgPick);
+        Pump();
+    };
+    Begin();
+    pick(1, 1, "Open the vent cock");
+    ASSERT_EQ(Flow().User().Step, 3);
+    Answer(1);
+    Flow().NextClick();
+    pick(2, 2, "Leave V2 open");  // one try of step 4's four used
+    const struct {
+        const char *caption, *question, *answer, *verdict;
+        int32_t colour;
+        const char* comment;
+    } shown[] = {
+        {"Right", "Prime the pump", "Open the vent cock", "Right: 20 points", lesson::kColourGreen,
+         "primed"},
+        {"Estimate", "Estimate the level", "slider", "Wrong", lesson::kColourRed, "too far"},
+        {"Wrong", "Throttle V2", "Leave V2 open", "Wrong 10 points left, 3 tries",
+         lesson::kColourRed, "V2 is still open"},
+    };
+    ASSERT_EQ(view_.answer_windows.size(), std::size(shown));
+    for (size_t i = 0; i < std::size(shown); ++i) {
+        const lesson::AnswerWindow& w = view_.answer_windows[i];
+        EXPECT_EQ(w.caption, shown[i].caption) << i;
+        EXPECT_EQ(w.question.text, shown[i].question) << i;
+        EXPECT_EQ(w.answer.text, shown[i].answer) << i;
+        EXPECT_EQ(w.verdict, shown[i].verdict) << i;
+        EXPECT_EQ(w.verdict_colour, shown[i].colour) << i;
+        EXPECT_EQ(w.comment.text, shown[i].comment) << i;
+    }
+    EXPECT_EQ(Flow().Screen().answer_window.question.text, "Throttle V2");
 }
 
 // Prev goes back two steps and forward one, skipping steps never scored.
@@ -609,6 +663,23 @@ TEST_F(LessonTest, AnUnreachableServerAtTheSessionStartIsNamedAndTheListComesBac
     EXPECT_TRUE(Journaled("release"));
     EXPECT_EQ(view_.user_lists, 1);
     EXPECT_EQ(store_.rewrites, 0);
+}
+
+// A server that refuses its users file: the file is named as a path of its data folder, with the
+// cause in words, never in the internal "?:\\" form.
+TEST_F(LessonTest, AServersRefusalNamesItsFileAsALinuxPath) {
+    store_.remote = true;
+    store_.server_refusal = {platform::kErrorInvalidData, "?:\\DATA\\DEMO\\FR\\USERS"};
+    config_.Set(data::kIPserv, "10.9.8.7");
+    config_.Set(data::kIPport, "7001");
+    WriteSteps(1, {Choice(1, 2)});
+    Begin();
+    EXPECT_FALSE(Flow().InSession());
+    ASSERT_EQ(view_.boxes.size(), 1u);
+    EXPECT_EQ(view_.boxes[0].text,
+              "The data server 10.9.8.7 (port 7001) cannot open DATA/DEMO/FR/USERS: Invalid data");
+    EXPECT_EQ(view_.errors, std::vector<std::string>{});
+    EXPECT_EQ(Flow().Failure().find(":\\"), std::string::npos) << Flow().Failure();
 }
 
 // Values no session writes mark the record damaged: the session is refused and the record kept.

@@ -42,6 +42,10 @@ class LessonRunTest : public ::testing::Test {
         common.texts.resize(102);
         common.texts[29] = "&Quit";
         common.texts[101] = "SI";
+        common.texts[65] = "Estimate";
+        common.texts[68] = "Right: %1 points";
+        common.texts[71] = "Right";
+        common.texts[72] = "Wrong";
         (void)dir_.Write("MSG/GB/COMMON.MSG", text::EncodeMessageFile(common));
 
         text::MessageContent steps;
@@ -151,17 +155,22 @@ TEST_F(LessonRunTest, PlaysTheLessonToItsEndWithTheGivenAnswers) {
     ASSERT_EQ(r.lines.size(), 5u) << r.err;
     EXPECT_EQ(r.lines[0],
               "{\"level\": 1, \"step\": 1, \"kind\": \"choice\", \"given\": 2, \"expected\": 2, "
-              "\"correct\": true, \"gain\": 10, \"total\": 10, \"worth\": 10}");
-    EXPECT_EQ(r.lines[1],
-              "{\"level\": 1, \"step\": 2, \"kind\": \"practical\", \"given\": 0, \"expected\": 0, "
-              "\"correct\": true, \"gain\": 8, \"total\": 18, \"worth\": 18}");
+              "\"correct\": true, \"gain\": 10, \"total\": 10, \"worth\": 10, \"caption\": \"\", "
+              "\"question\": \"Q1\", \"verdict\": \"Right: 10 points\"}");
+    EXPECT_EQ(
+        r.lines[1],
+        "{\"level\": 1, \"step\": 2, \"kind\": \"practical\", \"given\": 0, \"expected\": 0, "
+        "\"correct\": true, \"gain\": 8, \"total\": 18, \"worth\": 18, \"caption\": \"Right\", "
+        "\"question\": \"Q2\", \"verdict\": \"Right: 8 points\"}");
     EXPECT_EQ(
         r.lines[2],
         "{\"level\": 1, \"step\": 3, \"kind\": \"estimate\", \"given\": 50, \"expected\": 50, "
-        "\"correct\": true, \"gain\": 6, \"total\": 24, \"worth\": 24}");
+        "\"correct\": true, \"gain\": 6, \"total\": 24, \"worth\": 24, \"caption\": \"Estimate\", "
+        "\"question\": \"Q3\", \"verdict\": \"Right: 6 points\"}");
     EXPECT_EQ(r.lines[3],
               "{\"level\": 1, \"step\": 4, \"kind\": \"choice\", \"given\": 3, \"expected\": 3, "
-              "\"correct\": true, \"gain\": 4, \"total\": 28, \"worth\": 28}");
+              "\"correct\": true, \"gain\": 4, \"total\": 28, \"worth\": 28, \"caption\": \"\", "
+              "\"question\": \"Q4\", \"verdict\": \"Right: 4 points\"}");
     EXPECT_EQ(r.lines[4],
               "{\"ended\": true, \"level\": 1, \"step\": 4, \"state\": -1, \"total\": 28, "
               "\"worth\": 28}");
@@ -211,6 +220,13 @@ TEST_F(LessonRunTest, ARefusedSessionFailsAndLeavesTheLearnerAlone) {
     r = Run("--set 'Directory=..\\..\\esc\\' --auto");
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("refused setting Directory=..\\..\\esc\\"), std::string::npos) << r.err;
+    // A file is named as a Linux path of the course folder.
+    r = Run("--lang XX --auto");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find(dir_.path.string() + "/PRODUCT.DAT: no line for the language"),
+              std::string::npos)
+        << r.err;
+    EXPECT_EQ(r.err.find(".\\"), std::string::npos) << r.err;
     r = Run("--lang ../GB --auto");
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("refused language ../GB"), std::string::npos) << r.err;

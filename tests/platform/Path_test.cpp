@@ -118,6 +118,28 @@ TEST(SystemErrorText, FixedCodesAndLastError) {
     EXPECT_EQ(SystemErrorText(-1), std::strerror(EACCES));
 }
 
+// What a person reads names files as Linux paths; the internal forms stay in files and on the
+// wire.
+TEST(PathsForPeople, WritesEveryCoursewarePathOfAMessageAsALinuxPath) {
+    const struct {
+        const char* text;
+        const char* root;
+        const char* shown;
+    } cases[] = {
+        {"?:\\DATA\\DEMO\\FR\\USERS", "", "DATA/DEMO/FR/USERS"},
+        {".\\PRODUCT.DAT: no line for the language XX", "/srv/course",
+         "/srv/course/PRODUCT.DAT: no line for the language XX"},
+        {"MSG\\GB\\COMMON.MSG", "", "MSG/GB/COMMON.MSG"},
+        {"cannot open (C:\\DATA\\CTX\\CTX001.001), kept", "",
+         "cannot open (DATA/CTX/CTX001.001), kept"},
+        {"\\tmp\\x and .\\.\\A\\B; /abs/file stays", "/r", "/tmp/x and /r/A/B; /abs/file stays"},
+        {"no path: 50% done", "/r", "no path: 50% done"},
+        {"refused setting Directory=..\\esc\\", "/r", "refused setting Directory=..\\esc\\"},
+        {"", "", ""},
+    };
+    for (const auto& c : cases) EXPECT_EQ(PathsForPeople(c.text, c.root), c.shown) << c.text;
+}
+
 TEST(RemovableMedia, WritableFolderIsNot) {
     support::TempFolder dir;
     EXPECT_FALSE(IsRemovableMedia(dir.path.string()));

@@ -35,6 +35,7 @@
 #include "windows/TEditView.h"
 #include "windows/TUsrList.h"
 #include "windows/TWinBox.h"
+#include "windows/VerdictColour.h"
 
 namespace shell {
 namespace {
@@ -154,10 +155,10 @@ TEST_F(TStagWinLessonTest, ChoiceStepsAnsweredByButtonAndKey) {
     Settle();
     EXPECT_EQ(Flow().User().Step, 2);
     EXPECT_FALSE(Control<QFrame>(*window_, "PanelInfo")->isVisible());
-    // The red of the answer chosen in step 1 does not carry over.
+    // The colour of the answer chosen in step 1 does not carry over.
     QTextCursor cursor(Control<QTextEdit>(*window_, QString("Label%1").arg(2))->document());
     cursor.setPosition(1);
-    EXPECT_NE(cursor.charFormat().foreground().color(), QColor(Qt::red));
+    EXPECT_NE(cursor.charFormat().foreground().color(), windows::VerdictColour(true));
     EXPECT_TRUE(Control<QLabel>(*window_, "Panel2")->text().isEmpty());
     // The key 3 answers step 2.
     QTest::keyClick(window_.get(), Qt::Key_3);
@@ -169,17 +170,8 @@ TEST_F(TStagWinLessonTest, ChoiceStepsAnsweredByButtonAndKey) {
     EXPECT_EQ(notes_.messages, std::vector<std::string>{});
 }
 
-// WCAG contrast ratio of two colours (relative luminance of sRGB).
 double Contrast(const QColor& a, const QColor& b) {
-    auto luminance = [](const QColor& c) {
-        auto channel = [](double v) {
-            return v <= 0.04045 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
-        };
-        return 0.2126 * channel(c.redF()) + 0.7152 * channel(c.greenF()) +
-               0.0722 * channel(c.blueF());
-    };
-    double la = luminance(a), lb = luminance(b);
-    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+    return windows::ContrastRatio(a, b);
 }
 
 // The darkest pixel of a picture (a glyph's stem) and its most common one (the background).
@@ -204,7 +196,8 @@ QRect InWindow(QWidget* w, QWidget* window) {
 
 // After an answer the verdict has its own band clear of the question box, in its colour on a
 // background it reads against; the answers read like the question and the chosen one is
-// framed in red, with no text selected.
+// framed and written in the verdict's colour (green when right, red when wrong), readable on
+// its background, with no text selected.
 TEST_F(TStagWinLessonTest, VerdictAndAnswersAreReadable) {
     std::vector<std::string> boxes;
     BoxCloser closer(boxes);
@@ -228,9 +221,10 @@ TEST_F(TStagWinLessonTest, VerdictAndAnswersAreReadable) {
     struct Answer {
         int button;
         QColor verdict;
+        bool right;
     };
     // Answer 1 of the first step is wrong, answer 3 of the second right.
-    const Answer answers[] = {{1, Qt::red}, {3, Qt::green}};
+    const Answer answers[] = {{1, Qt::red, false}, {3, Qt::green, true}};
     for (const Answer& a : answers) {
         QTest::mouseClick(Control<QPushButton>(*window_, QString("Button%1").arg(a.button)),
                           Qt::LeftButton);
@@ -250,16 +244,21 @@ TEST_F(TStagWinLessonTest, VerdictAndAnswersAreReadable) {
 
         QTextEdit* chosen = Control<QTextEdit>(*window_, QString("Label%1").arg(a.button));
         EXPECT_FALSE(chosen->textCursor().hasSelection()) << a.button;
+        const QColor mark = windows::VerdictColour(a.right);
         QImage marked = chosen->grab().toImage();
-        EXPECT_EQ(marked.pixelColor(0, marked.height() / 2), QColor(Qt::red)) << "the frame";
+        EXPECT_EQ(marked.pixelColor(0, marked.height() / 2), mark) << "the frame " << a.button;
+        EXPECT_EQ(marked.pixelColor(1, marked.height() / 2), mark) << "2 pixels wide";
+        const QColor base = chosen->palette().color(QPalette::Base);
+        EXPECT_GE(Contrast(mark, base), 4.5) << "frame and text on " << base.name().toStdString();
         QTextCursor cursor(chosen->document());
         cursor.setPosition(1);
-        EXPECT_EQ(cursor.charFormat().foreground().color(), QColor(Qt::red));
+        EXPECT_EQ(cursor.charFormat().foreground().color(), mark);
         for (int j = 1; j <= 4; ++j) {
             if (j == a.button) continue;
             QImage plain =
                 Control<QTextEdit>(*window_, QString("Label%1").arg(j))->grab().toImage();
-            EXPECT_NE(plain.pixelColor(0, plain.height() / 2), QColor(Qt::red)) << j;
+            EXPECT_NE(plain.pixelColor(0, plain.height() / 2), windows::VerdictColour(true)) << j;
+            EXPECT_NE(plain.pixelColor(0, plain.height() / 2), windows::VerdictColour(false)) << j;
         }
 
         QTest::mouseClick(Control<QPushButton>(*window_, "BitBtn1"), Qt::LeftButton);  // Next

@@ -340,7 +340,7 @@ TEST_F(MessageFileTest, BuiltInFormatTables) {
     Make("COMMON.MSG", {"%1 %2 %3", "%1"});
     ASSERT_TRUE(mf.Open(dir / "COMMON.MSG"));
     mf.InstallFormats(MessageFile::CommonFormats());
-    EXPECT_EQ(mf.FormatCount(), 125);
+    EXPECT_EQ(mf.FormatCount(), 126);
     EXPECT_EQ(mf.Format(7), "%s %d %d");
     EXPECT_EQ(mf.Format(100), "%lX %lX %lX %lX");
     EXPECT_EQ(mf.Format(8), "");

@@ -1,11 +1,13 @@
 #include <gtest/gtest.h>
 
 #include <QGroupBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPointer>
 #include <QPushButton>
 #include <QSlider>
 #include <QTest>
+#include <QTextEdit>
 #include <QTimer>
 #include <cstring>
 
@@ -21,6 +23,7 @@
 #include "windows/TStat.h"
 #include "windows/TWinBox.h"
 #include "windows/TWinSplash.h"
+#include "windows/VerdictColour.h"
 
 namespace windows {
 namespace {
@@ -176,10 +179,30 @@ TEST(StatTest, AskingEnablesTheTrackBarAndHidesTheComment) {
     EXPECT_FALSE(stat.TrackBar()->isEnabled());
     EXPECT_EQ(stat.height(), 247);
     EXPECT_EQ(stat.Answer(), 70);
-    stat.SetComment("Close enough", true);
-    EXPECT_NE(stat.GroupBox()->styleSheet().indexOf("green"), -1);
-    stat.SetComment("Too far", false);
-    EXPECT_NE(stat.GroupBox()->styleSheet().indexOf("red"), -1);
+}
+
+// After an answer the window shows the answered step's texts and verdict, whatever it asked
+// before, in colours that read on its background, and keeps that caption when shown.
+TEST(StatTest, AnAnswerShowsItsOwnStepVerdictAndCaption) {
+    data::Course course("/nonexistent/PLAYER");
+    TStat stat(course);
+    stat.SetQuestion("Estimate the level", "0 to 100 %");
+    for (bool right : {true, false}) {
+        stat.SetAnswer(right ? "Right" : "Wrong", "Prime the pump", "Open the vent cock",
+                       right ? "Right! You earn 20 points." : "Wrong", right,
+                       right ? "primed" : "not so");
+        stat.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&stat));
+        EXPECT_EQ(stat.windowTitle(), right ? "Right" : "Wrong");
+        EXPECT_EQ(stat.Titre()->text(), "Prime the pump");
+        EXPECT_EQ(stat.Texte()->toPlainText(), "Open the vent cock");
+        EXPECT_EQ(stat.InfoText()->toPlainText(), right ? "primed" : "not so");
+        EXPECT_EQ(stat.GroupBox()->title(), right ? "Right! You earn 20 points." : "Wrong");
+        const QColor shown = stat.GroupBox()->palette().color(QPalette::WindowText);
+        EXPECT_EQ(shown, VerdictColour(right)) << shown.name().toStdString();
+        EXPECT_GE(ContrastRatio(shown, stat.palette().color(QPalette::Window)), 4.5);
+        stat.hide();
+    }
 }
 
 TEST(StatTest, TheTrackBarTakesTheArrowKeysWhenAsking) {
@@ -205,12 +228,13 @@ TEST(WindowNotifierTest, SystemErrorsAreCaptionedWithTheSystemText) {
                         text);
     });
     notifier.ShowSystemError("MSG\\GB\\COMMON.MSG", 2);
-    notifier.ShowError("MSGBOX", "Picture missing");
-    notifier.ShowMessage("Title", "Body");
+    notifier.ShowError("MSGBOX", "Picture missing: BMP\\X.BMP");
+    notifier.ShowMessage("Title", "Body ?:\\DATA\\DEMO\\FR\\USERS");
     ASSERT_EQ(shown.size(), 3u);
-    EXPECT_EQ(shown[0], "error|" + platform::SystemErrorText(2) + "|MSG\\GB\\COMMON.MSG");
-    EXPECT_EQ(shown[1], "error|MSGBOX|Picture missing");
-    EXPECT_EQ(shown[2], "info|Title|Body");
+    // Files are named as Linux paths, relative to the course folder.
+    EXPECT_EQ(shown[0], "error|" + platform::SystemErrorText(2) + "|MSG/GB/COMMON.MSG");
+    EXPECT_EQ(shown[1], "error|MSGBOX|Picture missing: BMP/X.BMP");
+    EXPECT_EQ(shown[2], "info|Title|Body DATA/DEMO/FR/USERS");
 }
 
 TEST(SplashTest, ClosesAndDeletesItself) {

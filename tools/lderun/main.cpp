@@ -40,21 +40,7 @@ int Usage() {
 }
 
 std::string Json(const std::string& cp1252) {
-    std::string s = text::Cp1252ToUtf8(cp1252);
-    std::string out = "\"";
-    for (unsigned char c : s) {
-        if (c == '"' || c == '\\') {
-            out.push_back('\\');
-            out.push_back(static_cast<char>(c));
-        } else if (c < 0x20) {
-            char buf[8];
-            std::snprintf(buf, sizeof buf, "\\u%04x", c);
-            out += buf;
-        } else {
-            out.push_back(static_cast<char>(c));
-        }
-    }
-    return out + "\"";
+    return text::Cp1252ToJson(cp1252);
 }
 
 // The answer words a question can take; anything else is a typing error, not CANCEL.

@@ -11,6 +11,7 @@
 #include "lesson/HeadlessCourse.h"
 #include "lesson/HeadlessLesson.h"
 #include "platform/GuardedMain.h"
+#include "platform/Path.h"
 #include "platform/ToolHelp.h"
 #include "text/Codepage.h"
 
@@ -26,8 +27,9 @@ int Usage() {
     return 2;
 }
 
-int Fail(const std::string& message) {
-    std::fprintf(stderr, "lessonrun: %s\n", message.c_str());
+// A failure on stderr, its files named as Linux paths (completed from the course folder root).
+int Fail(const std::string& message, const std::string& root = {}) {
+    std::fprintf(stderr, "lessonrun: %s\n", platform::PathsForPeople(message, root).c_str());
     return 1;
 }
 
@@ -82,31 +84,36 @@ int Run(int argc, char** argv) {
     std::error_code ec;
     const std::string folder = std::filesystem::absolute(course, ec).lexically_normal().string();
     if (ec) return Fail("cannot enter the course folder " + course);
-    if (!headless.Open(folder, sets, lang)) return Fail(headless.error());
+    if (!headless.Open(folder, sets, lang)) return Fail(headless.error(), folder);
     for (const platform::Status& refused : headless.Notices())
-        std::fprintf(stderr, "lessonrun: %s\n", refused.Text().c_str());
+        std::fprintf(stderr, "lessonrun: %s\n",
+                     platform::PathsForPeople(refused.Text(), folder).c_str());
     data::UserRecord record;
     if (!headless.Store().ReadUser(group, user, record))
-        return Fail(headless.UserReadError(group, user));
+        return Fail(headless.UserReadError(group, user), folder);
 
     lesson::HeadlessLesson runner(headless.Settings(), headless.Store(), headless.Course());
     runner.SetAnswers(answers, automatic);
-    runner.SetNoticeSink([](const std::string& notice) {
-        std::fprintf(stderr, "lessonrun: %s\n", text::Cp1252ToUtf8(notice).c_str());
+    runner.SetNoticeSink([&folder](const std::string& notice) {
+        std::fprintf(stderr, "lessonrun: %s\n",
+                     text::Cp1252ToUtf8(platform::PathsForPeople(notice, folder)).c_str());
     });
     runner.SetEvaluationObserver([](const lesson::Evaluation& e) {
         std::printf(
             "{\"level\": %d, \"step\": %d, \"kind\": \"%s\", \"given\": %d, \"expected\": %d, "
-            "\"correct\": %s, \"gain\": %d, \"total\": %d, \"worth\": %d}\n",
+            "\"correct\": %s, \"gain\": %d, \"total\": %d, \"worth\": %d, \"caption\": %s, "
+            "\"question\": %s, \"verdict\": %s}\n",
             e.level, e.step, KindName(e.kind), e.given, e.expected, e.correct ? "true" : "false",
-            e.gain, e.total, e.worth);
+            e.gain, e.total, e.worth, text::Cp1252ToJson(e.caption).c_str(),
+            text::Cp1252ToJson(e.question).c_str(), text::Cp1252ToJson(e.verdict).c_str());
         std::fflush(stdout);
     });
     const bool ok = runner.Run(data::UserTag(group, user));
     headless.Trace().Close();
-    if (!ok) return Fail(runner.error());
+    if (!ok) return Fail(runner.error(), folder);
     // A refused session, or progress that could not be saved, is a failed run.
-    if (!runner.Flow().Failure().empty()) return Fail(text::Cp1252ToUtf8(runner.Flow().Failure()));
+    if (!runner.Flow().Failure().empty())
+        return Fail(text::Cp1252ToUtf8(runner.Flow().Failure()), folder);
     const data::UserRecord& u = runner.Flow().User();
     std::printf(
         "{\"ended\": %s, \"level\": %d, \"step\": %d, \"state\": %d, \"total\": %d, "
