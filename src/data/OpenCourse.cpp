@@ -111,14 +111,27 @@ platform::Status ChangeLanguage(Course& course, const std::string& language) {
     config.Set(kLanguage, language);
     text::MessageFile probe;
     int32_t seed = 0;
-    if (platform::Status checked = LoadCommonTexts(course, probe, seed); !checked) {
+    // The catalogue's line for the language names the course (its application name, sent at
+    // sign-on and shown in the titles) and its data folder in that language.
+    // A course opened without its catalogue (a tool's) keeps the record it has.
+    ProductRecord product = course.Product();
+    platform::Status checked = LoadProduct(config, course.ProgramPath(), product, course.Root());
+    if (checked.code() == platform::kErrorFileNotFound) {
+        product = course.Product();
+        checked = {};
+    }
+    if (checked) checked = LoadCommonTexts(course, probe, seed);
+    if (!checked) {
         config.Set(kLanguage, previous);
         return checked;
     }
     probe.Close();
+    const ProductRecord previous_product = course.Product();
+    course.Product() = product;
     const bool show_numbers = course.Common().ShowNumbers();
     if (platform::Status loaded = LoadCommonTexts(course); !loaded) {
         config.Set(kLanguage, previous);
+        course.Product() = previous_product;
         (void)LoadCommonTexts(course);
         return loaded;
     }

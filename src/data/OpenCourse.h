@@ -57,9 +57,10 @@ platform::Status LoadCommonTexts(const Course& course, text::MessageFile& common
 // The same into the course's own common texts and seed.
 platform::Status LoadCommonTexts(Course& course);
 
-// Switches the course to language: its common texts are checked first, so a language whose
-// texts cannot be opened leaves the course as it was and says why; then the INI keeps the new
-// language (a failure to save it is returned, the language is taken all the same).
+// Switches the course to language: its catalogue line (the course's name and data folder in
+// that language) and its common texts are checked first, so a language without them leaves the
+// course as it was and says why; then the INI keeps the new language (a failure to save it is
+// returned, the language is taken all the same).
 platform::Status ChangeLanguage(Course& course, const std::string& language);
 
 struct LanguageEntry {

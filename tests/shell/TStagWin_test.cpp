@@ -261,6 +261,8 @@ TEST_F(TStagWinTest, LanguageSwitchRewritesTheIniAndRecaptions) {
     EXPECT_EQ(Control<QPushButton>(*w, "BitBtn1")->text().toStdString(), "FR21");
     EXPECT_EQ(w->windowTitle().toStdString(), "FR1 [FR8 - FR9 first line]");
     EXPECT_EQ(course_data_->Language(), "FR");
+    // The course's name (sent at sign-on, shown in the user list) is the new language's.
+    EXPECT_EQ(course_data_->Product().app_name, "Demo FR");
 
     // A language whose texts are missing leaves the window and the INI as they were.
     ClearReports();
@@ -268,6 +270,9 @@ TEST_F(TStagWinTest, LanguageSwitchRewritesTheIniAndRecaptions) {
     EXPECT_EQ(Control<QPushButton>(*w, "BitBtn1")->text().toStdString(), "FR21");
     EXPECT_NE(ReadIni().find("Language=FR\n"), std::string::npos);
     EXPECT_EQ(Reported().size(), 1u);
+    EXPECT_EQ(course_data_->Product().app_name, "Demo FR");
+    w->LanguageClick("GB");
+    EXPECT_EQ(course_data_->Product().app_name, "Demo");
 }
 
 // The menu bar, its menus and the status bar grow with the stage's scale, and come back with

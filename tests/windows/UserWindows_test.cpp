@@ -11,6 +11,7 @@
 #include <QTimer>
 #include <QTreeWidget>
 #include <filesystem>
+#include <fstream>
 
 #include "data/ConfigTable.h"
 #include "data/Course.h"
@@ -356,7 +357,10 @@ TEST_F(OptionsWindow, ALanguageSwitchIsSeenAtTheNextShow) {
     TUserOption window(course_data_);
     window.SetUser(1, 3);
     ASSERT_EQ(window.ComboBox(1)->itemText(0), "English");
-    ASSERT_TRUE(data::ChangeLanguage(course_data_, "FR").ok());
+    std::ofstream(course_.path / "PRODUCT.DAT", std::ios::app)
+        << "[Cours Demo][DEMO][DATA][DEMO.PRD][1100:0800][1][1][FR]\n";
+    const platform::Status changed = data::ChangeLanguage(course_data_, "FR");
+    ASSERT_TRUE(changed.ok()) << changed.Text();
     QString language;
     ShowAndPress(
         window, [&] { language = Selected(window, 1); }, false);
