@@ -206,8 +206,8 @@ void LessonFlow::HandlePick(const PendingPick& pick) {
     file.SetShowErrors(developer);
     file.SetConversionLine(
         settings_.Config(data::kUnit) == settings_.Common(data::kTextUnitSystem) ? 0 : 1);
-    screen_.question = {file.GetText(3), file.Spans()};
-    const std::string question = screen_.question.text;
+    // The panel keeps the step's task; the sub-step's text goes with its verdict.
+    const std::string question = file.GetText(3);
     std::vector<std::string> lines;
     const std::string list = file.GetText(2);
     for (size_t start = 0; start <= list.size();) {

@@ -172,7 +172,9 @@ void LessonFlow::ShowStep() {
         }
     }
     params_.PointsAtStake = params_.Points;
-    screen_.control_panel = user_.Kind == kChoiceStep;
+    // A practical step keeps its task and Stop on the panel while it waits for picks; an
+    // estimate step is asked in its own window.
+    screen_.control_panel = user_.Kind != kEstimateStep;
     ShowStanding(developer ? line : std::string());
     Publish();
     tries_before_step_ = ports_.engine.TryCount();

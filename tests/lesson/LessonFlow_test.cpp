@@ -140,9 +140,14 @@ TEST_F(LessonTest, PracticalStepGainDependsOnWrongAnswersAndTries) {
         WriteSubStep("VALVE", "head\nLDE#0 TPS2 MTX-\nLDE#1 TPS0 MTX-", "Which way?");
         Begin();
         Flow().UserMessage(lesson::kMsgScriptDone);
-        EXPECT_FALSE(view_.screen.control_panel);
+        // The task and Stop stay on the panel while the step waits for picks.
+        EXPECT_TRUE(view_.screen.control_panel);
+        EXPECT_EQ(view_.screen.question.text, "Open the valve");
+        EXPECT_EQ(view_.screen.answer_visible, (std::array<bool, 6>{}));
+        EXPECT_EQ(view_.screen.focus, Focus::kStop);
         for (int i = 0; i < c.wrong_before; ++i) Pick("VALVE", 2);
         EXPECT_EQ(User().Retries, c.wrong_before);
+        EXPECT_EQ(view_.screen.question.text, "Open the valve") << "a pick keeps the task shown";
         Pick("VALVE", 1, c.tries);
         EXPECT_EQ(User().Total, c.gain) << c.tries << " tries, " << c.wrong_before << " wrong";
         EXPECT_EQ(User().TotalWorth, c.points);

@@ -12,6 +12,7 @@
 #include "EngineFixture.h"
 #include "script/CustomCursors.h"
 #include "script/ImageControl.h"
+#include "windows/VerdictColour.h"
 
 namespace script {
 namespace {
@@ -170,6 +171,40 @@ TEST_F(MenuControlsTest, TheFocusedObjectShowsAFrameOnlyWhileFocused) {
         plain->setFocus();
         QApplication::processEvents();
         EXPECT_EQ(white(), 0) << round;
+    }
+}
+
+// The focus frame reads on any stage: along every edge of the object it has a run of at least
+// 2 pixels standing out from the stage by 3:1 or more.
+TEST_F(MenuControlsTest, TheFocusFrameStandsOutOnAnyStage) {
+    valve->setFocus(Qt::TabFocusReason);
+    for (const QColor stage : {QColor(Qt::white), QColor(Qt::black), QColor(0x80, 0x80, 0x80),
+                               QColor(Qt::red), QColor(Qt::green)}) {
+        QPalette p = stage_->palette();
+        p.setColor(QPalette::Window, stage);
+        stage_->setPalette(p);
+        stage_->setAutoFillBackground(true);
+        QApplication::processEvents();
+        const QImage shot = stage_->grab(QRect(10, 10, 20, 20)).toImage();
+        auto stands_out = [&](int x, int y) {
+            return windows::ContrastRatio(QColor(shot.pixel(x, y)), stage) >= 3.0;
+        };
+        for (int i = 4; i < 16; ++i) {
+            // Left, right, top and bottom edges, each read from the outside in, away from the
+            // corners.
+            const std::pair<int, int> starts[] = {{0, i}, {19, i}, {i, 0}, {i, 19}};
+            const std::pair<int, int> steps[] = {{1, 0}, {-1, 0}, {0, 1}, {0, -1}};
+            for (int e = 0; e < 4; ++e) {
+                int run = 0, best = 0;
+                for (int k = 0; k < 5; ++k) {
+                    const int x = starts[e].first + k * steps[e].first;
+                    const int y = starts[e].second + k * steps[e].second;
+                    run = stands_out(x, y) ? run + 1 : 0;
+                    best = std::max(best, run);
+                }
+                EXPECT_GE(best, 2) << stage.name().toStdString() << " edge " << e << " at " << i;
+            }
+        }
     }
 }
 

@@ -309,5 +309,32 @@ TEST_F(TStagWinLessonTest, TheAccessibilityTreeNamesTheControlsOfAChoiceStep) {
               verdict->text());
 }
 
+// While a practical step waits for a pick, its task stays on the panel and Stop stays offered;
+// no answer button is shown and Next waits for the step to be solved.
+TEST_F(TStagWinLessonTest, APracticalStepKeepsItsTaskAndStopOnScreen) {
+    std::vector<std::string> boxes;
+    BoxCloser closer(boxes);
+    StartSession();
+    for (int answer : {2, 3, 1}) {  // steps 1 to 3, right
+        QTest::mouseClick(Control<QPushButton>(*window_, QString("Button%1").arg(answer)),
+                          Qt::LeftButton);
+        Settle();
+        QTest::mouseClick(Control<QPushButton>(*window_, "BitBtn1"), Qt::LeftButton);
+        Settle();
+    }
+    ASSERT_EQ(Flow().User().Step, 4);
+    ASSERT_EQ(Flow().User().Kind, lesson::kPracticalStep);
+    EXPECT_TRUE(Control<QFrame>(*window_, "Panel1")->isVisible());
+    EXPECT_TRUE(Control<QFrame>(*window_, "Panel4")->isVisible());
+    EXPECT_NE(Text(Control<QTextEdit>(*window_, "Label40")).find("Prime it"), std::string::npos)
+        << Text(Control<QTextEdit>(*window_, "Label40"));
+    QPushButton* stop = Control<QPushButton>(*window_, "BitBtn2");
+    EXPECT_TRUE(stop->isVisible());
+    EXPECT_TRUE(stop->isEnabled());
+    EXPECT_FALSE(Control<QPushButton>(*window_, "BitBtn1")->isEnabled());
+    for (int j = 1; j <= 6; ++j)
+        EXPECT_FALSE(Control<QPushButton>(*window_, QString("Button%1").arg(j))->isVisible()) << j;
+}
+
 }  // namespace
 }  // namespace shell
