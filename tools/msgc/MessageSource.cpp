@@ -76,8 +76,11 @@ void AppendJsonString(std::string& out, std::string_view cp1252) {
 
 }  // namespace
 
-bool ParseMessageSource(std::string_view source, text::MessageContent& out, SourceError& error) {
+bool ParseMessageSource(std::string_view source, text::MessageContent& out, SourceError& error,
+                        bool* has_time, std::vector<int>* header_lines) {
     out = text::MessageContent();
+    if (has_time) *has_time = false;
+    if (header_lines) header_lines->clear();
     auto fail = [&](int line, std::string message) {
         error.line = line;
         error.message = std::move(message);
@@ -143,6 +146,10 @@ bool ParseMessageSource(std::string_view source, text::MessageContent& out, Sour
             finish();
             current = n;
             out.texts.resize(static_cast<size_t>(n) + 1);
+            if (header_lines) {
+                header_lines->resize(static_cast<size_t>(n) + 1);
+                header_lines->back() = number;
+            }
             if (!format.empty()) {
                 out.formats.resize(static_cast<size_t>(n) + 1);
                 out.formats[static_cast<size_t>(n)] = format;
@@ -172,6 +179,12 @@ bool ParseMessageSource(std::string_view source, text::MessageContent& out, Sour
                 return fail(number, "@modulus needs a number from 0 to 4294967295");
             }
             out.modulus = static_cast<uint32_t>(v);
+        } else if (key == "@time") {
+            if (!ParseLong(value, v) || v < 0 || v > static_cast<long>(UINT32_MAX)) {
+                return fail(number, "@time needs a number of seconds from 0 to 4294967295");
+            }
+            out.time_stamp = static_cast<uint32_t>(v);
+            if (has_time) *has_time = true;
         } else if (key == "@version") {
             size_t dot = value.find('.');
             long major = 0, minor = 0;

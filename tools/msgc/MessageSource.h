@@ -4,6 +4,7 @@
 //   @seed 4711        scramble seed; 0 or absent: texts stored plain
 //   @version 1.0      major.minor
 //   @modulus 1009     modulus of the stored checksums (default 1009)
+//   @time 1700000000  the file's time stamp (else SOURCE_DATE_EPOCH or the current time)
 //   [N] fmt           starts record N; after one blank, the record's format entry
 //   text lines        joined with LF, trailing empty lines dropped; a leading '\' is removed
 // Lines end with LF, CR LF or CR alone.
@@ -26,7 +27,10 @@ struct SourceError {
 // Parses a UTF-8 source into the file's content (texts in Windows-1252). False with the first
 // error: a malformed directive or header, numbers out of order, a character the code page
 // cannot hold, a '#' in a format entry, a NUL byte.
-bool ParseMessageSource(std::string_view source, text::MessageContent& out, SourceError& error);
+// has_time, when given, says whether the source set the time stamp (@time); header_lines, when
+// given, receives the source line of each record's header (0 for a record the source skips).
+bool ParseMessageSource(std::string_view source, text::MessageContent& out, SourceError& error,
+                        bool* has_time = nullptr, std::vector<int>* header_lines = nullptr);
 
 // One dump line: {"n": N, "text": "...", "spans": [...]} with the bytes shown as Windows-1252
 // characters.

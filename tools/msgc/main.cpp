@@ -1,6 +1,7 @@
 // msgc: compiles message and conversion files from their text source, and dumps compiled files.
 //   msgc compile SRC OUT
 //   msgc dump FILE [--modulus N] [--conv K] [--raw] [--numbers] [--arg VALUE]...
+//   msgc decompile FILE [SRC]
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -12,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "Decompile.h"
 #include "MessageSource.h"
 #include "platform/GuardedMain.h"
 #include "platform/Path.h"
@@ -29,6 +31,7 @@ const char kFolderNotFile[] = "it is a folder, not a file";
 const char kUsage[] =
     "usage: msgc compile SRC OUT\n"
     "       msgc dump FILE [--modulus N] [--conv K] [--raw] [--numbers] [--arg VALUE]...\n"
+    "       msgc decompile FILE [SRC]\n"
     "       msgc --help | --version\n";
 
 int Usage() {
@@ -44,17 +47,47 @@ int Compile(const std::string& src, const std::string& dest) {
     }
     text::MessageContent content;
     msgc::SourceError error;
-    if (!msgc::ParseMessageSource(source, content, error)) {
+    bool has_time = false;
+    if (!msgc::ParseMessageSource(source, content, error, &has_time)) {
         std::fprintf(stderr, "%s:%d: error: %s\n", src.c_str(), error.line, error.message.c_str());
         return 1;
     }
     const char* epoch = std::getenv("SOURCE_DATE_EPOCH");
-    content.time_stamp =
-        static_cast<uint32_t>(epoch ? std::strtoll(epoch, nullptr, 10) : std::time(nullptr));
+    if (!has_time)
+        content.time_stamp =
+            static_cast<uint32_t>(epoch ? std::strtoll(epoch, nullptr, 10) : std::time(nullptr));
     const std::string bytes = text::EncodeMessageFile(content);
     // A failed run leaves no half file and the old one as it was.
     if (!platform::ReplaceFile(dest, bytes)) {
         std::fprintf(stderr, "msgc: cannot write %s: %s\n", dest.c_str(), std::strerror(errno));
+        return 1;
+    }
+    return 0;
+}
+
+// Writes the source of the compiled file path to out_path, or to standard output when it is
+// empty; what the source cannot carry exactly is said on standard error.
+int Decompile(const std::string& path, const std::string& out_path) {
+    std::string bytes, why;
+    if (!platform::ReadWholeFile(path, bytes, why)) {
+        std::fprintf(stderr, "msgc: cannot read %s: %s\n", path.c_str(), why.c_str());
+        return 1;
+    }
+    msgc::Decompiled result;
+    const std::string name = path.substr(path.find_last_of('/') + 1);
+    if (!msgc::DecompileMessageFile(bytes, name, result, why)) {
+        std::fprintf(stderr, "msgc: %s is not a message file: %s\n", path.c_str(), why.c_str());
+        return 1;
+    }
+    for (const std::string& d : result.differences)
+        std::fprintf(stderr, "msgc: %s: %s: compiled again, the file will differ there\n",
+                     path.c_str(), d.c_str());
+    if (out_path.empty()) {
+        std::fwrite(result.source.data(), 1, result.source.size(), stdout);
+        return std::fflush(stdout) == 0 ? 0 : 1;
+    }
+    if (!platform::ReplaceFile(out_path, result.source)) {
+        std::fprintf(stderr, "msgc: cannot write %s: %s\n", out_path.c_str(), std::strerror(errno));
         return 1;
     }
     return 0;
@@ -154,6 +187,7 @@ int Run(int argc, char** argv) {
     const std::string command = argv[1];
     if (command == "compile" && argc == 4) return Compile(argv[2], argv[3]);
     if (command == "dump") return Dump(argc, argv);
+    if (command == "decompile" && argc <= 4) return Decompile(argv[2], argc == 4 ? argv[3] : "");
     return Usage();
 }
 

@@ -1,5 +1,6 @@
-# Compiles a source with msgc, dumps it with arguments and compares the JSON lines; then checks
-# that a missing file, a folder, a FIFO and a bad source fail with exit status 1.
+# Compiles a source with msgc, dumps it with arguments and compares the JSON lines, decompiles it
+# and compiles it again to the same bytes; then checks that a missing file, a folder, a FIFO
+# and a bad source fail with exit status 1.
 set(out ${WORK}/round_trip.MSG)
 file(MAKE_DIRECTORY ${WORK})
 execute_process(COMMAND ${MSGC} compile ${SRC} ${out} RESULT_VARIABLE rc)
@@ -11,6 +12,23 @@ execute_process(COMMAND ${MSGC} dump ${out} --modulus 1009 --arg 12 --arg 0.5 --
 file(READ ${EXPECTED} expected)
 if(NOT rc EQUAL 0 OR NOT dump STREQUAL expected)
   message(FATAL_ERROR "dump (${rc}) differs:\n${dump}\nexpected:\n${expected}")
+endif()
+# Decompiled and compiled again, the file comes back byte for byte.
+execute_process(COMMAND ${MSGC} decompile ${out} ${WORK}/decompiled.txt RESULT_VARIABLE rc
+  ERROR_VARIABLE err)
+if(NOT rc EQUAL 0 OR NOT err STREQUAL "")
+  message(FATAL_ERROR "decompile failed: ${rc} ${err}")
+endif()
+execute_process(COMMAND ${MSGC} compile ${WORK}/decompiled.txt ${WORK}/again.MSG
+  RESULT_VARIABLE rc)
+file(READ ${out} original HEX)
+file(READ ${WORK}/again.MSG again HEX)
+if(NOT rc EQUAL 0 OR NOT original STREQUAL again)
+  message(FATAL_ERROR "decompiled and compiled again (${rc}), the file differs")
+endif()
+execute_process(COMMAND ${MSGC} decompile ${SRC} RESULT_VARIABLE rc ERROR_VARIABLE err)
+if(NOT rc EQUAL 1 OR NOT err MATCHES "is not a message file")
+  message(FATAL_ERROR "decompile of a source: ${rc} ${err}")
 endif()
 execute_process(COMMAND ${MSGC} dump ${WORK}/missing.MSG RESULT_VARIABLE rc ERROR_VARIABLE err)
 if(NOT rc EQUAL 1 OR NOT err MATCHES "cannot open")
