@@ -11,6 +11,7 @@
 
 #include "check/CourseCheck.h"
 #include "data/Course.h"
+#include "data/OpenCourse.h"
 
 namespace check {
 
@@ -49,16 +50,33 @@ class CheckContext {
     }
     void Add(Severity severity, const std::string& path, const std::string& code,
              const std::string& message, int line, int text) {
-        out_.push_back(Finding{path, line, text, severity, code, message});
+        out_.push_back(Finding{path, line, text, severity, code, message, {}, 0});
     }
 
     const std::string& Root() const { return root_; }
     const std::string& Program() const { return program_; }
     const CheckOptions& Options() const { return options_; }
-    // A courseware path (backslashes, any case) as a native path inside the course.
+    // A courseware path (backslashes, any case) as a native path inside the course; both are
+    // remembered, as the course does not change while it is checked.
     std::string Native(const std::string& path) const;
     bool Exists(const std::string& path) const;
+    // For a missing script (its courseware path): "; did you mean <name>?" naming the script of
+    // the LDE folder nearest in spelling, or "" when none is near.
+    std::string ScriptSuggestion(const std::string& missing);
+    // Whether anything (a file, a folder, a FIFO...) stands at path.
+    bool Present(const std::string& path) const;
+    // Whether the course file at path may be read: a regular file of at most cap bytes. A file
+    // that is there but is no regular file or is larger gives a file-not-regular or
+    // file-too-large finding (once); a missing one gives none.
+    bool Readable(const std::string& path, uint64_t cap);
+    // Reads the course file at path as Readable allows; false with a finding (code
+    // unreadable_code for a system error) when it cannot.
+    bool ReadFile(const std::string& path, uint64_t cap, const std::string& unreadable_code,
+                  std::string& out);
 
+    // The INI's name and the line of its Language= setting (0 when none).
+    std::string ini;
+    int language_line = 0;
     // Settings shared by every language (from the INI).
     std::string dir;      // Directory=
     std::string data;     // the data folder, courseware form relative to the course
@@ -97,10 +115,18 @@ class CheckContext {
     std::string program_;
     CheckOptions options_;
     std::vector<Finding>& out_;
+    mutable std::map<std::string, std::string> native_;
+    mutable std::map<std::string, bool> exists_;
+    std::set<std::string> refused_;
+    std::vector<std::string> lde_names_;  // the LDE folder's entries, listed once
+    bool lde_listed_ = false;
 };
 
 // The checks, in the order CheckCourse runs them.
 void CheckStartup(CheckContext& c);
+// settings: the INI's; offered: the language folders the options window lists.
+void CheckSelectableLanguages(CheckContext& c, const data::ConfigTable& settings,
+                              const std::vector<data::LanguageEntry>& offered);
 void CheckMessageFiles(CheckContext& c);
 void CheckUsedTexts(CheckContext& c);
 void CheckSteps(CheckContext& c);

@@ -3,11 +3,14 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <filesystem>
 
 #include "check/CheckContext.h"
+#include "check/FileLimits.h"
 #include "data/CommonTexts.h"
 #include "data/OpenCourse.h"
 #include "data/OptionChoices.h"
+#include "data/ProductRecord.h"
 #include "platform/AsciiCase.h"
 #include "platform/Path.h"
 
@@ -22,6 +25,29 @@ bool OpenBase(data::Course& course) {
     if (data::OpenCourse(course, options)) return true;
     options.common_texts = false;
     return static_cast<bool>(data::OpenCourse(course, options));
+}
+
+// The folders under MSG, in name order.
+std::vector<std::string> LanguageFolders(const CheckContext& c) {
+    std::vector<std::string> folders;
+    std::error_code ec;
+    for (const auto& e : std::filesystem::directory_iterator(c.Native("MSG"), ec)) {
+        if (e.is_directory(ec)) folders.push_back(e.path().filename().string());
+    }
+    std::sort(folders.begin(), folders.end());
+    return folders;
+}
+
+// Whether the INI and the catalogue it names can be read, each a regular file within its cap.
+bool SettingsReadable(CheckContext& c) {
+    const std::string native_ini = platform::IniPathFor(c.Program());
+    const std::string ini = native_ini.substr(native_ini.rfind('/') + 1);
+    if (!c.Readable(ini, kSettingsCap)) return !c.Present(ini);
+    data::Course probe(c.Program());
+    if (!probe.Config().LoadConfiguration(probe.IniPath())) return true;  // said by the checks
+    std::string catalogue = data::CataloguePath(probe.Config(), c.Program());
+    if (catalogue.rfind(".\\", 0) == 0) catalogue.erase(0, 2);
+    return !c.Present(catalogue) || c.Readable(catalogue, kSettingsCap);
 }
 
 }  // namespace
@@ -42,11 +68,90 @@ std::vector<std::string> SplitText(const std::string& text, const std::string& s
 }
 
 std::string CheckContext::Native(const std::string& path) const {
-    return platform::NativePathIn(root_, path);
+    auto [it, added] = native_.try_emplace(path);
+    if (added) it->second = platform::NativePathIn(root_, path);
+    return it->second;
 }
 
 bool CheckContext::Exists(const std::string& path) const {
-    return platform::FileExists(Native(path));
+    auto [it, added] = exists_.try_emplace(path);
+    if (added) it->second = platform::FileExists(Native(path));
+    return it->second;
+}
+
+namespace {
+
+// Letters to change, add or remove to turn a into b, in any case.
+size_t EditDistance(const std::string& a, const std::string& b) {
+    std::vector<size_t> row(b.size() + 1);
+    for (size_t j = 0; j <= b.size(); ++j) row[j] = j;
+    for (size_t i = 1; i <= a.size(); ++i) {
+        size_t diagonal = row[0];
+        row[0] = i;
+        for (size_t j = 1; j <= b.size(); ++j) {
+            const size_t above = row[j];
+            auto up = [](char ch) { return ch >= 'a' && ch <= 'z' ? char(ch - 'a' + 'A') : ch; };
+            const bool same = up(a[i - 1]) == up(b[j - 1]);
+            row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (same ? 0 : 1)});
+            diagonal = above;
+        }
+    }
+    return row[b.size()];
+}
+
+}  // namespace
+
+std::string CheckContext::ScriptSuggestion(const std::string& missing) {
+    if (!lde_listed_) {
+        lde_listed_ = true;
+        std::error_code ec;
+        for (const auto& e : std::filesystem::directory_iterator(Native(data + "\\LDE"), ec))
+            lde_names_.push_back(e.path().filename().string());
+        std::sort(lde_names_.begin(), lde_names_.end());
+    }
+    const std::string name = missing.substr(missing.find_last_of('\\') + 1);
+    const std::string* best = nullptr;
+    size_t best_distance = 0;
+    for (const std::string& candidate : lde_names_) {
+        const size_t d = EditDistance(name, candidate);
+        if (!best || d < best_distance) {
+            best = &candidate;
+            best_distance = d;
+        }
+    }
+    // Near: a slip of a letter or two, not another name altogether.
+    const size_t near = std::max<size_t>(1, std::min<size_t>(2, name.size() / 3));
+    if (!best || best_distance == 0 || best_distance > near) return {};
+    return "; did you mean " + *best + "?";
+}
+
+bool CheckContext::Present(const std::string& path) const {
+    return LookAt(Native(path)).kind != FileLook::kMissing;
+}
+
+bool CheckContext::Readable(const std::string& path, uint64_t cap) {
+    const FileLook look = LookAt(Native(path));
+    if (look.kind == FileLook::kMissing) return false;
+    if (look.kind == FileLook::kRegular && look.size <= cap) return true;
+    if (refused_.insert(path).second) {
+        if (look.kind != FileLook::kRegular)
+            Error(path, "file-not-regular",
+                  "it is " + look.what + ", not a file: the player cannot read it");
+        else
+            Error(path, "file-too-large",
+                  std::to_string(look.size) + " bytes, more than the " + std::to_string(cap) +
+                      " such a file may hold");
+    }
+    return false;
+}
+
+bool CheckContext::ReadFile(const std::string& path, uint64_t cap,
+                            const std::string& unreadable_code, std::string& out) {
+    if (Present(path) && !Readable(path, cap)) return false;
+    std::string why;
+    if (ReadBounded(Native(path), cap, out, why)) return true;
+    Error(path, unreadable_code, "cannot be read: " + why);
+    return false;
 }
 
 std::string CheckContext::ScriptPath(const std::string& name) const {
@@ -76,25 +181,42 @@ platform::Status CheckCourse(const std::string& folder, const CheckOptions& opti
     const std::string root = program.substr(0, program.rfind('/'));
     CheckContext c(root.empty() ? "/" : root, program, options, findings);
 
+    // Opening the course reads its INI and its catalogue whole: when either cannot be read
+    // safely (a FIFO, a device, far too large), nothing is opened and that is the finding.
+    if (!SettingsReadable(c)) {
+        CheckStartup(c);
+        SortFindings(findings);
+        return {};
+    }
+
     data::Course base(program);
     const bool base_opened = OpenBase(base);
     const int32_t base_seed = base.CommonSeed();
     c.dir = base.Config().Get(data::kDirectory);
 
-    // The languages: those asked for, else every folder with common texts.
+    // The languages: those asked for, else every folder under MSG with an entry COMMON.MSG
+    // (whether it opens or not: one that does not is a finding, not a language less), and the
+    // INI's language when its folder is there.
     std::vector<std::string> langs = options.languages;
     const std::vector<data::LanguageEntry> present =
         data::FindLanguages(base, data::kCommonName, base_seed);
+    const std::string& ini_language = base.Config().Get(data::kLanguage);
+    const std::vector<std::string> folders = LanguageFolders(c);
+    auto has_folder = [&](const std::string& lang) {
+        return std::any_of(folders.begin(), folders.end(),
+                           [&](const std::string& f) { return Upper(f) == Upper(lang); });
+    };
     if (langs.empty()) {
-        for (const data::LanguageEntry& e : present) langs.push_back(e.folder);
-        if (langs.empty() && !base.Config().Get(data::kLanguage).empty())
-            langs.push_back(base.Config().Get(data::kLanguage));
+        for (const std::string& f : folders) {
+            if (c.Present(c.MessagePath(f, data::kCommonName))) langs.push_back(f);
+        }
+        if (!ini_language.empty() && has_folder(ini_language) &&
+            std::none_of(langs.begin(), langs.end(),
+                         [&](const std::string& l) { return Upper(l) == Upper(ini_language); }))
+            langs.push_back(ini_language);
     } else {
         for (const std::string& lang : langs) {
-            const bool known = std::any_of(present.begin(), present.end(), [&](const auto& e) {
-                return Upper(e.folder) == Upper(lang);
-            });
-            if (!known) return {EINVAL, lang, "no such language in the course"};
+            if (!has_folder(lang)) return {EINVAL, lang, "no such language in the course"};
         }
     }
 
@@ -118,11 +240,22 @@ platform::Status CheckCourse(const std::string& folder, const CheckOptions& opti
         l.course = std::make_unique<data::Course>(program);
         data::CourseOptions open;
         open.language = lang;
+        const std::string common = c.MessagePath(lang, data::kCommonName);
+        if (c.Present(common) && !c.Readable(common, kMessageCap)) {
+            c.languages.push_back(std::move(l));
+            continue;
+        }
         if (platform::Status s = data::OpenCourse(*l.course, open); !s) {
+            // A damaged common file is invalid data too: it is named by its path.
             const bool catalogue =
-                s.code() == platform::kErrorInvalidData || s.code() == platform::kErrorBadCatalogue;
+                s.what().rfind("MSG\\", 0) != 0 && (s.code() == platform::kErrorInvalidData ||
+                                                    s.code() == platform::kErrorBadCatalogue);
             c.Error(catalogue ? "PRODUCT.DAT" : c.MessagePath(lang, "COMMON"),
-                    catalogue ? "catalogue" : "course-open", "language " + lang + ": " + s.Text());
+                    catalogue ? "catalogue" : "course-open",
+                    catalogue
+                        ? "language " + lang + ": " + s.Text()
+                        : "the common texts of language " + lang +
+                              " cannot be opened, so the player cannot run in it: " + s.Text());
         } else {
             l.opened = true;
             if (c.data.empty()) {
@@ -133,6 +266,8 @@ platform::Status CheckCourse(const std::string& folder, const CheckOptions& opti
         c.languages.push_back(std::move(l));
     }
     if (c.data.empty()) c.data = base.Product().data_dir.empty() ? "." : base.Product().data_dir;
+    if (c.product.empty()) c.product = base.Product().product_name;
+    CheckSelectableLanguages(c, base.Config(), present);
 
     CheckMessageFiles(c);
     CheckUsedTexts(c);

@@ -19,6 +19,11 @@ std::string FormatFinding(const Finding& f) {
     out += ": ";
     out += SeverityName(f.severity);
     out += ": " + f.message + " [" + f.code + "]";
+    if (!f.source.empty()) {
+        out += " (" + f.source;
+        if (f.source_line > 0) out += ":" + std::to_string(f.source_line);
+        out += ")";
+    }
     return out;
 }
 

@@ -17,11 +17,16 @@ struct Finding {
     Severity severity = Severity::kError;
     std::string code;  // stable short name, as documented in the manual page
     std::string message;
+    // The source file the author edits that compiles to path, and its line (0: none), when the
+    // sources stand beside the course; empty when unknown.
+    std::string source;
+    int source_line = 0;
 
     bool operator==(const Finding&) const = default;
 };
 
-// "PATH[:LINE | #TEXT]: error|warning: message [code]".
+// "PATH[:LINE | #TEXT]: error|warning: message [code]", followed by " (SOURCE[:LINE])" when the
+// source is known.
 std::string FormatFinding(const Finding& finding);
 const char* SeverityName(Severity severity);
 // Sorted by path, place, severity and message; exact duplicates (the same fault seen from two

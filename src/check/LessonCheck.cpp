@@ -44,14 +44,60 @@ std::vector<int> FindLevels(const CheckContext& c) {
     return levels;
 }
 
+// The fields of a parameter line, "K[<hex>:<hex>] BR<n>:<n> TRY<n>:<n> PT<n> LDE<name> F<n>
+// P<n>:[<name>]", by the value the player's parser reads: the word (blank-separated) holding
+// it and what it must be.
+struct ParameterField {
+    int word;
+    const char* expected;
+};
+constexpr ParameterField kParameterFields[lesson::kParameterCount] = {
+    {0, "K[ and the key's first half in hexadecimal"},
+    {0, "K[<hex>: and the key's second half in hexadecimal, then ]"},
+    {1, "BR and the expected answer, a whole number"},
+    {1, "BR<answer>: and the tolerance, a whole number"},
+    {2, "TRY and the number of tries, a whole number"},
+    {2, "TRY<tries>: and the penalty per try, a whole number"},
+    {3, "PT and the points, a whole number"},
+    {4, "LDE and a script name (or -)"},
+    {5, "F and a whole number"},
+    {6, "P and a whole number"},
+    {6, "P<number>:[ and the comment document's name (or -), then ]"},
+};
+
+// Which field of the parameter line the parser stopped at (after read values), as written,
+// and what was expected there.
+std::string ParameterProblem(const std::string& line, int read) {
+    const std::vector<std::string> words = [&] {
+        std::vector<std::string> w;
+        for (const std::string& piece : SplitText(line, " "))
+            if (!piece.empty()) w.push_back(piece);
+        return w;
+    }();
+    auto field = [&](int word) {
+        return word < static_cast<int>(words.size()) ? "the field " + words[word]
+                                                     : std::string("the line's end");
+    };
+    // A script name too long for the parser leaves its rest where F is expected.
+    constexpr int kScriptValue = 7;
+    if (read == kScriptValue + 1 && words.size() > 4 &&
+        words[4].size() > 3 + static_cast<size_t>(lesson::kScriptNameSize))
+        return field(4) + ": a script name has at most " + std::to_string(lesson::kScriptNameSize) +
+               " characters";
+    const ParameterField& f = kParameterFields[std::clamp(read, 0, lesson::kParameterCount - 1)];
+    return field(f.word) + " is not " + f.expected;
+}
+
 void CheckStep(CheckContext& c, LanguageCourse& l, text::MessageFile& file, const std::string& path,
                int level, int s, CheckContext::StepKind& kind, bool record) {
     using data::StepText;
     const int param_text = data::StepTextNumber(s, StepText::kParameters);
     const std::string where = StepName(level, s);
-    if (file.GetText(data::StepTextNumber(s, StepText::kQuestion)).empty())
-        c.Warning(path, "step-text", where + ": the question is empty", 0,
-                  data::StepTextNumber(s, StepText::kQuestion));
+    // The learner would face a blank question: nothing shown but markup or blanks.
+    const std::string question = file.GetText(data::StepTextNumber(s, StepText::kQuestion));
+    if (question.find_first_not_of(" \t\r\n") == std::string::npos)
+        c.Error(path, "step-text", where + ": the question is empty in " + l.lang, 0,
+                data::StepTextNumber(s, StepText::kQuestion));
     const std::vector<std::string> answers =
         SplitText(file.GetText(data::StepTextNumber(s, StepText::kAnswers)), "\n");
     const std::vector<std::string> comments =
@@ -66,8 +112,8 @@ void CheckStep(CheckContext& c, LanguageCourse& l, text::MessageFile& file, cons
     if (record) c.steps.push_back(CheckContext::Step{level, s, p.ScriptName, kind});
     if (read != lesson::kParameterCount) {
         c.Error(path, "step-params",
-                where + ": the parameter line \"" + line + "\" is malformed (value " +
-                    std::to_string(read + 1) + " cannot be read)",
+                where + ": the parameter line \"" + line +
+                    "\" is malformed: " + ParameterProblem(line, read),
                 0, param_text);
         if (kind == CheckContext::StepKind::kPractical) kind = CheckContext::StepKind::kEstimate;
         return;
@@ -79,8 +125,9 @@ void CheckStep(CheckContext& c, LanguageCourse& l, text::MessageFile& file, cons
         const std::string script = c.ScriptPath(p.ScriptName);
         c.named_scripts.insert(Upper(p.ScriptName));
         if (!c.Exists(script))
-            c.Error(path, "step-script", where + ": the script " + script + " is missing", 0,
-                    param_text);
+            c.Error(path, "step-script",
+                    where + ": the script " + script + " is missing" + c.ScriptSuggestion(script),
+                    0, param_text);
     }
     if (p.Comment != "-") {
         for (const UnitSystem& u : c.units) {

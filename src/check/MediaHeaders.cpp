@@ -1,9 +1,14 @@
 #include "check/MediaHeaders.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdint>
 #include <cstdlib>
-#include <fstream>
 
+#include "check/FileLimits.h"
 #include "platform/LittleEndian.h"
 #include "windows/WavInfo.h"
 
@@ -13,10 +18,22 @@ namespace {
 
 constexpr size_t kBitmapHeader = 26;  // file header (14) and the info header up to the height
 
+// The first size bytes of a regular file; a FIFO or device is not waited on.
 bool ReadStart(const std::string& path, unsigned char* out, size_t size) {
-    std::ifstream in(path, std::ios::binary);
-    in.read(reinterpret_cast<char*>(out), static_cast<std::streamsize>(size));
-    return in.gcount() == static_cast<std::streamsize>(size);
+    if (LookAt(path).kind != FileLook::kRegular) return false;
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return false;
+    struct stat st;
+    bool whole = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+    size_t have = 0;
+    while (whole && have < size) {
+        const ssize_t n = ::read(fd, out + have, size - have);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        have += static_cast<size_t>(n);
+    }
+    ::close(fd);
+    return whole && have == size;
 }
 
 }  // namespace
@@ -36,6 +53,7 @@ std::string MediaProblem(const std::string& native_path, Media kind) {
             return BitmapSize(native_path, width, height) ? "" : "not a BMP picture";
         }
         case Media::kSound: {
+            if (LookAt(native_path).kind != FileLook::kRegular) return "not a WAV sound";
             windows::WavInfo info;
             return windows::ReadWavInfo(native_path, info) ? "" : "not a WAV sound";
         }

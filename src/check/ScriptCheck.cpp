@@ -2,6 +2,7 @@
 // (scripts it calls, pictures and their masks, picture series, clips, sounds, texts, the tag
 // files of its menus) exists in every language and unit system checked.
 #include <algorithm>
+#include <cstdint>
 #include <filesystem>
 #include <map>
 #include <set>
@@ -9,12 +10,12 @@
 #include <vector>
 
 #include "check/CheckContext.h"
+#include "check/FileLimits.h"
 #include "check/MediaHeaders.h"
 #include "check/ScriptDecoder.h"
 #include "data/ConfigTable.h"
 #include "lesson/LevelTable.h"
 #include "lesson/StepParameters.h"
-#include "platform/ReadFile.h"
 #include "script/CommandTable.h"
 #include "script/ScriptFile.h"
 #include "text/MessageFile.h"
@@ -58,11 +59,8 @@ class ScriptChecker {
 
     void Check(const std::string& file) {
         const std::string path = c_.data + "\\LDE\\" + file;
-        std::string raw, why;
-        if (!platform::ReadWholeFile(c_.Native(path), raw, why)) {
-            c_.Error(path, "script-open", "cannot be read: " + why);
-            return;
-        }
+        std::string raw;
+        if (!c_.ReadFile(path, kScriptCap, "script-open", raw)) return;
         const std::vector<uint8_t> bytes(raw.begin(), raw.end());
         const DecodedScript decoded = DecodeScript(bytes);
         if (decoded.stop == DecodedScript::Stop::kCut) {
@@ -73,6 +71,12 @@ class ScriptChecker {
             c_.Error(path, "script-opcode",
                      "unknown opcode " + std::to_string(decoded.stop_opcode) + " at byte " +
                          std::to_string(decoded.stop_offset));
+        }
+        if (decoded.bad_tag_offset >= 0) {
+            c_.Error(path, "script-argument",
+                     "the instruction at byte " + std::to_string(decoded.bad_tag_offset) +
+                         " has an argument of no known kind (" + std::to_string(decoded.bad_tag) +
+                         "): the script is damaged");
         }
         std::set<size_t> starts;
         for (const DecodedInstruction& ins : decoded.instructions) starts.insert(ins.offset);
@@ -95,9 +99,11 @@ class ScriptChecker {
   private:
     void Need(const std::string& path, const std::string& code, const std::string& what,
               const std::string& target, const DecodedInstruction& ins, Media media) {
-        if (!c_.Exists(target)) {
+        if (!c_.Present(target)) {
             c_.Error(path, code, Where(path, ins) + ": the " + what + " " + target + " is missing",
                      ins.line);
+        } else if (!c_.Readable(target, UINT64_MAX)) {
+            return;  // a FIFO or device: said by Readable
         } else if (const std::string bad = MediaProblem(c_.Native(target), media); !bad.empty()) {
             c_.Error(target, "media-header", bad);
         }
@@ -188,7 +194,8 @@ class ScriptChecker {
                 if (loc.ends_step) break;
                 if (!c_.Exists(loc.path))
                     c_.Error(path, "script-call",
-                             Where(path, ins) + ": the script " + loc.path + " is missing",
+                             Where(path, ins) + ": the script " + loc.path + " is missing" +
+                                 c_.ScriptSuggestion(loc.path),
                              ins.line);
                 use.calls.insert(Upper(script::BaseNameOf(name)));
                 c_.named_scripts.insert(Upper(script::BaseNameOf(name)));
@@ -288,7 +295,7 @@ void CheckMenu(CheckContext& c, LanguageCourse& l, const CheckContext::Step& ste
         if (!c.Exists(c.ScriptPath(run)))
             c.Error(path, "menu-script",
                     "sub-step line " + std::to_string(j) + ": the script " + c.ScriptPath(run) +
-                        " is missing",
+                        " is missing" + c.ScriptSuggestion(c.ScriptPath(run)),
                     0, 2);
     }
 }
@@ -301,8 +308,9 @@ void CheckScripts(CheckContext& c) {
         return;
     }
     std::error_code ec;
+    // Every entry but folders: a FIFO or device in place of a script is refused when read.
     for (const auto& e : std::filesystem::directory_iterator(c.Native(c.data + "\\LDE"), ec)) {
-        if (e.is_regular_file(ec)) c.script_files.push_back(e.path().filename().string());
+        if (!e.is_directory(ec)) c.script_files.push_back(e.path().filename().string());
     }
     std::sort(c.script_files.begin(), c.script_files.end());
     ScriptChecker checker(c);
@@ -313,9 +321,11 @@ void CheckScripts(CheckContext& c) {
     std::map<int, bool> has_matrix;
     for (const CheckContext::Step& step : c.steps) {
         if (step.script == "-") continue;
-        if (!has_matrix.count(step.level))
-            has_matrix[step.level] =
-                lesson::ReadLevelTable(c.Native(c.LevelTable(step.level)), matrices[step.level]);
+        if (!has_matrix.count(step.level)) {
+            const std::string table = c.LevelTable(step.level);
+            has_matrix[step.level] = c.Readable(table, kSettingsCap) &&
+                                     lesson::ReadLevelTable(c.Native(table), matrices[step.level]);
+        }
         for (const std::string& tag : TagsOf(checker.Uses(), step.script)) {
             c.tags.insert(tag);
             for (LanguageCourse& l : c.languages) {

@@ -75,7 +75,8 @@ bool DecodeKeyword(Reader& r, int op, const script::CommandInfo& info, DecodedIn
     return true;
 }
 
-bool DecodeCommand(Reader& r, const script::CommandInfo& info, DecodedInstruction& out) {
+bool DecodeCommand(Reader& r, const script::CommandInfo& info, DecodedInstruction& out,
+                   DecodedScript& script) {
     int32_t slot = 0;
     if (!r.I16(slot)) return false;
     const int count = script::ArgumentCount(info.signature);
@@ -98,6 +99,10 @@ bool DecodeCommand(Reader& r, const script::CommandInfo& info, DecodedInstructio
                 read = r.Str(arg.text);
                 break;
             default:
+                if (script.bad_tag_offset < 0) {
+                    script.bad_tag_offset = static_cast<long>(out.offset);
+                    script.bad_tag = tag;
+                }
                 break;
         }
         if (!read) return false;
@@ -113,8 +118,10 @@ bool DecodeCommand(Reader& r, const script::CommandInfo& info, DecodedInstructio
 }  // namespace
 
 const DecodedArgument* DecodedInstruction::StringArgument() const {
+    // A keyword's arguments are bare (tag 0); a command's string literal has tag 7.
+    const int literal = script::IsKeyword(opcode) ? 0 : 7;
     for (const DecodedArgument& a : args) {
-        if (a.letter == 'S' && (a.tag == 7 || a.tag == 0)) return &a;
+        if (a.letter == 'S' && a.tag == literal) return &a;
     }
     return nullptr;
 }
@@ -139,7 +146,7 @@ DecodedScript DecodeScript(const std::vector<uint8_t>& bytes) {
         }
         ins.opcode = op;
         const bool whole = script::IsKeyword(op) ? DecodeKeyword(r, op, *info, ins, script)
-                                                 : DecodeCommand(r, *info, ins);
+                                                 : DecodeCommand(r, *info, ins, script);
         if (!whole) {
             script.stop = DecodedScript::Stop::kCut;
             script.stop_offset = ins.offset;

@@ -31,6 +31,10 @@ struct DecodedScript {
     enum class Stop { kEnd, kSymbol, kCut, kUnknownOpcode } stop = Stop::kEnd;
     size_t stop_offset = 0;  // where a cut instruction or an unknown opcode starts
     int stop_opcode = 0;
+    // The first command argument of no known kind (the engine passes it as nothing): the
+    // offset of its instruction, or -1.
+    long bad_tag_offset = -1;
+    int bad_tag = 0;
 };
 
 DecodedScript DecodeScript(const std::vector<uint8_t>& bytes);

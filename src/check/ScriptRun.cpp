@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "check/CheckContext.h"
+#include "check/FileLimits.h"
 #include "data/OpenCourse.h"
 #include "lesson/LevelTable.h"
 #include "lesson/StepParameters.h"
@@ -51,7 +52,8 @@ class Runner {
         engine_->Bind(&stage_, nullptr, &picture_);
         engine_->Start();
         matrix_.clear();
-        lesson::ReadLevelTable(c_.Native(c_.LevelTable(level)), matrix_);
+        if (c_.Readable(c_.LevelTable(level), kSettingsCap))
+            lesson::ReadLevelTable(c_.Native(c_.LevelTable(level)), matrix_);
     }
 
     void Run(const std::string& name, const std::string& started_by) {

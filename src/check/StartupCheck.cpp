@@ -1,13 +1,16 @@
 // The course's settings (the sixteen INI keys, the option words of Flag=) and its catalogue.
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cstdio>
 #include <string>
 
 #include "check/CheckContext.h"
+#include "check/FileLimits.h"
 #include "data/ConfigTable.h"
 #include "data/OptionFlags.h"
 #include "data/ProductRecord.h"
 #include "platform/Path.h"
-#include "platform/ReadFile.h"
 
 namespace check {
 
@@ -85,17 +88,46 @@ void CheckFlag(CheckContext& c, const std::string& ini, int line, const std::str
     }
 }
 
+// The link the player is started through, named after the product: a course without it, or
+// with a link leading nowhere, cannot be started.
+void CheckProgramLink(CheckContext& c) {
+    const std::string& program = c.Program();
+    const std::string name = program.substr(program.rfind('/') + 1);
+    struct stat st;
+    if (::lstat(program.c_str(), &st) != 0) {
+        c.Error(name, "program-link",
+                "the link " + name +
+                    " to the player is missing: the course is started through "
+                    "it (ln -s /usr/bin/courseware-player " +
+                    name + ")");
+        return;
+    }
+    if (!S_ISLNK(st.st_mode)) return;  // the player itself, or a copy of it
+    std::string target(static_cast<size_t>(st.st_size > 0 ? st.st_size : 4096), '\0');
+    const ssize_t n = ::readlink(program.c_str(), target.data(), target.size());
+    target.resize(n > 0 ? static_cast<size_t>(n) : 0);
+    struct stat to;
+    if (::stat(program.c_str(), &to) != 0) {
+        c.Error(name, "program-link",
+                "the link " + name + " points to " + target +
+                    ", which does not exist: the course cannot be started (a copy of the course "
+                    "needs a link to the player by its absolute path)");
+    } else if (!S_ISREG(to.st_mode) || ::access(program.c_str(), X_OK) != 0) {
+        c.Error(name, "program-link",
+                "the link " + name + " points to " + target + ", which is no program");
+    }
+}
+
 }  // namespace
 
 void CheckStartup(CheckContext& c) {
+    CheckProgramLink(c);
     // The INI beside the player's link: <program>.INI.
     const std::string native_ini = platform::IniPathFor(c.Program());
     const std::string ini = native_ini.substr(native_ini.rfind('/') + 1);
-    std::string text, why;
-    if (!platform::ReadWholeFile(native_ini, text, why)) {
-        c.Error(ini, "ini-missing", "cannot read the settings: " + why);
-        return;
-    }
+    c.ini = ini;
+    std::string text;
+    if (!c.ReadFile(ini, kSettingsCap, "ini-missing", text)) return;
     data::ConfigTable config;
     bool seen[data::kConfigKeyCount] = {};
     int line_of[data::kConfigKeyCount] = {};
@@ -115,6 +147,7 @@ void CheckStartup(CheckContext& c) {
         config.TakeRefused();
         config.Set(key, line.substr(std::string(data::kConfigKeys[key]).size()));
     }
+    c.language_line = line_of[data::kLanguage];
     for (int key = 0; key < data::kConfigKeyCount; ++key) {
         const std::string name = data::kConfigKeys[key];
         if (!seen[key]) {
@@ -130,8 +163,10 @@ void CheckStartup(CheckContext& c) {
 
     // The catalogue: a whole line of the right version for each language checked.
     const std::string catalogue = data::CataloguePath(config, c.Program());
-    if (!platform::FileExists(c.Native(catalogue))) {
+    if (LookAt(c.Native(catalogue)).kind == FileLook::kMissing) {
         c.Error("PRODUCT.DAT", "catalogue", "the catalogue " + catalogue + " is missing");
+    } else {
+        c.Readable(catalogue.rfind(".\\", 0) == 0 ? catalogue.substr(2) : catalogue, kSettingsCap);
     }
 }
 

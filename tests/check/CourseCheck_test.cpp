@@ -2,6 +2,7 @@
 // its finding code. The clean course gives no finding at all, even with its scripts run, and a
 // check changes nothing in the course.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <QApplication>
 #include <algorithm>
@@ -13,6 +14,8 @@
 #include <string>
 #include <vector>
 
+#include "MessageSource.h"
+#include "SourceMap.h"
 #include "check/CourseCheck.h"
 #include "check/ScriptDecoder.h"
 #include "script/Assembler.h"
@@ -28,12 +31,14 @@ namespace fs = std::filesystem;
 const fs::path kDemo = DEMO_COURSE_DIR;
 constexpr int32_t kSeed = 1957;  // the demo's common seed
 
-// A copy of the demo course without its player link.
+// A copy of the demo course, with a link to the built player by its absolute path.
 void CopyCourse(const fs::path& to) {
+    fs::create_directories(to);
     for (const auto& e : fs::recursive_directory_iterator(kDemo)) {
-        const fs::path rel = fs::relative(e.path(), kDemo);
-        if (e.is_symlink()) continue;
-        if (e.is_directory()) {
+        const fs::path rel = e.path().lexically_relative(kDemo);
+        if (e.is_symlink()) {
+            fs::create_symlink(fs::canonical(e.path()), to / rel);
+        } else if (e.is_directory()) {
             fs::create_directories(to / rel);
         } else {
             fs::copy_file(e.path(), to / rel, fs::copy_options::overwrite_existing);
@@ -76,11 +81,35 @@ void ReplaceLine(const fs::path& p, const std::string& from, const std::string& 
     Write(p, s);
 }
 
+void MakeFifo(const fs::path& p) {
+    fs::remove(p);
+    ASSERT_EQ(::mkfifo(p.c_str(), 0644), 0) << p;
+}
+
+void LinkTo(const fs::path& p, const fs::path& target) {
+    fs::remove(p);
+    fs::create_symlink(target, p);
+}
+
+// Bytes that are no message file, the same at every run.
+std::string RandomBytes(size_t size) {
+    std::string bytes(size, '\0');
+    uint32_t x = 2463534242u;
+    for (char& ch : bytes) {
+        x ^= x << 13;
+        x ^= x >> 17;
+        x ^= x << 5;
+        ch = static_cast<char>(x);
+    }
+    return bytes;
+}
+
 struct Damage {
     const char* name;
     std::function<void(const fs::path&)> apply;
     const char* code;
-    const char* path;  // where the finding must point
+    const char* path;       // where the finding must point
+    const char* says = "";  // what its message must hold
 };
 
 const Damage kDamages[] = {
@@ -148,7 +177,21 @@ const Damage kDamages[] = {
          EditTexts(c / "MSG/GB/D1STEP01.MSG", kSeed, kSeed,
                    [](auto& t) { t[3] = "K[D1:1] BR2:0 TRY1:0 PT10 LDEAVERYLONGSCRIPTNAME12 F1"; });
      },
-     "step-params", "MSG\\GB\\D1STEP01.MSG"},
+     "step-params", "MSG\\GB\\D1STEP01.MSG",
+     "the field LDEAVERYLONGSCRIPTNAME12: a script name has at most 20 characters"},
+    {"points that are no number",
+     [](const fs::path& c) {
+         EditTexts(c / "MSG/GB/D1STEP01.MSG", kSeed, kSeed,
+                   [](auto& t) { t[3] = "K[D1:1] BR2:0 TRY1:0 PTten LDEINTRO F1 P2:[-]"; });
+     },
+     "step-params", "MSG\\GB\\D1STEP01.MSG",
+     "the field PTten is not PT and the points, a whole number"},
+    {"misspelt script name in a step",
+     [](const fs::path& c) {
+         EditTexts(c / "MSG/GB/D1STEP01.MSG", kSeed, kSeed,
+                   [](auto& t) { t[3] = "K[D1:1] BR2:0 TRY1:0 PT10 LDEINTOR F1 P2:[-]"; });
+     },
+     "step-script", "MSG\\GB\\D1STEP01.MSG", "D1INTOR is missing; did you mean D1INTRO?"},
     {"estimate beyond the slider",
      [](const fs::path& c) {
          EditTexts(c / "MSG/GB/D1STEP01.MSG", kSeed, kSeed, [](auto& t) {
@@ -209,6 +252,61 @@ const Damage kDamages[] = {
     {"picture that is no BMP",
      [](const fs::path& c) { Write(c / "BMP/LAMP.BMP", "not a picture"); }, "media-header",
      "BMP\\LAMP.BMP"},
+    // Files that would block or never end a reader: refused before they are read.
+    {"picture that is a FIFO", [](const fs::path& c) { MakeFifo(c / "BMP/LAMP.BMP"); },
+     "file-not-regular", "BMP\\LAMP.BMP"},
+    {"level table that is a FIFO",
+     [](const fs::path& c) { MakeFifo(c / "DATA/CFG/D1LEVEL01.CFG"); }, "file-not-regular",
+     "DATA\\CFG\\D1LEVEL01.CFG"},
+    {"catalogue that is a FIFO", [](const fs::path& c) { MakeFifo(c / "PRODUCT.DAT"); },
+     "file-not-regular", "PRODUCT.DAT"},
+    {"catalogue linked to a random device",
+     [](const fs::path& c) { LinkTo(c / "PRODUCT.DAT", "/dev/urandom"); }, "file-not-regular",
+     "PRODUCT.DAT"},
+    {"level table linked to a zero device",
+     [](const fs::path& c) { LinkTo(c / "DATA/CFG/D1LEVEL01.CFG", "/dev/zero"); },
+     "file-not-regular", "DATA\\CFG\\D1LEVEL01.CFG"},
+    {"script larger than the player loads",
+     [](const fs::path& c) { fs::resize_file(c / "DATA/LDE/D1INTRO", 100u << 20); },
+     "file-too-large", "DATA\\LDE\\D1INTRO"},
+    // The INI's language without usable common texts.
+    {"common texts of the INI's language missing",
+     [](const fs::path& c) { fs::remove(c / "MSG/GB/COMMON.MSG"); }, "course-open",
+     "MSG\\GB\\COMMON.MSG"},
+    {"common texts of the INI's language a FIFO",
+     [](const fs::path& c) { MakeFifo(c / "MSG/GB/COMMON.MSG"); }, "file-not-regular",
+     "MSG\\GB\\COMMON.MSG"},
+    {"common texts of the INI's language a folder",
+     [](const fs::path& c) {
+         fs::remove(c / "MSG/GB/COMMON.MSG");
+         fs::create_directory(c / "MSG/GB/COMMON.MSG");
+     },
+     "file-not-regular", "MSG\\GB\\COMMON.MSG"},
+    {"common texts of the INI's language random bytes",
+     [](const fs::path& c) { Write(c / "MSG/GB/COMMON.MSG", RandomBytes(4096)); }, "course-open",
+     "MSG\\GB\\COMMON.MSG"},
+    // The link the course is started through.
+    {"player link missing", [](const fs::path& c) { fs::remove(c / "DEMO"); }, "program-link",
+     "DEMO"},
+    {"player link dangling, as in a copy of the installed course",
+     [](const fs::path& c) { LinkTo(c / "DEMO", "../../../bin/courseware-player"); },
+     "program-link", "DEMO"},
+    // A step that would show no question.
+    {"question empty in one language",
+     [](const fs::path& c) {
+         EditTexts(c / "MSG/FR/D1STEP01.MSG", kSeed, kSeed, [](auto& t) { t[4] = "%[ %]"; });
+     },
+     "step-text", "MSG\\FR\\D1STEP01.MSG"},
+    // Languages the course lets someone select without being able to run in them.
+    {"INI naming a language the course lacks",
+     [](const fs::path& c) { ReplaceLine(c / "DEMO.INI", "Language=GB", "Language=XX"); },
+     "ini-language", "DEMO.INI"},
+    {"language folder without its catalogue line",
+     [](const fs::path& c) { ReplaceLine(c / "PRODUCT.DAT", "[1][1][FR]", "[1][1][DE]"); },
+     "ini-language", "MSG\\FR\\COMMON.MSG"},
+    {"group option file selecting a language the course lacks",
+     [](const fs::path& c) { Write(c / "DATA/DEMO/GB/INI.001", "Gaz=Air\nLanguage=XX\n"); },
+     "ini-language", "DATA\\DEMO\\GB\\INI.001"},
 };
 
 class DamagedCourse : public ::testing::TestWithParam<Damage> {};
@@ -222,11 +320,13 @@ TEST_P(DamagedCourse, GivesItsFinding) {
     std::vector<check::Finding> findings;
     ASSERT_TRUE(check::CheckCourse(course.string(), {}, findings).ok());
     const bool found = std::any_of(findings.begin(), findings.end(), [](const check::Finding& f) {
-        return f.code == GetParam().code && f.path == GetParam().path;
+        return f.code == GetParam().code && f.path == GetParam().path &&
+               f.message.find(GetParam().says) != std::string::npos;
     });
     std::string all;
     for (const check::Finding& f : findings) all += check::FormatFinding(f) + "\n";
     EXPECT_TRUE(found) << "expected " << GetParam().code << " at " << GetParam().path
+                       << " saying \"" << GetParam().says << "\""
                        << ", found:\n"
                        << all;
 }
@@ -271,6 +371,104 @@ TEST(CourseCheck, RefusesWhatIsNoCourse) {
     options.languages = {"XX"};
     EXPECT_FALSE(check::CheckCourse(kDemo.string(), options, findings).ok());
     EXPECT_TRUE(findings.empty());
+}
+
+const check::Finding* FindingOf(const std::vector<check::Finding>& findings, const char* code,
+                                const char* path) {
+    for (const check::Finding& f : findings)
+        if (f.code == code && f.path == path) return &f;
+    return nullptr;
+}
+
+// Zeros after a script decode as far as they go, each step once: the check ends (this test's
+// time limit stands guard) and still sees the course.
+TEST(CourseCheck, AScriptFollowedByAMebibyteOfZerosIsChecked) {
+    support::TempFolder folder;
+    const fs::path course = folder.path / "course";
+    CopyCourse(course);
+    Write(course / "DATA/LDE/D1INTRO",
+          Read(course / "DATA/LDE/D1INTRO") + std::string(size_t{1} << 20, '\0'));
+    std::vector<check::Finding> findings;
+    ASSERT_TRUE(check::CheckCourse(course.string(), {}, findings).ok());
+    for (const check::Finding& f : findings) {
+        EXPECT_EQ(f.path, "DATA\\LDE\\D1INTRO") << check::FormatFinding(f);
+    }
+    EXPECT_NE(FindingOf(findings, "script-argument", "DATA\\LDE\\D1INTRO"), nullptr);
+}
+
+// A language asked for whose common texts cannot be read is checked and said to be broken, not
+// called "no such language".
+TEST(CourseCheck, ALanguageAskedForWithBrokenCommonTextsIsAFinding) {
+    support::TempFolder folder;
+    const fs::path course = folder.path / "course";
+    CopyCourse(course);
+    MakeFifo(course / "MSG/GB/COMMON.MSG");
+    check::CheckOptions options;
+    options.languages = {"GB"};
+    std::vector<check::Finding> findings;
+    ASSERT_TRUE(check::CheckCourse(course.string(), options, findings).ok());
+    EXPECT_TRUE(std::any_of(findings.begin(), findings.end(), [](const check::Finding& f) {
+        return f.code == "file-not-regular" && f.path == "MSG\\GB\\COMMON.MSG" &&
+               f.severity == check::Severity::kError;
+    }));
+}
+
+// The line of source that holds what.
+int LineOf(const std::string& source, const std::string& what) {
+    const size_t at = source.find(what);
+    return at == std::string::npos
+               ? 0
+               : 1 + static_cast<int>(std::count(source.begin(), source.begin() + at, '\n'));
+}
+
+// With the demo's sources copied into the course (as an author keeps them), a misspelt script
+// name typed in a step source and in a script source, each compiled into the course, is found
+// at the line typed; a compiled file changed behind its source's back names no source.
+TEST(SourceMap, FindingsNameTheSourceLineTheAuthorTyped) {
+    support::TempFolder folder;
+    const fs::path course = folder.path / "course";
+    CopyCourse(course);
+    fs::create_directories(course / "src");
+    for (const char* part : {"lesson", "lde", "msg"})
+        fs::copy(fs::path(DEMO_SOURCE_DIR) / part, course / "src" / part,
+                 fs::copy_options::recursive);
+    const fs::path step_source = course / "src/lesson/GB/STEP01.txt";
+    ReplaceLine(step_source, "PT10 LDEINTRO F1", "PT10 LDEINTOR F1");
+    text::MessageContent content;
+    msgc::SourceError error;
+    ASSERT_TRUE(msgc::ParseMessageSource(Read(step_source), content, error)) << error.message;
+    Write(course / "MSG/GB/D1STEP01.MSG", text::EncodeMessageFile(content));
+    const fs::path script_source = course / "src/lde/INTRO.lds";
+    ReplaceLine(script_source, "Call \"VALVE\"", "Call \"VALVEX\"");
+    const script::AssemblyResult assembled = script::Assemble(Read(script_source));
+    ASSERT_TRUE(assembled.ok) << assembled.error;
+    Write(course / "DATA/LDE/D1INTRO", std::string(assembled.bytes.begin(), assembled.bytes.end()));
+    EditTexts(course / "MSG/FR/D1STEP01.MSG", kSeed, kSeed,
+              [](auto& t) { t[3] = "K[D1:1] BR2:0 TRY1:0 PT10 LDEINTOR F1 P2:[-]"; });
+
+    std::vector<check::Finding> findings;
+    ASSERT_TRUE(check::CheckCourse(course.string(), {}, findings).ok());
+    coursecheck::SourceMap map(course.string(), "D1", {course.string()});
+    for (check::Finding& f : findings) map.Annotate(f);
+    std::string all;
+    for (const check::Finding& f : findings) all += check::FormatFinding(f) + "\n";
+
+    const check::Finding* step = FindingOf(findings, "step-script", "MSG\\GB\\D1STEP01.MSG");
+    ASSERT_NE(step, nullptr) << all;
+    EXPECT_EQ(step->source, step_source.string()) << all;
+    EXPECT_EQ(step->source_line, LineOf(Read(step_source), "LDEINTOR")) << all;
+    EXPECT_NE(step->message.find("did you mean D1INTRO?"), std::string::npos) << all;
+
+    const check::Finding* call = FindingOf(findings, "script-call", "DATA\\LDE\\D1INTRO");
+    ASSERT_NE(call, nullptr) << all;
+    EXPECT_EQ(call->source, script_source.string()) << all;
+    EXPECT_EQ(call->source_line, LineOf(Read(script_source), "VALVEX")) << all;
+    EXPECT_NE(check::FormatFinding(*call).find("(" + script_source.string() + ":"),
+              std::string::npos);
+
+    const check::Finding* changed = FindingOf(findings, "step-script", "MSG\\FR\\D1STEP01.MSG");
+    ASSERT_NE(changed, nullptr) << all;
+    EXPECT_EQ(changed->source, "") << all;
 }
 
 // Every cut of a real script decodes up to the cut and says it is cut, unless the cut falls

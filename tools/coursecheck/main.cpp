@@ -1,5 +1,6 @@
 // coursecheck: checks a whole course folder and prints its findings like a compiler.
-//   coursecheck COURSE [--lang L]... [--unit U]... [--json] [--strict] [--run-scripts]
+//   coursecheck COURSE [--lang L]... [--unit U]... [--sources DIR]... [--json] [--strict]
+//               [--run-scripts]
 #include <QApplication>
 #include <cstdio>
 #include <memory>
@@ -7,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "SourceMap.h"
 #include "check/CourseCheck.h"
 #include "platform/GuardedMain.h"
 #include "platform/ToolHelp.h"
@@ -15,8 +17,8 @@
 namespace {
 
 const char kUsage[] =
-    "usage: coursecheck COURSE [--lang L]... [--unit U]... [--json] [--strict]\n"
-    "                   [--run-scripts]\n";
+    "usage: coursecheck COURSE [--lang L]... [--unit U]... [--sources DIR]... [--json]\n"
+    "                   [--strict] [--run-scripts]\n";
 
 int Usage() {
     std::fputs(kUsage, stderr);
@@ -33,6 +35,8 @@ void PrintJson(const std::vector<check::Finding>& findings, int errors, int warn
         j["path"] = Utf8(f.path);
         if (f.line > 0) j["line"] = f.line;
         if (f.text >= 0) j["text"] = f.text;
+        if (!f.source.empty()) j["source"] = f.source;
+        if (f.source_line > 0) j["source_line"] = f.source_line;
         j["severity"] = check::SeverityName(f.severity);
         j["code"] = f.code;
         j["message"] = Utf8(f.message);
@@ -49,12 +53,16 @@ int Run(int argc, char** argv) {
         return rc;
     std::string folder;
     check::CheckOptions options;
+    std::vector<std::string> sources;
     bool json = false, strict = false;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
-        if (a == "--lang" || a == "--unit") {
+        if (a == "--lang" || a == "--unit" || a == "--sources") {
             if (i + 1 >= argc || argv[i + 1][0] == '\0') return Usage();
-            (a == "--lang" ? options.languages : options.units).push_back(argv[++i]);
+            (a == "--lang"   ? options.languages
+             : a == "--unit" ? options.units
+                             : sources)
+                .push_back(argv[++i]);
         } else if (a == "--json") {
             json = true;
         } else if (a == "--strict") {
@@ -80,6 +88,10 @@ int Run(int argc, char** argv) {
         std::fprintf(stderr, "coursecheck: %s\n", s.Text().c_str());
         return 2;
     }
+    // Sources beside the course: in its own folder, and in the folders given.
+    sources.insert(sources.begin(), folder);
+    coursecheck::SourceMap map(folder, coursecheck::CourseDirectory(folder), sources);
+    for (check::Finding& f : findings) map.Annotate(f);
     int errors = 0, warnings = 0;
     for (const check::Finding& f : findings)
         (f.severity == check::Severity::kError ? errors : warnings)++;
