@@ -124,9 +124,8 @@ class CheckContext {
 
 // The checks, in the order CheckCourse runs them.
 void CheckStartup(CheckContext& c);
-// settings: the INI's; offered: the language folders the options window lists.
-void CheckSelectableLanguages(CheckContext& c, const data::ConfigTable& settings,
-                              const std::vector<data::LanguageEntry>& offered);
+// settings: the INI's.
+void CheckSelectableLanguages(CheckContext& c, const data::ConfigTable& settings);
 void CheckMessageFiles(CheckContext& c);
 void CheckUsedTexts(CheckContext& c);
 void CheckSteps(CheckContext& c);

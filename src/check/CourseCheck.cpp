@@ -191,15 +191,12 @@ platform::Status CheckCourse(const std::string& folder, const CheckOptions& opti
 
     data::Course base(program);
     const bool base_opened = OpenBase(base);
-    const int32_t base_seed = base.CommonSeed();
     c.dir = base.Config().Get(data::kDirectory);
 
     // The languages: those asked for, else every folder under MSG with an entry COMMON.MSG
     // (whether it opens or not: one that does not is a finding, not a language less), and the
     // INI's language when its folder is there.
     std::vector<std::string> langs = options.languages;
-    const std::vector<data::LanguageEntry> present =
-        data::FindLanguages(base, data::kCommonName, base_seed);
     const std::string& ini_language = base.Config().Get(data::kLanguage);
     const std::vector<std::string> folders = LanguageFolders(c);
     auto has_folder = [&](const std::string& lang) {
@@ -267,7 +264,7 @@ platform::Status CheckCourse(const std::string& folder, const CheckOptions& opti
     }
     if (c.data.empty()) c.data = base.Product().data_dir.empty() ? "." : base.Product().data_dir;
     if (c.product.empty()) c.product = base.Product().product_name;
-    CheckSelectableLanguages(c, base.Config(), present);
+    CheckSelectableLanguages(c, base.Config());
 
     CheckMessageFiles(c);
     CheckUsedTexts(c);

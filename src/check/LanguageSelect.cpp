@@ -11,6 +11,7 @@
 #include "check/FileLimits.h"
 #include "data/ConfigTable.h"
 #include "data/OpenCourse.h"
+#include "data/OptionChoices.h"
 #include "data/ProductRecord.h"
 #include "platform/AsciiCase.h"
 #include "platform/Path.h"
@@ -80,10 +81,32 @@ std::vector<std::string> OptionFiles(const CheckContext& c) {
     return files;
 }
 
+// The languages the options window offers: each folder's caption (common text 0, read with
+// the file's own seed) and the code it carries.
+std::vector<data::LanguageEntry> OfferedLanguages(CheckContext& c) {
+    std::vector<data::LanguageEntry> offered;
+    std::error_code ec;
+    for (const auto& e : std::filesystem::directory_iterator(c.Native("MSG"), ec)) {
+        if (!e.is_directory(ec)) continue;
+        const std::string folder = e.path().filename().string();
+        const std::string common = c.MessagePath(folder, data::kCommonName);
+        text::MessageFile file(c.Program());
+        if (!c.Readable(common, kMessageCap) || !file.Open(c.Native(common))) continue;
+        file.SetCheckModulus(text::MessageFile::kStandardModulus);
+        data::LanguageEntry entry{folder, file.RawText(0), {}};
+        entry.code = data::ParseOptionChoice(entry.caption).code;
+        if (entry.code.empty()) entry.code = folder;
+        offered.push_back(std::move(entry));
+    }
+    std::sort(offered.begin(), offered.end(),
+              [](const auto& a, const auto& b) { return a.folder < b.folder; });
+    return offered;
+}
+
 }  // namespace
 
-void CheckSelectableLanguages(CheckContext& c, const data::ConfigTable& settings,
-                              const std::vector<data::LanguageEntry>& offered) {
+void CheckSelectableLanguages(CheckContext& c, const data::ConfigTable& settings) {
+    const std::vector<data::LanguageEntry> offered = OfferedLanguages(c);
     const std::string& language = settings.Get(data::kLanguage);
     if (!language.empty() && c.language_line > 0) {
         if (const std::string why = LanguageProblem(c, settings, language); !why.empty())
