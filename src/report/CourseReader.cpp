@@ -1,9 +1,13 @@
 #include "report/CourseReader.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
+#include <cstdlib>
 #include <map>
 #include <utility>
 
@@ -26,38 +30,118 @@ constexpr int kWatchedLevels = 9;
 // A history past this size is not a learner's journal (the data server refuses one as big).
 constexpr off_t kMaxHistoryBytes = 16 << 20;
 
+// A learner file that is a link, a FIFO, a folder or a device: never read.
+constexpr int kNotLearnerFile = -1;
+
 std::string FileName(const std::string& path) {
     const size_t slash = path.rfind('/');
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-// Reads one ISAM file of records through decode; 0, or -1 with the reason in error.
+std::string Folder(const std::string& path) {
+    const size_t slash = path.rfind('/');
+    return slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+}
+
+// The path with every link resolved; empty when it cannot be resolved.
+std::string Resolved(const std::string& path) {
+    char* real = ::realpath(path.c_str(), nullptr);
+    if (!real) return std::string();
+    std::string out(real);
+    std::free(real);
+    return out;
+}
+
+// Whether the resolved path lies in the resolved folder root.
+bool Within(const std::string& real_root, const std::string& real) {
+    if (real.empty() || real_root.empty()) return false;
+    if (real_root == "/" || real == real_root) return true;
+    return real.size() > real_root.size() && real.compare(0, real_root.size(), real_root) == 0 &&
+           real[real_root.size()] == '/';
+}
+
+// Reads the learner file name of the folder dirfd: a regular file of at most cap bytes, never
+// through a link (a player or the data server may replace the name at any time). 0, an errno
+// value (EFBIG past cap), or kNotLearnerFile.
+int ReadLearnerFile(int dirfd, const std::string& name, off_t cap, std::string& out) {
+    const int fd = ::openat(dirfd, name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return errno == ELOOP ? kNotLearnerFile : errno;
+    struct stat st;
+    int rc = 0;
+    if (::fstat(fd, &st) != 0)
+        rc = errno;
+    else if (!S_ISREG(st.st_mode))
+        rc = kNotLearnerFile;
+    else if (st.st_size > cap)
+        rc = EFBIG;
+    out.clear();
+    char buf[65536];
+    while (rc == 0) {
+        const ssize_t n = ::read(fd, buf, sizeof buf);
+        if (n == 0) break;
+        if (n < 0) {
+            if (errno != EINTR) rc = errno;
+            continue;
+        }
+        out.append(buf, size_t(n));
+        if (off_t(out.size()) > cap) rc = EFBIG;  // grew while read
+    }
+    ::close(fd);
+    return rc;
+}
+
+std::string LearnerFileError(int rc) {
+    return rc == kNotLearnerFile ? "not a learner file" : platform::SystemErrorText(rc);
+}
+
+// Reads one ISAM file of records through decode; 0, or -1 with the reason in error. shown names
+// the file in that reason.
 template <class Read>
-int ReadIsam(const std::string& base, Read&& read, std::string& error) {
+int ReadIsam(const std::string& base, const std::string& shown, Read&& read, std::string& error) {
     data::DataAccess access;
     if (const platform::Status opened = access.Open(base, isam::OPEN_INPUT); !opened) {
-        error = "cannot open " + base + " : " + opened.Cause();
+        error = "cannot open " + shown + " : " + opened.Cause();
         return -1;
     }
     const platform::Status read_all = read(access);
     const int rc = read_all ? 0 : -1;
-    if (rc != 0) error = "cannot read " + base + " : " + read_all.Cause();
+    if (rc != 0) error = "cannot read " + shown + " : " + read_all.Cause();
     (void)access.Close();
     return rc;
 }
 
+// Stamps of an ISAM file's two parts.
+void StampIsam(const std::string& base, FileStamp stamps[2]) {
+    stamps[0] = StampAt(AT_FDCWD, base + ".dat");
+    stamps[1] = StampAt(AT_FDCWD, base + ".idx");
+}
+
 }  // namespace
 
-FileStamp StampOf(const std::string& path) {
+namespace {
+
+FileStamp StampFrom(const struct stat& st) {
     FileStamp stamp;
-    struct stat st;
-    if (::stat(path.c_str(), &st) != 0) return stamp;
     stamp.missing = false;
+    stamp.regular = S_ISREG(st.st_mode);
     stamp.dev = st.st_dev;
     stamp.ino = st.st_ino;
     stamp.size = st.st_size;
     stamp.mtime_ns = int64_t(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
     return stamp;
+}
+
+}  // namespace
+
+FileStamp StampOf(const std::string& path) {
+    struct stat st;
+    return ::stat(path.c_str(), &st) == 0 ? StampFrom(st) : FileStamp();
+}
+
+FileStamp StampAt(int dirfd, const std::string& name) {
+    struct stat st;
+    return ::fstatat(dirfd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 ? StampFrom(st)
+                                                                         : FileStamp();
 }
 
 std::string Learner::Unreadable() const {
@@ -77,10 +161,34 @@ const Learner* FindLearner(const CourseData& data, int group, int user) {
     return &*at;
 }
 
+std::string CourseReader::Shown(const std::string& path) const {
+    const std::string& root = course_.Root();
+    if (path.size() > root.size() + 1 && path.compare(0, root.size(), root) == 0 &&
+        path[root.size()] == '/')
+        return path.substr(root.size() + 1);
+    return path;
+}
+
 int CourseReader::Refresh(std::string& error) {
+    if (real_root_.empty()) real_root_ = Resolved(course_.Root());
     bool changed = RefreshSteps();
     if (RefreshRecords(error, changed) != 0) return -1;
-    for (Learner& learner : data_.learners) changed = RefreshFiles(learner) || changed;
+    // The learners' files are read through their folder, which must lie in the course: a name
+    // in it is then opened without following a link.
+    const std::string folder = Folder(course_.ScorePath(1, 1));
+    const int dirfd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dirfd < 0) {
+        error = "cannot open the learners' folder " + Shown(folder) + " : " +
+                platform::SystemErrorText(errno);
+        return -1;
+    }
+    if (!Within(real_root_, Resolved("/proc/self/fd/" + std::to_string(dirfd)))) {
+        ::close(dirfd);
+        error = "the learners' folder " + Shown(folder) + " leads out of the course";
+        return -1;
+    }
+    for (Learner& learner : data_.learners) changed = RefreshFiles(learner, dirfd) || changed;
+    ::close(dirfd);
     if (changed || !loaded_) ++data_.generation;
     loaded_ = true;
     return 0;
@@ -94,32 +202,54 @@ bool CourseReader::RefreshSteps() {
     step_stamps_ = std::move(stamps);
     data_.steps.clear();
     data_.level_steps.clear();
+    data_.steps_problem.clear();
     for (int level = 1; level <= kWatchedLevels; ++level) {
         const size_t before = data_.steps.size();
-        if (step_stamps_[size_t(level - 1)].missing || !course_.ReadSteps(level, data_.steps))
+        const FileStamp& stamp = step_stamps_[size_t(level - 1)];
+        if (stamp.missing) break;  // the lesson's last level was the one before
+        const std::string path = course_.StepFilePath(level);
+        const std::string why = !stamp.regular                           ? "is not a regular file"
+                                : !Within(real_root_, Resolved(path))    ? "leads out of the course"
+                                : !course_.ReadSteps(level, data_.steps) ? "cannot be read"
+                                                                         : "";
+        if (!why.empty()) {
+            data_.steps.resize(before);
+            data_.steps_problem =
+                "the step file of level " + std::to_string(level) + ", " + Shown(path) + ", " + why;
             break;
+        }
         data_.level_steps.push_back(int(data_.steps.size() - before));
     }
     return true;
 }
 
 int CourseReader::RefreshRecords(std::string& error, bool& changed) {
-    const FileStamp groups[2] = {StampOf(course_.GroupPath() + ".dat"),
-                                 StampOf(course_.GroupPath() + ".idx")};
-    const FileStamp users[2] = {StampOf(course_.UsersPath() + ".dat"),
-                                StampOf(course_.UsersPath() + ".idx")};
+    FileStamp groups[2], users[2];
+    StampIsam(course_.GroupPath(), groups);
+    StampIsam(course_.UsersPath(), users);
     if (loaded_ && std::equal(groups, groups + 2, group_stamps_) &&
         std::equal(users, users + 2, users_stamps_))
         return 0;
+    // A link or a FIFO in place of a part is not opened.
+    const std::pair<const FileStamp*, std::string> parts[] = {
+        {&groups[0], course_.GroupPath() + ".dat"},
+        {&groups[1], course_.GroupPath() + ".idx"},
+        {&users[0], course_.UsersPath() + ".dat"},
+        {&users[1], course_.UsersPath() + ".idx"}};
+    for (const auto& [stamp, path] : parts)
+        if (!stamp->missing && !stamp->regular) {
+            error = "cannot open " + Shown(path) + " : not a learner file";
+            return -1;
+        }
 
     std::vector<data::GroupRecord> group_records;
     std::vector<data::UserRecord> user_records;
     if (ReadIsam(
-            course_.GroupPath(),
+            course_.GroupPath(), Shown(course_.GroupPath()),
             [&](data::DataAccess& a) { return data::ReadAllGroups(a, group_records); },
             error) != 0 ||
         ReadIsam(
-            course_.UsersPath(),
+            course_.UsersPath(), Shown(course_.UsersPath()),
             [&](data::DataAccess& a) { return data::ReadAllUsers(a, user_records); }, error) != 0)
         return -1;
 
@@ -145,12 +275,12 @@ int CourseReader::RefreshRecords(std::string& error, bool& changed) {
     return 0;
 }
 
-bool CourseReader::RefreshFiles(Learner& learner) {
+bool CourseReader::RefreshFiles(Learner& learner, int dirfd) {
     const int group = learner.record.GroupNo, user = learner.record.UserNo;
-    const std::string score_path = course_.ScorePath(user, group);
-    const std::string history_path = course_.HistoryPath(user, group);
-    const FileStamp score = StampOf(score_path);
-    const FileStamp history = StampOf(history_path);
+    const std::string score_name = FileName(course_.ScorePath(user, group));
+    const std::string history_name = FileName(course_.HistoryPath(user, group));
+    const FileStamp score = StampAt(dirfd, score_name);
+    const FileStamp history = StampAt(dirfd, history_name);
     const int32_t steps = learner.record.StepCount;
     bool changed = false;
 
@@ -161,30 +291,33 @@ bool CourseReader::RefreshFiles(Learner& learner) {
         learner.score_steps = steps;
         learner.scores.clear();
         learner.score_problem.clear();
-        const std::string name = FileName(score_path);
+        const std::string& name = score_name;
+        std::string bytes;
+        data::ScoreBook book;
         if (score.missing) {
             if (steps > 0) learner.score_problem = name + ": no score file";
+        } else if (!score.regular) {
+            learner.score_problem = name + ": not a learner file";
         } else if (steps == 0) {
             // A record without steps reads no score file: one left there is not this record's.
         } else if (!data::IsScoreStepCount(steps)) {
             learner.score_problem =
                 name + ": the record's step count " + std::to_string(steps) + " is out of range";
+        } else if (const off_t size = off_t(data::ScoreFileSize(steps)); score.size != size) {
+            // Known damaged by its size alone: never read, however large.
+            learner.score_problem = name + ": damaged (" + std::to_string(score.size) +
+                                    " bytes, not " + std::to_string(size) + ")";
+        } else if (const int rc = ReadLearnerFile(dirfd, name, size, bytes); rc != 0) {
+            learner.score_problem =
+                name + ": " + (rc == EFBIG ? "damaged (it grew while read)" : LearnerFileError(rc));
+        } else if (!data::DecodeScores(bytes, steps, book)) {
+            learner.score_problem = name + ": damaged (" + std::to_string(bytes.size()) +
+                                    " bytes, not " + std::to_string(size) + ")";
         } else {
-            std::string bytes;
-            data::ScoreBook book;
-            const int rc = platform::ReadRegularFile(score_path, bytes);
-            if (rc != 0) {
-                learner.score_problem = name + ": " + platform::SystemErrorText(rc);
-            } else if (!data::DecodeScores(bytes, steps, book)) {
-                learner.score_problem = name + ": damaged (" + std::to_string(bytes.size()) +
-                                        " bytes, not " +
-                                        std::to_string(data::ScoreFileSize(steps)) + ")";
-            } else {
-                learner.scores.resize(size_t(steps));
-                for (size_t i = 0; i < size_t(steps); ++i)
-                    learner.scores[i] = {book.StepScore[i], book.StepWorth[i],  book.StepBonus[i],
-                                         book.StepTime[i],  book.StepVisits[i], book.StepStatus[i]};
-            }
+            learner.scores.resize(size_t(steps));
+            for (size_t i = 0; i < size_t(steps); ++i)
+                learner.scores[i] = {book.StepScore[i], book.StepWorth[i],  book.StepBonus[i],
+                                     book.StepTime[i],  book.StepVisits[i], book.StepStatus[i]};
         }
     }
 
@@ -193,14 +326,13 @@ bool CourseReader::RefreshFiles(Learner& learner) {
         learner.history_stamp = history;
         learner.history.clear();
         learner.history_problem.clear();
-        const std::string name = FileName(history_path);
+        const std::string& name = history_name;
+        std::string bytes;
         if (!history.missing) {
-            std::string bytes;
-            const int rc = history.size > kMaxHistoryBytes
-                               ? EFBIG
-                               : platform::ReadRegularFile(history_path, bytes);
+            const int rc = !history.regular ? kNotLearnerFile
+                                            : ReadLearnerFile(dirfd, name, kMaxHistoryBytes, bytes);
             if (rc != 0) {
-                learner.history_problem = name + ": " + platform::SystemErrorText(rc);
+                learner.history_problem = name + ": " + LearnerFileError(rc);
             } else {
                 HistoryText text = ParseHistory(bytes);
                 learner.history = std::move(text.lines);
@@ -214,7 +346,7 @@ bool CourseReader::RefreshFiles(Learner& learner) {
     if (changed) {
         learner.last_active.reset();
         for (const FileStamp* s : {&score, &history})
-            if (!s->missing) {
+            if (s->regular) {
                 const int64_t seconds = s->mtime_ns / 1000000000;
                 if (!learner.last_active || seconds > *learner.last_active)
                     learner.last_active = seconds;

@@ -17,9 +17,11 @@
 
 namespace report {
 
-// What identifies one version of a file; missing = the file was not there.
+// What identifies one version of a file; missing = the file was not there. A learner's file is
+// stamped without following a link, so a link is seen as one (not regular).
 struct FileStamp {
     bool missing = true;
+    bool regular = false;
     dev_t dev = 0;
     ino_t ino = 0;
     off_t size = 0;
@@ -27,6 +29,8 @@ struct FileStamp {
     bool operator==(const FileStamp&) const = default;
 };
 FileStamp StampOf(const std::string& path);
+// The stamp of name in the folder dirfd, a link taken as itself.
+FileStamp StampAt(int dirfd, const std::string& name);
 
 // One step's row of a score file.
 struct StepScore {
@@ -58,6 +62,9 @@ struct CourseData {
     std::vector<Learner> learners;  // by group, then user
     std::vector<StepText> steps;    // the lesson's steps, level by level
     std::vector<int> level_steps;   // steps of each level, from level 1
+    // Why the steps end before a level's step file does (a FIFO, a link out of the course, an
+    // unreadable file); empty when the lesson's files were read to their end.
+    std::string steps_problem;
     // Grows whenever anything above changed: reports made from an older generation are stale.
     uint64_t generation = 0;
 };
@@ -80,9 +87,12 @@ class CourseReader {
   private:
     bool RefreshSteps();
     int RefreshRecords(std::string& error, bool& changed);
-    bool RefreshFiles(Learner& learner);
+    bool RefreshFiles(Learner& learner, int dirfd);
+    // path as the reports name it: inside the course, relative to its folder.
+    std::string Shown(const std::string& path) const;
 
     const ReportCourse& course_;
+    std::string real_root_;  // the course folder, links resolved
     CourseData data_;
     std::vector<FileStamp> step_stamps_;
     FileStamp group_stamps_[2], users_stamps_[2];

@@ -81,6 +81,8 @@ std::string SummaryJson(const Summary& summary) {
     return Dump({{"course", summary.course},
                  {"language", summary.language},
                  {"steps", summary.steps},
+                 {"steps_problem",
+                  summary.steps_problem.empty() ? json(nullptr) : json(summary.steps_problem)},
                  {"groups", groups}});
 }
 
@@ -97,6 +99,7 @@ std::string StepsJson(const std::vector<StepRow>& steps) {
                         {"answered", s.answered},
                         {"first_try_right", s.first_try_right},
                         {"given", given},
+                        {"other", s.other},
                         {"median_time_s", s.median_time_s ? json(*s.median_time_s) : json()},
                         {"visits", s.visits}});
     }
@@ -184,6 +187,7 @@ std::string StepsCsv(const std::vector<StepRow>& steps) {
             if (!given.empty()) given += ' ';
             given += std::to_string(answer) + ":" + std::to_string(count);
         }
+        if (s.other > 0) given += (given.empty() ? "other:" : " other:") + std::to_string(s.other);
         Row(out, {std::to_string(s.level), std::to_string(s.step), Text(s.question),
                   std::to_string(s.expected), std::to_string(s.answered),
                   std::to_string(s.first_try_right), given,

@@ -23,7 +23,33 @@ std::string IsoTime(int64_t seconds) {
     return out;
 }
 
+std::string TerminalText(std::string_view text) {
+    static const char hex[] = "0123456789abcdef";
+    std::string out;
+    out.reserve(text.size());
+    for (size_t i = 0; i < text.size(); ++i) {
+        const unsigned char c = static_cast<unsigned char>(text[i]);
+        const unsigned char next =
+            i + 1 < text.size() ? static_cast<unsigned char>(text[i + 1]) : 0;
+        if (c < 0x20 || c == 0x7f) {
+            out += "\\x";
+            out += hex[c >> 4];
+            out += hex[c & 15];
+        } else if (c == 0xc2 && next >= 0x80 && next <= 0x9f) {
+            out += "\\u00";
+            out += hex[next >> 4];
+            out += hex[next & 15];
+            ++i;
+        } else {
+            out += char(c);
+        }
+    }
+    return out;
+}
+
 namespace {
+
+constexpr int kMaxAnswer = 6;
 
 LearnerRow RowOf(const Learner& learner) {
     const data::UserRecord& r = learner.record;
@@ -56,6 +82,7 @@ Summary MakeSummary(const CourseData& data, const std::string& course,
     summary.course = course;
     summary.language = language;
     summary.steps = int(data.steps.size());
+    summary.steps_problem = data.steps_problem;
     std::set<int> numbers;
     for (const Group& g : data.groups) numbers.insert(g.number);
     for (const Learner& l : data.learners) numbers.insert(l.record.GroupNo);
@@ -108,7 +135,12 @@ std::vector<StepRow> MakeSteps(const CourseData& data) {
             const int index = index_of(line.level, line.step);
             if (index < 0) continue;
             StepRow& row = rows[size_t(index)];
-            row.given[line.given] += 1;
+            // A step offers at most six answers: anything else in a journal is counted, not kept
+            // apart, so that no answer number can make a report grow.
+            if (line.given >= 1 && line.given <= kMaxAnswer)
+                row.given[line.given] += 1;
+            else
+                row.other += 1;
             if (!seen[size_t(index)]) {
                 seen[size_t(index)] = true;
                 row.answered += 1;

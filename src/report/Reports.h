@@ -6,6 +6,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "report/CourseReader.h"
@@ -32,6 +33,7 @@ struct GroupRows {
 struct Summary {
     std::string course, language;
     int steps = 0;
+    std::string steps_problem;  // why the steps end early; empty when they do not
     std::vector<GroupRows> groups;
 };
 
@@ -42,7 +44,8 @@ struct StepRow {
     int expected = 0;
     int answered = 0;                     // learners with an answer line for the step
     int first_try_right = 0;              // of those, learners whose first answer was right
-    std::map<int, int> given;             // answer -> times given, over every line
+    std::map<int, int> given;             // answer (1 to 6) -> times given, over every line
+    int other = 0;                        // times an answer outside 1 to 6 was given
     std::optional<double> median_time_s;  // over learners who visited the step
     int64_t visits = 0;
 };
@@ -54,6 +57,10 @@ std::vector<StepRow> MakeSteps(const CourseData& data);
 double Percent(int total, int worth);
 // Seconds since 1970 as ISO 8601 UTC ("2024-05-01T08:30:00Z").
 std::string IsoTime(int64_t seconds);
+
+// text for a terminal: control characters (C0, DEL and, in UTF-8, C1) written as \xNN or
+// \u00NN, so that a learner's name cannot move the cursor, retitle the window or hide a line.
+std::string TerminalText(std::string_view text);
 
 // As JSON text (the field names scripts rely on) and as CSV (RFC 4180, UTF-8).
 std::string SummaryJson(const Summary& summary);

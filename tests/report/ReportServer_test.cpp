@@ -13,6 +13,7 @@
 #include <thread>
 
 #include "CourseFixture.h"
+#include "RawHttp.h"
 #include "ServeProcess.h"
 #include "support/ToolRun.h"
 
@@ -64,7 +65,9 @@ class ReportServerTest : public ::testing::Test {
         }
     }
     // The token file of the tests.
-    std::string TokenFile(const std::string& token) { return temp_.Write("token", token + "\n"); }
+    std::string TokenFile(const std::string& token, const std::string& name = "token") {
+        return temp_.Write(name, token + "\n");
+    }
 
     reporttest::CourseCopy course_;
     support::TempFolder temp_;
@@ -201,11 +204,36 @@ TEST_F(ReportServerTest, ATokenGuardsEveryRequest) {
     const std::string cookie = right->get_header_value("Set-Cookie");
     EXPECT_NE(cookie.find("HttpOnly"), std::string::npos);
     EXPECT_NE(cookie.find("SameSite=Strict"), std::string::npos);
+    EXPECT_EQ(cookie.find("Secure"), std::string::npos);  // plain HTTP on loopback
+    // The cookie holds a session of its own, never the token.
     const std::string pair = cookie.substr(0, cookie.find(';'));
+    EXPECT_EQ(pair.find("s3cret"), std::string::npos) << pair;
+    EXPECT_EQ(pair.size(), std::string("coursereport_session=").size() + 64) << pair;
     EXPECT_EQ(client_->Get("/api/steps", {{"Cookie", "a=b; " + pair}})->status, 200);
+    const std::string forged = "coursereport_session=" + std::string(64, '0');
+    EXPECT_EQ(client_->Get("/api/steps", {{"Cookie", forged}})->status, 401);
+    // Another sign-in is another session; both hold.
+    const std::string second =
+        client_->Post("/login", "token=s3cret-token-1", "application/x-www-form-urlencoded")
+            ->get_header_value("Set-Cookie");
+    EXPECT_NE(second.substr(0, second.find(';')), pair);
+    EXPECT_EQ(client_->Get("/", {{"Cookie", pair}})->status, 200);
 }
 
-TEST_F(ReportServerTest, RefusesAnOpenBindWithoutAToken) {
+TEST_F(ReportServerTest, ATokenFileWithACarriageReturnStillSignsIn) {
+    // A token file saved with old Mac line ends: the token is the text before the CR.
+    Serve({"--token-file", temp_.Write("token", "s3cret-token-1\rsecond line\r")});
+    const httplib::Result right =
+        client_->Post("/login", "token=s3cret-token-1", "application/x-www-form-urlencoded");
+    ASSERT_TRUE(right);
+    ASSERT_EQ(right->status, 303);
+    const std::string cookie = right->get_header_value("Set-Cookie");
+    EXPECT_EQ(
+        client_->Get("/api/summary", {{"Cookie", cookie.substr(0, cookie.find(';'))}})->status,
+        200);
+}
+
+TEST_F(ReportServerTest, RefusesAnOpenBindWithoutATokenOrTls) {
     const struct {
         std::string args;
         int status;
@@ -213,8 +241,15 @@ TEST_F(ReportServerTest, RefusesAnOpenBindWithoutAToken) {
     } cases[] = {
         {"--bind 0.0.0.0 --port 0", 1, "needs --token-file"},
         {"--bind 192.168.1.20 --port 0", 1, "needs --token-file"},
-        {"--port 0 --token-file " + TokenFile("short"), 1, "8 to 256 characters"},
+        {"--port 0 --token-file " + TokenFile("short", "short"), 1, "8 to 256 characters"},
         {"--port 0 --token-file /nonexistent/token", 1, "cannot read the token file"},
+        {"--port 0 --token-file " + TokenFile("s3cret\x01token", "control"), 1,
+         "without blanks, control"},
+        {"--bind 0.0.0.0 --port 0 --token-file " + TokenFile("s3cret-token-1"), 1,
+         "needs --tls-cert and --tls-key"},
+        {"--port 0 --tls-cert /etc/hostname", 1, "--tls-cert and --tls-key go together"},
+        {"--port 0 --tls-cert /nonexistent/cert --tls-key /nonexistent/key", 1,
+         "cannot use the certificate /nonexistent/cert"},
         {"--port 70000", 2, "usage:"},
         {"--port 0 --port 0", 2, "usage:"},
     };
@@ -225,6 +260,11 @@ TEST_F(ReportServerTest, RefusesAnOpenBindWithoutAToken) {
         EXPECT_NE(run.out.find(c.says), std::string::npos) << c.args << ": " << run.out;
         EXPECT_EQ(run.out.find("listening"), std::string::npos) << c.args;
     }
+    // Told so, it serves plain HTTP on every address.
+    Serve({"--bind", "0.0.0.0", "--token-file", TokenFile("s3cret-token-1"), "--insecure-http"});
+    EXPECT_EQ(server_.FirstLine().rfind("listening on http://0.0.0.0:", 0), 0u);
+    EXPECT_EQ(client_->Get("/api/summary", {{"Authorization", "Bearer s3cret-token-1"}})->status,
+              200);
 }
 
 TEST_F(ReportServerTest, ADamagedScoreFileMarksItsLearner) {
@@ -247,7 +287,8 @@ TEST_F(ReportServerTest, ADamagedScoreFileMarksItsLearner) {
     ASSERT_EQ(Await(
                   "/api/summary", [](int status, const json&) { return status == 503; }, missing),
               503);
-    EXPECT_NE(missing["error"].get<std::string>().find("USERS"), std::string::npos);
+    EXPECT_NE(missing["error"].get<std::string>().find("DATA/TEST/GB/USERS"), std::string::npos);
+    EXPECT_EQ(missing["error"].get<std::string>().find(course_.Root()), std::string::npos);
     EXPECT_EQ(client_->Get("/api/learners/1/1")->status, 503);
     std::filesystem::rename(users + ".away", users);
     json back;
@@ -279,6 +320,193 @@ TEST_F(ReportServerTest, ALearnersNewAnswerShowsUpInALaterRequest) {
     EXPECT_EQ(learner["history"].size(), lines + 1);
     EXPECT_NE(client_->Get("/steps.csv")->body.find(",1:1 2:1,"), std::string::npos);
     EXPECT_EQ(server_.Stop(SIGINT), 0);
+}
+
+TEST_F(ReportServerTest, WithoutATokenOnlyThisMachinesNamesAreAnswered) {
+    Serve({"--allow-host", "report.lan,Trainer-PC"});
+    const struct {
+        const char* host;
+        int status;
+    } cases[] = {
+        {"attacker.example", 403},
+        {"attacker.example:8080", 403},
+        {"localhost.attacker.example", 403},
+        {"127.0.0.1.nip.example", 403},
+        {"localhost", 200},
+        {"LocalHost:8080", 200},
+        {"127.0.0.1", 200},
+        {"[::1]:8080", 200},
+        {"report.lan:8080", 200},
+        {"trainer-pc", 200},
+    };
+    for (const auto& c : cases) {
+        const httplib::Result res = client_->Get("/learners.csv", {{"Host", c.host}});
+        ASSERT_TRUE(res) << c.host;
+        EXPECT_EQ(res->status, c.status) << c.host;
+        if (c.status == 403) {
+            EXPECT_EQ(res->body.find("Alice"), std::string::npos) << c.host;
+            EXPECT_NE(res->body.find("--allow-host"), std::string::npos) << res->body;
+        }
+    }
+    server_.Stop();
+    // With a token, the token guards the reports whatever the name.
+    Serve({"--token-file", TokenFile("s3cret-token-1")});
+    EXPECT_EQ(client_
+                  ->Get("/learners.csv",
+                        {{"Host", "report.example"}, {"Authorization", "Bearer s3cret-token-1"}})
+                  ->status,
+              200);
+}
+
+TEST_F(ReportServerTest, SlowClientsDoNotKeepOthersOut) {
+    Serve();
+    // Fifty clients, each from an address of its own, send a request head's first bytes and
+    // hold their connection.
+    std::vector<std::unique_ptr<reporttest::RawHttp>> slow;
+    for (int i = 2; i < 52; ++i) {
+        const std::string from = "127.0.0." + std::to_string(i);
+        slow.push_back(std::make_unique<reporttest::RawHttp>(server_.Port(), from.c_str()));
+        ASSERT_TRUE(slow.back()->Connected()) << from;
+        ASSERT_TRUE(slow.back()->Send("GET /api/summary HTTP/1.1\r\nHo"));
+    }
+    // Meanwhile a request is answered in full.
+    client_->set_connection_timeout(20);
+    client_->set_read_timeout(20);
+    const httplib::Result res = client_->Get("/api/summary");
+    ASSERT_TRUE(res);
+    EXPECT_EQ(res->status, 200);
+    EXPECT_NE(res->body.find("Alice Martin"), std::string::npos);
+    for (const auto& s : slow) EXPECT_TRUE(s->OpenAndSilent());
+    // A request head that never ends is cut off after a few seconds, without an answer.
+    const std::string cut = slow.front()->ReadAll(60);
+    EXPECT_TRUE(slow.front()->Closed());
+    EXPECT_EQ(cut.find(" 200 "), std::string::npos) << cut;
+}
+
+TEST_F(ReportServerTest, AnAddressHoldsABoundedNumberOfConnections) {
+    Serve();
+    std::vector<std::unique_ptr<reporttest::RawHttp>> held;
+    for (int i = 0; i < 16; ++i) {
+        held.push_back(std::make_unique<reporttest::RawHttp>(server_.Port(), "127.0.0.9"));
+        ASSERT_TRUE(held.back()->Connected());
+    }
+    // The server counts a connection once it takes it: wait until all are taken.
+    const auto taken = [&] {
+        reporttest::RawHttp probe(server_.Port(), "127.0.0.9");
+        probe.Send("GET /favicon.ico HTTP/1.1\r\nHost: localhost\r\nConnection: close\r\n\r\n");
+        return probe.ReadAll();
+    };
+    std::string answer;
+    for (int i = 0; i < 100 && answer.find(" 503 ") == std::string::npos; ++i) answer = taken();
+    EXPECT_EQ(answer.rfind("HTTP/1.1 503 ", 0), 0u) << answer;
+    EXPECT_NE(answer.find("too many connections from your address"), std::string::npos);
+    // Another address is served.
+    EXPECT_EQ(client_->Get("/favicon.ico")->status, 204);
+}
+
+TEST_F(ReportServerTest, AnswersEveryPipelinedRequest) {
+    Serve();
+    reporttest::RawHttp raw(server_.Port());
+    const std::string get = "GET /api/summary HTTP/1.1\r\nHost: localhost\r\n\r\n";
+    ASSERT_TRUE(
+        raw.Send(get + get + get +
+                 "GET /favicon.ico HTTP/1.1\r\nHost: localhost\r\nConnection: close\r\n\r\n"));
+    const std::string answers = raw.ReadAll();
+    size_t ok = 0;
+    for (size_t at = answers.find("HTTP/1.1 200 "); at != std::string::npos;
+         at = answers.find("HTTP/1.1 200 ", at + 1))
+        ++ok;
+    EXPECT_EQ(ok, 3u) << answers;
+    EXPECT_NE(answers.find("HTTP/1.1 204 "), std::string::npos) << answers;
+    EXPECT_TRUE(raw.Closed());
+}
+
+TEST_F(ReportServerTest, AnErrorAnswerSaysWhatIsWrong) {
+    Serve();
+    const struct {
+        std::string request;
+        const char* status;
+        const char* says;
+    } cases[] = {
+        {"NONSENSE\r\n\r\n", "400", "bad request"},
+        {"GET / HTTP/7.1\r\nHost: localhost\r\n\r\n", "400", "bad request"},
+        {"GET /nothing HTTP/1.1\r\nHost: localhost\r\nConnection: close\r\n\r\n", "404",
+         "not found"},
+    };
+    for (const auto& c : cases) {
+        reporttest::RawHttp raw(server_.Port());
+        ASSERT_TRUE(raw.Send(c.request));
+        const std::string answer = raw.ReadAll();
+        EXPECT_EQ(answer.rfind(std::string("HTTP/1.1 ") + c.status, 0), 0u) << answer;
+        EXPECT_NE(answer.find(c.says), std::string::npos) << answer;
+    }
+}
+
+TEST_F(ReportServerTest, OneRangeAtMostAndStaticFilesCompressedOnce) {
+    Serve();
+    client_->set_decompress(false);
+    const std::string whole = client_->Get("/chart.js")->body;
+    ASSERT_GT(whole.size(), 10000u);
+    // Eight hundred ranges: the file once, as it is.
+    std::string ranges = "bytes=0-0";
+    for (int i = 1; i < 800; ++i)
+        ranges += "," + std::to_string(i * 10) + "-" + std::to_string(i * 10 + 5);
+    const httplib::Result many = client_->Get("/chart.js", {{"Range", ranges}});
+    ASSERT_TRUE(many);
+    EXPECT_EQ(many->status, 200);
+    EXPECT_EQ(many->body, whole);
+    const httplib::Result one = client_->Get("/chart.js", {{"Range", "bytes=100-199"}});
+    EXPECT_EQ(one->status, 206);
+    EXPECT_EQ(one->body, whole.substr(100, 100));
+    // Brotli is never made per request; gzip is the copy made at start.
+    for (const char* path : {"/", "/app.js", "/app.css", "/chart.js"}) {
+        const httplib::Result br = client_->Get(path, {{"Accept-Encoding", "br"}});
+        const httplib::Result gz = client_->Get(path, {{"Accept-Encoding", "br, gzip"}});
+        const httplib::Result plain = client_->Get(path);
+        ASSERT_TRUE(br && gz && plain) << path;
+        EXPECT_FALSE(br->has_header("Content-Encoding")) << path;
+        EXPECT_EQ(br->body, plain->body) << path;
+        EXPECT_EQ(gz->get_header_value("Content-Encoding"), "gzip") << path;
+        EXPECT_EQ(Gunzip(gz->body), plain->body) << path;
+    }
+}
+
+// A self-signed certificate for 127.0.0.1 and localhost, made by the openssl command.
+bool MakeCertificate(const support::TempFolder& temp) {
+    const support::ToolRun run = support::RunTool(
+        "openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes -days 2 "
+        "-subj /CN=localhost -addext subjectAltName=DNS:localhost,IP:127.0.0.1 -keyout '" +
+        (temp / "key.pem") + "' -out '" + (temp / "cert.pem") + "' 2>&1");
+    return run.status == 0;
+}
+
+TEST_F(ReportServerTest, ServesHttpsWithASecureSessionCookie) {
+    ASSERT_TRUE(MakeCertificate(temp_));
+    Serve({"--token-file", TokenFile("s3cret-token-1"), "--tls-cert", temp_ / "cert.pem",
+           "--tls-key", temp_ / "key.pem"});
+    EXPECT_EQ(server_.FirstLine().rfind("listening on https://127.0.0.1:", 0), 0u);
+    httplib::SSLClient tls("127.0.0.1", server_.Port());
+    tls.set_ca_cert_path((temp_ / "cert.pem").c_str());
+    tls.enable_server_certificate_verification(true);
+    const httplib::Result login =
+        tls.Post("/login", "token=s3cret-token-1", "application/x-www-form-urlencoded");
+    ASSERT_TRUE(login) << httplib::to_string(login.error());
+    EXPECT_EQ(login->status, 303);
+    const std::string cookie = login->get_header_value("Set-Cookie");
+    EXPECT_NE(cookie.find("; Secure"), std::string::npos) << cookie;
+    EXPECT_NE(cookie.find("HttpOnly"), std::string::npos) << cookie;
+    EXPECT_EQ(cookie.find("s3cret"), std::string::npos) << cookie;
+    const httplib::Result summary =
+        tls.Get("/api/summary", {{"Cookie", cookie.substr(0, cookie.find(';'))}});
+    ASSERT_TRUE(summary);
+    EXPECT_EQ(summary->status, 200);
+    EXPECT_EQ(tls.Get("/api/summary")->status, 401);
+    // Plain HTTP on the TLS port gets no answer; the server goes on.
+    reporttest::RawHttp plain(server_.Port());
+    ASSERT_TRUE(plain.Send("GET /api/summary HTTP/1.1\r\nHost: localhost\r\n\r\n"));
+    EXPECT_EQ(plain.ReadAll().find("Alice"), std::string::npos);
+    EXPECT_EQ(tls.Get("/api/summary", {{"Authorization", "Bearer s3cret-token-1"}})->status, 200);
+    EXPECT_EQ(server_.Stop(), 0);
 }
 
 }  // namespace

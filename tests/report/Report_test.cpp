@@ -13,8 +13,11 @@
 #include <thread>
 
 #include "CourseFixture.h"
+#include "data/DataAccess.h"
 #include "data/ScoreBook.h"
 #include "data/ScoreFile.h"
+#include "data/UserRecord.h"
+#include "isam/Isam.h"
 #include "report/CourseReader.h"
 #include "report/HistoryLines.h"
 #include "report/ReportCache.h"
@@ -57,6 +60,7 @@ class ReportTest : public ::testing::Test {
     }
 
     reporttest::CourseCopy course_;
+    support::TempFolder temp_;
     report::ReportCourse report_;
     report::CourseReader reader_{report_};
 };
@@ -160,6 +164,116 @@ TEST_F(ReportTest, DamagedFilesMarkTheirLearnerOnly) {
     EXPECT_EQ(report::MakeSteps(reader_.Data())[0].answered, 4);
     EXPECT_EQ(json::parse(report::SummaryJson(s))["groups"][0]["learners"][1]["unreadable"],
               Row(s, 1, 2).unreadable);
+}
+
+TEST_F(ReportTest, ReadsOnlyRegularLearnerFilesInsideTheCourse) {
+    // A history linked to a file outside the course, with lines that would count; a score file
+    // linked to a system file (its size would show); a FIFO in place of a history.
+    const std::string outside =
+        temp_.Write("outside", "#F1 E1 Q1 1:1 N3 D1\n#F1 E1 Q1 1:1 N3 D1\n");
+    std::filesystem::remove(course_.Learners("HST002.001"));
+    std::filesystem::create_symlink(outside, course_.Learners("HST002.001"));
+    std::filesystem::remove(course_.Learners("SCO002.001"));
+    std::filesystem::create_symlink("/etc/passwd", course_.Learners("SCO002.001"));
+    std::filesystem::remove(course_.Learners("HST002.002"));
+    ASSERT_EQ(::mkfifo(course_.Learners("HST002.002").c_str(), 0600), 0);
+    Refresh();
+    const report::Learner* hostile = reader_.Find(1, 2);
+    ASSERT_NE(hostile, nullptr);
+    EXPECT_TRUE(hostile->history.empty());
+    EXPECT_TRUE(hostile->scores.empty());
+    EXPECT_EQ(hostile->history_problem, "HST002.001: not a learner file");
+    EXPECT_EQ(hostile->score_problem, "SCO002.001: not a learner file");
+    EXPECT_EQ(reader_.Find(2, 2)->history_problem, "HST002.002: not a learner file");
+    // Step 1 keeps only the answers of learners whose journals are theirs: 1:1 and 2:1.
+    const std::vector<report::StepRow> steps = report::MakeSteps(reader_.Data());
+    EXPECT_EQ(steps[0].answered, 2);
+    EXPECT_EQ(steps[0].given, (std::map<int, int>{{1, 1}, {2, 1}}));
+
+    // The learners' folder itself linked out of the course: nothing in it is read.
+    support::TempFolder elsewhere;
+    const std::string folder = course_.Root() + "/DATA/TEST/GB";
+    std::filesystem::rename(folder, elsewhere.path / "GB");
+    std::filesystem::create_symlink(elsewhere.path / "GB", folder);
+    report::CourseReader reader(report_);
+    std::string error;
+    EXPECT_EQ(reader.Refresh(error), -1);
+    EXPECT_EQ(error, "the learners' folder DATA/TEST/GB leads out of the course");
+}
+
+TEST_F(ReportTest, AScoreFileOfTheWrongSizeIsDamagedWithoutBeingRead) {
+    // 1 GiB, mostly a hole; its access time set before its change, which any read moves on.
+    const std::string path = course_.Learners("SCO001.001");
+    std::filesystem::resize_file(path, 1ull << 30);
+    const struct timespec times[2] = {{1000000000, 0}, {0, UTIME_OMIT}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
+    Refresh();
+    EXPECT_EQ(reader_.Find(1, 1)->score_problem, "SCO001.001: damaged (1073741824 bytes, not 112)");
+    struct stat st;
+    ASSERT_EQ(::stat(path.c_str(), &st), 0);
+    EXPECT_EQ(st.st_atim.tv_sec, 1000000000) << "the score file was read";
+}
+
+TEST_F(ReportTest, SaysWhyTheStepsEndWhenAStepFileIsNoFile) {
+    const std::string step_file = course_.Root() + "/MSG/GB/D1STEP01.MSG";
+    std::filesystem::remove(step_file);
+    ASSERT_EQ(::mkfifo(step_file.c_str(), 0600), 0);
+    Refresh();
+    const report::Summary s = report::MakeSummary(reader_.Data(), report_.Name(), "GB");
+    EXPECT_EQ(s.steps, 0);
+    EXPECT_EQ(s.steps_problem,
+              "the step file of level 1, MSG/GB/D1STEP01.MSG, is not a regular file");
+    EXPECT_EQ(json::parse(report::SummaryJson(s))["steps_problem"], s.steps_problem);
+    // A link leading out of the course is not read either.
+    std::filesystem::remove(step_file);
+    std::filesystem::create_symlink(
+        reporttest::PlayedCourse::Original().Root() + "/MSG/GB/D1STEP01.MSG", step_file);
+    Refresh();
+    EXPECT_NE(reader_.Data().steps_problem.find("leads out of the course"), std::string::npos);
+}
+
+TEST_F(ReportTest, AReadErrorNamesTheFileInsideTheCourse) {
+    std::filesystem::remove(course_.Learners("USERS.dat"));
+    report::CourseReader reader(report_);
+    std::string error;
+    ASSERT_EQ(reader.Refresh(error), -1);
+    EXPECT_EQ(error.rfind("cannot open DATA/TEST/GB/USERS : ", 0), 0u) << error;
+    EXPECT_EQ(error.find(course_.Root()), std::string::npos) << error;
+}
+
+TEST_F(ReportTest, AnswersOutsideOneToSixCountAsOther) {
+    {
+        std::ofstream(course_.Learners("HST002.002"), std::ios::app)
+            << "#F1 E1 Q1 2:2000000000 N3 D1\n#F1 E1 Q1 2:-7 N3 D1\n#F1 E1 Q1 2:6 N3 D1\n";
+    }
+    Refresh();
+    const std::vector<report::StepRow> steps = report::MakeSteps(reader_.Data());
+    EXPECT_EQ(steps[0].given, (std::map<int, int>{{1, 3}, {2, 2}, {6, 1}}));
+    EXPECT_EQ(steps[0].other, 2);
+    const json j = json::parse(report::StepsJson(steps));
+    EXPECT_EQ(j["steps"][0]["other"], 2);
+    EXPECT_NE(report::StepsCsv(steps).find(",1:3 2:2 6:1 other:2,"), std::string::npos);
+}
+
+TEST_F(ReportTest, TheTerminalSummaryShowsControlCharactersEscaped) {
+    {
+        data::DataAccess users;
+        ASSERT_TRUE(users.Open(report_.UsersPath(), isam::OPEN_INOUT).ok());
+        data::UserRecord r = data::UserTemplate();
+        r.GroupNo = 2;
+        r.UserNo = 3;
+        r.UserName = "\x1b]0;owned\x07\x1b[2JEve";
+        uint8_t bytes[data::kUserRecordSize];
+        data::EncodeUserRecord(r, bytes);
+        ASSERT_TRUE(users.Write(bytes).ok());
+        ASSERT_TRUE(users.Close().ok());
+    }
+    const support::ToolRun run =
+        support::RunTool(std::string(COURSEREPORT_PATH) + " summary '" + course_.Root() + "' 2>&1");
+    EXPECT_EQ(run.status, 0) << run.out;
+    EXPECT_NE(run.out.find("\\x1b]0;owned\\x07\\x1b[2JEve"), std::string::npos) << run.out;
+    EXPECT_EQ(run.out.find('\x1b'), std::string::npos);
+    EXPECT_EQ(run.out.find('\x07'), std::string::npos);
 }
 
 TEST_F(ReportTest, ReadsAgainOnlyWhatChanged) {
@@ -306,6 +420,23 @@ TEST(HistoryLines, DecodesAnswersAndAbandonsAndFindsDamage) {
     EXPECT_EQ(h.lines[0].given, 1);
     EXPECT_EQ(h.lines[0].directory, "D1");
     EXPECT_TRUE(h.lines[1].abandon);
+}
+
+TEST(Reports, TerminalTextEscapesControlCharacters) {
+    const struct {
+        std::string text, shown;
+    } cases[] = {
+        {"Chlo\xc3\xa9 Dubois", "Chlo\xc3\xa9 Dubois"},
+        {"\x1b[2J\x1b]0;x\x07"
+         "Eve",
+         "\\x1b[2J\\x1b]0;x\\x07Eve"},
+        {"a\nb\rc\td\x7f", "a\\x0ab\\x0dc\\x09d\\x7f"},
+        {"\xc2\x9b"
+         "31m",
+         "\\u009b31m"},            // C1 CSI in UTF-8
+        {"\xc2\xa0", "\xc2\xa0"},  // a no-break space stays
+    };
+    for (const auto& c : cases) EXPECT_EQ(report::TerminalText(c.text), c.shown) << c.shown;
 }
 
 TEST(Reports, PercentHasOneDecimalAndIsZeroWithoutWorth) {

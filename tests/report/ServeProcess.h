@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <string>
 #include <thread>
 #include <vector>
@@ -24,9 +25,10 @@ class ServeProcess {
         std::vector<std::string> args = {COURSEREPORT_PATH, "serve", course};
         args.insert(args.end(), extra.begin(), extra.end());
         line_ = support::StartWithFirstLine(std::move(args), log_, pid_);
-        const std::string prefix = "listening on http://127.0.0.1:";
-        if (line_.compare(0, prefix.size(), prefix) != 0) return false;
-        port_ = std::stoi(line_.substr(prefix.size()));
+        // "listening on http://ADDR:PORT/" or https.
+        const size_t colon = line_.rfind(':');
+        if (line_.rfind("listening on http", 0) != 0 || colon == std::string::npos) return false;
+        port_ = std::atoi(line_.c_str() + colon + 1);
         return port_ > 0;
     }
     // Sends the signal and gives the exit status (128 + signal when killed by one).

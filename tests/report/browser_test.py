@@ -1,7 +1,9 @@
 #!/usr/bin/python3
 """The report page in headless Chromium: coursereport serve on a played course, the page's
 learner rows and step view checked against the files' figures, the charts drawn, a hostile
-learner name shown as text, and nothing in the browser console.
+learner name shown as text, an answer number far out of range shown as one "other" row, and
+nothing in the browser console; then the sign-in over HTTPS with a certificate made for the
+test, and the session cookie it sets.
 
 Usage: browser_test.py COURSEREPORT MAKE_COURSE MSGC LEARNERS LESSONRUN
 Exits 77 (skipped) only when Chromium or its driver is not installed."""
@@ -36,6 +38,9 @@ def main():
         env = dict(os.environ, QT_QPA_PLATFORM="offscreen")
         subprocess.run([make_course, course, msgc, learners, lessonrun], check=True, env=env,
                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        # A journal line whose answer number no step offers: the step view must stay small.
+        with open(os.path.join(course, "DATA", "TEST", "GB", "HST002.002"), "a") as f:
+            f.write("#F1 E1 Q1 2:2000000000 N3 D1\n")
         server = subprocess.Popen([coursereport, "serve", course, "--port", "0"],
                                   stdout=subprocess.PIPE, text=True)
         line = server.stdout.readline().strip()
@@ -44,13 +49,18 @@ def main():
         summary = json.load(urllib.request.urlopen(url + "api/summary"))
         steps = json.load(urllib.request.urlopen(url + "api/steps"))["steps"]
 
-        options = webdriver.ChromeOptions()
-        options.binary_location = chromium
-        for arg in ("--headless=new", "--no-sandbox", "--disable-gpu", "--disable-dev-shm-usage",
-                    "--window-size=1400,1000", "--user-data-dir=" + os.path.join(work, "profile")):
-            options.add_argument(arg)
-        options.set_capability("goog:loggingPrefs", {"browser": "ALL"})
-        browser = webdriver.Chrome(service=Service(driver_path), options=options)
+        def chromium_options(profile, spki=None):
+            options = webdriver.ChromeOptions()
+            options.binary_location = chromium
+            for arg in ("--headless=new", "--no-sandbox", "--disable-gpu", "--disable-dev-shm-usage",
+                        "--window-size=1400,1000", "--user-data-dir=" + os.path.join(work, profile)):
+                options.add_argument(arg)
+            if spki:
+                options.add_argument("--ignore-certificate-errors-spki-list=" + spki)
+            options.set_capability("goog:loggingPrefs", {"browser": "ALL"})
+            return options
+
+        browser = webdriver.Chrome(service=Service(driver_path), options=chromium_options("profile"))
         browser.set_page_load_timeout(30)
         browser.get(url)
         wait = WebDriverWait(browser, 20)
@@ -96,8 +106,10 @@ def main():
         step = steps[0]
         browser.find_element(By.CSS_SELECTOR, "tr.step-row[data-step='1.1']").click()
         wait.until(lambda b: b.find_element(By.ID, "step-question").text == step["question"])
-        answer_rows = browser.find_elements(By.CSS_SELECTOR, "#step-answers tbody tr")
+        answer_rows = browser.find_elements(By.CSS_SELECTOR, "#step-answers tbody tr:not(.other-answer)")
         assert len(answer_rows) == len(step["answers"]), len(answer_rows)
+        other = browser.find_elements(By.CSS_SELECTOR, "#step-answers tbody tr.other-answer td")
+        assert step["other"] == 1 and [c.text for c in other][2] == "1", [c.text for c in other]
         for number, tr in enumerate(answer_rows, start=1):
             cells = [c.text for c in tr.find_elements(By.TAG_NAME, "td")]
             assert cells[1] == step["answers"][number - 1], cells
@@ -122,15 +134,62 @@ def main():
 
         errors = [e for e in browser.get_log("browser") if e["level"] in ("SEVERE", "WARNING")]
         assert not errors, errors
+        browser.quit()
+        browser = None
+        stop(server)
+        server = None
+
+        # HTTPS: a certificate made here, trusted by Chromium through its key's hash only.
+        cert, key = os.path.join(work, "cert.pem"), os.path.join(work, "key.pem")
+        subprocess.run(["openssl", "req", "-x509", "-newkey", "ec", "-pkeyopt",
+                        "ec_paramgen_curve:prime256v1", "-nodes", "-days", "2", "-subj",
+                        "/CN=localhost", "-addext", "subjectAltName=DNS:localhost,IP:127.0.0.1",
+                        "-keyout", key, "-out", cert], check=True, stdout=subprocess.DEVNULL,
+                       stderr=subprocess.DEVNULL)
+        spki = subprocess.run(
+            "openssl x509 -in '%s' -pubkey -noout | openssl pkey -pubin -outform der"
+            " | openssl dgst -sha256 -binary | base64" % cert,
+            shell=True, check=True, capture_output=True, text=True).stdout.strip()
+        token = "s3cret-token-" + os.urandom(8).hex()
+        token_file = os.path.join(work, "token")
+        with open(token_file, "w") as f:
+            f.write(token + "\r\n")
+        server = subprocess.Popen([coursereport, "serve", course, "--port", "0", "--token-file",
+                                   token_file, "--tls-cert", cert, "--tls-key", key],
+                                  stdout=subprocess.PIPE, text=True)
+        line = server.stdout.readline().strip()
+        assert line.startswith("listening on https://127.0.0.1:"), line
+        url = line[len("listening on "):]
+        browser = webdriver.Chrome(service=Service(driver_path),
+                                   options=chromium_options("profile-tls", spki))
+        browser.set_page_load_timeout(30)
+        wait = WebDriverWait(browser, 20)
+        browser.get(url)
+        assert browser.execute_script("return location.protocol") == "https:"
+        field = wait.until(lambda b: b.find_element(By.NAME, "token"))
+        field.send_keys(token)
+        browser.find_element(By.CSS_SELECTOR, "form button[type=submit]").click()
+        wait.until(lambda b: len(b.find_elements(By.CSS_SELECTOR, "tr.learner-row")) == learners_total)
+        cookies = {c["name"]: c for c in browser.get_cookies()}
+        session = cookies["coursereport_session"]
+        assert session["secure"] and session["httpOnly"], session
+        assert session.get("sameSite") == "Strict", session
+        assert token not in session["value"], session
+        # The page's own script cannot read it.
+        assert "coursereport_session" not in browser.execute_script("return document.cookie")
         print("ok")
         return 0
     finally:
         if browser:
             browser.quit()
         if server:
-            server.send_signal(signal.SIGTERM)
-            server.wait(timeout=10)
+            stop(server)
         shutil.rmtree(work, ignore_errors=True)
+
+
+def stop(server):
+    server.send_signal(signal.SIGTERM)
+    server.wait(timeout=10)
 
 
 if __name__ == "__main__":

@@ -1,5 +1,6 @@
 // coursereport: the trainer's reports from a course's learner files, as tables, JSON, CSV and a
 // read-only web page.
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -22,7 +23,8 @@ const char kUsage[] =
     "usage: coursereport summary COURSE [--lang L] [--json]\n"
     "       coursereport steps COURSE [--lang L] [--json]\n"
     "       coursereport serve COURSE [--lang L] [--bind ADDR] [--port N|0]\n"
-    "                    [--token-file FILE]\n"
+    "                    [--token-file FILE] [--tls-cert FILE --tls-key FILE]\n"
+    "                    [--insecure-http] [--allow-host NAME[,NAME...]]\n"
     "       coursereport --help | --version\n";
 
 int Usage() {
@@ -49,7 +51,9 @@ bool Parse(int argc, char** argv, Arguments& args) {
     if (args.command == "summary" || args.command == "steps")
         allowed = {{"--lang", true}, {"--json", false}};
     else if (args.command == "serve")
-        allowed = {{"--lang", true}, {"--bind", true}, {"--port", true}, {"--token-file", true}};
+        allowed = {{"--lang", true},           {"--bind", true},      {"--port", true},
+                   {"--token-file", true},     {"--tls-cert", true},  {"--tls-key", true},
+                   {"--insecure-http", false}, {"--allow-host", true}};
     else
         return false;
     for (int i = 3; i < argc; ++i) {
@@ -74,21 +78,28 @@ std::string Seconds(int64_t s) {
     return out;
 }
 
+// Every text below comes from the course's files: shown with its control characters escaped.
+using report::TerminalText;
+
 void PrintSummary(const report::Summary& summary) {
-    std::printf("%s (%s): %d steps\n", summary.course.c_str(), summary.language.c_str(),
-                summary.steps);
+    std::printf("%s (%s): %d steps%s%s\n", TerminalText(summary.course).c_str(),
+                TerminalText(summary.language).c_str(), summary.steps,
+                summary.steps_problem.empty() ? "" : ": ",
+                TerminalText(summary.steps_problem).c_str());
     for (const report::GroupRows& g : summary.groups) {
-        std::printf("\ngroup %d  %s\n", g.group, g.name.c_str());
+        std::printf("\ngroup %d  %s\n", g.group, TerminalText(g.name).c_str());
         std::printf("  %-5s %-24s %-9s %5s %5s %11s %7s %8s %6s  %s\n", "user", "name", "status",
                     "level", "step", "score", "%", "time", "visits", "last active");
         for (const report::LearnerRow& l : g.learners) {
             const char* status = l.finished ? "finished" : l.state == 0 ? "new" : "begun";
             const std::string score = std::to_string(l.total) + "/" + std::to_string(l.worth);
             std::printf("  %-5d %-24s %-9s %5d %5d %11s %7.1f %8s %6lld  %s%s\n", l.user,
-                        l.name.c_str(), status, l.level, l.step, score.c_str(), l.percent,
-                        Seconds(l.time_s).c_str(), static_cast<long long>(l.visits),
+                        TerminalText(l.name).c_str(), status, l.level, l.step, score.c_str(),
+                        l.percent, Seconds(l.time_s).c_str(), static_cast<long long>(l.visits),
                         l.last_active ? report::IsoTime(*l.last_active).c_str() : "-",
-                        l.unreadable.empty() ? "" : ("  unreadable: " + l.unreadable).c_str());
+                        l.unreadable.empty()
+                            ? ""
+                            : ("  unreadable: " + TerminalText(l.unreadable)).c_str());
         }
     }
 }
@@ -101,7 +112,8 @@ void PrintSteps(const std::vector<report::StepRow>& steps) {
         for (const auto& [answer, count] : s.given)
             given +=
                 (given.empty() ? "" : " ") + std::to_string(answer) + "x" + std::to_string(count);
-        std::string question = s.question.substr(0, s.question.find('\n'));
+        if (s.other > 0) given += (given.empty() ? "otherx" : " otherx") + std::to_string(s.other);
+        const std::string question = TerminalText(s.question.substr(0, s.question.find('\n')));
         const std::string id = std::to_string(s.level) + "." + std::to_string(s.step);
         std::printf("%-6s %8d %8d %9d %-16s %8s %6lld  %s\n", id.c_str(), s.expected, s.answered,
                     s.first_try_right, given.empty() ? "-" : given.c_str(),
@@ -110,22 +122,26 @@ void PrintSteps(const std::vector<report::StepRow>& steps) {
     }
 }
 
-// The token of a token file: its first line, without blanks around it.
+// The token of a token file: its first line (ended by LF, CR LF or CR), without blanks around
+// it. A token must be printable ASCII that a form and a header carry as it is.
 bool ReadToken(const std::string& path, std::string& token, std::string& error) {
     std::string text, why;
     if (!platform::ReadWholeFile(path, text, why)) {
         error = "cannot read the token file " + path + ": " + why;
         return false;
     }
-    token = text.substr(0, text.find('\n'));
-    const size_t first = token.find_first_not_of(" \t\r");
-    const size_t last = token.find_last_not_of(" \t\r");
+    token = text.substr(0, text.find_first_of("\r\n"));
+    const size_t first = token.find_first_not_of(" \t");
+    const size_t last = token.find_last_not_of(" \t");
     token = first == std::string::npos ? std::string() : token.substr(first, last - first + 1);
-    if (token.size() < 8 || token.size() > 256 ||
-        token.find_first_of(" ;,\"\\") != std::string::npos) {
+    const bool printable = std::all_of(token.begin(), token.end(), [](char c) {
+        return static_cast<unsigned char>(c) > 0x20 && static_cast<unsigned char>(c) < 0x7f;
+    });
+    if (token.size() < 8 || token.size() > 256 || !printable ||
+        token.find_first_of(";,\"\\") != std::string::npos) {
         error = "the token file " + path +
-                " must hold one token of 8 to 256 characters without blanks, ';', ',', '\"' or "
-                "'\\'";
+                " must hold one token of 8 to 256 characters on its first line: letters, digits "
+                "and punctuation, without blanks, control characters, ';', ',', '\"' or '\\'";
         return false;
     }
     return true;
@@ -154,10 +170,26 @@ int Run(int argc, char** argv) {
         if (args.options.count("--token-file") &&
             !ReadToken(Option(args, "--token-file"), serve.token, error))
             return Fail(error);
-        if (!coursereport::IsLoopback(serve.bind) && serve.token.empty())
-            return Fail("binding " + serve.bind +
-                        " outside loopback needs --token-file: every request must carry the "
-                        "token");
+        serve.tls_cert = Option(args, "--tls-cert");
+        serve.tls_key = Option(args, "--tls-key");
+        if (serve.tls_cert.empty() != serve.tls_key.empty())
+            return Fail("--tls-cert and --tls-key go together: the certificate and its key");
+        const std::string hosts = Option(args, "--allow-host");
+        for (size_t at = 0; at < hosts.size();) {
+            const size_t end = std::min(hosts.find(',', at), hosts.size());
+            if (end > at) serve.allowed_hosts.push_back(hosts.substr(at, end - at));
+            at = end + 1;
+        }
+        if (!coursereport::IsLoopback(serve.bind)) {
+            if (serve.token.empty())
+                return Fail("binding " + serve.bind +
+                            " outside loopback needs --token-file: every request must carry the "
+                            "token");
+            if (serve.tls_cert.empty() && !args.options.count("--insecure-http"))
+                return Fail("binding " + serve.bind +
+                            " outside loopback needs --tls-cert and --tls-key: the sign-in would "
+                            "travel in clear (--insecure-http allows it)");
+        }
         serve.chart_js = COURSEREPORT_CHART_JS;
     }
 

@@ -2,6 +2,7 @@
 // course goes into the page as text (textContent), never as markup.
 "use strict";
 
+const MAX_ANSWER = 6;
 const state = { summary: null, steps: null, sortKey: "group", sortUp: true, charts: {} };
 
 function el(tag, text, className) {
@@ -104,7 +105,7 @@ function fillLearners() {
 function commonWrong(step) {
   let best = null;
   for (const [answer, count] of Object.entries(step.given)) {
-    if (Number(answer) === step.expected) continue;
+    if (Number(answer) === step.expected || !(Number(answer) >= 1 && Number(answer) <= MAX_ANSWER)) continue;
     if (best === null || count > best.count) best = { answer: Number(answer), count };
   }
   return best;
@@ -160,7 +161,9 @@ function showStep(step) {
   const body = document.querySelector("#step-answers tbody");
   clear(body);
   const wrong = commonWrong(step);
-  const count = Math.max(step.answers.length, ...Object.keys(step.given).map(Number), 0);
+  // A step offers at most six answers; any other number given is shown as one "other" row.
+  const given = Object.keys(step.given).map(Number).filter(a => a >= 1 && a <= MAX_ANSWER);
+  const count = Math.min(MAX_ANSWER, Math.max(step.answers.length, ...given, 0));
   for (let answer = 1; answer <= count; ++answer) {
     const chosen = step.given[String(answer)] || 0;
     const note = answer === step.expected ? "right answer"
@@ -168,6 +171,11 @@ function showStep(step) {
     const tr = row([answer, step.answers[answer - 1] || "", chosen, note]);
     if (answer === step.expected) tr.className = "expected";
     else if (wrong && wrong.answer === answer) tr.className = "common-wrong";
+    body.appendChild(tr);
+  }
+  if (step.other > 0) {
+    const tr = row(["other", "an answer the step does not offer", step.other, ""]);
+    tr.className = "other-answer";
     body.appendChild(tr);
   }
   document.getElementById("step-section").scrollIntoView();
@@ -210,6 +218,9 @@ async function refresh() {
     state.steps = steps;
     document.getElementById("title").textContent =
       "Course report: " + summary.course + " (" + summary.language + ")";
+    const problem = document.getElementById("steps-problem");
+    problem.textContent = summary.steps_problem ? "Steps: " + summary.steps_problem : "";
+    problem.hidden = !summary.steps_problem;
     fillGroups();
     fillLearners();
     fillSteps();
