@@ -7,6 +7,7 @@
 #pragma once
 
 #include <httplib.h>
+#include <sys/socket.h>
 
 #include <algorithm>
 #include <atomic>
@@ -64,6 +65,10 @@ class GuardedServer : public Base {
     }
 
     std::function<void(httplib::Request&)> setup_request;
+
+    // Once bound: lets the system queue this many connections not yet taken, instead of the
+    // library's 5, past which a burst of clients waits for their connection to be retried.
+    void WidenBacklog(int connections) { ::listen(this->svr_sock_, connections); }
 
   private:
     bool process_and_close_socket(socket_t sock) override {

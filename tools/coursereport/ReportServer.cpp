@@ -232,15 +232,18 @@ int Serve(report::ReportCache& cache, const ServeOptions& options) {
     const bool tls = !options.tls_cert.empty();
     std::unique_ptr<httplib::Server> made;
     std::function<void(httplib::Request&)>* setup_request = nullptr;
+    std::function<void(int)> widen_backlog;
     std::string tls_error;
     if (tls) {
         auto secure = std::make_unique<GuardedServer<httplib::SSLServer>>(
             limits, [&](SSL_CTX& context) { return UseCertificate(context, options, tls_error); });
         setup_request = &secure->setup_request;
+        widen_backlog = [server = secure.get()](int n) { server->WidenBacklog(n); };
         made = std::move(secure);
     } else {
         auto plain = std::make_unique<GuardedServer<httplib::Server>>(limits);
         setup_request = &plain->setup_request;
+        widen_backlog = [server = plain.get()](int n) { server->WidenBacklog(n); };
         made = std::move(plain);
     }
     if (!made->is_valid()) {
@@ -373,6 +376,7 @@ int Serve(report::ReportCache& cache, const ServeOptions& options) {
                      options.port);
         return 1;
     }
+    widen_backlog(SOMAXCONN);
     const bool v6 = options.bind.find(':') != std::string::npos;
     std::printf("listening on %s://%s%s%s:%d/\n", tls ? "https" : "http", v6 ? "[" : "",
                 options.bind.c_str(), v6 ? "]" : "", port);
