@@ -110,6 +110,7 @@ struct Damage {
     const char* code;
     const char* path;       // where the finding must point
     const char* says = "";  // what its message must hold
+    check::Severity severity = check::Severity::kError;
 };
 
 const Damage kDamages[] = {
@@ -156,7 +157,7 @@ const Damage kDamages[] = {
      [](const fs::path& c) {
          EditTexts(c / "MSG/FR/D1VENT.MSG", kSeed, 1009, [](auto& t) { t[3] = ""; });
      },
-     "lang-empty", "MSG\\FR\\D1VENT.MSG"},
+     "lang-empty", "MSG\\FR\\D1VENT.MSG", "", check::Severity::kWarning},
     {"message file missing in one language",
      [](const fs::path& c) { fs::remove(c / "MSG/FR/D1MOTOR.MSG"); }, "lang-file",
      "MSG\\FR\\D1MOTOR.MSG"},
@@ -321,13 +322,14 @@ TEST_P(DamagedCourse, GivesItsFinding) {
     ASSERT_TRUE(check::CheckCourse(course.string(), {}, findings).ok());
     const bool found = std::any_of(findings.begin(), findings.end(), [](const check::Finding& f) {
         return f.code == GetParam().code && f.path == GetParam().path &&
-               f.message.find(GetParam().says) != std::string::npos;
+               f.message.find(GetParam().says) != std::string::npos &&
+               f.severity == GetParam().severity;
     });
     std::string all;
     for (const check::Finding& f : findings) all += check::FormatFinding(f) + "\n";
     EXPECT_TRUE(found) << "expected " << GetParam().code << " at " << GetParam().path
-                       << " saying \"" << GetParam().says << "\""
-                       << ", found:\n"
+                       << " saying \"" << GetParam().says << "\" as "
+                       << check::SeverityName(GetParam().severity) << ", found:\n"
                        << all;
 }
 
