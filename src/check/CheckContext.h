@@ -48,10 +48,13 @@ class CheckContext {
                  int line = 0, int text = -1) {
         Add(Severity::kWarning, path, code, message, line, text);
     }
+    // Findings seen twice (the same fault in two languages or units) are kept once; a file
+    // gives at most kMaxFindingsPerFile, so a damaged file of any size makes a bounded report.
+    static constexpr int kMaxFindingsPerFile = 100;
     void Add(Severity severity, const std::string& path, const std::string& code,
-             const std::string& message, int line, int text) {
-        out_.push_back(Finding{path, line, text, severity, code, message, {}, 0});
-    }
+             const std::string& message, int line, int text);
+    // Says, for each file whose findings were cut, how many more there were.
+    void Finish();
 
     const std::string& Root() const { return root_; }
     const std::string& Program() const { return program_; }
@@ -117,8 +120,12 @@ class CheckContext {
     std::vector<Finding>& out_;
     mutable std::map<std::string, std::string> native_;
     mutable std::map<std::string, bool> exists_;
+    mutable std::map<std::string, bool> present_;
     std::set<std::string> refused_;
-    std::vector<std::string> lde_names_;  // the LDE folder's entries, listed once
+    std::set<std::string> seen_;           // findings given, as formatted
+    std::map<std::string, int> per_file_;  // findings given per path
+    std::map<std::string, int> cut_;       // findings left out per path
+    std::vector<std::string> lde_names_;   // the LDE folder's entries, listed once
     bool lde_listed_ = false;
 };
 

@@ -67,6 +67,31 @@ std::vector<std::string> SplitText(const std::string& text, const std::string& s
     }
 }
 
+void CheckContext::Add(Severity severity, const std::string& path, const std::string& code,
+                       const std::string& message, int line, int text) {
+    Finding f{path, line, text, severity, code, message, {}, 0};
+    if (!seen_.insert(FormatFinding(f)).second) return;
+    if (++per_file_[path] > kMaxFindingsPerFile) {
+        ++cut_[path];
+        return;
+    }
+    out_.push_back(std::move(f));
+}
+
+void CheckContext::Finish() {
+    for (const auto& [path, count] : cut_) {
+        out_.push_back(Finding{path,
+                               0,
+                               -1,
+                               Severity::kError,
+                               "findings-cut",
+                               std::to_string(count) + " more findings in this file are not shown",
+                               {},
+                               0});
+    }
+    cut_.clear();
+}
+
 std::string CheckContext::Native(const std::string& path) const {
     auto [it, added] = native_.try_emplace(path);
     if (added) it->second = platform::NativePathIn(root_, path);
@@ -126,7 +151,9 @@ std::string CheckContext::ScriptSuggestion(const std::string& missing) {
 }
 
 bool CheckContext::Present(const std::string& path) const {
-    return LookAt(Native(path)).kind != FileLook::kMissing;
+    auto [it, added] = present_.try_emplace(path);
+    if (added) it->second = LookAt(Native(path)).kind != FileLook::kMissing;
+    return it->second;
 }
 
 bool CheckContext::Readable(const std::string& path, uint64_t cap) {
@@ -185,6 +212,7 @@ platform::Status CheckCourse(const std::string& folder, const CheckOptions& opti
     // safely (a FIFO, a device, far too large), nothing is opened and that is the finding.
     if (!SettingsReadable(c)) {
         CheckStartup(c);
+        c.Finish();
         SortFindings(findings);
         return {};
     }
@@ -272,6 +300,7 @@ platform::Status CheckCourse(const std::string& folder, const CheckOptions& opti
     CheckScripts(c);
     CheckLanguagesAgree(c);
     if (options.run_scripts) RunScripts(c);
+    c.Finish();
     SortFindings(findings);
     return {};
 }

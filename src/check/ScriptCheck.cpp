@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <map>
+#include <memory>
 #include <set>
 #include <string>
 #include <vector>
@@ -102,6 +103,8 @@ class ScriptChecker {
         if (!c_.Present(target)) {
             c_.Error(path, code, Where(path, ins) + ": the " + what + " " + target + " is missing",
                      ins.line);
+        } else if (!headers_read_.insert(target).second) {
+            return;  // its header was looked at for an earlier instruction
         } else if (!c_.Readable(target, UINT64_MAX)) {
             return;  // a FIFO or device: said by Readable
         } else if (const std::string bad = MediaProblem(c_.Native(target), media); !bad.empty()) {
@@ -119,7 +122,8 @@ class ScriptChecker {
                 Need(path, "script-picture", "picture", picture, ins, Media::kPicture);
                 const std::string mask = data::Course::MaskName(script::BaseNameOf(subst));
                 int pw = 0, ph = 0, mw = 0, mh = 0;
-                if (with_mask && c_.Exists(mask) && BitmapSize(c_.Native(picture), pw, ph) &&
+                if (with_mask && masks_read_.insert(picture + "|" + mask).second &&
+                    c_.Exists(mask) && BitmapSize(c_.Native(picture), pw, ph) &&
                     (!BitmapSize(c_.Native(mask), mw, mh) || mw != pw || mh != ph)) {
                     c_.Error(mask, "mask-size",
                              "the mask is " + std::to_string(mw) + "x" + std::to_string(mh) +
@@ -174,12 +178,17 @@ class ScriptChecker {
                 const bool literal = !ins.args.empty() && ins.args[0].tag == 5;
                 for (LanguageCourse& l : c_.languages) {
                     const std::string msg = c_.MessagePath(l.lang, c_.dir + from);
-                    text::MessageFile texts(c_.Program());
-                    if (!texts.Open(c_.Native(msg))) {
+                    auto [it, added] = texts_.try_emplace(msg);
+                    if (added) {
+                        it->second = std::make_unique<text::MessageFile>(c_.Program());
+                        if (!it->second->Open(c_.Native(msg))) it->second.reset();
+                    }
+                    text::MessageFile* texts = it->second.get();
+                    if (!texts) {
                         c_.Error(path, "script-text",
                                  Where(path, ins) + ": the texts " + msg + " are missing",
                                  ins.line);
-                    } else if (literal && texts.RecordSize(ins.args[0].number) <= 5) {
+                    } else if (literal && texts->RecordSize(ins.args[0].number) <= 5) {
                         c_.Error(path, "script-text",
                                  Where(path, ins) + ": text " + std::to_string(ins.args[0].number) +
                                      " of " + msg + " is missing or empty",
@@ -211,6 +220,10 @@ class ScriptChecker {
 
     CheckContext& c_;
     std::map<std::string, ScriptUse> uses_;
+    // What instructions name is read once, however many name it.
+    std::set<std::string> headers_read_;
+    std::set<std::string> masks_read_;
+    std::map<std::string, std::unique_ptr<text::MessageFile>> texts_;
 };
 
 // The tags of the menus a step script leaves, through the scripts it calls.

@@ -270,6 +270,15 @@ const Damage kDamages[] = {
     {"script larger than the player loads",
      [](const fs::path& c) { fs::resize_file(c / "DATA/LDE/D1INTRO", 100u << 20); },
      "file-too-large", "DATA\\LDE\\D1INTRO"},
+    {"script naming a missing picture on each of its 300 lines",
+     [](const fs::path& c) {
+         std::string source;
+         for (int i = 0; i < 300; ++i) source += "Bmp \"NOPE\", 1, 1 @ 1\n";
+         const script::AssemblyResult r = script::Assemble(source);
+         ASSERT_TRUE(r.ok) << r.error;
+         Write(c / "DATA/LDE/D1MANY", std::string(r.bytes.begin(), r.bytes.end()));
+     },
+     "findings-cut", "DATA\\LDE\\D1MANY", "200 more findings"},
     // The INI's language without usable common texts.
     {"common texts of the INI's language missing",
      [](const fs::path& c) { fs::remove(c / "MSG/GB/COMMON.MSG"); }, "course-open",
