@@ -228,7 +228,7 @@ void ClientSession::Open(data::RequestRecord& r) {
         const std::string file = DataFileBase(path);
         const bool users =
             platform::EqualNoCase(BaseName(file), "USERS") && reclen >= int(data::kUserRecordSize);
-        it = files_.emplace(path, OpenFile{h, reclen, false, users, file}).first;
+        it = files_.emplace(path, OpenFile{h, reclen, false, users, file, {}}).first;
     }
     current_ = &it->second;
     current_->has_read = false;
@@ -270,6 +270,7 @@ bool ClientSession::Read(data::RequestRecord& r) {
     r.data.fill(0);
     std::memcpy(r.data.data(), rec.data(), rec.size());
     current_->has_read = true;
+    if (current_->users) current_->read = LearnerOf(current_->path, rec.data());
     r.result = 0;
     return true;
 }
@@ -282,9 +283,19 @@ LearnerHolds::Learner ClientSession::LearnerOf(const std::string& users_path,
 bool ClientSession::RewriteCurrent(data::RequestRecord& r) {
     if (!current_) return Refuse(r, isam::kNotOpen), true;
     if (!current_->has_read) return Refuse(r, isam::kNoCurrent), true;
-    // A learner in another player's session is theirs to write.
     if (current_->users) {
+        // A player rewrites a learner's record in place: moving it to another key would take
+        // the learner away from a session holding them, or write over another learner.
         const LearnerHolds::Learner learner = LearnerOf(current_->path, r.data.data());
+        if (learner != current_->read) {
+            std::fprintf(stderr,
+                         "%s [%s] refused a rewrite: it would move group %d user %d to group %d "
+                         "user %d\n",
+                         peer_.c_str(), signed_on_.c_str(), std::get<1>(current_->read),
+                         std::get<2>(current_->read), std::get<1>(learner), std::get<2>(learner));
+            return Refuse(r, isam::kPrimaryKey), true;
+        }
+        // A learner in another player's session is theirs to write.
         std::string holder;
         const long owner = holds_.HolderOf(learner, &holder);
         if (owner != 0 && owner != serial_) {

@@ -44,9 +44,10 @@ class ClientSession {
     struct OpenFile {
         int handle = -1;
         int reclen = 0;
-        bool has_read = false;  // a record was read since the last open or start
-        bool users = false;     // a USERS file: its records are learners that can be held
-        std::string path;       // native base path, its data file's resolved name
+        bool has_read = false;       // a record was read since the last open or start
+        bool users = false;          // a USERS file: its records are learners that can be held
+        std::string path;            // native base path, its data file's resolved name
+        LearnerHolds::Learner read;  // of a USERS file: the learner of the record read last
     };
     enum class Kind { kScore, kHistory };
     struct Incoming {

@@ -761,3 +761,42 @@ TEST(DataServerLimits, IdleConnectionsCannotLockPlayersOut) {
 }
 
 }  // namespace
+
+namespace {
+
+// A rewrite keeps the learner it replaces: moving a held learner's record to another key (which
+// would take them from the session holding them) or an unheld one's onto another learner is
+// refused, and the records stay as they were.
+TEST_F(ServedCourse, ARewriteCannotMoveALearnerToAnotherKey) {
+    RawSocket holder(server.port);
+    data::UserRecord held = data::UserTemplate();
+    held.GroupNo = 2;
+    held.UserNo = 1;
+    ASSERT_TRUE(Hold(holder, held));
+    RemoteClient other;
+    Connect(other);
+    ASSERT_EQ(other.SignOn("Demo", "Day", "other"), 0);
+    ASSERT_GE(other.RemoteOpen(kUsers, isam::OPEN_INOUT), 0);
+    for (const auto& [g, u, to_g, to_u] : {std::array{2, 1, 9, 9}, std::array{1, 1, 1, 2}}) {
+        data::UserRecord moved = ReadUser(other, g, u);
+        moved.GroupNo = to_g;
+        moved.UserNo = to_u;
+        uint8_t b[data::kUserRecordSize];
+        data::EncodeUserRecord(moved, b);
+        EXPECT_EQ(other.RemoteRewriteCurrent(b, sizeof b), -1) << g << ":" << u;
+        EXPECT_EQ(other.LastError(), isam::kPrimaryKey) << g << ":" << u;
+    }
+    EXPECT_EQ(ReadUser(other, 2, 1).UserName, "user 2:1");
+    EXPECT_EQ(ReadUser(other, 1, 2).UserName, "user 1:2");
+    EXPECT_EQ(ReadUser(other, 1, 1).UserName, "user 1:1");
+    RequestRecord again = Request(data::kIsRead, "", isam::CURRENT);
+    EXPECT_EQ(holder.Ask(again).first, 0) << "the holder still reads its learner";
+    other.Disconnect();
+    server.Stop();
+    EXPECT_NE(
+        server.Log().find("refused a rewrite: it would move group 2 user 1 to group 9 user 9"),
+        std::string::npos)
+        << server.Log();
+}
+
+}  // namespace
