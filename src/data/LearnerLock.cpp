@@ -12,14 +12,29 @@ namespace data {
 
 platform::Status LearnerLock::Take(const std::string& folder, int group, int user) {
     Release();
-    const std::string path = (folder.empty() ? std::string(".") : folder) + "/" + kLearnerLockFile;
+    const std::string where = folder.empty() ? std::string(".") : folder;
+    const std::string path = where + "/" + kLearnerLockFile;
+    // Something other than a lock file in its place holds nobody: named, so the session stops.
+    struct stat st;
+    if (::lstat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
+        return {platform::kErrorNotRegularFile, path,
+                S_ISLNK(st.st_mode) ? "a link, not the learners' lock file"
+                                    : "not a regular file, so no learner can be held"};
+    }
     const int fd =
         ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0666);
-    if (fd < 0) return platform::Status::FromErrno(path);
-    struct stat st;
+    if (fd < 0) {
+        const int error = errno;
+        // A folder nobody may write to keeps no progress either: no lock is needed there.
+        if (error == EROFS ||
+            ((error == EACCES || error == EPERM) && ::access(where.c_str(), W_OK) != 0))
+            return {kLearnerFolderReadOnly, path, "the learners' folder is read-only"};
+        return {error, path};
+    }
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         ::close(fd);
-        return {platform::kErrorNotRegularFile, path, "not a regular file"};
+        return {platform::kErrorNotRegularFile, path,
+                "not a regular file, so no learner can be held"};
     }
     // One byte per learner; numbers have three digits in the learners' file names.
     struct flock lock {};

@@ -201,8 +201,17 @@ void LessonFlow::StartSession() {
                           user_record.UserName + " is already in a session");
             return;
         }
-        // A folder where no lock can be made (read-only media) cannot be saved to either.
+        // A folder where no lock can be made (read-only media) cannot be saved to either; a
+        // lock that cannot be taken otherwise (a FIFO or a link in its place) stops the session.
         if (!held) settings_.Trace(">hold> %s", held.Text().c_str());
+        if (!held && held.code() != data::kLearnerFolderReadOnly) {
+            failure_ = "the learner cannot be held: " + held.Text();
+            ports_.store.ReleaseLearner();
+            ShowReport({}, settings_.AppName(), held.Text(), held.code(), windows::kIconError);
+            user_tag_ = -1;
+            CommencerClick();
+            return;
+        }
     }
     data::UserRecord server_record;
     bool server_behind = false;

@@ -314,4 +314,25 @@ TEST_F(LessonRunTest, CourseOrLearnerThatCannotBeOpened) {
     EXPECT_NE(r.err.find("USERS"), std::string::npos) << r.err;
 }
 
+// A learners' lock file that cannot be locked (a FIFO, a link to another file) would let two
+// sessions run on one learner: the session does not start, says why, and leaves the learner.
+TEST_F(LessonRunTest, ALockFileThatCannotBeLockedStopsTheSession) {
+    for (const char* kind : {"fifo", "link"}) {
+        MakeLearner();
+        const std::string lock = Learner("SESSION.LCK");
+        std::filesystem::remove(lock);
+        if (std::string(kind) == "fifo")
+            ASSERT_EQ(mkfifo(lock.c_str(), 0600), 0);
+        else
+            std::filesystem::create_symlink(Learner("GROUP.dat"), lock);
+        const std::string users_before = support::TempFolder::Read(Learner("USERS.dat"));
+        const Result r = Run("--auto", "timeout 60 ");
+        EXPECT_EQ(r.status, 1) << kind << ": " << r.err;
+        EXPECT_NE(r.err.find("SESSION.LCK"), std::string::npos) << kind << ": " << r.err;
+        EXPECT_EQ(support::TempFolder::Read(Learner("USERS.dat")), users_before) << kind;
+        EXPECT_FALSE(std::filesystem::exists(Learner("SCO001.001"))) << kind;
+        EXPECT_FALSE(std::filesystem::exists(Learner("HST001.001"))) << kind;
+    }
+}
+
 }  // namespace
