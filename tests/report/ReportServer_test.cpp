@@ -441,6 +441,8 @@ TEST_F(ReportServerTest, AnErrorAnswerSaysWhatIsWrong) {
         const std::string answer = raw.ReadAll();
         EXPECT_EQ(answer.rfind(std::string("HTTP/1.1 ") + c.status, 0), 0u) << answer;
         EXPECT_NE(answer.find(c.says), std::string::npos) << answer;
+        // A connection kept alive is closed once idle for a few seconds.
+        EXPECT_TRUE(raw.Closed()) << c.request;
     }
 }
 

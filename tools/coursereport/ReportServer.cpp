@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <map>
@@ -228,6 +229,9 @@ bool UseCertificate(SSL_CTX& context, const ServeOptions& options, std::string& 
 }  // namespace
 
 int Serve(report::ReportCache& cache, const ServeOptions& options) {
+    // A peer gone while TLS writes to it is an error of that write, not the end of the server
+    // (OpenSSL writes to the socket without MSG_NOSIGNAL).
+    std::signal(SIGPIPE, SIG_IGN);
     const ConnectionLimits limits;
     const bool tls = !options.tls_cert.empty();
     std::unique_ptr<httplib::Server> made;
