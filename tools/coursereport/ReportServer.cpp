@@ -289,6 +289,12 @@ int Serve(report::ReportCache& cache, const ServeOptions& options) {
         SendBody(req, res, p.plain, p.gzip, p.type);
     };
 
+    const std::string bound =
+        options.bind.find(':') != std::string::npos ? "[" + options.bind + "]" : options.bind;
+    const std::string refused_host =
+        "this report answers only requests addressed to localhost, 127.0.0.1" +
+        (HostAllowed(bound, ServeOptions{}) ? " or [::1]" : ", [::1] or " + bound) +
+        "; name other hosts with --allow-host\n";
     Sessions sessions;
     server.set_pre_routing_handler([&](const httplib::Request& req, httplib::Response& res) {
         if (options.token.empty()) {
@@ -297,12 +303,7 @@ int Serve(report::ReportCache& cache, const ServeOptions& options) {
             if (!req.has_header("Host") || HostAllowed(req.get_header_value("Host"), options))
                 return httplib::Server::HandlerResponse::Unhandled;
             res.status = 403;
-            res.set_content(
-                "this report answers only requests addressed to " +
-                    (options.bind.find(':') != std::string::npos ? "[" + options.bind + "]"
-                                                                 : options.bind) +
-                    ", localhost, 127.0.0.1 or [::1]; name other hosts with --allow-host\n",
-                "text/plain; charset=utf-8");
+            res.set_content(refused_host, "text/plain; charset=utf-8");
             return httplib::Server::HandlerResponse::Handled;
         }
         if (req.path == "/login") return httplib::Server::HandlerResponse::Unhandled;
