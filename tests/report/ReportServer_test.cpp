@@ -473,6 +473,11 @@ TEST_F(ReportServerTest, OneRangeAtMostAndStaticFilesCompressedOnce) {
         EXPECT_EQ(gz->get_header_value("Content-Encoding"), "gzip") << path;
         EXPECT_EQ(Gunzip(gz->body), plain->body) << path;
     }
+    // A learner's answer is made per request: it goes as it is.
+    const httplib::Result learner = client_->Get("/api/learners/1/2", {{"Accept-Encoding", "br"}});
+    ASSERT_TRUE(learner);
+    EXPECT_FALSE(learner->has_header("Content-Encoding"));
+    EXPECT_NE(learner->body.find("\"history\""), std::string::npos);
 }
 
 // A self-signed certificate for 127.0.0.1 and localhost, made by the openssl command.

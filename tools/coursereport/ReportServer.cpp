@@ -366,7 +366,9 @@ int Serve(report::ReportCache& cache, const ServeOptions& options) {
                                         std::atoi(req.matches[2].str().c_str()), body, error);
         if (rc < 0) return SendError(res, 503, error);
         if (rc == 0) return SendError(res, 404, "no such learner");
-        res.set_content(body, "application/json");
+        // Made for this request: sent as it is, never compressed per request.
+        SendBody(req, res, std::make_shared<const std::string>(std::move(body)), nullptr,
+                 "application/json");
     });
     server.set_error_handler([](const httplib::Request&, httplib::Response& res) {
         if (res.body.empty() && !res.content_provider_)
