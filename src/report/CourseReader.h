@@ -62,8 +62,8 @@ struct CourseData {
     std::vector<Learner> learners;  // by group, then user
     std::vector<StepText> steps;    // the lesson's steps, level by level
     std::vector<int> level_steps;   // steps of each level, from level 1
-    // Why the steps end before a level's step file does (a FIFO, a link out of the course, an
-    // unreadable file); empty when the lesson's files were read to their end.
+    // Why the steps end before a level's step file does (a FIFO, a folder, an unreadable
+    // file); empty when the lesson's files were read to their end.
     std::string steps_problem;
     // Grows whenever anything above changed: reports made from an older generation are stale.
     uint64_t generation = 0;
