@@ -182,7 +182,13 @@ int CourseReader::Refresh(std::string& error) {
                 platform::SystemErrorText(errno);
         return -1;
     }
-    if (!Within(real_root_, Resolved("/proc/self/fd/" + std::to_string(dirfd)))) {
+    // The folder opened is the one whose resolved path lies in the course (not one swapped in
+    // between): the same file on the same device.
+    const std::string real = Resolved(folder);
+    struct stat opened, named;
+    if (!Within(real_root_, real) || ::fstat(dirfd, &opened) != 0 ||
+        ::stat(real.c_str(), &named) != 0 || opened.st_dev != named.st_dev ||
+        opened.st_ino != named.st_ino) {
         ::close(dirfd);
         error = "the learners' folder " + Shown(folder) + " leads out of the course";
         return -1;
