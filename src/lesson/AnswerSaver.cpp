@@ -41,7 +41,7 @@ void AnswerSaver::OpenHistory(const data::UserRecord& user, bool append) {
     if (!settings_.SavesProgress()) return;
     if (history_.OpenHistory(HistoryPath(user), append)) return;
     SaveOutcome outcome;
-    HistoryFailed(user, errno, outcome);
+    HistoryFailed(user, history_.LastError(), outcome);
     Tell(outcome);
 }
 

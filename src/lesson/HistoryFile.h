@@ -17,6 +17,8 @@ class HistoryFile {
     bool OpenHistory(const std::string& path, bool append);
     void Close() { file_.Close(); }
     bool IsOpen() const { return file_.IsOpen(); }
+    // Why the last open or write failed (an errno, or platform::kErrorNotRegularFile).
+    int LastError() { return file_.LastError(); }
 
     bool WriteAnswerRecord(int f_number, int level, int step, int expected, int given, int series,
                            const std::string& directory);

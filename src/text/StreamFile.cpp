@@ -78,7 +78,7 @@ bool StreamFile::Open(std::string_view path, unsigned flags) {
     struct stat st;
     existed_ = stat(full_path_.c_str(), &st) == 0;
     if (existed_ && !S_ISREG(st.st_mode)) {
-        last_error_ = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
+        last_error_ = S_ISDIR(st.st_mode) ? EISDIR : platform::kErrorNotRegularFile;
         return false;
     }
     if (!existed_ && !(flags & kNoCreateFolders) && !directory_.empty()) {
@@ -195,6 +195,7 @@ int StreamFile::LastError() {
 std::string StreamFile::LastErrorText() {
     int code = LastError();
     if (code == 0) return {};
+    if (code == platform::kErrorNotRegularFile) return platform::SystemErrorText(code);
     char buf[256];
     return strerror_r(code, buf, sizeof buf);
 }

@@ -335,4 +335,12 @@ TEST_F(LessonRunTest, ALockFileThatCannotBeLockedStopsTheSession) {
     }
 }
 
+// A history file that is a FIFO is called what it is, not "File not found".
+TEST_F(LessonRunTest, AFifoHistoryIsNamedForWhatItIs) {
+    ASSERT_EQ(mkfifo(Learner("HST001.001").c_str(), 0600), 0);
+    const Result r = Run("--auto", "timeout 60 ");
+    EXPECT_NE(r.err.find("HST001.001: Not a regular file"), std::string::npos) << r.err;
+    EXPECT_EQ(r.err.find("File not found"), std::string::npos) << r.err;
+}
+
 }  // namespace
