@@ -234,12 +234,18 @@ TEST_F(ReportTest, SaysWhyTheStepsEndWhenAStepFileIsNoFile) {
 }
 
 TEST_F(ReportTest, AReadErrorNamesTheFileInsideTheCourse) {
-    std::filesystem::remove(course_.Learners("USERS.dat"));
+    const std::string users = course_.Learners("USERS.dat");
+    const std::string away = temp_ / "USERS.dat";
+    std::filesystem::rename(users, away);
     report::CourseReader reader(report_);
     std::string error;
     ASSERT_EQ(reader.Refresh(error), -1);
     EXPECT_EQ(error.rfind("cannot open DATA/TEST/GB/USERS : ", 0), 0u) << error;
     EXPECT_EQ(error.find(course_.Root()), std::string::npos) << error;
+    // The GROUP and USERS files are not read through a link either.
+    std::filesystem::create_symlink(away, users);
+    ASSERT_EQ(reader.Refresh(error), -1);
+    EXPECT_EQ(error, "cannot open DATA/TEST/GB/USERS.dat : not a learner file");
 }
 
 TEST_F(ReportTest, AnswersOutsideOneToSixCountAsOther) {
