@@ -18,6 +18,8 @@ class RawHttp {
     // Connects to 127.0.0.1:port from the address from (any of 127.0.0.0/8).
     RawHttp(int port, const char* from = "127.0.0.1") {
         fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        const timeval limit{10, 0};  // a send the server stopped reading fails, never hangs
+        ::setsockopt(fd_, SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof limit);
         sockaddr_in local{};
         local.sin_family = AF_INET;
         inet_pton(AF_INET, from, &local.sin_addr);

@@ -385,6 +385,19 @@ TEST_F(ReportServerTest, SlowClientsDoNotKeepOthersOut) {
     EXPECT_EQ(cut.find(" 200 "), std::string::npos) << cut;
 }
 
+TEST_F(ReportServerTest, AnEndlessRequestHeadIsCutOff) {
+    Serve();
+    // A megabyte of header lines, sent at once: the server stops reading past its bound.
+    reporttest::RawHttp raw(server_.Port());
+    std::string head = "GET /api/summary HTTP/1.1\r\nHost: localhost\r\n";
+    while (head.size() < (1u << 20)) head += "X-Filler: " + std::string(90, 'x') + "\r\n";
+    (void)raw.Send(head + "\r\n");  // fails once the server has closed the connection
+    const std::string answer = raw.ReadAll();
+    EXPECT_TRUE(raw.Closed());
+    EXPECT_EQ(answer.find("Alice Martin"), std::string::npos) << answer.substr(0, 200);
+    EXPECT_EQ(client_->Get("/api/summary")->status, 200);
+}
+
 TEST_F(ReportServerTest, AnAddressHoldsABoundedNumberOfConnections) {
     Serve();
     std::vector<std::unique_ptr<reporttest::RawHttp>> held;

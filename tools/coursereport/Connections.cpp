@@ -112,8 +112,13 @@ class Channel : public httplib::Stream {
     Channel(int sock, SSL* ssl, const ConnectionLimits& limits, const std::atomic<int>& listening)
         : sock_(sock), ssl_(ssl), limits_(limits), listening_(listening) {}
 
-    // Reads from now on fail past until.
-    void ReadUntil(Clock::time_point until) { read_until_ = until; }
+    // A new request: its reads fail past until or past the request's bytes.
+    void StartRequest(Clock::time_point until) {
+        read_until_ = until;
+        delivered_ = 0;
+    }
+    // Whether a request ran out of time or bytes: the connection is then of no further use.
+    bool Spent() const { return spent_; }
     // Waits until a byte can be read or until goes by.
     bool AwaitRequest(Clock::time_point until) { return Buffered() || Wait(POLLIN, until); }
     // The TLS handshake, within the read time limit.
@@ -129,10 +134,15 @@ class Channel : public httplib::Stream {
     bool is_writable() const override { return Wait(POLLOUT, WriteLimit()); }
 
     ssize_t read(char* ptr, size_t size) override {
+        if (delivered_ >= limits_.request_bytes) {
+            spent_ = true;
+            return -1;
+        }
         if (start_ == end_ && !Fill()) return eof_ ? 0 : -1;
-        const size_t n = std::min(size, end_ - start_);
+        const size_t n = std::min({size, end_ - start_, limits_.request_bytes - delivered_});
         std::memcpy(ptr, buffer_ + start_, n);
         start_ += n;
+        delivered_ += n;
         return ssize_t(n);
     }
 
@@ -198,7 +208,10 @@ class Channel : public httplib::Stream {
                 }
                 const int error = SSL_get_error(ssl_, n);
                 if (error == SSL_ERROR_ZERO_RETURN) eof_ = true;
-                if (!WaitFor(error, read_until_)) return false;
+                if (!WaitFor(error, read_until_)) {
+                    spent_ = true;
+                    return false;
+                }
                 continue;
             }
             const ssize_t n = ::recv(sock_, buffer_, sizeof buffer_, 0);
@@ -211,8 +224,10 @@ class Channel : public httplib::Stream {
                 return false;
             }
             if (errno == EINTR) continue;
-            if ((errno != EAGAIN && errno != EWOULDBLOCK) || !Wait(POLLIN, read_until_))
+            if ((errno != EAGAIN && errno != EWOULDBLOCK) || !Wait(POLLIN, read_until_)) {
+                spent_ = true;
                 return false;
+            }
         }
     }
 
@@ -242,9 +257,10 @@ class Channel : public httplib::Stream {
     const ConnectionLimits& limits_;
     const std::atomic<int>& listening_;
     Clock::time_point read_until_ = Clock::now();
+    size_t delivered_ = 0;  // bytes of the request under way
     char buffer_[16384];
     size_t start_ = 0, end_ = 0;
-    bool eof_ = false;
+    bool eof_ = false, spent_ = false;
 };
 
 // Said, plainly, to a connection past its address's bound before it is closed.
@@ -311,7 +327,7 @@ void ConnectionGuard::Serve(int sock, SSL_CTX* ssl_context, const std::atomic<in
         const auto request_time = std::chrono::milliseconds(limits_.request_ms);
         // The first request's time runs from the connection (and includes the handshake);
         // each later one's from its first byte.
-        channel.ReadUntil(Clock::now() + request_time);
+        channel.StartRequest(Clock::now() + request_time);
         bool open = !ssl_context || (ssl && channel.Handshake());
         for (int left = limits_.requests; open && left > 0; --left) {
             const bool first = left == limits_.requests;
@@ -319,10 +335,11 @@ void ConnectionGuard::Serve(int sock, SSL_CTX* ssl_context, const std::atomic<in
                 if (!channel.AwaitRequest(Clock::now() +
                                           std::chrono::milliseconds(limits_.idle_ms)))
                     break;
-                channel.ReadUntil(Clock::now() + request_time);
+                channel.StartRequest(Clock::now() + request_time);
             }
             bool closed = false;
-            open = process(channel, left == 1, closed) && !closed && listening != INVALID_SOCKET;
+            open = process(channel, left == 1, closed) && !closed && !channel.Spent() &&
+                   listening != INVALID_SOCKET;
         }
     }
     if (ssl) {

@@ -27,6 +27,9 @@ struct ConnectionLimits {
     int per_address = 16;   // connections one address holds at once
     int threads = 256;      // connections served at once; the others wait for a thread
     int requests = 100;     // requests on one connection
+    // Bytes of one request's head and body: past them the request fails and the connection
+    // ends, so that endless header lines cannot fill the memory.
+    size_t request_bytes = 65536;
 };
 
 // What the connections of one server share: the limits and the count of each address.
