@@ -76,11 +76,13 @@ platform::Status DataAccess::Open(const std::string& path, int mode) {
     struct stat st;
     if (::stat(data_path.c_str(), &st) != 0) return platform::Status::FromErrno(path);
     if (const int error = NotRegularError(st)) return {error, path};
-    // The engine would wait on an index that is a FIFO, or fail with the system's "Illegal
-    // seek": say what is wrong with it.
-    const std::string index_path = data_path.substr(0, data_path.size() - 4) + ".idx";
-    if (::stat(index_path.c_str(), &st) == 0) {
-        if (const int error = NotRegularError(st)) return {error, index_path};
+    // The engine would fail on an index or lock file that is a FIFO with the system's "Illegal
+    // seek" or worse: say what is wrong with it.
+    for (const char* ext : {".idx", ".lck"}) {
+        const std::string other = data_path.substr(0, data_path.size() - 4) + ext;
+        if (::stat(other.c_str(), &st) == 0) {
+            if (const int error = NotRegularError(st)) return {error, other};
+        }
     }
     (void)Close();
     drive_ = drive;

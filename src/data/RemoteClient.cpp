@@ -1,6 +1,7 @@
 #include "data/RemoteClient.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <asio.hpp>
@@ -382,7 +383,9 @@ int RemoteClient::GetFile(const std::string& local_path, const std::string& remo
     if (slash != std::string::npos && slash > 0)
         platform::CreateFolders(local_path.substr(0, slash));
     const std::string temp = local_path + ".part";
-    const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    // Without waiting: a FIFO left at the name would hold the player up.
+    const int fd =
+        ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NONBLOCK, 0666);
     if (fd < 0) {
         record_.error = errno;
         return -1;
@@ -425,9 +428,20 @@ int RemoteClient::GetFile(const std::string& local_path, const std::string& remo
 }
 
 int RemoteClient::SendFile(const std::string& remote_name, const std::string& local_path) {
-    const int fd = ::open(local_path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Only a regular file is sent, opened without waiting: a FIFO would hold the player up.
+    const int fd = ::open(local_path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) {
         record_.error = errno;
+        return -1;
+    }
+    struct stat st;
+    const int refused = ::fstat(fd, &st) != 0 ? errno
+                        : S_ISREG(st.st_mode) ? 0
+                        : S_ISDIR(st.st_mode) ? EISDIR
+                                              : platform::kErrorNotRegularFile;
+    if (refused != 0) {
+        record_.error = refused;
+        ::close(fd);
         return -1;
     }
     record_.SetName(remote_name);

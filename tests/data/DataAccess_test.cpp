@@ -67,7 +67,7 @@ TEST(DataAccessTest, OpenRefusesAMissingOrIrregularDataFileWithoutTouchingAnythi
 // A FIFO in place of either file of a learners' file is named, and called what it is, not
 // "Invalid argument" or "Illegal seek"; nothing waits on it.
 TEST(DataAccessTest, AFifoInPlaceOfALearnersFileIsSaidToBeNoRegularFile) {
-    for (const char* ext : {".dat", ".idx"}) {
+    for (const char* ext : {".dat", ".idx", ".lck"}) {
         LearnerFolder folder;
         const std::string fifo = folder.users + ext;
         fs::remove(fifo);

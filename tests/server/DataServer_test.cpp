@@ -548,6 +548,10 @@ TEST_F(ServedCourse, AFileThatIsNoRegularFileIsRefusedInWordsAndHoldsNobodyUp) {
     EXPECT_EQ(client.GetFile((top.path / "copy").string(), "?:\\DATA\\DEMO\\GB\\USERS.bak"), -1);
     const platform::Status fetched = data::ServerStatus(client, "USERS.bak");
     EXPECT_NE(fetched.Text().find("Not a regular file"), std::string::npos) << fetched.Text();
+    const int counter = client.RequestCounter();
+    EXPECT_EQ(client.SendFile("?:\\DATA\\DEMO\\GB\\HST001.001", Learner("USERS.bak")), -1);
+    EXPECT_EQ(client.LastError(), platform::kErrorNotRegularFile) << "a local FIFO is not sent";
+    EXPECT_EQ(client.RequestCounter(), counter);
     EXPECT_EQ(client.RemoteOpen("?:\\DATA\\DEMO\\FR\\USERS", isam::OPEN_INOUT), -1);
     const platform::Status opened = data::ServerStatus(client, "USERS");
     EXPECT_NE(opened.Text().find("Not a regular file"), std::string::npos) << opened.Text();
