@@ -218,7 +218,7 @@ void CheckMessageFiles(CheckContext& c) {
             CheckOneFile(c, folder + "\\" + name, folder, l.Seed());
     }
     const int32_t seed = c.languages.empty() ? 0 : c.languages.front().Seed();
-    if (c.Exists("MSG\\SND.MSG")) CheckOneFile(c, "MSG\\SND.MSG", "MSG", seed);
+    if (c.Present("MSG\\SND.MSG")) CheckOneFile(c, "MSG\\SND.MSG", "MSG", seed);
 }
 
 void CheckUsedTexts(CheckContext& c) {
