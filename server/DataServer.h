@@ -25,7 +25,7 @@ struct ServerOptions {
     int port = 5000;
     int idle_seconds = 3600;
     int max_clients = 256;
-    int max_per_address = 32;  // connections from one address at once
+    int max_per_address = 64;  // connections from one address at once (a terminal server)
     // When every place is taken, a connection silent for this long is closed for a new one.
     int full_idle_seconds = 120;
     long upload_space = 256L << 20;  // bytes of all unfinished uploads together

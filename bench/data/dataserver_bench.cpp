@@ -62,6 +62,7 @@ int main(int argc, char** argv) {
     server::ServerOptions options;
     options.root = root;
     options.port = 0;
+    options.max_per_address = options.max_clients = std::max(clients, options.max_clients);
     server::DataServer server(options);
     std::string error;
     if (!server.Listen(error)) {
