@@ -195,6 +195,8 @@ class TStagWin : public QMainWindow,
     // Answer n framed in mark (none when invalid); its text is never left selected.
     void SetAnswerMarked(int n, const QColor& mark);
     windows::TStat& Statistics();
+    // The statistics window's next place: on the stage, clear of the objects drawn there.
+    void PlaceClearOfStage(windows::TStat& stat);
     // In automatic play the statistics window answers and closes itself after the delay.
     void CloseByItself(windows::TStat& stat, bool answer);
     // Starts the document program, remembering its window under title.

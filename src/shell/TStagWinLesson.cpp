@@ -22,7 +22,10 @@
 #include "lesson/LessonFlow.h"
 #include "lesson/ScriptEngineLink.h"
 #include "platform/Notifier.h"
+#include "script/ScriptEngine.h"
+#include "windows/BoxFit.h"
 #include "windows/QtText.h"
+#include "windows/ScaledScreen.h"
 #include "windows/SoundPlayer.h"
 #include "windows/TStat.h"
 #include "windows/TUsrList.h"
@@ -220,12 +223,33 @@ void TStagWin::CloseByItself(windows::TStat& stat, bool answer) {
     });
 }
 
+// The statistics window goes where it hides none of the stage's objects: the learner reads on
+// the stage what the window asks about.
+void TStagWin::PlaceClearOfStage(windows::TStat& stat) {
+    std::vector<windows::BoxRect> objects;
+    for (int kind = 0; kind < script::kKindCount; ++kind) {
+        for (const script::StageObject* o : engine_->ObjectsInOrder(kind)) {
+            if (!o->rec.visible) continue;
+            const script::ObjectRecord& r = o->rec;
+            objects.push_back(
+                {r.x, r.y, std::max(r.width, r.target_width), std::max(r.height, r.target_height)});
+        }
+    }
+    // The window's size on the stage: its design with the caption bar.
+    const int caption = std::max(0, stat.frameGeometry().height() - stat.height());
+    const windows::BoxRect at =
+        windows::PlaceClearOf(stat.width(), stat.height() + std::max(caption, 30), stage_->width(),
+                              stage_->height(), objects);
+    stat.PlaceAt(screen_->mapToGlobal(screen_->FromContent(QPoint(at.left, at.top))));
+}
+
 int TStagWin::AskEstimate(const lesson::RichText& title, const lesson::RichText& text) {
     windows::TStat& stat = Statistics();
     stat.SetQuestion(title.text, text.text);
     stat.SetAsking(true);
     CloseByItself(stat, true);
-    stat.exec();
+    PlaceClearOfStage(stat);
+    stat.ShowModal();
     const int position = stat.Answer();
     stat.SetAsking(false);
     return position;
@@ -237,7 +261,8 @@ void TStagWin::ShowAnswer(const lesson::AnswerWindow& w) {
                    w.verdict_colour == lesson::kColourGreen, w.comment.text);
     stat.SetAsking(false);
     CloseByItself(stat, false);
-    stat.exec();
+    PlaceClearOfStage(stat);
+    stat.ShowModal();
 }
 
 void TStagWin::ShowUserList() {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 
 namespace windows {
 
@@ -30,6 +31,41 @@ BoxRect CentreBox(int width, int height, const BoxRect& over, const BoxRect& roo
     BoxRect box{centre_of.left + (centre_of.width - width) / 2,
                 centre_of.top + (centre_of.height - height) / 2, width, height};
     return KeepInRoom(box, room);
+}
+
+BoxRect PlaceClearOf(int width, int height, int stage_width, int stage_height,
+                     const std::vector<BoxRect>& objects, int margin) {
+    const int right = stage_width - width - margin;
+    const int bottom = stage_height - height - margin;
+    const int middle_x = (stage_width - width) / 2;
+    const int middle_y = (stage_height - height) / 2;
+    const BoxRect candidates[] = {
+        {right, middle_y, width, height},  {margin, middle_y, width, height},
+        {middle_x, bottom, width, height}, {middle_x, margin, width, height},
+        {right, bottom, width, height},    {margin, bottom, width, height},
+        {right, margin, width, height},    {margin, margin, width, height},
+    };
+    auto hidden = [&objects](const BoxRect& box) {
+        int64_t area = 0;
+        for (const BoxRect& o : objects) {
+            const int64_t w =
+                std::min(box.left + box.width, o.left + o.width) - std::max(box.left, o.left);
+            const int64_t h =
+                std::min(box.top + box.height, o.top + o.height) - std::max(box.top, o.top);
+            if (w > 0 && h > 0) area += w * h;
+        }
+        return area;
+    };
+    const BoxRect* best = &candidates[0];
+    int64_t least = hidden(*best);
+    for (const BoxRect& c : candidates) {
+        if (least == 0) break;
+        if (const int64_t area = hidden(c); area < least) {
+            least = area;
+            best = &c;
+        }
+    }
+    return KeepInRoom(*best, {0, 0, stage_width, stage_height});
 }
 
 }  // namespace windows

@@ -3,6 +3,8 @@
 // the main window, or where its caller put it, and always on the display).
 #pragma once
 
+#include <vector>
+
 namespace windows {
 
 struct BoxRect {
@@ -30,5 +32,13 @@ BoxRect CentreBox(int width, int height, const BoxRect& over, const BoxRect& roo
 // box moved into room as little as possible; a box larger than the room shows its top-left
 // corner (its caption) first.
 BoxRect KeepInRoom(BoxRect box, const BoxRect& room);
+
+// The place on a stage (stage_width x stage_height) for a box of width x height that hides none
+// of the objects drawn on it: against the stage's right, left, bottom or top edge, or in a
+// corner, margin in from it, the first of these that is clear (the stage's own picture keeps
+// its middle for what the objects are read against); where none is clear, the one that hides
+// the least.
+BoxRect PlaceClearOf(int width, int height, int stage_width, int stage_height,
+                     const std::vector<BoxRect>& objects, int margin = 8);
 
 }  // namespace windows

@@ -123,4 +123,18 @@ int TStat::Answer() const {
     return track_->value();
 }
 
+void TStat::PlaceAt(const QPoint& global) {
+    placed_ = true;
+    place_ = global;
+}
+
+int TStat::ShowModal() {
+    BoxScaler* scaler = ScaleWithMainWindow(this);
+    if (placed_) move(place_);
+    scaler->SetCentred(!placed_);
+    const int result = exec();
+    placed_ = false;
+    return result;
+}
+
 }  // namespace windows

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDialog>
+#include <QPoint>
 #include <string>
 
 class QFrame;
@@ -35,6 +36,10 @@ class TStat : public QDialog {
     bool Asking() const { return asking_; }
     // The learner's answer: the track bar position.
     int Answer() const;
+    // The next ShowModal shows the window with its top-left corner at global (screen
+    // coordinates), kept on the display, instead of centred over the main window.
+    void PlaceAt(const QPoint& global);
+    int ShowModal();
 
     QLabel* Image1() const { return image_; }
     QLabel* Titre() const { return titre_; }
@@ -58,6 +63,8 @@ class TStat : public QDialog {
     QGroupBox* group_;
     QTextEdit* info_;
     bool asking_ = false;
+    bool placed_ = false;
+    QPoint place_;
     std::string caption_;  // the window's title; common text 65 while asking
 };
 

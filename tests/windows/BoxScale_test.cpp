@@ -53,6 +53,38 @@ TEST(BoxFitTest, TheMainWindowsScaleLoweredUntilTheBoxFits) {
     }
 }
 
+// The estimate window on the demo's stage (1008 x 749) hides none of what the step's script
+// drew: the tank's level (and so the scale beside it), the gauge's needle and lamp.
+TEST(BoxFitTest, TheStatisticsWindowIsPlacedClearOfTheStageObjects) {
+    struct Case {
+        const char* what;
+        std::vector<BoxRect> objects;
+        int left, top;
+    };
+    const Case cases[] = {
+        {"tank level on the left: against the right edge", {{62, 120, 236, 400}}, 679, 236},
+        {"needle on the right: against the left edge", {{670, 205, 160, 200}}, 8, 236},
+        {"both sides taken: against the bottom",
+         {{62, 120, 236, 400}, {700, 150, 300, 400}},
+         343,
+         464},
+        {"the middle rows taken: bottom right corner",
+         {{0, 200, 1008, 260}, {300, 470, 350, 279}, {300, 0, 400, 200}},
+         679,
+         464},
+        {"nothing drawn: against the right edge", {}, 679, 236},
+    };
+    for (const Case& c : cases) {
+        const BoxRect at = PlaceClearOf(321, 277, 1008, 749, c.objects);
+        EXPECT_EQ(at.left, c.left) << c.what;
+        EXPECT_EQ(at.top, c.top) << c.what;
+        EXPECT_EQ(at.width, 321) << c.what;
+    }
+    // Everything taken: the place that hides least, on the stage.
+    const BoxRect at = PlaceClearOf(321, 277, 1008, 749, {{0, 0, 1008, 749}, {0, 0, 500, 749}});
+    EXPECT_GE(at.left, 500) << "the right half is hidden once only";
+}
+
 TEST(BoxFitTest, CentredOverTheMainWindowAndAlwaysOnTheDisplay) {
     struct Case {
         const char* what;

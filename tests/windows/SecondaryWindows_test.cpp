@@ -205,6 +205,20 @@ TEST(StatTest, AnAnswerShowsItsOwnStepVerdictAndCaption) {
     }
 }
 
+// Placed clear of the stage's objects, the window shows where it was put, once.
+TEST(StatTest, APlacedWindowShowsWhereItWasPut) {
+    data::Course course("/nonexistent/PLAYER");
+    TStat stat(course);
+    stat.PlaceAt(QPoint(40, 50));
+    QPoint shown;
+    QTimer::singleShot(0, &stat, [&] {
+        shown = stat.pos();
+        stat.accept();
+    });
+    stat.ShowModal();
+    EXPECT_EQ(shown, QPoint(40, 50));
+}
+
 TEST(StatTest, TheTrackBarTakesTheArrowKeysWhenAsking) {
     data::Course course("/nonexistent/PLAYER");
     TStat stat(course);
