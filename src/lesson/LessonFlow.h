@@ -171,6 +171,7 @@ class LessonFlow {
     int user_tag_ = -1;
     bool auto_click_timer_ = false;  // the timer's handler is AutoClick
     std::string picked_entry_;       // the caption of the menu entry picked last
+    bool estimate_pending_ = false;  // the estimate step waits for its script's end
     int tries_before_step_ = 0;      // the engine's try counter when the step was shown
     int32_t scratch_ = 0;            // where writes to entries outside the score book go
     std::function<void(const Evaluation&)> on_evaluated_;

@@ -109,6 +109,8 @@ void LessonFlow::Evaluate() {
             e.caption = screen_.answer_window.caption;
             e.question = screen_.answer_window.question.text;
             e.verdict = screen_.answer_window.verdict;
+            if (!screen_.answer_window.stake.empty())
+                e.verdict += " " + screen_.answer_window.stake;
         }
         on_evaluated_(e);
     }
@@ -149,12 +151,12 @@ AnswerWindow LessonFlow::AnswerWindowOf(int kind, const AnswerScore& s, int trie
         w.verdict = settings_.Common(data::kTextWrong);
         // A wrong pick leaves the step open: what it is still worth, and the picks left before
         // a right one costs points.
-        const std::string stake = kind == kPracticalStep
-                                      ? settings_.Common(data::kTextStillAtStake, s.points,
-                                                         std::max(params_.TryLimit - tries, 0))
-                                      : std::string();
-        if (!stake.empty()) w.verdict += " " + stake;
+        if (kind == kPracticalStep) {
+            w.stake = settings_.Common(data::kTextStillAtStake, s.points,
+                                       std::max(params_.TryLimit - tries, 0));
+        }
     }
+    w.slider = kind == kEstimateStep;
     return w;
 }
 

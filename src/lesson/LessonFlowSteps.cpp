@@ -37,6 +37,7 @@ void LessonFlow::ExitClick() {
 }
 
 void LessonFlow::NextStep() {
+    estimate_pending_ = false;
     screen_.next_enabled = false;
     screen_.prev_enabled = user_.Step >= 1 && user_.Level >= user_.FirstLevel;
     screen_.info_visible = false;
@@ -185,11 +186,24 @@ void LessonFlow::ShowStep() {
     }
     user_.StepStart = static_cast<int32_t>(ports_.clock.Now());
     AddCapped(*StepEntry(book_->StepVisits), 1);
-    if (user_.Kind == kEstimateStep) AskEstimate();
+    // The estimate is asked once the script has drawn what it is about (at once when it has
+    // nothing left to run).
+    if (user_.Kind == kEstimateStep) {
+        if (ports_.engine.ScriptAtEnd()) {
+            AskEstimate();
+        } else {
+            estimate_pending_ = true;
+        }
+    }
 }
 
 void LessonFlow::OnScriptDone() {
     if (!book_) return;
+    if (estimate_pending_) {
+        estimate_pending_ = false;
+        AskEstimate();
+        return;
+    }
     if (screen_.control_panel) {
         bool any = false;
         for (int j = 0; j < 6; ++j) {

@@ -41,9 +41,11 @@ struct AnswerWindow {
     std::string caption;  // the window's title
     RichText question;    // the step's question
     RichText answer;      // what was answered: the slider's text, or the picked menu entry
-    std::string verdict;  // right (with the points earned) or wrong (with what is still at stake)
+    std::string verdict;  // right (with the points earned) or wrong
+    std::string stake;    // after a wrong pick: what the step is still worth, the picks left
     int32_t verdict_colour = 0;
-    RichText comment;  // the step's comment on this answer
+    bool slider = false;  // an estimate's: its slider stays shown
+    RichText comment;     // the step's comment on this answer
 };
 
 struct LessonScreen {

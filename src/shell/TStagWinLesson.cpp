@@ -257,8 +257,10 @@ int TStagWin::AskEstimate(const lesson::RichText& title, const lesson::RichText&
 
 void TStagWin::ShowAnswer(const lesson::AnswerWindow& w) {
     windows::TStat& stat = Statistics();
-    stat.SetAnswer(w.caption, w.question.text, w.answer.text, w.verdict,
-                   w.verdict_colour == lesson::kColourGreen, w.comment.text);
+    std::string answer = w.answer.text;
+    if (!w.stake.empty()) answer += "\n" + w.stake;
+    stat.SetAnswer({w.caption, w.question.text, answer, w.verdict, w.comment.text,
+                    w.verdict_colour == lesson::kColourGreen, w.slider});
     stat.SetAsking(false);
     CloseByItself(stat, false);
     PlaceClearOfStage(stat);

@@ -60,9 +60,11 @@ TStat::TStat(data::Course& course, QWidget* parent)
         const char* text;
         int x;
     } scale[] = {{"0", 24}, {"50", 152}, {"100", 282}};
+    slider_parts_.push_back(track_);
     for (const auto& s : scale) {
         auto* label = new QLabel(s.text, this);
         label->move(s.x, 118);
+        slider_parts_.push_back(label);
     }
     ok_ = new QPushButton(style()->standardIcon(QStyle::SP_DialogOkButton), "OK", this);
     ok_->setGeometry(8, 144, 305, 25);
@@ -84,6 +86,7 @@ void TStat::showEvent(QShowEvent* event) {
 }
 
 void TStat::SetQuestion(const std::string& title, const std::string& text) {
+    for (QWidget* part : slider_parts_) part->setVisible(true);
     caption_ = course_.CommonText(data::kTextQuestionTitle);
     setWindowTitle(FromCp1252(caption_));
     titre_->setText(FromCp1252(title));
@@ -92,24 +95,28 @@ void TStat::SetQuestion(const std::string& title, const std::string& text) {
     track_->setAccessibleDescription(FromCp1252(text));
 }
 
-void TStat::SetAnswer(const std::string& caption, const std::string& question,
-                      const std::string& answer, const std::string& verdict, bool right,
-                      const std::string& comment) {
-    caption_ = caption;
+void TStat::SetAnswer(const Answered& a) {
+    caption_ = a.caption;
     setWindowTitle(FromCp1252(caption_));
-    titre_->setText(FromCp1252(question));
-    texte_->setPlainText(FromCp1252(answer));
-    info_->setPlainText(FromCp1252(comment));
-    group_->setTitle(FromCp1252(verdict));
+    titre_->setText(FromCp1252(a.question));
+    titre_->setToolTip(titre_->text());
+    texte_->setPlainText(FromCp1252(a.answer));
+    info_->setPlainText(FromCp1252(a.comment));
+    group_->setTitle(FromCp1252(a.verdict));
+    for (QWidget* part : slider_parts_) part->setVisible(a.slider);
+    const bool right = a.right;
     info_->setAccessibleName(group_->title());
     // Shades that keep 4.5:1 against the dialog's light background.
     QPalette p = group_->palette();
     p.setColor(QPalette::WindowText, VerdictColour(right));
     group_->setPalette(p);
+    // The verdict in bold over the comment in the dialog's own font.
     QFont bold = group_->font();
     bold.setBold(true);
     group_->setFont(bold);
-    info_->setFont(font());
+    QFont normal = info_->font();
+    normal.setBold(false);
+    info_->setFont(normal);
 }
 
 void TStat::SetAsking(bool asking) {

@@ -3,6 +3,7 @@
 #include <QDialog>
 #include <QPoint>
 #include <string>
+#include <vector>
 
 class QFrame;
 class QGroupBox;
@@ -26,10 +27,14 @@ class TStat : public QDialog {
     // The estimate question (courseware code page): title and text.
     void SetQuestion(const std::string& title, const std::string& text);
     // After an answer: the window's caption, the step's question and what was answered, and the
-    // comment in a group box captioned with the verdict, in green (right) or red (wrong).
-    void SetAnswer(const std::string& caption, const std::string& question,
-                   const std::string& answer, const std::string& verdict, bool right,
-                   const std::string& comment);
+    // comment in a group box captioned with the verdict, in green (right) or red (wrong). The
+    // slider and its scale stay shown for an estimate only.
+    struct Answered {
+        std::string caption, question, answer, verdict, comment;
+        bool right = false;
+        bool slider = false;
+    };
+    void SetAnswer(const Answered& answered);
     // Asking: the track bar is enabled and the window shrinks by the group box height + 5;
     // otherwise the track bar is disabled and the window has its full height.
     void SetAsking(bool asking);
@@ -63,6 +68,7 @@ class TStat : public QDialog {
     QGroupBox* group_;
     QTextEdit* info_;
     bool asking_ = false;
+    std::vector<QWidget*> slider_parts_;  // the track bar and its scale labels
     bool placed_ = false;
     QPoint place_;
     std::string caption_;  // the window's title; common text 65 while asking

@@ -100,6 +100,7 @@ class FakeEngine : public lesson::LessonEngine {
     void SetBackgroundSize(int, int, int32_t) override {}
     void OpenScript(const std::string& name) override {
         scripts.push_back(name);
+        if (scripts_run) at_end = false;
         journal_.push_back("script " + name);
     }
     bool ScriptAtEnd() const override { return at_end; }
@@ -127,6 +128,7 @@ class FakeEngine : public lesson::LessonEngine {
     }
 
     bool at_end = true;
+    bool scripts_run = false;    // an opened script runs until the test ends it (at_end)
     bool context_fails = false;  // the stage cannot be saved (no space left)
     int starts = 0;
     int tries = 0;

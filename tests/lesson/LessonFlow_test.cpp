@@ -201,6 +201,27 @@ TEST_F(LessonTest, EstimateFollowsARightPracticalAnswerAndMovesOnByItself) {
     EXPECT_EQ(History(), "#F7 E1 Q2 50:50 N3 D1\n#F7 E1 Q3 50:-1 N3 D1\n");
 }
 
+// An estimate is asked once its script has drawn what it is about: the window then finds the
+// stage as the learner reads it.
+TEST_F(LessonTest, AnEstimateIsAskedWhenItsScriptHasEnded) {
+    WriteSteps(1, {{"Open", "task", "-", Params(0, 4)},
+                   {"How far?", "0..100", "-", Params(50, 6, "S", 5)},
+                   Choice(1, 1)});
+    WriteSubStep("VALVE", "head\nLDE#0 TPS0 MTX-", "Good");
+    view_.estimates = {50};
+    Begin();
+    Flow().UserMessage(lesson::kMsgScriptDone);
+    engine_.scripts_run = true;
+    engine_.picks.push_back({2, 6, 1, "VALVE:item", ""});
+    Flow().UserMessage(lesson::kMsgPick);
+    EXPECT_EQ(Flow().User().Step, 2);
+    EXPECT_FALSE(Journaled("estimate How far?")) << "asked before the script ran";
+    engine_.at_end = true;
+    Flow().UserMessage(lesson::kMsgScriptDone);
+    EXPECT_TRUE(Journaled("estimate How far?"));
+    EXPECT_EQ(Flow().User().Step, 3);
+}
+
 // The answer window after a pick shows that step's texts and the verdict of that pick, whatever
 // an earlier estimate showed.
 TEST_F(LessonTest, APracticalAnswerWindowShowsItsOwnStepAndVerdict) {
@@ -235,8 +256,7 @@ TEST_F(LessonTest, APracticalAnswerWindowShowsItsOwnStepAndVerdict) {
         {"Right", "Prime the pump", "Open the vent cock", "Right: 20 points", lesson::kColourGreen,
          "primed"},
         {"Estimate", "Estimate the level", "slider", "Wrong", lesson::kColourRed, "too far"},
-        {"Wrong", "Throttle V2", "Leave V2 open", "Wrong 10 points left, 3 tries",
-         lesson::kColourRed, "V2 is still open"},
+        {"Wrong", "Throttle V2", "Leave V2 open", "Wrong", lesson::kColourRed, "V2 is still open"},
     };
     ASSERT_EQ(view_.answer_windows.size(), std::size(shown));
     for (size_t i = 0; i < std::size(shown); ++i) {
@@ -248,6 +268,9 @@ TEST_F(LessonTest, APracticalAnswerWindowShowsItsOwnStepAndVerdict) {
         EXPECT_EQ(w.verdict_colour, shown[i].colour) << i;
         EXPECT_EQ(w.comment.text, shown[i].comment) << i;
     }
+    EXPECT_EQ(view_.answer_windows[2].stake, "10 points left, 3 tries");
+    EXPECT_TRUE(view_.answer_windows[1].slider);
+    EXPECT_FALSE(view_.answer_windows[2].slider);
     EXPECT_EQ(Flow().Screen().answer_window.question.text, "Throttle V2");
 }
 

@@ -188,9 +188,9 @@ TEST(StatTest, AnAnswerShowsItsOwnStepVerdictAndCaption) {
     TStat stat(course);
     stat.SetQuestion("Estimate the level", "0 to 100 %");
     for (bool right : {true, false}) {
-        stat.SetAnswer(right ? "Right" : "Wrong", "Prime the pump", "Open the vent cock",
-                       right ? "Right! You earn 20 points." : "Wrong", right,
-                       right ? "primed" : "not so");
+        stat.SetAnswer({right ? "Right" : "Wrong", "Prime the pump", "Open the vent cock",
+                        right ? "Right! You earn 20 points." : "Wrong", right ? "primed" : "not so",
+                        right, false});
         stat.show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(&stat));
         EXPECT_EQ(stat.windowTitle(), right ? "Right" : "Wrong");
@@ -201,6 +201,7 @@ TEST(StatTest, AnAnswerShowsItsOwnStepVerdictAndCaption) {
         const QColor shown = stat.GroupBox()->palette().color(QPalette::WindowText);
         EXPECT_EQ(shown, VerdictColour(right)) << shown.name().toStdString();
         EXPECT_GE(ContrastRatio(shown, stat.palette().color(QPalette::Window)), 4.5);
+        EXPECT_FALSE(stat.TrackBar()->isVisible()) << "a pick has no slider";
         stat.hide();
     }
 }
