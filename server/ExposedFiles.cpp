@@ -52,6 +52,10 @@ void Scan(const fs::path& folder, int depth, bool reachable, std::vector<std::st
     reachable = reachable && OthersMayPass(folder.string());
     if (learners && reachable) {
         for (const fs::path& file : files) {
+            // Lock files hold no learner's data.
+            const std::string name = file.filename().string();
+            if (name.size() > 4 && platform::EqualNoCase(name.substr(name.size() - 4), ".lck"))
+                continue;
             struct stat st;
             if (::lstat(file.c_str(), &st) == 0 && (st.st_mode & S_IROTH))
                 found.push_back(file.string());

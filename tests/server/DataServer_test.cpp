@@ -655,6 +655,7 @@ TEST(DataServerStart, WarnsOfLearnersFilesEveryAccountCanRead) {
         const fs::path root = top.path / "course";
         support::MakeLearners(root, 1, 1);
         top.Write("course/DATA/DEMO/GB/SCO001.001", "scores");
+        top.Write("course/DATA/DEMO/GB/SESSION.LCK", "");
         for (const fs::path& folder :
              {top.path, root, root / "DATA", root / "DATA/DEMO", root / "DATA/DEMO/GB"})
             fs::permissions(folder, fs::perms(0755));
@@ -669,6 +670,7 @@ TEST(DataServerStart, WarnsOfLearnersFilesEveryAccountCanRead) {
             EXPECT_NE(log.find("every local account can read "), std::string::npos) << log;
             for (const char* name : {"GROUP.dat", "USERS.idx", "SCO001.001"})
                 EXPECT_NE(log.find(gb + "/" + name), std::string::npos) << name << "\n" << log;
+            EXPECT_EQ(log.find("SESSION.LCK"), std::string::npos) << "a lock file holds no data";
         } else {
             EXPECT_EQ(log.find("every local account"), std::string::npos) << log;
         }
