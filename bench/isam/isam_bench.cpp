@@ -247,7 +247,8 @@ int main(int argc, char** argv) {
         n, kRecordLength, sqlite3_libversion());
     std::printf(
         "ISAM: shared handle (index lock taken and released and the header's change counter "
-        "checked at every call); ISAM excl: exclusive handle (neither); ISAM defer: exclusive "
+        "checked at every call, but a NEXT inside the leaf already read, which checks the "
+        "counter before and after without the lock); ISAM excl: exclusive handle (neither); ISAM defer: exclusive "
         "handle deferring its writes (only inserts defer; the first read writes them back, and "
         "the insert time includes that flush). SQLite's scan is one statement stepped through "
         "every row; the ratios compare the shared handle.\n\n");

@@ -298,7 +298,29 @@ int ISSTART(int handle, const KeyDesc* key, int length, const void* record, int 
     });
 }
 
+// A plain NEXT or PREV on a shared handle, served from the cached leaf without the index lock
+// when no write overlaps it; false when the call must go the locked way.
+static bool QuickStep(int handle, void* record, int mode) {
+    IsamFile* f = Lookup(handle);
+    if (!f || !record || (mode != NEXT && mode != PREV) || f->Exclusive() || f->NoLocks() ||
+        (f->mode & LOCKMODE_AUTO) || !KindAllowed(*f, kOpRead) || f->kind != kOpNone ||
+        (f->state & (mode == NEXT ? kStNextCurrent : kStPrevCurrent)))
+        return false;
+    try {
+        if (!StepWithoutLock(*f, mode == NEXT, static_cast<uint8_t*>(record))) return false;
+    } catch (...) {
+        return false;  // the locked way meets the same fault and reports it
+    }
+    f->state &= ~(kStNextCurrent | kStPrevCurrent | kStNoCurrent);
+    f->my_reclen = last_reclen;
+    f->my_error = 0;
+    f->my_io_error = 0;
+    Publish(*f);
+    return true;
+}
+
 int ISREAD(int handle, void* record, int mode) {
+    if (QuickStep(handle, record, mode)) return 0;
     return Run(handle, kOpRead, kShared, [&](IsamFile& f) {
         auto* out = static_cast<uint8_t*>(record);
         int m = mode & 0xFF;

@@ -377,6 +377,10 @@ void RewriteRecord(IsamFile& f, uint32_t n, const uint8_t* record);
 void DeleteRecord(IsamFile& f, uint32_t n);
 bool Position(IsamFile& f, int mode, const uint8_t* record);
 void LoadCurrentRecord(IsamFile& f, uint8_t* out);
+// A NEXT (forward) or PREV that stays inside the cached leaf of the current entry, taken without
+// the index lock: the header's change counter, read through the mapping before and after, shows
+// that no write overlapped it. False (nothing changed) when it cannot be done that way.
+bool StepWithoutLock(IsamFile& f, bool forward, uint8_t* out);
 void GotoRecord(IsamFile& f, uint32_t n);
 int FailCode(int mode);
 

@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <vector>
 
@@ -131,6 +132,14 @@ void Commit(IsamFile& f) {
     // Memory too is taken before the first write: running out half-way through the write-back
     // would leave slots written that the indexes do not list.
     ReserveWriteBack(f);
+    if (!f.Exclusive()) {
+        // Readers that step through a cached leaf without the index lock compare the counter
+        // before and after: it takes its new value before the first write, not only with the
+        // header at the end.
+        uint8_t counter[4];
+        PutBe32(counter, f.hdr.change_counter + 1);
+        WriteAt(f.idx_fd(), counter, sizeof counter, 41, kIndexFile);
+    }
     FlushIndexes(f, true);
     bool counted = false;
     if (f.allocated) {
@@ -505,6 +514,66 @@ void LoadCurrentRecord(IsamFile& f, uint8_t* out) {
     ReadSlot(f, uint32_t(f.my_recnum), f.cur_index < 0 ? kNoCurrent : kCorrupt);
     std::memcpy(out, f.rec.data(), size_t(f.reclen));
     if (f.Masked()) f.mask = SlotMask(f);
+}
+
+// The header's change counter as the mapping shows it now, read once.
+static bool MappedCounter(IsamFile& f, uint32_t& counter) {
+    const uint8_t* head = MapAt(f.phys->idx_map, f.idx_fd(), 0, 64);
+    if (!head) return false;
+    const volatile uint8_t* c = head + 41;
+    counter = uint32_t(c[0]) << 24 | uint32_t(c[1]) << 16 | uint32_t(c[2]) << 8 | c[3];
+    return true;
+}
+
+bool StepWithoutLock(IsamFile& f, bool forward, uint8_t* out) {
+    if (f.cur_index < 0 || f.IndexOnly() || f.unwritten || f.stale || f.filter ||
+        MapDamaged(f.phys->idx_map) || MapDamaged(f.phys->dat_map))
+        return false;
+    IndexState& ix = f.ix[size_t(f.cur_index)];
+    const int keylen = ix.shape.keylen, esz = ix.shape.esz;
+    if (ix.cur_rec == 0 || ix.hint.empty() || ix.cur_key.size() != size_t(keylen)) return false;
+    uint32_t before = 0;
+    if (!MappedCounter(f, before) || before != f.hdr.change_counter) return false;
+    std::atomic_thread_fence(std::memory_order_acquire);
+    // The current entry must be where the hint says, in a leaf equal to the file, with the next
+    // entry in the same leaf.
+    auto it = ix.cache.find(ix.hint.back().first);
+    if (it == ix.cache.end()) return false;
+    Node& leaf = *it->second;
+    const int pos = ix.hint.back().second, to = forward ? pos + 1 : pos - 1;
+    if (leaf.state != 1 || leaf.level != 0 || pos < 0 || pos >= leaf.count || to < 0 ||
+        to >= leaf.count)
+        return false;
+    const uint8_t* cur = leaf.Key(pos, esz);
+    if (std::memcmp(cur, ix.cur_key.data(), size_t(keylen)) != 0 ||
+        EntPtr(cur, keylen) != ix.cur_rec || EntSerial(cur, keylen) != ix.cur_serial)
+        return false;
+    const uint8_t* e = leaf.Key(to, esz);
+    // Out of order means damage: the locked path reports it.
+    int c = CompareKeys(ix.desc, e, cur, keylen);
+    if (c == 0 && ix.shape.serial_width) c = EntSerial(e, keylen) < EntSerial(cur, keylen) ? -1 : 1;
+    if (forward ? c <= 0 : c >= 0) return false;
+    const uint32_t n = EntPtr(e, keylen);
+    if (n < 1 || n > f.hdr.highest_rec) return false;
+    const uint8_t* slot = MapAt(f.phys->dat_map, f.dat_fd(), f.SlotOffset(n), size_t(f.slotlen));
+    if (!slot) return false;
+    std::memcpy(f.rec.data(), slot, size_t(f.slotlen));
+    std::atomic_thread_fence(std::memory_order_acquire);
+    // A writer changes the counter before its first write and again after its last: the same
+    // value on both sides means nothing read here was being written.
+    uint32_t after = 0;
+    if (!MappedCounter(f, after) || after != before || MapDamaged(f.phys->dat_map) ||
+        f.rec[size_t(f.reclen)] != kLive)
+        return false;
+    ix.hint.back().second = to;
+    ix.cur_key.assign(e, e + keylen);
+    ix.cur_rec = n;
+    ix.cur_serial = EntSerial(e, keylen);
+    leaf.stamp = ++ix.clock;
+    std::memcpy(out, f.rec.data(), size_t(f.reclen));
+    if (f.Masked()) f.mask = SlotMask(f);
+    f.my_recnum = int(n);
+    return true;
 }
 
 void GotoRecord(IsamFile& f, uint32_t n) {
