@@ -189,6 +189,37 @@ TEST(LearnersToolTest, ListAndExportReportProgressFromTheScoreFile) {
               "3,2,\"Zoë \"\"Z\"\"\",1,3,2,12,22,32,42,3\n");
 }
 
+// Names written by other programs reach the terminal with their control characters escaped:
+// an escape sequence in a learner's or a group's name cannot act on the trainer's terminal.
+TEST(LearnersToolTest, ListShowsControlCharactersInNamesEscaped) {
+    LearnersCourse c;
+    ASSERT_EQ(c.Run("init", "").first, 0);
+    {
+        DataAccess groups, users;
+        ASSERT_TRUE(groups.Open(c.Groups(), isam::OPEN_INOUT).ok());
+        ASSERT_TRUE(users.Open(c.Users(), isam::OPEN_INOUT).ok());
+        GroupRecord g = GroupTemplate();
+        g.group_no = 1;
+        g.name = "Night\x07";
+        uint8_t gb[kGroupRecordSize];
+        EncodeGroupRecord(g, gb);
+        ASSERT_TRUE(groups.Write(gb).ok());
+        UserRecord u = UserTemplate();
+        u.GroupNo = 1;
+        u.UserNo = 1;
+        u.UserName = "\x1b]0;x\x07\x1b[31mA\\b\x8d";
+        uint8_t ub[kUserRecordSize];
+        EncodeUserRecord(u, ub);
+        ASSERT_TRUE(users.Write(ub).ok());
+    }
+    const auto [status, out] = c.Run("list", "");
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(out.find_first_of("\x07\x1b"), std::string::npos) << out;
+    EXPECT_EQ(out.find("\xc2\x8d"), std::string::npos) << out;
+    EXPECT_NE(out.find("Night\\x07"), std::string::npos) << out;
+    EXPECT_NE(out.find("\\x1b]0;x\\x07\\x1b[31mA\\\\b\\x8d"), std::string::npos) << out;
+}
+
 // Each failure is said once, naming the file and the cause.
 TEST(LearnersToolTest, FailuresNameTheFileAndTheCause) {
     LearnersCourse c;

@@ -47,6 +47,33 @@ std::string Utf8(const std::string& cp1252) {
     return text::Cp1252ToUtf8(cp1252);
 }
 
+// A name as a terminal shows it: control characters (C0, DEL and C1) written as \xNN and a
+// backslash doubled, so that a name cannot move the cursor, recolour or retitle the screen.
+std::string TerminalText(const std::string& utf8) {
+    std::string out;
+    char buf[8];
+    for (size_t i = 0; i < utf8.size(); ++i) {
+        const unsigned char c = static_cast<unsigned char>(utf8[i]);
+        unsigned code = 0x100;  // none
+        if (c < 0x20 || c == 0x7F) {
+            code = c;
+        } else if (c == 0xC2 && i + 1 < utf8.size() &&
+                   static_cast<unsigned char>(utf8[i + 1]) >= 0x80 &&
+                   static_cast<unsigned char>(utf8[i + 1]) <= 0x9F) {
+            code = static_cast<unsigned char>(utf8[++i]);
+        }
+        if (code <= 0xFF) {
+            std::snprintf(buf, sizeof buf, "\\x%02x", code);
+            out += buf;
+        } else if (c == '\\') {
+            out += "\\\\";
+        } else {
+            out += char(c);
+        }
+    }
+    return out;
+}
+
 std::string JsonText(const std::string& s) {
     std::string out = "\"";
     for (unsigned char c : s) {
@@ -116,8 +143,9 @@ int ListUsers(const data::Course& course, bool json) {
                 seconds < 0 ? "null" : std::to_string(seconds).c_str());
         } else {
             std::printf("%3d %s %3d %s level %d  %-11s  score %d/%d  time %s\n", u.GroupNo,
-                        Padded(group, 23).c_str(), u.UserNo, Padded(Utf8(u.UserName), 23).c_str(),
-                        u.Level, StatusWord(u.State), u.Total, u.TotalWorth,
+                        Padded(TerminalText(group), 23).c_str(), u.UserNo,
+                        Padded(TerminalText(Utf8(u.UserName)), 23).c_str(), u.Level,
+                        StatusWord(u.State), u.Total, u.TotalWorth,
                         seconds < 0 ? "-" : (std::to_string(seconds) + " s").c_str());
         }
     }
