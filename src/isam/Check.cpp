@@ -437,7 +437,7 @@ class ReadLocks {
     // writing (read-only media, where nothing writes) means no locks.
     bool Take(const char* name, std::string* why) {
         if (::access(FilePath(name, ".idx").c_str(), F_OK) != 0) return true;  // nothing to lock
-        int fd = ::open(FilePath(name, ".lck").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+        int fd = OpenLockFile(name);
         if (fd < 0) return true;
         f_.phys = std::make_shared<Physical>();
         f_.phys->lck_fd = fd;

@@ -15,6 +15,7 @@
 
 #include "isam/IsamFile.h"
 #include "isam/Protocol.h"
+#include "platform/FileOwner.h"
 
 namespace isam::detail {
 
@@ -64,7 +65,7 @@ bool ReadMarker(const std::string& path, Marker* m) {
 }
 
 void WriteWhole(const std::string& path, const std::string& text, int flags) {
-    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | flags, 0666);
+    int fd = CreateBeside(path, O_WRONLY | flags, platform::FolderOf(path));
     if (fd < 0) RaiseSystem(kIndexFile + kStepCreate);
     try {
         WriteAt(fd, text.data(), text.size(), 0, kIndexFile);
@@ -131,7 +132,7 @@ void SettleCluster(const std::string& name, bool no_locks) {
     }
     // While the clustering process lives it holds the files exclusively: settle only with the
     // exclusive file-level region taken here, and never wait for it.
-    int fd = ::open(FilePath(name, ".lck").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+    int fd = OpenLockFile(name);
     if (fd < 0) RaiseSystem(kLockFile + kStepCreate);
     try {
         if (!LockRange(fd, 0, kIndexRegion, false)) Raise(kFileLocked);

@@ -39,6 +39,13 @@ constexpr int kStepRemove = 0, kStepOpen = 16, kStepCreate = 32, kStepSeek = 48,
 // Base name after link-file redirection, plus the extension.
 std::string FilePath(const std::string& name, const char* ext);
 void ReadAt(int fd, void* buf, size_t n, off_t off, int kind);  // short read: 105
+// Creates path (open flags added to O_CREAT, mode 0660 before the umask); run as root, the new
+// file is given to the owner of `like` (a neighbouring file or the folder). -1 with errno when
+// either fails; a file made here is then removed.
+int CreateBeside(const std::string& path, int flags, const std::string& like);
+// Opens the lock file of name, creating it when missing, and (run as root) gives it to the owner
+// of the index file beside it. -1 with errno on failure.
+int OpenLockFile(const std::string& name);
 void WriteAt(int fd, const void* buf, size_t n, off_t off, int kind);
 // Faults the tests make happen at a chosen write. Process-wide; set all at once with
 // SetTestHooks (a default-constructed set turns them off).

@@ -12,6 +12,7 @@
 #include "isam/IsamFile.h"
 #include "isam/Key.h"
 #include "isam/Protocol.h"
+#include "platform/FileOwner.h"
 
 namespace isam::detail {
 
@@ -88,7 +89,7 @@ static void Register(IsamFile& f) {
         if (p->dat_fd < 0) RaiseSystem(kDataFile + kStepOpen);
     }
     if (!f.NoLocks()) {
-        p->lck_fd = ::open(FilePath(f.name, ".lck").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+        p->lck_fd = OpenLockFile(f.name);
         if (p->lck_fd < 0) {
             if (errno == EROFS) errno = EACCES;
             RaiseSystem(kLockFile + kStepCreate);
@@ -282,7 +283,9 @@ static int Build(const char* name, int reclen, int maxlen, const KeyDesc& key, i
     const size_t total = size_t(h.highest_node) * ns;
 
     std::string idx = FilePath(name, ".idx");
-    int fd = ::open(idx.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    // No access for other accounts: the files hold learners' records.
+    const std::string folder = platform::FolderOf(idx);
+    int fd = CreateBeside(idx, O_RDWR | O_EXCL, folder);
     if (fd < 0) return FailGlobal(errno, kIndexFile + kStepCreate);
     try {
         WriteAt(fd, nodes.data(), total, 0, kIndexFile);
@@ -292,8 +295,7 @@ static int Build(const char* name, int reclen, int maxlen, const KeyDesc& key, i
     }
     ::close(fd);
     if (reclen > 0) {
-        int dfd =
-            ::open(FilePath(name, ".dat").c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        int dfd = CreateBeside(FilePath(name, ".dat"), O_RDWR | O_EXCL, folder);
         if (dfd < 0) return FailGlobal(errno, kDataFile + kStepCreate);
         ::close(dfd);
     }

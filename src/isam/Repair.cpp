@@ -15,6 +15,7 @@
 #include "isam/IsamFile.h"
 #include "isam/Key.h"
 #include "isam/Protocol.h"
+#include "platform/FileOwner.h"
 
 namespace isam {
 
@@ -64,7 +65,7 @@ uint32_t ProveSlots(IsamFile& f, std::string* why) {
 // Copies the index file to `to`; a copy cut short is removed. Holes and zero-filled chunks
 // are left as holes, so a large, mostly empty index file cannot fill the disk with its copy.
 void CopyIndexFile(IsamFile& f, const std::string& to) {
-    int out = ::open(to.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    int out = CreateBeside(to, O_WRONLY | O_TRUNC, platform::FolderOf(to));
     if (out < 0) RaiseSystem(kIndexFile + kStepCreate);
     try {
         std::vector<uint8_t> buf(size_t(256) * 1024);

@@ -16,6 +16,7 @@
 #include <new>
 
 #include "isam/IsamFile.h"
+#include "platform/FileOwner.h"
 
 namespace isam::detail {
 
@@ -37,6 +38,27 @@ std::string FilePath(const std::string& name, const char* ext) {
         std::fclose(fp);
     }
     return base + ext;
+}
+
+int CreateBeside(const std::string& path, int flags, const std::string& like) {
+    const int fd = ::open(path.c_str(), O_CREAT | O_CLOEXEC | flags, 0660);
+    if (fd < 0 || platform::ShareOwner(fd, like)) return fd;
+    const int error = errno;
+    ::close(fd);
+    if (flags & (O_EXCL | O_TRUNC)) ::unlink(path.c_str());
+    errno = error;
+    return -1;
+}
+
+int OpenLockFile(const std::string& name) {
+    const std::string idx = FilePath(name, ".idx");
+    const int fd = ::open(FilePath(name, ".lck").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0660);
+    // Also a lock file an earlier run as root left behind goes back to the files' owner.
+    if (fd < 0 || platform::ShareOwner(fd, idx)) return fd;
+    const int error = errno;
+    ::close(fd);
+    errno = error;
+    return -1;
 }
 
 // Mappings the SIGBUS handler may repair: a fixed table of lock-free atomics, so that the handler

@@ -11,6 +11,7 @@
 #include <ctime>
 #include <string>
 
+#include "platform/FileOwner.h"
 #include "platform/Path.h"
 
 namespace platform {
@@ -84,6 +85,9 @@ bool ReplaceFile(std::string_view path, std::string_view bytes) {
         }
         if (::fchmod(fd, mode) != 0) error = errno;
     }
+    // Run as root, the new file goes to the owner of the old one (or of the folder), so that
+    // the account that keeps these files can still write them.
+    if (error == 0 && !ShareOwner(fd, existed ? target : FolderOf(target))) error = errno;
     if (error == 0 && ::fsync(fd) != 0) error = errno;
     if (::close(fd) != 0 && error == 0) error = errno;
     if (error == 0 && ::rename(temp.c_str(), target.c_str()) != 0) error = errno;

@@ -1,5 +1,9 @@
 // The learners tool end to end on a small course folder.
+#include <grp.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <filesystem>
@@ -218,6 +222,63 @@ TEST(LearnersToolTest, ListShowsControlCharactersInNamesEscaped) {
     EXPECT_EQ(out.find("\xc2\x8d"), std::string::npos) << out;
     EXPECT_NE(out.find("Night\\x07"), std::string::npos) << out;
     EXPECT_NE(out.find("\\x1b]0;x\\x07\\x1b[31mA\\\\b\\x8d"), std::string::npos) << out;
+}
+
+// The files holding learners' records, and the folders made for them, have no access for
+// other accounts, whatever the caller's umask.
+TEST(LearnersToolTest, InitMakesFilesClosedToOtherAccounts) {
+    LearnersCourse c;
+    ASSERT_EQ(c.Run("init", "").first, 0);
+    ASSERT_EQ(c.Run("add-group", "--group 1 --name Day").first, 0);
+    ASSERT_EQ(c.Run("add-user", "--group 1 --user 1 --name Ann").first, 0);
+    ASSERT_EQ(c.Run("set-progress", "--group 1 --user 1 --level 2").first, 0);
+    size_t files = 0;
+    for (const auto& e : std::filesystem::recursive_directory_iterator(c.path / "DATA")) {
+        const auto perms = e.status().permissions();
+        EXPECT_EQ(perms & std::filesystem::perms::others_all, std::filesystem::perms::none)
+            << e.path();
+        ++files;
+    }
+    EXPECT_GE(files, 9u) << "folders, GROUP and USERS with their lock files, SESSION.LCK";
+}
+
+// Run as root in a course another account owns, the tool leaves every file and folder it makes
+// (records, lock files, the session lock) to that account, which can then use them.
+TEST(LearnersToolTest, RunAsRootInAnotherAccountsCourseLeavesFilesItCanUse) {
+    if (geteuid() != 0) GTEST_SKIP() << "needs root";
+    const uid_t uid = 65534;
+    const gid_t gid = 65534;
+    LearnersCourse c;
+    std::filesystem::permissions(c.path, std::filesystem::perms::owner_all |
+                                             std::filesystem::perms::group_read |
+                                             std::filesystem::perms::group_exec);
+    for (const auto& e : std::filesystem::recursive_directory_iterator(c.path))
+        ASSERT_EQ(lchown(e.path().c_str(), uid, gid), 0);
+    ASSERT_EQ(chown(c.path.c_str(), uid, gid), 0);
+    ASSERT_EQ(c.Run("init", "").first, 0);
+    ASSERT_EQ(c.Run("add-group", "--group 1 --name Day").first, 0);
+    ASSERT_EQ(c.Run("add-user", "--group 1 --user 1 --name Ann").first, 0);
+    ASSERT_EQ(c.Run("set-progress", "--group 1 --user 1 --level 2").first, 0);
+    for (const auto& e : std::filesystem::recursive_directory_iterator(c.path)) {
+        struct stat st;
+        ASSERT_EQ(lstat(e.path().c_str(), &st), 0);
+        EXPECT_EQ(st.st_uid, uid) << e.path();
+        EXPECT_EQ(st.st_gid, gid) << e.path();
+    }
+    EXPECT_TRUE(std::filesystem::exists(c.path / "DATA/DEMO/GB" / kLearnerLockFile));
+    const pid_t pid = fork();
+    if (pid == 0) {
+        if (setgroups(0, nullptr) != 0 || setgid(gid) != 0 || setuid(uid) != 0) _exit(126);
+        const support::ToolRun run =
+            support::RunLearners(c.path, "set-progress", "--group 1 --user 1 --level 3");
+        const support::ToolRun add =
+            support::RunLearners(c.path, "add-user", "--group 1 --user 2 --name Bob");
+        _exit(run.status == 0 && add.status == 0 ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the account cannot use them";
+    EXPECT_EQ(c.AllUsers().size(), 2u);
 }
 
 // Each failure is said once, naming the file and the cause.

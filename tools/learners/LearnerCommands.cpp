@@ -8,6 +8,7 @@
 #include "data/DataAccess.h"
 #include "data/LearnerFiles.h"
 #include "data/LearnerLock.h"
+#include "platform/FileOwner.h"
 #include "platform/Path.h"
 
 namespace learners {
@@ -81,7 +82,15 @@ int ReadUser(OpenFiles& f, const Request& r, data::UserRecord& u) {
 
 int InitFiles(const data::Course& course) {
     const std::string folder = course.LearnerFolder();
+    std::vector<std::string> missing;  // innermost first
+    for (std::string p = folder; p != "/" && p != "." && !platform::DirectoryExists(p);
+         p = platform::FolderOf(p))
+        missing.push_back(p);
     if (!platform::CreateFolders(folder)) return Fail("cannot create the folder " + folder);
+    // Run as root, each new folder goes to the owner of the one it was made in.
+    for (auto it = missing.rbegin(); it != missing.rend(); ++it)
+        if (!platform::ShareOwner(*it, platform::FolderOf(*it)))
+            return Fail("cannot give " + *it + " to the course's owner : " + std::strerror(errno));
     int status = 0;
     for (const auto& [path, build] : {std::pair{course.GroupFile(), &data::BuildGroupFile},
                                       {course.UsersFile(), &data::BuildUsersFile}}) {
@@ -147,8 +156,16 @@ int AddUser(const data::Course& course, const Request& r) {
 // False (reported) when a session holds them.
 static bool HoldFromSessions(const data::Course& course, const Request& r,
                              data::LearnerLock& lock) {
-    if (lock.Take(course.LearnerFolder(), r.group, r.user).code() == data::kLearnerBusy) {
+    const std::string folder = course.LearnerFolder();
+    if (lock.Take(folder, r.group, r.user).code() == data::kLearnerBusy) {
         Fail(UserLabel(r) + " is in a lesson session now; try again when it has ended");
+        return false;
+    }
+    // A lock file made here as root goes to the owner of the learners' folder, whose sessions
+    // must go on opening it.
+    const std::string lock_file = folder + "/" + data::kLearnerLockFile;
+    if (lock.Held() && !platform::ShareOwner(lock_file, folder)) {
+        Fail("cannot give " + lock_file + " to the course's owner : " + std::strerror(errno));
         return false;
     }
     return true;  // a folder where no lock can be made is not written by sessions either

@@ -10,6 +10,8 @@
 //   learners list COURSE --lang L [--json]
 //   learners export COURSE --lang L --csv FILE
 
+#include <sys/stat.h>
+
 #include <cctype>
 #include <cerrno>
 #include <cstdio>
@@ -92,6 +94,8 @@ int main(int argc, char** argv) {
     if (const int rc = platform::AnswerHelpOrVersion("learners", kUsage, argc, argv); rc >= 0)
         return rc;
     if (argc < 3) return Usage();
+    // Learners' records and locks are made without access for other accounts.
+    ::umask(027);
     const std::string cmd = argv[1];
     const std::string course_dir = argv[2];
     static const std::set<std::string> kFlags = {"--may-configure", "--json"};
