@@ -1,6 +1,8 @@
 // isamtool: builds, fills, dumps, checks and repairs ISAM files; adds and drops indexes; clusters.
+#include <poll.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <cstdio>
@@ -232,6 +234,14 @@ class LineReader {
         }
     }
     int error() const { return error_; }
+    // True when a line can be read on without waiting for the input (or its end is there).
+    bool Ready() const {
+        if (pos_ < end_) return true;
+        struct pollfd p {
+            fd_, POLLIN, 0
+        };
+        return ::poll(&p, 1, 0) > 0;
+    }
 
   private:
     bool Fill() {
@@ -254,83 +264,116 @@ class LineReader {
     int error_ = 0;
 };
 
-// Bytes of changes an import keeps in memory before writing them back.
-constexpr size_t kDeferBytes = size_t(8) << 20;
+// Bytes of records an import writes under one hold of the files.
+constexpr size_t kBatchBytes = size_t(4) << 20;
 
-// Closes the handle of an import; a failure to write back what it kept is the import's failure.
-int FinishWrite(int h, int status) {
-    if (isam::ISCLOSE(h) < 0) {
-        std::fflush(stdout);
-        std::fprintf(stderr, "isamtool: write: records not stored: %s (%d)\n",
-                     isam::ErrorText(isam::last_error), isam::last_error);
-        return 1;
-    }
-    return status;
-}
+// The records of one batch, read before the files are opened.
+struct Batch {
+    std::vector<unsigned char> bytes;
+    size_t count = 0;
+};
 
-// Writes the records on standard input through handle h, then closes it.
-int WriteRecords(int h) {
-    const size_t len = size_t(isam::RecordLength(h));
-    LineReader in(STDIN_FILENO);
+// How reading a batch ended: more input may follow, or the input ended (well or not).
+enum class InputEnd { kMore, kEnd, kBadLine, kReadError };
+
+// Reads one batch: waits for its first line, then takes only the lines the input already
+// holds, up to max records, so that no file is held while the input is slow.
+InputEnd ReadBatch(LineReader& in, size_t len, size_t max, Batch& b, int& line_no) {
     std::string line;
     std::vector<unsigned char> rec;
-    // Record numbers go out through stdout's buffer, written without a format per line.
-    char number_text[16];
-    bool too_long = false;
-    int number = 1;
-    for (; in.Next(len * 2 + 1, &line, &too_long); ++number) {
+    b.bytes.clear();
+    b.count = 0;
+    while (b.count < max && (b.count == 0 || in.Ready())) {
+        bool too_long = false;
+        if (!in.Next(len * 2 + 1, &line, &too_long)) {
+            if (too_long) return InputEnd::kBadLine;
+            return in.error() != 0 ? InputEnd::kReadError : InputEnd::kEnd;
+        }
         if (!line.empty() && line.back() == '\r') line.pop_back();
-        if (!FromHex(line, len, &rec)) {
-            std::fflush(stdout);
-            std::fprintf(stderr, "isamtool: line %d: expected %zu hex digits\n", number, len * 2);
-            return FinishWrite(h, 1);
-        }
-        if (isam::ISWRITE(h, rec.data()) < 0) {
-            std::fflush(stdout);
-            EngineFailure("write");
-            return FinishWrite(h, 1);
-        }
-        // The numbers of the records written are out before any error about a later line: the
-        // output is flushed before each error, not after each line.
-        char* end =
-            std::to_chars(number_text, number_text + sizeof number_text - 1, isam::last_recnum).ptr;
-        *end++ = '\n';
-        std::fwrite(number_text, 1, size_t(end - number_text), stdout);
+        if (!FromHex(line, len, &rec)) return InputEnd::kBadLine;
+        b.bytes.insert(b.bytes.end(), rec.begin(), rec.end());
+        ++b.count;
+        ++line_no;
     }
-    std::fflush(stdout);
-    if (too_long) {
-        std::fprintf(stderr, "isamtool: line %d: expected %zu hex digits\n", number, len * 2);
-        return FinishWrite(h, 1);
-    }
-    if (in.error() != 0) {
-        std::fprintf(stderr, "isamtool: reading the records: %s\n", std::strerror(in.error()));
-        return FinishWrite(h, 1);
-    }
-    return FinishWrite(h, 0);
+    return InputEnd::kMore;
 }
 
-int Write(const Args& a) {
-    // Alone on the file the import keeps its changes in memory and writes them in a few large
-    // writes; while another process has the file open, it writes each record as a shared handle.
-    int h = isam::ISOPEN(a.name.c_str(), isam::OPEN_INOUT | isam::LOCKMODE_EXCL);
+// Writes a batch: alone on the file, under an exclusive hold that keeps the records in memory
+// and writes them back in a few large writes; while another process has the file open, as a
+// shared handle that writes each record at once. The numbers of the records are printed once
+// the handle is closed, that is once they are in the files. Answers the exit status.
+int WriteBatch(const std::string& name, const Batch& b, size_t len) {
+    int h = isam::ISOPEN(name.c_str(), isam::OPEN_INOUT | isam::LOCKMODE_EXCL);
     if (h >= 0) {
-        if (isam::DeferWrites(h, kDeferBytes) < 0) {
+        if (isam::DeferWrites(h, size_t(8) << 20) < 0) {
             const int err = isam::last_error;
             isam::ISCLOSE(h);
             isam::last_error = err;
             return EngineFailure("open");
         }
     } else if (isam::last_error == isam::kFileLocked) {
-        h = isam::ISOPEN(a.name.c_str(), isam::OPEN_INOUT);
+        h = isam::ISOPEN(name.c_str(), isam::OPEN_INOUT);
     }
     if (h < 0) return EngineFailure("open");
-    // Whatever ends the import, the handle is closed, so that what it kept is written back or
-    // said to be lost.
-    try {
-        return WriteRecords(h);
-    } catch (...) {
-        FinishWrite(h, 1);
-        throw;
+    std::vector<int> numbers;
+    numbers.reserve(b.count);
+    int failed = 0;
+    for (size_t i = 0; i < b.count; ++i) {
+        if (isam::ISWRITE(h, b.bytes.data() + i * len) < 0) {
+            failed = isam::last_error;
+            break;
+        }
+        numbers.push_back(isam::last_recnum);
+    }
+    if (isam::ISCLOSE(h) < 0) {
+        std::fprintf(stderr, "isamtool: write: records not stored: %s (%d)\n",
+                     isam::ErrorText(isam::last_error), isam::last_error);
+        return 1;
+    }
+    // Record numbers go out through stdout's buffer, written without a format per line.
+    char text[16];
+    for (int n : numbers) {
+        char* end = std::to_chars(text, text + sizeof text - 1, n).ptr;
+        *end++ = '\n';
+        std::fwrite(text, 1, size_t(end - text), stdout);
+    }
+    std::fflush(stdout);
+    if (failed != 0) {
+        isam::last_error = failed;
+        return EngineFailure("write");
+    }
+    return 0;
+}
+
+// Writes the records on standard input, a batch at a time.
+int Write(const Args& a) {
+    const int h = isam::ISOPEN(a.name.c_str(), isam::OPEN_INPUT);
+    if (h < 0) return EngineFailure("open");
+    const int reclen = isam::RecordLength(h);
+    isam::ISCLOSE(h);
+    const size_t len = size_t(reclen);
+    const size_t max = std::max<size_t>(1, kBatchBytes / std::max<size_t>(len, 1));
+    LineReader in(STDIN_FILENO);
+    Batch batch;
+    int line_no = 1;
+    for (;;) {
+        const InputEnd end = ReadBatch(in, len, max, batch, line_no);
+        if (batch.count > 0)
+            if (const int rc = WriteBatch(a.name, batch, len); rc != 0) return rc;
+        switch (end) {
+            case InputEnd::kMore:
+                continue;
+            case InputEnd::kEnd:
+                return 0;
+            case InputEnd::kBadLine:
+                std::fprintf(stderr, "isamtool: line %d: expected %zu hex digits\n", line_no,
+                             len * 2);
+                return 1;
+            case InputEnd::kReadError:
+                std::fprintf(stderr, "isamtool: reading the records: %s\n",
+                             std::strerror(in.error()));
+                return 1;
+        }
     }
 }
 
