@@ -254,8 +254,8 @@ const Damage kDamages[] = {
      [](const fs::path& c) { Write(c / "BMP/LAMP.BMP", "not a picture"); }, "media-header",
      "BMP\\LAMP.BMP"},
     // Files that would block or never end a reader: refused before they are read.
-    {"picture that is a FIFO", [](const fs::path& c) { MakeFifo(c / "BMP/LAMP.BMP"); },
-     "file-not-regular", "BMP\\LAMP.BMP"},
+    {"picture with a mask that is a FIFO", [](const fs::path& c) { MakeFifo(c / "BMP/ARROW.BMP"); },
+     "file-not-regular", "BMP\\ARROW.BMP"},
     {"level table that is a FIFO",
      [](const fs::path& c) { MakeFifo(c / "DATA/CFG/D1LEVEL01.CFG"); }, "file-not-regular",
      "DATA\\CFG\\D1LEVEL01.CFG"},

@@ -1,6 +1,6 @@
 #!/bin/sh
 # coursecheck, the installed way, on a copy of the demo whose files would block or never end a
-# reader: a FIFO for a picture and a level table, the catalogue linked to a random device, a
+# reader: a FIFO for a picture with a mask and a level table, the catalogue linked to a random device, a
 # level matrix linked to a zero device, a script followed by a mebibyte of zeros. Each is one
 # finding and the run ends (the test's TIMEOUT stands guard; timeout stops a hung run sooner).
 #   hostile_folder.sh COURSECHECK DEMO_COURSE WORK
@@ -10,8 +10,8 @@ rm -rf "$work"
 mkdir -p "$work"
 cp -a "$demo" "$work/course"
 c=$work/course
-rm -f "$c/BMP/LAMP.BMP" "$c/PRODUCT.DAT" "$c/DATA/CFG/D1LEVEL01.CFG"
-mkfifo "$c/BMP/LAMP.BMP"
+rm -f "$c/BMP/ARROW.BMP" "$c/PRODUCT.DAT" "$c/DATA/CFG/D1LEVEL01.CFG"
+mkfifo "$c/BMP/ARROW.BMP"
 ln -s /dev/urandom "$c/PRODUCT.DAT"
 head -c 1048576 /dev/zero >>"$c/DATA/LDE/D1INTRO"
 rc=0
@@ -23,7 +23,7 @@ cp "$demo/PRODUCT.DAT" "$c/PRODUCT.DAT"
 ln -s /dev/zero "$c/DATA/CFG/D1LEVEL01.CFG"
 rc=0
 QT_QPA_PLATFORM=offscreen timeout 60 "$coursecheck" --run-scripts "$c" >"$work/out" 2>&1 || rc=$?
-for expected in 'BMP\\LAMP.BMP: error: it is a FIFO' 'D1LEVEL01.CFG: error: it is a device' \
+for expected in 'BMP\\ARROW.BMP: error: it is a FIFO' 'D1LEVEL01.CFG: error: it is a device' \
                 'D1INTRO: error: .*\[script-argument\]'; do
   grep -q "$expected" "$work/out" || { cat "$work/out"; echo "missing: $expected (rc $rc)"; exit 1; }
 done
