@@ -99,6 +99,7 @@ void FormScale::Take(QWidget* widget, bool designed, bool placed) {
                 w.sections.push_back(by_hand && !last ? header->sectionSize(i) : -1);
             }
         }
+        if (auto* splitter = qobject_cast<QSplitter*>(widget)) w.splits = splitter->sizes();
         if (widget->layout()) TakeLayout(widget->layout());
     }
     widgets_.push_back(w);
@@ -178,6 +179,13 @@ void FormScale::ApplyWidget(const Widget& w, double scale) const {
         for (int i = 0; i < int(w.sections.size()) && i < header->count(); ++i)
             if (w.sections[size_t(i)] >= 0)
                 header->resizeSection(i, Scaled(w.sections[size_t(i)], scale));
+    }
+
+    if (auto* splitter = qobject_cast<QSplitter*>(widget); splitter && !w.splits.isEmpty()) {
+        // Each pane keeps its share: a narrow pane of names grows with its font.
+        QList<int> sizes;
+        for (int size : w.splits) sizes << Scaled(size, scale);
+        splitter->setSizes(sizes);
     }
 
     const QSize minimum = ScaledLimit(w.minimum, scale);

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <QFont>
+#include <QList>
 #include <QMargins>
 #include <QPixmap>
 #include <QPointer>
@@ -45,6 +46,7 @@ class FormScale {
         std::vector<int> sections;  // header sections sized by hand; -1 for the others
         int minimum_section = -1;
         int default_section = -1;
+        QList<int> splits;  // a splitter's pane sizes
     };
     struct Layout {
         QPointer<QLayout> layout;

@@ -37,12 +37,8 @@ constexpr int kNameColumn = 3;
 constexpr int kStatusColumn = 4;
 constexpr int kTypeAheadMs = 1000;
 
-// The same picture on a selected row as on any other.
 QIcon Icon(int number) {
-    const QPixmap pixmap = QPixmap::fromImage(UserListIcon(number));
-    QIcon icon(pixmap);
-    icon.addPixmap(pixmap, QIcon::Selected);
-    return icon;
+    return UserListQIcon(number);
 }
 
 // The choice's boxes as the learner sees them: the course's message box, the identification
@@ -126,6 +122,7 @@ TUsrList::TUsrList(data::Course& course, data::DataAccess& groups, data::DataAcc
 
     tree_ = new QTreeWidget(this);
     tree_->setColumnCount(1);
+    tree_->setIconSize(QSize(16, 16));  // a size of its own, so that it scales with the box
     // Long group names scroll rather than being cut.
     tree_->header()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
     tree_->header()->setStretchLastSection(false);

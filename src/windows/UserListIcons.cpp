@@ -3,6 +3,10 @@
 #include <QHash>
 #include <QPainter>
 #include <QPainterPath>
+#include <QPair>
+#include <QPixmap>
+#include <algorithm>
+#include <cmath>
 
 namespace windows {
 namespace {
@@ -20,12 +24,13 @@ void Person(QPainter& g, qreal x, qreal y, const QColor& fill) {
     g.drawEllipse(QRectF(x + 4.5, y + 1.5, 7, 7));
 }
 
-QImage Draw(int number) {
-    const int size = number == data::kIconHeader ? 32 : 16;
+QImage Draw(int number, int size) {
+    const int design = number == data::kIconHeader ? 32 : 16;
     QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
     image.fill(Qt::transparent);
     QPainter g(&image);
     g.setRenderHint(QPainter::Antialiasing);
+    g.scale(double(size) / design, double(size) / design);
     switch (number) {
         case data::kIconHeader:  // two learners side by side, the front one larger
             g.scale(1.4, 1.4);
@@ -89,11 +94,25 @@ QImage Draw(int number) {
 
 }  // namespace
 
-QImage UserListIcon(int number) {
-    static QHash<int, QImage> drawn;
-    auto it = drawn.find(number);
-    if (it == drawn.end()) it = drawn.insert(number, Draw(number));
+QImage UserListIcon(int number, double scale) {
+    const int design = number == data::kIconHeader ? 32 : 16;
+    const int size = std::clamp(static_cast<int>(std::lround(design * scale)), 1, design * 8);
+    static QHash<QPair<int, int>, QImage> drawn;
+    auto it = drawn.find({number, size});
+    if (it == drawn.end()) it = drawn.insert({number, size}, Draw(number, size));
     return *it;
+}
+
+QIcon UserListQIcon(int number) {
+    QIcon icon;
+    for (double scale : {1.0, 1.25, 1.5, 2.0, 2.5, 3.0, 4.0}) {
+        const QPixmap pixmap = QPixmap::fromImage(UserListIcon(number, scale));
+        if (pixmap.isNull()) return QIcon();
+        // The same picture on a selected row as on any other.
+        icon.addPixmap(pixmap, QIcon::Normal);
+        icon.addPixmap(pixmap, QIcon::Selected);
+    }
+    return icon;
 }
 
 }  // namespace windows

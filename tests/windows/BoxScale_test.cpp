@@ -8,6 +8,7 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QScreen>
+#include <QSplitter>
 #include <QTest>
 #include <QTimer>
 #include <QTreeWidget>
@@ -195,6 +196,31 @@ TEST(FormScaleTest, LayoutsAndListColumnsScale) {
     design.Apply(1.0);
     EXPECT_EQ(layout->contentsMargins(), QMargins(4, 4, 4, 0));
     EXPECT_EQ(list->header()->sectionSize(1), 100);
+}
+
+// A splitter's panes keep their share: a pane of names grows with its font instead of giving
+// all the room to the other pane.
+TEST(FormScaleTest, SplitterPanesScale) {
+    QWidget form;
+    auto* layout = new QVBoxLayout(&form);
+    auto* splitter = new QSplitter(&form);
+    splitter->addWidget(new QTreeWidget);
+    splitter->addWidget(new QTreeWidget);
+    splitter->setStretchFactor(1, 1);
+    layout->addWidget(splitter);
+    form.resize(400, 200);
+    splitter->setSizes({100, 280});
+    form.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+    const QList<int> design_sizes = splitter->sizes();
+
+    FormScale design(&form);
+    design.Apply(3.0);
+    QApplication::processEvents();
+    EXPECT_NEAR(splitter->sizes()[0], 3 * design_sizes[0], 4) << splitter->sizes()[0];
+    design.Apply(1.0);
+    QApplication::processEvents();
+    EXPECT_NEAR(splitter->sizes()[0], design_sizes[0], 2);
 }
 
 // A main window whose 100 x 75 stage is shown at scale 2 (a widget on it, for menus).

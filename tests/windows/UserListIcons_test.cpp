@@ -33,5 +33,15 @@ TEST(UserListIcons, EachNumberHasItsOwnVisiblePicture) {
     for (int number : {0, 2, 4, 23, 29}) EXPECT_TRUE(UserListIcon(number).isNull()) << number;
 }
 
+// In a list shown larger the icons are drawn at its size, not left at their design's.
+TEST(UserListIcons, DrawnAtTheSizeTheListAsks) {
+    EXPECT_EQ(UserListIcon(3, 2.0).size(), QSize(64, 64));
+    EXPECT_EQ(UserListIcon(25, 2.5).size(), QSize(40, 40));
+    for (int size : {16, 24, 32, 40, 48, 64})
+        EXPECT_EQ(UserListQIcon(25).actualSize(QSize(size, size)), QSize(size, size)) << size;
+    EXPECT_GT(InkCount(UserListIcon(25, 3.0)), 9 * InkCount(UserListIcon(25)) / 2)
+        << "drawn large, not a small picture";
+}
+
 }  // namespace
 }  // namespace windows
