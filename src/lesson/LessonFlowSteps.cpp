@@ -25,7 +25,10 @@ bool LessonFlow::OpenStepFile(int level, text::MessageFile& file, std::string* p
 }
 
 void LessonFlow::NextClick() {
-    if (book_) NextStep();
+    if (!book_) return;
+    // A step's comment document goes with the step.
+    ports_.view.CloseDocumentWindow();
+    NextStep();
 }
 
 void LessonFlow::PrevClick() {

@@ -71,7 +71,7 @@ class FakeView : public lesson::LessonView {
         journal_.push_back("user list");
     }
     void PostMessage(int message) override { posted.push_back(message); }
-    void CloseDocumentWindow() override {}
+    void CloseDocumentWindow() override { ++documents_closed; }
     void CloseWindow() override { journal_.push_back("close window"); }
     int StageWidth() const override { return 759; }
     int StageHeight() const override { return 520; }
@@ -83,6 +83,7 @@ class FakeView : public lesson::LessonView {
     std::deque<int> yes_no, estimates;
     std::deque<int> posted;
     int user_lists = 0;
+    int documents_closed = 0;
     bool stop_shown = true;
 
   private:

@@ -37,7 +37,9 @@ TEST_F(LessonTest, NewLearnerPlaysChoiceStepsToTheEndOfTheLesson) {
     EXPECT_EQ(User().TotalWorth, 10);
     EXPECT_EQ(User().State, data::kStateBegun);
 
+    const int closed = view_.documents_closed;
     Flow().NextClick();
+    EXPECT_EQ(view_.documents_closed, closed + 1) << "the step's comment document goes with it";
     Flow().UserMessage(lesson::kMsgScriptDone);
     Flow().ButtonClick(3);  // wrong: scores 0 and waits for Next
     EXPECT_EQ(view_.screen.verdict, "Answer 3 is wrong");
