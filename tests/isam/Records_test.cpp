@@ -124,6 +124,15 @@ TEST_F(IsamRecordsTest, RecordLocksBetweenHandlesOfOneProcess) {
     EXPECT_EQ(last_error, kRecordLocked);
     EXPECT_EQ(ISDELREC(h2, 3), -1);
     EXPECT_EQ(last_error, kRecordLocked);
+    // A rewrite is checked against the record it replaces: changing the key neither takes the
+    // held record away nor moves another record onto its key.
+    EXPECT_EQ(ISREWCURR(h2, Rec(9, 3).data()), -1);
+    EXPECT_EQ(last_error, kRecordLocked);
+    got = Rec(4);
+    ASSERT_EQ(ISREAD(h2, got.data(), EQUAL), 0);
+    EXPECT_EQ(ISREWCURR(h2, Rec(3, 4).data()), -1);
+    EXPECT_EQ(last_error, kDuplicate);
+    EXPECT_EQ(Scan(h2), (std::vector<int32_t>{1, 2, 3, 4}));
     EXPECT_EQ(ISREWRITE(h1, r.data()), 0);  // the holder may
     // Releasing through a lock-mode switch, then the other handle may.
     ASSERT_EQ(ISSETLOCKMODE(h1, LOCKMODE_AUTO), 0);
