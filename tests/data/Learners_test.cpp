@@ -269,6 +269,8 @@ TEST(LearnersToolTest, RunAsRootInAnotherAccountsCourseLeavesFilesItCanUse) {
     const pid_t pid = fork();
     if (pid == 0) {
         if (setgroups(0, nullptr) != 0 || setgid(gid) != 0 || setuid(uid) != 0) _exit(126);
+        // A build tree in a folder closed to the account: nothing to run as it.
+        if (access(LEARNERS_PATH, X_OK) != 0) _exit(77);
         const support::ToolRun run =
             support::RunLearners(c.path, "set-progress", "--group 1 --user 1 --level 3");
         const support::ToolRun add =
@@ -277,7 +279,9 @@ TEST(LearnersToolTest, RunAsRootInAnotherAccountsCourseLeavesFilesItCanUse) {
     }
     int status = 0;
     ASSERT_EQ(waitpid(pid, &status, 0), pid);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the account cannot use them";
+    ASSERT_TRUE(WIFEXITED(status));
+    if (WEXITSTATUS(status) == 77) GTEST_SKIP() << "the account cannot reach " << LEARNERS_PATH;
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "the account cannot use them";
     EXPECT_EQ(c.AllUsers().size(), 2u);
 }
 

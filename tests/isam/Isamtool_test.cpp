@@ -400,6 +400,8 @@ int RunAs(uid_t uid, gid_t gid, const std::string& command) {
     const pid_t pid = fork();
     if (pid == 0) {
         if (setgroups(0, nullptr) != 0 || setgid(gid) != 0 || setuid(uid) != 0) _exit(126);
+        // A build tree in a folder closed to the account: nothing to run as it.
+        if (access(ISAMTOOL_PATH, X_OK) != 0) _exit(77);
         execl("/bin/sh", "sh", "-c", command.c_str(), nullptr);
         _exit(127);
     }
@@ -438,11 +440,13 @@ TEST_F(IsamtoolTest, RunAsRootInAnotherAccountsFolderLeavesFilesItCanUse) {
         EXPECT_EQ(st.st_mode & 07, 0u) << e.path();
     }
     // The account writes the files and replaces the file.
-    EXPECT_EQ(RunAs(uid, gid,
-                    std::string(ISAMTOOL_PATH) + " write " + f + " <<EOF\n" + RecordLine(2, 2) +
-                        "EOF\n" + ISAMTOOL_PATH + " write " + g + " <<EOF\n" + RecordLine(2, 2) +
-                        "EOF\necho x > " + folder + "/SCO001.001"),
-              0);
+    const int as_account =
+        RunAs(uid, gid,
+              std::string(ISAMTOOL_PATH) + " write " + f + " <<EOF\n" + RecordLine(2, 2) + "EOF\n" +
+                  ISAMTOOL_PATH + " write " + g + " <<EOF\n" + RecordLine(2, 2) + "EOF\necho x > " +
+                  folder + "/SCO001.001");
+    if (as_account == 77) GTEST_SKIP() << "the account cannot reach " << ISAMTOOL_PATH;
+    EXPECT_EQ(as_account, 0);
     EXPECT_EQ(Tool("dump " + f).out, "1 0000000100000001\n2 0000000200000002\n");
 }
 
