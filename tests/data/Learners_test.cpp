@@ -222,6 +222,11 @@ TEST(LearnersToolTest, ListShowsControlCharactersInNamesEscaped) {
     EXPECT_EQ(out.find("\xc2\x8d"), std::string::npos) << out;
     EXPECT_NE(out.find("Night\\x07"), std::string::npos) << out;
     EXPECT_NE(out.find("\\x1b]0;x\\x07\\x1b[31mA\\\\b\\x8d"), std::string::npos) << out;
+    const auto [json_status, json] = c.Run("list", "--json");
+    EXPECT_EQ(json_status, 0);
+    EXPECT_NE(json.find("\"name\": \"\\u001b]0;x\\u0007\\u001b[31mA\\\\b\\u008d\""),
+              std::string::npos)
+        << json;
 }
 
 // The files holding learners' records, and the folders made for them, have no access for

@@ -47,48 +47,43 @@ std::string Utf8(const std::string& cp1252) {
     return text::Cp1252ToUtf8(cp1252);
 }
 
-// A name as a terminal shows it: control characters (C0, DEL and C1) written as \xNN and a
-// backslash doubled, so that a name cannot move the cursor, recolour or retitle the screen.
-std::string TerminalText(const std::string& utf8) {
+// The control character (C0, DEL or C1) that starts at utf8[i], or -1; a C1 character's
+// two bytes are taken (i moves to the second).
+int ControlAt(const std::string& utf8, size_t& i) {
+    const unsigned char c = static_cast<unsigned char>(utf8[i]);
+    if (c < 0x20 || c == 0x7F) return c;
+    if (c != 0xC2 || i + 1 >= utf8.size()) return -1;
+    const unsigned char next = static_cast<unsigned char>(utf8[i + 1]);
+    if (next < 0x80 || next > 0x9F) return -1;
+    ++i;
+    return next;
+}
+
+// Text with each control character written by format (one %x of the code) and a backslash
+// doubled, so that a name cannot move the cursor, recolour or retitle a terminal.
+std::string Escaped(const std::string& utf8, const char* format, bool quote) {
     std::string out;
     char buf[8];
     for (size_t i = 0; i < utf8.size(); ++i) {
-        const unsigned char c = static_cast<unsigned char>(utf8[i]);
-        unsigned code = 0x100;  // none
-        if (c < 0x20 || c == 0x7F) {
-            code = c;
-        } else if (c == 0xC2 && i + 1 < utf8.size() &&
-                   static_cast<unsigned char>(utf8[i + 1]) >= 0x80 &&
-                   static_cast<unsigned char>(utf8[i + 1]) <= 0x9F) {
-            code = static_cast<unsigned char>(utf8[++i]);
-        }
-        if (code <= 0xFF) {
-            std::snprintf(buf, sizeof buf, "\\x%02x", code);
+        const char c = utf8[i];
+        if (const int code = ControlAt(utf8, i); code >= 0) {
+            std::snprintf(buf, sizeof buf, format, unsigned(code));
             out += buf;
-        } else if (c == '\\') {
-            out += "\\\\";
         } else {
-            out += char(c);
+            if (c == '\\' || (quote && c == '"')) out += '\\';
+            out += c;
         }
     }
     return out;
 }
 
-std::string JsonText(const std::string& s) {
-    std::string out = "\"";
-    for (unsigned char c : s) {
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += char(c);
-        } else if (c < 0x20) {
-            char buf[8];
-            std::snprintf(buf, sizeof buf, "\\u%04x", c);
-            out += buf;
-        } else {
-            out += char(c);
-        }
-    }
-    return out + "\"";
+// A name as a terminal shows it (\xNN for control characters).
+std::string TerminalText(const std::string& utf8) {
+    return Escaped(utf8, "\\x%02x", false);
+}
+
+std::string JsonText(const std::string& utf8) {
+    return "\"" + Escaped(utf8, "\\u%04x", true) + "\"";
 }
 
 std::string CsvText(const std::string& s) {
