@@ -24,6 +24,7 @@ namespace {
 // Why the player cannot run in language code, or "" when it can.
 std::string LanguageProblem(CheckContext& c, const data::ConfigTable& settings,
                             const std::string& code) {
+    if (!data::ConfigTable::Accepts(data::kLanguage, code)) return "it leads out of the course";
     std::string why;
     auto add = [&](const std::string& reason) { why += (why.empty() ? "" : "; ") + reason; };
     data::ConfigTable config = settings;
