@@ -298,11 +298,12 @@ bool CourseReader::RefreshFiles(Learner& learner, int dirfd) {
         learner.score_steps = steps;
         learner.scores.clear();
         learner.score_problem.clear();
+        learner.nothing_sent = false;
         const std::string& name = score_name;
         std::string bytes;
         data::ScoreBook book;
         if (score.missing) {
-            if (steps > 0) learner.score_problem = name + ": no score file";
+            learner.nothing_sent = steps > 0;
         } else if (!score.regular) {
             learner.score_problem = name + ": not a learner file";
         } else if (steps == 0) {

@@ -45,6 +45,9 @@ struct Learner {
     std::optional<int64_t> last_active;
     // Why the score or the history file of this learner could not be read; empty when well.
     std::string score_problem, history_problem;
+    // A record with steps and no score file yet: a session begun through the data server sends
+    // the score file only at its end.
+    bool nothing_sent = false;
     // Both reasons in one text; empty when the learner's files are sound.
     std::string Unreadable() const;
 

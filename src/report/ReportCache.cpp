@@ -97,6 +97,7 @@ std::shared_ptr<const ReportCache::Snapshot> ReportCache::Refresh() {
                 const std::vector<StepRow> steps = MakeSteps(data);
                 made->made[kStepsJson] = StepsJson(steps);
                 made->made[kStepsCsv] = StepsCsv(steps);
+                made->made[kAnswersCsv] = AnswersCsv(data);
                 for (int kind = 0; kind < kKindCount; ++kind) {
                     std::string why;  // not kept: such a report is only sent uncompressed
                     Gzip(made->made[kind], made->gzipped[kind], why);

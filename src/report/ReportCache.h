@@ -20,7 +20,7 @@ namespace report {
 
 class ReportCache {
   public:
-    enum Kind { kSummaryJson, kStepsJson, kLearnersCsv, kStepsCsv, kKindCount };
+    enum Kind { kSummaryJson, kStepsJson, kLearnersCsv, kStepsCsv, kAnswersCsv, kKindCount };
 
     // interval: the pause between two checks of the files.
     explicit ReportCache(const ReportCourse& course,

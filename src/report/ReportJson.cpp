@@ -19,6 +19,16 @@ json Nullable(const std::optional<int64_t>& seconds) {
     return seconds ? json(IsoTime(*seconds)) : json(nullptr);
 }
 
+json NullableLocal(const std::optional<int64_t>& seconds) {
+    return seconds ? json(LocalTime(*seconds)) : json(nullptr);
+}
+
+// The text of answer number (1 to 6) of a choice step; empty when the step offers none.
+std::string AnswerText(const std::vector<std::string>& answers, int answer) {
+    return answer >= 1 && size_t(answer) <= answers.size() ? answers[size_t(answer - 1)]
+                                                           : std::string();
+}
+
 // One CSV field: quoted when it holds a comma, a quote or a line end; quotes doubled.
 std::string Field(const std::string& text) {
     if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
@@ -43,7 +53,11 @@ std::string Number(double value) {
     return v.dump();
 }
 
-void Row(std::string& out, std::initializer_list<std::string> fields) {
+// Answer columns of steps.csv: a step offers at most six answers.
+constexpr int kMaxAnswerColumns = 6;
+
+template <class Fields>
+void Row(std::string& out, const Fields& fields) {
     bool first = true;
     for (const std::string& f : fields) {
         if (!first) out += ',';
@@ -51,6 +65,10 @@ void Row(std::string& out, std::initializer_list<std::string> fields) {
         first = false;
     }
     out += "\r\n";
+}
+
+void Row(std::string& out, std::initializer_list<std::string> fields) {
+    Row<std::initializer_list<std::string>>(out, fields);
 }
 
 }  // namespace
@@ -64,6 +82,8 @@ std::string SummaryJson(const Summary& summary) {
                         {"user", l.user},
                         {"name", l.name},
                         {"state", l.state},
+                        {"status", StateName(l)},
+                        {"nothing_sent", l.nothing_sent},
                         {"level", l.level},
                         {"step", l.step},
                         {"total", l.total},
@@ -72,7 +92,8 @@ std::string SummaryJson(const Summary& summary) {
                         {"finished", l.finished},
                         {"time_s", l.time_s},
                         {"visits", l.visits},
-                        {"last_active", Nullable(l.last_active)}};
+                        {"last_active", Nullable(l.last_active)},
+                        {"last_active_local", NullableLocal(l.last_active)}};
             row["unreadable"] = l.unreadable.empty() ? json(nullptr) : json(l.unreadable);
             learners.push_back(std::move(row));
         }
@@ -96,10 +117,14 @@ std::string StepsJson(const std::vector<StepRow>& steps) {
                         {"question", s.question},
                         {"answers", s.answers},
                         {"expected", s.expected},
+                        {"choice", s.choice},
                         {"answered", s.answered},
                         {"first_try_right", s.first_try_right},
+                        {"solved", s.solved},
+                        {"points", s.points},
                         {"given", given},
                         {"other", s.other},
+                        {"outside", s.outside},
                         {"median_time_s", s.median_time_s ? json(*s.median_time_s) : json()},
                         {"visits", s.visits}});
     }
@@ -108,18 +133,23 @@ std::string StepsJson(const std::vector<StepRow>& steps) {
 
 std::string LearnerJson(const Learner& learner, const CourseData& data) {
     const data::UserRecord& r = learner.record;
+    LearnerRow state;
+    state.state = r.State;
+    state.finished = r.State == data::kStateFinished;
+    state.nothing_sent = learner.nothing_sent;
     std::string group_name;
     for (const Group& g : data.groups)
         if (g.number == r.GroupNo) group_name = g.name;
     json scores = json::array();
     for (size_t i = 0; i < learner.scores.size(); ++i) {
         const StepScore& s = learner.scores[i];
-        json row = {{"index", i},        {"score", s.score}, {"worth", s.worth},
-                    {"bonus", s.bonus},  {"time_s", s.time}, {"visits", s.visits},
-                    {"status", s.status}};
+        json row = {{"index", i},         {"score", s.score},        {"worth", s.worth},
+                    {"bonus", s.bonus},   {"time_s", s.time},        {"visits", s.visits},
+                    {"status", s.status}, {"result", StepResult(s)}, {"try", SolvedOnTry(s)}};
         if (i < data.steps.size()) {
             row["level"] = data.steps[i].level;
             row["step"] = data.steps[i].step;
+            row["choice"] = !data.steps[i].answers.empty();
         }
         scores.push_back(std::move(row));
     }
@@ -129,12 +159,18 @@ std::string LearnerJson(const Learner& learner, const CourseData& data) {
             history.push_back({{"kind", "abandon"}});
             continue;
         }
+        const int index = StepIndex(data, h.level, h.step);
+        const std::vector<std::string> none;
+        const std::vector<std::string>& answers =
+            index < 0 ? none : data.steps[size_t(index)].answers;
         history.push_back({{"kind", "answer"},
                            {"f", h.f},
                            {"level", h.level},
                            {"step", h.step},
                            {"expected", h.expected},
+                           {"expected_text", AnswerText(answers, h.expected)},
                            {"given", h.given},
+                           {"given_text", AnswerText(answers, h.given)},
                            {"right", h.expected == h.given},
                            {"series", h.series},
                            {"directory", h.directory}});
@@ -145,6 +181,8 @@ std::string LearnerJson(const Learner& learner, const CourseData& data) {
          {"user", r.UserNo},
          {"name", r.UserName},
          {"state", r.State},
+         {"status", StateName(state)},
+         {"nothing_sent", learner.nothing_sent},
          {"finished", r.State == data::kStateFinished},
          {"level", r.Level},
          {"first_level", r.FirstLevel},
@@ -157,41 +195,91 @@ std::string LearnerJson(const Learner& learner, const CourseData& data) {
          {"percent", Percent(r.Total, r.TotalWorth)},
          {"may_configure", r.MayConfigure != 0},
          {"last_active", Nullable(learner.last_active)},
+         {"last_active_local", NullableLocal(learner.last_active)},
          {"unreadable", learner.Unreadable().empty() ? json(nullptr) : json(learner.Unreadable())},
          {"scores", scores},
          {"history", history}});
 }
 
+// A CSV starts with the UTF-8 byte order mark, which spreadsheet programs need to read UTF-8
+// (names with accents) rather than their own code page.
+constexpr char kBom[] = "\xEF\xBB\xBF";
+
 std::string LearnersCsv(const Summary& summary) {
-    std::string out;
+    std::string out = kBom;
     Row(out, {"group", "group_name", "user", "name", "state", "level", "step", "total", "worth",
               "percent", "finished", "time_s", "visits", "last_active", "unreadable"});
     for (const GroupRows& g : summary.groups)
         for (const LearnerRow& l : g.learners)
             Row(out,
                 {std::to_string(l.group), Text(g.name), std::to_string(l.user), Text(l.name),
-                 std::to_string(l.state), std::to_string(l.level), std::to_string(l.step),
+                 StateName(l), std::to_string(l.level), std::to_string(l.step),
                  std::to_string(l.total), std::to_string(l.worth), Number(l.percent),
                  l.finished ? "true" : "false", std::to_string(l.time_s), std::to_string(l.visits),
-                 l.last_active ? IsoTime(*l.last_active) : "", Text(l.unreadable)});
+                 l.last_active ? LocalTime(*l.last_active) : "", Text(l.unreadable)});
     return out;
 }
 
 std::string StepsCsv(const std::vector<StepRow>& steps) {
-    std::string out;
-    Row(out, {"level", "step", "question", "expected", "answered", "first_try_right", "given",
-              "median_time_s", "visits"});
+    std::string out = kBom;
+    std::vector<std::string> head = {"level",    "step",     "question",        "kind",
+                                     "expected", "answered", "first_try_right", "solved"};
+    for (int a = 1; a <= kMaxAnswerColumns; ++a) {
+        head.push_back("answer_" + std::to_string(a));
+        head.push_back("answer_" + std::to_string(a) + "_count");
+    }
+    for (const char* name : {"other", "outside", "median_time_s", "visits"}) head.push_back(name);
+    Row(out, head);
     for (const StepRow& s : steps) {
-        std::string given;
-        for (const auto& [answer, count] : s.given) {
-            if (!given.empty()) given += ' ';
-            given += std::to_string(answer) + ":" + std::to_string(count);
+        std::vector<std::string> cells = {std::to_string(s.level),
+                                          std::to_string(s.step),
+                                          Text(s.question),
+                                          s.choice ? "choice" : "practical or estimate",
+                                          std::to_string(s.expected),
+                                          std::to_string(s.answered),
+                                          std::to_string(s.first_try_right),
+                                          std::to_string(s.solved)};
+        for (int a = 1; a <= kMaxAnswerColumns; ++a) {
+            const auto at = s.given.find(a);
+            const bool offered = size_t(a) <= s.answers.size();
+            cells.push_back(Text(AnswerText(s.answers, a)));
+            cells.push_back(offered || at != s.given.end()
+                                ? std::to_string(at == s.given.end() ? 0 : at->second)
+                                : "");
         }
-        if (s.other > 0) given += (given.empty() ? "other:" : " other:") + std::to_string(s.other);
-        Row(out, {std::to_string(s.level), std::to_string(s.step), Text(s.question),
-                  std::to_string(s.expected), std::to_string(s.answered),
-                  std::to_string(s.first_try_right), given,
-                  s.median_time_s ? Number(*s.median_time_s) : "", std::to_string(s.visits)});
+        cells.push_back(std::to_string(s.other));
+        cells.push_back(std::to_string(s.outside));
+        cells.push_back(s.median_time_s ? Number(*s.median_time_s) : "");
+        cells.push_back(std::to_string(s.visits));
+        Row(out, cells);
+    }
+    return out;
+}
+
+std::string AnswersCsv(const CourseData& data) {
+    std::string out = kBom;
+    Row(out, {"group", "group_name", "user", "name", "level", "step", "given", "given_text",
+              "expected", "expected_text", "right", "step_time_s"});
+    for (const Learner& l : data.learners) {
+        std::string group_name;
+        for (const Group& g : data.groups)
+            if (g.number == l.record.GroupNo) group_name = g.name;
+        for (const HistoryLine& h : l.history) {
+            if (h.abandon) continue;
+            const int index = StepIndex(data, h.level, h.step);
+            const std::vector<std::string> none;
+            const std::vector<std::string>& answers =
+                index < 0 ? none : data.steps[size_t(index)].answers;
+            const std::string time = index >= 0 && size_t(index) < l.scores.size()
+                                         ? std::to_string(l.scores[size_t(index)].time)
+                                         : "";
+            Row(out, {std::to_string(l.record.GroupNo), Text(group_name),
+                      std::to_string(l.record.UserNo), Text(l.record.UserName),
+                      std::to_string(h.level), std::to_string(h.step), std::to_string(h.given),
+                      Text(AnswerText(answers, h.given)), std::to_string(h.expected),
+                      Text(AnswerText(answers, h.expected)),
+                      h.expected == h.given ? "true" : "false", time});
+        }
     }
     return out;
 }

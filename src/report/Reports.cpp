@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <ctime>
 #include <set>
 
@@ -21,6 +22,104 @@ std::string IsoTime(int64_t seconds) {
     char out[32];
     std::strftime(out, sizeof out, "%Y-%m-%dT%H:%M:%SZ", &tm);
     return out;
+}
+
+std::string LocalTime(int64_t seconds) {
+    const std::time_t t = static_cast<std::time_t>(seconds);
+    std::tm tm{};
+    if (!localtime_r(&t, &tm)) return std::string();
+    char out[40];
+    if (std::strftime(out, sizeof out, "%Y-%m-%d %H:%M:%S %z", &tm) == 0) return std::string();
+    std::string text = out;
+    // "+0100" as "+01:00", the form ISO 8601 and a reader both know.
+    if (text.size() >= 5 && (text[text.size() - 5] == '+' || text[text.size() - 5] == '-'))
+        text.insert(text.size() - 2, ":");
+    return text;
+}
+
+std::string Duration(int64_t seconds) {
+    char out[48];
+    const long long s = seconds < 0 ? 0 : static_cast<long long>(seconds);
+    if (s < 60)
+        std::snprintf(out, sizeof out, "%lld s", s);
+    else if (s < 3600)
+        std::snprintf(out, sizeof out, "%lld min %02lld s", s / 60, s % 60);
+    else
+        std::snprintf(out, sizeof out, "%lld h %02lld min", s / 3600, s / 60 % 60);
+    return out;
+}
+
+namespace {
+
+// Columns a code point takes in a terminal: 0 for combining marks and joiners, 2 for the wide
+// (East Asian and emoji) blocks, 1 for the others.
+int CodePointWidth(char32_t c) {
+    struct Range {
+        char32_t first, last;
+    };
+    static constexpr Range kZero[] = {{0x0300, 0x036F}, {0x0483, 0x0489}, {0x0591, 0x05BD},
+                                      {0x0610, 0x061A}, {0x064B, 0x065F}, {0x1AB0, 0x1AFF},
+                                      {0x1DC0, 0x1DFF}, {0x200B, 0x200F}, {0x20D0, 0x20FF},
+                                      {0xFE00, 0xFE0F}, {0xFE20, 0xFE2F}};
+    static constexpr Range kWide[] = {{0x1100, 0x115F},   {0x2E80, 0x303E},  {0x3041, 0x33FF},
+                                      {0x3400, 0x4DBF},   {0x4E00, 0x9FFF},  {0xA000, 0xA4CF},
+                                      {0xAC00, 0xD7A3},   {0xF900, 0xFAFF},  {0xFE30, 0xFE4F},
+                                      {0xFF00, 0xFF60},   {0xFFE0, 0xFFE6},  {0x1F300, 0x1F64F},
+                                      {0x1F900, 0x1F9FF}, {0x20000, 0x3FFFD}};
+    for (const Range& r : kZero)
+        if (c >= r.first && c <= r.last) return 0;
+    for (const Range& r : kWide)
+        if (c >= r.first && c <= r.last) return 2;
+    return 1;
+}
+
+}  // namespace
+
+int DisplayWidth(std::string_view text) {
+    int width = 0;
+    for (size_t i = 0; i < text.size();) {
+        const unsigned char b = static_cast<unsigned char>(text[i]);
+        const size_t length = b < 0x80         ? 1
+                              : (b >> 5) == 6  ? 2
+                              : (b >> 4) == 14 ? 3
+                              : (b >> 3) == 30 ? 4
+                                               : 0;
+        if (length == 0 || i + length > text.size()) {  // not UTF-8: one column a byte
+            ++width;
+            ++i;
+            continue;
+        }
+        char32_t c = length == 1 ? b : b & (0x7F >> length);
+        bool valid = true;
+        for (size_t k = 1; k < length; ++k) {
+            const unsigned char next = static_cast<unsigned char>(text[i + k]);
+            if ((next & 0xC0) != 0x80) valid = false;
+            c = (c << 6) | (next & 0x3F);
+        }
+        if (!valid) {
+            ++width;
+            ++i;
+            continue;
+        }
+        width += CodePointWidth(c);
+        i += length;
+    }
+    return width;
+}
+
+std::string PadRight(std::string_view text, int width) {
+    std::string out(text);
+    for (int w = DisplayWidth(text); w < width; ++w) out += ' ';
+    return out;
+}
+
+int StepIndex(const CourseData& data, int level, int step) {
+    if (level < 1 || size_t(level) > data.level_steps.size() || step < 1 ||
+        step > data.level_steps[size_t(level - 1)])
+        return -1;
+    int index = step - 1;
+    for (int l = 1; l < level; ++l) index += data.level_steps[size_t(l - 1)];
+    return index;
 }
 
 std::string TerminalText(std::string_view text) {
@@ -47,6 +146,27 @@ std::string TerminalText(std::string_view text) {
     return out;
 }
 
+int SolvedOnTry(const StepScore& score) {
+    if (score.status != 3 || score.score <= 0 || score.worth <= 0) return 0;
+    // Beyond a few halvings the points are gone (a learner's try limit lies below this).
+    for (int t = 1; t <= 8; ++t)
+        if ((score.worth >> (t - 1)) == score.score) return t;
+    return 0;
+}
+
+std::string StepResult(const StepScore& score) {
+    if (score.score < 0 && score.worth > 0) return "left";
+    if (score.status == 3 && score.score > 0) return "solved";
+    if (score.status == 3 && score.score == 0) return "not solved";
+    return score.visits > 0 ? "visited" : "not reached";
+}
+
+std::string StateName(const LearnerRow& row) {
+    if (row.finished) return "finished";
+    if (row.nothing_sent) return "begun, nothing sent yet";
+    return row.state == 0 ? "new" : "begun";
+}
+
 namespace {
 
 constexpr int kMaxAnswer = 6;
@@ -71,6 +191,7 @@ LearnerRow RowOf(const Learner& learner) {
     }
     row.last_active = learner.last_active;
     row.unreadable = learner.Unreadable();
+    row.nothing_sent = learner.nothing_sent;
     return row;
 }
 
@@ -112,39 +233,51 @@ std::vector<StepRow> MakeSteps(const CourseData& data) {
         row.question = text.question;
         row.answers = text.answers;
         row.expected = text.expected;
+        row.choice = !text.answers.empty();
         rows.push_back(std::move(row));
     }
-    auto index_of = [&](int level, int step) -> int {
-        if (level < 1 || size_t(level) > data.level_steps.size() || step < 1 ||
-            step > data.level_steps[size_t(level - 1)])
-            return -1;
-        int index = step - 1;
-        for (int l = 1; l < level; ++l) index += data.level_steps[size_t(l - 1)];
-        return index;
-    };
     for (const Learner& learner : data.learners) {
         const size_t n = std::min(learner.scores.size(), rows.size());
-        for (size_t i = 0; i < n; ++i) {
-            const StepScore& s = learner.scores[i];
-            rows[i].visits += s.visits;
-            if (s.visits > 0) times[i].push_back(s.time);
-        }
-        std::vector<bool> seen(rows.size(), false);
+        // Steps the journal answered for this learner, and whether the first line was right.
+        std::vector<int> first_line(rows.size(), 0);  // 0 none, 1 right, 2 wrong
         for (const HistoryLine& line : learner.history) {
             if (line.abandon) continue;
-            const int index = index_of(line.level, line.step);
+            const int index = StepIndex(data, line.level, line.step);
             if (index < 0) continue;
             StepRow& row = rows[size_t(index)];
-            // A step offers at most six answers: anything else in a journal is counted, not kept
-            // apart, so that no answer number can make a report grow.
-            if (line.given >= 1 && line.given <= kMaxAnswer)
+            if (!row.choice) {
+                // An estimate's journal line holds the value expected when it was within the
+                // tolerance, -1 when it was not.
+                if (line.given != line.expected) row.outside += 1;
+            } else if (line.given >= 1 && line.given <= kMaxAnswer) {
+                // A step offers at most six answers: anything else in a journal is counted, not
+                // kept apart, so that no answer number can make a report grow.
                 row.given[line.given] += 1;
-            else
+            } else {
                 row.other += 1;
-            if (!seen[size_t(index)]) {
-                seen[size_t(index)] = true;
-                row.answered += 1;
-                if (line.expected == line.given) row.first_try_right += 1;
+            }
+            if (first_line[size_t(index)] == 0)
+                first_line[size_t(index)] = line.expected == line.given ? 1 : 2;
+        }
+        for (size_t i = 0; i < rows.size(); ++i) {
+            const StepScore* s = i < n ? &learner.scores[i] : nullptr;
+            if (s) {
+                rows[i].visits += s->visits;
+                if (s->visits > 0) times[i].push_back(s->time);
+                if (s->score > 0) {
+                    rows[i].solved += 1;
+                    rows[i].points += s->score;
+                }
+            }
+            // The journal tells a choice step's first answer; a practical step writes no line,
+            // so its score file row tells whether and on which try it was solved.
+            const bool evaluated = s && s->status == 3;
+            if (first_line[i] != 0 && rows[i].choice) {
+                rows[i].answered += 1;
+                if (first_line[i] == 1) rows[i].first_try_right += 1;
+            } else if (evaluated || first_line[i] != 0) {
+                rows[i].answered += 1;
+                if (s && SolvedOnTry(*s) == 1) rows[i].first_try_right += 1;
             }
         }
     }

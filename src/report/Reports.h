@@ -22,7 +22,12 @@ struct LearnerRow {
     int64_t time_s = 0, visits = 0;  // sums over the score file
     std::optional<int64_t> last_active;
     std::string unreadable;
+    // Begun through the data server but no score file sent yet: not a damaged learner.
+    bool nothing_sent = false;
 };
+
+// The learner's state in words: "new", "begun", "begun, nothing sent yet" or "finished".
+std::string StateName(const LearnerRow& row);
 
 struct GroupRows {
     int group = 0;
@@ -42,10 +47,16 @@ struct StepRow {
     std::string question;
     std::vector<std::string> answers;
     int expected = 0;
-    int answered = 0;                     // learners with an answer line for the step
-    int first_try_right = 0;              // of those, learners whose first answer was right
-    std::map<int, int> given;             // answer (1 to 6) -> times given, over every line
-    int other = 0;                        // times an answer outside 1 to 6 was given
+    // A choice step offers answers; a practical or estimate step does not, and its journal holds
+    // no line for a practical answer: its figures come from the score files.
+    bool choice = true;
+    int answered = 0;          // learners with an answer line for the step, or evaluated on it
+    int first_try_right = 0;   // of those, learners whose first answer was right
+    int solved = 0;            // learners who scored points on the step
+    int64_t points = 0;        // points scored on the step, over all learners
+    int outside = 0;           // estimates given outside the tolerance (the journal's -1)
+    std::map<int, int> given;  // answer (1 to 6) -> times given, over every line
+    int other = 0;             // times an answer outside 1 to 6 was given
     std::optional<double> median_time_s;  // over learners who visited the step
     int64_t visits = 0;
 };
@@ -53,10 +64,30 @@ struct StepRow {
 Summary MakeSummary(const CourseData& data, const std::string& course, const std::string& language);
 std::vector<StepRow> MakeSteps(const CourseData& data);
 
+// The try on which a step was solved, from its score file row: the points halve with each
+// wrong try, so the score is the points at stake halved (try - 1) times. 0 when not solved or
+// when the figures fit no try.
+int SolvedOnTry(const StepScore& score);
+// A step's result in words: "not reached", "visited", "solved", "not solved" or "left".
+std::string StepResult(const StepScore& score);
+
+// The place of (level, step) in the whole lesson, as the score files index steps; -1 when the
+// lesson has no such step.
+int StepIndex(const CourseData& data, int level, int step);
+
 // total x 100 / worth rounded to one decimal, 0 when worth is 0.
 double Percent(int total, int worth);
 // Seconds since 1970 as ISO 8601 UTC ("2024-05-01T08:30:00Z").
 std::string IsoTime(int64_t seconds);
+// Seconds since 1970 in the local time zone with its offset ("2024-05-01 10:30:00 +02:00").
+std::string LocalTime(int64_t seconds);
+// Seconds as a person reads them: "45 s", "3 min 05 s", "1 h 02 min".
+std::string Duration(int64_t seconds);
+
+// The columns text (UTF-8) takes in a terminal, and text padded with blanks to width columns,
+// so that a table lines up with accented or wide letters in a name.
+int DisplayWidth(std::string_view text);
+std::string PadRight(std::string_view text, int width);
 
 // text for a terminal: control characters (C0, DEL and, in UTF-8, C1) written as \xNN or
 // \u00NN, so that a learner's name cannot move the cursor, retitle the window or hide a line.
@@ -69,5 +100,7 @@ std::string StepsJson(const std::vector<StepRow>& steps);
 std::string LearnerJson(const Learner& learner, const CourseData& data);
 std::string LearnersCsv(const Summary& summary);
 std::string StepsCsv(const std::vector<StepRow>& steps);
+// One row per answer of the learners' journals: learner, step, given, expected, right.
+std::string AnswersCsv(const CourseData& data);
 
 }  // namespace report

@@ -89,8 +89,10 @@ TEST_F(ReportServerTest, ServesEveryReportWithItsHeaders) {
         {"/api/summary", "application/json", "\"Night <b>shift</b>\""},
         {"/api/steps", "application/json", "\"first_try_right\""},
         {"/api/learners/2/1", "application/json", "\"<img src=x onerror=f()>\""},
-        {"/learners.csv", "text/csv", "1,Morning shift,1,Alice Martin,-1,"},
-        {"/steps.csv", "text/csv", "1,1,Which valve opens first?,1,4,2,1:3 2:2,"},
+        {"/learners.csv", "text/csv", "1,Morning shift,1,Alice Martin,finished,"},
+        {"/steps.csv", "text/csv",
+         "1,1,Which valve opens first?,choice,1,4,2,3,Suction valve V1,3,Discharge valve V2,2,"},
+        {"/answers.csv", "text/csv", "1,Morning shift,2,Bruno Leroy,1,1,2,Discharge valve V2,1,"},
     };
     for (const auto& c : cases) {
         const httplib::Result res = client_->Get(c.path);
@@ -318,7 +320,8 @@ TEST_F(ReportServerTest, ALearnersNewAnswerShowsUpInALaterRequest) {
     // Every later answer holds the change.
     const json learner = json::parse(client_->Get("/api/learners/2/1")->body);
     EXPECT_EQ(learner["history"].size(), lines + 1);
-    EXPECT_NE(client_->Get("/steps.csv")->body.find(",1:1 2:1,"), std::string::npos);
+    EXPECT_NE(client_->Get("/steps.csv")->body.find(",The flow rises,1,The liquid heats up,1,"),
+              std::string::npos);
     EXPECT_EQ(server_.Stop(SIGINT), 0);
 }
 

@@ -185,9 +185,10 @@ TEST_F(ReportTest, ReadsOnlyRegularLearnerFilesInsideTheCourse) {
     EXPECT_EQ(hostile->history_problem, "HST002.001: not a learner file");
     EXPECT_EQ(hostile->score_problem, "SCO002.001: not a learner file");
     EXPECT_EQ(reader_.Find(2, 2)->history_problem, "HST002.002: not a learner file");
-    // Step 1 keeps only the answers of learners whose journals are theirs: 1:1 and 2:1.
+    // Step 1 keeps only the answers of learners whose journals are theirs: 1:1 and 2:1; 2:2,
+    // whose journal is not read, still counts as answering by the score file.
     const std::vector<report::StepRow> steps = report::MakeSteps(reader_.Data());
-    EXPECT_EQ(steps[0].answered, 2);
+    EXPECT_EQ(steps[0].answered, 3);
     EXPECT_EQ(steps[0].given, (std::map<int, int>{{1, 1}, {2, 1}}));
 
     // The learners' folder itself linked out of the course: nothing in it is read.
@@ -259,7 +260,67 @@ TEST_F(ReportTest, AnswersOutsideOneToSixCountAsOther) {
     EXPECT_EQ(steps[0].other, 2);
     const json j = json::parse(report::StepsJson(steps));
     EXPECT_EQ(j["steps"][0]["other"], 2);
-    EXPECT_NE(report::StepsCsv(steps).find(",1:3 2:2 6:1 other:2,"), std::string::npos);
+    // Six answer columns (text, count), then the others.
+    EXPECT_NE(report::StepsCsv(steps).find(
+                  ",Suction valve V1,3,Discharge valve V2,2,Vent cock VC1,0,,,,,,1,2,0,"),
+              std::string::npos);
+}
+
+TEST_F(ReportTest, ALearnerBegunWithoutAScoreFileIsNotDamaged) {
+    // 2:2 in mid-session through the data server: the record is there, the score file comes
+    // at the end of the session.
+    std::filesystem::remove(course_.Learners("SCO002.002"));
+    Refresh();
+    const report::Summary s = report::MakeSummary(reader_.Data(), report_.Name(), "GB");
+    const report::LearnerRow& emma = Row(s, 2, 2);
+    EXPECT_TRUE(emma.unreadable.empty()) << emma.unreadable;
+    EXPECT_EQ(report::StateName(emma), "begun, nothing sent yet");
+    EXPECT_EQ(report::StateName(Row(s, 1, 1)), "finished");
+    EXPECT_EQ(report::StateName(Row(s, 1, 2)), "begun");
+    EXPECT_EQ(report::StateName(Row(s, 1, 3)), "new");
+    const json j = json::parse(report::SummaryJson(s));
+    EXPECT_EQ(j["groups"][1]["learners"][1]["status"], "begun, nothing sent yet");
+    EXPECT_TRUE(j["groups"][1]["learners"][1]["unreadable"].is_null());
+    EXPECT_EQ(j["groups"][0]["learners"][0]["state"], -1);  // the code stays beside the word
+    EXPECT_NE(report::LearnersCsv(s).find(",Emma Petit,\"begun, nothing sent yet\","),
+              std::string::npos);
+}
+
+TEST_F(ReportTest, AnswersCsvHasARowPerRecordedAnswer) {
+    const std::string csv = report::AnswersCsv(reader_.Data());
+    EXPECT_EQ(csv.rfind("\xEF\xBB\xBFgroup,group_name,user,name,level,step,given,given_text,"
+                        "expected,expected_text,right,step_time_s\r\n",
+                        0),
+              0u);
+    // Alice 4, Bruno 3, the hostile learner 2, Emma 1; each with its answer's text.
+    size_t rows = 0;
+    for (size_t at = csv.find("\r\n"); (at = csv.find("\r\n", at + 2)) != std::string::npos;)
+        ++rows;
+    EXPECT_EQ(rows, 10u);
+    EXPECT_NE(csv.find("1,Morning shift,2,Bruno Leroy,1,1,2,Discharge valve V2,1,Suction valve "
+                       "V1,false,"),
+              std::string::npos);
+    EXPECT_NE(csv.find("2,Night <b>shift</b>,2,Emma Petit,1,1,1,Suction valve V1,1,Suction "
+                       "valve V1,true,"),
+              std::string::npos)
+        << csv;
+}
+
+TEST_F(ReportTest, TheTerminalSummaryLinesUpAccentedNames) {
+    const support::ToolRun run =
+        support::RunTool(std::string(COURSEREPORT_PATH) + " summary '" + course_.Root() + "' 2>&1");
+    ASSERT_EQ(run.status, 0) << run.out;
+    // The status column starts at the same column for Alice and for Chloé.
+    auto status_column = [&](const std::string& name, const std::string& status) {
+        const size_t line = run.out.find(name);
+        const size_t at = run.out.find(" " + status + " ", line);
+        EXPECT_NE(line, std::string::npos) << name;
+        EXPECT_NE(at, std::string::npos) << name;
+        const size_t start = run.out.rfind('\n', line) + 1;
+        return report::DisplayWidth(run.out.substr(start, at - start));
+    };
+    EXPECT_EQ(status_column("Alice Martin", "finished"),
+              status_column("Chlo\xc3\xa9 Dubois", "new"));
 }
 
 TEST_F(ReportTest, TheTerminalSummaryShowsControlCharactersEscaped) {
@@ -462,9 +523,151 @@ TEST(Reports, CsvQuotesAndDefusesFormulas) {
     l.name = "=HYPERLINK(\"x\")";
     s.groups[0].learners.push_back(l);
     const std::string csv = report::LearnersCsv(s);
-    EXPECT_NE(csv.find("1,\"A, \"\"B\"\"\",2,\"'=HYPERLINK(\"\"x\"\")\",0,"), std::string::npos)
+    EXPECT_NE(csv.find("1,\"A, \"\"B\"\"\",2,\"'=HYPERLINK(\"\"x\"\")\",new,"), std::string::npos)
         << csv;
     EXPECT_EQ(csv.find('\n'), csv.find("\r\n") + 1);
+    // Spreadsheet programs read UTF-8 by its byte order mark.
+    EXPECT_EQ(csv.rfind("\xEF\xBB\xBFgroup,group_name,user,name,state,", 0), 0u);
+}
+
+// A lesson of one choice step, one practical step and one estimate step (10 points each), and
+// three learners' files worked out by hand from the player's scoring: the practical step halves
+// its points with each wrong try and writes no journal line; the estimate writes the value
+// expected when it lies within the tolerance, -1 when not.
+report::CourseData PracticalLesson() {
+    report::CourseData data;
+    data.steps = {{1, 1, "Choose", {"A", "B", "C"}, 2},
+                  {1, 2, "Open valve V1 on the stage", {}, 0},
+                  {1, 3, "Estimate the flow", {}, 40}};
+    data.level_steps = {3};
+    data.groups = {{1, "Day"}};
+    auto learner = [&](int user, std::vector<report::StepScore> scores,
+                       std::vector<report::HistoryLine> history) {
+        report::Learner l;
+        l.record.GroupNo = 1;
+        l.record.UserNo = user;
+        l.record.UserName = "L" + std::to_string(user);
+        l.record.State = 1;
+        l.record.StepCount = 3;
+        l.scores = std::move(scores);
+        l.history = std::move(history);
+        data.learners.push_back(std::move(l));
+    };
+    auto answer = [](int step, int expected, int given) {
+        report::HistoryLine h;
+        h.f = step;
+        h.level = 1;
+        h.step = step;
+        h.expected = expected;
+        h.given = given;
+        h.series = 3;
+        return h;
+    };
+    // 1: choice right; practical right on the first try; estimate within the tolerance.
+    learner(1, {{10, 10, 0, 20, 1, 3}, {10, 10, 0, 60, 1, 3}, {10, 10, 0, 30, 1, 3}},
+            {answer(1, 2, 2), answer(3, 40, 40)});
+    // 2: choice wrong; practical right on the third try (10, 5, then 2 points); estimate off.
+    learner(2, {{0, 10, 0, 25, 1, 3}, {2, 10, 0, 200, 1, 3}, {0, 10, 0, 15, 1, 3}},
+            {answer(1, 2, 3), answer(3, 40, -1)});
+    // 3: choice right; practical tried once, wrong, and the session stopped; estimate not
+    // reached.
+    learner(3, {{10, 10, 0, 5, 1, 3}, {0, 10, 0, 90, 1, 3}, {-1, 0, 0, 0, 0, 0}},
+            {answer(1, 2, 2)});
+    return data;
+}
+
+TEST(Reports, PracticalAndEstimateStepsTakeTheirFiguresFromTheScoreFiles) {
+    const report::CourseData data = PracticalLesson();
+    const std::vector<report::StepRow> steps = report::MakeSteps(data);
+    ASSERT_EQ(steps.size(), 3u);
+    const struct {
+        bool choice;
+        int answered, first_try_right, solved, points, outside;
+        std::map<int, int> given;
+    } expect[] = {{true, 3, 2, 2, 20, 0, {{2, 2}, {3, 1}}},
+                  {false, 3, 1, 2, 12, 0, {}},
+                  {false, 2, 1, 1, 10, 1, {}}};
+    for (size_t i = 0; i < steps.size(); ++i) {
+        SCOPED_TRACE("step " + std::to_string(i + 1));
+        EXPECT_EQ(steps[i].choice, expect[i].choice);
+        EXPECT_EQ(steps[i].answered, expect[i].answered);
+        EXPECT_EQ(steps[i].first_try_right, expect[i].first_try_right);
+        EXPECT_EQ(steps[i].solved, expect[i].solved);
+        EXPECT_EQ(steps[i].points, expect[i].points);
+        EXPECT_EQ(steps[i].outside, expect[i].outside);
+        EXPECT_EQ(steps[i].given, expect[i].given);
+        EXPECT_EQ(steps[i].other, 0);
+    }
+    const json j = json::parse(report::StepsJson(steps));
+    EXPECT_EQ(j["steps"][1]["solved"], 2);
+    EXPECT_EQ(j["steps"][2]["outside"], 1);
+    EXPECT_NE(report::StepsCsv(steps).find("1,2,Open valve V1 on the stage,practical or estimate,0,"
+                                           "3,1,2,,,,,,,,,,,,,0,0,"),
+              std::string::npos);
+
+    // Each learner's row of a step says in words how it went, and on which try.
+    const json second = json::parse(report::LearnerJson(data.learners[1], data));
+    EXPECT_EQ(second["scores"][1]["result"], "solved");
+    EXPECT_EQ(second["scores"][1]["try"], 3);
+    EXPECT_EQ(second["scores"][2]["result"], "not solved");
+    EXPECT_EQ(second["history"][0]["given_text"], "C");
+    EXPECT_EQ(second["history"][0]["expected_text"], "B");
+    const json third = json::parse(report::LearnerJson(data.learners[2], data));
+    EXPECT_EQ(third["scores"][1]["result"], "not solved");
+    EXPECT_EQ(third["scores"][2]["result"], "not reached");
+}
+
+TEST(Reports, AStepsResultAndTryFromItsScoreRow) {
+    const struct {
+        report::StepScore score;
+        const char* result;
+        int on_try;
+    } cases[] = {
+        {{-1, 0, 0, 0, 0, 0}, "not reached", 0}, {{-1, 0, 0, 12, 1, 0}, "visited", 0},
+        {{10, 10, 0, 30, 1, 3}, "solved", 1},    {{5, 10, 0, 30, 2, 3}, "solved", 2},
+        {{1, 10, 0, 30, 4, 3}, "solved", 4},     {{7, 10, 0, 30, 2, 3}, "solved", 0},
+        {{0, 10, 0, 30, 1, 3}, "not solved", 0}, {{-1, 40, 0, 30, 1, 3}, "left", 0},
+        {{20, 20, 0, 30, 2, 3}, "solved", 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.score.score) + "/" + std::to_string(c.score.worth));
+        EXPECT_EQ(report::StepResult(c.score), c.result);
+        EXPECT_EQ(report::SolvedOnTry(c.score), c.on_try);
+    }
+}
+
+TEST(Reports, TimesAndDatesAreWrittenForPeople) {
+    EXPECT_EQ(report::Duration(45), "45 s");
+    EXPECT_EQ(report::Duration(185), "3 min 05 s");
+    EXPECT_EQ(report::Duration(3720), "1 h 02 min");
+    const char* saved = std::getenv("TZ");
+    const std::string before = saved ? saved : "";
+    ::setenv("TZ", "CET-1", 1);
+    ::tzset();
+    EXPECT_EQ(report::LocalTime(0), "1970-01-01 01:00:00 +01:00");
+    ::setenv("TZ", "UTC0", 1);
+    ::tzset();
+    EXPECT_EQ(report::LocalTime(86400), "1970-01-02 00:00:00 +00:00");
+    if (saved)
+        ::setenv("TZ", before.c_str(), 1);
+    else
+        ::unsetenv("TZ");
+    ::tzset();
+}
+
+TEST(Reports, TextIsPaddedByTheColumnsItTakes) {
+    const struct {
+        std::string text;
+        int width;
+    } cases[] = {{"Alice", 5},
+                 {"Chlo\xc3\xa9", 5},              // precomposed é
+                 {"Chloe\xcc\x81", 5},             // e and a combining acute accent
+                 {"\xe5\xb1\xb1\xe7\x94\xb0", 4},  // two wide letters
+                 {"\xff", 1}};                     // not UTF-8: a column a byte
+    for (const auto& c : cases) {
+        EXPECT_EQ(report::DisplayWidth(c.text), c.width) << c.text;
+        EXPECT_EQ(report::DisplayWidth(report::PadRight(c.text, 8)), 8) << c.text;
+    }
 }
 
 }  // namespace

@@ -359,6 +359,7 @@ int Serve(report::ReportCache& cache, const ServeOptions& options) {
     server.Get("/learners.csv",
                report(report::ReportCache::kLearnersCsv, "text/csv; charset=utf-8"));
     server.Get("/steps.csv", report(report::ReportCache::kStepsCsv, "text/csv; charset=utf-8"));
+    server.Get("/answers.csv", report(report::ReportCache::kAnswersCsv, "text/csv; charset=utf-8"));
     server.Get(R"(/api/learners/([0-9]{1,3})/([0-9]{1,3}))", [&cache](const httplib::Request& req,
                                                                       httplib::Response& res) {
         std::string body, error;

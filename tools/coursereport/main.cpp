@@ -71,13 +71,6 @@ std::string Option(const Arguments& args, const std::string& name) {
     return at == args.options.end() ? std::string() : at->second;
 }
 
-std::string Seconds(int64_t s) {
-    char out[32];
-    std::snprintf(out, sizeof out, "%lld:%02lld", static_cast<long long>(s / 60),
-                  static_cast<long long>(s % 60));
-    return out;
-}
-
 // Every text below comes from the course's files: shown with its control characters escaped.
 using report::TerminalText;
 
@@ -88,36 +81,40 @@ void PrintSummary(const report::Summary& summary) {
                 TerminalText(summary.steps_problem).c_str());
     for (const report::GroupRows& g : summary.groups) {
         std::printf("\ngroup %d  %s\n", g.group, TerminalText(g.name).c_str());
-        std::printf("  %-5s %-24s %-9s %5s %5s %11s %7s %8s %6s  %s\n", "user", "name", "status",
+        std::printf("  %-5s %s %s %5s %5s %11s %7s %12s %6s  %s\n", "user",
+                    report::PadRight("name", 24).c_str(), report::PadRight("status", 23).c_str(),
                     "level", "step", "score", "%", "time", "visits", "last active");
         for (const report::LearnerRow& l : g.learners) {
-            const char* status = l.finished ? "finished" : l.state == 0 ? "new" : "begun";
             const std::string score = std::to_string(l.total) + "/" + std::to_string(l.worth);
-            std::printf("  %-5d %-24s %-9s %5d %5d %11s %7.1f %8s %6lld  %s%s\n", l.user,
-                        TerminalText(l.name).c_str(), status, l.level, l.step, score.c_str(),
-                        l.percent, Seconds(l.time_s).c_str(), static_cast<long long>(l.visits),
-                        l.last_active ? report::IsoTime(*l.last_active).c_str() : "-",
-                        l.unreadable.empty()
-                            ? ""
-                            : ("  unreadable: " + TerminalText(l.unreadable)).c_str());
+            std::printf(
+                "  %-5d %s %s %5d %5d %11s %7.1f %12s %6lld  %s%s\n", l.user,
+                report::PadRight(TerminalText(l.name), 24).c_str(),
+                report::PadRight(report::StateName(l), 23).c_str(), l.level, l.step, score.c_str(),
+                l.percent, report::Duration(l.time_s).c_str(), static_cast<long long>(l.visits),
+                l.last_active ? report::LocalTime(*l.last_active).c_str() : "-",
+                l.unreadable.empty() ? ""
+                                     : ("  unreadable: " + TerminalText(l.unreadable)).c_str());
         }
     }
 }
 
 void PrintSteps(const std::vector<report::StepRow>& steps) {
-    std::printf("%-6s %8s %8s %9s %-16s %8s %6s  %s\n", "step", "expected", "answered", "first ok",
-                "given", "median", "visits", "question");
+    std::printf("%-6s %8s %8s %9s %6s %-20s %12s %6s  %s\n", "step", "expected", "answered",
+                "first ok", "solved", "given", "median", "visits", "question");
     for (const report::StepRow& s : steps) {
         std::string given;
         for (const auto& [answer, count] : s.given)
             given +=
                 (given.empty() ? "" : " ") + std::to_string(answer) + "x" + std::to_string(count);
         if (s.other > 0) given += (given.empty() ? "otherx" : " otherx") + std::to_string(s.other);
+        // A practical or estimate step has no answer numbers: its journal only tells the
+        // estimates given outside the tolerance.
+        if (!s.choice) given = s.outside > 0 ? "outsidex" + std::to_string(s.outside) : "";
         const std::string question = TerminalText(s.question.substr(0, s.question.find('\n')));
         const std::string id = std::to_string(s.level) + "." + std::to_string(s.step);
-        std::printf("%-6s %8d %8d %9d %-16s %8s %6lld  %s\n", id.c_str(), s.expected, s.answered,
-                    s.first_try_right, given.empty() ? "-" : given.c_str(),
-                    s.median_time_s ? Seconds(int64_t(*s.median_time_s)).c_str() : "-",
+        std::printf("%-6s %8d %8d %9d %6d %-20s %12s %6lld  %s\n", id.c_str(), s.expected,
+                    s.answered, s.first_try_right, s.solved, given.empty() ? "-" : given.c_str(),
+                    s.median_time_s ? report::Duration(int64_t(*s.median_time_s)).c_str() : "-",
                     static_cast<long long>(s.visits), question.c_str());
     }
 }
