@@ -77,7 +77,8 @@ def main():
                 assert cells[2] == learner["name"], (cells, learner)
                 assert float(cells[3].rstrip(" %")) == learner["percent"], (cells, learner)
                 assert (cells[4] == "\u2714") == learner["finished"], (cells, learner)
-                assert cells[8] == str(learner["visits"]), (cells, learner)
+                assert cells[5] == learner["status"], (cells, learner)
+                assert cells[9] == str(learner["visits"]), (cells, learner)
         alice = [c.text for c in rows[("1", "1")].find_elements(By.TAG_NAME, "td")]
         assert alice[2] == "Alice Martin" and alice[3].endswith("100 %") and alice[4] == "\u2714", alice
 
@@ -125,12 +126,32 @@ def main():
         wait.until(lambda b: b.find_element(By.ID, "learner-title").text.startswith("Bruno Leroy"))
         history = browser.find_elements(By.CSS_SELECTOR, "#learner-history li")
         assert len(history) == 3, [h.text for h in history]
-        assert "answered 2, expected 1 (wrong)" in history[0].text, history[0].text
+        assert ("answered 2 \u201cDischarge valve V2\u201d, expected 1 \u201cSuction valve V1\u201d"
+                " (wrong)") in history[0].text, history[0].text
+        facts = browser.find_element(By.ID, "learner-facts").text
+        assert facts.startswith("begun: 10 of 30 points"), facts
+        first = [c.text for c in browser.find_elements(By.CSS_SELECTOR, "#learner-scores tbody tr")[0]
+                 .find_elements(By.TAG_NAME, "td")]
+        assert first[1] == "solved on try 2" and first[2] == "10 of 20", first
+
+        # Printed with a group filter: the page holds that group's learners only, and not the
+        # detail of a learner of another group shown before.
+        browser.find_element(By.CSS_SELECTOR, "#group-picker option[value='2']").click()
+        browser.execute_cdp_cmd("Emulation.setEmulatedMedia", {"media": "print"})
+        assert browser.execute_script("return matchMedia('print').matches")
+        shown = [r.get_attribute("data-group") for r in
+                 browser.find_elements(By.CSS_SELECTOR, "tr.learner-row") if r.is_displayed()]
+        assert shown == ["2"] * len(summary["groups"][1]["learners"]), shown
+        assert not browser.find_element(By.ID, "learner-section").is_displayed()
+        note = browser.find_element(By.ID, "filter-note")
+        assert note.is_displayed() and "Night <b>shift</b>" in note.text, note.text
+        browser.execute_cdp_cmd("Emulation.setEmulatedMedia", {"media": ""})
+        browser.find_element(By.CSS_SELECTOR, "#group-picker option[value='']").click()
 
         # Refresh on request, and the CSV links.
         browser.find_element(By.ID, "refresh").click()
         hrefs = {a.get_attribute("href") for a in browser.find_elements(By.CSS_SELECTOR, "a[download]")}
-        assert hrefs == {url + "learners.csv", url + "steps.csv"}, hrefs
+        assert hrefs == {url + "learners.csv", url + "steps.csv", url + "answers.csv"}, hrefs
 
         errors = [e for e in browser.get_log("browser") if e["level"] in ("SEVERE", "WARNING")]
         assert not errors, errors

@@ -3,7 +3,7 @@
 "use strict";
 
 const MAX_ANSWER = 6;
-const state = { summary: null, steps: null, sortKey: "group", sortUp: true, charts: {} };
+const state = { summary: null, steps: null, sortKey: "group", sortUp: true, charts: {}, shown: null };
 
 function el(tag, text, className) {
   const node = document.createElement(tag);
@@ -24,13 +24,20 @@ function row(cells) {
 
 function clear(node) { while (node.firstChild) node.removeChild(node.firstChild); }
 
+// Seconds as a person reads them: "45 s", "3 min 05 s", "1 h 02 min".
 function duration(seconds) {
   if (seconds === null || seconds === undefined) return "-";
   const s = Math.round(seconds);
-  return Math.floor(s / 60) + ":" + String(s % 60).padStart(2, "0");
+  if (s < 60) return s + " s";
+  if (s < 3600) return Math.floor(s / 60) + " min " + String(s % 60).padStart(2, "0") + " s";
+  return Math.floor(s / 3600) + " h " + String(Math.floor(s / 60) % 60).padStart(2, "0") + " min";
 }
 
-function when(iso) { return iso ? iso.replace("T", " ").replace("Z", " UTC") : "-"; }
+// The server's local time with its offset, as the report gives it.
+function when(local) { return local || "-"; }
+
+// An answer number with its text, when the step offers one.
+function answerText(number, text) { return text ? number + " \u201c" + text + "\u201d" : String(number); }
 
 async function getJson(path) {
   const response = await fetch(path, { credentials: "same-origin", cache: "no-store" });
@@ -75,7 +82,22 @@ function fillGroups() {
   if (picker.value !== chosen) picker.value = "";
 }
 
+// The group filter applies to everything shown of learners: a learner's detail from another
+// group goes, so that the screen (and its printout) holds only the chosen group.
+function applyFilter() {
+  const picked = document.getElementById("group-picker").value;
+  const note = document.getElementById("filter-note");
+  const group = state.summary.groups.find(g => String(g.group) === picked);
+  note.textContent = group ? "Group " + group.group + " - " + group.name + " only" : "";
+  note.hidden = !group;
+  if (state.shown && picked !== "" && String(state.shown.group) !== picked) {
+    state.shown = null;
+    document.getElementById("learner-section").hidden = true;
+  }
+}
+
 function fillLearners() {
+  applyFilter();
   const body = document.querySelector("#learners tbody");
   clear(body);
   for (const learner of learners()) {
@@ -87,8 +109,8 @@ function fillLearners() {
     progress.appendChild(bar);
     progress.appendChild(document.createTextNode(" " + learner.percent + " %"));
     const tr = row([learner.group, learner.user, learner.name, progress,
-                    learner.finished ? "\u2714" : "", learner.level, learner.step,
-                    duration(learner.time_s), learner.visits, when(learner.last_active)]);
+                    learner.finished ? "\u2714" : "", learner.status, learner.level, learner.step,
+                    duration(learner.time_s), learner.visits, when(learner.last_active_local)]);
     tr.className = "clickable learner-row" + (learner.unreadable ? " unreadable" : "");
     tr.dataset.group = learner.group;
     tr.dataset.user = learner.user;
@@ -118,7 +140,9 @@ function fillSteps() {
   clear(body);
   for (const step of state.steps.steps) {
     const wrong = commonWrong(step);
-    const wrongText = wrong ? wrong.answer + " (" + wrong.count + "\u00d7)" : "-";
+    // A practical or estimate step has no answer numbers: its wrong estimates are shown instead.
+    const wrongText = !step.choice ? (step.outside ? "outside the tolerance (" + step.outside + "\u00d7)" : "-")
+                    : wrong ? answerText(wrong.answer, step.answers[wrong.answer - 1]) + " (" + wrong.count + "\u00d7)" : "-";
     const right = step.answered ? step.first_try_right + " / " + step.answered : "-";
     const tr = row([stepName(step), step.question.split("\n")[0], step.answered, right, wrongText,
                     duration(step.median_time_s), step.visits]);
@@ -162,6 +186,12 @@ function showStep(step) {
   clear(body);
   const wrong = commonWrong(step);
   // A step offers at most six answers; any other number given is shown as one "other" row.
+  const facts = document.getElementById("step-facts");
+  facts.textContent = step.choice ? "" :
+    "Practical or estimate step: evaluated for " + step.answered + " learners, solved by " + step.solved +
+    " (" + step.first_try_right + " on the first try), " + step.points + " points in all" +
+    (step.outside ? ", " + step.outside + " estimates outside the tolerance" : "") + ".";
+  facts.hidden = step.choice;
   const given = Object.keys(step.given).map(Number).filter(a => a >= 1 && a <= MAX_ANSWER);
   const count = Math.min(MAX_ANSWER, Math.max(step.answers.length, ...given, 0));
   for (let answer = 1; answer <= count; ++answer) {
@@ -184,26 +214,32 @@ function showStep(step) {
 async function showLearner(group, user) {
   try {
     const learner = await getJson("/api/learners/" + group + "/" + user);
+    state.shown = { group, user };
     document.getElementById("learner-section").hidden = false;
     document.getElementById("learner-title").textContent =
       learner.name + " (" + learner.group_name + ", " + group + ":" + user + ")";
     document.getElementById("learner-facts").textContent =
-      "Score " + learner.total + " / " + learner.worth + " (" + learner.percent + " %), level " +
-      learner.level + ", step " + learner.step + (learner.finished ? ", finished" : "") +
-      ", last active " + when(learner.last_active) +
+      learner.status + ": " + learner.total + " of " + learner.worth + " points (" + learner.percent +
+      " %), level " + learner.level + ", step " + learner.step +
+      ", last active " + when(learner.last_active_local) +
       (learner.unreadable ? ". Unreadable: " + learner.unreadable : "");
     const body = document.querySelector("#learner-scores tbody");
     clear(body);
     for (const s of learner.scores) {
       const name = s.level !== undefined ? s.level + "." + s.step : String(s.index + 1);
-      body.appendChild(row([name, s.score, s.worth, s.bonus, duration(s.time_s), s.visits, s.status]));
+      const result = s.result + (s.try > 1 ? " on try " + s.try : s.try === 1 ? " on the first try" : "");
+      const points = s.score < 0 ? "-" : s.score + " of " + s.worth;
+      body.appendChild(row([name, result, points, s.bonus, duration(s.time_s), s.visits]));
     }
     const list = document.getElementById("learner-history");
     clear(list);
     for (const h of learner.history) {
+      // An estimate outside the tolerance is journalled as -1: said so, not shown as an answer.
+      const given = h.given === -1 && !h.given_text ? "an estimate outside the tolerance"
+                  : answerText(h.given, h.given_text);
       list.appendChild(el("li", h.kind === "abandon" ? "left a step"
-        : "step " + h.level + "." + h.step + ": answered " + h.given + ", expected " + h.expected +
-          (h.right ? " (right)" : " (wrong)")));
+        : "step " + h.level + "." + h.step + ": answered " + given + ", expected " +
+          answerText(h.expected, h.expected_text) + (h.right ? " (right)" : " (wrong)")));
     }
     document.getElementById("learner-section").scrollIntoView();
   } catch (e) {
