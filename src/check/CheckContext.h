@@ -53,6 +53,12 @@ class CheckContext {
     static constexpr int kMaxFindingsPerFile = 100;
     void Add(Severity severity, const std::string& path, const std::string& code,
              const std::string& message, int line, int text);
+    // Whether path has given all the findings it may: what a further one would say need not
+    // be worked out.
+    bool Full(const std::string& path) const {
+        auto it = per_file_.find(path);
+        return it != per_file_.end() && it->second >= kMaxFindingsPerFile;
+    }
     // Says, for each file whose findings were cut, how many more there were.
     void Finish();
 

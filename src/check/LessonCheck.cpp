@@ -126,7 +126,8 @@ void CheckStep(CheckContext& c, LanguageCourse& l, text::MessageFile& file, cons
         c.named_scripts.insert(Upper(p.ScriptName));
         if (!c.Exists(script))
             c.Error(path, "step-script",
-                    where + ": the script " + script + " is missing" + c.ScriptSuggestion(script),
+                    where + ": the script " + script + " is missing" +
+                        (c.Full(path) ? "" : c.ScriptSuggestion(script)),
                     0, param_text);
     }
     if (p.Comment != "-") {

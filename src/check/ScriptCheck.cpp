@@ -204,7 +204,7 @@ class ScriptChecker {
                 if (!c_.Exists(loc.path))
                     c_.Error(path, "script-call",
                              Where(path, ins) + ": the script " + loc.path + " is missing" +
-                                 c_.ScriptSuggestion(loc.path),
+                                 (c_.Full(path) ? "" : c_.ScriptSuggestion(loc.path)),
                              ins.line);
                 use.calls.insert(Upper(script::BaseNameOf(name)));
                 c_.named_scripts.insert(Upper(script::BaseNameOf(name)));
@@ -308,7 +308,7 @@ void CheckMenu(CheckContext& c, LanguageCourse& l, const CheckContext::Step& ste
         if (!c.Exists(c.ScriptPath(run)))
             c.Error(path, "menu-script",
                     "sub-step line " + std::to_string(j) + ": the script " + c.ScriptPath(run) +
-                        " is missing" + c.ScriptSuggestion(c.ScriptPath(run)),
+                        " is missing" + (c.Full(path) ? "" : c.ScriptSuggestion(c.ScriptPath(run))),
                     0, 2);
     }
 }
