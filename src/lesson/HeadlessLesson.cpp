@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <ctime>
 
+#include "lesson/LevelTable.h"
+#include "lesson/SubStepFile.h"
 #include "platform/Path.h"
 
 namespace lesson {
@@ -20,14 +22,26 @@ const char* KindName(int kind) {
 
 int RunnerHost::Ask(const script::Question& question) {
     HeadlessHost::Ask(question);
+    if (question.icon == windows::kIconError && on_error_)
+        on_error_(question.caption + ": " + question.text);
     return question.buttons == 8 || question.buttons == 16 ? windows::kResultYes
                                                            : windows::kResultOk;
+}
+
+void RunnerNotifier::ShowSystemError(const std::string& text, int code) {
+    if (on_error_) on_error_(text + ": " + platform::SystemErrorText(code));
+}
+
+void RunnerNotifier::ShowError(const std::string& caption, const std::string& text) {
+    if (on_error_) on_error_(caption + ": " + text);
 }
 
 HeadlessLesson::HeadlessLesson(const LessonSettings& settings, LearnerStore& store,
                                data::Course& course)
     : course_(course),
-      host_(queue_),
+      settings_(settings),
+      notifier_([this](const std::string& text) { ErrorBox(text); }),
+      host_(queue_, [this](const std::string& text) { ErrorBox(text); }),
       picture_(kStageWidth, kStageHeight, QImage::Format_RGB32),
       engine_(course, &host_),
       link_(engine_),
@@ -39,6 +53,47 @@ HeadlessLesson::HeadlessLesson(const LessonSettings& settings, LearnerStore& sto
     engine_.Bind(&stage_, nullptr, &picture_);
     flow_ = std::make_unique<LessonFlow>(settings,
                                          LessonFlow::Ports{*this, link_, store, *this, *this});
+    course_.SetNotifier(&notifier_);
+}
+
+HeadlessLesson::~HeadlessLesson() {
+    course_.SetNotifier(nullptr);
+}
+
+void HeadlessLesson::SetEvaluationObserver(std::function<void(const Evaluation&)> observer) {
+    flow_->SetEvaluationObserver([this, observer = std::move(observer)](const Evaluation& e) {
+        if (!observer) return;
+        if (e.kind != kPracticalStep) return observer(e);
+        Evaluation named = e;
+        named.expected_pick = RightPicks();
+        observer(named);
+    });
+}
+
+std::string HeadlessLesson::RightPicks() {
+    std::string right;
+    for (int kind = 0; kind < script::kKindCount; ++kind) {
+        for (const script::StageObject* o : engine_.ObjectsInOrder(kind)) {
+            if (o->menu.empty()) continue;
+            const std::string& first = o->menu.front().caption;
+            text::MessageFile file;
+            std::string path;
+            if (!OpenSubStepFile(settings_, SubStepName(first), file, path)) continue;
+            for (int line : RightSubStepLines(SubStepLines(file))) {
+                for (int i = 0; i < static_cast<int>(o->menu.size()); ++i) {
+                    if (o->menu[i].caption == "-" || script::MenuTag(o->menu, i) != line) continue;
+                    right += (right.empty() ? "" : " or ") + MenuItemName(first) + ": " +
+                             o->menu[i].caption;
+                }
+            }
+        }
+    }
+    return right;
+}
+
+void HeadlessLesson::ErrorBox(const std::string& text) {
+    errors_.push_back(text);
+    if (notice_) notice_(text);
 }
 
 void HeadlessLesson::SetAnswers(std::vector<std::string> answers, bool automatic) {
@@ -47,17 +102,18 @@ void HeadlessLesson::SetAnswers(std::vector<std::string> answers, bool automatic
 }
 
 int HeadlessLesson::Ask(const std::string& text, const std::string& caption, int icon, int buttons,
-                        bool) {
-    if (icon == windows::kIconError && notice_) notice_(caption + ": " + text);
+                        bool quiet) {
+    // A quiet box is a wrong pick's verdict, not a fault.
+    if (icon == windows::kIconError && !quiet) ErrorBox(caption + ": " + text);
     return buttons == windows::kButtonsYesNo ? windows::kResultYes : windows::kResultOk;
 }
 
 void HeadlessLesson::ShowSystemError(const std::string& text, int code) {
-    if (notice_) notice_(text + ": " + platform::SystemErrorText(code));
+    ErrorBox(text + ": " + platform::SystemErrorText(code));
 }
 
 void HeadlessLesson::ShowFailure(const platform::Status& failure) {
-    if (notice_) notice_(failure.Text());
+    ErrorBox(failure.Text());
 }
 
 int HeadlessLesson::AskEstimate(const RichText&, const RichText&) {
@@ -89,7 +145,7 @@ bool HeadlessLesson::Fail(const std::string& answer, const std::string& why) {
 }
 
 void HeadlessLesson::Deliver() {
-    while (!queue_.empty() && error_.empty()) {
+    while (!queue_.empty() && error_.empty() && !Halted()) {
         const int message = queue_.front();
         queue_.pop_front();
         flow_->UserMessage(message);
@@ -98,7 +154,7 @@ void HeadlessLesson::Deliver() {
 
 // Runs the step's script in simulated time until it has ended and its moves are done.
 void HeadlessLesson::RunScript() {
-    for (long ticks = 0; ticks < kTickBudget && engine_.TimerActive(); ++ticks) {
+    for (long ticks = 0; ticks < kTickBudget && engine_.TimerActive() && !Halted(); ++ticks) {
         if (engine_.Ended() && engine_.AllMovesDone()) break;
         engine_.Tick();
         now_ms_ += engine_.TimerInterval();
@@ -156,15 +212,18 @@ bool HeadlessLesson::Answer(const std::string& answer) {
 }
 
 bool HeadlessLesson::Run(int tag) {
+    // The stage as the player's start timer leaves it: its background object made and drawn.
+    engine_.Start();
+    engine_.DrawBackground();
     flow_->SetUserTag(tag);
     flow_->StartSession();
     // Each round: the posted messages, the script, then one answer of the learner's.
-    for (long round = 0; error_.empty(); ++round) {
+    for (long round = 0; error_.empty() && !Halted(); ++round) {
         Deliver();
-        if (!flow_->InSession()) break;
+        if (!flow_->InSession() || Halted()) break;
         RunScript();
         Deliver();
-        if (!flow_->InSession() || !error_.empty()) break;
+        if (!flow_->InSession() || !error_.empty() || Halted()) break;
         const auto start = std::chrono::steady_clock::now();
         std::string answer = automatic_ ? "auto" : "stop";
         if (!answers_.empty()) {
@@ -182,6 +241,12 @@ bool HeadlessLesson::Run(int tag) {
                                    .count());
         }
         if (round > 1000000) return Fail("", "the lesson does not end");
+    }
+    // An error box ended the run: the session stops as Stop does, keeping what was saved.
+    if (Halted() && flow_->InSession()) {
+        keep_going_ = true;  // the stop's own boxes are kept, and do not halt it
+        flow_->StopClick();
+        keep_going_ = false;
     }
     return error_.empty();
 }

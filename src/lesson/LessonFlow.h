@@ -53,6 +53,11 @@ struct Evaluation {
     std::string caption;
     std::string question;
     std::string verdict;
+    // A practical step's answer in its own terms: the picked object's name and menu entry
+    // ("VC1: Open the vent cock"); and, from a runner that sees the stage, the entries that
+    // would have been right.
+    std::string picked;
+    std::string expected_pick;
 };
 
 class LessonFlow {
@@ -171,6 +176,7 @@ class LessonFlow {
     int user_tag_ = -1;
     bool auto_click_timer_ = false;  // the timer's handler is AutoClick
     std::string picked_entry_;       // the caption of the menu entry picked last
+    std::string picked_;             // its object's name and that caption
     bool estimate_pending_ = false;  // the estimate step waits for its script's end
     int tries_before_step_ = 0;      // the engine's try counter when the step was shown
     int32_t scratch_ = 0;            // where writes to entries outside the score book go

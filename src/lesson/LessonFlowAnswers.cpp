@@ -10,6 +10,7 @@
 #include "lesson/LessonFlow.h"
 #include "lesson/LevelTable.h"
 #include "lesson/RichTextLines.h"
+#include "lesson/SubStepFile.h"
 #include "text/MessageFile.h"
 
 namespace lesson {
@@ -102,6 +103,7 @@ void LessonFlow::Evaluate() {
         e.total = user_.Total;
         e.worth = user_.TotalWorth;
         e.saved = saved.Kept();
+        if (kind == kPracticalStep) e.picked = picked_;
         if (kind == kChoiceStep) {
             e.question = screen_.question.text;
             e.verdict = screen_.verdict;
@@ -192,10 +194,9 @@ void LessonFlow::OnPick() {
 
 void LessonFlow::HandlePick(const PendingPick& pick) {
     const bool developer = settings_.Has(data::Developer);
-    const std::string path = settings_.course->SubStepMessage(SubStepName(pick.first_caption));
+    std::string path;
     text::MessageFile file;
-    settings_.course->Prepare(file);
-    if (!file.Open(path)) {
+    if (!OpenSubStepFile(settings_, SubStepName(pick.first_caption), file, path)) {
         Publish();
         ports_.view.Ask(settings_.Common(data::kTextSubStepMissing, path),
                         settings_.Common(data::kTextFileError), windows::kIconError,
@@ -203,22 +204,11 @@ void LessonFlow::HandlePick(const PendingPick& pick) {
         ports_.engine.ClearPick(pick.kind, pick.id);
         return;
     }
-    file.SetCheckModulus(text::MessageFile::kStandardModulus);
-    file.SetSeed(settings_.CommonSeed());
-    file.SetShowErrors(developer);
-    file.SetConversionLine(
-        settings_.Config(data::kUnit) == settings_.Common(data::kTextUnitSystem) ? 0 : 1);
     // The panel keeps the step's task; the sub-step's text goes with its verdict.
     const std::string question = file.GetText(3);
-    std::vector<std::string> lines;
-    const std::string list = file.GetText(2);
-    for (size_t start = 0; start <= list.size();) {
-        const size_t end = std::min(list.find('\n', start), list.size());
-        lines.push_back(list.substr(start, end - start));
-        start = end + 1;
-    }
-    if (list.empty()) lines.clear();
+    const std::vector<std::string> lines = SubStepLines(file);
     picked_entry_ = pick.entry_caption;
+    picked_ = MenuItemName(pick.first_caption) + ": " + pick.entry_caption;
     if (pick.value <= static_cast<int>(lines.size())) {
         params_.ScriptName = "-";
         params_.MatrixName = "-";

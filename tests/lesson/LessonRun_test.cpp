@@ -159,7 +159,8 @@ TEST_F(LessonRunTest, PlaysTheLessonToItsEndWithTheGivenAnswers) {
               "\"question\": \"Q1\", \"verdict\": \"Right: 10 points\"}");
     EXPECT_EQ(
         r.lines[1],
-        "{\"level\": 1, \"step\": 2, \"kind\": \"practical\", \"given\": 0, \"expected\": 0, "
+        "{\"level\": 1, \"step\": 2, \"kind\": \"practical\", \"given\": \"item: Open\", "
+        "\"expected\": \"item: Open\", "
         "\"correct\": true, \"gain\": 8, \"total\": 18, \"worth\": 18, \"caption\": \"Right\", "
         "\"question\": \"Q2\", \"verdict\": \"Right: 8 points\"}");
     EXPECT_EQ(
@@ -181,6 +182,30 @@ TEST_F(LessonRunTest, PlaysTheLessonToItsEndWithTheGivenAnswers) {
     EXPECT_EQ(book.LevelState[0], -1);
     EXPECT_EQ(support::TempFolder::Read(Learner("HST001.001")),
               "#F1 E1 Q1 2:2 N3 D1\n#F3 E1 Q3 50:50 N3 D1\n#F4 E1 Q4 3:3 N3 D1\n");
+}
+
+// Every error box of a broken course is reported, on stderr and in the last line; the first one
+// ends the run with exit 1, unless the run is told to keep going.
+TEST_F(LessonRunTest, AnErrorBoxFailsTheRunUnlessToldToKeepGoing) {
+    std::filesystem::remove(dir_.path / "DATA" / "LDE" / "D1S1");  // step 1's script
+    Result r = Run("--auto");
+    EXPECT_EQ(r.status, 1) << r.err;
+    ASSERT_FALSE(r.lines.empty()) << r.err;
+    const std::string halted = r.lines.back();
+    EXPECT_EQ(halted.rfind("{\"ended\": false, ", 0), 0u) << halted;
+    EXPECT_NE(halted.find("\"reason\": \"an error box: "), std::string::npos) << halted;
+    EXPECT_NE(halted.find("\"errors\": [\""), std::string::npos) << halted;
+    EXPECT_NE(halted.find("D1S1"), std::string::npos) << halted;
+    EXPECT_NE(r.err.find("D1S1"), std::string::npos) << r.err;
+    EXPECT_EQ(r.lines.size(), 1u) << "no step was answered after the error";
+
+    r = Run("--auto --keep-going");
+    EXPECT_EQ(r.status, 0) << r.err;
+    ASSERT_FALSE(r.lines.empty()) << r.err;
+    const std::string& played = r.lines.back();
+    EXPECT_EQ(played.rfind("{\"ended\": true, ", 0), 0u) << played;
+    EXPECT_EQ(played.find("\"reason\""), std::string::npos) << played;
+    EXPECT_NE(played.find("\"errors\": [\""), std::string::npos) << played;
 }
 
 TEST_F(LessonRunTest, StoppedSessionResumesInANewProcessWithItsStage) {

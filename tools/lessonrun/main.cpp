@@ -1,6 +1,7 @@
 // lessonrun: plays a course's lesson with the player's own flow on a headless stage, as a
 // learner's session, and prints one JSON line per evaluation and one at the end.
 //   lessonrun COURSE --user G:U [--lang L] [--set KEY=VALUE]... [--answer A]... [--auto]
+//             [--keep-going]
 #include <QApplication>
 #include <cstdio>
 #include <filesystem>
@@ -19,7 +20,7 @@ namespace {
 
 const char kUsage[] =
     "usage: lessonrun COURSE --user G:U [--lang L] [--set KEY=VALUE]...\n"
-    "                 [--answer A]... [--auto]\n"
+    "                 [--answer A]... [--auto] [--keep-going]\n"
     "       lessonrun --help | --version\n";
 
 int Usage() {
@@ -42,7 +43,7 @@ const char* KindName(int kind) {
 int Run(int argc, char** argv) {
     std::string course, lang;
     int group = -1, user = -1;
-    bool automatic = false;
+    bool automatic = false, keep_going = false;
     std::vector<std::string> sets, answers;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
@@ -68,6 +69,8 @@ int Run(int argc, char** argv) {
             answers.push_back(v);
         } else if (a == "--auto") {
             automatic = true;
+        } else if (a == "--keep-going") {
+            keep_going = true;
         } else if (a.rfind("--", 0) == 0 || !course.empty()) {
             return Usage();
         } else {
@@ -98,14 +101,22 @@ int Run(int argc, char** argv) {
         std::fprintf(stderr, "lessonrun: %s\n",
                      text::Cp1252ToUtf8(platform::PathsForPeople(notice, folder)).c_str());
     });
+    runner.SetKeepGoing(keep_going);
     runner.SetEvaluationObserver([](const lesson::Evaluation& e) {
+        // A practical step's answer is named in its own terms: object and menu entry.
+        const bool practical = e.kind == lesson::kPracticalStep;
+        const std::string given =
+            practical ? text::Cp1252ToJson(e.picked) : std::to_string(e.given);
+        const std::string expected =
+            practical ? text::Cp1252ToJson(e.expected_pick) : std::to_string(e.expected);
         std::printf(
-            "{\"level\": %d, \"step\": %d, \"kind\": \"%s\", \"given\": %d, \"expected\": %d, "
+            "{\"level\": %d, \"step\": %d, \"kind\": \"%s\", \"given\": %s, \"expected\": %s, "
             "\"correct\": %s, \"gain\": %d, \"total\": %d, \"worth\": %d, \"caption\": %s, "
             "\"question\": %s, \"verdict\": %s}\n",
-            e.level, e.step, KindName(e.kind), e.given, e.expected, e.correct ? "true" : "false",
-            e.gain, e.total, e.worth, text::Cp1252ToJson(e.caption).c_str(),
-            text::Cp1252ToJson(e.question).c_str(), text::Cp1252ToJson(e.verdict).c_str());
+            e.level, e.step, KindName(e.kind), given.c_str(), expected.c_str(),
+            e.correct ? "true" : "false", e.gain, e.total, e.worth,
+            text::Cp1252ToJson(e.caption).c_str(), text::Cp1252ToJson(e.question).c_str(),
+            text::Cp1252ToJson(e.verdict).c_str());
         std::fflush(stdout);
     });
     const bool ok = runner.Run(data::UserTag(group, user));
@@ -114,13 +125,29 @@ int Run(int argc, char** argv) {
     // A refused session, or progress that could not be saved, is a failed run.
     if (!runner.Flow().Failure().empty())
         return Fail(text::Cp1252ToUtf8(runner.Flow().Failure()), folder);
+    // Every error box the lesson raised is a fault of the course: the run ended at the first
+    // one, unless told to keep going.
+    const std::vector<std::string>& errors = runner.Errors();
+    const bool halted = !errors.empty() && !keep_going;
+    std::string more;
+    if (halted) {
+        more += ", \"reason\": " +
+                text::Cp1252ToJson("an error box: " + platform::PathsForPeople(errors[0], folder));
+    }
+    if (!errors.empty()) {
+        more += ", \"errors\": [";
+        for (size_t i = 0; i < errors.size(); ++i)
+            more +=
+                (i ? ", " : "") + text::Cp1252ToJson(platform::PathsForPeople(errors[i], folder));
+        more += "]";
+    }
     const data::UserRecord& u = runner.Flow().User();
     std::printf(
         "{\"ended\": %s, \"level\": %d, \"step\": %d, \"state\": %d, \"total\": %d, "
-        "\"worth\": %d}\n",
-        runner.Flow().LessonEnded() ? "true" : "false", u.Level, u.Step, u.State, u.Total,
-        u.TotalWorth);
-    return 0;
+        "\"worth\": %d%s}\n",
+        runner.Flow().LessonEnded() && !halted ? "true" : "false", u.Level, u.Step, u.State,
+        u.Total, u.TotalWorth, more.c_str());
+    return halted ? 1 : 0;
 }
 
 }  // namespace
