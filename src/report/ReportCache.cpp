@@ -17,17 +17,21 @@ struct ReportCache::Snapshot {
     std::shared_ptr<const CourseData> data;
     std::string made[kKindCount];
     std::string gzipped[kKindCount];  // empty when that report could not be compressed
+    std::chrono::steady_clock::time_point made_at;
 };
 
 namespace {
 
 // A check takes at most this share of the refresher's time: on a slow disk it waits longer.
 constexpr int kIdleTimesCheck = 4;
+// Reports of unchanged files are made again after this, for the days without progress.
+constexpr std::chrono::minutes kRemakeEvery(10);
 
 }  // namespace
 
-ReportCache::ReportCache(const ReportCourse& course, std::chrono::milliseconds interval)
-    : course_(course), interval_(interval), reader_(course) {}
+ReportCache::ReportCache(const ReportCourse& course, std::chrono::milliseconds interval,
+                         const HelpRule& rule)
+    : course_(course), interval_(interval), rule_(rule), reader_(course) {}
 
 ReportCache::~ReportCache() {
     Stop();
@@ -87,11 +91,17 @@ std::shared_ptr<const ReportCache::Snapshot> ReportCache::Refresh() {
             next = std::move(failed);
         } else {
             const CourseData& data = reader_.Data();
-            if (!good_ || good_->data->generation != data.generation) {
+            // Made again when the files changed, and now and then without a change: "no
+            // progress for N days" grows with time alone.
+            const auto now = std::chrono::steady_clock::now();
+            if (!good_ || good_->data->generation != data.generation ||
+                now - good_->made_at > kRemakeEvery) {
                 auto made = std::make_shared<Snapshot>();
                 made->ok = true;
+                made->made_at = now;
                 made->data = std::make_shared<const CourseData>(data);
-                const Summary summary = MakeSummary(data, course_.Name(), course_.Language());
+                const Summary summary =
+                    MakeSummary(data, course_.Name(), course_.Language(), rule_);
                 made->made[kSummaryJson] = SummaryJson(summary);
                 made->made[kLearnersCsv] = LearnersCsv(summary);
                 const std::vector<StepRow> steps = MakeSteps(data);

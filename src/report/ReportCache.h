@@ -15,6 +15,7 @@
 
 #include "report/CourseReader.h"
 #include "report/ReportCourse.h"
+#include "report/Reports.h"
 
 namespace report {
 
@@ -24,7 +25,8 @@ class ReportCache {
 
     // interval: the pause between two checks of the files.
     explicit ReportCache(const ReportCourse& course,
-                         std::chrono::milliseconds interval = std::chrono::seconds(1));
+                         std::chrono::milliseconds interval = std::chrono::seconds(1),
+                         const HelpRule& rule = HelpRule());
     ~ReportCache();
     ReportCache(const ReportCache&) = delete;
     ReportCache& operator=(const ReportCache&) = delete;
@@ -61,6 +63,7 @@ class ReportCache {
 
     const ReportCourse& course_;
     const std::chrono::milliseconds interval_;
+    const HelpRule rule_;
 
     // Held by whoever checks the files: the refresher, or a request when none runs.
     std::mutex refresh_mutex_;

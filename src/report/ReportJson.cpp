@@ -48,6 +48,12 @@ std::string Text(const std::string& text) {
     return text;
 }
 
+std::string Joined(const std::vector<std::string>& texts) {
+    std::string out;
+    for (const std::string& t : texts) out += (out.empty() ? "" : "; ") + t;
+    return out;
+}
+
 std::string Number(double value) {
     json v = value;
     return v.dump();
@@ -95,6 +101,10 @@ std::string SummaryJson(const Summary& summary) {
                         {"last_active", Nullable(l.last_active)},
                         {"last_active_local", NullableLocal(l.last_active)}};
             row["unreadable"] = l.unreadable.empty() ? json(nullptr) : json(l.unreadable);
+            row["answered"] = l.answered;
+            row["first_try_right"] = l.first_try_right;
+            row["needs_help"] = !l.help.empty();
+            row["help"] = l.help;
             learners.push_back(std::move(row));
         }
         groups.push_back({{"group", g.group}, {"name", g.name}, {"learners", learners}});
@@ -104,6 +114,11 @@ std::string SummaryJson(const Summary& summary) {
                  {"steps", summary.steps},
                  {"steps_problem",
                   summary.steps_problem.empty() ? json(nullptr) : json(summary.steps_problem)},
+                 {"help_rule",
+                  {{"idle_days", summary.help_rule.idle_days},
+                   {"failures", summary.help_rule.failures},
+                   {"below_group", summary.help_rule.below_group},
+                   {"min_answered", summary.help_rule.min_answered}}},
                  {"groups", groups}});
 }
 
@@ -207,16 +222,17 @@ constexpr char kBom[] = "\xEF\xBB\xBF";
 
 std::string LearnersCsv(const Summary& summary) {
     std::string out = kBom;
-    Row(out, {"group", "group_name", "user", "name", "state", "level", "step", "total", "worth",
-              "percent", "finished", "time_s", "visits", "last_active", "unreadable"});
+    Row(out,
+        {"group", "group_name", "user", "name", "state", "level", "step", "total", "worth",
+         "percent", "finished", "time_s", "visits", "last_active", "unreadable", "needs_help"});
     for (const GroupRows& g : summary.groups)
         for (const LearnerRow& l : g.learners)
-            Row(out,
-                {std::to_string(l.group), Text(g.name), std::to_string(l.user), Text(l.name),
-                 StateName(l), std::to_string(l.level), std::to_string(l.step),
-                 std::to_string(l.total), std::to_string(l.worth), Number(l.percent),
-                 l.finished ? "true" : "false", std::to_string(l.time_s), std::to_string(l.visits),
-                 l.last_active ? LocalTime(*l.last_active) : "", Text(l.unreadable)});
+            Row(out, {std::to_string(l.group), Text(g.name), std::to_string(l.user), Text(l.name),
+                      StateName(l), std::to_string(l.level), std::to_string(l.step),
+                      std::to_string(l.total), std::to_string(l.worth), Number(l.percent),
+                      l.finished ? "true" : "false", std::to_string(l.time_s),
+                      std::to_string(l.visits), l.last_active ? LocalTime(*l.last_active) : "",
+                      Text(l.unreadable), Joined(l.help)});
     return out;
 }
 

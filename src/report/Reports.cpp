@@ -197,13 +197,92 @@ LearnerRow RowOf(const Learner& learner) {
 
 }  // namespace
 
-Summary MakeSummary(const CourseData& data, const std::string& course,
-                    const std::string& language) {
+namespace {
+
+// A learner's answers: steps answered and right at the first try, and the step failed most.
+struct AnswerFacts {
+    int answered = 0, first_try_right = 0;
+    int most_failed = 0, most_failed_index = -1;
+};
+
+AnswerFacts FactsOf(const Learner& learner, const CourseData& data) {
+    AnswerFacts facts;
+    const size_t steps = data.steps.size();
+    std::vector<int> first(steps, 0), failed(steps, 0);  // first: 0 none, 1 right, 2 wrong
+    for (const HistoryLine& line : learner.history) {
+        if (line.abandon) continue;
+        const int index = StepIndex(data, line.level, line.step);
+        if (index < 0) continue;
+        const bool right = line.expected == line.given;
+        if (first[size_t(index)] == 0) first[size_t(index)] = right ? 1 : 2;
+        if (!right) failed[size_t(index)] += 1;
+    }
+    for (size_t i = 0; i < steps; ++i) {
+        const StepScore* s = i < learner.scores.size() ? &learner.scores[i] : nullptr;
+        const bool choice = !data.steps[i].answers.empty();
+        if (first[i] != 0 && choice) {
+            facts.answered += 1;
+            facts.first_try_right += first[i] == 1;
+        } else if (first[i] != 0 || (s && s->status == 3)) {
+            facts.answered += 1;
+            const int on_try = s ? SolvedOnTry(*s) : 0;
+            facts.first_try_right += on_try == 1;
+            // A practical step writes no journal line: its wrong tries show in its points.
+            if (!choice && on_try > 1) failed[i] = std::max(failed[i], on_try - 1);
+        }
+        if (failed[i] > facts.most_failed) {
+            facts.most_failed = failed[i];
+            facts.most_failed_index = int(i);
+        }
+    }
+    return facts;
+}
+
+}  // namespace
+
+std::string HelpRuleText(const HelpRule& rule) {
+    std::string text = "needs help: ";
+    std::string parts;
+    auto add = [&](const std::string& part) { parts += (parts.empty() ? "" : "; ") + part; };
+    if (rule.idle_days > 0)
+        add("begun and no progress for " + std::to_string(rule.idle_days) + " days");
+    if (rule.failures > 0) add("a step failed " + std::to_string(rule.failures) + " times");
+    add("first-try success " + std::to_string(rule.below_group) +
+        " points below the rest of the group (after " + std::to_string(rule.min_answered) +
+        " steps)");
+    return text + parts;
+}
+
+std::vector<std::string> HelpReasons(const HelpReasonFacts& f, const HelpRule& rule) {
+    std::vector<std::string> reasons;
+    if (f.begun && f.idle_days >= 0 && rule.idle_days > 0 && f.idle_days >= rule.idle_days)
+        reasons.push_back("no progress for " + std::to_string(f.idle_days) + " days");
+    if (rule.failures > 0 && f.most_failed >= rule.failures)
+        reasons.push_back("step " + f.most_failed_step + " failed " +
+                          (f.most_failed == 1 ? std::string("once")
+                                              : std::to_string(f.most_failed) + " times"));
+    // Measured against the rest of the group, so that a learner is not part of their yardstick.
+    const int others = f.group_answered - f.answered;
+    if (f.answered > 0 && f.answered >= rule.min_answered && others > 0) {
+        const double own = 100.0 * f.first_try_right / f.answered;
+        const double group = 100.0 * (f.group_first_try_right - f.first_try_right) / others;
+        if (own <= group - rule.below_group)
+            reasons.push_back("first-try success " + std::to_string(int(std::lround(own))) +
+                              " % against " + std::to_string(int(std::lround(group))) +
+                              " % in the group");
+    }
+    return reasons;
+}
+
+Summary MakeSummary(const CourseData& data, const std::string& course, const std::string& language,
+                    const HelpRule& rule, int64_t now) {
+    if (now < 0) now = static_cast<int64_t>(std::time(nullptr));
     Summary summary;
     summary.course = course;
     summary.language = language;
     summary.steps = int(data.steps.size());
     summary.steps_problem = data.steps_problem;
+    summary.help_rule = rule;
     std::set<int> numbers;
     for (const Group& g : data.groups) numbers.insert(g.number);
     for (const Learner& l : data.learners) numbers.insert(l.record.GroupNo);
@@ -214,10 +293,40 @@ Summary MakeSummary(const CourseData& data, const std::string& course,
             if (g.number == number) rows.name = g.name;
         summary.groups.push_back(std::move(rows));
     }
+    std::vector<AnswerFacts> facts;
+    facts.reserve(data.learners.size());
     for (const Learner& l : data.learners) {
         auto at = std::find_if(summary.groups.begin(), summary.groups.end(),
                                [&](const GroupRows& g) { return g.group == l.record.GroupNo; });
         at->learners.push_back(RowOf(l));
+        facts.push_back(FactsOf(l, data));
+        at->learners.back().answered = facts.back().answered;
+        at->learners.back().first_try_right = facts.back().first_try_right;
+    }
+    // The learners are by group, then user: each group's rows follow its learners' facts.
+    size_t next = 0;
+    for (GroupRows& g : summary.groups) {
+        int group_answered = 0, group_right = 0;
+        for (const LearnerRow& row : g.learners) {
+            group_answered += row.answered;
+            group_right += row.first_try_right;
+        }
+        for (LearnerRow& row : g.learners) {
+            const AnswerFacts& own = facts[next++];
+            HelpReasonFacts f;
+            f.begun = !row.finished && row.state != 0;
+            f.idle_days = row.last_active ? (now - *row.last_active) / 86400 : -1;
+            f.most_failed = own.most_failed;
+            if (own.most_failed_index >= 0) {
+                const StepText& step = data.steps[size_t(own.most_failed_index)];
+                f.most_failed_step = std::to_string(step.level) + "." + std::to_string(step.step);
+            }
+            f.answered = row.answered;
+            f.first_try_right = row.first_try_right;
+            f.group_answered = group_answered;
+            f.group_first_try_right = group_right;
+            row.help = HelpReasons(f, rule);
+        }
     }
     return summary;
 }

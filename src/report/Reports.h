@@ -24,6 +24,21 @@ struct LearnerRow {
     std::string unreadable;
     // Begun through the data server but no score file sent yet: not a damaged learner.
     bool nothing_sent = false;
+    // Steps answered (by the journal, or evaluated by the score file) and of those, answered
+    // right at the first try.
+    int answered = 0, first_try_right = 0;
+    // Why the learner needs help, in words ("no progress for 9 days"); empty when they do not.
+    std::vector<std::string> help;
+};
+
+// When a learner is flagged as needing help: begun and without progress for idle_days days;
+// one step failed failures times or more; or, with at least min_answered steps answered, a
+// first-try success below_group percentage points or more under the group's.
+struct HelpRule {
+    int idle_days = 7;
+    int failures = 3;
+    int below_group = 30;
+    int min_answered = 3;
 };
 
 // The learner's state in words: "new", "begun", "begun, nothing sent yet" or "finished".
@@ -39,6 +54,7 @@ struct Summary {
     std::string course, language;
     int steps = 0;
     std::string steps_problem;  // why the steps end early; empty when they do not
+    HelpRule help_rule;
     std::vector<GroupRows> groups;
 };
 
@@ -61,7 +77,23 @@ struct StepRow {
     int64_t visits = 0;
 };
 
-Summary MakeSummary(const CourseData& data, const std::string& course, const std::string& language);
+// What the help rule looks at for one learner.
+struct HelpReasonFacts {
+    bool begun = false;            // begun and not finished
+    int64_t idle_days = -1;        // whole days since the last activity; -1 when never active
+    int most_failed = 0;           // wrong answers on the step failed most
+    std::string most_failed_step;  // that step, "1.2"
+    int answered = 0, first_try_right = 0;              // the learner's steps
+    int group_answered = 0, group_first_try_right = 0;  // the whole group's, the learner's too
+};
+// The rule in words, with its figures.
+std::string HelpRuleText(const HelpRule& rule);
+// The reasons, in words, why the rule flags a learner; empty when it does not.
+std::vector<std::string> HelpReasons(const HelpReasonFacts& facts, const HelpRule& rule);
+
+// now: the time the "no progress" reason is measured from (seconds since 1970).
+Summary MakeSummary(const CourseData& data, const std::string& course, const std::string& language,
+                    const HelpRule& rule = HelpRule(), int64_t now = -1);
 std::vector<StepRow> MakeSteps(const CourseData& data);
 
 // The try on which a step was solved, from its score file row: the points halve with each

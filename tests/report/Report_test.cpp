@@ -286,6 +286,41 @@ TEST_F(ReportTest, ALearnerBegunWithoutAScoreFileIsNotDamaged) {
               std::string::npos);
 }
 
+TEST_F(ReportTest, LearnersWhoNeedHelpAreFlaggedWithTheirReasons) {
+    // Ten days after the last activity: Bruno and the learners of group 2 have begun and not
+    // finished; Alice has finished, Chloé never began.
+    const int64_t later =
+        *Row(report::MakeSummary(reader_.Data(), "", ""), 1, 2).last_active + 10 * 86400 + 60;
+    report::HelpRule rule;
+    rule.failures = 2;
+    const report::Summary s = report::MakeSummary(reader_.Data(), "", "", rule, later);
+    EXPECT_EQ(Row(s, 1, 1).help, std::vector<std::string>{});
+    EXPECT_EQ(Row(s, 1, 3).help, std::vector<std::string>{});
+    EXPECT_EQ(Row(s, 1, 2).help, std::vector<std::string>{"no progress for 10 days"});
+    // 2:1 answered step 1 wrongly, then step 2 wrongly: nothing failed twice.
+    EXPECT_EQ(Row(s, 2, 1).help, std::vector<std::string>{"no progress for 10 days"});
+    EXPECT_EQ(Row(s, 1, 2).answered, 2);
+    EXPECT_EQ(Row(s, 1, 2).first_try_right, 0);
+    EXPECT_EQ(Row(s, 1, 1).first_try_right, 4);
+    const json j = json::parse(report::SummaryJson(s));
+    EXPECT_EQ(j["help_rule"]["idle_days"], 7);
+    EXPECT_EQ(j["help_rule"]["failures"], 2);
+    EXPECT_EQ(j["groups"][0]["learners"][1]["needs_help"], true);
+    EXPECT_EQ(j["groups"][0]["learners"][1]["help"][0], "no progress for 10 days");
+    EXPECT_EQ(j["groups"][0]["learners"][0]["needs_help"], false);
+    EXPECT_NE(report::LearnersCsv(s).find(",no progress for 10 days\r\n"), std::string::npos);
+    // The tool takes the figures and says them.
+    const support::ToolRun run = support::RunTool(std::string(COURSEREPORT_PATH) + " summary '" +
+                                                  course_.Root() + "' --idle-days 3 --failures 4");
+    EXPECT_EQ(run.status, 0) << run.out;
+    EXPECT_NE(run.out.find("no progress for 3 days; a step failed 4 times"), std::string::npos)
+        << run.out;
+    EXPECT_NE(support::RunTool(std::string(COURSEREPORT_PATH) + " summary '" + course_.Root() +
+                               "' --failures x 2>&1")
+                  .status,
+              0);
+}
+
 TEST_F(ReportTest, AnswersCsvHasARowPerRecordedAnswer) {
     const std::string csv = report::AnswersCsv(reader_.Data());
     EXPECT_EQ(csv.rfind("\xEF\xBB\xBFgroup,group_name,user,name,level,step,given,given_text,"
@@ -653,6 +688,61 @@ TEST(Reports, TimesAndDatesAreWrittenForPeople) {
     else
         ::unsetenv("TZ");
     ::tzset();
+}
+
+TEST(Reports, TheNeedsHelpRule) {
+    using Facts = report::HelpReasonFacts;
+    auto facts = [](bool begun, int64_t idle, int failed, int answered, int right,
+                    int group_answered, int group_right) {
+        Facts f;
+        f.begun = begun;
+        f.idle_days = idle;
+        f.most_failed = failed;
+        f.most_failed_step = "1.2";
+        f.answered = answered;
+        f.first_try_right = right;
+        f.group_answered = group_answered;
+        f.group_first_try_right = group_right;
+        return f;
+    };
+    report::HelpRule off_idle;
+    off_idle.idle_days = 0;
+    const report::HelpRule defaults;  // 7 days, 3 failures, 30 points after 3 steps
+    const struct {
+        const char* what;
+        Facts facts;
+        report::HelpRule rule;
+        std::vector<std::string> reasons;
+    } cases[] = {
+        {"all well", facts(true, 2, 1, 4, 4, 12, 12), defaults, {}},
+        {"idle 7 days", facts(true, 7, 0, 0, 0, 0, 0), defaults, {"no progress for 7 days"}},
+        {"idle 6 days", facts(true, 6, 0, 0, 0, 0, 0), defaults, {}},
+        {"idle but finished", facts(false, 30, 0, 0, 0, 0, 0), defaults, {}},
+        {"never active", facts(true, -1, 0, 0, 0, 0, 0), defaults, {}},
+        {"idle reason off", facts(true, 30, 0, 0, 0, 0, 0), off_idle, {}},
+        {"failed 3 times", facts(true, 0, 3, 4, 3, 8, 6), defaults, {"step 1.2 failed 3 times"}},
+        {"failed twice", facts(true, 0, 2, 4, 3, 8, 6), defaults, {}},
+        // 1 of 4 right first (25 %) against the others' 6 of 6 (100 %).
+        {"far below the group",
+         facts(true, 0, 0, 4, 1, 10, 7),
+         defaults,
+         {"first-try success 25 % against 100 % in the group"}},
+        // 2 of 4 (50 %) against 4 of 5 (80 %): exactly 30 points below.
+        {"30 points below",
+         facts(true, 0, 0, 4, 2, 9, 6),
+         defaults,
+         {"first-try success 50 % against 80 % in the group"}},
+        {"29 points below", facts(true, 0, 0, 100, 51, 200, 131), defaults, {}},
+        {"too few answers", facts(true, 0, 0, 2, 0, 10, 8), defaults, {}},
+        {"alone in the group", facts(true, 0, 0, 4, 0, 4, 0), defaults, {}},
+        {"every reason",
+         facts(true, 9, 5, 4, 0, 8, 4),
+         defaults,
+         {"no progress for 9 days", "step 1.2 failed 5 times",
+          "first-try success 0 % against 100 % in the group"}},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(report::HelpReasons(c.facts, c.rule), c.reasons) << c.what;
 }
 
 TEST(Reports, TextIsPaddedByTheColumnsItTakes) {

@@ -41,7 +41,8 @@ def main():
         # A journal line whose answer number no step offers: the step view must stay small.
         with open(os.path.join(course, "DATA", "TEST", "GB", "HST002.002"), "a") as f:
             f.write("#F1 E1 Q1 2:2000000000 N3 D1\n")
-        server = subprocess.Popen([coursereport, "serve", course, "--port", "0"],
+        # A step failed once flags a learner: 1:2, 2:1 and 2:2 (by the line added above) need help.
+        server = subprocess.Popen([coursereport, "serve", course, "--port", "0", "--failures", "1"],
                                   stdout=subprocess.PIPE, text=True)
         line = server.stdout.readline().strip()
         assert line.startswith("listening on http://127.0.0.1:"), line
@@ -79,6 +80,7 @@ def main():
                 assert (cells[4] == "\u2714") == learner["finished"], (cells, learner)
                 assert cells[5] == learner["status"], (cells, learner)
                 assert cells[9] == str(learner["visits"]), (cells, learner)
+                assert cells[11] == "; ".join(learner["help"]), (cells, learner)
         alice = [c.text for c in rows[("1", "1")].find_elements(By.TAG_NAME, "td")]
         assert alice[2] == "Alice Martin" and alice[3].endswith("100 %") and alice[4] == "\u2714", alice
 
@@ -93,6 +95,19 @@ def main():
         wait.until(lambda b: len(b.find_elements(By.CSS_SELECTOR, "tr.learner-row")) ==
                    len(summary["groups"][1]["learners"]))
         browser.find_element(By.CSS_SELECTOR, "#group-picker option[value='']").click()
+
+        # Who needs help, by the rule the page states: shown alone on request.
+        flagged = sorted((str(l["group"]), str(l["user"])) for g in summary["groups"]
+                         for l in g["learners"] if l["needs_help"])
+        assert flagged == [("1", "2"), ("2", "1"), ("2", "2")], flagged
+        assert "a step failed 1 times" in browser.find_element(By.ID, "help-rule").text
+        browser.find_element(By.ID, "help-only").click()
+        wait.until(lambda b: len(b.find_elements(By.CSS_SELECTOR, "tr.learner-row")) == len(flagged))
+        shown = sorted((r.get_attribute("data-group"), r.get_attribute("data-user"))
+                       for r in browser.find_elements(By.CSS_SELECTOR, "tr.learner-row"))
+        assert shown == flagged, shown
+        browser.find_element(By.ID, "help-only").click()
+        wait.until(lambda b: len(b.find_elements(By.CSS_SELECTOR, "tr.learner-row")) == learners_total)
 
         # The charts drew: their canvases hold coloured pixels.
         for chart in ("chart-success", "chart-time"):

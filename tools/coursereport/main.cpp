@@ -2,6 +2,7 @@
 // read-only web page.
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <map>
@@ -20,9 +21,10 @@
 namespace {
 
 const char kUsage[] =
-    "usage: coursereport summary COURSE [--lang L] [--json]\n"
+    "usage: coursereport summary COURSE [--lang L] [--json] [--idle-days N] [--failures K]\n"
     "       coursereport steps COURSE [--lang L] [--json]\n"
     "       coursereport serve COURSE [--lang L] [--bind ADDR] [--port N|0]\n"
+    "                    [--idle-days N] [--failures K]\n"
     "                    [--token-file FILE] [--tls-cert FILE --tls-key FILE]\n"
     "                    [--insecure-http] [--allow-host NAME[,NAME...]]\n"
     "       coursereport --help | --version\n";
@@ -48,12 +50,16 @@ bool Parse(int argc, char** argv, Arguments& args) {
     args.command = argv[1];
     args.course = argv[2];
     std::map<std::string, bool> allowed;
-    if (args.command == "summary" || args.command == "steps")
+    if (args.command == "summary")
+        allowed = {
+            {"--lang", true}, {"--json", false}, {"--idle-days", true}, {"--failures", true}};
+    else if (args.command == "steps")
         allowed = {{"--lang", true}, {"--json", false}};
     else if (args.command == "serve")
-        allowed = {{"--lang", true},           {"--bind", true},      {"--port", true},
-                   {"--token-file", true},     {"--tls-cert", true},  {"--tls-key", true},
-                   {"--insecure-http", false}, {"--allow-host", true}};
+        allowed = {{"--lang", true},           {"--bind", true},       {"--port", true},
+                   {"--token-file", true},     {"--tls-cert", true},   {"--tls-key", true},
+                   {"--insecure-http", false}, {"--allow-host", true}, {"--idle-days", true},
+                   {"--failures", true}};
     else
         return false;
     for (int i = 3; i < argc; ++i) {
@@ -79,6 +85,7 @@ void PrintSummary(const report::Summary& summary) {
                 TerminalText(summary.language).c_str(), summary.steps,
                 summary.steps_problem.empty() ? "" : ": ",
                 TerminalText(summary.steps_problem).c_str());
+    std::printf("%s\n", report::HelpRuleText(summary.help_rule).c_str());
     for (const report::GroupRows& g : summary.groups) {
         std::printf("\ngroup %d  %s\n", g.group, TerminalText(g.name).c_str());
         std::printf("  %-5s %s %s %5s %5s %11s %7s %12s %6s  %s\n", "user",
@@ -94,6 +101,8 @@ void PrintSummary(const report::Summary& summary) {
                 l.last_active ? report::LocalTime(*l.last_active).c_str() : "-",
                 l.unreadable.empty() ? ""
                                      : ("  unreadable: " + TerminalText(l.unreadable)).c_str());
+            for (const std::string& reason : l.help)
+                std::printf("        needs help: %s\n", reason.c_str());
         }
     }
 }
@@ -144,11 +153,29 @@ bool ReadToken(const std::string& path, std::string& token, std::string& error) 
     return true;
 }
 
+// A count option: a whole number from 0 to 10000 (0 turns its reason off).
+bool CountOption(const Arguments& args, const std::string& name, int& out) {
+    if (!args.options.count(name)) return true;
+    const std::string text = Option(args, name);
+    char* end = nullptr;
+    errno = 0;
+    const long n = std::strtol(text.c_str(), &end, 10);
+    if (text.empty() || *end != '\0' || errno != 0 || n < 0 || n > 10000 || text[0] == '-' ||
+        text[0] == '+' || text[0] == ' ')
+        return false;
+    out = int(n);
+    return true;
+}
+
 int Run(int argc, char** argv) {
     if (const int rc = platform::AnswerHelpOrVersion("coursereport", kUsage, argc, argv); rc >= 0)
         return rc;
     Arguments args;
     if (!Parse(argc, argv, args)) return Usage();
+    report::HelpRule rule;
+    if (!CountOption(args, "--idle-days", rule.idle_days) ||
+        !CountOption(args, "--failures", rule.failures))
+        return Usage();
 
     coursereport::ServeOptions serve;
     if (args.command == "serve") {
@@ -195,7 +222,7 @@ int Run(int argc, char** argv) {
     if (!course.Open(args.course, Option(args, "--lang"), error)) return Fail(error);
 
     if (args.command == "serve") {
-        report::ReportCache cache(course);
+        report::ReportCache cache(course, std::chrono::seconds(1), rule);
         return coursereport::Serve(cache, serve);
     }
     report::CourseReader reader(course);
@@ -203,7 +230,7 @@ int Run(int argc, char** argv) {
     const bool json = args.options.count("--json") != 0;
     if (args.command == "summary") {
         const report::Summary summary =
-            report::MakeSummary(reader.Data(), course.Name(), course.Language());
+            report::MakeSummary(reader.Data(), course.Name(), course.Language(), rule);
         if (json)
             std::printf("%s\n", report::SummaryJson(summary).c_str());
         else

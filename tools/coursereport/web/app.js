@@ -53,10 +53,11 @@ function showError(message) {
 
 function learners() {
   const picked = document.getElementById("group-picker").value;
+  const helpOnly = document.getElementById("help-only").checked;
   const rows = [];
   for (const group of state.summary.groups) {
     if (picked !== "" && String(group.group) !== picked) continue;
-    for (const learner of group.learners) rows.push(learner);
+    for (const learner of group.learners) if (!helpOnly || learner.needs_help) rows.push(learner);
   }
   const key = state.sortKey, sign = state.sortUp ? 1 : -1;
   rows.sort((a, b) => {
@@ -110,8 +111,10 @@ function fillLearners() {
     progress.appendChild(document.createTextNode(" " + learner.percent + " %"));
     const tr = row([learner.group, learner.user, learner.name, progress,
                     learner.finished ? "\u2714" : "", learner.status, learner.level, learner.step,
-                    duration(learner.time_s), learner.visits, when(learner.last_active_local)]);
-    tr.className = "clickable learner-row" + (learner.unreadable ? " unreadable" : "");
+                    duration(learner.time_s), learner.visits, when(learner.last_active_local),
+                    learner.help.join("; ")]);
+    tr.className = "clickable learner-row" + (learner.unreadable ? " unreadable" : "") +
+                   (learner.needs_help ? " needs-help" : "");
     tr.dataset.group = learner.group;
     tr.dataset.user = learner.user;
     if (learner.unreadable) tr.title = "Unreadable: " + learner.unreadable;
@@ -257,6 +260,12 @@ async function refresh() {
     const problem = document.getElementById("steps-problem");
     problem.textContent = summary.steps_problem ? "Steps: " + summary.steps_problem : "";
     problem.hidden = !summary.steps_problem;
+    const rule = summary.help_rule;
+    document.getElementById("help-rule").textContent =
+      "Needs help: " + [rule.idle_days > 0 ? "begun and no progress for " + rule.idle_days + " days" : null,
+                        rule.failures > 0 ? "a step failed " + rule.failures + " times" : null,
+                        "first-try success " + rule.below_group + " points below the rest of the group (after " +
+                        rule.min_answered + " steps)"].filter(Boolean).join("; ") + ".";
     fillGroups();
     fillLearners();
     fillSteps();
@@ -271,6 +280,7 @@ async function refresh() {
 document.addEventListener("DOMContentLoaded", () => {
   document.getElementById("refresh").addEventListener("click", refresh);
   document.getElementById("group-picker").addEventListener("change", () => { if (state.summary) fillLearners(); });
+  document.getElementById("help-only").addEventListener("change", () => { if (state.summary) fillLearners(); });
   for (const th of document.querySelectorAll("#learners th[data-key]")) {
     th.addEventListener("click", () => {
       state.sortUp = state.sortKey === th.dataset.key ? !state.sortUp : true;
