@@ -11,7 +11,8 @@ namespace server {
 // shown as \xNN.
 std::string LogText(std::string_view cp1252);
 
-// A native path as the system names it, its control characters shown as \xNN.
+// A native path as the system names it, in UTF-8: its control characters and the bytes of no
+// UTF-8 character shown as \xNN.
 std::string LogPath(std::string_view path);
 
 }  // namespace server

@@ -12,6 +12,7 @@
 
 #include "ClientSession.h"
 #include "LearnerHolds.h"
+#include "LogText.h"
 #include "NameMap.h"
 #include "data/DataAccess.h"
 #include "data/LearnerFiles.h"
@@ -260,6 +261,19 @@ TEST(HistoryProblem, OnlyAnswerAndAbandonLinesAreWhole) {
     };
     for (const auto& c : cases)
         EXPECT_EQ(server::HistoryProblem(c.text).empty(), c.whole) << '"' << c.text << '"';
+}
+
+// Log lines are UTF-8 whatever peers send: the course's code page converted, controls and bytes
+// of no character escaped, so that no text can start a line of its own.
+TEST(LogText, PeersTextsAndPathsBecomeOneLineOfUtf8) {
+    EXPECT_EQ(server::LogText("Am\xE9lie \x80 \x9C"), "Am\u00E9lie \u20AC \u0153");
+    EXPECT_EQ(server::LogText("a\nb\rc\x1B[2J\x7F\x81"), "a\\x0Ab\\x0Dc\\x1B[2J\\x7F\\x81");
+    EXPECT_EQ(server::LogText("?:\\DATA\\GB"), "?:\\DATA\\GB");
+    EXPECT_EQ(server::LogPath("/srv/\u00C9quipe/\u20AC/\U0001F600"),
+              "/srv/\u00C9quipe/\u20AC/\U0001F600");
+    EXPECT_EQ(server::LogPath("/srv/USERS.\xE9\n"), "/srv/USERS.\\xE9\\x0A");
+    EXPECT_EQ(server::LogPath("\xC2\x85 \xE0\x80\x80 \xED\xA0\x80 \xF4\x90\x80\x80 \xC3"),
+              "\\xC2\\x85 \\xE0\\x80\\x80 \\xED\\xA0\\x80 \\xF4\\x90\\x80\\x80 \\xC3");
 }
 
 // Every block of one fetch, the final empty block included, comes from the copy taken at its
