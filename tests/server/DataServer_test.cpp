@@ -716,15 +716,15 @@ TEST(DataServerLimits, IdleConnectionsCannotLockPlayersOut) {
     }
     {
         support::ServerProcess server;
-        ASSERT_TRUE(server.Start(top.path.string(), {"--max-clients", "2", "--full-idle", "1"}));
+        ASSERT_TRUE(server.Start(top.path.string(), {"--max-clients", "2", "--full-idle", "2"}));
         RawSocket a(server.port), b(server.port);
         EXPECT_EQ(a.Ask(Request(data::kSignOn)).first, 0);
         EXPECT_EQ(b.Ask(Request(data::kSignOn)).first, 0);
         RawSocket early(server.port);
         EXPECT_TRUE(Refused(early)) << "full, and nobody silent for long";
-        std::this_thread::sleep_for(std::chrono::milliseconds(600));
+        std::this_thread::sleep_for(std::chrono::milliseconds(1100));
         EXPECT_EQ(b.Ask(Request(data::kSignOn)).first, 0);
-        std::this_thread::sleep_for(std::chrono::milliseconds(600));
+        std::this_thread::sleep_for(std::chrono::milliseconds(1100));
         RawSocket late(server.port);
         EXPECT_EQ(late.Ask(Request(data::kSignOn)).first, 0) << "room made for it";
         char byte;
@@ -733,7 +733,7 @@ TEST(DataServerLimits, IdleConnectionsCannotLockPlayersOut) {
         server.Stop();
         const std::string log = server.Log();
         EXPECT_NE(log.find("refused: the server is full (2 connections"), std::string::npos) << log;
-        EXPECT_NE(log.find("silent for 1 s while the server is full, dropped for 127.0.0.1:"),
+        EXPECT_NE(log.find("silent for 2 s while the server is full, dropped for 127.0.0.1:"),
                   std::string::npos)
             << log;
     }
