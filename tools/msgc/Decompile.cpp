@@ -12,9 +12,23 @@ namespace msgc {
 
 namespace {
 
-// The modulus the stored checksums were made with: the usual one, the seed (lesson step
-// files), none; else the smallest one above every stored checksum that fits them all, up to a
-// bound. 0 with found false when none fits.
+// One text as source lines, each a line of its own; a line that would read as a header or
+// lose its first backslash gets a backslash in front.
+void AppendText(std::string& out, const std::string& utf8) {
+    size_t pos = 0;
+    for (;;) {
+        const size_t end = utf8.find('\n', pos);
+        const std::string line = utf8.substr(pos, end == std::string::npos ? end : end - pos);
+        if (!line.empty() && (line[0] == '[' || line[0] == '\\')) out.push_back('\\');
+        out += line;
+        out.push_back('\n');
+        if (end == std::string::npos) return;
+        pos = end + 1;
+    }
+}
+
+}  // namespace
+
 uint32_t FindModulus(const std::vector<std::string>& texts, const std::vector<uint32_t>& sums,
                      int32_t seed, bool& found) {
     auto fits = [&](uint32_t m) {
@@ -38,23 +52,6 @@ uint32_t FindModulus(const std::vector<std::string>& texts, const std::vector<ui
     found = false;
     return text::MessageContent().modulus;
 }
-
-// One text as source lines, each a line of its own; a line that would read as a header or
-// lose its first backslash gets a backslash in front.
-void AppendText(std::string& out, const std::string& utf8) {
-    size_t pos = 0;
-    for (;;) {
-        const size_t end = utf8.find('\n', pos);
-        const std::string line = utf8.substr(pos, end == std::string::npos ? end : end - pos);
-        if (!line.empty() && (line[0] == '[' || line[0] == '\\')) out.push_back('\\');
-        out += line;
-        out.push_back('\n');
-        if (end == std::string::npos) return;
-        pos = end + 1;
-    }
-}
-
-}  // namespace
 
 bool DecodeMessageFile(const std::string& bytes, text::MessageContent& content,
                        std::vector<uint32_t>& sums, std::vector<std::string>& differences,

@@ -23,6 +23,12 @@ bool DecodeMessageFile(const std::string& bytes, text::MessageContent& content,
                        std::vector<uint32_t>& checksums, std::vector<std::string>& differences,
                        std::string& why);
 
+// The modulus the stored checksums were made with: the usual one, the seed (lesson step
+// files), none; else the smallest one above every stored checksum that fits them all, up to a
+// bound. The default modulus with found false when none fits.
+uint32_t FindModulus(const std::vector<std::string>& texts, const std::vector<uint32_t>& sums,
+                     int32_t seed, bool& found);
+
 // Decompiles the bytes of a message file; false with why when they are no message file (a
 // header or table that cannot be read, records out of the file, a cut format block).
 bool DecompileMessageFile(const std::string& bytes, const std::string& name, Decompiled& out,

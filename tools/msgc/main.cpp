@@ -2,6 +2,8 @@
 //   msgc compile SRC OUT
 //   msgc dump FILE [--modulus N] [--conv K] [--raw] [--numbers] [--arg VALUE]...
 //   msgc decompile FILE [SRC]
+//   msgc po-export COURSE --from LANG --lang LANG [-o FILE]
+//   msgc po-import COURSE --lang LANG [--from LANG] FILE
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -15,6 +17,7 @@
 
 #include "Decompile.h"
 #include "MessageSource.h"
+#include "Translate.h"
 #include "platform/GuardedMain.h"
 #include "platform/Path.h"
 #include "platform/ReadFile.h"
@@ -32,6 +35,8 @@ const char kUsage[] =
     "usage: msgc compile SRC OUT\n"
     "       msgc dump FILE [--modulus N] [--conv K] [--raw] [--numbers] [--arg VALUE]...\n"
     "       msgc decompile FILE [SRC]\n"
+    "       msgc po-export COURSE --from LANG --lang LANG [-o FILE]\n"
+    "       msgc po-import COURSE --lang LANG [--from LANG] FILE\n"
     "       msgc --help | --version\n";
 
 int Usage() {
@@ -180,6 +185,77 @@ int Dump(int argc, char** argv) {
     return std::fflush(stdout) == 0 ? 0 : 1;
 }
 
+// The options of po-export and po-import: --from, --lang, -o and one further operand.
+struct PoOptions {
+    std::string from, lang, output, file;
+};
+
+bool ParsePoOptions(int argc, char** argv, bool import, PoOptions& o) {
+    for (int i = 3; i < argc; ++i) {
+        const std::string opt = argv[i];
+        if ((opt == "--from" || opt == "--lang" || (opt == "-o" && !import)) && i + 1 < argc) {
+            (opt == "--from" ? o.from : opt == "--lang" ? o.lang : o.output) = argv[++i];
+        } else if (import && o.file.empty() && !opt.empty() && opt[0] != '-') {
+            o.file = opt;
+        } else {
+            return false;
+        }
+    }
+    return !o.lang.empty() && (import ? !o.file.empty() : !o.from.empty());
+}
+
+int PoExport(int argc, char** argv) {
+    PoOptions o;
+    if (!ParsePoOptions(argc, argv, false, o)) return Usage();
+    std::string po, why;
+    std::vector<std::string> warnings;
+    const bool ok = msgc::ExportPo(argv[2], o.from, o.lang, po, warnings, why);
+    for (const std::string& w : warnings) std::fprintf(stderr, "msgc: %s\n", w.c_str());
+    if (!ok) {
+        std::fprintf(stderr, "msgc: %s: %s\n", argv[2], why.c_str());
+        return 1;
+    }
+    if (o.output.empty()) {
+        std::fwrite(po.data(), 1, po.size(), stdout);
+        return std::fflush(stdout) == 0 ? 0 : 1;
+    }
+    if (!platform::ReplaceFile(o.output, po)) {
+        std::fprintf(stderr, "msgc: cannot write %s: %s\n", o.output.c_str(), std::strerror(errno));
+        return 1;
+    }
+    return 0;
+}
+
+// Imports a PO file; what was left out is listed on standard error, what was done on standard
+// output. Exit 1 when an entry was refused or fuzzy.
+int PoImport(int argc, char** argv) {
+    PoOptions o;
+    if (!ParsePoOptions(argc, argv, true, o)) return Usage();
+    std::string po, why;
+    if (!platform::ReadWholeFile(o.file, po, why)) {
+        std::fprintf(stderr, "msgc: cannot read %s: %s\n", o.file.c_str(), why.c_str());
+        return 1;
+    }
+    msgc::ImportReport report;
+    if (!msgc::ImportPo(argv[2], o.lang, o.from, po, o.file, report, why)) {
+        std::fprintf(stderr, "msgc: %s\n", why.c_str());
+        return 1;
+    }
+    for (const std::string& r : report.refused) std::fprintf(stderr, "%s: refused\n", r.c_str());
+    for (const std::string& f : report.fuzzy)
+        std::fprintf(stderr, "%s: fuzzy, left out\n", f.c_str());
+    for (const std::string& m : report.missing)
+        std::fprintf(stderr, "msgc: %s: no translation, missing in %s\n", m.c_str(),
+                     o.lang.c_str());
+    for (const std::string& n : report.notes) std::printf("msgc: %s\n", n.c_str());
+    for (const std::string& w : report.written) std::printf("msgc: wrote %s\n", w.c_str());
+    std::printf("msgc: %d texts changed in %zu files; %zu refused, %zu fuzzy, %zu missing\n",
+                report.changed_texts, report.written.size(), report.refused.size(),
+                report.fuzzy.size(), report.missing.size());
+    if (std::fflush(stdout) != 0) return 1;
+    return report.refused.empty() && report.fuzzy.empty() ? 0 : 1;
+}
+
 int Run(int argc, char** argv) {
     if (const int rc = platform::AnswerHelpOrVersion("msgc", kUsage, argc, argv); rc >= 0)
         return rc;
@@ -188,6 +264,8 @@ int Run(int argc, char** argv) {
     if (command == "compile" && argc == 4) return Compile(argv[2], argv[3]);
     if (command == "dump") return Dump(argc, argv);
     if (command == "decompile" && argc <= 4) return Decompile(argv[2], argc == 4 ? argv[3] : "");
+    if (command == "po-export") return PoExport(argc, argv);
+    if (command == "po-import") return PoImport(argc, argv);
     return Usage();
 }
 
