@@ -1,14 +1,19 @@
 #include "report/CourseReader.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <sys/inotify.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <climits>
+#include <cstdio>
 #include <cstdlib>
 #include <map>
+#include <unordered_map>
 #include <utility>
 
 #include "data/DataAccess.h"
@@ -32,11 +37,6 @@ constexpr off_t kMaxHistoryBytes = 16 << 20;
 
 // A learner file that is a link, a FIFO, a folder or a device: never read.
 constexpr int kNotLearnerFile = -1;
-
-std::string FileName(const std::string& path) {
-    const size_t slash = path.rfind('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
 
 std::string Folder(const std::string& path) {
     const size_t slash = path.rfind('/');
@@ -110,6 +110,45 @@ int ReadIsam(const std::string& base, const std::string& shown, Read&& read, std
     return rc;
 }
 
+// A learner file's name as the player makes it: "SCO001.002" for user 1 of group 2.
+std::string LearnerFileName(const char* kind, int user, int group) {
+    char name[32];
+    std::snprintf(name, sizeof name, "%s%03d.%03d", kind, user, group);
+    return name;
+}
+
+// The learner files of the folder dirfd whose names differ from the player's upper case form
+// only by case: upper case form -> name in the folder. Usually empty.
+std::unordered_map<std::string, std::string> OtherCaseNames(int dirfd) {
+    std::unordered_map<std::string, std::string> names;
+    const int fd = ::openat(dirfd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return names;
+    DIR* dir = ::fdopendir(fd);
+    if (!dir) {
+        ::close(fd);
+        return names;
+    }
+    while (const struct dirent* entry = ::readdir(dir)) {
+        std::string upper = entry->d_name;
+        for (char& c : upper) c = char(std::toupper(static_cast<unsigned char>(c)));
+        if (upper != entry->d_name && (upper.rfind("SCO", 0) == 0 || upper.rfind("HST", 0) == 0))
+            names.emplace(std::move(upper), entry->d_name);
+    }
+    ::closedir(dir);
+    return names;
+}
+
+// The (user, group) a learner file's name "SCOuuu.ggg" or "HSTuuu.ggg" gives (any case);
+// false for another name.
+bool LearnerOfName(const std::string& name, int& user, int& group) {
+    if (name.size() != 10 || name[6] != '.') return false;
+    for (size_t i : {3, 4, 5, 7, 8, 9})
+        if (!std::isdigit(static_cast<unsigned char>(name[i]))) return false;
+    user = std::atoi(name.substr(3, 3).c_str());
+    group = std::atoi(name.substr(7, 3).c_str());
+    return true;
+}
+
 // Stamps of an ISAM file's two parts.
 void StampIsam(const std::string& base, FileStamp stamps[2]) {
     stamps[0] = StampAt(AT_FDCWD, base + ".dat");
@@ -150,6 +189,60 @@ std::string Learner::Unreadable() const {
     return score_problem + "; " + history_problem;
 }
 
+CourseReader::CourseReader(const ReportCourse& course, std::chrono::seconds full_rescan)
+    : course_(course), full_rescan_(full_rescan) {}
+
+CourseReader::~CourseReader() {
+    Unwatch();
+}
+
+void CourseReader::Unwatch() {
+    if (inotify_fd_ >= 0) ::close(inotify_fd_);
+    inotify_fd_ = watch_ = -1;
+}
+
+bool CourseReader::TakeChanges(const std::string& folder, dev_t dev, ino_t ino) {
+    changed_names_.clear();
+    if (inotify_fd_ >= 0 && (dev != watched_dev_ || ino != watched_ino_)) Unwatch();
+    if (inotify_fd_ < 0) {
+        inotify_fd_ = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+        if (inotify_fd_ < 0) return false;
+        watch_ = ::inotify_add_watch(inotify_fd_, folder.c_str(),
+                                     IN_MODIFY | IN_CLOSE_WRITE | IN_ATTRIB | IN_CREATE |
+                                         IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO | IN_DELETE_SELF |
+                                         IN_MOVE_SELF | IN_ONLYDIR);
+        if (watch_ < 0) {
+            Unwatch();
+            return false;
+        }
+        watched_dev_ = dev;
+        watched_ino_ = ino;
+        return false;  // what changed before the watch began is not known
+    }
+    alignas(struct inotify_event) char buf[65536];
+    bool lost = false;
+    for (;;) {
+        const ssize_t n = ::read(inotify_fd_, buf, sizeof buf);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0 && errno == EAGAIN) break;
+        if (n <= 0) {
+            lost = true;
+            break;
+        }
+        for (ssize_t at = 0; at < n;) {
+            const auto* event = reinterpret_cast<const struct inotify_event*>(buf + at);
+            // Events lost, or the folder itself gone or moved: everything is looked at again.
+            if (event->mask & (IN_Q_OVERFLOW | IN_IGNORED | IN_DELETE_SELF | IN_MOVE_SELF))
+                lost = true;
+            else if (event->len > 0)
+                changed_names_.emplace_back(event->name);
+            at += ssize_t(sizeof(struct inotify_event) + event->len);
+        }
+    }
+    if (lost) Unwatch();
+    return !lost;
+}
+
 const Learner* FindLearner(const CourseData& data, int group, int user) {
     const auto at =
         std::lower_bound(data.learners.begin(), data.learners.end(), std::make_pair(group, user),
@@ -172,7 +265,9 @@ std::string CourseReader::Shown(const std::string& path) const {
 int CourseReader::Refresh(std::string& error) {
     if (real_root_.empty()) real_root_ = Resolved(course_.Root());
     bool changed = RefreshSteps();
-    if (RefreshRecords(error, changed) != 0) return -1;
+    bool records = false;
+    if (RefreshRecords(error, records) != 0) return -1;
+    changed = changed || records;
     // The learners' files are read through their folder, which must lie in the course: a name
     // in it is then opened without following a link.
     const std::string folder = Folder(course_.ScorePath(1, 1));
@@ -193,7 +288,43 @@ int CourseReader::Refresh(std::string& error) {
         error = "the learners' folder " + Shown(folder) + " leads out of the course";
         return -1;
     }
-    for (Learner& learner : data_.learners) changed = RefreshFiles(learner, dirfd) || changed;
+    // Every learner is looked at when the records changed, without a working watch, and every
+    // full_rescan_; otherwise only the learners whose files the watch named.
+    const auto now = std::chrono::steady_clock::now();
+    const bool watched = TakeChanges(real, opened.st_dev, opened.st_ino);
+    if (!loaded_ || records || !watched || now - last_full_ >= full_rescan_) {
+        const std::unordered_map<std::string, std::string> other_case = OtherCaseNames(dirfd);
+        for (Learner& learner : data_.learners) {
+            const int group = learner.record.GroupNo, user = learner.record.UserNo;
+            for (auto [name, kind] : {std::make_pair(&learner.score_name, "SCO"),
+                                      std::make_pair(&learner.history_name, "HST")}) {
+                *name = LearnerFileName(kind, user, group);
+                if (const auto at = other_case.find(*name); at != other_case.end())
+                    *name = at->second;
+            }
+            changed = RefreshFiles(learner, dirfd) || changed;
+        }
+        last_full_ = now;
+    } else {
+        std::sort(changed_names_.begin(), changed_names_.end());
+        changed_names_.erase(std::unique(changed_names_.begin(), changed_names_.end()),
+                             changed_names_.end());
+        for (const std::string& name : changed_names_) {
+            int user = 0, group = 0;
+            if (!LearnerOfName(name, user, group)) continue;
+            const auto at = std::lower_bound(
+                data_.learners.begin(), data_.learners.end(), std::make_pair(group, user),
+                [](const Learner& l, const std::pair<int, int>& key) {
+                    return std::make_pair(l.record.GroupNo, l.record.UserNo) < key;
+                });
+            if (at == data_.learners.end() || at->record.GroupNo != group ||
+                at->record.UserNo != user)
+                continue;
+            // Only the learner's own names (their case as the folder holds them).
+            if (name != at->score_name && name != at->history_name) continue;
+            changed = RefreshFiles(*at, dirfd) || changed;
+        }
+    }
     ::close(dirfd);
     if (changed || !loaded_) ++data_.generation;
     loaded_ = true;
@@ -283,9 +414,8 @@ int CourseReader::RefreshRecords(std::string& error, bool& changed) {
 }
 
 bool CourseReader::RefreshFiles(Learner& learner, int dirfd) {
-    const int group = learner.record.GroupNo, user = learner.record.UserNo;
-    const std::string score_name = FileName(course_.ScorePath(user, group));
-    const std::string history_name = FileName(course_.HistoryPath(user, group));
+    const std::string& score_name = learner.score_name;
+    const std::string& history_name = learner.history_name;
     const FileStamp score = StampAt(dirfd, score_name);
     const FileStamp history = StampAt(dirfd, history_name);
     const int32_t steps = learner.record.StepCount;

@@ -1,11 +1,15 @@
 // A course's learner files held in memory for reports, and read again only where they changed
 // (size, modification time and file identity): the GROUP and USERS files, each learner's score
 // and history files, and the lesson's step files. Every file is opened for reading only and
-// closed before Refresh returns, so no lock is held between two refreshes.
+// closed before Refresh returns, so no lock is held between two refreshes. The learners' folder
+// is watched (inotify): a refresh looks only at the learners whose files the system said
+// changed, and at all of them now and then (a full rescan, for what a watch cannot see: a
+// folder on a network file system).
 #pragma once
 
 #include <sys/types.h>
 
+#include <chrono>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -52,7 +56,8 @@ struct Learner {
     std::string Unreadable() const;
 
     FileStamp score_stamp, history_stamp;
-    int32_t score_steps = -1;  // the step count the scores were decoded with
+    std::string score_name, history_name;  // in the learners' folder
+    int32_t score_steps = -1;              // the step count the scores were decoded with
 };
 
 struct Group {
@@ -77,7 +82,13 @@ const Learner* FindLearner(const CourseData& data, int group, int user);
 
 class CourseReader {
   public:
-    explicit CourseReader(const ReportCourse& course) : course_(course) {}
+    // full_rescan: the longest time between two looks at every learner's files while the
+    // folder is watched.
+    explicit CourseReader(const ReportCourse& course,
+                          std::chrono::seconds full_rescan = std::chrono::seconds(120));
+    ~CourseReader();
+    CourseReader(const CourseReader&) = delete;
+    CourseReader& operator=(const CourseReader&) = delete;
 
     // Reads again what changed since the last call. 0, or -1 with the reason in error when the
     // GROUP or USERS file cannot be read (the data of the last good read stays). A learner's
@@ -91,6 +102,11 @@ class CourseReader {
     bool RefreshSteps();
     int RefreshRecords(std::string& error, bool& changed);
     bool RefreshFiles(Learner& learner, int dirfd);
+    // Watches the folder opened as dirfd (identity dev, ino) unless it is already; reads the
+    // names the watch reported since the last call into changed_names_. False when every
+    // learner must be looked at: no watch, a new one, or events lost.
+    bool TakeChanges(const std::string& folder, dev_t dev, ino_t ino);
+    void Unwatch();
     // path as the reports name it: inside the course, relative to its folder.
     std::string Shown(const std::string& path) const;
 
@@ -100,6 +116,13 @@ class CourseReader {
     std::vector<FileStamp> step_stamps_;
     FileStamp group_stamps_[2], users_stamps_[2];
     bool loaded_ = false;
+
+    const std::chrono::seconds full_rescan_;
+    std::chrono::steady_clock::time_point last_full_;
+    int inotify_fd_ = -1, watch_ = -1;
+    dev_t watched_dev_ = 0;
+    ino_t watched_ino_ = 0;
+    std::vector<std::string> changed_names_;
 };
 
 }  // namespace report

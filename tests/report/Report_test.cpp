@@ -321,6 +321,43 @@ TEST_F(ReportTest, LearnersWhoNeedHelpAreFlaggedWithTheirReasons) {
               0);
 }
 
+TEST_F(ReportTest, ChangesAreSeenByTheFoldersWatchAndTheSlowRescan) {
+    report::CourseReader watching(report_, std::chrono::hours(1));
+    report::CourseReader rescanning(report_, std::chrono::seconds(0));
+    std::string error;
+    ASSERT_EQ(watching.Refresh(error), 0) << error;
+    ASSERT_EQ(rescanning.Refresh(error), 0) << error;
+    // A line appended in the folder: the watch names the file, the next refresh reads it.
+    { std::ofstream(course_.Learners("HST002.002"), std::ios::app) << "#F2 E1 Q2 3:3 N3 D1\n"; }
+    ASSERT_EQ(watching.Refresh(error), 0) << error;
+    EXPECT_EQ(watching.Find(2, 2)->history.size(), 2u);
+    // A line appended through a link from another folder, which the watch does not see (as a
+    // change made on another machine of a network file system): only a rescan finds it.
+    const std::string elsewhere = temp_ / "linked";
+    std::filesystem::create_hard_link(course_.Learners("HST002.002"), elsewhere);
+    { std::ofstream(elsewhere, std::ios::app) << "#F3 E1 Q3 2:2 N3 D1\n"; }
+    ASSERT_EQ(watching.Refresh(error), 0) << error;
+    EXPECT_EQ(watching.Find(2, 2)->history.size(), 2u) << "a refresh looked at every learner";
+    ASSERT_EQ(rescanning.Refresh(error), 0) << error;
+    EXPECT_EQ(rescanning.Find(2, 2)->history.size(), 3u);
+    // A new record makes every learner be looked at.
+    {
+        data::DataAccess users;
+        ASSERT_TRUE(users.Open(report_.UsersPath(), isam::OPEN_INOUT).ok());
+        data::UserRecord r = data::UserTemplate();
+        r.GroupNo = 2;
+        r.UserNo = 3;
+        r.UserName = "Farid";
+        uint8_t bytes[data::kUserRecordSize];
+        data::EncodeUserRecord(r, bytes);
+        ASSERT_TRUE(users.Write(bytes).ok());
+        ASSERT_TRUE(users.Close().ok());
+    }
+    ASSERT_EQ(watching.Refresh(error), 0) << error;
+    EXPECT_EQ(watching.Find(2, 2)->history.size(), 3u);
+    ASSERT_NE(watching.Find(2, 3), nullptr);
+}
+
 TEST_F(ReportTest, AnswersCsvHasARowPerRecordedAnswer) {
     const std::string csv = report::AnswersCsv(reader_.Data());
     EXPECT_EQ(csv.rfind("\xEF\xBB\xBFgroup,group_name,user,name,level,step,given,given_text,"
