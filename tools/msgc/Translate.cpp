@@ -251,6 +251,10 @@ bool CopyDocuments(const std::string& source, const std::string& target, ImportR
 
 bool ExportPo(const std::string& course, const std::string& from, const std::string& lang,
               std::string& po, std::vector<std::string>& warnings, std::string& why) {
+    if (Upper(from) == Upper(lang)) {
+        why = "--from and --lang name the same language " + lang;
+        return false;
+    }
     const std::string msg = FindChild(course, "MSG");
     const std::string source = msg.empty() ? "" : FindChild(msg, from);
     if (source.empty() || !fs::is_directory(source)) {
