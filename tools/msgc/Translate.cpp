@@ -87,8 +87,8 @@ std::string Usage(const std::string& file, int n, const text::MessageContent& co
         name.find_first_not_of("0123456789", step + 4) == name.size() - 4) {
         static const char* const kSlots[] = {
             "question", "answers, one per line",
-            "comments shown after each answer, \"## \" lines between them (keep the first line's "
-            "panel place, X.. Y.. W..)",
+            ("comments shown after each answer, \"## \" lines between them (keep the first "
+             "line's panel place, X.. Y.. W..)"),
             "parameter line (script and file names: keep them)"};
         return "step " + std::to_string(n / 4 + 1) + " of level " +
                name.substr(step + 4, name.size() - 8 - step) + ": " + kSlots[n % 4];
@@ -96,8 +96,8 @@ std::string Usage(const std::string& file, int n, const text::MessageContent& co
     if (content.texts.size() > 2 && content.texts[2].compare(0, 3, "LDE") == 0 && n <= 3) {
         static const char* const kTag[] = {
             "stage object's caption; the matrix item after the last ':' stays as it is",
-            "stage object's menu: its title, then one entry per line; a picture name after ':' "
-            "stays as it is",
+            ("stage object's menu: its title, then one entry per line; a picture name after "
+             "':' stays as it is"),
             "sub-step lines (script, points, matrix column): keep them", "sub-step question"};
         return "tag text " + number + ": " + kTag[n];
     }
