@@ -263,23 +263,7 @@ bool ExportPo(const std::string& course, const std::string& from, const std::str
     }
     const std::string target = FindChild(msg, lang);
     po.clear();
-    PoEntry header;
-    header.has_context = false;
-    header.translation = "Project-Id-Version: " + fs::path(course).filename().string() +
-                         "\n"
-                         "Language: " +
-                         (target.empty() ? "" : lang) +
-                         "\n"
-                         "MIME-Version: 1.0\n"
-                         "Content-Type: text/plain; charset=UTF-8\n"
-                         "Content-Transfer-Encoding: 8bit\n"
-                         "X-Source-Language: " +
-                         from + "\nX-Course-Language: " + lang + "\n";
-    header.comments.push_back(
-        "Texts of the course, " + from + " to " + lang +
-        (target.empty() ? " (a template: the course has no " + lang + ")" : "") +
-        "; msgctxt names the message file and the text's number.");
-    po += FormatPoEntry(header);
+    uint32_t newest = 0;
     for (const std::string& name : MessageFileNames(source)) {
         Loaded src, tgt;
         if (!Load((fs::path(source) / name).string(), src, why)) {
@@ -312,7 +296,30 @@ bool ExportPo(const std::string& course, const std::string& from, const std::str
                 e.translation = text::Cp1252ToUtf8(tgt.content.texts[i]);
             po += FormatPoEntry(e);
         }
+        newest = std::max(newest, tgt.content.time_stamp);
     }
+    // The header: the fields gettext's checks ask for, the revision date being the newest time
+    // stamp of the target's files, and the language pair for the import.
+    PoEntry header;
+    header.comments.push_back(
+        "Texts of the course, " + from + " to " + lang +
+        (target.empty() ? " (a template: the course has no " + lang + ")" : "") +
+        "; msgctxt names the message file and the text's number.");
+    char date[32] = "";
+    const time_t stamp = newest;
+    struct tm utc;
+    if (newest && gmtime_r(&stamp, &utc))
+        std::strftime(date, sizeof date, "%Y-%m-%d %H:%M+0000", &utc);
+    header.translation =
+        "Project-Id-Version: " + fs::path(course).filename().string() +
+        "\nPO-Revision-Date: " + date +
+        "\nLast-Translator: \nLanguage-Team: \nLanguage: " + (target.empty() ? "" : lang) +
+        "\nMIME-Version: 1.0\n"
+        "Content-Type: text/plain; charset=UTF-8\n"
+        "Content-Transfer-Encoding: 8bit\n"
+        "X-Source-Language: " +
+        from + "\nX-Course-Language: " + lang + "\n";
+    po.insert(0, FormatPoEntry(header));
     return true;
 }
 

@@ -16,7 +16,7 @@ fail() { echo "FAIL: $*" >&2; exit 1; }
 "$msgc" po-export "$course" --from GB --lang FR -o "$work/fr.po"
 "$msgc" po-export "$course" --from FR --lang GB -o "$work/gb.po"
 for po in fr gb; do
-  msgfmt --check-format -o /dev/null "$work/$po.po" || fail "msgfmt rejects $po.po"
+  msgfmt --check --check-format -o /dev/null "$work/$po.po" || fail "msgfmt rejects $po.po"
   msgmerge -q -o "$work/$po.merged.po" "$work/$po.po" "$work/$po.po" || fail "msgmerge $po.po"
 done
 "$msgc" po-import "$course" --lang FR "$work/fr.po" >/dev/null
