@@ -90,6 +90,7 @@ TEST(TextCodes, ArgumentPositionsAreThoseSubstitutionInserts) {
         {"%A %f %9", {9, 10, 15}},
         {"%#[D1UNITS 3] %#[%2] %1", {1}},
         {"%r%[red%] %o%i%[bold%] %$[Arial]", {}},
+        {"%", {}},
         {"50 %de", {13}},
     };
     for (const auto& c : cases) EXPECT_EQ(text::ArgumentPositions(c.text), c.positions) << c.text;
@@ -192,6 +193,18 @@ TEST(PoImport, ANewLanguageGetsItsFilesCatalogueLineAndMenuName) {
     EXPECT_FALSE(ImportPo(course.folder.path.string(), "DE", "", "msgid \"\"\nmsgstr \"\"\n",
                           "de.po", report, why));
     EXPECT_NE(why.find("X-Source-Language"), std::string::npos) << why;
+    // Nor is a file for another language or in another encoding; nothing is written then.
+    const std::string before = support::TempFolder::Read(course.folder / "MSG/DE/COMMON.MSG");
+    for (const char* header :
+         {"X-Course-Language: FR", "Content-Type: text/plain; charset=ISO-8859-1"}) {
+        const std::string other = "msgid \"\"\nmsgstr \"X-Source-Language: GB\\n\"\n\"" +
+                                  std::string(header) + "\\n\"\n\n" +
+                                  Entry("COMMON.MSG 1", "Hello", "Salut");
+        EXPECT_FALSE(ImportPo(course.folder.path.string(), "DE", "", other, "x.po", report, why))
+            << header;
+        EXPECT_EQ(why.rfind("x.po: ", 0), 0u) << why;
+    }
+    EXPECT_EQ(support::TempFolder::Read(course.folder / "MSG/DE/COMMON.MSG"), before);
 }
 
 }  // namespace

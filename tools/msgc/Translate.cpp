@@ -154,7 +154,8 @@ bool ParseContext(const std::string& context, std::string& file, size_t& n) {
 std::string DescribeCharacter(const std::string& s, size_t pos) {
     const unsigned char c = static_cast<unsigned char>(s[pos]);
     const size_t length = c < 0x80 ? 1 : c < 0xE0 ? 2 : c < 0xF0 ? 3 : 4;
-    if (pos + length > s.size()) return "a byte that is no UTF-8";
+    if ((c >= 0x80 && c < 0xC2) || c > 0xF4 || pos + length > s.size())
+        return "a byte that is no UTF-8";
     uint32_t code = length == 1 ? c : c & (0xFF >> (length + 1));
     for (size_t i = 1; i < length; ++i) code = code << 6 | (s[pos + i] & 0x3F);
     char buf[16];
@@ -343,6 +344,20 @@ bool ImportPo(const std::string& course, const std::string& lang, const std::str
         const PoEntry& e = entries[k];
         if (!e.has_context && e.id.empty()) {
             if (from.empty()) from = PoHeaderField(e.translation, "X-Source-Language");
+            // A file converted to another encoding, or made for another language, would put
+            // wrong texts into the course.
+            const std::string type = Upper(PoHeaderField(e.translation, "Content-Type"));
+            const size_t charset = type.find("CHARSET=");
+            if (charset != std::string::npos && type.compare(charset + 8, 5, "UTF-8") != 0) {
+                why = po_name + ": the PO file is not in UTF-8 (" + type.substr(charset + 8) +
+                      "): convert it with msgconv -t UTF-8";
+                return false;
+            }
+            const std::string made_for = PoHeaderField(e.translation, "X-Course-Language");
+            if (!made_for.empty() && Upper(made_for) != Upper(lang)) {
+                why = po_name + ": the PO file holds texts for " + made_for + ", not " + lang;
+                return false;
+            }
             used[k] = true;
         } else if (!by_context.emplace(e.context, k).second) {
             report.refused.push_back(where(e) + ": a second entry for " + e.context);
