@@ -1,9 +1,9 @@
-// The reports of one course kept ready for a server. A refresher thread checks the learner files
-// about once a second, reads again what changed and publishes an immutable snapshot: the data
-// and its reports made ahead. A request only takes the current snapshot, so it never waits for
-// the files; what it serves is at most one check old. Each report is also kept gzip-compressed,
-// so that a server never compresses per request. The locks taken are the cache's own, never a
-// file's.
+// The reports of one course kept ready for a server. A refresher thread checks the learner
+// files about once a second (those its folder watch named, see CourseReader), reads again what
+// changed and publishes an immutable snapshot: the data and its reports made ahead. A request
+// only takes the current snapshot, so it never waits for the files; what it serves is at most
+// one check old. Each report is also kept gzip-compressed, so that a server never compresses
+// per request. The locks taken are the cache's own, never a file's.
 #pragma once
 
 #include <chrono>
