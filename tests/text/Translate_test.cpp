@@ -207,5 +207,35 @@ TEST(PoImport, ANewLanguageGetsItsFilesCatalogueLineAndMenuName) {
     EXPECT_EQ(support::TempFolder::Read(course.folder / "MSG/DE/COMMON.MSG"), before);
 }
 
+// A language whose main file links to GB's exports no texts of its own; its import replaces
+// the link with the translated file, and with nothing translated leaves the link alone.
+TEST(PoImport, ALinkFileIsReplacedOnlyByTexts) {
+    SmallCourse course;
+    text::MessageContent link;
+    link.texts = {"%@[..\\GB -1]"};
+    const std::string path =
+        course.folder.Write("MSG/FR/COMMON.MSG", text::EncodeMessageFile(link));
+    std::string po, why;
+    std::vector<std::string> warnings;
+    ASSERT_TRUE(ExportPo(course.folder.path.string(), "GB", "FR", po, warnings, why)) << why;
+    EXPECT_EQ(po.find("msgstr \"%@["), std::string::npos) << po;
+    ASSERT_EQ(warnings.size(), 1u);
+
+    ImportReport report;
+    ASSERT_TRUE(ImportPo(course.folder.path.string(), "FR", "", po, "fr.po", report, why)) << why;
+    EXPECT_TRUE(report.written.empty());
+    EXPECT_EQ(support::TempFolder::Read(path), text::EncodeMessageFile(link));
+
+    const std::string untranslated = "msgid \"Hello\"\nmsgstr \"\"";
+    ASSERT_NE(po.find(untranslated), std::string::npos) << po;
+    po.replace(po.find(untranslated), untranslated.size(), "msgid \"Hello\"\nmsgstr \"Bonjour\"");
+    ASSERT_TRUE(ImportPo(course.folder.path.string(), "FR", "", po, "fr.po", report, why)) << why;
+    const text::MessageContent fr = course.Read("FR");
+    ASSERT_EQ(fr.texts.size(), 5u);
+    EXPECT_EQ(fr.texts[0], "FR (FR)");  // named for the language menu, to be translated
+    EXPECT_EQ(fr.texts[1], "Bonjour");
+    EXPECT_EQ(fr.seed, 1957);
+}
+
 }  // namespace
 }  // namespace msgc

@@ -58,6 +58,12 @@ struct Loaded {
     std::vector<std::string> differences;
 };
 
+// A link file: one text, which sends the player to another file (a language that borrows
+// another's texts).
+bool IsLinkFile(const text::MessageContent& content) {
+    return content.texts.size() == 1 && content.texts[0].find("%@[") != std::string::npos;
+}
+
 bool Load(const std::string& path, Loaded& out, std::string& why) {
     std::string bytes;
     if (!platform::ReadWholeFile(path, bytes, why)) return false;
@@ -178,7 +184,7 @@ bool NameLanguage(std::string& caption, const std::string& lang) {
         caption.replace(open + 1, close - open - 1, lang);
         return true;
     }
-    caption += " (" + lang + ")";
+    caption += (caption.empty() ? lang : "") + " (" + lang + ")";
     return true;
 }
 
@@ -271,9 +277,17 @@ bool ExportPo(const std::string& course, const std::string& from, const std::str
             warnings.push_back(name + ": left out, " + why);
             continue;
         }
+        if (IsLinkFile(src.content)) {
+            warnings.push_back(name + ": a link to another file, left out");
+            continue;
+        }
         const std::string target_file = target.empty() ? "" : FindChild(target, name);
         if (!target_file.empty() && !Load(target_file, tgt, why))
             warnings.push_back(target_file + ": read as empty, " + why);
+        if (IsLinkFile(tgt.content)) {
+            warnings.push_back(target_file + ": a link to another file, its texts are missing");
+            tgt = Loaded();
+        }
         for (size_t i = 0; i < src.content.texts.size(); ++i) {
             const std::string& t = src.content.texts[i];
             if (t.empty()) continue;  // nothing to translate; the target keeps its own
@@ -393,16 +407,22 @@ bool ImportPo(const std::string& course, const std::string& lang, const std::str
 
     for (const std::string& name : MessageFileNames(source)) {
         Loaded src, tgt;
-        if (!Load((fs::path(source) / name).string(), src, why)) continue;  // export left it out
+        // Files the export left out.
+        if (!Load((fs::path(source) / name).string(), src, why) || IsLinkFile(src.content))
+            continue;
         std::string target_file = FindChild(target, name);
-        const bool new_file = target_file.empty();
-        if (new_file) {
-            target_file = (fs::path(target) / name).string();
-            tgt.content = src.content;
-            tgt.content.texts.assign(src.content.texts.size(), std::string());
-        } else if (!Load(target_file, tgt, why)) {
+        if (!target_file.empty() && !Load(target_file, tgt, why)) {
             why = target_file + ": " + why;
             return false;
+        }
+        // A link file is replaced by the language's own texts only when it gets some.
+        const bool link = IsLinkFile(tgt.content);
+        const bool new_file = target_file.empty() || link;
+        if (new_file) {
+            if (target_file.empty()) target_file = (fs::path(target) / name).string();
+            tgt = Loaded();
+            tgt.content = src.content;
+            tgt.content.texts.assign(src.content.texts.size(), std::string());
         }
         std::vector<std::string> texts = tgt.content.texts;
         texts.resize(std::max(texts.size(), src.content.texts.size()));
@@ -445,16 +465,24 @@ bool ImportPo(const std::string& course, const std::string& lang, const std::str
             }
             texts[i] = translated;
         }
-        if (Upper(name) == "COMMON.MSG" && !texts.empty() && (new_file || !texts[0].empty()) &&
-            NameLanguage(texts[0], lang))
+        auto count_changes = [&] {
+            int n = 0;
+            for (size_t i = 0; i < texts.size(); ++i)
+                if (i >= tgt.content.texts.size() ? !texts[i].empty()
+                                                  : texts[i] != tgt.content.texts[i])
+                    ++n;
+            return n;
+        };
+        int changed = count_changes();
+        // The file stays byte for byte when nothing changed (a link too, when nothing came).
+        if (changed == 0 && (!new_file || link)) continue;
+        // The language menu lists the folder by the code text 0 names in parentheses.
+        if (Upper(name) == "COMMON.MSG" && !texts.empty() && NameLanguage(texts[0], lang)) {
             report.notes.push_back(name + " 0: the language menu shows \"" +
                                    text::Cp1252ToUtf8(texts[0]) + "\"");
-        int changed = 0;
-        for (size_t i = 0; i < texts.size(); ++i)
-            if (i >= tgt.content.texts.size() ? !texts[i].empty()
-                                              : texts[i] != tgt.content.texts[i])
-                ++changed;
-        if (changed == 0 && !new_file) continue;  // the file stays byte for byte
+            changed = count_changes();
+        }
+        if (link) report.notes.push_back(target_file + ": the link file is replaced by the texts");
         for (const std::string& d : tgt.differences)
             report.notes.push_back(target_file + ": " + d + ", not kept");
         tgt.content.texts = std::move(texts);
