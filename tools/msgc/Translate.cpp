@@ -254,20 +254,28 @@ bool CopyDocuments(const std::string& source, const std::string& target, ImportR
     return true;
 }
 
-}  // namespace
-
-bool ExportPo(const std::string& course, const std::string& from, const std::string& lang,
-              std::string& po, std::vector<std::string>& warnings, std::string& why) {
+// The course's MSG folder and its folder of language from, which must differ from lang.
+bool LanguageFolders(const std::string& course, const std::string& from, const std::string& lang,
+                     std::string& msg, std::string& source, std::string& why) {
     if (Upper(from) == Upper(lang)) {
-        why = "--from and --lang name the same language " + lang;
+        why = "the source language " + from + " and the translation's are the same";
         return false;
     }
-    const std::string msg = FindChild(course, "MSG");
-    const std::string source = msg.empty() ? "" : FindChild(msg, from);
+    msg = FindChild(course, "MSG");
+    source = msg.empty() ? "" : FindChild(msg, from);
     if (source.empty() || !fs::is_directory(source)) {
         why = "the course has no language folder MSG/" + from;
         return false;
     }
+    return true;
+}
+
+}  // namespace
+
+bool ExportPo(const std::string& course, const std::string& from, const std::string& lang,
+              std::string& po, std::vector<std::string>& warnings, std::string& why) {
+    std::string msg, source;
+    if (!LanguageFolders(course, from, lang, msg, source, why)) return false;
     const std::string target = FindChild(msg, lang);
     po.clear();
     uint32_t newest = 0;
@@ -382,16 +390,8 @@ bool ImportPo(const std::string& course, const std::string& lang, const std::str
         why = po_name + ": the PO file names no source language (X-Source-Language); give --from";
         return false;
     }
-    if (Upper(from) == Upper(lang)) {
-        why = "the source language " + from + " cannot be the language imported";
-        return false;
-    }
-    const std::string msg = FindChild(course, "MSG");
-    const std::string source = msg.empty() ? "" : FindChild(msg, from);
-    if (source.empty() || !fs::is_directory(source)) {
-        why = "the course has no language folder MSG/" + from;
-        return false;
-    }
+    std::string msg, source;
+    if (!LanguageFolders(course, from, lang, msg, source, why)) return false;
     std::string target = FindChild(msg, lang);
     const bool new_language = target.empty();
     if (new_language) {
