@@ -2,8 +2,9 @@
 # Plays the whole demo lesson in the real player under a virtual X display: a preset learner
 # in automatic play (-s 1:2:1:1). While a choice, a practical and an estimate step are on
 # screen it takes a screenshot and checks its pixels: the control panel with the question box
-# for the choice step, the stage without the panel for the practical step, the statistics
-# window over the stage for the estimate. The lesson must then run to its end and start again.
+# and the answers for the choice step, the panel with the task and no answer under the stage
+# for the practical step, the statistics window beside the tank, clear of its scale, for the
+# estimate. The lesson must then run to its end and start again.
 # Usage: lesson_autoplay.sh <course folder> <screenshot folder>
 set -u
 course=$1
@@ -19,12 +20,13 @@ check_choice() {  # question box white, control panel grey between the answers, 
     [ "$(shot_pixel "$1" 600,745)" = FFFFFF ] && [ "$(shot_pixel "$1" 590,800)" = EFEFEF ] &&
         [ "$(shot_pixel "$1" 550,812)" = FFFFFF ]
 }
-check_practical() {  # no control panel: the stage's floor where it would be; the pump shows
-    [ "$(shot_pixel "$1" 300,800)" = 8A9BB0 ] &&
+check_practical() {  # the task in the question box, no answer below it; the pump shows
+    [ "$(shot_pixel "$1" 600,745)" = FFFFFF ] && [ "$(shot_pixel "$1" 550,812)" = EFEFEF ] &&
         above "$(shot_fraction "$1" '#27ae60' 1008x600+136+160)" 0.002
 }
-check_estimate() {  # the statistics window's grey over the middle of the stage
-    above "$(shot_fraction "$1" '#efefef' 400x250+440+330)" 0.3
+check_estimate() {  # the statistics window's grey right of the tank; its scale left in view
+    above "$(shot_fraction "$1" '#efefef' 300x200+830+430)" 0.3 &&
+        ! above "$(shot_fraction "$1" '#efefef' 60x400+436+280)" 0.05
 }
 
 choice="" practical="" estimate="" seen="" held=0 tries=0

@@ -8,7 +8,7 @@
 # and shows the answer's comment
 # and fits the screen (bands beside it when enlarged), the verdict's green is in its own band
 # and none of it in the question box, answer 1 reads at a contrast of at least 4.5:1, and the
-# chosen answer 2 is marked in red. The learner is chosen in the user list (typed, then Enter,
+# chosen answer 2, the right one, is framed in the verdict's dark green. The learner is chosen in the user list (typed, then Enter,
 # confirmed); the list and the welcome box are measured on screen: whole on the display, centred
 # over the main window, and in full screen larger than their design.
 # Usage: screen_scaling.sh <course folder> <screenshot folder> [SIZE FACTOR FULL]
@@ -179,8 +179,8 @@ contrast=$("$CONVERT" "$shot" -crop "$(crop $1 $2 $3 $4)" +repage \
     -grayscale Rec709Luminance -format '%[fx:minima] %[fx:maxima]' info: |
     awk '{ print ($2 + 0.05) / ($1 + 0.05) }')
 above "$contrast" 4.5 || fail "answer 1 reads at a contrast of only $contrast:1"
-# The chosen answer 2 is marked in red.
-red=$(count_in '#ff0000' $(read_rect answer2 "$verdict_line"))
-[ "$red" -ge 30 ] || fail "the chosen answer is not marked in red ($red pixels)"
+# The chosen answer 2, right, is framed in the verdict's dark green.
+mark=$(count_in '#006400' $(read_rect answer2 "$verdict_line"))
+[ "$mark" -ge 30 ] || fail "the chosen answer is not framed in green ($mark pixels)"
 echo "$size at $factor: stage ${sw}x$sh at scale $scale, verdict $in_band green pixels" \
-     "apart from the question, answer 1 at $contrast:1, answer 2 marked ($red red pixels)"
+     "apart from the question, answer 1 at $contrast:1, answer 2 marked ($mark green pixels)"

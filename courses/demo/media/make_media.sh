@@ -13,7 +13,11 @@ mkdir -p "$bmp" "$snd"
 # Pictures are written as 24-bit BMP files.
 pic() { "$IM" "$@"; }
 
-# The stage: a sky-to-floor gradient with a pipe, a tank, a valve and a pump drawn on it.
+# The stage: a sky-to-floor gradient with a pipe, a tank, a valve and a pump drawn on it, each
+# named as the lesson's tasks name them (the vent cock and the motor are drawn by the scripts).
+label="-font /usr/share/fonts/truetype/dejavu/DejaVuSans-Bold.ttf"
+[ -f /usr/share/fonts/truetype/dejavu/DejaVuSans-Bold.ttf ] || label=""
+# shellcheck disable=SC2086
 pic -size 1008x700 gradient:'#d8ecff'-'#f4f1e8' \
     -fill '#8a9bb0' -draw 'rectangle 0,470 1008,700' \
     -stroke '#345' -strokewidth 3 -fill '#7fa7c9' -draw 'roundrectangle 120,180 300,430 20,20' \
@@ -22,6 +26,9 @@ pic -size 1008x700 gradient:'#d8ecff'-'#f4f1e8' \
     -fill '#c0392b' -draw 'polygon 500,350 540,395 500,440' -draw 'polygon 580,350 540,395 580,440' \
     -fill '#2c3e50' -draw 'rectangle 535,300 545,395' -draw 'rectangle 505,290 575,302' \
     -fill '#27ae60' -draw 'circle 820,395 820,335' -fill '#1e8449' -draw 'circle 820,395 820,370' \
+    -stroke none -fill '#2c3e50' $label -pointsize 20 \
+    -annotate +196+170 'T1' -annotate +590+330 'V1' -annotate +760+318 'VC1' \
+    -annotate +808+492 'P1' -annotate +920+450 'M1' \
     -type TrueColor BMP3:"$bmp/DEMO.BMP"
 pic -size 32x32 xc:'#5d87ad' -fill '#27ae60' -draw 'circle 16,16 16,4' "$bmp/DEMO.ICO"
 
