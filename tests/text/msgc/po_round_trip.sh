@@ -40,6 +40,11 @@ dump_fr > "$work/after.txt"
 [ "$(diff "$work/before.txt" "$work/after.txt" | grep -c '^>')" = 3 ] || fail "not three texts changed"
 msgfmt --check-format -o /dev/null "$work/fr3b.po" || fail "msgfmt rejects the changed PO"
 "$coursecheck" "$course" --lang FR > "$work/check_fr.out" || fail "$(cat "$work/check_fr.out")"
+QT_QPA_PLATFORM=offscreen PLAYER_SOUND=silent \
+  "$lessonrun" "$course" --user 1:1 --lang FR --auto > "$work/run_fr.out"
+tail -1 "$work/run_fr.out" | grep -q '"ended": true' || fail "$(tail -3 "$work/run_fr.out")"
+grep -q '"question": "Quelle grandeur le compteur FI-1 affiche-t-il ?"' "$work/run_fr.out" ||
+  fail "the changed question was not played"
 
 # Refusals (the fuzzy mark moves the later entries one line down): another argument, a character Windows-1252 lacks, a fuzzy entry. Each is named
 # with its PO line and left out; the files keep their texts.
