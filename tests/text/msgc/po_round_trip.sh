@@ -68,6 +68,20 @@ diff -r "$work/msg_before_refusals" "$course/MSG" || fail "refused entries chang
 # gettext finds the argument fault as well.
 if msgfmt --check-format -o /dev/null "$work/bad.po" 2>/dev/null; then fail "msgfmt missed it"; fi
 
+# The translator's update: an old translation merged with a new export; the entry whose source
+# text changed comes out fuzzy, with its previous msgid, and is left out.
+sed 's/^msgid "Technical training on your desktop"$/msgid "Technical training at your desk"/' \
+  "$work/fr3b.po" > "$work/old.po"
+"$msgc" po-export "$course" --from GB --lang FR -o "$work/new.po"
+msgmerge -q --previous -o "$work/updated.po" "$work/old.po" "$work/new.po"
+grep -q '^#| msgid "Technical training at your desk"$' "$work/updated.po" || fail "no previous msgid"
+if "$msgc" po-import "$course" --lang FR "$work/updated.po" > /dev/null 2> "$work/updated.err"; then
+  fail "a fuzzy entry was accepted"
+fi
+grep -q 'updated.po:[0-9]*: COMMON.MSG 3: fuzzy, left out' "$work/updated.err" ||
+  fail "$(cat "$work/updated.err")"
+diff -r "$work/msg_before_refusals" "$course/MSG" || fail "the merged file changed texts"
+
 # A new language: GB's texts, each marked, become DE; it checks clean and plays.
 "$msgc" po-export "$course" --from GB --lang DE -o "$work/de.pot"
 msgfmt --check-format -o /dev/null "$work/de.pot"
