@@ -5,6 +5,7 @@
 # marked GB texts checks clean and plays headless.
 set -eu
 msgc=$1 coursecheck=$2 lessonrun=$3 learners=$4 demo=$5 work=$6 marker=$7
+msgfmt=$8 msgmerge=$9 python3=${10}
 rm -rf "$work"
 mkdir -p "$work"
 course=$work/course
@@ -16,8 +17,8 @@ fail() { echo "FAIL: $*" >&2; exit 1; }
 "$msgc" po-export "$course" --from GB --lang FR -o "$work/fr.po"
 "$msgc" po-export "$course" --from FR --lang GB -o "$work/gb.po"
 for po in fr gb; do
-  msgfmt --check --check-format -o /dev/null "$work/$po.po" || fail "msgfmt rejects $po.po"
-  msgmerge -q -o "$work/$po.merged.po" "$work/$po.po" "$work/$po.po" || fail "msgmerge $po.po"
+  "$msgfmt" --check --check-format -o /dev/null "$work/$po.po" || fail "msgfmt rejects $po.po"
+  "$msgmerge" -q -o "$work/$po.merged.po" "$work/$po.po" "$work/$po.po" || fail "msgmerge $po.po"
 done
 "$msgc" po-import "$course" --lang FR "$work/fr.po" >/dev/null
 "$msgc" po-import "$course" --lang GB "$work/gb.po" >/dev/null
@@ -38,7 +39,7 @@ awk 'BEGIN{c=0} /^msgctxt "D1STEP01.MSG 0"$/{c=1} c==1 && /^msgstr/{print "msgst
 grep -q '^msgc: 3 texts changed in 2 files' "$work/import3.out" || fail "$(cat "$work/import3.out")"
 dump_fr > "$work/after.txt"
 [ "$(diff "$work/before.txt" "$work/after.txt" | grep -c '^>')" = 3 ] || fail "not three texts changed"
-msgfmt --check-format -o /dev/null "$work/fr3b.po" || fail "msgfmt rejects the changed PO"
+"$msgfmt" --check-format -o /dev/null "$work/fr3b.po" || fail "msgfmt rejects the changed PO"
 "$coursecheck" "$course" --lang FR > "$work/check_fr.out" || fail "$(cat "$work/check_fr.out")"
 QT_QPA_PLATFORM=offscreen PLAYER_SOUND=silent \
   "$lessonrun" "$course" --user 1:1 --lang FR --auto > "$work/run_fr.out"
@@ -66,14 +67,14 @@ grep -q "bad.po:$cjk: COMMON.MSG 1: the character '演' (U+6F14) has no Windows-
 grep -q "bad.po:$((fuzzy + 3)): COMMON.MSG 3: fuzzy, left out" "$work/bad.err" || fail "fuzzy"
 diff -r "$work/msg_before_refusals" "$course/MSG" || fail "refused entries changed files"
 # gettext finds the argument fault as well.
-if msgfmt --check-format -o /dev/null "$work/bad.po" 2>/dev/null; then fail "msgfmt missed it"; fi
+if "$msgfmt" --check-format -o /dev/null "$work/bad.po" 2>/dev/null; then fail "msgfmt missed it"; fi
 
 # The translator's update: an old translation merged with a new export; the entry whose source
 # text changed comes out fuzzy, with its previous msgid, and is left out.
 sed 's/^msgid "Technical training on your desktop"$/msgid "Technical training at your desk"/' \
   "$work/fr3b.po" > "$work/old.po"
 "$msgc" po-export "$course" --from GB --lang FR -o "$work/new.po"
-msgmerge -q --previous -o "$work/updated.po" "$work/old.po" "$work/new.po"
+"$msgmerge" -q --previous -o "$work/updated.po" "$work/old.po" "$work/new.po"
 grep -q '^#| msgid "Technical training at your desk"$' "$work/updated.po" || fail "no previous msgid"
 if "$msgc" po-import "$course" --lang FR "$work/updated.po" > /dev/null 2> "$work/updated.err"; then
   fail "a fuzzy entry was accepted"
@@ -84,9 +85,9 @@ diff -r "$work/msg_before_refusals" "$course/MSG" || fail "the merged file chang
 
 # A new language: GB's texts, each marked, become DE; it checks clean and plays.
 "$msgc" po-export "$course" --from GB --lang DE -o "$work/de.pot"
-msgfmt --check-format -o /dev/null "$work/de.pot"
+"$msgfmt" --check-format -o /dev/null "$work/de.pot"
 [ "$(grep -c '^msgstr "."' "$work/de.pot")" = 0 ] || fail "the template holds translations"
-python3 "$marker" "$work/de.pot" "$work/de.po" ' ¤'
+"$python3" "$marker" "$work/de.pot" "$work/de.po" ' ¤'
 "$msgc" po-import "$course" --lang DE "$work/de.po" > "$work/import_de.out"
 grep -q 'PRODUCT.DAT: added \[Demo Course\]\[DEMO\]\[DATA\]\[DEMO.PRD\]\[1100:0800\]\[1\]\[1\]\[DE\]' \
   "$work/import_de.out" || fail "no catalogue line"
