@@ -56,6 +56,7 @@ struct Loaded {
     text::MessageContent content;
     std::vector<uint32_t> sums;
     std::vector<std::string> differences;
+    bool modulus_found = true;  // the stored checksums fit the modulus in content
 };
 
 // A link file: one text, which sends the player to another file (a language that borrows
@@ -68,8 +69,8 @@ bool Load(const std::string& path, Loaded& out, std::string& why) {
     std::string bytes;
     if (!platform::ReadWholeFile(path, bytes, why)) return false;
     if (!DecodeMessageFile(bytes, out.content, out.sums, out.differences, why)) return false;
-    bool found = false;
-    out.content.modulus = FindModulus(out.content.texts, out.sums, out.content.seed, found);
+    out.content.modulus =
+        FindModulus(out.content.texts, out.sums, out.content.seed, out.modulus_found);
     return true;
 }
 
@@ -485,6 +486,9 @@ bool ImportPo(const std::string& course, const std::string& lang, const std::str
         if (link) report.notes.push_back(target_file + ": the link file is replaced by the texts");
         for (const std::string& d : tgt.differences)
             report.notes.push_back(target_file + ": " + d + ", not kept");
+        if (!tgt.modulus_found)
+            report.notes.push_back(target_file + ": its checksums fit no modulus; written with " +
+                                   std::to_string(tgt.content.modulus));
         tgt.content.texts = std::move(texts);
         tgt.content.time_stamp = Now();
         if (!platform::ReplaceFile(target_file, text::EncodeMessageFile(tgt.content))) {
