@@ -158,21 +158,25 @@ platform::Status DataAccess::OpenOnServer(int mode) {
     return {};
 }
 
-platform::Status DataAccess::RewriteByKey(int kind, const void* record, int size) {
-    if (size <= 0) return {EINVAL, data_path_, "an empty record"};
+platform::Status RewriteOnServer(RemoteClient& client, const std::string& remote_name, int kind,
+                                 const void* record, int size) {
+    if (size <= 0) return {EINVAL, remote_name, "an empty record"};
     std::vector<uint8_t> found(static_cast<const uint8_t*>(record),
                                static_cast<const uint8_t*>(record) + size);
-    platform::Status server;
-    if (remote_) {
-        // The server rewrites the record its connection last read.
-        if (remote_->SelectKey(kind) < 0 ||
-            remote_->RemoteStart(0, found.data(), size, isam::EQUAL) < 0 ||
-            remote_->RemoteRead(found.data(), size, isam::EQUAL) < 0 ||
-            remote_->RemoteRewriteCurrent(record, size) < 0)
-            server = ServerStatus(*remote_, remote_name_);
-        found.assign(static_cast<const uint8_t*>(record),
-                     static_cast<const uint8_t*>(record) + size);
-    }
+    // The server rewrites the record its connection last read.
+    if (client.SelectKey(kind) < 0 || client.RemoteStart(0, found.data(), size, isam::EQUAL) < 0 ||
+        client.RemoteRead(found.data(), size, isam::EQUAL) < 0 ||
+        client.RemoteRewriteCurrent(record, size) < 0)
+        return ServerStatus(client, remote_name);
+    return {};
+}
+
+platform::Status DataAccess::RewriteByKey(int kind, const void* record, int size) {
+    if (size <= 0) return {EINVAL, data_path_, "an empty record"};
+    const platform::Status server =
+        remote_ ? RewriteOnServer(*remote_, remote_name_, kind, record, size) : platform::Status();
+    std::vector<uint8_t> found(static_cast<const uint8_t*>(record),
+                               static_cast<const uint8_t*>(record) + size);
     // The local record is read first as well: the engine rewrites the record it last read.
     platform::Status local;
     if (handle_ < 0)

@@ -28,6 +28,11 @@ class RemoteClient;
 // number with its text.
 platform::Status ServerStatus(const RemoteClient& client, const std::string& what);
 
+// Replaces the record (size bytes) with the key of kind in the server's file remote_name, opened
+// by client's session: the record is read by that key, then rewritten.
+platform::Status RewriteOnServer(RemoteClient& client, const std::string& remote_name, int kind,
+                                 const void* record, int size);
+
 class DataAccess {
   public:
     using OpenFunction = int (*)(const char* name, int mode);

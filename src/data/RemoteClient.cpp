@@ -63,6 +63,10 @@ bool RemoteClient::Connected() const {
 
 bool RemoteClient::Connect() {
     if (net_->connected) return true;
+    if (cancelled_.load()) {
+        failure_ = "the connection was given up";
+        return false;
+    }
     Net& n = *net_;
     n.Close();
     asio::error_code ec;
@@ -136,7 +140,7 @@ void RemoteClient::Wait(const bool& done, std::chrono::steady_clock::time_point 
     constexpr auto kMoment = std::chrono::milliseconds(200);
     const auto now = std::chrono::steady_clock::now();
     if (wait_started_ == std::chrono::steady_clock::time_point{}) wait_started_ = now;
-    while (!done) {
+    while (!done && !cancelled_.load()) {
         const auto slice_end = std::min(deadline, std::chrono::steady_clock::now() + kSlice);
         net_->ctx.run_until(slice_end);
         if (done || std::chrono::steady_clock::now() >= deadline) break;

@@ -6,6 +6,7 @@
 // that comes back is used again without a restart.
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <functional>
@@ -69,6 +70,9 @@ class RemoteClient {
     void SetWaitHandler(std::function<void(bool waiting)> handler) {
         wait_handler_ = std::move(handler);
     }
+    // Gives up the wait in progress and every later one (any thread may call it): the request
+    // fails as with a silent server. For the owner of a worker thread that is shutting down.
+    void Cancel() { cancelled_.store(true); }
     // How long after a failed connection no new attempt is made (ms; 30000).
     void SetRetryInterval(int ms) { retry_interval_ms_ = ms; }
 
@@ -107,6 +111,7 @@ class RemoteClient {
     std::function<void(bool)> wait_handler_;
     std::chrono::steady_clock::time_point wait_started_{};
     bool waiting_shown_ = false;
+    std::atomic<bool> cancelled_{false};
 };
 
 // The name the server knows a course file by: "?:\" and the file's path relative to the course

@@ -168,7 +168,17 @@ void AnswerSaver::CatchUpServer(const data::UserRecord& user) {
 
 void AnswerSaver::End(const data::UserRecord& user,
                       const std::function<void(const std::string&)>& announce) {
-    if (store_.HasRemote() && settings_.SavesProgress() && !record_failed_) {
+    if (store_.HasRemote() && settings_.SavesProgress() && !record_failed_ && store_.Deferred()) {
+        // Everything still owed goes to the server's queue, then is waited for within the
+        // store's bound; what did not go stays behind for the next session, said once.
+        if (server_behind_ || !store_.Settle(false)) (void)store_.RewriteUser(user);
+        (void)SendFiles(user, announce);
+        if (!store_.Settle(true)) {
+            SaveOutcome outcome;
+            ServerBehind(outcome);
+            Tell(outcome);
+        }
+    } else if (store_.HasRemote() && settings_.SavesProgress() && !record_failed_) {
         if (server_behind_) CatchUpServer(user);
         if (!server_behind_ && !SendFiles(user, announce)) {
             SaveOutcome outcome;

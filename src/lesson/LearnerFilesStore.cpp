@@ -3,6 +3,9 @@
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
+#include <memory>
+#include <optional>
+#include <vector>
 
 #include "data/LearnerFiles.h"
 #include "platform/Path.h"
@@ -25,6 +28,19 @@ void LearnerFilesStore::OpenFiles(const std::string& group_file, const std::stri
 RecordSave LearnerFilesStore::RewriteUser(const data::UserRecord& record) {
     uint8_t bytes[data::kUserRecordSize];
     data::EncodeUserRecord(record, bytes);
+    if (worker_) {
+        // Here first; the server's copy follows on the worker's thread, in order.
+        const platform::Status local = users_.RewriteByKey(data::kUserKey, bytes, sizeof bytes);
+        if (!local.ok()) return {local, {}};
+        const platform::Status earlier = worker_->LastStatus();
+        worker_->Post(
+            [name = RemoteUsersName(),
+             copy = std::vector<uint8_t>(bytes, bytes + sizeof bytes)](data::RemoteClient& client) {
+                return data::RewriteOnServer(client, name, data::kUserKey, copy.data(),
+                                             int(copy.size()));
+            });
+        return {local, earlier};
+    }
     // The users file carries the server's copy when a session opened it there (OpenRemote).
     const platform::Status status = users_.RewriteByKey(data::kUserKey, bytes, sizeof bytes);
     if (status.ok()) return {};
@@ -52,6 +68,13 @@ platform::Status LearnerFilesStore::HoldLearner(int group, int user) {
 
 void LearnerFilesStore::ReleaseLearner() {
     lock_.Release();
+    if (worker_) {
+        worker_->Post([](data::RemoteClient& client) {
+            client.EndSession();
+            return platform::Status();
+        });
+        return;
+    }
     // Ending the connection ends the server's hold; the next session connects afresh and gives
     // the users file its remote role again.
     if (remote_) {
@@ -72,6 +95,7 @@ platform::Status LearnerFilesStore::OpenRemote(const std::string& app_name,
                                                data::UserRecord& server_record) {
     const std::string path = RemoteUsersName();
     if (!remote_) return {ENOTCONN, path, "no data server"};
+    if (worker_) return OpenOnWorker(app_name, group, user, server_record);
     // From here the users file rewrites the learner's record on the server first.
     users_.SetRemote(remote_, path);
     uint8_t bytes[data::kUserRecordSize];
@@ -87,6 +111,45 @@ platform::Status LearnerFilesStore::OpenRemote(const std::string& app_name,
     return {};
 }
 
+// The sign-on, the open and the hold as one job, waited for within the bound; a server that does
+// not answer in time is one that cannot be reached (the job ends on the worker later).
+platform::Status LearnerFilesStore::OpenOnWorker(const std::string& app_name,
+                                                 const data::GroupRecord& group,
+                                                 const data::UserRecord& user,
+                                                 data::UserRecord& server_record) {
+    const std::string path = RemoteUsersName();
+    auto bytes = std::make_shared<std::vector<uint8_t>>(data::kUserRecordSize);
+    data::EncodeUserRecord(user, bytes->data());
+    const std::optional<platform::Status> opened = worker_->Call(
+        [path, bytes, app = app_name, group_name = std::string(group.name),
+         user_name = std::string(user.UserName)](data::RemoteClient& client) -> platform::Status {
+            if (client.SignOn(app, group_name, user_name) < 0 ||
+                client.RemoteOpen(path, isam::OPEN_INOUT | isam::LOCKMODE_EXCL) < 0 ||
+                client.HoldLearner(bytes->data(), data::kUserRecordSize) < 0) {
+                if (client.LastError() == isam::kRecordLocked)
+                    return {data::kLearnerBusy, path, "another player holds this learner"};
+                return data::ServerStatus(client, path);
+            }
+            return {};
+        },
+        bound_);
+    if (!opened)
+        return {ENOTCONN, path, "no answer within " + std::to_string(bound_.count()) + " ms"};
+    if (!opened->ok()) return *opened;
+    failures_seen_ = worker_->Failures();
+    server_record = data::DecodeUserRecord(bytes->data());
+    return {};
+}
+
+bool LearnerFilesStore::Settle(bool wait) {
+    if (!worker_) return true;
+    const bool drained = wait ? worker_->Drain(bound_) : worker_->Pending() == 0;
+    const uint64_t failures = worker_->Failures();
+    const bool kept = (drained || !wait) && failures == failures_seen_;
+    failures_seen_ = failures;
+    return kept;
+}
+
 bool LearnerFilesStore::SendFile(const std::string& local_path, const std::string& remote_name) {
     if (!remote_) return false;
     const std::string native = platform::NativePathIn(root_, local_path);
@@ -95,6 +158,14 @@ bool LearnerFilesStore::SendFile(const std::string& local_path, const std::strin
     if (std::filesystem::is_regular_file(native, ec) &&
         std::filesystem::file_size(native, ec) == 0 && !ec)
         return true;
+    if (worker_) {
+        const bool earlier = worker_->LastStatus().ok();
+        worker_->Post([remote_name, native](data::RemoteClient& client) -> platform::Status {
+            if (client.SendFile(remote_name, native) >= 0) return {};
+            return data::ServerStatus(client, remote_name);
+        });
+        return earlier;
+    }
     return remote_->SendFile(remote_name, native) >= 0;
 }
 

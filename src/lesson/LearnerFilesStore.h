@@ -3,11 +3,13 @@
 // copy), so that one rewrite writes the server's copy, then the local one.
 #pragma once
 
+#include <chrono>
 #include <string>
 
 #include "data/DataAccess.h"
 #include "data/LearnerLock.h"
 #include "data/RemoteClient.h"
+#include "data/RemoteWorker.h"
 #include "lesson/LearnerStore.h"
 
 namespace lesson {
@@ -26,6 +28,16 @@ class LearnerFilesStore : public LearnerStore {
     // Opens the GROUP and USERS files (native paths) where they are not open yet. A users file
     // that does not open fails the reads from it with the reason; a missing group is the
     // group template's.
+    // From here the server is reached through worker, whose thread owns the client: a record
+    // is rewritten here first and its server copy follows when the server answers; a session's
+    // start and Settle wait for the server at most bound.
+    void SetWorker(data::RemoteWorker* worker, std::chrono::milliseconds bound) {
+        worker_ = worker;
+        bound_ = bound;
+    }
+    bool Deferred() const override { return worker_ != nullptr; }
+    bool Settle(bool wait) override;
+
     void OpenFiles(const std::string& group_file, const std::string& users_file);
     RecordSave RewriteUser(const data::UserRecord& record) override;
 
@@ -43,6 +55,8 @@ class LearnerFilesStore : public LearnerStore {
 
   private:
     std::string RemoteUsersName() const;
+    platform::Status OpenOnWorker(const std::string& app_name, const data::GroupRecord& group,
+                                  const data::UserRecord& user, data::UserRecord& server_record);
     platform::Status LocalCopyHolds(const data::UserRecord& record);
 
     std::string root_;
@@ -51,6 +65,9 @@ class LearnerFilesStore : public LearnerStore {
     data::RemoteClient* remote_;
     data::LearnerLock lock_;
     platform::Status users_opened_;
+    data::RemoteWorker* worker_ = nullptr;
+    std::chrono::milliseconds bound_{3000};
+    uint64_t failures_seen_ = 0;  // the worker's failed jobs that Settle has accounted for
 };
 
 }  // namespace lesson

@@ -47,6 +47,13 @@ class LearnerStore {
                                         data::UserRecord& server_record) = 0;
     // Sends a local file to the server under remote_name.
     virtual bool SendFile(const std::string& local_path, const std::string& remote_name) = 0;
+    // Whether the server's part of a rewrite or a sending follows later (off the window's
+    // thread): RewriteUser's server status and SendFile's result then tell how the earlier
+    // requests went, and Settle how the rest did.
+    virtual bool Deferred() const { return false; }
+    // Waits (wait) within the store's bound for the requests handed to the server; false when
+    // one of them failed since the last Settle, or some are still waiting.
+    virtual bool Settle(bool /*wait*/) { return true; }
 
     // Folders, without drive, of the opened USERS and GROUP files: beside them lie the score
     // and history files.

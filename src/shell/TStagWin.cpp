@@ -21,6 +21,7 @@
 #include <QTimer>
 #include <QToolButton>
 #include <cmath>
+#include <cstdio>
 #include <filesystem>
 
 #include "data/CommonTexts.h"
@@ -148,9 +149,18 @@ TStagWin::~TStagWin() {
     flow_.reset();
     link_.reset();
     store_.reset();
+    // What the server's thread still holds is sent within the bound; the rest is caught up at
+    // the learner's next session (the server's record is then behind).
+    const bool busy_cursor = server_wait_shown_ && !worker_;
+    if (worker_ && !worker_->Drain(server_bound_))
+        std::fprintf(stderr,
+                     "data server: no answer within %lld ms; %zu requests left for the "
+                     "next session\n",
+                     static_cast<long long>(server_bound_.count()), worker_->Pending());
+    worker_.reset();
     // The client outlives the window's flow: it must not call back into the window.
     if (client_) client_->SetWaitHandler(nullptr);
-    if (server_wait_shown_) QApplication::restoreOverrideCursor();
+    if (busy_cursor) QApplication::restoreOverrideCursor();
     engine_.reset();
     host_.reset();
     ShutdownStartup(course_, state_);

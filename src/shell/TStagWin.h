@@ -7,11 +7,13 @@
 #include <QMainWindow>
 #include <QPointer>
 #include <QRect>
+#include <chrono>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "data/DataAccess.h"
+#include "data/RemoteWorker.h"
 #include "lesson/LessonScreen.h"
 #include "lesson/LessonServices.h"
 #include "lesson/LessonView.h"
@@ -102,6 +104,10 @@ class TStagWin : public QMainWindow,
     // A request to the data server lasts: a busy cursor and a status text while waiting is
     // true, the window repainted; both go when it is false.
     void ShowServerWait(bool waiting);
+    // How long Stop, the lesson's end, closing and a session's start wait for the data server
+    // (ms) before the rest is left for later; a few seconds unless set.
+    static constexpr int kServerBoundMs = 3000;
+    void SetServerBound(int ms) { server_bound_ = std::chrono::milliseconds(ms > 0 ? ms : 1); }
 
     // Handlers of the window's buttons, menus and timer.
     void BitBtn1Click();  // Next
@@ -220,6 +226,9 @@ class TStagWin : public QMainWindow,
     std::unique_ptr<lesson::ScriptEngineLink> link_;
     std::unique_ptr<lesson::LessonFlow> flow_;
     data::RemoteClient* client_ = nullptr;  // the data server's, owned by the start-up's state
+    // The thread that owns client_ during lessons; ended before the client.
+    std::unique_ptr<data::RemoteWorker> worker_;
+    std::chrono::milliseconds server_bound_{kServerBoundMs};
     bool server_wait_shown_ = false;
     std::string shown_info_;  // the info panel's text as last shown
     QImage background_;

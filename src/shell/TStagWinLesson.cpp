@@ -86,7 +86,15 @@ void TStagWin::CreateLesson() {
         // In a lesson one time-out means the server is away: the session goes on locally and
         // the server catches up later. While a request waits the window shows it.
         client_->SetTimeoutLimit(1);
-        client_->SetWaitHandler([this](bool waiting) { ShowServerWait(waiting); });
+        // From here the client belongs to its own thread: the window never waits on it; the
+        // wait is shown in the status bar through a queued call.
+        worker_ = std::make_unique<data::RemoteWorker>(
+            *client_,
+            [this](std::function<void()> call) {
+                QMetaObject::invokeMethod(this, std::move(call), Qt::QueuedConnection);
+            },
+            [this](bool waiting) { ShowServerWait(waiting); });
+        store_->SetWorker(worker_.get(), server_bound_);
     }
     link_ = std::make_unique<lesson::ScriptEngineLink>(*engine_);
     lesson::LessonSettings settings;
@@ -121,18 +129,19 @@ void TStagWin::ShowServerWait(bool waiting) {
     if (waiting) {
         if (!server_wait_shown_) {
             server_wait_shown_ = true;
-            QApplication::setOverrideCursor(Qt::WaitCursor);
+            // The learner goes on while the server's thread waits: no busy cursor.
+            if (!worker_) QApplication::setOverrideCursor(Qt::WaitCursor);
             ShowStatus(course_.CommonText(data::kTextServerWait,
                                           course_.Config().Get(data::kIPserv),
                                           course_.Config().GetInt(data::kIPport)));
         }
-        // Painted at once: the event loop does not run while the request waits.
-        repaint();
+        // Painted at once when the request waits on this thread (no event loop runs then).
+        if (!worker_) repaint();
         return;
     }
     if (!server_wait_shown_) return;
     server_wait_shown_ = false;
-    QApplication::restoreOverrideCursor();
+    if (!worker_) QApplication::restoreOverrideCursor();
     ShowStatus("");
 }
 

@@ -9,7 +9,11 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <chrono>
 #include <fstream>
+#include <functional>
+#include <mutex>
 #include <thread>
 #include <vector>
 
@@ -193,54 +197,124 @@ TEST_F(RemoteStoreTest, ALocalCopyThatCannotBeWrittenIsTheOneReported) {
     EXPECT_EQ(ServerUser(1, 2).Total, 23);
 }
 
+// The data server's client on its own thread: the store writes here at once and hands the
+// server's part to the worker, whose results come back as calls posted to the test's thread.
+namespace {
+
+// Calls handed back to the owner's thread, run when the test says so.
+struct PostedCalls {
+    std::mutex mutex;
+    std::vector<std::function<void()>> calls;
+    data::RemoteWorker::Poster Poster() {
+        return [this](std::function<void()> call) {
+            std::lock_guard lock(mutex);
+            calls.push_back(std::move(call));
+        };
+    }
+    void RunAll() {
+        std::vector<std::function<void()>> now;
+        {
+            std::lock_guard lock(mutex);
+            now.swap(calls);
+        }
+        for (auto& call : now) call();
+    }
+};
+
+// A loopback listener on a free port; answers every request (echoing it with result 0) and
+// records it, or, when silent, accepts and never answers.
+class WirePeer {
+  public:
+    explicit WirePeer(bool silent) : silent_(silent) {
+        listener_ = socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        bind(listener_, reinterpret_cast<sockaddr*>(&a), sizeof a);
+        socklen_t len = sizeof a;
+        getsockname(listener_, reinterpret_cast<sockaddr*>(&a), &len);
+        port_ = ntohs(a.sin_port);
+        listen(listener_, 4);
+        thread_ = std::thread([this] { Serve(); });
+    }
+    ~WirePeer() {
+        shutdown(listener_, SHUT_RDWR);
+        close(listener_);
+        thread_.join();
+    }
+    int Port() const { return port_; }
+    std::vector<data::RequestRecord> Seen() {
+        std::lock_guard lock(mutex_);
+        return seen_;
+    }
+
+  private:
+    void Serve() {
+        for (;;) {
+            const int fd = accept(listener_, nullptr, nullptr);
+            if (fd < 0) return;
+            uint8_t b[data::kRequestSize];
+            for (;;) {
+                size_t have = 0;
+                while (have < sizeof b) {
+                    const ssize_t n = read(fd, b + have, sizeof b - have);
+                    if (n <= 0) break;
+                    have += size_t(n);
+                }
+                if (have < sizeof b) break;
+                data::RequestRecord r;
+                data::DecodeRequest(b, r);
+                {
+                    std::lock_guard lock(mutex_);
+                    seen_.push_back(r);
+                }
+                if (silent_) continue;
+                r.result = 0;
+                data::EncodeRequest(r, b);
+                (void)!write(fd, b, sizeof b);
+            }
+            close(fd);
+        }
+    }
+    bool silent_;
+    int listener_ = -1;
+    int port_ = 0;
+    std::mutex mutex_;
+    std::vector<data::RequestRecord> seen_;
+    std::thread thread_;
+};
+
+struct WorkerStoreTest : ::testing::Test {
+    void SetUp() override {
+        support::MakeLearners(dir.path, 1, 1);
+        ASSERT_TRUE(groups.Open((dir.path / "DATA/DEMO/GB/GROUP").string(), isam::OPEN_INOUT).ok());
+        ASSERT_TRUE(users.Open((dir.path / "DATA/DEMO/GB/USERS").string(), isam::OPEN_INOUT).ok());
+    }
+    support::TempFolder dir;
+    data::DataAccess groups, users;
+    PostedCalls posted;
+};
+
+}  // namespace
+
 // What goes over the wire when a session opens the server's USERS file: the sign-on, the open
 // with mode 2050 (in-out, exclusive lock mode) and the learner's hold (a kept-lock read).
 TEST(RemoteStoreWire, TheSessionOpensTheUsersFileWithMode2050AndHoldsTheLearner) {
-    const int listener = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
-    socklen_t len = sizeof a;
-    getsockname(listener, reinterpret_cast<sockaddr*>(&a), &len);
-    listen(listener, 1);
-    std::vector<data::RequestRecord> seen;
-    std::thread peer([&] {
-        const int fd = accept(listener, nullptr, nullptr);
-        uint8_t b[data::kRequestSize];
-        for (;;) {
-            size_t have = 0;
-            while (have < sizeof b) {
-                const ssize_t n = read(fd, b + have, sizeof b - have);
-                if (n <= 0) {
-                    close(fd);
-                    return;
-                }
-                have += size_t(n);
-            }
-            data::RequestRecord r;
-            data::DecodeRequest(b, r);
-            seen.push_back(r);
-            r.result = 0;
-            data::EncodeRequest(r, b);
-            (void)!write(fd, b, sizeof b);
-        }
-    });
+    WirePeer peer(false);
     support::TempFolder dir;
     support::MakeLearners(dir.path, 1, 1);
     data::DataAccess groups, users;
     ASSERT_TRUE(groups.Open((dir.path / "DATA/DEMO/GB/GROUP").string(), isam::OPEN_INOUT).ok());
     ASSERT_TRUE(users.Open((dir.path / "DATA/DEMO/GB/USERS").string(), isam::OPEN_INOUT).ok());
     data::RemoteClient client;
-    client.CreateClient("127.0.0.1", ntohs(a.sin_port), 5000);
+    client.CreateClient("127.0.0.1", peer.Port(), 5000);
     ASSERT_TRUE(client.Connect());
     lesson::LearnerFilesStore store(dir.path.string(), groups, users, &client);
     data::UserRecord user, on_server;
     ASSERT_TRUE(store.ReadUser(1, 1, user));
     EXPECT_EQ(store.OpenRemote("Demo", data::GroupTemplate(), user, on_server).Text(), "");
     store.ReleaseLearner();  // ends the connection
-    peer.join();
-    close(listener);
+    const std::vector<data::RequestRecord> seen = peer.Seen();
     ASSERT_EQ(seen.size(), 4u);
     EXPECT_EQ(seen[0].code, data::kSignOn);
     EXPECT_EQ(seen[1].code, data::kIsOpen);
@@ -264,3 +338,108 @@ TEST_F(RemoteStoreTest, OpenFailsWithTheServersErrorForAMissingUsersFile) {
 }
 
 }  // namespace
+
+// Every rewrite handed to the worker reaches the wire exactly once, in the order of the saves,
+// and the files follow; the waiting state comes back as posted calls.
+TEST_F(WorkerStoreTest, EveryRecordAndFileGoesOutOnceInOrder) {
+    WirePeer peer(false);
+    data::RemoteClient client;
+    client.CreateClient("127.0.0.1", peer.Port(), 5000);
+    lesson::LearnerFilesStore store(dir.path.string(), groups, users, &client);
+    {
+        data::RemoteWorker worker(client, posted.Poster());
+        store.SetWorker(&worker, std::chrono::milliseconds(5000));
+        data::UserRecord user, on_server;
+        ASSERT_TRUE(store.ReadUser(1, 1, user));
+        ASSERT_EQ(store.OpenRemote("Demo", data::GroupTemplate(), user, on_server).Text(), "");
+        constexpr int kSaves = 12;
+        for (int i = 1; i <= kSaves; ++i) {
+            user.Total = i;
+            EXPECT_TRUE(store.RewriteUser(user).local.ok());
+        }
+        const auto file = dir.path / "S0001.001";
+        std::ofstream(file) << "scores";
+        EXPECT_TRUE(store.SendFile(file.string(), "?:\\S0001.001"));
+        EXPECT_TRUE(store.Settle(true));
+        data::UserRecord local;
+        ASSERT_TRUE(store.ReadUser(1, 1, local));
+        EXPECT_EQ(local.Total, kSaves);
+
+        std::vector<int> totals;
+        int file_requests = 0;
+        for (const data::RequestRecord& r : peer.Seen()) {
+            if (r.code == data::kIsRewCurr)
+                totals.push_back(data::DecodeUserRecord(r.data.data()).Total);
+            if (r.code == data::kIsSendFile) ++file_requests;
+        }
+        std::vector<int> expected;
+        for (int i = 1; i <= kSaves; ++i) expected.push_back(i);
+        EXPECT_EQ(totals, expected);
+        EXPECT_GE(file_requests, 1);
+        // Request numbers never repeat: nothing was sent twice.
+        std::vector<int> numbers;
+        for (const data::RequestRecord& r : peer.Seen()) numbers.push_back(r.request_no);
+        std::sort(numbers.begin(), numbers.end());
+        EXPECT_EQ(std::adjacent_find(numbers.begin(), numbers.end()), numbers.end());
+    }
+    posted.RunAll();
+}
+
+// A server that accepts and never answers: the record is written here at once, a session's
+// start and Settle give up within the bound, and the worker ends without waiting out the
+// client's time-out.
+TEST_F(WorkerStoreTest, ASilentServerIsGivenUpWithinTheBound) {
+    WirePeer peer(true);
+    data::RemoteClient client;
+    client.CreateClient("127.0.0.1", peer.Port(), 600000);
+    lesson::LearnerFilesStore store(dir.path.string(), groups, users, &client);
+    std::vector<bool> waits;
+    {
+        data::RemoteWorker worker(client, posted.Poster(),
+                                  [&](bool waiting) { waits.push_back(waiting); });
+        store.SetWorker(&worker, std::chrono::milliseconds(400));
+        data::UserRecord user, on_server;
+        ASSERT_TRUE(store.ReadUser(1, 1, user));
+        const platform::Status opened =
+            store.OpenRemote("Demo", data::GroupTemplate(), user, on_server);
+        EXPECT_EQ(opened.code(), ENOTCONN) << opened.Text();
+        user.Total = 77;
+        const lesson::RecordSave save = store.RewriteUser(user);
+        EXPECT_TRUE(save.local.ok()) << save.local.Text();
+        data::UserRecord local;
+        ASSERT_TRUE(store.ReadUser(1, 1, local));
+        EXPECT_EQ(local.Total, 77);
+        EXPECT_FALSE(store.Settle(true));
+        EXPECT_GT(worker.Pending(), 0u);
+    }
+    posted.RunAll();
+    // The status bar was told that the server is waited for.
+    ASSERT_FALSE(waits.empty());
+    EXPECT_TRUE(waits.front());
+}
+
+// The real server stops mid-session and comes back: the saves made meanwhile are kept here,
+// the outage shows at Settle, and the next save reaches the server.
+TEST_F(RemoteStoreTest, TheWorkerCatchesUpWithAServerRestartedMidSession) {
+    client_.SetRetryInterval(0);
+    client_.SetTimeoutLimit(1);
+    PostedCalls posted;
+    lesson::LearnerFilesStore store(local_, groups_, users_, &client_);
+    data::RemoteWorker worker(client_, posted.Poster());
+    store.SetWorker(&worker, std::chrono::milliseconds(5000));
+    data::UserRecord user;
+    ASSERT_TRUE(store.ReadUser(1, 2, user));
+    ASSERT_EQ(OpenSession(store, user).Text(), "");
+    const int port = server_.port;
+    server_.Stop();
+    user.Total = 17;
+    EXPECT_TRUE(store.RewriteUser(user).local.ok());
+    EXPECT_FALSE(store.Settle(true));
+    ASSERT_TRUE(server_.Start((dir_.path / "server").string(), {"--port", std::to_string(port)}))
+        << server_.Log();
+    user.Total = 18;
+    EXPECT_TRUE(store.RewriteUser(user).local.ok());
+    EXPECT_TRUE(store.Settle(true));
+    EXPECT_EQ(ServerUser(1, 2).Total, 18);
+    posted.RunAll();
+}
