@@ -13,6 +13,7 @@
 #include <QTextEdit>
 #include <QTimer>
 #include <algorithm>
+#include <cstdlib>
 #include <ctime>
 
 #include "data/CommonTexts.h"
@@ -86,6 +87,13 @@ void TStagWin::CreateLesson() {
         // In a lesson one time-out means the server is away: the session goes on locally and
         // the server catches up later. While a request waits the window shows it.
         client_->SetTimeoutLimit(1);
+        // COURSEWARE_SERVER_WAIT_MS sets how long Stop, the lesson's end, closing and a
+        // session's start wait for the server.
+        if (const char* wait = std::getenv("COURSEWARE_SERVER_WAIT_MS")) {
+            char* end = nullptr;
+            const long ms = std::strtol(wait, &end, 10);
+            if (end != wait && *end == '\0' && ms > 0 && ms <= 600000) SetServerBound(int(ms));
+        }
         // From here the client belongs to its own thread: the window never waits on it; the
         // wait is shown in the status bar through a queued call.
         worker_ = std::make_unique<data::RemoteWorker>(

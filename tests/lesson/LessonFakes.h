@@ -199,6 +199,12 @@ class FakeStore : public lesson::LearnerStore {
         sent.push_back(std::filesystem::path(local).filename().string() + " as " + remote_name);
         return true;
     }
+    // A store whose server part runs later: Settle says whether the server took it all.
+    bool Deferred() const override { return deferred; }
+    bool Settle(bool wait) override {
+        if (wait) ++settle_waits;
+        return !deferred || settles;
+    }
     std::string UsersFolder() const override { return folder_; }
     std::string GroupsFolder() const override { return folder_; }
 
@@ -207,6 +213,9 @@ class FakeStore : public lesson::LearnerStore {
     int rewrites = 0;
     bool remote = false;
     bool server_up = true;              // the server takes requests
+    bool deferred = false;              // the server's part follows off the window's thread
+    bool settles = true;                // deferred: the server took what it was handed
+    int settle_waits = 0;               // waits for the server (Stop, the lesson's end)
     bool read_only = false;             // the local record cannot be written
     platform::Status users_unreadable;  // why the users file cannot be read, if it cannot
     std::set<std::pair<int, int>> held_elsewhere;

@@ -659,6 +659,42 @@ TEST_F(LessonTest, ProgressMadeWhileTheServerIsDownIsSentWhenItIsBack) {
     EXPECT_EQ(store_.sent[1].rfind("HST001.001", 0), 0u);
 }
 
+// The server's part follows off the window's thread: Stop waits for it once, within the store's
+// bound; a server that has not taken everything by then is told once in the session, however
+// often it failed, and the files go to its queue whatever happened before.
+TEST_F(LessonTest, StopWaitsOnceForADeferredServerAndTellsAnOutageOnce) {
+    const struct {
+        bool down_in_lesson;  // the server fails a save during the lesson
+        bool settles;         // it has taken everything by the end of Stop's wait
+        int told;
+    } cases[] = {{false, true, 0}, {false, false, 1}, {true, false, 1}};
+    const data::UserRecord fresh = store_.users[{1, 1}];
+    for (const auto& c : cases) {
+        Restart();
+        store_.users[{1, 1}] = fresh;
+        SCOPED_TRACE(testing::Message() << c.down_in_lesson << c.settles);
+        view_.boxes.clear();
+        store_.sent.clear();
+        store_.remote = true;
+        store_.deferred = true;
+        store_.settle_waits = 0;
+        store_.server_up = true;
+        store_.settles = true;
+        WriteSteps(1, {Choice(1, 2), Choice(1, 2)});
+        Begin();
+        store_.server_up = !c.down_in_lesson;
+        Answer(1);
+        EXPECT_EQ(User().Total, 2) << "the answer is kept here at once";
+        store_.server_up = true;
+        store_.settles = c.settles;
+        Flow().StopClick();
+        EXPECT_EQ(store_.settle_waits, 1);
+        EXPECT_EQ(BoxesStartingWith("Server "), c.told) << c.down_in_lesson << c.settles;
+        EXPECT_EQ(store_.sent.size(), 2u) << "scores and history handed to the server";
+        EXPECT_FALSE(Flow().InSession());
+    }
+}
+
 // A learner whose local record is ahead of the server's (progress made during an outage, then
 // the player closed) brings the server up to date when their next session starts.
 TEST_F(LessonTest, ALocalRecordAheadOfTheServersIsSentAtTheSessionStart) {
