@@ -107,8 +107,8 @@ TEST_F(LessonRunOnDemo, StoppedInStepFourResumesThereInANewProcess) {
 TEST_F(LessonRunOnDemo, EachAnswerLineCarriesTheTextsTheLearnerReads) {
     const Result r =
         Run("--answer 2 --answer next --answer 3 --answer next --answer 1 --answer next "
-            "--answer pick:31:1 --answer est:70 --answer 4 --answer next --answer pick:62:3 "
-            "--answer pick:62:2 --answer est:61 --answer stop");
+            "--answer pick:34:1 --answer pick:31:1 --answer est:70 --answer 4 --answer next "
+            "--answer pick:62:3 --answer pick:62:2 --answer est:61 --answer stop");
     ASSERT_EQ(r.status, 0);
     ASSERT_EQ(r.lines.size(), 10u);
     auto has = [&](int line, const std::string& part) {
@@ -120,6 +120,12 @@ TEST_F(LessonRunOnDemo, EachAnswerLineCarriesTheTextsTheLearnerReads) {
     has(3, "\"caption\": \"Right\"");
     has(3, "Prime it before it is started");
     has(3, "\"verdict\": \"Right! You earn 20 points.\"");
+    // V1's body (object 34) carries the valve's menu as its wheel does: opening V1 first is
+    // no answer. Practical answers are named by object and menu entry.
+    has(3,
+        "\"given\": \"VC1: Open the vent cock until liquid comes out\", "
+        "\"expected\": \"VC1: Open the vent cock until liquid comes out\"");
+    has(6, "\"given\": \"V2: Close fully\", \"expected\": \"V2: Throttle halfway\"");
     has(4, "\"caption\": \"Estimate\", \"question\": \"Estimate the level in tank T1.\"");
     has(6, "\"step\": 7, \"kind\": \"practical\"");
     has(6, "\"correct\": false");

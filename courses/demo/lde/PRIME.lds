@@ -13,6 +13,9 @@ SetCursor "curs36" @ 31                 ; a wrench over the vent cock
 Bmp "MOTOR", 892, 360 @ 32
 Tag "MOTOR" @ 32
 SetCursor "curs09" @ 32                 ; a pointing hand over the motor
+Bmp "VBODY", 500, 320 @ 34              ; V1's body answers like its handwheel
+Tag "VALVE" @ 34
+SetCursor "curs17" @ 34
 Mask 4 @ 31
 Suspend 30
 ShowMask

@@ -165,6 +165,18 @@ done
 "$IM" -size 236x400 xc:'#2e86c1' -fill '#5dade2' -draw 'rectangle 0,0 235,6' \
     -type TrueColor BMP3:"$bmp/LEVEL.BMP"
 
+# The body of suction valve V1 below its handwheel (as DEMO.BMP draws it at 500,320), so that
+# the whole valve, not only the wheel, opens V1's menu; its mask keeps the stage around it.
+# Drawn on the stage's sky and pipe at that place, so that it shows the same with or without
+# its mask.
+"$IM" -size 81x121 gradient:'#e5eef5'-'#eaeff1' -stroke '#345' -strokewidth 3 \
+    -fill '#b7c3cf' -draw 'rectangle -5,60 86,90' -fill '#c0392b' \
+    -draw 'polygon 0,30 40,75 0,120' -draw 'polygon 80,30 40,75 80,120' \
+    -fill '#2c3e50' -draw 'rectangle 35,0 45,75' -type TrueColor BMP3:"$bmp/VBODY.BMP"
+"$IM" -size 81x121 xc:white -stroke black -strokewidth 3 -fill black \
+    -draw 'polygon 0,30 40,75 0,120' -draw 'polygon 80,30 40,75 80,120' \
+    -draw 'rectangle 35,0 45,75' -type TrueColor BMP3:"$bmp/MASK/VBODY.BMP"
+
 # The vent cock on top of the pump casing and the motor of the priming step.
 "$IM" -size 24x30 xc:'#f4f1e8' -fill '#7f8c8d' -stroke '#2c3e50' -draw 'rectangle 8,10 16,29' \
     -fill '#c0392b' -draw 'rectangle 2,4 22,10' -type TrueColor BMP3:"$bmp/VENT.BMP"
