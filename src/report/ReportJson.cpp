@@ -105,6 +105,15 @@ std::string SummaryJson(const Summary& summary) {
             row["first_try_right"] = l.first_try_right;
             row["needs_help"] = !l.help.empty();
             row["help"] = l.help;
+            json reasons = json::array();
+            for (const HelpReason& r : l.help_reasons) {
+                json reason = {{"reason", r.code}};
+                if (r.code == "idle") reason["days"] = r.first;
+                if (r.code == "failed") reason.update({{"step", r.step}, {"times", r.first}});
+                if (r.code == "below_group") reason.update({{"own", r.first}, {"group", r.second}});
+                reasons.push_back(std::move(reason));
+            }
+            row["help_reasons"] = std::move(reasons);
             learners.push_back(std::move(row));
         }
         groups.push_back({{"group", g.group}, {"name", g.name}, {"learners", learners}});

@@ -253,25 +253,34 @@ std::string HelpRuleText(const HelpRule& rule) {
     return text + parts;
 }
 
-std::vector<std::string> HelpReasons(const HelpReasonFacts& f, const HelpRule& rule) {
-    std::vector<std::string> reasons;
+std::vector<HelpReason> HelpReasonsOf(const HelpReasonFacts& f, const HelpRule& rule) {
+    std::vector<HelpReason> reasons;
     if (f.begun && f.idle_days >= 0 && rule.idle_days > 0 && f.idle_days >= rule.idle_days)
-        reasons.push_back("no progress for " + std::to_string(f.idle_days) + " days");
+        reasons.push_back({"idle", "", f.idle_days, 0,
+                           "no progress for " + std::to_string(f.idle_days) + " days"});
     if (rule.failures > 0 && f.most_failed >= rule.failures)
-        reasons.push_back("step " + f.most_failed_step + " failed " +
-                          (f.most_failed == 1 ? std::string("once")
-                                              : std::to_string(f.most_failed) + " times"));
+        reasons.push_back({"failed", f.most_failed_step, f.most_failed, 0,
+                           "step " + f.most_failed_step + " failed " +
+                               (f.most_failed == 1 ? std::string("once")
+                                                   : std::to_string(f.most_failed) + " times")});
     // Measured against the rest of the group, so that a learner is not part of their yardstick.
     const int others = f.group_answered - f.answered;
     if (f.answered > 0 && f.answered >= rule.min_answered && others > 0) {
         const double own = 100.0 * f.first_try_right / f.answered;
         const double group = 100.0 * (f.group_first_try_right - f.first_try_right) / others;
+        const int64_t own_shown = std::lround(own), group_shown = std::lround(group);
         if (own <= group - rule.below_group)
-            reasons.push_back("first-try success " + std::to_string(int(std::lround(own))) +
-                              " % against " + std::to_string(int(std::lround(group))) +
-                              " % in the group");
+            reasons.push_back({"below_group", "", own_shown, group_shown,
+                               "first-try success " + std::to_string(own_shown) + " % against " +
+                                   std::to_string(group_shown) + " % in the group"});
     }
     return reasons;
+}
+
+std::vector<std::string> HelpReasons(const HelpReasonFacts& f, const HelpRule& rule) {
+    std::vector<std::string> texts;
+    for (const HelpReason& reason : HelpReasonsOf(f, rule)) texts.push_back(reason.text);
+    return texts;
 }
 
 Summary MakeSummary(const CourseData& data, const std::string& course, const std::string& language,
@@ -325,7 +334,8 @@ Summary MakeSummary(const CourseData& data, const std::string& course, const std
             f.first_try_right = row.first_try_right;
             f.group_answered = group_answered;
             f.group_first_try_right = group_right;
-            row.help = HelpReasons(f, rule);
+            row.help_reasons = HelpReasonsOf(f, rule);
+            for (const HelpReason& reason : row.help_reasons) row.help.push_back(reason.text);
         }
     }
     return summary;

@@ -13,6 +13,14 @@
 
 namespace report {
 
+// One reason of the rule: its code ("idle": days in first; "failed": the step, and the times in
+// first; "below_group": the learner's and the group's first-try success in % in first and
+// second) and the same in words.
+struct HelpReason {
+    std::string code, step;
+    int64_t first = 0, second = 0;
+    std::string text;
+};
 struct LearnerRow {
     int group = 0, user = 0;
     std::string name;
@@ -29,6 +37,7 @@ struct LearnerRow {
     int answered = 0, first_try_right = 0;
     // Why the learner needs help, in words ("no progress for 9 days"); empty when they do not.
     std::vector<std::string> help;
+    std::vector<HelpReason> help_reasons;  // the same, as codes and figures
 };
 
 // When a learner is flagged as needing help: begun and without progress for idle_days days;
@@ -88,6 +97,7 @@ struct HelpReasonFacts {
 };
 // The rule in words, with its figures.
 std::string HelpRuleText(const HelpRule& rule);
+std::vector<HelpReason> HelpReasonsOf(const HelpReasonFacts& facts, const HelpRule& rule);
 // The reasons, in words, why the rule flags a learner; empty when it does not.
 std::vector<std::string> HelpReasons(const HelpReasonFacts& facts, const HelpRule& rule);
 

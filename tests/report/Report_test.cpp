@@ -308,6 +308,8 @@ TEST_F(ReportTest, LearnersWhoNeedHelpAreFlaggedWithTheirReasons) {
     EXPECT_EQ(j["groups"][0]["learners"][1]["needs_help"], true);
     EXPECT_EQ(j["groups"][0]["learners"][1]["help"][0], "no progress for 10 days");
     EXPECT_EQ(j["groups"][0]["learners"][0]["needs_help"], false);
+    EXPECT_EQ(j["groups"][0]["learners"][1]["help_reasons"],
+              json::parse(R"([{"reason": "idle", "days": 10}])"));
     EXPECT_NE(report::LearnersCsv(s).find(",no progress for 10 days\r\n"), std::string::npos);
     // The tool takes the figures and says them.
     const support::ToolRun run = support::RunTool(std::string(COURSEREPORT_PATH) + " summary '" +

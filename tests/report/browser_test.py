@@ -9,6 +9,7 @@ Usage: browser_test.py COURSEREPORT MAKE_COURSE MSGC LEARNERS LESSONRUN
 Exits 77 (skipped) only when Chromium or its driver is not installed."""
 
 import json
+import re
 import os
 import shutil
 import signal
@@ -82,7 +83,7 @@ def main():
                 assert cells[9] == str(learner["visits"]), (cells, learner)
                 assert cells[11] == "; ".join(learner["help"]), (cells, learner)
         alice = [c.text for c in rows[("1", "1")].find_elements(By.TAG_NAME, "td")]
-        assert alice[2] == "Alice Martin" and alice[3].endswith("100 %") and alice[4] == "\u2714", alice
+        assert alice[2] == "Alice Martin" and alice[3].endswith("100%") and alice[4] == "\u2714", alice
 
         # The hostile name is text: no element was made from it, no handler ran.
         assert not browser.find_elements(By.CSS_SELECTOR, "#learners img"), "an img was made"
@@ -170,6 +171,38 @@ def main():
 
         errors = [e for e in browser.get_log("browser") if e["level"] in ("SEVERE", "WARNING")]
         assert not errors, errors
+
+        # In French (?lang=fr): the overview, a learner and a step show no text of the English
+        # catalogue that French says otherwise; the course's own texts stay as the course has them.
+        browser.get(url + "?lang=fr")
+        wait.until(lambda b: len(b.find_elements(By.CSS_SELECTOR, "tr.learner-row")) == learners_total)
+        catalogue = browser.execute_script("return CATALOGUE")
+        assert set(catalogue["fr"]) == set(catalogue["en"]), set(catalogue["en"]) ^ set(catalogue["fr"])
+        assert browser.execute_script("return document.documentElement.lang") == "fr"
+        browser.find_element(By.CSS_SELECTOR, "tr.learner-row[data-group='1'][data-user='2']").click()
+        wait.until(lambda b: b.find_element(By.ID, "learner-title").text.startswith("Bruno Leroy"))
+        browser.find_element(By.CSS_SELECTOR, "tr.step-row[data-step='1.1']").click()
+        wait.until(lambda b: b.find_element(By.ID, "step-question").text == steps[0]["question"])
+        text = browser.execute_script("return document.body.innerText")
+        assert "Apprenants" in text and "\u00c9tapes" in text and "commenc\u00e9" in text, text
+        # The file names of the CSV links are names, not texts.
+        course_texts = ["learners.csv", "steps.csv", "answers.csv", summary["course"]]
+        course_texts += [g["name"] for g in summary["groups"]]
+        course_texts += [l["name"] for g in summary["groups"] for l in g["learners"]]
+        for step in steps:
+            course_texts += [step["question"]] + step["answers"]
+        for course_text in sorted(course_texts, key=len, reverse=True):
+            text = text.replace(course_text, " ")
+        english = []
+        for key, value in catalogue["en"].items():
+            if value == catalogue["fr"][key]:
+                continue
+            for fragment in re.split(r"\{\w+\}", value):
+                fragment = fragment.strip(" .,:;()-%\u00d7")
+                # A word both languages use ("points") is no English left over.
+                if len(fragment) >= 3 and fragment not in catalogue["fr"][key] and re.search(r"(?<!\w)" + re.escape(fragment) + r"(?!\w)", text):
+                    english.append((key, fragment))
+        assert not english, (english, text)
         browser.quit()
         browser = None
         stop(server)

@@ -269,7 +269,7 @@ int Serve(report::ReportCache& cache, const ServeOptions& options) {
 
     // The page's files, each compressed once here.
     std::map<std::string, Prepared> files;
-    for (const char* name : {"index.html", "app.js", "app.css"}) {
+    for (const char* name : {"index.html", "app.js", "i18n.js", "app.css"}) {
         const WebFile* file = FindWebFile(name);
         if (!file) continue;
         const std::string path =

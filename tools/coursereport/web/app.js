@@ -3,6 +3,45 @@
 "use strict";
 
 const MAX_ANSWER = 6;
+// The dashboard's language: ?lang=, else the course's, else the browser's, else English.
+const lang = { chosen: null };
+function pickLanguage(courseLanguage) {
+  const asked = new URLSearchParams(location.search).get("lang");
+  const candidates = [asked, COURSE_LANGUAGES[String(courseLanguage || "").toUpperCase()],
+                      ...(navigator.languages || [navigator.language])];
+  for (const c of candidates) {
+    const code = String(c || "").toLowerCase().split("-")[0];
+    if (CATALOGUE[code]) return code;
+  }
+  return "en";
+}
+// The text of key in the chosen language, with its {names} filled from values.
+function t(key, values) {
+  const texts = CATALOGUE[lang.chosen || "en"];
+  const text = key in texts ? texts[key] : CATALOGUE.en[key];
+  return text.replace(/\{(\w+)\}/g, (all, name) => values && name in values ? String(values[name]) : all);
+}
+function number(value, digits) {
+  return new Intl.NumberFormat(lang.chosen || "en", { maximumFractionDigits: digits || 0 }).format(value);
+}
+function percent(value) {
+  return new Intl.NumberFormat(lang.chosen || "en", { style: "percent", maximumFractionDigits: 1 }).format(value / 100);
+}
+// Every element marked data-i18n takes its text from the catalogue.
+function translatePage() {
+  document.documentElement.lang = lang.chosen;
+  for (const node of document.querySelectorAll("[data-i18n]")) node.textContent = t(node.dataset.i18n);
+  document.title = t("title");
+}
+const STATUS_KEYS = { "new": "status.new", "begun": "status.begun",
+                      "begun, nothing sent yet": "status.nothing_sent", "finished": "status.finished" };
+function statusText(status) { return STATUS_KEYS[status] ? t(STATUS_KEYS[status]) : status; }
+function reasonText(r) {
+  if (r.reason === "below_group") return t("reason.below_group", { own: percent(r.own), group: percent(r.group) });
+  if (r.reason === "failed" && r.times === 1) return t("reason.failed.once", r);
+  return t("reason." + r.reason, r);
+}
+
 const state = { summary: null, steps: null, sortKey: "group", sortUp: true, charts: {}, shown: null };
 
 function el(tag, text, className) {
@@ -41,7 +80,7 @@ function answerText(number, text) { return text ? number + " \u201c" + text + "\
 
 async function getJson(path) {
   const response = await fetch(path, { credentials: "same-origin", cache: "no-store" });
-  if (!response.ok) throw new Error(path + ": " + response.status + " " + response.statusText);
+  if (!response.ok) throw new Error(t("error.http", { path, status: response.status, text: response.statusText }));
   return response.json();
 }
 
@@ -89,7 +128,7 @@ function applyFilter() {
   const picked = document.getElementById("group-picker").value;
   const note = document.getElementById("filter-note");
   const group = state.summary.groups.find(g => String(g.group) === picked);
-  note.textContent = group ? "Group " + group.group + " - " + group.name + " only" : "";
+  note.textContent = group ? t("filter.note", { group: group.group, name: group.name }) : "";
   note.hidden = !group;
   if (state.shown && picked !== "" && String(state.shown.group) !== picked) {
     state.shown = null;
@@ -108,16 +147,16 @@ function fillLearners() {
     bar.appendChild(fill);
     const progress = el("span");
     progress.appendChild(bar);
-    progress.appendChild(document.createTextNode(" " + learner.percent + " %"));
+    progress.appendChild(document.createTextNode(" " + percent(learner.percent)));
     const tr = row([learner.group, learner.user, learner.name, progress,
-                    learner.finished ? "\u2714" : "", learner.status, learner.level, learner.step,
-                    duration(learner.time_s), learner.visits, when(learner.last_active_local),
-                    learner.help.join("; ")]);
+                    learner.finished ? "\u2714" : "", statusText(learner.status), learner.level, learner.step,
+                    duration(learner.time_s), number(learner.visits), when(learner.last_active_local),
+                    learner.help_reasons.map(reasonText).join("; ")]);
     tr.className = "clickable learner-row" + (learner.unreadable ? " unreadable" : "") +
                    (learner.needs_help ? " needs-help" : "");
     tr.dataset.group = learner.group;
     tr.dataset.user = learner.user;
-    if (learner.unreadable) tr.title = "Unreadable: " + learner.unreadable;
+    if (learner.unreadable) tr.title = t("unreadable", { why: learner.unreadable });
     tr.addEventListener("click", () => showLearner(learner.group, learner.user));
     body.appendChild(tr);
   }
@@ -144,7 +183,7 @@ function fillSteps() {
   for (const step of state.steps.steps) {
     const wrong = commonWrong(step);
     // A practical or estimate step has no answer numbers: its wrong estimates are shown instead.
-    const wrongText = !step.choice ? (step.outside ? "outside the tolerance (" + step.outside + "\u00d7)" : "-")
+    const wrongText = !step.choice ? (step.outside ? t("outside", { n: step.outside }) : "-")
                     : wrong ? answerText(wrong.answer, step.answers[wrong.answer - 1]) + " (" + wrong.count + "\u00d7)" : "-";
     const right = step.answered ? step.first_try_right + " / " + step.answered : "-";
     const tr = row([stepName(step), step.question.split("\n")[0], step.answered, right, wrongText,
@@ -177,13 +216,13 @@ function drawCharts() {
                  scales: { y: { beginAtZero: true, max } } }
     });
   };
-  draw("chart-success", "First try right (%)", success, "#3a7bd5", 100);
-  draw("chart-time", "Median time (s)", times, "#e08a1e", undefined);
+  draw("chart-success", t("chart.success.label"), success, "#3a7bd5", 100);
+  draw("chart-time", t("chart.time.label"), times, "#e08a1e", undefined);
 }
 
 function showStep(step) {
   document.getElementById("step-section").hidden = false;
-  document.getElementById("step-title").textContent = "Step " + stepName(step);
+  document.getElementById("step-title").textContent = t("step.title", { step: stepName(step) });
   document.getElementById("step-question").textContent = step.question;
   const body = document.querySelector("#step-answers tbody");
   clear(body);
@@ -191,23 +230,22 @@ function showStep(step) {
   // A step offers at most six answers; any other number given is shown as one "other" row.
   const facts = document.getElementById("step-facts");
   facts.textContent = step.choice ? "" :
-    "Practical or estimate step: evaluated for " + step.answered + " learners, solved by " + step.solved +
-    " (" + step.first_try_right + " on the first try), " + step.points + " points in all" +
-    (step.outside ? ", " + step.outside + " estimates outside the tolerance" : "") + ".";
+    t("practical", { answered: step.answered, solved: step.solved, first: step.first_try_right, points: number(step.points) }) +
+    (step.outside ? t("practical.outside", { n: step.outside }) : "") + ".";
   facts.hidden = step.choice;
   const given = Object.keys(step.given).map(Number).filter(a => a >= 1 && a <= MAX_ANSWER);
   const count = Math.min(MAX_ANSWER, Math.max(step.answers.length, ...given, 0));
   for (let answer = 1; answer <= count; ++answer) {
     const chosen = step.given[String(answer)] || 0;
-    const note = answer === step.expected ? "right answer"
-               : wrong && wrong.answer === answer ? "most common wrong answer" : "";
+    const note = answer === step.expected ? t("right.answer")
+               : wrong && wrong.answer === answer ? t("common.wrong") : "";
     const tr = row([answer, step.answers[answer - 1] || "", chosen, note]);
     if (answer === step.expected) tr.className = "expected";
     else if (wrong && wrong.answer === answer) tr.className = "common-wrong";
     body.appendChild(tr);
   }
   if (step.other > 0) {
-    const tr = row(["other", "an answer the step does not offer", step.other, ""]);
+    const tr = row([t("other"), t("other.text"), step.other, ""]);
     tr.className = "other-answer";
     body.appendChild(tr);
   }
@@ -222,27 +260,28 @@ async function showLearner(group, user) {
     document.getElementById("learner-title").textContent =
       learner.name + " (" + learner.group_name + ", " + group + ":" + user + ")";
     document.getElementById("learner-facts").textContent =
-      learner.status + ": " + learner.total + " of " + learner.worth + " points (" + learner.percent +
-      " %), level " + learner.level + ", step " + learner.step +
-      ", last active " + when(learner.last_active_local) +
-      (learner.unreadable ? ". Unreadable: " + learner.unreadable : "");
+      t("facts", { status: statusText(learner.status), total: learner.total, worth: learner.worth,
+                   percent: percent(learner.percent), level: learner.level, step: learner.step,
+                   when: when(learner.last_active_local) }) +
+      (learner.unreadable ? ". " + t("unreadable", { why: learner.unreadable }) : "");
     const body = document.querySelector("#learner-scores tbody");
     clear(body);
     for (const s of learner.scores) {
       const name = s.level !== undefined ? s.level + "." + s.step : String(s.index + 1);
-      const result = s.result + (s.try > 1 ? " on try " + s.try : s.try === 1 ? " on the first try" : "");
-      const points = s.score < 0 ? "-" : s.score + " of " + s.worth;
+      const word = t("result." + s.result);
+      const result = s.try > 1 ? t("try.n", { result: word, n: s.try }) : s.try === 1 ? t("try.first", { result: word }) : word;
+      const points = s.score < 0 ? "-" : t("points.of", { score: s.score, worth: s.worth });
       body.appendChild(row([name, result, points, s.bonus, duration(s.time_s), s.visits]));
     }
     const list = document.getElementById("learner-history");
     clear(list);
     for (const h of learner.history) {
       // An estimate outside the tolerance is journalled as -1: said so, not shown as an answer.
-      const given = h.given === -1 && !h.given_text ? "an estimate outside the tolerance"
+      const given = h.given === -1 && !h.given_text ? t("estimate.outside")
                   : answerText(h.given, h.given_text);
-      list.appendChild(el("li", h.kind === "abandon" ? "left a step"
-        : "step " + h.level + "." + h.step + ": answered " + given + ", expected " +
-          answerText(h.expected, h.expected_text) + (h.right ? " (right)" : " (wrong)")));
+      list.appendChild(el("li", h.kind === "abandon" ? t("left.step")
+        : t("history", { step: h.level + "." + h.step, given, expected: answerText(h.expected, h.expected_text),
+                         verdict: t(h.right ? "right" : "wrong") })));
     }
     document.getElementById("learner-section").scrollIntoView();
   } catch (e) {
@@ -255,22 +294,25 @@ async function refresh() {
     const [summary, steps] = await Promise.all([getJson("/api/summary"), getJson("/api/steps")]);
     state.summary = summary;
     state.steps = steps;
+    if (!lang.chosen) {
+      lang.chosen = pickLanguage(summary.language);
+      translatePage();
+    }
     document.getElementById("title").textContent =
-      "Course report: " + summary.course + " (" + summary.language + ")";
+      t("title.course", { course: summary.course, language: summary.language });
     const problem = document.getElementById("steps-problem");
-    problem.textContent = summary.steps_problem ? "Steps: " + summary.steps_problem : "";
+    problem.textContent = summary.steps_problem ? t("steps.problem", { why: summary.steps_problem }) : "";
     problem.hidden = !summary.steps_problem;
     const rule = summary.help_rule;
-    document.getElementById("help-rule").textContent =
-      "Needs help: " + [rule.idle_days > 0 ? "begun and no progress for " + rule.idle_days + " days" : null,
-                        rule.failures > 0 ? "a step failed " + rule.failures + " times" : null,
-                        "first-try success " + rule.below_group + " points below the rest of the group (after " +
-                        rule.min_answered + " steps)"].filter(Boolean).join("; ") + ".";
+    document.getElementById("help-rule").textContent = t("rule", { parts:
+      [rule.idle_days > 0 ? t("rule.idle", { n: rule.idle_days }) : null,
+       rule.failures > 0 ? t("rule.failed", { n: rule.failures }) : null,
+       t("rule.below", { n: rule.below_group, m: rule.min_answered })].filter(Boolean).join("; ") });
     fillGroups();
     fillLearners();
     fillSteps();
     drawCharts();
-    document.getElementById("updated").textContent = "Updated " + new Date().toLocaleTimeString();
+    document.getElementById("updated").textContent = t("updated", { time: new Date().toLocaleTimeString(lang.chosen) });
     showError("");
   } catch (e) {
     showError(e.message);
