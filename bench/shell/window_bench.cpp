@@ -7,10 +7,20 @@
 // The first session is the preset learner's; each later one starts as a learner starts it: Stop
 // ends the session, the learner's progress is reset in the user list (Option > Reset) and the
 // learner is chosen there again, so that every session plays steps 1 to 3.
+// "silent" plays one session of learner 2 through a data server that falls silent (accepts,
+// never answers) once the first step is shown: the event loop's lag plus a repaint, sampled
+// every 10 ms, stands for the time from an input to its repaint; then Stop's duration against
+// the server bound (COURSEWARE_SERVER_WAIT_MS, 3000 by default). "silent stop" keeps the server
+// answering until the last answer is given, so that Stop meets requests still waiting.
 //   window_bench [SESSIONS] [full]
+//   window_bench silent [stop]
 //   xvfb-run -s "-screen 0 3840x2160x24" env QT_SCALE_FACTOR=2 window_bench 1 full
+#include <signal.h>
+#include <sys/wait.h>
+
 #include <QApplication>
 #include <QPushButton>
+#include <QStatusBar>
 #include <QTimer>
 #include <QTreeWidget>
 #include <algorithm>
@@ -22,12 +32,14 @@
 #include <string>
 #include <vector>
 
+#include "SilentRelay.h"
 #include "data/Course.h"
 #include "data/UserChoice.h"
 #include "lesson/LessonFlow.h"
 #include "platform/Path.h"
 #include "script/ScriptEngine.h"
 #include "shell/TStagWin.h"
+#include "support/ChildProcess.h"
 #include "windows/ScaledScreen.h"
 #include "windows/SoundBackend.h"
 #include "windows/SoundPlayer.h"
@@ -86,9 +98,149 @@ int RowOf(QTreeWidget& learners, int user) {
     return -1;
 }
 
+// The scripts' questions and the flow's boxes are confirmed as they open: Yes of a question,
+// else the box's one button.
+void ConfirmBoxes(QTimer& closer, windows::TWinBox& box) {
+    QObject::connect(&closer, &QTimer::timeout, [&box] {
+        if (!box.isVisible()) return;
+        QPushButton* yes = box.BitBtn(1)->isVisible() ? box.BitBtn(1) : box.BitBtn(0);
+        yes->click();
+    });
+    closer.start(20);
+}
+
+double Percentile(std::vector<double> v, double p) {
+    if (v.empty()) return 0;
+    std::sort(v.begin(), v.end());
+    return v[std::min(v.size() - 1, size_t(p * double(v.size())))];
+}
+
+// One session of learner 2 against a server that falls silent after the first step is shown.
+int SilentServerSession(char** argv, bool at_stop) {
+    char pattern[] = "/tmp/window_bench_XXXXXX";
+    const std::filesystem::path root = mkdtemp(pattern);
+    for (const char* copy : {"course", "server"})
+        std::filesystem::copy(DEMO_COURSE_DIR, root / copy,
+                              std::filesystem::copy_options::recursive |
+                                  std::filesystem::copy_options::copy_symlinks);
+    pid_t server = -1;
+    const std::string line = support::StartWithFirstLine(
+        {DATASERVER_PATH, "--root", (root / "server").string(), "--port", "0"},
+        (root / "server.log").string(), server);
+    const std::string prefix = "listening on 127.0.0.1:";
+    if (line.compare(0, prefix.size(), prefix) != 0) {
+        std::fprintf(stderr, "window_bench: the data server did not start: %s\n", line.c_str());
+        return 1;
+    }
+    bench::SilentRelay relay(std::stoi(line.substr(prefix.size())));
+    std::ofstream(root / "course" / "DEMO.INI", std::ios::app)
+        << "Resolution=1008x749\nFlag=-w\nIPserv=localhost\nIPport=" << relay.Port() << "\n";
+    if (qEnvironmentVariableIsEmpty("DISPLAY")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    int qt_argc = 1;
+    QApplication app(qt_argc, argv);
+    int status = 1;
+    {
+        data::Course course((root / "course" / "DEMO").string());
+        windows::SoundPlayer sounds(course, std::make_unique<windows::RecordingSoundBackend>());
+        windows::TWinBox box(course, sounds);
+        const char* args[] = {"DEMO", nullptr};
+        shell::TStagWin window(course, sounds, box, 1, args);
+        if (!window.FormCreate()) return 1;
+        windows::TEditView edit_view(course, box);
+        window.CreateUserWindows(&edit_view);
+        window.findChild<QTimer*>("Timer")->stop();
+        window.show();
+        QWidget* stage = window.findChild<windows::ScaledScreen*>()->Content();
+        QWidget* viewport = window.findChild<windows::ScaledScreen*>()->viewport();
+        QTimer closer;
+        ConfirmBoxes(closer, box);
+        auto* list = window.findChild<windows::TUsrList*>();
+        AcceptingDialogs dialogs;
+        list->SetDialogs(&dialogs);
+        window.CommencerClick();
+        QTreeWidget* learners = nullptr;
+        if (!WaitFor([&] { return list->isVisible() && (learners = Learners(*list)); }, 10)) {
+            std::fprintf(stderr, "window_bench: the user list never came\n");
+            return 1;
+        }
+        list->ChooseRow(RowOf(*learners, 2));
+        auto button = [stage](int n) {
+            return stage->findChild<QPushButton*>(QString("Button%1").arg(n));
+        };
+        const int answers[] = {2, 3, 1};
+        if (!WaitFor([&] { return button(answers[0])->isVisible(); }, 60)) {
+            std::fprintf(stderr, "window_bench: the session did not start\n");
+            return 1;
+        }
+        if (!at_stop) relay.Silence();
+        // Every 10 ms: how late the timer fires (the event loop's lag: what an input event
+        // waits) plus a repaint of the stage.
+        std::vector<double> probes;
+        int waiting_shown = 0;
+        QTimer probe;
+        auto expected = std::chrono::steady_clock::now() + std::chrono::milliseconds(10);
+        QObject::connect(&probe, &QTimer::timeout, [&] {
+            const auto now = std::chrono::steady_clock::now();
+            const double lag =
+                std::max(0.0, std::chrono::duration<double, std::milli>(now - expected).count());
+            viewport->repaint();
+            probes.push_back(lag + Ms(now));
+            waiting_shown += window.statusBar()->currentMessage().startsWith("Waiting");
+            expected = std::chrono::steady_clock::now() + std::chrono::milliseconds(10);
+        });
+        probe.start(10);
+        std::vector<double> clicks;
+        for (int answer : answers) {
+            if (!WaitFor([&] { return button(answer)->isVisible() && button(answer)->isEnabled(); },
+                         60)) {
+                std::fprintf(stderr, "window_bench: a step never offered its answers\n");
+                return 1;
+            }
+            if (at_stop && answer == answers[2]) break;
+            auto t0 = std::chrono::steady_clock::now();
+            button(answer)->click();
+            QApplication::processEvents();
+            viewport->repaint();
+            clicks.push_back(Ms(t0));
+            t0 = std::chrono::steady_clock::now();
+            stage->findChild<QPushButton*>("BitBtn1")->click();
+            QApplication::processEvents();
+            viewport->repaint();
+            clicks.push_back(Ms(t0));
+        }
+        if (at_stop) {
+            // The last answer's record is on its way when the server falls silent.
+            relay.Silence();
+            button(answers[2])->click();
+        }
+        const auto stop = std::chrono::steady_clock::now();
+        stage->findChild<QPushButton*>("BitBtn2")->click();
+        const double stop_ms = Ms(stop);
+        WaitFor([&] { return list->isVisible(); }, 10);
+        probe.stop();
+        std::printf("%-44s %8s %10s %10s %10s\n", "silent data server, demo session", "count",
+                    "median ms", "p99 ms", "worst ms");
+        std::printf("%-44s %8zu %10.3f %10.3f %10.3f\n", "event loop lag + repaint (every 10 ms)",
+                    probes.size(), Percentile(probes, 0.5), Percentile(probes, 0.99),
+                    Percentile(probes, 1.0));
+        std::printf("%-44s %8zu %10.3f %10.3f %10.3f\n", "answer or Next click to its repaint",
+                    clicks.size(), Percentile(clicks, 0.5), Percentile(clicks, 0.99),
+                    Percentile(clicks, 1.0));
+        std::printf("Stop (confirmed) returned after %.0f ms; server wait shown in %d samples\n",
+                    stop_ms, waiting_shown);
+        status = 0;
+    }
+    kill(server, SIGTERM);
+    waitpid(server, nullptr, 0);
+    std::filesystem::remove_all(root);
+    return status;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (argc > 1 && std::string(argv[1]) == "silent")
+        return SilentServerSession(argv, argc > 2 && std::string(argv[2]) == "stop");
     const int sessions = argc > 1 ? std::max(1, std::atoi(argv[1])) : 1;
     const bool full = argc > 2 && std::string(argv[2]) == "full";
     char pattern[] = "/tmp/window_bench_XXXXXX";
@@ -121,15 +273,8 @@ int main(int argc, char** argv) {
     PaintCounter paints;
     viewport->installEventFilter(&paints);
     lesson::LessonFlow& flow = *window.Flow();
-    // The scripts' questions and the flow's boxes are confirmed as they open: Yes of a
-    // question, else the box's one button.
     QTimer closer;
-    QObject::connect(&closer, &QTimer::timeout, [&box] {
-        if (!box.isVisible()) return;
-        QPushButton* yes = box.BitBtn(1)->isVisible() ? box.BitBtn(1) : box.BitBtn(0);
-        yes->click();
-    });
-    closer.start(20);
+    ConfirmBoxes(closer, box);
 
     auto button = [stage](int n) {
         return stage->findChild<QPushButton*>(QString("Button%1").arg(n));
