@@ -1,4 +1,5 @@
 // The reports as JSON (nlohmann) and as CSV.
+#include <map>
 #include <nlohmann/json.hpp>
 
 #include "report/Reports.h"
@@ -58,6 +59,10 @@ std::string Number(double value) {
     json v = value;
     return v.dump();
 }
+
+// A CSV starts with the UTF-8 byte order mark, which spreadsheet programs need to read UTF-8
+// (names with accents) rather than their own code page.
+constexpr char kBom[] = "\xEF\xBB\xBF";
 
 // Answer columns of steps.csv: a step offers at most six answers.
 constexpr int kMaxAnswerColumns = 6;
@@ -225,10 +230,6 @@ std::string LearnerJson(const Learner& learner, const CourseData& data) {
          {"history", history}});
 }
 
-// A CSV starts with the UTF-8 byte order mark, which spreadsheet programs need to read UTF-8
-// (names with accents) rather than their own code page.
-constexpr char kBom[] = "\xEF\xBB\xBF";
-
 std::string LearnersCsv(const Summary& summary) {
     std::string out = kBom;
     Row(out,
@@ -279,6 +280,68 @@ std::string StepsCsv(const std::vector<StepRow>& steps) {
         Row(out, cells);
     }
     return out;
+}
+
+std::string CsvInLanguage(const std::string& csv, const std::string& language) {
+    if (language != "fr") return csv;
+    static const std::map<std::string, std::string> kFrench = {
+        {"group", "groupe"},
+        {"group_name", "nom du groupe"},
+        {"user", "apprenant"},
+        {"name", "nom"},
+        {"state", "\xC3\xA9tat"},
+        {"level", "niveau"},
+        {"step", "\xC3\xA9tape"},
+        {"total", "total"},
+        {"worth", "sur"},
+        {"percent", "pourcentage"},
+        {"finished", "termin\xC3\xA9"},
+        {"time_s",
+         "dur\xC3\xA9"
+         "e (s)"},
+        {"visits", "passages"},
+        {"last_active", "derni\xC3\xA8re activit\xC3\xA9"},
+        {"unreadable", "illisible"},
+        {"needs_help", "besoin d'aide"},
+        {"question", "question"},
+        {"kind", "genre"},
+        {"expected", "attendue"},
+        {"answered", "r\xC3\xA9pondu"},
+        {"first_try_right", "juste du premier coup"},
+        {"solved", "r\xC3\xA9ussie"},
+        {"other", "autre"},
+        {"outside", "hors tol\xC3\xA9rance"},
+        {"median_time_s",
+         "dur\xC3\xA9"
+         "e m\xC3\xA9"
+         "diane (s)"},
+        {"given",
+         "donn\xC3\xA9"
+         "e"},
+        {"given_text", "texte donn\xC3\xA9"},
+        {"expected_text", "texte attendu"},
+        {"right", "juste"},
+        {"step_time_s",
+         "dur\xC3\xA9"
+         "e de l'\xC3\xA9tape (s)"}};
+    const size_t bom = csv.rfind(kBom, 0) == 0 ? sizeof kBom - 1 : 0;
+    const size_t end = csv.find("\r\n", bom);
+    if (end == std::string::npos) return csv;
+    std::vector<std::string> names;
+    for (size_t at = bom; at <= end;) {
+        const size_t comma = std::min(csv.find(',', at), end);
+        std::string name = csv.substr(at, comma - at);
+        // answer_3 and answer_3_count: "r\xC3\xA9ponse 3" and "r\xC3\xA9ponse 3 (fois)".
+        if (name.rfind("answer_", 0) == 0)
+            name = "r\xC3\xA9ponse " + name.substr(7, 1) + (name.size() > 8 ? " (fois)" : "");
+        else if (const auto at_name = kFrench.find(name); at_name != kFrench.end())
+            name = at_name->second;
+        names.push_back(std::move(name));
+        at = comma + 1;
+    }
+    std::string out = csv.substr(0, bom);
+    Row(out, names);
+    return out + csv.substr(end + 2);
 }
 
 std::string AnswersCsv(const CourseData& data) {

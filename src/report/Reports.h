@@ -142,6 +142,9 @@ std::string StepsJson(const std::vector<StepRow>& steps);
 std::string LearnerJson(const Learner& learner, const CourseData& data);
 std::string LearnersCsv(const Summary& summary);
 std::string StepsCsv(const std::vector<StepRow>& steps);
+// A CSV report with its header row in language ("fr": French column names); as it is for
+// another language.
+std::string CsvInLanguage(const std::string& csv, const std::string& language);
 // One row per answer of the learners' journals: learner, step, given, expected, right.
 std::string AnswersCsv(const CourseData& data);
 

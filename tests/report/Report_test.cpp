@@ -366,6 +366,16 @@ TEST_F(ReportTest, AnswersCsvHasARowPerRecordedAnswer) {
                         "expected,expected_text,right,step_time_s\r\n",
                         0),
               0u);
+    // In French, the header row only changes.
+    const std::string french = report::CsvInLanguage(csv, "fr");
+    EXPECT_EQ(french.rfind("\xEF\xBB\xBFgroupe,nom du groupe,apprenant,nom,niveau,\xC3\xA9tape,"
+                           "donn\xC3\xA9"
+                           "e,texte donn\xC3\xA9,attendue,texte attendu,juste,",
+                           0),
+              0u)
+        << french;
+    EXPECT_EQ(french.substr(french.find("\r\n")), csv.substr(csv.find("\r\n")));
+    EXPECT_EQ(report::CsvInLanguage(csv, "en"), csv);
     // Alice 4, Bruno 3, the hostile learner 2, Emma 1; each with its answer's text.
     size_t rows = 0;
     for (size_t at = csv.find("\r\n"); (at = csv.find("\r\n", at + 2)) != std::string::npos;)

@@ -167,7 +167,7 @@ def main():
         # Refresh on request, and the CSV links.
         browser.find_element(By.ID, "refresh").click()
         hrefs = {a.get_attribute("href") for a in browser.find_elements(By.CSS_SELECTOR, "a[download]")}
-        assert hrefs == {url + "learners.csv", url + "steps.csv", url + "answers.csv"}, hrefs
+        assert hrefs == {url + name + ".csv?lang=en" for name in ("learners", "steps", "answers")}, hrefs
 
         errors = [e for e in browser.get_log("browser") if e["level"] in ("SEVERE", "WARNING")]
         assert not errors, errors
@@ -203,6 +203,11 @@ def main():
                 if len(fragment) >= 3 and fragment not in catalogue["fr"][key] and re.search(r"(?<!\w)" + re.escape(fragment) + r"(?!\w)", text):
                     english.append((key, fragment))
         assert not english, (english, text)
+        # The CSV links give French column names.
+        link = browser.find_element(By.CSS_SELECTOR, "a[href^='/steps.csv']").get_attribute("href")
+        assert link == url + "steps.csv?lang=fr", link
+        head = urllib.request.urlopen(link).read().decode("utf-8-sig").split("\r\n")[0]
+        assert head.startswith("niveau,\u00e9tape,question,genre,attendue,r\u00e9pondu,"), head
         browser.quit()
         browser = None
         stop(server)

@@ -356,10 +356,21 @@ int Serve(report::ReportCache& cache, const ServeOptions& options) {
     };
     server.Get("/api/summary", report(report::ReportCache::kSummaryJson, "application/json"));
     server.Get("/api/steps", report(report::ReportCache::kStepsJson, "application/json"));
-    server.Get("/learners.csv",
-               report(report::ReportCache::kLearnersCsv, "text/csv; charset=utf-8"));
-    server.Get("/steps.csv", report(report::ReportCache::kStepsCsv, "text/csv; charset=utf-8"));
-    server.Get("/answers.csv", report(report::ReportCache::kAnswersCsv, "text/csv; charset=utf-8"));
+    // A CSV with ?lang=fr has French column names: made for the request, sent as it is.
+    auto csv = [&](report::ReportCache::Kind kind) {
+        return [&cache, kind, plain = report(kind, "text/csv; charset=utf-8")](
+                   const httplib::Request& req, httplib::Response& res) {
+            if (req.get_param_value("lang") != "fr") return plain(req, res);
+            std::string body, error;
+            if (cache.Get(kind, body, error) != 0) return SendError(res, 503, error);
+            SendBody(req, res,
+                     std::make_shared<const std::string>(report::CsvInLanguage(body, "fr")),
+                     nullptr, "text/csv; charset=utf-8");
+        };
+    };
+    server.Get("/learners.csv", csv(report::ReportCache::kLearnersCsv));
+    server.Get("/steps.csv", csv(report::ReportCache::kStepsCsv));
+    server.Get("/answers.csv", csv(report::ReportCache::kAnswersCsv));
     server.Get(R"(/api/learners/([0-9]{1,3})/([0-9]{1,3}))", [&cache](const httplib::Request& req,
                                                                       httplib::Response& res) {
         std::string body, error;

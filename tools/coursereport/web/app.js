@@ -31,6 +31,9 @@ function percent(value) {
 function translatePage() {
   document.documentElement.lang = lang.chosen;
   for (const node of document.querySelectorAll("[data-i18n]")) node.textContent = t(node.dataset.i18n);
+  // The CSV files' column names in the same language.
+  for (const link of document.querySelectorAll("a[download]"))
+    link.href = link.getAttribute("href").split("?")[0] + "?lang=" + lang.chosen;
   document.title = t("title");
 }
 const STATUS_KEYS = { "new": "status.new", "begun": "status.begun",
