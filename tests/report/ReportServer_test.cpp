@@ -222,6 +222,30 @@ TEST_F(ReportServerTest, ATokenGuardsEveryRequest) {
     EXPECT_EQ(client_->Get("/", {{"Cookie", pair}})->status, 200);
 }
 
+TEST_F(ReportServerTest, TheSignInPageSpeaksTheBrowsersLanguage) {
+    Serve({"--token-file", TokenFile("s3cret-token-1")});
+    const struct {
+        const char* path;
+        const char* accept;
+        const char* holds;
+    } cases[] = {
+        {"/login", "fr-FR,fr;q=0.9,en;q=0.8", "Se connecter"},
+        {"/", "de-DE, fr;q=0.7", "Se connecter"},  // the first language the page speaks
+        {"/login", "de-DE, en;q=0.5", "Sign in"},
+        {"/login", "", "Sign in"},
+        {"/login?lang=fr", "en", "Se connecter"},
+    };
+    for (const auto& c : cases) {
+        const httplib::Result res = client_->Get(c.path, {{"Accept-Language", c.accept}});
+        ASSERT_TRUE(res) << c.accept;
+        EXPECT_NE(res->body.find(c.holds), std::string::npos) << c.path << " " << c.accept;
+    }
+    const httplib::Result wrong = client_->Post("/login", {{"Accept-Language", "fr"}}, "token=nope",
+                                                "application/x-www-form-urlencoded");
+    EXPECT_EQ(wrong->status, 401);
+    EXPECT_NE(wrong->body.find("Jeton incorrect."), std::string::npos);
+}
+
 TEST_F(ReportServerTest, ATokenFileWithACarriageReturnStillSignsIn) {
     // A token file saved with old Mac line ends: the token is the text before the CR.
     Serve({"--token-file", temp_.Write("token", "s3cret-token-1\rsecond line\r")});

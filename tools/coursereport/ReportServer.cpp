@@ -283,8 +283,15 @@ int Serve(report::ReportCache& cache, const ServeOptions& options) {
         else
             std::fprintf(stderr, "coursereport: no charts: %s\n", why.c_str());
     }
-    const Prepared login = Prepare(LoginPage(false), "text/html; charset=utf-8");
-    const Prepared login_failed = Prepare(LoginPage(true), "text/html; charset=utf-8");
+    // The sign-in page in each language the page speaks, picked by ?lang= or Accept-Language.
+    std::map<std::string, Prepared> login, login_failed;
+    for (const char* language : {"en", "fr"}) {
+        login[language] = Prepare(LoginPage(false, language), "text/html; charset=utf-8");
+        login_failed[language] = Prepare(LoginPage(true, language), "text/html; charset=utf-8");
+    }
+    auto language_of = [](const httplib::Request& req) {
+        return PageLanguage(req.get_param_value("lang"), req.get_header_value("Accept-Language"));
+    };
     auto send = [](const httplib::Request& req, httplib::Response& res, const Prepared& p) {
         SendBody(req, res, p.plain, p.gzip, p.type);
     };
@@ -312,7 +319,7 @@ int Serve(report::ReportCache& cache, const ServeOptions& options) {
             sessions.Valid(CookieValue(req, kCookieName)))
             return httplib::Server::HandlerResponse::Unhandled;
         res.set_header("WWW-Authenticate", "Bearer");
-        send(req, res, login);
+        send(req, res, login.at(language_of(req)));
         res.status = 401;
         return httplib::Server::HandlerResponse::Handled;
     });
@@ -326,12 +333,13 @@ int Serve(report::ReportCache& cache, const ServeOptions& options) {
     // Browsers ask for it on their own: no icon, and no error in their console.
     server.Get("/favicon.ico",
                [](const httplib::Request&, httplib::Response& res) { res.status = 204; });
-    server.Get("/login",
-               [&](const httplib::Request& req, httplib::Response& res) { send(req, res, login); });
+    server.Get("/login", [&](const httplib::Request& req, httplib::Response& res) {
+        send(req, res, login.at(language_of(req)));
+    });
     server.Post("/login", [&](const httplib::Request& req, httplib::Response& res) {
         const std::string given = req.get_param_value("token");
         if (options.token.empty() || !SameSecret(given, options.token)) {
-            send(req, res, login_failed);
+            send(req, res, login_failed.at(language_of(req)));
             res.status = 401;
             return;
         }
