@@ -174,7 +174,8 @@ def main():
 
         # In French (?lang=fr): the overview, a learner and a step show no text of the English
         # catalogue that French says otherwise; the course's own texts stay as the course has them.
-        browser.get(url + "?lang=fr")
+        browser.find_element(By.CSS_SELECTOR, "#lang-picker option[value='fr']").click()
+        wait.until(lambda b: b.execute_script("return location.search") == "?lang=fr")
         wait.until(lambda b: len(b.find_elements(By.CSS_SELECTOR, "tr.learner-row")) == learners_total)
         catalogue = browser.execute_script("return CATALOGUE")
         assert set(catalogue["fr"]) == set(catalogue["en"]), set(catalogue["en"]) ^ set(catalogue["fr"])

@@ -35,6 +35,7 @@ function translatePage() {
   for (const link of document.querySelectorAll("a[download]"))
     link.href = link.getAttribute("href").split("?")[0] + "?lang=" + lang.chosen;
   document.title = t("title");
+  document.getElementById("lang-picker").value = lang.chosen;
 }
 const STATUS_KEYS = { "new": "status.new", "begun": "status.begun",
                       "begun, nothing sent yet": "status.nothing_sent", "finished": "status.finished" };
@@ -324,6 +325,12 @@ async function refresh() {
 
 document.addEventListener("DOMContentLoaded", () => {
   document.getElementById("refresh").addEventListener("click", refresh);
+  // Another language: the page again, with ?lang= in its address.
+  document.getElementById("lang-picker").addEventListener("change", (event) => {
+    const params = new URLSearchParams(location.search);
+    params.set("lang", event.target.value);
+    location.search = params.toString();
+  });
   document.getElementById("group-picker").addEventListener("change", () => { if (state.summary) fillLearners(); });
   document.getElementById("help-only").addEventListener("change", () => { if (state.summary) fillLearners(); });
   for (const th of document.querySelectorAll("#learners th[data-key]")) {
