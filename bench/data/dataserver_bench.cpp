@@ -1,7 +1,11 @@
 // Many players on loopback against one data server, each reading and rewriting its own user
 // record (start, read, rewrite current: three requests a round). Prints requests per second
 // and the latency of single requests.
+// With --fetch, times instead the player's start-up fetch of a course's GB learners from a
+// server serving that course: GROUP and USERS fetched whole, checked, and the local records
+// compared for newer progress; median and worst of RUNS fetches.
 //   dataserver_bench [--clients N] [--seconds S]
+//   dataserver_bench --fetch COURSE [--runs RUNS]
 #include <stdlib.h>
 
 #include <algorithm>
@@ -19,6 +23,7 @@
 #include "data/LearnerFiles.h"
 #include "data/RemoteClient.h"
 #include "data/UserRecord.h"
+#include "isam/Check.h"
 #include "isam/Isam.h"
 
 namespace {
@@ -44,9 +49,67 @@ bool MakeUsers(const std::string& folder, int count) {
     return true;
 }
 
+// The start-up fetch, runs times, from a server whose root is course.
+int Fetch(const std::string& course, int runs) {
+    server::ServerOptions options;
+    options.root = course;
+    options.port = 0;
+    server::DataServer server(options);
+    std::string error;
+    if (!server.Listen(error)) {
+        std::fprintf(stderr, "%s\n", error.c_str());
+        return 1;
+    }
+    const std::string address = server.Address();
+    const int port = std::stoi(address.substr(address.rfind(':') + 1));
+    std::thread serving([&] { server.Run(); });
+    char templ[] = "/tmp/dsfetchXXXXXX";
+    const std::string into = mkdtemp(templ);
+    const std::string local = course + "/DATA/DEMO/GB/USERS";
+    std::vector<double> ms;
+    size_t users = 0;
+    bool ok = true;
+    for (int i = 0; i < runs && ok; ++i) {
+        const auto start = Clock::now();
+        data::RemoteClient client;
+        client.CreateClient("127.0.0.1", port, 10000);
+        ok = client.Connect();
+        for (const char* file : {"GROUP", "USERS"}) {
+            for (const char* ext : {".dat", ".idx"}) {
+                const std::string name = std::string("?:\\DATA\\DEMO\\GB\\") + file + ext;
+                ok = ok && client.GetFile(into + "/" + file + ext, name) >= 0;
+            }
+            ok = ok && isam::CheckFiles((into + "/" + file).c_str(), nullptr);
+        }
+        std::vector<data::UserRecord> carried;
+        ok = ok && data::CarryNewerUsers(local, into + "/USERS", carried).ok();
+        client.Disconnect();
+        ms.push_back(std::chrono::duration<double, std::milli>(Clock::now() - start).count());
+        users = std::filesystem::file_size(into + "/USERS.dat") / data::kUserRecordSize;
+    }
+    server.Stop();
+    serving.join();
+    std::filesystem::remove_all(into);
+    if (!ok) {
+        std::fprintf(stderr, "dataserver_bench: the fetch from %s failed\n", course.c_str());
+        return 1;
+    }
+    std::sort(ms.begin(), ms.end());
+    std::printf("%-40s %8s %12s %12s\n", "start-up fetch of GROUP and USERS", "count", "median ms",
+                "worst ms");
+    std::printf("%-40s %8zu %12.3f %12.3f\n",
+                ("about " + std::to_string(users) + " learner records").c_str(), ms.size(),
+                ms[ms.size() / 2], ms.back());
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (argc > 2 && !std::strcmp(argv[1], "--fetch")) {
+        const int runs = argc > 4 && !std::strcmp(argv[3], "--runs") ? std::atoi(argv[4]) : 20;
+        return Fetch(argv[2], std::max(1, runs));
+    }
     int clients = 32;
     int seconds = 5;
     for (int i = 1; i + 1 < argc; i += 2) {
