@@ -20,28 +20,6 @@ mkdir -p "$shots"
 traced_course_copy "$course" "-w"
 start_player player.log -s 1:2:1:0
 
-boxes() { windows | wc -l; }
-# The keys of the display helpers, with their focus wait bounded: a window that closes while
-# it is being focused must not hold the check.
-press() {
-    w=$(main_window)
-    [ -n "$w" ] && timeout 5 xdotool windowfocus --sync "$w" 2>/dev/null
-    xdotool key "$@"
-}
-press_box() {
-    w=$(windows | grep -v "^$(main_window)\$" | tail -1)
-    [ -n "$w" ] && timeout 5 xdotool windowfocus --sync "$w" 2>/dev/null
-    xdotool key "$@"
-}
-# wait_for SECONDS COMMAND...: polls COMMAND until it succeeds; fails after SECONDS.
-wait_for() {
-    wait_end=$(($(date +%s) + $1))
-    shift
-    until "$@"; do
-        [ "$(date +%s)" -lt "$wait_end" ] || return 1
-        sleep 0.2
-    done
-}
 same_picture() {
     [ "$("$CONVERT" "$1" "$2" -compose difference -composite -format '%[fx:maxima]' info: \
         2>/dev/null)" = 0 ]
@@ -79,31 +57,6 @@ stuck() {
         "$(for w in $(windows); do xdotool getwindowname "$w"; done | tr '\n' '/')"
     echo "screenshot: $shots/stuck.png"
     exit 1
-}
-
-# answer_until SCRIPT: confirms boxes and answers the choice steps (and the estimate steps, at
-# the slider's start) until SCRIPT is the step script and the step's first box is up.
-answer_until() {
-    deadline=$(($(date +%s) + 180))
-    while [ "$(last_script)" != "$1" ] || [ "$(boxes)" -lt 2 ]; do
-        [ "$(date +%s)" -lt "$deadline" ] || stuck "step $1 never came"
-        player_running || { echo "the player ended:"; cat player.log; exit 1; }
-        was_script=$(last_script)
-        was_boxes=$(boxes)
-        if [ "$was_boxes" -ge 2 ]; then
-            press_box Return
-        else
-            case "$was_script" in
-                INTRO | VALVE | FMETER | VOPEN) press 2 ;;
-                START | ROTATE) press 3 ;;
-                SHUT) press 1 ;;
-                ALARM) press 4 ;;
-            esac
-            press alt+n
-        fi
-        changed() { [ "$(last_script)" != "$was_script" ] || [ "$(boxes)" != "$was_boxes" ]; }
-        wait_for 2 changed
-    done
 }
 
 # The practical step's task is on screen: confirm it (again while the box has not taken the

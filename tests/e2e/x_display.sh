@@ -37,16 +37,53 @@ stop_player() {
 windows() { xdotool search --onlyvisible --name '.' 2>/dev/null; }
 main_window() { xdotool search --onlyvisible --name ' \[' 2>/dev/null | head -1; }
 # press KEY...: keys to the main window; press_box KEY...: to the box over it. With no window
-# manager on the virtual display a window is given the input focus first, as a click would.
+# manager on the virtual display a window is given the input focus first, as a click would;
+# the focus wait is bounded, so that a window that closes while it is focused holds nothing.
 press() {
     w=$(main_window)
-    [ -n "$w" ] && xdotool windowfocus --sync "$w" 2>/dev/null
+    [ -n "$w" ] && timeout 5 xdotool windowfocus --sync "$w" 2>/dev/null
     xdotool key "$@"
 }
 press_box() {
     w=$(windows | grep -v "^$(main_window)\$" | tail -1)
-    [ -n "$w" ] && xdotool windowfocus --sync "$w" 2>/dev/null
+    [ -n "$w" ] && timeout 5 xdotool windowfocus --sync "$w" 2>/dev/null
     xdotool key "$@"
+}
+# The player's windows: the main window and the boxes or lists over it.
+boxes() { windows | wc -l; }
+# wait_for SECONDS COMMAND...: polls COMMAND until it succeeds; fails after SECONDS.
+wait_for() {
+    wait_end=$(($(date +%s) + $1))
+    shift
+    until "$@"; do
+        [ "$(date +%s)" -lt "$wait_end" ] || return 1
+        sleep 0.2
+    done
+}
+# answer_until SCRIPT: confirms boxes and answers the choice steps (and the estimate steps, at
+# the slider's start) until SCRIPT is the step script and the step's first box is up. The
+# caller defines stuck MESSAGE, which reports and exits.
+answer_until() {
+    deadline=$(($(date +%s) + 180))
+    while [ "$(last_script)" != "$1" ] || [ "$(boxes)" -lt 2 ]; do
+        [ "$(date +%s)" -lt "$deadline" ] || stuck "step $1 never came"
+        player_running || { echo "the player ended:"; cat player.log; exit 1; }
+        was_script=$(last_script)
+        was_boxes=$(boxes)
+        if [ "$was_boxes" -ge 2 ]; then
+            press_box Return
+        else
+            case "$was_script" in
+                INTRO | VALVE | FMETER | VOPEN) press 2 ;;
+                START | ROTATE) press 3 ;;
+                SHUT) press 1 ;;
+                ALARM) press 4 ;;
+            esac
+            press alt+n
+        fi
+        changed() { [ "$(last_script)" != "$was_script" ] || [ "$(boxes)" != "$was_boxes" ]; }
+        wait_for 2 changed
+    done
 }
 # screenshot FILE: the whole screen.
 screenshot() { "$IMPORT" -window root "$1" 2>/dev/null; }
