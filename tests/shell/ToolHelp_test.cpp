@@ -28,6 +28,7 @@ TEST(ToolHelp, UsageAndVersionAgreeWithTheManualPage) {
                  {"dataserver", DATASERVER_PATH, "dataserver.8"},
                  {"coursereport", COURSEREPORT_PATH, "coursereport.1"},
                  {"coursecheck", COURSECHECK_PATH, "coursecheck.1"},
+                 {"coursexapi", COURSEXAPI_PATH, "coursexapi.1"},
                  {"courseware-player", PLAYER_PATH, "courseware-player.1"},
                  {"courseware-demo", DEMO_LAUNCHER_PATH, "courseware-demo.1"},
                  {"msgc", MSGC_PATH, "msgc.1"},
