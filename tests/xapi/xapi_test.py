@@ -3,8 +3,9 @@
 --dry-run checked field by field against the learners' files read here on their own, and
 against the xAPI 1.0.3 rules; then sending to a stand-in LRS that refuses, stalls, dies and
 comes back while coursexapi is killed at random moments: every statement arrives, none twice.
+The statements are also checked by Learning Locker's validation library under node.
 
-Usage: xapi_test.py COURSEXAPI MAKE_COURSE MSGC LEARNERS LESSONRUN"""
+Usage: xapi_test.py COURSEXAPI MAKE_COURSE MSGC LEARNERS LESSONRUN NODE NODE_MODULES"""
 
 import datetime
 import json
@@ -19,7 +20,7 @@ import sys
 import tempfile
 import time
 
-coursexapi, make_course, msgc, learners, lessonrun = sys.argv[1:6]
+coursexapi, make_course, msgc, learners, lessonrun, node, node_modules = sys.argv[1:8]
 here = os.path.dirname(os.path.abspath(__file__))
 SITE = "https://site.example/training"
 IRI = "https://xapi.example/courses/"
@@ -183,6 +184,18 @@ def main():
         statements = dry_run(course, state)
         check(len(statements) == 12, "twelve statements: %d" % len(statements))
         check_statements(course, statements)
+        validate = [node, os.path.join(here, "validate.js")]
+        node_env = dict(os.environ, NODE_PATH=node_modules)
+        lines = "".join(json.dumps(s) + "\n" for s in statements)
+        r = run(*validate, input=lines, env=node_env)
+        check(r.returncode == 0 and "12 statements, 0 invalid" in r.stdout,
+              "the validator finds every statement valid: " + r.stdout + r.stderr)
+        # The validator does find a fault: a score above its maximum, an account without name.
+        broken = json.loads(json.dumps(statements[0]))
+        broken["result"]["score"]["raw"] = 11
+        del broken["actor"]["account"]["name"]
+        r = run(*validate, input=json.dumps(broken) + "\n", env=node_env)
+        check(r.returncode == 1 and "1 invalid" in r.stdout, "the validator finds a broken one")
         ids = [s["id"] for s in statements]
         check(len(set(ids)) == len(ids), "distinct statement ids")
         check([s["id"] for s in dry_run(course, state)] == ids, "the same ids on a second run")
