@@ -19,6 +19,7 @@ import subprocess
 import sys
 import tempfile
 import time
+import uuid
 
 coursexapi, make_course, msgc, learners, lessonrun, node, node_modules = sys.argv[1:8]
 here = os.path.dirname(os.path.abspath(__file__))
@@ -198,6 +199,12 @@ def main():
         check(r.returncode == 1 and "1 invalid" in r.stdout, "the validator finds a broken one")
         ids = [s["id"] for s in statements]
         check(len(set(ids)) == len(ids), "distinct statement ids")
+        # Version 5 UUIDs of the site, then of the course, learner and place in the files.
+        site_ns = uuid.uuid5(uuid.NAMESPACE_URL, SITE)
+        check(ids[0] == str(uuid.uuid5(site_ns, "TEST/1:1/0/line1"))
+              and ids[4] == str(uuid.uuid5(site_ns, "TEST/1:1/0/level1"))
+              and ids[5] == str(uuid.uuid5(site_ns, "TEST/1:1/0/lesson")),
+              "name-based ids of site, course, learner and place")
         check([s["id"] for s in dry_run(course, state)] == ids, "the same ids on a second run")
         check(not os.path.exists(state), "a dry run writes no state")
         # Another site gives other ids.
