@@ -1,7 +1,7 @@
 #!/usr/bin/python3
 """A learning record store stand-in on loopback for coursexapi's tests.
 
-Usage: stand_in_lrs.py PORT_FILE STORE MODE_FILE
+Usage: stand_in_lrs.py PORT_FILE STORE MODE_FILE [CERT KEY]
 
 Takes POST /xapi/statements with Basic authentication (user "lrs", password "secret") and
 X-Experience-API-Version 1.0.3, and appends every statement it stores to STORE as a JSON line
@@ -10,12 +10,13 @@ takes a batch whole or not at all: a batch holding an id it has answers 409. MOD
 every request, makes it misbehave: "refuse" (503), "stall" (no answer for a minute),
 "reject ID" (400 for a batch holding that statement id), "lose" (stores the batch, then
 drops the connection without an answer), "" (well). It writes its port to
-PORT_FILE once it listens."""
+PORT_FILE once it listens. With CERT and KEY it speaks HTTPS."""
 
 import base64
 import http.server
 import json
 import os
+import ssl
 import sys
 import time
 
@@ -84,6 +85,10 @@ class Handler(http.server.BaseHTTPRequestHandler):
 
 
 server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), Handler)
+if len(sys.argv) > 5:
+    tls = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+    tls.load_cert_chain(sys.argv[4], sys.argv[5])
+    server.socket = tls.wrap_socket(server.socket, server_side=True)
 with open(port_file + ".tmp", "w") as f:
     f.write(str(server.server_address[1]))
 os.rename(port_file + ".tmp", port_file)

@@ -221,11 +221,11 @@ def main():
 
         store, mode, port_file = (os.path.join(work, n) for n in ("store", "mode", "port"))
 
-        def start_lrs():
+        def start_lrs(*tls):
             if os.path.exists(port_file):
                 os.remove(port_file)
             p = subprocess.Popen(["/usr/bin/python3", os.path.join(here, "stand_in_lrs.py"),
-                                  port_file, store, mode])
+                                  port_file, store, mode, *tls])
             for _ in range(200):
                 if os.path.exists(port_file):
                     return p, int(open(port_file).read())
@@ -305,6 +305,22 @@ def main():
         check(p.returncode == 0 and last["actor"]["account"]["name"] == "2:2"
               and last["object"]["id"].endswith("/step/2") and last["id"] not in ids,
               "a rewritten history's new line arrives")
+
+        # Over HTTPS, to a certificate of the organisation's own authority (--ca-file).
+        lrs.kill()
+        lrs.wait()
+        cert, key = os.path.join(work, "cert.pem"), os.path.join(work, "key.pem")
+        subprocess.run(["openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout",
+                        key, "-out", cert, "-subj", "/CN=127.0.0.1", "-days", "1", "-addext",
+                        "subjectAltName=IP:127.0.0.1"], check=True, capture_output=True)
+        os.remove(state)
+        os.remove(store)
+        lrs, port = start_lrs(cert, key)
+        r = run(coursexapi, course, "--lrs", "https://127.0.0.1:%d/xapi" % port, "--auth-file",
+                auth, "--site", SITE, "--iri", IRI, "--state", state, "--once", "--ca-file", cert)
+        got = [json.loads(l)["id"] for l in open(store)] if os.path.exists(store) else []
+        check(r.returncode == 0 and len(got) == len(dry_run(course, os.path.join(work, "none"))),
+              "every statement over HTTPS: " + r.stderr)
     finally:
         if lrs:
             lrs.kill()

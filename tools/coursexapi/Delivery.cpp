@@ -126,6 +126,7 @@ Answer Post(const Endpoint& endpoint, const std::vector<const json*>& statements
     client.set_read_timeout(endpoint.timeout_s, 0);
     client.set_write_timeout(endpoint.timeout_s, 0);
     client.enable_server_certificate_verification(true);
+    if (!endpoint.ca_file.empty()) client.set_ca_cert_path(endpoint.ca_file.c_str());
     const httplib::Headers headers = {{"X-Experience-API-Version", "1.0.3"},
                                       {"Authorization", endpoint.authorization}};
     const auto res =

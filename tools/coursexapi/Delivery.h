@@ -22,6 +22,7 @@ struct Endpoint {
     std::string scheme_host_port;  // https://lrs.example:8443
     std::string path;              // /xapi, without a trailing '/'
     std::string authorization;     // "Basic ..."
+    std::string ca_file;           // certificates to trust besides the system's; empty: none
     int timeout_s = 30;
 };
 

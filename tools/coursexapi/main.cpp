@@ -28,7 +28,7 @@ using nlohmann::json;
 const char kUsage[] =
     "usage: coursexapi COURSE --lrs URL --auth-file FILE --site URL --iri BASE\n"
     "                  [--state FILE] [--once] [--dry-run] [--batch N] [--timeout S]\n"
-    "                  [--poll S] [--insecure-http]\n"
+    "                  [--poll S] [--ca-file FILE] [--insecure-http]\n"
     "       coursexapi --help | --version\n";
 
 int Usage() {
@@ -42,7 +42,7 @@ int Fail(const std::string& message) {
 }
 
 struct Options {
-    std::string course, lrs, auth_file, site, iri, state = "coursexapi.state";
+    std::string course, lrs, auth_file, site, iri, ca_file, state = "coursexapi.state";
     bool once = false, dry_run = false, insecure = false;
     int batch = 50, timeout = 30, poll = 5;
 };
@@ -58,11 +58,9 @@ bool Number(const char* text, int low, int high, int& out) {
 }
 
 bool Parse(int argc, char** argv, Options& o) {
-    std::map<std::string, std::string*> values = {{"--lrs", &o.lrs},
-                                                  {"--auth-file", &o.auth_file},
-                                                  {"--site", &o.site},
-                                                  {"--iri", &o.iri},
-                                                  {"--state", &o.state}};
+    std::map<std::string, std::string*> values = {
+        {"--lrs", &o.lrs}, {"--auth-file", &o.auth_file}, {"--site", &o.site},
+        {"--iri", &o.iri}, {"--state", &o.state},         {"--ca-file", &o.ca_file}};
     std::map<std::string, int*> numbers = {
         {"--batch", &o.batch}, {"--timeout", &o.timeout}, {"--poll", &o.poll}};
     std::map<std::string, bool*> flags = {
@@ -221,6 +219,7 @@ int Run(int argc, char** argv) {
     std::string error;
     coursexapi::Endpoint endpoint;
     endpoint.timeout_s = o.timeout;
+    endpoint.ca_file = o.ca_file;
     if (!o.dry_run) {
         if (!coursexapi::ParseEndpoint(o.lrs, o.insecure, endpoint, error)) return Fail(error);
         if (!coursexapi::ReadCredentials(o.auth_file, endpoint.authorization, error))
