@@ -123,7 +123,6 @@ std::vector<Pending> LearnerStatements(const Settings& settings,
     // was rewritten and is sent again from its start under a new generation.
     std::string prefix_text;
     const int64_t have = int64_t(learner.history.size());
-    if (progress.lines > have) prefix_text.clear();
     for (int64_t i = 0; i < std::min(progress.lines, have); ++i)
         prefix_text += LineText(learner.history[size_t(i)]) + "\n";
     if (progress.lines > 0 && (progress.lines > have || Sha1Hex(prefix_text) != progress.prefix)) {
