@@ -3,9 +3,11 @@
 --dry-run checked field by field against the learners' files read here on their own, and
 against the xAPI 1.0.3 rules; then sending to a stand-in LRS that refuses, stalls, dies and
 comes back while coursexapi is killed at random moments: every statement arrives, none twice.
-The statements are also checked by Learning Locker's validation library under node.
+The statements are also checked by Learning Locker's validation library under node, and so
+are those of the demo course (two languages, choice, practical and estimate steps) played by
+lessonrun.
 
-Usage: xapi_test.py COURSEXAPI MAKE_COURSE MSGC LEARNERS LESSONRUN NODE NODE_MODULES"""
+Usage: xapi_test.py COURSEXAPI MAKE_COURSE MSGC LEARNERS LESSONRUN NODE NODE_MODULES DEMO"""
 
 import datetime
 import json
@@ -21,7 +23,7 @@ import tempfile
 import time
 import uuid
 
-coursexapi, make_course, msgc, learners, lessonrun, node, node_modules = sys.argv[1:8]
+coursexapi, make_course, msgc, learners, lessonrun, node, node_modules, demo = sys.argv[1:9]
 here = os.path.dirname(os.path.abspath(__file__))
 SITE = "https://site.example/training"
 IRI = "https://xapi.example/courses/"
@@ -197,6 +199,30 @@ def main():
         del broken["actor"]["account"]["name"]
         r = run(*validate, input=json.dumps(broken) + "\n", env=node_env)
         check(r.returncode == 1 and "1 invalid" in r.stdout, "the validator finds a broken one")
+
+        # The demo played to its end: every text in both of its languages, and valid.
+        demo_course = os.path.join(work, "demo")
+        shutil.copytree(demo, demo_course, symlinks=True)
+        subprocess.run([lessonrun, demo_course, "--user", "2:2", "--lang", "GB", "--auto"],
+                       env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        r = run(coursexapi, demo_course, "--site", SITE, "--iri", IRI, "--dry-run", "--state",
+                os.path.join(work, "none"))
+        played = [json.loads(l) for l in r.stdout.splitlines()]
+        mine = [s for s in played if s["actor"]["account"]["name"] == "2:2"]
+        check(any(s["verb"]["id"].endswith("/completed") for s in mine),
+              "the demo's played lesson is completed")
+        kinds = {s["object"]["definition"].get("interactionType") for s in mine}
+        check({"choice", "other"} <= kinds, "the demo's choice and other steps: %s" % kinds)
+        for s in played:
+            d = s["object"]["definition"]
+            check(set(d["name"]) == {"en-GB", "fr-FR"} == set(d["description"]),
+                  s["id"] + ": names and descriptions in English and French")
+            for c in d.get("choices", []):
+                check(set(c["description"]) == {"en-GB", "fr-FR"}, s["id"] + ": choice texts")
+        r = run(*validate, input="".join(json.dumps(s) + "\n" for s in played), env=node_env)
+        check(r.returncode == 0 and r.stdout.strip().endswith(" 0 invalid"),
+              "the demo's statements are valid: " + r.stdout)
+
         ids = [s["id"] for s in statements]
         check(len(set(ids)) == len(ids), "distinct statement ids")
         # Version 5 UUIDs of the site, then of the course, learner and place in the files.
