@@ -176,6 +176,10 @@ TEST_F(ReportServerTest, HostilePathsAndRequestsFindNothing) {
         EXPECT_EQ(res->status, 404) << path;
         EXPECT_EQ(res->body.find("root:"), std::string::npos) << path;
     }
+    // A learner the course does not have: an error the page can word by its code.
+    const json unknown = json::parse(client_->Get("/api/learners/1/9")->body);
+    EXPECT_EQ(unknown["code"], "no_learner");
+    EXPECT_EQ(unknown["error"], "no such learner");
     // A body far over the limit, and a header line over the library's limit.
     const httplib::Result big =
         client_->Post("/login", std::string(1 << 20, 'x'), "application/x-www-form-urlencoded");
@@ -315,7 +319,12 @@ TEST_F(ReportServerTest, ADamagedScoreFileMarksItsLearner) {
               503);
     EXPECT_NE(missing["error"].get<std::string>().find("DATA/TEST/GB/USERS"), std::string::npos);
     EXPECT_EQ(missing["error"].get<std::string>().find(course_.Root()), std::string::npos);
-    EXPECT_EQ(client_->Get("/api/learners/1/1")->status, 503);
+    // Beside the English text, a code the page words in its language.
+    EXPECT_EQ(missing["code"], "no_report");
+    const httplib::Result learner = client_->Get("/api/learners/1/1");
+    ASSERT_TRUE(learner);
+    EXPECT_EQ(learner->status, 503);
+    EXPECT_EQ(json::parse(learner->body)["code"], "no_report");
     std::filesystem::rename(users + ".away", users);
     json back;
     EXPECT_EQ(Await(

@@ -82,8 +82,15 @@ def main():
                 assert cells[5] == learner["status"], (cells, learner)
                 assert cells[9] == str(learner["visits"]), (cells, learner)
                 assert cells[11] == "; ".join(learner["help"]), (cells, learner)
+                # Last active: the JSON's UTC time, worded by Intl in the page's language.
+                shown = browser.execute_script(
+                    "return arguments[0] ? new Intl.DateTimeFormat('en', {year: 'numeric', month: 'short',"
+                    " day: 'numeric', hour: '2-digit', minute: '2-digit', timeZoneName: 'short'})"
+                    ".format(new Date(arguments[0])) : '-'", learner["last_active"])
+                assert cells[10] == shown, (cells, learner)
         alice = [c.text for c in rows[("1", "1")].find_elements(By.TAG_NAME, "td")]
         assert alice[2] == "Alice Martin" and alice[3].endswith("100%") and alice[4] == "\u2714", alice
+        assert re.search(r"\b20\d\d\b", alice[10]) and not alice[10].startswith("20"), alice
 
         # The hostile name is text: no element was made from it, no handler ran.
         assert not browser.find_elements(By.CSS_SELECTOR, "#learners img"), "an img was made"
@@ -204,6 +211,13 @@ def main():
                 if len(fragment) >= 3 and fragment not in catalogue["fr"][key] and re.search(r"(?<!\w)" + re.escape(fragment) + r"(?!\w)", text):
                     english.append((key, fragment))
         assert not english, (english, text)
+        # A date in French words, and an error the server names by its code in French.
+        when = browser.find_element(By.CSS_SELECTOR, "tr.learner-row[data-group='1'][data-user='1']") \
+            .find_elements(By.TAG_NAME, "td")[10].text
+        assert re.search(r"\b(janv|f\u00e9vr|mars|avr|mai|juin|juil|ao\u00fbt|sept|oct|nov|d\u00e9c)", when), when
+        unknown = browser.execute_async_script(
+            "const done = arguments[0]; getJson('/api/learners/1/99').then(() => done('found'), e => done(e.message))")
+        assert unknown == catalogue["fr"]["error.no_learner"], unknown
         # The CSV links give French column names.
         link = browser.find_element(By.CSS_SELECTOR, "a[href^='/steps.csv']").get_attribute("href")
         assert link == url + "steps.csv?lang=fr", link

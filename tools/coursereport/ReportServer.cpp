@@ -113,9 +113,10 @@ std::string AcceptEncodingOf(const httplib::Request& req) {
     return all;
 }
 
-void SendError(httplib::Response& res, int status, const std::string& message) {
+// An error answer: the English text, and beside it a code the page words in its own language.
+void SendError(httplib::Response& res, int status, const char* code, const std::string& message) {
     res.status = status;
-    res.set_content(nlohmann::json{{"error", message}}.dump(
+    res.set_content(nlohmann::json{{"error", message}, {"code", code}}.dump(
                         -1, ' ', false, nlohmann::json::error_handler_t::replace),
                     "application/json");
 }
@@ -344,7 +345,9 @@ int Serve(report::ReportCache& cache, const ServeOptions& options) {
             return;
         }
         const std::string id = sessions.Open();
-        if (id.empty()) return SendError(res, 503, "cannot sign in: no random bytes for a session");
+        if (id.empty())
+            return SendError(res, 503, "no_session",
+                             "cannot sign in: no random bytes for a session");
         res.status = 303;
         res.set_header("Location", "/");
         res.set_header("Set-Cookie",
@@ -357,7 +360,7 @@ int Serve(report::ReportCache& cache, const ServeOptions& options) {
         return [&cache, kind, type](const httplib::Request& req, httplib::Response& res) {
             report::ReportCache::Body body;
             std::string error;
-            if (cache.Get(kind, body, error) != 0) return SendError(res, 503, error);
+            if (cache.Get(kind, body, error) != 0) return SendError(res, 503, "no_report", error);
             // Sent straight from the snapshot, which the answer keeps alive until it is sent.
             SendBody(req, res, body.plain, body.gzip, type);
         };
@@ -370,7 +373,7 @@ int Serve(report::ReportCache& cache, const ServeOptions& options) {
                    const httplib::Request& req, httplib::Response& res) {
             if (req.get_param_value("lang") != "fr") return plain(req, res);
             std::string body, error;
-            if (cache.Get(kind, body, error) != 0) return SendError(res, 503, error);
+            if (cache.Get(kind, body, error) != 0) return SendError(res, 503, "no_report", error);
             SendBody(req, res,
                      std::make_shared<const std::string>(report::CsvInLanguage(body, "fr")),
                      nullptr, "text/csv; charset=utf-8");
@@ -384,8 +387,8 @@ int Serve(report::ReportCache& cache, const ServeOptions& options) {
         std::string body, error;
         const int rc = cache.GetLearner(std::atoi(req.matches[1].str().c_str()),
                                         std::atoi(req.matches[2].str().c_str()), body, error);
-        if (rc < 0) return SendError(res, 503, error);
-        if (rc == 0) return SendError(res, 404, "no such learner");
+        if (rc < 0) return SendError(res, 503, "no_report", error);
+        if (rc == 0) return SendError(res, 404, "no_learner", "no such learner");
         // Made for this request: sent as it is, never compressed per request.
         SendBody(req, res, std::make_shared<const std::string>(std::move(body)), nullptr,
                  "application/json");

@@ -76,15 +76,28 @@ function duration(seconds) {
   return Math.floor(s / 3600) + " h " + String(Math.floor(s / 60) % 60).padStart(2, "0") + " min";
 }
 
-// The server's local time with its offset, as the report gives it.
-function when(local) { return local || "-"; }
+// A time of the report (ISO 8601 in UTC) in the chosen language, in the browser's time zone with
+// its name; the server's own wording of it when the browser cannot read it.
+function when(iso, local) {
+  const date = iso ? new Date(iso) : null;
+  if (!date || isNaN(date.getTime())) return local || "-";
+  return new Intl.DateTimeFormat(lang.chosen || "en", { year: "numeric", month: "short", day: "numeric",
+    hour: "2-digit", minute: "2-digit", timeZoneName: "short" }).format(date);
+}
 
 // An answer number with its text, when the step offers one.
 function answerText(number, text) { return text ? number + " \u201c" + text + "\u201d" : String(number); }
 
 async function getJson(path) {
   const response = await fetch(path, { credentials: "same-origin", cache: "no-store" });
-  if (!response.ok) throw new Error(t("error.http", { path, status: response.status, text: response.statusText }));
+  if (!response.ok) {
+    // An error the server names by a code is worded by the catalogue; the server's English
+    // text goes in as the detail (it names the file at fault).
+    const answer = await response.json().catch(() => null);
+    if (answer && typeof answer.code === "string" && ("error." + answer.code) in CATALOGUE.en)
+      throw new Error(t("error." + answer.code, { detail: answer.error }));
+    throw new Error(t("error.http", { path, status: response.status, text: response.statusText }));
+  }
   return response.json();
 }
 
@@ -154,7 +167,7 @@ function fillLearners() {
     progress.appendChild(document.createTextNode(" " + percent(learner.percent)));
     const tr = row([learner.group, learner.user, learner.name, progress,
                     learner.finished ? "\u2714" : "", statusText(learner.status), learner.level, learner.step,
-                    duration(learner.time_s), number(learner.visits), when(learner.last_active_local),
+                    duration(learner.time_s), number(learner.visits), when(learner.last_active, learner.last_active_local),
                     learner.help_reasons.map(reasonText).join("; ")]);
     tr.className = "clickable learner-row" + (learner.unreadable ? " unreadable" : "") +
                    (learner.needs_help ? " needs-help" : "");
@@ -266,7 +279,7 @@ async function showLearner(group, user) {
     document.getElementById("learner-facts").textContent =
       t("facts", { status: statusText(learner.status), total: learner.total, worth: learner.worth,
                    percent: percent(learner.percent), level: learner.level, step: learner.step,
-                   when: when(learner.last_active_local) }) +
+                   when: when(learner.last_active, learner.last_active_local) }) +
       (learner.unreadable ? ". " + t("unreadable", { why: learner.unreadable }) : "");
     const body = document.querySelector("#learner-scores tbody");
     clear(body);

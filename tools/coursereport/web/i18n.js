@@ -79,7 +79,10 @@ const CATALOGUE = {
     "right": "right",
     "wrong": "wrong",
     "language": "Language",
-    "error.http": "{path}: {status} {text}"
+    "error.http": "{path}: {status} {text}",
+    "error.no_report": "The report cannot be made: {detail}",
+    "error.no_learner": "No such learner",
+    "error.no_session": "Cannot sign in: no random bytes for a session"
   },
   fr: {
     "title": "Rapport du cours",
@@ -157,7 +160,10 @@ const CATALOGUE = {
     "right": "juste",
     "wrong": "fausse",
     "language": "Langue",
-    "error.http": "{path} : {status} {text}"
+    "error.http": "{path} : {status} {text}",
+    "error.no_report": "Le rapport ne peut pas \u00eatre fait : {detail}",
+    "error.no_learner": "Apprenant inconnu",
+    "error.no_session": "Connexion impossible : pas d\u2019octets al\u00e9atoires pour une session"
   }
 };
 
