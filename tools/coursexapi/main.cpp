@@ -131,34 +131,60 @@ class Sender {
     Sender(const Options& o, const coursexapi::Endpoint& e, coursexapi::State& s)
         : options_(o), endpoint_(e), state_(s) {}
 
-    // Sends pending in batches; false when the LRS could not be reached (retries exhausted in
-    // --once mode) or the state could not be written.
-    bool Send(const std::vector<Pending>& pending) {
-        size_t at = 0;
-        while (at < pending.size()) {
-            size_t end = at;
-            std::vector<const json*> batch;
-            while (end < pending.size() && (batch.size() < size_t(options_.batch))) {
-                if (!pending[end].statement.is_null()) batch.push_back(&pending[end].statement);
-                ++end;
-            }
-            // Take along the progress-only entries that follow the batch's last statement.
-            while (end < pending.size() && pending[end].statement.is_null()) ++end;
-            if (!Deliver(batch, batch.size() > 1)) return false;
-            for (size_t i = at; i < end; ++i) state_[pending[i].key] = pending[i].after;
-            std::string error;
-            if (!coursexapi::SaveState(options_.state, state_, error)) {
-                std::fprintf(stderr, "coursexapi: %s\n", error.c_str());
+    // Queues one learner's pending statements, in order, and sends every batch that fills up.
+    // False when the LRS could not be reached (retries exhausted in --once mode) or the state
+    // could not be written.
+    bool Add(std::vector<Pending>&& pending) {
+        for (Pending& p : pending) {
+            // A batch is full: send it along with the progress-only entries that follow it.
+            if (!p.statement.is_null() && statements_ == size_t(options_.batch) && !Flush())
                 return false;
-            }
-            at = end;
+            if (!p.statement.is_null()) ++statements_;
+            queue_.push_back(std::move(p));
         }
         return true;
     }
 
+    // Sends what is queued and writes the state: the end of a pass, or before the program stops.
+    bool Finish() { return Flush() && Save(); }
+
     int rejected() const { return rejected_; }
 
   private:
+    // Delivers the queued statements; only then does the state record them as sent. The state
+    // file is written at most once a second: a crash before it merely sends statements again,
+    // under the same ids, which the LRS takes for the duplicates they are.
+    bool Flush() {
+        std::vector<const json*> batch;
+        for (const Pending& p : queue_)
+            if (!p.statement.is_null()) batch.push_back(&p.statement);
+        const bool delivered = Deliver(batch, batch.size() > 1);
+        if (delivered) {
+            for (const Pending& p : queue_) state_[p.key] = p.after;
+            changed_ = changed_ || !queue_.empty();
+        }
+        queue_.clear();
+        statements_ = 0;
+        if (!delivered) {
+            Save();  // keep what went before
+            return false;
+        }
+        if (std::chrono::steady_clock::now() - saved_ >= std::chrono::seconds(1)) return Save();
+        return true;
+    }
+
+    bool Save() {
+        std::string error;
+        saved_ = std::chrono::steady_clock::now();
+        if (!changed_) return true;
+        if (!coursexapi::SaveState(options_.state, state_, error)) {
+            std::fprintf(stderr, "coursexapi: %s\n", error.c_str());
+            return false;
+        }
+        changed_ = false;
+        return true;
+    }
+
     // Delivers statements, waiting longer after every failed try. A batch that the LRS refuses
     // or finds partly there already goes again one statement at a time.
     bool Deliver(const std::vector<const json*>& statements, bool split) {
@@ -208,6 +234,10 @@ class Sender {
     const Options& options_;
     const coursexapi::Endpoint& endpoint_;
     coursexapi::State& state_;
+    std::vector<Pending> queue_;  // up to a batch of statements and the progress that follows
+    size_t statements_ = 0;       // the statements in queue_
+    bool changed_ = false;        // the state holds progress the file does not have yet
+    std::chrono::steady_clock::time_point saved_ = std::chrono::steady_clock::now();
     int rejected_ = 0;
 };
 
@@ -247,21 +277,24 @@ int Run(int argc, char** argv) {
                 languages =
                     ReadLanguages(course.Root(), int(level_steps.size()), course.Language());
             }
-            std::vector<Pending> pending;
+            // Learner by learner, so that only a batch and one learner's statements are held.
+            bool sent = true;
             for (const report::Learner& learner : data.learners) {
                 if (!learner.Unreadable().empty()) continue;
                 const auto at = state.find(coursexapi::LearnerKey(learner));
-                auto more = coursexapi::LearnerStatements(
+                std::vector<Pending> pending = coursexapi::LearnerStatements(
                     settings, languages, level_steps, learner,
                     at == state.end() ? coursexapi::LearnerProgress{} : at->second);
-                for (Pending& p : more) pending.push_back(std::move(p));
+                if (o.dry_run) {
+                    for (const Pending& p : pending)
+                        if (!p.statement.is_null()) std::printf("%s\n", p.statement.dump().c_str());
+                } else if (!sender.Add(std::move(pending))) {
+                    sent = false;
+                    break;
+                }
             }
-            if (o.dry_run) {
-                for (const Pending& p : pending)
-                    if (!p.statement.is_null()) std::printf("%s\n", p.statement.dump().c_str());
-                return 0;
-            }
-            const bool sent = sender.Send(pending);
+            if (o.dry_run) return 0;
+            sent = sent && sender.Finish();
             if (o.once) return sent && sender.rejected() == 0 ? 0 : 1;
         }
         std::this_thread::sleep_for(std::chrono::seconds(o.poll));
