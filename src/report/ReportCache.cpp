@@ -80,8 +80,18 @@ void ReportCache::Run() {
     }
 }
 
+namespace {
+std::mutex& FileReadMutex() {
+    static std::mutex mutex;
+    return mutex;
+}
+}  // namespace
+
 std::shared_ptr<const ReportCache::Snapshot> ReportCache::Refresh() {
     std::lock_guard<std::mutex> refresh(refresh_mutex_);
+    // The learner files are read by one cache at a time in the process: the ISAM layer's
+    // table of open files is the process's, not safe for two threads at once.
+    std::lock_guard<std::mutex> files(FileReadMutex());
     std::shared_ptr<const Snapshot> next;
     try {
         std::string error;

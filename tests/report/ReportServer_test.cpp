@@ -165,6 +165,28 @@ TEST_F(ReportServerTest, ReportsGoGzipCompressedToClientsThatAcceptIt) {
     EXPECT_EQ(server_.Stop(), 0);
 }
 
+// Each of the course's languages has its reports, named by ?lang= in any case; an unknown one
+// gives the course's own.
+TEST_F(ReportServerTest, ReportsInEachOfTheCoursesLanguages) {
+    Serve();
+    EXPECT_EQ(json::parse(client_->Get("/api/languages")->body)["languages"],
+              json::array({"GB", "FR"}));
+    const auto question = [this](const std::string& path) {
+        const httplib::Result res = client_->Get(path);
+        return res && res->status == 200
+                   ? json::parse(res->body)["steps"][0]["question"].get<std::string>()
+                   : std::string("failed");
+    };
+    EXPECT_EQ(question("/api/steps?lang=fr"), "Quelle vanne s\xE2\x80\x99ouvre en premier ?");
+    EXPECT_EQ(question("/api/steps?lang=GB"), "Which valve opens first?");
+    EXPECT_EQ(question("/api/steps?lang=DE"), "Which valve opens first?");
+    EXPECT_EQ(question("/api/steps"), "Which valve opens first?");
+    const std::string csv = client_->Get("/steps.csv?lang=FR&columns=en")->body;
+    EXPECT_NE(csv.find("level,step,question"), std::string::npos) << csv;
+    EXPECT_NE(csv.find("Quelle vanne"), std::string::npos) << csv;
+    EXPECT_EQ(server_.Stop(), 0);
+}
+
 TEST_F(ReportServerTest, HostilePathsAndRequestsFindNothing) {
     Serve();
     for (const char* path :

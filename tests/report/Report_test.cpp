@@ -536,7 +536,7 @@ TEST_F(ReportTest, RefusesACourseItCannotOpen) {
     } cases[] = {{"/nonexistent/course", "", "cannot enter"},
                  {MAKE_COURSE_DIR, "", "no INI file"},
                  {course_.Root(), "../GB", "leads out of the course"},
-                 {course_.Root(), "FR", "no line for the language FR"}};
+                 {course_.Root(), "DE", "no line for the language DE"}};
     for (const auto& c : cases) {
         report::ReportCourse course;
         std::string error;

@@ -174,15 +174,20 @@ def main():
         # Refresh on request, and the CSV links.
         browser.find_element(By.ID, "refresh").click()
         hrefs = {a.get_attribute("href") for a in browser.find_elements(By.CSS_SELECTOR, "a[download]")}
-        assert hrefs == {url + name + ".csv?lang=en" for name in ("learners", "steps", "answers")}, hrefs
+        assert hrefs == {url + name + ".csv?lang=GB&columns=en" for name in ("learners", "steps", "answers")}, hrefs
 
         errors = [e for e in browser.get_log("browser") if e["level"] in ("SEVERE", "WARNING")]
         assert not errors, errors
 
         # In French (?lang=fr): the overview, a learner and a step show no text of the English
         # catalogue that French says otherwise; the course's own texts stay as the course has them.
-        browser.find_element(By.CSS_SELECTOR, "#lang-picker option[value='fr']").click()
-        wait.until(lambda b: b.execute_script("return location.search") == "?lang=fr")
+        # The switch lists the course's languages (its MSG folders), not the dashboard's.
+        picker = [o.get_attribute("value") for o in browser.find_elements(By.CSS_SELECTOR, "#lang-picker option")]
+        assert picker == ["GB", "FR"], picker
+        steps_fr = json.load(urllib.request.urlopen(url + "api/steps?lang=FR"))["steps"]
+        assert steps_fr[0]["question"] != steps[0]["question"], steps_fr[0]
+        browser.find_element(By.CSS_SELECTOR, "#lang-picker option[value='FR']").click()
+        wait.until(lambda b: b.execute_script("return location.search") == "?lang=FR")
         wait.until(lambda b: len(b.find_elements(By.CSS_SELECTOR, "tr.learner-row")) == learners_total)
         catalogue = browser.execute_script("return CATALOGUE")
         assert set(catalogue["fr"]) == set(catalogue["en"]), set(catalogue["en"]) ^ set(catalogue["fr"])
@@ -190,14 +195,15 @@ def main():
         browser.find_element(By.CSS_SELECTOR, "tr.learner-row[data-group='1'][data-user='2']").click()
         wait.until(lambda b: b.find_element(By.ID, "learner-title").text.startswith("Bruno Leroy"))
         browser.find_element(By.CSS_SELECTOR, "tr.step-row[data-step='1.1']").click()
-        wait.until(lambda b: b.find_element(By.ID, "step-question").text == steps[0]["question"])
+        # The course's own text in French: the French question of the step.
+        wait.until(lambda b: b.find_element(By.ID, "step-question").text == steps_fr[0]["question"])
         text = browser.execute_script("return document.body.innerText")
         assert "Apprenants" in text and "\u00c9tapes" in text and "commenc\u00e9" in text, text
         # The file names of the CSV links are names, not texts.
         course_texts = ["learners.csv", "steps.csv", "answers.csv", summary["course"]]
         course_texts += [g["name"] for g in summary["groups"]]
         course_texts += [l["name"] for g in summary["groups"] for l in g["learners"]]
-        for step in steps:
+        for step in steps + steps_fr:
             course_texts += [step["question"]] + step["answers"]
         for course_text in sorted(course_texts, key=len, reverse=True):
             text = text.replace(course_text, " ")
@@ -220,9 +226,16 @@ def main():
         assert unknown == catalogue["fr"]["error.no_learner"], unknown
         # The CSV links give French column names.
         link = browser.find_element(By.CSS_SELECTOR, "a[href^='/steps.csv']").get_attribute("href")
-        assert link == url + "steps.csv?lang=fr", link
+        assert link == url + "steps.csv?lang=FR&columns=fr", link
         head = urllib.request.urlopen(link).read().decode("utf-8-sig").split("\r\n")[0]
         assert head.startswith("niveau,\u00e9tape,question,genre,attendue,r\u00e9pondu,"), head
+        # Switched to GB: the English page and the English question of the same step.
+        browser.find_element(By.CSS_SELECTOR, "#lang-picker option[value='GB']").click()
+        wait.until(lambda b: b.execute_script("return location.search") == "?lang=GB")
+        wait.until(lambda b: len(b.find_elements(By.CSS_SELECTOR, "tr.learner-row")) == learners_total)
+        assert browser.execute_script("return document.documentElement.lang") == "en"
+        browser.find_element(By.CSS_SELECTOR, "tr.step-row[data-step='1.1']").click()
+        wait.until(lambda b: b.find_element(By.ID, "step-question").text == steps[0]["question"])
         browser.quit()
         browser = None
         stop(server)

@@ -23,6 +23,7 @@ Flag=-g
 Random=
 INI
 echo '[Test course][X][DATA][TEST.EXE][1100:0800][1][x][GB]' >"$out/PRODUCT.DAT"
+echo '[Test course][X][DATA][TEST.EXE][1100:0800][1][x][FR]' >>"$out/PRODUCT.DAT"
 
 cat >"$out/src/COMMON.txt" <<'MSG'
 @seed 1957
@@ -97,6 +98,13 @@ K[0:0] BR4:0 TRY3:0 PT10 LDES0 F4 P0:[-]
 MSG
 "$msgc" compile "$out/src/COMMON.txt" "$out/MSG/GB/COMMON.MSG"
 "$msgc" compile "$out/src/STEP01.txt" "$out/MSG/GB/D1STEP01.MSG"
+# The same lesson in French (FR), its first question in French.
+mkdir -p "$out/MSG/FR"
+sed 's/^English (GB)$/Français (FR)/' "$out/src/COMMON.txt" >"$out/src/COMMON.fr.txt"
+sed 's/^Which valve opens first?$/Quelle vanne s’ouvre en premier ?/' "$out/src/STEP01.txt" \
+  >"$out/src/STEP01.fr.txt"
+"$msgc" compile "$out/src/COMMON.fr.txt" "$out/MSG/FR/COMMON.MSG"
+"$msgc" compile "$out/src/STEP01.fr.txt" "$out/MSG/FR/D1STEP01.MSG"
 rm -rf "$out/src"
 
 l() { cmd=$1; shift; "$learners" "$cmd" "$out" --lang GB "$@"; }
@@ -116,3 +124,5 @@ play 1:2 --set "Flag=-g -b" --answer 2 --answer next --answer prev --answer 1 --
   --answer 1
 play 2:1 --answer 2 --answer next --answer 1
 play 2:2 --answer 1
+# The French learners: the same as the English ones.
+cp -R "$out/DATA/TEST/GB" "$out/DATA/TEST/FR"

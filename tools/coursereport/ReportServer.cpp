@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cctype>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
@@ -230,6 +231,10 @@ bool UseCertificate(SSL_CTX& context, const ServeOptions& options, std::string& 
 }  // namespace
 
 int Serve(report::ReportCache& cache, const ServeOptions& options) {
+    return Serve(std::vector<LanguageReports>{{"", &cache}}, options);
+}
+
+int Serve(const std::vector<LanguageReports>& languages, const ServeOptions& options) {
     // A peer gone while TLS writes to it is an error of that write, not the end of the server
     // (OpenSSL writes to the socket without MSG_NOSIGNAL).
     std::signal(SIGPIPE, SIG_IGN);
@@ -356,24 +361,45 @@ int Serve(report::ReportCache& cache, const ServeOptions& options) {
                            "; HttpOnly; SameSite=Strict" + (tls ? "; Secure" : ""));
     });
 
+    // The reports of the course language a request names by ?lang= (any case), else the
+    // course's own.
+    auto cache_of = [&languages](const httplib::Request& req) -> report::ReportCache& {
+        std::string asked = req.get_param_value("lang");
+        for (char& c : asked) c = char(std::toupper(static_cast<unsigned char>(c)));
+        for (const LanguageReports& l : languages)
+            if (!l.language.empty() && l.language == asked) return *l.cache;
+        return *languages.front().cache;
+    };
+    server.Get("/api/languages", [&languages](const httplib::Request&, httplib::Response& res) {
+        nlohmann::json list = nlohmann::json::array();
+        for (const LanguageReports& l : languages)
+            if (!l.language.empty()) list.push_back(l.language);
+        res.set_content(nlohmann::json{{"languages", list}}.dump(), "application/json");
+    });
     auto report = [&](report::ReportCache::Kind kind, const char* type) {
-        return [&cache, kind, type](const httplib::Request& req, httplib::Response& res) {
+        return [&cache_of, kind, type](const httplib::Request& req, httplib::Response& res) {
             report::ReportCache::Body body;
             std::string error;
-            if (cache.Get(kind, body, error) != 0) return SendError(res, 503, "no_report", error);
+            if (cache_of(req).Get(kind, body, error) != 0)
+                return SendError(res, 503, "no_report", error);
             // Sent straight from the snapshot, which the answer keeps alive until it is sent.
             SendBody(req, res, body.plain, body.gzip, type);
         };
     };
     server.Get("/api/summary", report(report::ReportCache::kSummaryJson, "application/json"));
     server.Get("/api/steps", report(report::ReportCache::kStepsJson, "application/json"));
-    // A CSV with ?lang=fr has French column names: made for the request, sent as it is.
+    // A CSV with French columns (?columns=fr, else a French ?lang=: fr, FR, BE, CH) is made for
+    // the request and sent as it is.
     auto csv = [&](report::ReportCache::Kind kind) {
-        return [&cache, kind, plain = report(kind, "text/csv; charset=utf-8")](
+        return [&cache_of, kind, plain = report(kind, "text/csv; charset=utf-8")](
                    const httplib::Request& req, httplib::Response& res) {
-            if (req.get_param_value("lang") != "fr") return plain(req, res);
+            std::string columns = req.has_param("columns") ? req.get_param_value("columns")
+                                                           : req.get_param_value("lang");
+            for (char& c : columns) c = char(std::tolower(static_cast<unsigned char>(c)));
+            if (columns != "fr" && columns != "be" && columns != "ch") return plain(req, res);
             std::string body, error;
-            if (cache.Get(kind, body, error) != 0) return SendError(res, 503, "no_report", error);
+            if (cache_of(req).Get(kind, body, error) != 0)
+                return SendError(res, 503, "no_report", error);
             SendBody(req, res,
                      std::make_shared<const std::string>(report::CsvInLanguage(body, "fr")),
                      nullptr, "text/csv; charset=utf-8");
@@ -382,17 +408,18 @@ int Serve(report::ReportCache& cache, const ServeOptions& options) {
     server.Get("/learners.csv", csv(report::ReportCache::kLearnersCsv));
     server.Get("/steps.csv", csv(report::ReportCache::kStepsCsv));
     server.Get("/answers.csv", csv(report::ReportCache::kAnswersCsv));
-    server.Get(R"(/api/learners/([0-9]{1,3})/([0-9]{1,3}))", [&cache](const httplib::Request& req,
-                                                                      httplib::Response& res) {
-        std::string body, error;
-        const int rc = cache.GetLearner(std::atoi(req.matches[1].str().c_str()),
-                                        std::atoi(req.matches[2].str().c_str()), body, error);
-        if (rc < 0) return SendError(res, 503, "no_report", error);
-        if (rc == 0) return SendError(res, 404, "no_learner", "no such learner");
-        // Made for this request: sent as it is, never compressed per request.
-        SendBody(req, res, std::make_shared<const std::string>(std::move(body)), nullptr,
-                 "application/json");
-    });
+    server.Get(R"(/api/learners/([0-9]{1,3})/([0-9]{1,3}))",
+               [&cache_of](const httplib::Request& req, httplib::Response& res) {
+                   std::string body, error;
+                   const int rc = cache_of(req).GetLearner(std::atoi(req.matches[1].str().c_str()),
+                                                           std::atoi(req.matches[2].str().c_str()),
+                                                           body, error);
+                   if (rc < 0) return SendError(res, 503, "no_report", error);
+                   if (rc == 0) return SendError(res, 404, "no_learner", "no such learner");
+                   // Made for this request: sent as it is, never compressed per request.
+                   SendBody(req, res, std::make_shared<const std::string>(std::move(body)), nullptr,
+                            "application/json");
+               });
     server.set_error_handler([](const httplib::Request&, httplib::Response& res) {
         if (res.body.empty() && !res.content_provider_)
             res.set_content(ErrorText(res.status), "text/plain; charset=utf-8");
@@ -420,10 +447,12 @@ int Serve(report::ReportCache& cache, const ServeOptions& options) {
     sigaddset(&signals, SIGINT);
     pthread_sigmask(SIG_BLOCK, &signals, nullptr);
     // The refresher starts with the signals blocked too, and ends after the last request.
-    std::string error;
-    if (!cache.Start(error))
-        std::fprintf(stderr, "coursereport: %s; every request checks the files itself\n",
-                     error.c_str());
+    for (const LanguageReports& l : languages) {
+        std::string error;
+        if (!l.cache->Start(error))
+            std::fprintf(stderr, "coursereport: %s; every request checks the files itself\n",
+                         error.c_str());
+    }
     std::atomic<bool> done{false};
     std::thread waiter([&] {
         int signal = 0;
@@ -435,7 +464,7 @@ int Serve(report::ReportCache& cache, const ServeOptions& options) {
     });
     const bool ok = server.listen_after_bind();
     done = true;
-    cache.Stop();
+    for (const LanguageReports& l : languages) l.cache->Stop();
     // When the listening ended by itself, the waiter is still waiting for its signal.
     pthread_kill(waiter.native_handle(), SIGTERM);
     waiter.join();

@@ -35,4 +35,13 @@ bool HostAllowed(const std::string& host, const ServeOptions& options);
 // when the certificate cannot be used or the address cannot be bound.
 int Serve(report::ReportCache& cache, const ServeOptions& options);
 
+// The reports of one of the course's languages (its MSG folder's name: GB, FR).
+struct LanguageReports {
+    std::string language;
+    report::ReportCache* cache = nullptr;
+};
+// As above for a course in several languages, the first the course's own: a request names the
+// one it wants by ?lang= (any case); /api/languages lists them.
+int Serve(const std::vector<LanguageReports>& languages, const ServeOptions& options);
+
 }  // namespace coursereport

@@ -5,7 +5,9 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -222,8 +224,34 @@ int Run(int argc, char** argv) {
     if (!course.Open(args.course, Option(args, "--lang"), error)) return Fail(error);
 
     if (args.command == "serve") {
-        report::ReportCache cache(course, std::chrono::seconds(1), rule);
-        return coursereport::Serve(cache, serve);
+        // The course's own language first, then every other one its MSG folder holds that
+        // opens (a usable COMMON.MSG), each with its own learners and reports.
+        std::vector<std::unique_ptr<report::ReportCourse>> others;
+        std::error_code failed;
+        std::vector<std::string> names;
+        for (const auto& entry :
+             std::filesystem::directory_iterator(course.Root() + "/MSG", failed)) {
+            const std::string name = entry.path().filename().string();
+            if (name != course.Language() && entry.is_directory(failed)) names.push_back(name);
+        }
+        std::sort(names.begin(), names.end());
+        for (const std::string& name : names) {
+            auto other = std::make_unique<report::ReportCourse>();
+            std::string why;
+            if (other->Open(args.course, name, why) && other->Language() == name)
+                others.push_back(std::move(other));
+        }
+        std::vector<std::unique_ptr<report::ReportCache>> caches;
+        std::vector<coursereport::LanguageReports> languages;
+        caches.push_back(
+            std::make_unique<report::ReportCache>(course, std::chrono::seconds(1), rule));
+        languages.push_back({course.Language(), caches.back().get()});
+        for (const auto& other : others) {
+            caches.push_back(
+                std::make_unique<report::ReportCache>(*other, std::chrono::seconds(1), rule));
+            languages.push_back({other->Language(), caches.back().get()});
+        }
+        return coursereport::Serve(languages, serve);
     }
     report::CourseReader reader(course);
     if (reader.Refresh(error) != 0) return Fail(error);

@@ -3,10 +3,22 @@
 "use strict";
 
 const MAX_ANSWER = 6;
-// The dashboard's language: ?lang=, else the course's, else the browser's, else English.
-const lang = { chosen: null };
+// The course language whose reports the page shows (one of the course's MSG folders: GB, FR),
+// and the dashboard's language: ?lang= names either (a course language first), else the
+// course's own, else the browser's, else English. A course language the catalogue lacks reads
+// in English.
+const lang = { chosen: null, course: "", languages: [] };
+function pickCourseLanguage(languages) {
+  const asked = String(new URLSearchParams(location.search).get("lang") || "").toUpperCase();
+  lang.languages = languages;
+  lang.course = languages.includes(asked) ? asked : (languages[0] || "");
+}
 function pickLanguage(courseLanguage) {
   const asked = new URLSearchParams(location.search).get("lang");
+  if (asked && lang.languages.includes(asked.toUpperCase())) {
+    const code = asked.toLowerCase();
+    return CATALOGUE[code] ? code : COURSE_LANGUAGES[asked.toUpperCase()] || "en";
+  }
   const candidates = [asked, COURSE_LANGUAGES[String(courseLanguage || "").toUpperCase()],
                       ...(navigator.languages || [navigator.language])];
   for (const c of candidates) {
@@ -15,6 +27,8 @@ function pickLanguage(courseLanguage) {
   }
   return "en";
 }
+// A report's address for the course language shown.
+function api(path) { return lang.course ? path + "?lang=" + encodeURIComponent(lang.course) : path; }
 // The text of key in the chosen language, with its {names} filled from values.
 function t(key, values) {
   const texts = CATALOGUE[lang.chosen || "en"];
@@ -31,11 +45,27 @@ function percent(value) {
 function translatePage() {
   document.documentElement.lang = lang.chosen;
   for (const node of document.querySelectorAll("[data-i18n]")) node.textContent = t(node.dataset.i18n);
-  // The CSV files' column names in the same language.
-  for (const link of document.querySelectorAll("a[download]"))
-    link.href = link.getAttribute("href").split("?")[0] + "?lang=" + lang.chosen;
+  // The CSV files of the course language shown, their column names in the page's language.
+  for (const link of document.querySelectorAll("a[download]")) {
+    const params = new URLSearchParams();
+    if (lang.course) params.set("lang", lang.course);
+    params.set("columns", lang.chosen);
+    link.href = link.getAttribute("href").split("?")[0] + "?" + params;
+  }
   document.title = t("title");
-  document.getElementById("lang-picker").value = lang.chosen;
+  // The switch lists the course's languages.
+  const picker = document.getElementById("lang-picker");
+  if (lang.languages.length) {
+    clear(picker);
+    for (const code of lang.languages) {
+      const option = el("option", code);
+      option.value = code;
+      picker.appendChild(option);
+    }
+    picker.value = lang.course;
+  } else {
+    picker.value = lang.chosen;
+  }
 }
 const STATUS_KEYS = { "new": "status.new", "begun": "status.begun",
                       "begun, nothing sent yet": "status.nothing_sent", "finished": "status.finished" };
@@ -271,7 +301,7 @@ function showStep(step) {
 
 async function showLearner(group, user) {
   try {
-    const learner = await getJson("/api/learners/" + group + "/" + user);
+    const learner = await getJson(api("/api/learners/" + group + "/" + user));
     state.shown = { group, user };
     document.getElementById("learner-section").hidden = false;
     document.getElementById("learner-title").textContent =
@@ -308,7 +338,8 @@ async function showLearner(group, user) {
 
 async function refresh() {
   try {
-    const [summary, steps] = await Promise.all([getJson("/api/summary"), getJson("/api/steps")]);
+    if (!lang.chosen) pickCourseLanguage((await getJson("/api/languages")).languages);
+    const [summary, steps] = await Promise.all([getJson(api("/api/summary")), getJson(api("/api/steps"))]);
     state.summary = summary;
     state.steps = steps;
     if (!lang.chosen) {
